@@ -1,0 +1,33 @@
+# Fails unless the shared library defines exactly the names of the export list.
+# Usage: cmake -DLIBRARY=<path> -DEXPORTS=<tabulix.sym> -P check_exports.cmake
+execute_process(COMMAND nm -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE _nm RESULT_VARIABLE _rc)
+if(NOT _rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+
+string(REPLACE "\n" ";" _nm_lines "${_nm}")
+set(_defined "")
+foreach(_line IN LISTS _nm_lines)
+  # "<address> <type> <name>"; the version node of the map is not a function.
+  if(_line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ ]+)$")
+    set(_name ${CMAKE_MATCH_1})
+    if(NOT _name MATCHES "^(_init|_fini)$" AND NOT _name MATCHES "@")
+      list(APPEND _defined ${_name})
+    endif()
+  endif()
+endforeach()
+
+file(STRINGS ${EXPORTS} _expected REGEX "^[A-Za-z_]")
+list(SORT _defined)
+list(SORT _expected)
+
+set(_extra ${_defined})
+list(REMOVE_ITEM _extra ${_expected})
+set(_missing ${_expected})
+list(REMOVE_ITEM _missing ${_defined})
+if(_extra OR _missing)
+  message(FATAL_ERROR "export list mismatch\n  not in the list: ${_extra}\n  missing: ${_missing}")
+endif()
+list(LENGTH _defined _count)
+message(STATUS "exports match the list (${_count} names)")

@@ -1,0 +1,72 @@
+// Cells: appending typed cells to the open row.
+#include <cstdlib>
+#include <cstring>
+
+#include "tabulix_internal.h"
+
+namespace {
+
+// The checks after the null tests: a column must be waiting, of the cell's type.
+tblx_status check_waiting_column(const tblx_table* table, int32_t type) noexcept {
+  if (table->cell_column == nullptr) return TBLX_ERR_NO_MORE_COLUMNS;
+  if (table->cell_column->type != type) return TBLX_ERR_CELL_TYPE_MISMATCH;
+  return TBLX_OK;
+}
+
+// The record keeps a 32-bit length: a longer text could not be stored whole.
+bool fits_length_field(size_t len) noexcept {
+  if constexpr (sizeof(size_t) > sizeof(uint32_t)) {
+    return len <= UINT32_MAX;
+  } else {
+    return true;
+  }
+}
+
+// Links a filled cell into the open row and moves the cursor to the next column.
+void attach(tblx_table* table, cell* c) noexcept {
+  *table->cell_tail = c;
+  table->cell_tail = &c->next;
+  table->cell_column = table->cell_column->next;
+}
+
+tblx_status add_value_cell(tblx_table* table, int32_t type, uint64_t value) noexcept {
+  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (tblx_status s = check_waiting_column(table, type); s != TBLX_OK) return s;
+  auto* c = static_cast<cell*>(std::calloc(1, sizeof(cell)));
+  if (c == nullptr) return TBLX_ERR_NO_MEMORY;
+  c->value = value;
+  attach(table, c);
+  return TBLX_OK;
+}
+
+}  // namespace
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
+                                                      const char* text) noexcept {
+  if (text == nullptr || table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (tblx_status s = check_waiting_column(table, TBLX_TYPE_STRING); s != TBLX_OK) return s;
+
+  const size_t len = std::strlen(text);
+  if (!fits_length_field(len)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (len > SIZE_MAX - sizeof(cell) - 1) return TBLX_ERR_NO_MEMORY;
+  // One allocation: the record, then the text and its NUL.
+  auto* c = static_cast<cell*>(std::calloc(1, sizeof(cell) + len + 1));
+  if (c == nullptr) return TBLX_ERR_NO_MEMORY;
+  c->str.text = reinterpret_cast<char*>(c + 1);
+  c->str.len = static_cast<uint32_t>(len);
+  std::memcpy(c->str.text, text, len + 1);
+  attach(table, c);
+  return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_int(tblx_table* table, int64_t value) noexcept {
+  return add_value_cell(table, TBLX_TYPE_INT, static_cast<uint64_t>(value));
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_uint(tblx_table* table, uint64_t value) noexcept {
+  return add_value_cell(table, TBLX_TYPE_UINT, value);
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_hex(tblx_table* table, uint64_t value) noexcept {
+  return add_value_cell(table, TBLX_TYPE_HEX, value);
+}

@@ -1,0 +1,90 @@
+// Records of the table and the helpers that the library's source files share.
+// Nothing here is exported; the public interface is include/tabulix.h.
+#ifndef TABULIX_INTERNAL_H
+#define TABULIX_INTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "tabulix.h"
+
+// Defines one exported function: C linkage, default visibility, never throws.
+#define TBLX_EXPORT extern "C" TBLX_API
+
+struct column {
+  column* next;                 // following column of the header, or null
+  int32_t type;                 // TBLX_TYPE_*
+  uint32_t min_width;           // smallest width in characters
+  uint32_t width_lead;          // measured width up to and including the alignment point
+  uint32_t width_tail;          // measured width after the alignment point
+  tblx_title_func title_func;   // produces the title text
+  void* title_arg;              // argument handed to title_func
+  int32_t title_justification;  // TBLX_JUST_* of the title
+  int32_t cell_justification;   // TBLX_JUST_* of cells and of the sum
+  int32_t hex_case;             // TBLX_HEX_*; used by hex columns only
+  int32_t sort_mode;            // TBLX_SORTMODE_* bits
+  const char* suffix;           // caller's text written after numbers and sums
+  uint32_t suffix_len;          // bytes of suffix, taken when it was set
+  int32_t leading_zeros;        // nonzero: zero-fill hex digits (hex columns only)
+  int32_t summarize;            // nonzero: summed and shown in the summary line
+  uint64_t sum;                 // wrapping sum of the cells, signed in int columns
+  int32_t id;                   // unique in the table's lifetime, from 1
+  unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
+};
+
+struct cell {
+  cell* next;  // following cell of the row, i.e. of the next column
+  union {
+    uint64_t value;  // numeric cells; int cells hold the two's complement bits
+    struct {
+      char* text;    // the cell's own copy, stored right behind the record
+      uint32_t len;  // bytes of text without its NUL
+    } str;           // string cells
+  };
+};
+
+struct row {
+  row* next;    // following row, or null
+  cell* cells;  // first cell, belonging to the first column
+};
+
+// Indexes of tblx_table::sum_filler.
+enum filler_index { FILLER_RAW = 0, FILLER_SIMPLE = 1, FILLER_FANCY = 2 };
+
+struct tblx_table {
+  uint8_t header_ended;                // 1 once tblx_endheader succeeded
+  uint8_t layout_stale;                // 1 when widths and sums must be measured again
+  uint8_t fancy;                       // 1 when the style draws separators and rules
+  int32_t style;                       // TBLX_STYLE_*
+  column* columns;                     // the header, in declaration order
+  column* columns_tail;                // last column
+  column* open_column;                 // column being declared, or null
+  row* rows;                           // rows in print order
+  row* rows_tail;                      // last row
+  row* open_row;                       // row being filled, or null
+  column* cell_column;                 // column that takes the next cell, or null
+  cell** cell_tail;                    // link slot where the next cell is attached
+  int32_t next_column_id;              // ID of the next declared column
+  int32_t row_count;                   // rows ended with tblx_endrow
+  char* scratch;                       // formatting buffer sized by the measuring pass
+  const char* column_separator;        // between fields in the fancy styles
+  const char* rule_junction;           // between dash runs in the fancy styles
+  char sum_filler[3][2];               // raw, simple, fancy filler, NUL-terminated
+  unsigned char default_justify_char;  // copied into new columns
+  int32_t default_title_justification;
+  int32_t default_cell_justification;
+  int32_t default_hex_case;
+  int32_t default_sort_mode;
+};
+
+// Shared constant: the default title and suffix of every column.
+extern const char empty_string[];
+
+// The default title callback: gives its argument, the title text, unchanged.
+const char* TBLX_CALL title_ident(void* arg, uint32_t width) noexcept;
+
+// Frees every row and resets the row state (shared by removerows, clean, delete).
+void remove_all_rows(tblx_table* table) noexcept;
+
+#endif  // TABULIX_INTERNAL_H
