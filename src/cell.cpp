@@ -1,4 +1,4 @@
-// Cells: appending typed cells to the open row.
+// Cells: appending typed cells to the open row, and comparing cells.
 #include <cstdlib>
 #include <cstring>
 
@@ -69,4 +69,50 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_uint(tblx_table* table, uint64_t 
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_hex(tblx_table* table, uint64_t value) noexcept {
   return add_value_cell(table, TBLX_TYPE_HEX, value);
+}
+
+// ---- comparing cells ----------------------------------------------------------
+
+namespace {
+
+// -1, 0 or 1 as a is below, equal to or above b.
+template <typename T>
+int three_way(T a, T b) noexcept {
+  return (a > b) - (a < b);
+}
+
+}  // namespace
+
+int TBLX_CALL cell_cmp_int(const cell* a, const cell* b) noexcept {
+  // The value holds the two's complement bits of the signed number.
+  return three_way(static_cast<int64_t>(a->value), static_cast<int64_t>(b->value));
+}
+
+int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept {
+  return three_way(a->value, b->value);
+}
+
+int TBLX_CALL cell_cmp_str(const cell* a, const cell* b) noexcept {
+  // Only the sign is kept, so that a caller may negate the result safely.
+  return three_way(std::strcmp(a->str.text, b->str.text), 0);
+}
+
+int TBLX_CALL cell_cmp_str_len(const cell* a, const cell* b) noexcept {
+  if (a->str.len != b->str.len) return a->str.len < b->str.len ? -1 : 1;
+  return cell_cmp_str(a, b);
+}
+
+TBLX_EXPORT tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const column* col) noexcept {
+  if (col == nullptr) return nullptr;
+  switch (col->type) {
+    case TBLX_TYPE_STRING:
+      return (col->sort_mode & TBLX_SORTMODE_BY_LENGTH) ? cell_cmp_str_len : cell_cmp_str;
+    case TBLX_TYPE_INT:
+      return cell_cmp_int;
+    case TBLX_TYPE_UINT:
+    case TBLX_TYPE_HEX:
+      return cell_cmp_uint;
+    default:
+      return nullptr;
+  }
 }

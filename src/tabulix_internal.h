@@ -87,4 +87,11 @@ const char* TBLX_CALL title_ident(void* arg, uint32_t width) noexcept;
 // Frees every row and resets the row state (shared by removerows, clean, delete).
 void remove_all_rows(tblx_table* table) noexcept;
 
+// Cell comparators (tblx_cell_cmp_func) of the column types: negative, zero or
+// positive as a sorts before, with or after b. Both cells must be present.
+int TBLX_CALL cell_cmp_int(const cell* a, const cell* b) noexcept;
+int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept;
+int TBLX_CALL cell_cmp_str(const cell* a, const cell* b) noexcept;
+int TBLX_CALL cell_cmp_str_len(const cell* a, const cell* b) noexcept;  // length first
+
 #endif  // TABULIX_INTERNAL_H
