@@ -1,0 +1,440 @@
+// Sorting rows: order, stability, absent keys, status codes, sort order names,
+// and a randomized comparison with a plain insertion sort of the same rows.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "tabulix.h"
+#include "tabulix_internal.h"
+
+namespace {
+
+struct table_deleter {
+  void operator()(tblx_table* t) const { tblx_delete(t); }
+};
+using table_ptr = std::unique_ptr<tblx_table, table_deleter>;
+
+// A cell as the tests describe it: the column's type decides how it is added.
+using value = std::variant<int64_t, uint64_t, std::string>;
+using row_values = std::vector<value>;  // shorter than the header for short rows
+
+struct column_spec {
+  unsigned type;
+  int sort_mode = 0;
+};
+
+// A table with an ended header and the given rows.
+table_ptr make_table(const std::vector<column_spec>& columns, const std::vector<row_values>& rows) {
+  table_ptr t(tblx_new());
+  EXPECT_NE(t, nullptr);
+  for (const column_spec& c : columns) {
+    EXPECT_EQ(tblx_begincolumn(t.get(), c.type), TBLX_OK);
+    EXPECT_EQ(tblx_setcolumn_sortmode(t.get(), c.sort_mode), TBLX_OK);
+    EXPECT_EQ(tblx_endcolumn(t.get()), TBLX_OK);
+  }
+  EXPECT_EQ(tblx_endheader(t.get()), TBLX_OK);
+  for (const row_values& r : rows) {
+    EXPECT_EQ(tblx_beginrow(t.get()), TBLX_OK);
+    for (size_t i = 0; i < r.size(); ++i) {
+      tblx_status s = TBLX_OK;
+      switch (columns[i].type) {
+        case TBLX_TYPE_STRING:
+          s = tblx_addcell_string(t.get(), std::get<std::string>(r[i]).c_str());
+          break;
+        case TBLX_TYPE_INT:
+          s = tblx_addcell_int(t.get(), std::get<int64_t>(r[i]));
+          break;
+        case TBLX_TYPE_UINT:
+          s = tblx_addcell_uint(t.get(), std::get<uint64_t>(r[i]));
+          break;
+        default:
+          s = tblx_addcell_hex(t.get(), std::get<uint64_t>(r[i]));
+          break;
+      }
+      EXPECT_EQ(s, TBLX_OK);
+    }
+    EXPECT_EQ(tblx_endrow(t.get()), TBLX_OK);
+  }
+  return t;
+}
+
+// The rows in list order, checking that rows_tail is the list's last row.
+std::vector<const row*> row_list(const tblx_table* t) {
+  std::vector<const row*> out;
+  for (const row* r = t->rows; r != nullptr; r = r->next) out.push_back(r);
+  EXPECT_EQ(t->rows_tail, out.empty() ? nullptr : out.back());
+  return out;
+}
+
+// Labels rows by their place in the list at the time of the call, so that a
+// later order can be read as a permutation of these indexes.
+class row_labels {
+ public:
+  explicit row_labels(const tblx_table* t) {
+    for (const row* r : row_list(t)) index_.emplace(r, index_.size());
+  }
+  std::vector<size_t> order(const tblx_table* t) const {
+    std::vector<size_t> out;
+    for (const row* r : row_list(t)) out.push_back(index_.at(r));
+    return out;
+  }
+
+ private:
+  std::unordered_map<const row*, size_t> index_;
+};
+
+// The first cell of every row, as text (string columns) or number.
+std::vector<std::string> first_texts(const tblx_table* t) {
+  std::vector<std::string> out;
+  for (const row* r : row_list(t)) out.emplace_back(r->cells ? r->cells->str.text : "-");
+  return out;
+}
+
+std::vector<int64_t> first_ints(const tblx_table* t) {
+  std::vector<int64_t> out;
+  for (const row* r : row_list(t)) out.push_back(static_cast<int64_t>(r->cells->value));
+  return out;
+}
+
+std::vector<uint64_t> first_uints(const tblx_table* t) {
+  std::vector<uint64_t> out;
+  for (const row* r : row_list(t)) out.push_back(r->cells->value);
+  return out;
+}
+
+using strings = std::vector<std::string>;
+std::string s_(const char* s) { return s; }
+
+// ---- worked examples ---------------------------------------------------------
+
+table_ptr letters_and_numbers() {
+  return make_table(
+      {{TBLX_TYPE_STRING}, {TBLX_TYPE_UINT}},
+      {{s_("b"), uint64_t{20}}, {s_("a"), uint64_t{10}}, {s_("c"), uint64_t{20}}, {s_("d")}});
+}
+
+TEST(Sort, TextAndNumberColumns) {
+  struct Case {
+    int order;
+    int column_id;
+    strings expected;
+  };
+  const Case cases[] = {
+      {TBLX_SORT_ASC, 2, {"d", "a", "b", "c"}},   {TBLX_SORT_DESC, 2, {"b", "c", "a", "d"}},
+      {TBLX_SORT_ASC, 1, {"a", "b", "c", "d"}},   {TBLX_SORT_DESC, 1, {"d", "c", "b", "a"}},
+      {TBLX_SORT_UNORD, 2, {"b", "a", "c", "d"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "order " << c.order << " column " << c.column_id);
+    table_ptr t = letters_and_numbers();
+    ASSERT_EQ(tblx_sort(t.get(), c.order, c.column_id), TBLX_OK);
+    EXPECT_EQ(first_texts(t.get()), c.expected);
+  }
+}
+
+TEST(Sort, StringsByBytesOrByLengthFirst) {
+  const std::vector<row_values> rows = {{s_("10")}, {s_("9")}, {s_("100")}, {s_("")}};
+  table_ptr plain = make_table({{TBLX_TYPE_STRING, 0}}, rows);
+  ASSERT_EQ(tblx_sort(plain.get(), TBLX_SORT_ASC, 1), TBLX_OK);
+  EXPECT_EQ(first_texts(plain.get()), (strings{"", "10", "100", "9"}));
+
+  table_ptr by_length = make_table({{TBLX_TYPE_STRING, TBLX_SORTMODE_BY_LENGTH}}, rows);
+  ASSERT_EQ(tblx_sort(by_length.get(), TBLX_SORT_ASC, 1), TBLX_OK);
+  EXPECT_EQ(first_texts(by_length.get()), (strings{"", "9", "10", "100"}));
+  ASSERT_EQ(tblx_sort(by_length.get(), TBLX_SORT_DESC, 1), TBLX_OK);
+  EXPECT_EQ(first_texts(by_length.get()), (strings{"100", "10", "9", ""}));
+}
+
+TEST(Sort, BytesCompareUnsigned) {
+  table_ptr t = make_table({{TBLX_TYPE_STRING}}, {{s_("\xc3\xa9")}, {s_("z")}, {s_("\x01")}});
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 1), TBLX_OK);
+  EXPECT_EQ(first_texts(t.get()), (strings{"\x01", "z", "\xc3\xa9"}));
+}
+
+TEST(Sort, SignedAndUnsignedOrderAroundTheSignBit) {
+  const uint64_t high = uint64_t{1} << 63;
+  for (unsigned type : {TBLX_TYPE_UINT, TBLX_TYPE_HEX}) {
+    table_ptr t = make_table({{type}}, {{high}, {uint64_t{3}}, {UINT64_MAX}, {uint64_t{0}}});
+    ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 1), TBLX_OK);
+    EXPECT_EQ(first_uints(t.get()), (std::vector<uint64_t>{0, 3, high, UINT64_MAX}));
+  }
+  table_ptr t = make_table(
+      {{TBLX_TYPE_INT}},
+      {{INT64_MIN}, {int64_t{3}}, {int64_t{-1}}, {INT64_MAX}, {int64_t{0}}, {int64_t{-5}}});
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 1), TBLX_OK);
+  EXPECT_EQ(first_ints(t.get()), (std::vector<int64_t>{INT64_MIN, -5, -1, 0, 3, INT64_MAX}));
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_DESC, 1), TBLX_OK);
+  EXPECT_EQ(first_ints(t.get()), (std::vector<int64_t>{INT64_MAX, 3, 0, -1, -5, INT64_MIN}));
+}
+
+// ---- stability and absent keys -------------------------------------------------
+
+// Rows of a label column and an int key column.
+table_ptr labelled(const std::vector<std::pair<const char*, int64_t>>& rows) {
+  std::vector<row_values> values;
+  for (const auto& [label, key] : rows) values.push_back({s_(label), key});
+  return make_table({{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}}, values);
+}
+
+TEST(Sort, EqualKeysKeepTheirOrderInBothDirections) {
+  table_ptr t = labelled({{"x1", 1}, {"y1", 2}, {"x2", 1}, {"y2", 2}, {"x3", 1}, {"z", 0}});
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 2), TBLX_OK);
+  EXPECT_EQ(first_texts(t.get()), (strings{"z", "x1", "x2", "x3", "y1", "y2"}));
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_DESC, 2), TBLX_OK);
+  EXPECT_EQ(first_texts(t.get()), (strings{"y1", "y2", "x1", "x2", "x3", "z"}));
+}
+
+TEST(Sort, RowsWithoutKeyFirstAscendingLastDescendingInInputOrder) {
+  // An empty row and two short rows, mixed in among rows with keys.
+  table_ptr t = make_table(
+      {{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}},
+      {{s_("k5"), int64_t{5}}, {s_("short1")}, {}, {s_("k1"), int64_t{1}}, {s_("short2")}});
+  row_labels labels(t.get());
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 2), TBLX_OK);
+  EXPECT_EQ(labels.order(t.get()), (std::vector<size_t>{1, 2, 4, 3, 0}));
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_DESC, 2), TBLX_OK);
+  EXPECT_EQ(labels.order(t.get()), (std::vector<size_t>{0, 3, 1, 2, 4}));
+}
+
+TEST(Sort, SecondSortKeepsTheFirstOrderAmongEqualKeys) {
+  table_ptr t = make_table({{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}}, {{s_("b"), int64_t{2}},
+                                                                   {s_("a"), int64_t{1}},
+                                                                   {s_("d"), int64_t{1}},
+                                                                   {s_("c"), int64_t{2}},
+                                                                   {s_("e"), int64_t{1}}});
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_DESC, 1), TBLX_OK);
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 2), TBLX_OK);
+  EXPECT_EQ(first_texts(t.get()), (strings{"e", "d", "a", "c", "b"}));
+}
+
+TEST(Sort, RowsAddedAfterASortGoLast) {
+  table_ptr t = make_table({{TBLX_TYPE_INT}}, {{int64_t{3}}, {int64_t{1}}, {int64_t{2}}});
+  ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 1), TBLX_OK);
+  ASSERT_EQ(tblx_beginrow(t.get()), TBLX_OK);
+  ASSERT_EQ(tblx_addcell_int(t.get(), 0), TBLX_OK);
+  ASSERT_EQ(tblx_endrow(t.get()), TBLX_OK);
+  EXPECT_EQ(first_ints(t.get()), (std::vector<int64_t>{1, 2, 3, 0}));
+  EXPECT_EQ(tblx_getrowcount(t.get()), 4);
+}
+
+TEST(Sort, NoRowsOrOneRow) {
+  table_ptr empty = make_table({{TBLX_TYPE_INT}}, {});
+  EXPECT_EQ(tblx_sort(empty.get(), TBLX_SORT_ASC, 1), TBLX_OK);
+  EXPECT_EQ(empty->rows, nullptr);
+  EXPECT_EQ(empty->rows_tail, nullptr);
+
+  table_ptr one = make_table({{TBLX_TYPE_INT}}, {{int64_t{7}}});
+  const row* only = one->rows;
+  EXPECT_EQ(tblx_sort(one.get(), TBLX_SORT_DESC, 1), TBLX_OK);
+  EXPECT_EQ(one->rows, only);
+  EXPECT_EQ(one->rows_tail, only);
+  EXPECT_EQ(only->next, nullptr);
+}
+
+// ---- status codes ----------------------------------------------------------------
+
+TEST(Sort, RefusalsInTheirOrderLeaveTheRowsAlone) {
+  EXPECT_EQ(tblx_sort(nullptr, TBLX_SORT_ASC, 1), TBLX_ERR_INVALID_ARGUMENT);
+
+  table_ptr open_header(tblx_new());
+  ASSERT_EQ(tblx_begincolumn(open_header.get(), TBLX_TYPE_INT), TBLX_OK);
+  EXPECT_EQ(tblx_sort(open_header.get(), 99, 99), TBLX_ERR_NO_HEADER);
+
+  struct Case {
+    int order;
+    int column_id;
+    tblx_status expected;
+  };
+  const Case cases[] = {
+      {TBLX_SORT_UNORD, 3, TBLX_ERR_NO_SUCH_COLUMN}, {3, 0, TBLX_ERR_NO_SUCH_COLUMN},
+      {TBLX_SORT_ASC, -1, TBLX_ERR_NO_SUCH_COLUMN},  {3, 1, TBLX_ERR_INVALID_SORT_ORDER},
+      {-1, 2, TBLX_ERR_INVALID_SORT_ORDER},          {TBLX_SORT_UNORD, 2, TBLX_OK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "order " << c.order << " column " << c.column_id);
+    table_ptr t = letters_and_numbers();
+    EXPECT_EQ(tblx_sort(t.get(), c.order, c.column_id), c.expected);
+    EXPECT_EQ(first_texts(t.get()), (strings{"b", "a", "c", "d"}));
+  }
+
+  // An open row is refused before the column and the order are looked at.
+  table_ptr t = letters_and_numbers();
+  ASSERT_EQ(tblx_beginrow(t.get()), TBLX_OK);
+  EXPECT_EQ(tblx_sort(t.get(), 99, 99), TBLX_ERR_ROW_OPEN);
+  ASSERT_EQ(tblx_endrow(t.get()), TBLX_OK);
+
+  // A column of no known type has no comparator; that check precedes the order's.
+  t->columns->type = 99;
+  EXPECT_EQ(tblx_sort(t.get(), 99, 1), TBLX_ERR_NOT_COMPARABLE);
+  EXPECT_EQ(tblx_sort(t.get(), TBLX_SORT_UNORD, 1), TBLX_ERR_NOT_COMPARABLE);
+}
+
+TEST(Sort, ComparatorFollowsTypeAndLengthBit) {
+  column c{};
+  struct Case {
+    int32_t type;
+    int32_t sort_mode;
+    tblx_cell_cmp_func expected;
+  };
+  const Case cases[] = {
+      {TBLX_TYPE_STRING, 0, cell_cmp_str},
+      {TBLX_TYPE_STRING, 1, cell_cmp_str},
+      {TBLX_TYPE_STRING, TBLX_SORTMODE_BY_LENGTH, cell_cmp_str_len},
+      {TBLX_TYPE_STRING, -1, cell_cmp_str_len},
+      {TBLX_TYPE_INT, TBLX_SORTMODE_BY_LENGTH, cell_cmp_int},
+      {TBLX_TYPE_UINT, 0, cell_cmp_uint},
+      {TBLX_TYPE_HEX, 0, cell_cmp_uint},
+      {0, 0, nullptr},
+      {5, 0, nullptr},
+  };
+  for (const Case& k : cases) {
+    c.type = k.type;
+    c.sort_mode = k.sort_mode;
+    EXPECT_EQ(tblx_get_cell_cmp__(&c), k.expected) << k.type << " " << k.sort_mode;
+  }
+  EXPECT_EQ(tblx_get_cell_cmp__(nullptr), nullptr);
+}
+
+// ---- sort order names --------------------------------------------------------------
+
+TEST(SortOrderNames, ParseWholeExactNames) {
+  struct Case {
+    const char* name;
+    tblx_status status;
+    int value;  // what the int holds afterwards; it starts at 42
+  };
+  const Case cases[] = {
+      {"asc", TBLX_OK, TBLX_SORT_ASC},
+      {"desc", TBLX_OK, TBLX_SORT_DESC},
+      {"unord", TBLX_OK, TBLX_SORT_UNORD},
+      {"DESC", TBLX_ERR_PARSE, 42},
+      {"as", TBLX_ERR_PARSE, 42},
+      {"ascending", TBLX_ERR_PARSE, 42},
+      {"", TBLX_ERR_PARSE, 42},
+      {"asc ", TBLX_ERR_PARSE, 42},
+  };
+  for (const Case& c : cases) {
+    int value = 42;
+    EXPECT_EQ(tblx_parse_sortorder(&value, c.name), c.status) << c.name;
+    EXPECT_EQ(value, c.value) << c.name;
+  }
+  int value = 42;
+  EXPECT_EQ(tblx_parse_sortorder(nullptr, "asc"), TBLX_ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(tblx_parse_sortorder(&value, nullptr), TBLX_ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(value, 42);
+}
+
+TEST(SortOrderNames, ListEndsWithNullAndEveryNameParses) {
+  const char* const* list = tblx_getsortorderlist();
+  ASSERT_NE(list, nullptr);
+  EXPECT_STREQ(list[0], "asc");
+  EXPECT_STREQ(list[1], "desc");
+  EXPECT_STREQ(list[2], "unord");
+  EXPECT_EQ(list[3], nullptr);
+  EXPECT_EQ(tblx_getsortorderlist(), list);
+}
+
+// ---- randomized comparison with insertion ----------------------------------------
+
+// Compares two present keys of one column as the column's sort mode says.
+int compare_keys(const column_spec& col, const value& a, const value& b) {
+  switch (col.type) {
+    case TBLX_TYPE_STRING: {
+      const std::string& x = std::get<std::string>(a);
+      const std::string& y = std::get<std::string>(b);
+      if ((col.sort_mode & TBLX_SORTMODE_BY_LENGTH) && x.size() != y.size()) {
+        return x.size() < y.size() ? -1 : 1;
+      }
+      return std::strcmp(x.c_str(), y.c_str());
+    }
+    case TBLX_TYPE_INT: {
+      const int64_t x = std::get<int64_t>(a), y = std::get<int64_t>(b);
+      return x < y ? -1 : x > y;
+    }
+    default: {
+      const uint64_t x = std::get<uint64_t>(a), y = std::get<uint64_t>(b);
+      return x < y ? -1 : x > y;
+    }
+  }
+}
+
+// The plain procedure: each row in turn goes in front of the first placed row
+// whose key it sorts strictly before, or at the end.
+std::vector<size_t> insertion_order(const std::vector<column_spec>& columns,
+                                    const std::vector<row_values>& rows,
+                                    const std::vector<size_t>& current, int order, size_t key) {
+  auto wrap = [&](const row_values& a, const row_values& b) {
+    const bool has_a = a.size() > key, has_b = b.size() > key;
+    int r = 0;
+    if (has_a && has_b) {
+      r = compare_keys(columns[key], a[key], b[key]);
+    } else if (has_a != has_b) {
+      r = has_a ? 1 : -1;
+    }
+    return order == TBLX_SORT_DESC ? -r : r;
+  };
+  std::vector<size_t> placed;
+  for (size_t r : current) {
+    auto at = placed.begin();
+    while (at != placed.end() && wrap(rows[r], rows[*at]) >= 0) ++at;
+    placed.insert(at, r);
+  }
+  return placed;
+}
+
+value random_value(unsigned type, std::mt19937& rng) {
+  static const char* const texts[] = {"", "9", "10", "100", "a", "ab", "b", "\xc3\xa9", "B"};
+  static const uint64_t numbers[] = {0, 1, 2, 3, uint64_t{1} << 63, UINT64_MAX, 42};
+  const uint64_t n = numbers[rng() % std::size(numbers)];
+  switch (type) {
+    case TBLX_TYPE_STRING:
+      return std::string(texts[rng() % std::size(texts)]);
+    case TBLX_TYPE_INT:
+      return static_cast<int64_t>(n);
+    default:
+      return n;
+  }
+}
+
+TEST(SortRandomized, SameOrderAsInsertion) {
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 1500; ++round) {
+    std::vector<column_spec> columns(1 + rng() % 4);
+    for (column_spec& c : columns) {
+      c.type = TBLX_TYPE_STRING + rng() % 4;
+      c.sort_mode = static_cast<int>(rng() % 4);  // bit 2 set or not, plus a stray bit
+    }
+    // Mostly small tables; now and then one large enough for many merge passes.
+    const size_t n = rng() % 10 == 0 ? rng() % 700 : rng() % 40;
+    std::vector<row_values> rows(n);
+    for (row_values& r : rows) {
+      // A third of the rows are short, some of those empty.
+      const size_t len = rng() % 3 == 0 ? rng() % columns.size() : columns.size();
+      for (size_t i = 0; i < len; ++i) r.push_back(random_value(columns[i].type, rng));
+    }
+    table_ptr t = make_table(columns, rows);
+    row_labels labels(t.get());
+    std::vector<size_t> expected(n);
+    for (size_t i = 0; i < n; ++i) expected[i] = i;
+
+    // Several sorts in a row, each starting from the order the last one left.
+    for (int step = 0; step < 3; ++step) {
+      const int order = rng() % 2 ? TBLX_SORT_ASC : TBLX_SORT_DESC;
+      const size_t key = rng() % columns.size();
+      SCOPED_TRACE(testing::Message() << "round " << round << " step " << step << " rows " << n
+                                      << " order " << order << " key " << key);
+      expected = insertion_order(columns, rows, expected, order, key);
+      ASSERT_EQ(tblx_sort(t.get(), order, static_cast<int>(key + 1)), TBLX_OK);
+      ASSERT_EQ(labels.order(t.get()), expected);
+    }
+  }
+}
+
+}  // namespace
