@@ -1,0 +1,628 @@
+// Printing: the measuring pass that lays out the columns, the justified
+// placement of one field, the rendering of cells and sums, and the five
+// sections of a printed table.
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "tabulix_internal.h"
+
+namespace {
+
+// ---- stream access ----------------------------------------------------------
+// A print locks the stream once and then writes with the calls that skip the
+// per-call lock where the C library offers them, so that a whole table also
+// appears in one piece when other threads write to the same stream.
+
+#if defined(_WIN32)
+void lock_stream(FILE* stream) noexcept { _lock_file(stream); }
+void unlock_stream(FILE* stream) noexcept { _unlock_file(stream); }
+size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
+  return _fwrite_nolock(bytes, 1, n, stream);
+}
+void flush_stream(FILE* stream) noexcept { _fflush_nolock(stream); }
+#else
+void lock_stream(FILE* stream) noexcept { flockfile(stream); }
+void unlock_stream(FILE* stream) noexcept { funlockfile(stream); }
+#if defined(__GLIBC__)
+size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
+  return fwrite_unlocked(bytes, 1, n, stream);
+}
+void flush_stream(FILE* stream) noexcept { fflush_unlocked(stream); }
+#else
+size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
+  return std::fwrite(bytes, 1, n, stream);
+}
+void flush_stream(FILE* stream) noexcept { std::fflush(stream); }
+#endif
+#endif
+
+// Output staged in a fixed buffer, so that the many small pieces of a line
+// cost a memcpy each instead of a stdio call. It lives on the caller's stack:
+// the output pass allocates nothing.
+class sink {
+ public:
+  explicit sink(FILE* stream) noexcept : stream_(stream) {}
+  sink(const sink&) = delete;
+  sink& operator=(const sink&) = delete;
+
+  void put(const char* bytes, size_t n) noexcept {
+    if (n <= sizeof(buffer_) - used_) {
+      std::memcpy(buffer_ + used_, bytes, n);
+      used_ += n;
+    } else {
+      put_long(bytes, n);
+    }
+  }
+
+  void put(char ch) noexcept {
+    if (used_ == sizeof(buffer_)) flush();
+    buffer_[used_++] = ch;
+  }
+
+  // Hands the staged bytes to the stream: at the end of a print, and before
+  // a title callback, which may write to the same stream itself.
+  void flush() noexcept {
+    if (used_ == 0) return;
+    if (write_stream(buffer_, used_, stream_) != used_) failed_ = true;
+    used_ = 0;
+  }
+
+  bool failed() const noexcept { return failed_; }
+
+ private:
+  void put_long(const char* bytes, size_t n) noexcept {
+    flush();
+    if (n >= sizeof(buffer_)) {
+      if (write_stream(bytes, n, stream_) != n) failed_ = true;
+    } else {
+      std::memcpy(buffer_, bytes, n);
+      used_ = n;
+    }
+  }
+
+  FILE* stream_;
+  size_t used_ = 0;
+  bool failed_ = false;
+  char buffer_[8192];
+};
+
+// ---- fills and justified fields --------------------------------------------
+
+// The only source of blanks and rule dashes: runs are copied from these in
+// chunks, never built in memory.
+constexpr size_t fill_chunk = 32;
+constexpr char spaces[] = "                                ";
+constexpr char dashes[] = "--------------------------------";
+static_assert(sizeof(spaces) == fill_chunk + 1 && sizeof(dashes) == fill_chunk + 1);
+
+// Writes n fill characters: whole chunks while more than one chunk remains,
+// then the last 1 to 32 (none for n = 0) from the end of the string.
+void fill(sink& out, const char* run, uint64_t n) noexcept {
+  for (; n > fill_chunk; n -= fill_chunk) out.put(run, fill_chunk);
+  out.put(run + (fill_chunk - n), static_cast<size_t>(n));
+}
+
+void pad(sink& out, uint64_t n) noexcept { fill(out, spaces, n); }
+
+// Widths are summed in 64 bits, so no combination of halves can wrap.
+uint64_t width_of(const column& col) noexcept { return uint64_t{col.width_lead} + col.width_tail; }
+
+// Where the alignment character of a text is: the first or the last
+// occurrence, by the kind; null when the text lacks it. Measuring and
+// printing both use this, so they agree on the alignment point.
+const char* find_justify_char(int32_t kind, const char* text, size_t len,
+                              unsigned char justify_char) noexcept {
+  const void* hit = kind == TBLX_JUST_CHAR_FIRST ? std::memchr(text, justify_char, len)
+                                                 : tblx_memrchr__(text, justify_char, len);
+  return static_cast<const char*>(hit);
+}
+
+// Places a text of length len in the width pair (lead, tail). Blanks after the
+// text are written only with pad_trailing; a text wider than its share is
+// written whole with no blanks on that side.
+void justify(sink& out, int32_t kind, const char* text, size_t len, uint32_t lead, uint32_t tail,
+             unsigned char justify_char, bool pad_trailing) noexcept {
+  const uint64_t width = uint64_t{lead} + tail;
+  switch (kind) {
+    case TBLX_JUST_LEFT:
+      out.put(text, len);
+      if (pad_trailing && width > len) pad(out, width - len);
+      return;
+    case TBLX_JUST_RIGHT:
+      if (width > len) pad(out, width - len);
+      out.put(text, len);
+      return;
+    case TBLX_JUST_CENTER: {
+      if (width <= len) {
+        out.put(text, len);
+        return;
+      }
+      // An odd blank goes after the text.
+      const uint64_t surplus = width - len;
+      const uint64_t before = surplus / 2;
+      pad(out, before);
+      out.put(text, len);
+      if (pad_trailing) pad(out, surplus - before);
+      return;
+    }
+    case TBLX_JUST_CHAR_FIRST:
+    case TBLX_JUST_CHAR_LAST: {
+      if (const char* at = find_justify_char(kind, text, len, justify_char)) {
+        const uint64_t lead_share = static_cast<uint64_t>(at - text) + 1;
+        const uint64_t tail_share = len - lead_share;
+        if (lead_share < lead) pad(out, lead - lead_share);
+        out.put(text, len);
+        if (pad_trailing && tail > tail_share) pad(out, tail - tail_share);
+      } else {
+        // Placed as if the character stood just past the text's end: the
+        // text ends one place before the alignment position.
+        if (lead != 0 && len < lead - 1u) pad(out, lead - 1u - len);
+        out.put(text, len);
+        if (pad_trailing) pad(out, uint64_t{tail} + 1);
+      }
+      return;
+    }
+    default:
+      // The setters admit only kinds 1 to 5.
+      std::abort();
+  }
+}
+
+// ---- numbers ------------------------------------------------------------------
+
+constexpr uint64_t powers_of_10[20] = {1u,
+                                       10u,
+                                       100u,
+                                       1000u,
+                                       10000u,
+                                       100000u,
+                                       1000000u,
+                                       10000000u,
+                                       100000000u,
+                                       1000000000u,
+                                       10000000000u,
+                                       100000000000u,
+                                       1000000000000u,
+                                       10000000000000u,
+                                       100000000000000u,
+                                       1000000000000000u,
+                                       10000000000000000u,
+                                       100000000000000000u,
+                                       1000000000000000000u,
+                                       10000000000000000000u};
+
+// Digits of a value counted without formatting it: log10 estimated from the
+// bit width (1233 / 4096 ~ log10(2)), then corrected by one comparison.
+// Setting the lowest bit never crosses a power of ten and makes 0 count as 1.
+uint64_t decimal_digits(uint64_t value) noexcept {
+  value |= 1u;
+  const unsigned estimate = (static_cast<unsigned>(std::bit_width(value)) * 1233u) >> 12;
+  return estimate + (value >= powers_of_10[estimate] ? 1u : 0u);
+}
+
+uint64_t hex_digits(uint64_t value) noexcept {
+  return (static_cast<uint64_t>(std::bit_width(value | 1u)) + 3u) / 4u;
+}
+
+// Characters of a cell's or sum's number, with neither fill nor suffix.
+uint64_t number_length(int32_t type, uint64_t value) noexcept {
+  switch (type) {
+    case TBLX_TYPE_INT: {
+      const auto v = static_cast<int64_t>(value);
+      return v < 0 ? 1u + decimal_digits(0u - value) : decimal_digits(value);
+    }
+    case TBLX_TYPE_HEX:
+      return 2u + hex_digits(value);  // "0x" and the digits
+    default:
+      return decimal_digits(value);
+  }
+}
+
+// Longest number: 20 decimal digits, or a sign and 19 digits, or 16 hex digits.
+constexpr size_t max_digits = 24;
+
+size_t format_hex(char* out, uint64_t value, bool upper) noexcept {
+  const char* digit = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  const auto n = static_cast<size_t>(hex_digits(value));
+  for (size_t i = n; i-- > 0; value >>= 4) out[i] = digit[value & 0xfu];
+  return n;
+}
+
+size_t format_decimal(char* out, int32_t type, uint64_t value) noexcept {
+  const auto result = type == TBLX_TYPE_INT
+                          ? std::to_chars(out, out + max_digits, static_cast<int64_t>(value))
+                          : std::to_chars(out, out + max_digits, value);
+  return static_cast<size_t>(result.ptr - out);
+}
+
+// Appends to a buffer of a known size and never past its end. Whatever does
+// not fit is left out; with the buffer sized by the measuring pass that
+// happens only for a text that pass did not see.
+class bounded_text {
+ public:
+  bounded_text(char* buffer, size_t size) noexcept
+      : buffer_(buffer), room_(buffer == nullptr || size == 0 ? 0 : size - 1) {}
+
+  void append(const char* bytes, size_t n) noexcept {
+    n = std::min(n, room_ - len_);
+    if (n == 0) return;
+    std::memcpy(buffer_ + len_, bytes, n);
+    len_ += n;
+  }
+
+  void repeat(char ch, uint64_t n) noexcept {
+    const auto count = static_cast<size_t>(std::min<uint64_t>(n, room_ - len_));
+    if (count == 0) return;
+    std::memset(buffer_ + len_, ch, count);
+    len_ += count;
+  }
+
+  // NUL-terminates the text and gives its length.
+  size_t finish() noexcept {
+    if (buffer_ != nullptr && room_ != 0) buffer_[len_] = '\0';
+    return len_;
+  }
+
+ private:
+  char* buffer_;
+  size_t room_;  // bytes available for text, the NUL excluded
+  size_t len_ = 0;
+};
+
+// ---- rendering --------------------------------------------------------------
+
+// What a print reads from the table on every field, looked up once.
+struct print_context {
+  const tblx_table* table;
+  bool raw;               // fields as they are, unfilled
+  bool fancy;             // separators and rules
+  const char* separator;  // between two fields of a line
+  size_t separator_len;
+  const char* filler;  // summary filler of this style, one character
+  char* scratch;
+  size_t scratch_size;
+};
+
+constexpr char blank_separator[] = " ";
+
+print_context make_context(const tblx_table& table) noexcept {
+  print_context ctx{};
+  ctx.table = &table;
+  ctx.raw = table.style == TBLX_STYLE_RAW;
+  ctx.fancy = table.fancy != 0;
+  ctx.separator = ctx.fancy ? table.column_separator : blank_separator;
+  ctx.separator_len = std::strlen(ctx.separator);
+  switch (table.style) {
+    case TBLX_STYLE_SIMPLE:
+      ctx.filler = table.sum_filler[FILLER_SIMPLE];
+      break;
+    case TBLX_STYLE_RAW:
+      ctx.filler = table.sum_filler[FILLER_RAW];
+      break;
+    case TBLX_STYLE_FANCY:
+    case TBLX_STYLE_FANCYW:
+      ctx.filler = table.sum_filler[FILLER_FANCY];
+      break;
+    default:
+      // The setters admit only styles 0 to 3; abort before anything is written.
+      std::abort();
+  }
+  ctx.scratch = table.scratch;
+  ctx.scratch_size = table.scratch_size;
+  return ctx;
+}
+
+// Formats a number with its suffix into the scratch buffer and gives the
+// text's length. Left- and right-justified decimals and zero-filled hex are
+// filled out here to the column width, the suffix ending at its right edge.
+size_t format_number(const print_context& ctx, const column& col, uint64_t value) noexcept {
+  bounded_text text(ctx.scratch, ctx.scratch_size);
+  const uint64_t width = width_of(col);
+  const uint64_t suffix_len = col.suffix_len;
+  char digits[max_digits];
+  if (col.type == TBLX_TYPE_HEX) {
+    const size_t n = format_hex(digits, value, col.hex_case == TBLX_HEX_UPPER);
+    text.append("0x", 2);  // lower case in both letter cases
+    if (col.leading_zeros && !ctx.raw) {
+      const uint64_t digit_width = width > 2u + suffix_len ? width - 2u - suffix_len : 0u;
+      if (digit_width > n) text.repeat('0', digit_width - n);
+    }
+    text.append(digits, n);
+  } else {
+    const size_t n = format_decimal(digits, col.type, value);
+    const uint64_t field = width > suffix_len ? width - suffix_len : 0u;
+    const uint64_t blanks = field > n ? field - n : 0u;
+    const int32_t kind = ctx.raw ? 0 : col.cell_justification;
+    if (kind == TBLX_JUST_RIGHT) text.repeat(' ', blanks);
+    text.append(digits, n);
+    if (kind == TBLX_JUST_LEFT) text.repeat(' ', blanks);
+  }
+  text.append(col.suffix, col.suffix_len);
+  return text.finish();
+}
+
+// Writes one cell, or with no cell the column's sum, into its column.
+void render_field(sink& out, const print_context& ctx, const column& col, const cell* c) noexcept {
+  const char* text = empty_string;
+  size_t len = 0;
+  if (col.type == TBLX_TYPE_STRING) {
+    if (c != nullptr) {
+      text = c->str.text;
+      len = c->str.len;
+    }
+  } else if (c != nullptr || col.summarize) {
+    len = format_number(ctx, col, c != nullptr ? c->value : col.sum);
+    if (ctx.scratch != nullptr) text = ctx.scratch;
+  }
+  if (ctx.raw || len >= width_of(col)) {
+    out.put(text, len);
+    return;
+  }
+  // No fill ends a line: the last column is never padded, nor in the
+  // borderless styles the last cell of a short row.
+  const bool pad_trailing =
+      col.next != nullptr && (c == nullptr || ctx.fancy || c->next != nullptr);
+  justify(out, col.cell_justification, text, len, col.width_lead, col.width_tail, col.justify_char,
+          pad_trailing);
+}
+
+// Length of a cell's or sum's text as render_field would write it unfilled,
+// or -1 when it does not fit a signed 32-bit count (such a text takes no part
+// in the widths).
+int32_t measured_length(const column& col, const cell* c) noexcept {
+  uint64_t len = 0;
+  if (col.type == TBLX_TYPE_STRING) {
+    if (c != nullptr) len = c->str.len;
+  } else if (c != nullptr || col.summarize) {
+    len = number_length(col.type, c != nullptr ? c->value : col.sum) + col.suffix_len;
+  }
+  return len > INT32_MAX ? -1 : static_cast<int32_t>(len);
+}
+
+// ---- the measuring pass -------------------------------------------------------
+
+void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
+  col.width_lead = std::max(col.width_lead, static_cast<uint32_t>(lead));
+  col.width_tail = std::max(col.width_tail, static_cast<uint32_t>(tail));
+}
+
+// Raises the pair with a text split at its alignment character (kinds 4
+// and 5) or taken whole as lead. Lengths here are below 2^31, so both halves
+// fit the 32-bit fields.
+void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept {
+  if (kind != TBLX_JUST_CHAR_FIRST && kind != TBLX_JUST_CHAR_LAST) {
+    raise_widths(col, len, 0);
+  } else if (const char* at = find_justify_char(kind, text, len, col.justify_char)) {
+    const auto position = static_cast<uint64_t>(at - text);
+    raise_widths(col, position + 1, len - position - 1);
+  } else {
+    raise_widths(col, uint64_t{len} + 1, 0);
+  }
+}
+
+// Numbers are never split; strings by the cell justification. The empty
+// summary text of a string column still has an alignment point to reserve.
+void measure_text(column& col, const cell* c) noexcept {
+  const int32_t len = measured_length(col, c);
+  if (len < 0) return;
+  if (col.type == TBLX_TYPE_STRING) {
+    measure_split(col, col.cell_justification, c != nullptr ? c->str.text : empty_string,
+                  static_cast<size_t>(len));
+  } else {
+    raise_widths(col, static_cast<uint64_t>(len), 0);
+  }
+}
+
+void measure_rows(tblx_table& table) noexcept {
+  for (const row* r = table.rows; r != nullptr; r = r->next) {
+    column* col = table.columns;
+    for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next, col = col->next) {
+      if (col->summarize) col->sum += c->value;  // wraps modulo 2^64
+      measure_text(*col, c);
+    }
+  }
+}
+
+// A title counts only when aligned on a character; its callback gets the
+// width that the cells and the sum produced.
+void measure_title(column& col) noexcept {
+  if (col.title_justification != TBLX_JUST_CHAR_FIRST &&
+      col.title_justification != TBLX_JUST_CHAR_LAST) {
+    return;
+  }
+  const char* title = col.title_func(col.title_arg, static_cast<uint32_t>(width_of(col)));
+  if (title == nullptr) title = empty_string;
+  const size_t len = std::strlen(title);
+  if (len > INT32_MAX) return;
+  measure_split(col, col.title_justification, title, len);
+}
+
+// The minimum width widens the lead, so the alignment point moves right.
+void apply_min_width(column& col) noexcept {
+  const uint64_t width = width_of(col);
+  if (col.min_width > width) col.width_lead += static_cast<uint32_t>(col.min_width - width);
+}
+
+// The scratch buffer holds the widest formatted text and its NUL, with room
+// to spare. A size that does not fit size_t (32-bit) cannot be allocated.
+tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept {
+  constexpr uint64_t spare = 5;
+  if (widest > SIZE_MAX - spare) return TBLX_ERR_NO_MEMORY;
+  const auto size = static_cast<size_t>(widest + spare);
+  void* grown = std::realloc(table.scratch, size);
+  if (grown == nullptr) return TBLX_ERR_NO_MEMORY;
+  table.scratch = static_cast<char*>(grown);
+  table.scratch_size = size;
+  return TBLX_OK;
+}
+
+// Recomputes every column's sum and width pair and sizes the scratch buffer.
+tblx_status measure_layout(tblx_table& table) noexcept {
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    col->sum = 0;
+    col->width_lead = 0;
+    col->width_tail = 0;
+  }
+  measure_rows(table);
+  uint64_t widest = 0;
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    measure_text(*col, nullptr);
+    measure_title(*col);
+    apply_min_width(*col);
+    widest = std::max(widest, width_of(*col));
+  }
+  if (tblx_status s = resize_scratch(table, widest); s != TBLX_OK) return s;
+  table.layout_stale = 0;
+  return TBLX_OK;
+}
+
+// ---- sections -----------------------------------------------------------------
+
+void put_separator(sink& out, const print_context& ctx) noexcept {
+  out.put(ctx.separator, ctx.separator_len);
+}
+
+// Gets a column's title for the given width. title_ident writes nothing, so
+// only a caller's callback needs the staged bytes on the stream before it
+// runs: it may write to the same stream.
+const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
+  if (col.title_func != title_ident) out.flush();
+  return col.title_func(col.title_arg, width);
+}
+
+void print_titles(sink& out, const print_context& ctx) noexcept {
+  for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
+    if (col != ctx.table->columns) put_separator(out, ctx);
+    if (ctx.raw) {
+      // Unfilled; the callback learns the minimum width instead.
+      const char* title = fetch_title(out, *col, col->min_width);
+      if (title != nullptr) out.put(title, std::strlen(title));
+      continue;
+    }
+    const uint64_t width = width_of(*col);
+    const char* title = fetch_title(out, *col, static_cast<uint32_t>(width));
+    if (title == nullptr || *title == '\0') {
+      pad(out, width);
+    } else {
+      justify(out, col->title_justification, title, std::strlen(title), col->width_lead,
+              col->width_tail, col->justify_char, col->next != nullptr);
+    }
+  }
+  out.put('\n');
+}
+
+void print_rule(sink& out, const print_context& ctx) noexcept {
+  if (!ctx.fancy) return;
+  const char* junction = ctx.table->rule_junction;
+  const size_t junction_len = std::strlen(junction);
+  for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
+    if (col != ctx.table->columns) out.put(junction, junction_len);
+    fill(out, dashes, width_of(*col));
+  }
+  out.put('\n');
+}
+
+// The fancy styles keep the grid of a short row: a separator for every
+// missing cell and blanks for every missing field but the last.
+void fill_missing_cells(sink& out, const print_context& ctx, const column* col) noexcept {
+  for (; col != nullptr; col = col->next) {
+    if (col != ctx.table->columns) put_separator(out, ctx);
+    if (col->next != nullptr) pad(out, width_of(*col));
+  }
+}
+
+void print_rows(sink& out, const print_context& ctx) noexcept {
+  const column* first = ctx.table->columns;
+  for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
+    const column* col = first;
+    const cell* c = r->cells;
+    for (; c != nullptr && col != nullptr; c = c->next, col = col->next) {
+      if (col != first) put_separator(out, ctx);
+      render_field(out, ctx, *col, c);
+    }
+    if (ctx.fancy) fill_missing_cells(out, ctx, col);
+    out.put('\n');
+  }
+}
+
+void print_sums(sink& out, const print_context& ctx) noexcept {
+  for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
+    if (col != ctx.table->columns) put_separator(out, ctx);
+    if (col->summarize) {
+      render_field(out, ctx, *col, nullptr);
+    } else if (ctx.raw) {
+      out.put(ctx.filler, std::strlen(ctx.filler));
+    } else {
+      justify(out, col->cell_justification, ctx.filler, 1, col->width_lead, col->width_tail,
+              col->justify_char, col->next != nullptr);
+    }
+  }
+  out.put('\n');
+}
+
+void print_sections(sink& out, const print_context& ctx, unsigned int flags) noexcept {
+  if (flags & TBLX_PRINT_TITLES) print_titles(out, ctx);
+  if (flags & TBLX_PRINT_TITLE_RULE) print_rule(out, ctx);
+  if (flags & TBLX_PRINT_ROWS) print_rows(out, ctx);
+  if (flags & TBLX_PRINT_SUM_RULE) print_rule(out, ctx);
+  if (flags & TBLX_PRINT_SUM) print_sums(out, ctx);
+}
+
+}  // namespace
+
+// ---- entry points ---------------------------------------------------------------
+
+int print_justified(FILE* stream, int32_t kind, const char* text, size_t text_len,
+                    const column& widths, unsigned char justify_char, bool pad_trailing) noexcept {
+  lock_stream(stream);
+  sink out(stream);
+  justify(out, kind, text, text_len, widths.width_lead, widths.width_tail, justify_char,
+          pad_trailing);
+  out.flush();
+  unlock_stream(stream);
+  return out.failed() ? EOF : 0;
+}
+
+int render(tblx_table* table, FILE* stream, const column* col, const cell* c) noexcept {
+  if (stream == nullptr) return measured_length(*col, c);
+  const print_context ctx = make_context(*table);
+  lock_stream(stream);
+  sink out(stream);
+  render_field(out, ctx, *col, c);
+  out.flush();
+  unlock_stream(stream);
+  return out.failed() ? EOF : 0;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
+                                             FILE* stream) noexcept {
+  if (stream == nullptr || table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (!table->header_ended) return TBLX_ERR_NO_HEADER;
+  if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
+  if (table->layout_stale) {
+    if (tblx_status s = measure_layout(*table); s != TBLX_OK) return s;
+  }
+  const print_context ctx = make_context(*table);
+  lock_stream(stream);
+  {
+    sink out(stream);
+    print_sections(out, ctx, flags);
+    out.flush();
+  }
+  // Write errors are the caller's to find on the stream.
+  flush_stream(stream);
+  unlock_stream(stream);
+  return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_print_all(tblx_table* table, FILE* stream) noexcept {
+  return tblx_print(table, TBLX_PRINT_ALL, stream);
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_print_except(tblx_table* table, unsigned int flags,
+                                                    FILE* stream) noexcept {
+  return tblx_print(table, ~flags & TBLX_PRINT_ALL, stream);
+}
