@@ -142,8 +142,8 @@ std::string describe(const tblx_table* t, bool with_measurements) {
      << " rows_tail=" << index_of<row>(rows, t->rows_tail)
      << " open_row=" << index_of<row>(rows, t->open_row)
      << " cell_column=" << index_of<column>(cols, t->cell_column)
-     << " scratch=" << (t->scratch ? block_size(t->scratch) : 0) << " fillers=" << t->sum_filler[0]
-     << t->sum_filler[1] << t->sum_filler[2] << '\n';
+     << " scratch=" << (t->scratch ? block_size(t->scratch) : 0) << '/' << t->scratch_size
+     << " fillers=" << t->sum_filler[0] << t->sum_filler[1] << t->sum_filler[2] << '\n';
   if (with_measurements) os << "layout_stale=" << int(t->layout_stale) << '\n';
 
   for (const column* c : cols) {
@@ -220,7 +220,10 @@ void run_failing_each_allocation(tblx_table* t, const step& s, std::string* writ
     ++failures_injected;
     ASSERT_EQ(status, TBLX_ERR_NO_MEMORY) << s.name << ", allocation " << k << " failed";
     ASSERT_EQ(describe(t, !s.prints), before) << s.name << ", allocation " << k << " failed";
-    ASSERT_EQ(out, "") << s.name << " wrote after allocation " << k << " failed";
+    if (s.prints) {
+      ASSERT_EQ(out, "") << s.name << " wrote after allocation " << k << " failed";
+      ASSERT_EQ(t->layout_stale, 1) << s.name << ": the next print must measure again";
+    }
   }
 }
 
@@ -285,6 +288,27 @@ step add_uint(uint64_t v) {
 }
 step add_hex(uint64_t v) {
   return call("addcell_hex", [v](tblx_table* t) { return tblx_addcell_hex(t, v); });
+}
+
+// Prints the selected sections into a string.
+step print(unsigned int flags) {
+  return {"print flags " + std::to_string(flags),
+          [flags](tblx_table* t, std::string& out) {
+            char* bytes = nullptr;
+            size_t size = 0;
+            FILE* stream = open_memstream(&bytes, &size);
+            const tblx_status s = tblx_print(t, flags, stream);
+            std::fclose(stream);
+            out.assign(bytes, size);
+            std::free(bytes);
+            return s;
+          },
+          true};
+}
+
+step set_style(int style) {
+  return call("setstyle " + std::to_string(style),
+              [style](tblx_table* t) { return tblx_setstyle(t, style); });
 }
 
 // A header with one column of each type, declared both ways.
@@ -384,6 +408,40 @@ TEST(OutOfMemory, SortingAllocatesNothing) {
           call("sort asc by id 1", [](tblx_table* t) { return tblx_sort(t, TBLX_SORT_ASC, 1); }),
           call("sort desc by id 2", [](tblx_table* t) { return tblx_sort(t, TBLX_SORT_DESC, 2); })};
   check_scenario(steps);
+}
+
+// The scratch buffer is allocated by the first print, grown when a wider row
+// arrives, and resized again after the rows are removed.
+TEST(OutOfMemory, PrintsKeepTheTableAndWriteNothing) {
+  check_scenario(four_columns() +
+                 std::vector<step>{print(TBLX_PRINT_ALL),  // measures a table without rows
+                                   begin_row,
+                                   add_string("alpha"),
+                                   add_int(-12),
+                                   add_uint(7),
+                                   add_hex(0xff),
+                                   end_row,
+                                   print(TBLX_PRINT_ALL),   // measures again
+                                   print(TBLX_PRINT_ROWS),  // reuses the measurements
+                                   begin_row,
+                                   add_string(std::string(300, 'w')),
+                                   add_int(INT64_MIN),
+                                   end_row,
+                                   print(0),  // flags select nothing; the measuring pass still runs
+                                   set_style(TBLX_STYLE_FANCYW),
+                                   print(TBLX_PRINT_ALL),
+                                   set_style(TBLX_STYLE_RAW),
+                                   print(TBLX_PRINT_ALL),
+                                   call("removerows",
+                                        [](tblx_table* t) {
+                                          tblx_removerows(t);
+                                          return TBLX_OK;
+                                        }),
+                                   print(TBLX_PRINT_ALL)});
+}
+
+TEST(OutOfMemory, PrintingATableWithoutColumns) {
+  check_scenario({end_header, print(TBLX_PRINT_ALL), begin_row, end_row, print(TBLX_PRINT_ALL)});
 }
 
 }  // namespace
