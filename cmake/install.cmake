@@ -1,0 +1,53 @@
+# Installation: the library (with its SONAME links), both headers, a CMake
+# package giving tabulix::tabulix, and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(TABULIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tabulix
+  CACHE STRING "Where the CMake package files go, below the prefix")
+set(TABULIX_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  CACHE STRING "Where tabulix.pc goes, below the prefix")
+
+install(TARGETS tabulix EXPORT tabulixTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/tabulix.h ${PROJECT_SOURCE_DIR}/include/tabulix.hpp
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+install(EXPORT tabulixTargets NAMESPACE tabulix:: DESTINATION ${TABULIX_CMAKE_DIR})
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tabulixConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
+  INSTALL_DESTINATION ${TABULIX_CMAKE_DIR})
+# The SONAME carries only the major number, so any release with the same
+# major number satisfies a request.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
+  ${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
+  DESTINATION ${TABULIX_CMAKE_DIR})
+
+# The .pc file finds the prefix from its own place, so that an install with
+# `cmake --install --prefix <dir>` is found where it lands.
+function(tabulix_pc_path out dir)
+  if(IS_ABSOLUTE "${dir}")
+    set(${out} "${dir}" PARENT_SCOPE)
+  else()
+    set(${out} "\${prefix}/${dir}" PARENT_SCOPE)
+  endif()
+endfunction()
+if(IS_ABSOLUTE "${TABULIX_PKGCONFIG_DIR}")
+  set(TABULIX_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH _tblx_up /prefix/${TABULIX_PKGCONFIG_DIR} /prefix)
+  string(REGEX REPLACE "/$" "" _tblx_up "${_tblx_up}")
+  set(TABULIX_PC_PREFIX "\${pcfiledir}/${_tblx_up}")
+endif()
+tabulix_pc_path(TABULIX_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+tabulix_pc_path(TABULIX_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
+if(TABULIX_LIBRARY_TYPE STREQUAL "SHARED")
+  set(TABULIX_PC_CFLAGS "")
+else()
+  set(TABULIX_PC_CFLAGS " -DTBLX_STATIC")
+endif()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/tabulix.pc.in ${PROJECT_BINARY_DIR}/tabulix.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/tabulix.pc DESTINATION ${TABULIX_PKGCONFIG_DIR})

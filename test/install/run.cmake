@@ -1,0 +1,55 @@
+# cmake -DBUILD_DIR=... -DCONFIG=... -DWORK_DIR=... -DSOURCE_DIR=... -DGENERATOR=...
+#       -DC_COMPILER=... -DCXX_COMPILER=... -DPKG_CONFIG=... [-DEXTRA_FLAGS=...] -P run.cmake
+cmake_minimum_required(VERSION 3.25)
+
+function(run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${rc}):\n${out}\n${err}")
+  endif()
+  set(run_output "${out}" PARENT_SCOPE)
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+file(READ ${SOURCE_DIR}/expected.txt expected)
+
+run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --config ${CONFIG} --prefix ${prefix})
+
+# Where the library landed (lib, lib64 or a multiarch directory).
+file(GLOB_RECURSE pc_files ${prefix}/*/tabulix.pc)
+list(LENGTH pc_files pc_count)
+if(NOT pc_count EQUAL 1)
+  message(FATAL_ERROR "expected one installed tabulix.pc, found: ${pc_files}")
+endif()
+get_filename_component(pc_dir ${pc_files} DIRECTORY)
+get_filename_component(lib_dir ${pc_dir} DIRECTORY)
+set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+set(ENV{LD_LIBRARY_PATH} ${lib_dir})
+
+# C, with nothing but what pkg-config says.
+run("pkg-config" ${PKG_CONFIG} --cflags --libs tabulix)
+separate_arguments(pc_flags UNIX_COMMAND "${run_output}")
+separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
+run("C consumer build" ${C_COMPILER} -std=c90 -pedantic -Wall -Werror ${extra}
+  ${SOURCE_DIR}/consumer.c ${pc_flags} -o ${WORK_DIR}/consumer_c)
+run("C consumer" ${WORK_DIR}/consumer_c)
+if(NOT run_output STREQUAL expected)
+  message(FATAL_ERROR "C consumer printed:\n${run_output}\nexpected:\n${expected}")
+endif()
+
+# C++, through find_package(tabulix CONFIG).
+run("C++ consumer configure" ${CMAKE_COMMAND} -S ${SOURCE_DIR}/cxx -B ${WORK_DIR}/cxx
+  -G ${GENERATOR} -DCMAKE_BUILD_TYPE=${CONFIG} -DCMAKE_PREFIX_PATH=${prefix}
+  -DCMAKE_CXX_COMPILER=${CXX_COMPILER} "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
+  "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}")
+run("C++ consumer build" ${CMAKE_COMMAND} --build ${WORK_DIR}/cxx --config ${CONFIG})
+file(GLOB_RECURSE cxx_exe ${WORK_DIR}/cxx/consumer ${WORK_DIR}/cxx/consumer.exe)
+list(GET cxx_exe 0 cxx_exe)
+run("C++ consumer" ${cxx_exe})
+if(NOT run_output STREQUAL expected)
+  message(FATAL_ERROR "C++ consumer printed:\n${run_output}\nexpected:\n${expected}")
+endif()
+
+message(STATUS "installed package works from C (pkg-config) and C++ (find_package)")
