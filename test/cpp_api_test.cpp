@@ -1,0 +1,504 @@
+// The C++ layer: errors and their messages, the non-throwing overloads,
+// moved-from tables, column handles, and the lifetime of the titles,
+// suffixes and title callbacks that the table keeps for the library.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "tabulix.hpp"
+
+namespace {
+
+using tabulix::errc;
+using tabulix::just;
+using tabulix::section;
+using tabulix::type;
+
+static_assert(std::is_error_code_enum_v<errc>);
+static_assert(!std::is_copy_constructible_v<tabulix::table>);
+static_assert(std::is_nothrow_move_constructible_v<tabulix::table>);
+static_assert(std::is_nothrow_move_assignable_v<tabulix::table>);
+static_assert(~section::all == section{0});
+static_assert(~section::rows ==
+              (section::titles | section::title_rule | section::sum_rule | section::sum));
+static_assert(((section::titles | section::rows) & section::rows) == section::rows);
+
+// ---- errors ------------------------------------------------------------------------
+
+TEST(CppErrors, CategoryCarriesTheLibraryMessages) {
+  const std::error_category& cat = tabulix::category();
+  EXPECT_STREQ(cat.name(), "tabulix");
+  for (int code = 0; code <= 19; ++code) {
+    EXPECT_EQ(cat.message(code), tblx_strerror(code)) << code;
+  }
+  std::error_code ec = errc::cell_type_mismatch;
+  EXPECT_EQ(&ec.category(), &cat);
+  EXPECT_EQ(ec.value(), TBLX_ERR_CELL_TYPE_MISMATCH);
+  EXPECT_EQ(ec.message(), "Cell type mismatch with column type");
+  EXPECT_FALSE(std::error_code(errc::ok));
+}
+
+TEST(CppErrors, PortableConditionsMatchWhereTheyFit) {
+  EXPECT_EQ(std::error_code(errc::invalid_argument), std::errc::invalid_argument);
+  EXPECT_EQ(std::error_code(errc::no_memory), std::errc::not_enough_memory);
+  EXPECT_NE(std::error_code(errc::parse), std::errc::invalid_argument);
+  EXPECT_EQ(std::error_code(errc::parse), errc::parse);
+}
+
+// A table in one of the states the error cases start from.
+struct fixture {
+  tabulix::table t;
+  std::vector<tabulix::column> cols;
+};
+
+enum class phase { header, column_open, body, row_open };
+
+fixture make(phase p) {
+  fixture f;
+  if (p == phase::header) return f;
+  f.cols.push_back(f.t.add_column(type::string));
+  if (p == phase::column_open) return f;
+  f.cols.push_back(f.t.add_column(type::int64));
+  f.t.end_header();
+  if (p == phase::row_open) f.t.begin_row();
+  return f;
+}
+
+// Each action runs the throwing form when ec is null, else the error_code form.
+using action = std::function<void(fixture&, std::error_code*)>;
+
+#define BOTH_FORMS(expr_throwing, ...)  \
+  [](fixture& f, std::error_code* ec) { \
+    if (ec) {                           \
+      __VA_ARGS__;                      \
+    } else {                            \
+      expr_throwing;                    \
+    }                                   \
+  }
+
+struct error_case {
+  const char* name;
+  phase start;
+  errc expected;
+  action run;
+};
+
+const error_case error_cases[] = {
+    {"bad column type", phase::header, errc::invalid_column_type,
+     BOTH_FORMS(f.t.add_column(type{0}), f.t.add_column(type{9}, *ec))},
+    {"bad title justification", phase::column_open, errc::invalid_justification,
+     BOTH_FORMS(f.cols[0].title_just(just{0}), f.cols[0].title_just(just{6}, *ec))},
+    {"bad cell justification", phase::column_open, errc::invalid_justification,
+     BOTH_FORMS(f.cols[0].cell_just(just{6}), f.cols[0].cell_just(just{0}, *ec))},
+    {"bad hex case", phase::column_open, errc::invalid_casing,
+     BOTH_FORMS(f.cols[0].hex_case(tabulix::hex_case{3}),
+                f.cols[0].hex_case(tabulix::hex_case{0}, *ec))},
+    {"bad style value", phase::header, errc::invalid_style,
+     BOTH_FORMS(f.t.set_style(tabulix::style{4}), f.t.set_style(tabulix::style{-1}, *ec))},
+    {"unknown style name", phase::header, errc::parse,
+     BOTH_FORMS(f.t.set_style("Fancy"), f.t.set_style("", *ec))},
+    {"style name with a NUL", phase::header, errc::parse,
+     BOTH_FORMS(f.t.set_style(std::string_view("raw\0x", 5)),
+                f.t.set_style(std::string_view("raw\0", 4), *ec))},
+    {"filler for a bad style", phase::header, errc::invalid_style,
+     BOTH_FORMS(f.t.set_sum_filler(tabulix::style{7}, '*'),
+                f.t.set_sum_filler(tabulix::style{4}, '*', *ec))},
+    {"unprintable filler", phase::header, errc::invalid_argument,
+     BOTH_FORMS(f.t.set_sum_filler(tabulix::style::raw, '\t'),
+                f.t.set_sum_filler(tabulix::style{7}, '\x80', *ec))},
+    {"title with a NUL", phase::column_open, errc::invalid_argument,
+     BOTH_FORMS(f.cols[0].title(std::string_view("a\0b", 3)),
+                f.cols[0].title(std::string_view("\0", 1), *ec))},
+    {"suffix with a NUL", phase::column_open, errc::invalid_argument,
+     BOTH_FORMS(f.cols[0].suffix(std::string_view("a\0b", 3)),
+                f.cols[0].suffix(std::string_view("\0", 1), *ec))},
+    {"row before the header ends", phase::column_open, errc::no_header,
+     BOTH_FORMS(f.t.begin_row(), f.t.begin_row(*ec))},
+    {"print before the header ends", phase::header, errc::no_header,
+     BOTH_FORMS(f.t.to_string(), f.t.to_string(*ec))},
+    {"sort before the header ends", phase::column_open, errc::no_header,
+     BOTH_FORMS(f.t.sort(f.cols[0], tabulix::order::asc), f.t.sort(1, tabulix::order::asc, *ec))},
+    {"column after the header", phase::body, errc::header_ended,
+     BOTH_FORMS(f.t.add_column(type::string), f.t.add_column(type{0}, *ec))},
+    {"header ended twice", phase::body, errc::header_ended,
+     BOTH_FORMS(f.t.end_header(), f.t.end_header(*ec))},
+    {"setter after the header", phase::body, errc::header_ended,
+     BOTH_FORMS(f.cols[1].title("x"), f.cols[1].min_width(3, *ec))},
+    {"cell without a row", phase::body, errc::no_more_columns,
+     BOTH_FORMS(f.t.add_cell("x"), f.t.add_cell("x", *ec))},
+    {"end without a row", phase::body, errc::no_open_row,
+     BOTH_FORMS(f.t.end_row(), f.t.end_row(*ec))},
+    {"row inside a row", phase::row_open, errc::row_open,
+     BOTH_FORMS(f.t.begin_row(), f.t.begin_row(*ec))},
+    {"int cell in a string column", phase::row_open, errc::cell_type_mismatch,
+     BOTH_FORMS(f.t.add_cell(5), f.t.add_cell(std::int64_t{5}, *ec))},
+    {"uint and hex cells in a string column", phase::row_open, errc::cell_type_mismatch,
+     BOTH_FORMS(f.t.add_cell(5u), f.t.add_cell(tabulix::hex{5}, *ec))},
+    {"text cell in an int column", phase::row_open, errc::cell_type_mismatch,
+     BOTH_FORMS((f.t.add_cell("a"), f.t.add_cell(std::string("b"))),
+                (f.t.add_cell("a"), f.t.add_cell(std::string_view("b"), *ec)))},
+    {"unsigned cell in an int column", phase::row_open, errc::cell_type_mismatch,
+     BOTH_FORMS((f.t.add_cell("a"), f.t.add_cell(std::uint8_t{1})),
+                (f.t.add_cell("a"), f.t.add_cell(1ull, *ec)))},
+    {"cell past the last column", phase::row_open, errc::no_more_columns,
+     BOTH_FORMS((f.t.add_cell("a"), f.t.add_cell(1), f.t.add_cell(2)),
+                (f.t.add_cell("a"), f.t.add_cell(1), f.t.add_cell(2, *ec)))},
+    {"null text cell", phase::row_open, errc::invalid_argument,
+     BOTH_FORMS(f.t.add_cell(static_cast<const char*>(nullptr)),
+                f.t.add_cell(static_cast<const char*>(nullptr), *ec))},
+    {"text cell with a NUL", phase::row_open, errc::invalid_argument,
+     BOTH_FORMS(f.t.add_cell(std::string("a\0b", 3)),
+                f.t.add_cell(std::string_view("a\0b", 3), *ec))},
+    {"sort with a row open", phase::row_open, errc::row_open,
+     BOTH_FORMS(f.t.sort(f.cols[0], tabulix::order::asc),
+                f.t.sort(f.cols[0], tabulix::order::asc, *ec))},
+    {"print with a row open", phase::row_open, errc::row_open,
+     BOTH_FORMS(f.t.print(stdout), f.t.print(stdout, *ec))},
+    {"sort by an unknown ID", phase::body, errc::no_such_column,
+     BOTH_FORMS(f.t.sort(3, tabulix::order::desc), f.t.sort(0, tabulix::order::desc, *ec))},
+    {"sort in an unknown order", phase::body, errc::invalid_sort_order,
+     BOTH_FORMS(f.t.sort(f.cols[1], tabulix::order{3}),
+                f.t.sort(f.cols[1], tabulix::order{-1}, *ec))},
+    {"print to a null stream", phase::body, errc::invalid_argument,
+     BOTH_FORMS(f.t.print(nullptr, section::rows), f.t.print(nullptr, *ec))},
+};
+
+class CppErrorPaths : public testing::TestWithParam<error_case> {};
+
+TEST_P(CppErrorPaths, ThrowWithCodeAndMessage) {
+  const error_case& c = GetParam();
+  fixture f = make(c.start);
+  try {
+    c.run(f, nullptr);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), c.expected);
+    EXPECT_STREQ(e.what(), tblx_strerror(static_cast<int>(c.expected)));
+  }
+}
+
+TEST_P(CppErrorPaths, ReportThroughErrorCode) {
+  const error_case& c = GetParam();
+  fixture f = make(c.start);
+  std::error_code ec = errc::ok;
+  c.run(f, &ec);
+  EXPECT_EQ(ec, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CppErrorPaths, testing::ValuesIn(error_cases),
+                         [](const testing::TestParamInfo<error_case>& info) {
+                           std::string name;
+                           for (const char* p = info.param.name; *p; ++p) {
+                             name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                           }
+                           return name;
+                         });
+
+TEST(CppErrors, SuccessClearsTheErrorCode) {
+  tabulix::table t;
+  std::error_code ec = errc::parse;
+  t.add_column(type::string, ec).title("A", ec);
+  EXPECT_FALSE(ec);
+  ec = errc::parse;
+  t.end_header(ec);
+  EXPECT_FALSE(ec);
+  ec = errc::parse;
+  t.add_row("a", ec);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(tabulix::parse_order("desc", ec), tabulix::order::desc);
+  EXPECT_FALSE(ec);
+}
+
+TEST(CppErrors, ParseOrder) {
+  EXPECT_EQ(tabulix::parse_order("asc"), tabulix::order::asc);
+  EXPECT_EQ(tabulix::parse_order("unord"), tabulix::order::unord);
+  std::error_code ec;
+  for (std::string_view bad : {"ascending", "", "ASC", "asc "}) {
+    EXPECT_EQ(tabulix::parse_order(bad, ec), tabulix::order::unord);
+    EXPECT_EQ(ec, errc::parse) << bad;
+  }
+  tabulix::parse_order(std::string_view("asc\0", 4), ec);
+  EXPECT_EQ(ec, errc::parse);
+  EXPECT_THROW(tabulix::parse_order("up"), std::system_error);
+}
+
+TEST(CppErrors, NameListsAndVersion) {
+  std::vector<std::string_view> c_styles;
+  for (const char* const* p = tblx_getstylelist(); *p; ++p) c_styles.emplace_back(*p);
+  EXPECT_EQ(tabulix::style_names(), c_styles);
+  std::vector<std::string_view> orders = tabulix::order_names();
+  EXPECT_EQ(orders.size(), 3u);
+  for (std::string_view name : orders) EXPECT_NO_THROW(tabulix::parse_order(name));
+  EXPECT_EQ(tabulix::version(), TBLX_VERSION_STRING);
+  EXPECT_EQ(tabulix::version_number(), tblx_version_uint());
+}
+
+// ---- column handles ----------------------------------------------------------------------
+
+TEST(CppColumns, IdsFollowDeclarationAndContinueAfterClean) {
+  tabulix::table t;
+  EXPECT_EQ(t.add_column(type::string).id(), 1);
+  EXPECT_EQ(t.add_column(type::hex).id(), 2);
+  t.clean();
+  EXPECT_EQ(t.add_column(type::uint64).id(), 3);
+}
+
+TEST(CppColumns, SettersReachOnlyTheirOwnColumn) {
+  tabulix::table t;
+  tabulix::column first = t.add_column(type::string).title("First");
+  tabulix::column second = t.add_column(type::string);
+  // The library would set the open column, the second one: refused instead.
+  std::error_code ec;
+  first.title("Wrong", ec);
+  EXPECT_EQ(ec, errc::no_open_column);
+  second.title("Second");
+  t.end_header();
+  t.add_row("a", "b");
+  EXPECT_EQ(t.to_string(section::titles), "First Second\n");
+}
+
+TEST(CppColumns, RefusedDeclarationKeepsNoOpenColumn) {
+  tabulix::table t;
+  tabulix::column c = t.add_column(type::string);
+  EXPECT_THROW(t.add_column(type{7}), std::system_error);
+  // The earlier column was closed by the attempt; the header still ends.
+  std::error_code ec;
+  c.title("late", ec);
+  EXPECT_EQ(ec, errc::no_open_column);
+  EXPECT_NO_THROW(t.end_header());
+}
+
+TEST(CppColumns, SortByHandleNeedsTheSameTable) {
+  tabulix::table a;
+  tabulix::table b;
+  tabulix::column in_a = a.add_column(type::int64);
+  b.add_column(type::int64);
+  b.end_header();
+  b.add_row(2);
+  b.add_row(1);
+  std::error_code ec;
+  b.sort(in_a, tabulix::order::asc, ec);  // same ID 1, other table
+  EXPECT_EQ(ec, errc::no_such_column);
+  b.sort(in_a.id(), tabulix::order::asc);
+  EXPECT_EQ(b.to_string(section::rows), "1\n2\n");
+}
+
+// ---- rows -------------------------------------------------------------------------------
+
+TEST(CppRows, TypedValuesMapToTheirCellKinds) {
+  tabulix::table t;
+  t.add_column(type::string);
+  t.add_column(type::int64);
+  t.add_column(type::uint64);
+  t.add_column(type::hex);
+  t.end_header();
+  const std::string s = "str";
+  t.add_row(s, std::int8_t{-8}, std::uint16_t{16}, tabulix::hex{0xff});
+  t.add_row(std::string_view("view"), -1LL, 18446744073709551615ULL, tabulix::hex{0});
+  t.add_row("lit", INT64_MIN, 0u, tabulix::hex{UINT64_MAX});
+  t.begin_row();
+  t.add_cell("parts");
+  t.add_cell(std::int32_t{7});
+  t.add_cell(std::size_t{9});
+  t.add_cell(tabulix::hex{10});
+  t.end_row();
+  EXPECT_EQ(t.row_count(), 4);
+  EXPECT_EQ(t.to_string(section::rows),
+            "str   -8                   16                   0xff\n"
+            "view  -1                   18446744073709551615 0x0\n"
+            "lit   -9223372036854775808 0                    0xffffffffffffffff\n"
+            "parts 7                    9                    0xa\n");
+}
+
+TEST(CppRows, RefusedCellStillEndsTheRow) {
+  tabulix::table t;
+  t.add_column(type::string);
+  t.add_column(type::int64);
+  t.end_header();
+  try {
+    t.add_row("a", 1u);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::system_error& e) {
+    EXPECT_EQ(e.code(), errc::cell_type_mismatch);
+  }
+  std::error_code ec;
+  t.add_row("b", 2, 3, ec);
+  EXPECT_EQ(ec, errc::no_more_columns);
+  t.add_row("c", 4);
+  EXPECT_EQ(t.row_count(), 3);
+  EXPECT_EQ(t.to_string(section::rows), "a\nb 2\nc 4\n");
+}
+
+TEST(CppRows, EmptyRowAndRemoval) {
+  tabulix::table t;
+  t.add_column(type::string);
+  t.end_header();
+  t.add_row();
+  t.begin_row();
+  EXPECT_EQ(t.row_count(), 1);
+  t.remove_rows();
+  EXPECT_EQ(t.row_count(), 0);
+  EXPECT_NO_THROW(t.add_row("again"));
+}
+
+// ---- moved-from tables ----------------------------------------------------------------
+
+TEST(CppMoves, MovedFromTableReportsInvalidArgument) {
+  tabulix::table t;
+  tabulix::column c = t.add_column(type::string).title("T");
+  tabulix::table u = std::move(t);
+  EXPECT_FALSE(t);
+  EXPECT_EQ(t.get(), nullptr);
+  EXPECT_EQ(t.row_count(), 0);
+
+  const std::vector<std::function<void(std::error_code&)>> uses = {
+      [&](std::error_code& ec) { t.add_column(type::string, ec); },
+      [&](std::error_code& ec) { c.title("x", ec); },  // handle of the moved-from table
+      [&](std::error_code& ec) { t.end_header(ec); },
+      [&](std::error_code& ec) { t.begin_row(ec); },
+      [&](std::error_code& ec) { t.add_cell("x", ec); },
+      [&](std::error_code& ec) { t.end_row(ec); },
+      [&](std::error_code& ec) { t.add_row("x", ec); },
+      [&](std::error_code& ec) { t.remove_rows(ec); },
+      [&](std::error_code& ec) { t.clean(ec); },
+      [&](std::error_code& ec) { t.set_style(tabulix::style::raw, ec); },
+      [&](std::error_code& ec) { t.set_style("raw", ec); },
+      [&](std::error_code& ec) { t.set_sum_filler(tabulix::style::raw, '*', ec); },
+      [&](std::error_code& ec) { t.sort(1, tabulix::order::asc, ec); },
+      [&](std::error_code& ec) { t.print(stdout, ec); },
+      [&](std::error_code& ec) { t.to_string(ec); },
+  };
+  for (std::size_t i = 0; i < uses.size(); ++i) {
+    std::error_code ec;
+    uses[i](ec);
+    EXPECT_EQ(ec, errc::invalid_argument) << "use " << i;
+  }
+  EXPECT_THROW(t.clean(), std::system_error);
+  EXPECT_THROW(t.sort(1, tabulix::order::asc), std::system_error);
+  std::ostringstream os;
+  os << t;
+  EXPECT_TRUE(os.fail());
+
+  // The moved-to table carries on where the other stopped.
+  u.end_header();
+  u.add_row("v");
+  EXPECT_EQ(u.to_string(), "T\nv\n \n");
+
+  // A moved-from table takes a new one.
+  t = tabulix::table();
+  EXPECT_TRUE(t);
+  EXPECT_NO_THROW(t.add_column(type::string));
+}
+
+TEST(CppMoves, MoveAssignmentReleasesTheOldTable) {
+  auto alive = std::make_shared<int>(0);
+  tabulix::table t;
+  t.add_column(type::string).title_func([alive](unsigned) { return std::string("x"); });
+  EXPECT_EQ(alive.use_count(), 2);
+  t = tabulix::table();
+  EXPECT_EQ(alive.use_count(), 1);
+  tabulix::table& same = t;
+  t = std::move(same);  // self-move keeps the table
+  EXPECT_TRUE(t);
+}
+
+TEST(CppMoves, ReleaseHandsOverTheHandle) {
+  tabulix::table t;
+  t.add_column(type::string).title(std::string("Kept"));
+  tblx_table* raw = t.release();
+  EXPECT_FALSE(t);
+  ASSERT_NE(raw, nullptr);
+  // The title stays valid for the C table after the wrapper is gone.
+  t = tabulix::table();
+  ASSERT_EQ(tblx_endcolumn(raw), TBLX_OK);
+  ASSERT_EQ(tblx_endheader(raw), TBLX_OK);
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ASSERT_EQ(tblx_print(raw, TBLX_PRINT_TITLES, out), TBLX_OK);
+  std::rewind(out);
+  char line[16] = {};
+  EXPECT_STREQ(std::fgets(line, sizeof line, out), "Kept\n");
+  std::fclose(out);
+  tblx_delete(raw);
+}
+
+// ---- kept texts and callbacks ------------------------------------------------------------
+
+TEST(CppLifetime, TitlesAndSuffixesOutliveTheCallersStrings) {
+  tabulix::table t;
+  for (int i = 0; i < 40; ++i) {
+    std::string title = "column " + std::to_string(i) + std::string(20, '*');
+    t.add_column(type::uint64).title(title).suffix(std::string(" u") + char('a' + i % 26));
+  }
+  t.end_header();
+  t.begin_row();
+  for (int i = 0; i < 40; ++i) t.add_cell(static_cast<unsigned>(i));
+  t.end_row();
+  tabulix::table moved = std::move(t);  // the kept texts move with it
+  std::string rows = moved.to_string(section::titles | section::rows);
+  EXPECT_NE(rows.find("column 39********************"), std::string::npos);
+  EXPECT_NE(rows.find("39 un"), std::string::npos);
+}
+
+TEST(CppLifetime, TitleCallbackGetsTheWidthAndIsOwned) {
+  auto alive = std::make_shared<int>(0);
+  std::vector<unsigned> widths;
+  tabulix::table t;
+  t.add_column(type::string).title_func([alive, &widths](unsigned w) {
+    widths.push_back(w);
+    return std::string(w, '=');
+  });
+  t.end_header();
+  t.add_row("abcd");
+  EXPECT_EQ(alive.use_count(), 2);
+  EXPECT_EQ(t.to_string(section::titles), "====\n");
+  EXPECT_EQ(widths, std::vector<unsigned>{4});
+  t.clean();  // no column can call it any more
+  EXPECT_EQ(alive.use_count(), 1);
+}
+
+TEST(CppLifetime, MoveOnlyAndCStringCallbacks) {
+  tabulix::table t;
+  auto text = std::make_unique<std::string>("owned");
+  t.add_column(type::string).title_func([p = std::move(text)](unsigned) { return *p; });
+  t.add_column(type::string).title_func([](unsigned) -> const char* { return "cstr"; });
+  t.add_column(type::string).title_func([](unsigned) -> const char* { return nullptr; });
+  t.add_column(type::string).title("end");
+  t.end_header();
+  t.add_row("a", "b", "c", "d");
+  EXPECT_EQ(t.to_string(section::titles), "owned cstr   end\n");
+}
+
+TEST(CppLifetime, ThrowingCallbackGivesAnEmptyTitle) {
+  tabulix::table t;
+  t.add_column(type::string).title_func([](unsigned) -> std::string {
+    throw std::runtime_error("no title");
+  });
+  t.add_column(type::string).title("B");
+  t.end_header();
+  t.add_row("aaa", "b");
+  EXPECT_EQ(t.to_string(section::titles), "    B\n");
+}
+
+TEST(CppLifetime, RefusedSettersKeepNothing) {
+  auto alive = std::make_shared<int>(0);
+  tabulix::table t;
+  tabulix::column c = t.add_column(type::string);
+  t.end_header();
+  std::error_code ec;
+  c.title_func([alive](unsigned) { return std::string(); }, ec);
+  EXPECT_EQ(ec, errc::header_ended);
+  EXPECT_EQ(alive.use_count(), 1);
+}
+
+}  // namespace
