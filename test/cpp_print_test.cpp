@@ -1,0 +1,275 @@
+// Printing through the C++ layer: the same tables built with tabulix.hpp and
+// with the C calls print the same bytes, and those are the expected ones.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tabulix.hpp"
+
+namespace {
+
+using tabulix::just;
+using tabulix::section;
+using tabulix::style;
+using tabulix::type;
+
+// What the C library prints for the given flags, read back from a file.
+std::string c_print(tblx_table* t, unsigned flags, bool except = false) {
+  std::FILE* f = std::tmpfile();
+  if (f == nullptr) return "<no tmpfile>";
+  tblx_status rc = except ? tblx_print_except(t, flags, f) : tblx_print(t, flags, f);
+  std::string out = rc == TBLX_OK ? "" : "<status " + std::to_string(rc) + ">";
+  std::rewind(f);
+  for (int c; (c = std::fgetc(f)) != EOF;) out += static_cast<char>(c);
+  std::fclose(f);
+  return out;
+}
+
+// Names (string) and sizes (uint, right, summed).
+tabulix::table sizes_cpp() {
+  tabulix::table t;
+  t.add_column(type::string).title("Name");
+  t.add_column(type::uint64).title("Size").cell_just(just::right).summarize();
+  t.end_header();
+  t.add_row("alpha", 1200u);
+  t.add_row("b", 35u);
+  t.add_row("gamma-ray", 7u);
+  return t;
+}
+
+tblx_table* sizes_c() {
+  tblx_table* t = tblx_new();
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_title(t, "Name");
+  tblx_endcolumn(t);
+  tblx_begincolumn(t, TBLX_TYPE_UINT);
+  tblx_setcolumn_title(t, "Size");
+  tblx_setcolumn_celljust(t, TBLX_JUST_RIGHT);
+  tblx_setcolumn_summarize(t, 1);
+  tblx_endcolumn(t);
+  tblx_endheader(t);
+  const char* names[] = {"alpha", "b", "gamma-ray"};
+  const std::uint64_t sizes[] = {1200, 35, 7};
+  for (int i = 0; i < 3; ++i) {
+    tblx_beginrow(t);
+    tblx_addcell_string(t, names[i]);
+    tblx_addcell_uint(t, sizes[i]);
+    tblx_endrow(t);
+  }
+  return t;
+}
+
+// Items with a minimum width, prices aligned on '.', summed quantities with a
+// suffix, and a short row; price_title_just 0 keeps the default.
+tabulix::table items_cpp(just price_title_just = just{0}) {
+  tabulix::table t;
+  t.add_column(type::string).title("Item").min_width(10);
+  tabulix::column price =
+      t.add_column(type::string).title("Price").cell_just(just::char_first).justify_char('.');
+  if (price_title_just != just{0}) price.title_just(price_title_just);
+  t.add_column(type::int64).title("Qty").cell_just(just::right).summarize().suffix(" pc");
+  t.end_header();
+  t.add_row("pen", "1.25", 10);
+  t.add_row("notebook", "12.5", 3);
+  t.add_row("ink");
+  return t;
+}
+
+tblx_table* items_c(unsigned price_title_just = 0) {
+  tblx_table* t = tblx_new();
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_title(t, "Item");
+  tblx_setcolumn_minwidth(t, 10);
+  tblx_endcolumn(t);
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_title(t, "Price");
+  tblx_setcolumn_celljust(t, TBLX_JUST_CHAR_FIRST);
+  tblx_setcolumn_justchar(t, '.');
+  if (price_title_just != 0) tblx_setcolumn_titlejust(t, price_title_just);
+  tblx_endcolumn(t);
+  tblx_begincolumn(t, TBLX_TYPE_INT);
+  tblx_setcolumn_title(t, "Qty");
+  tblx_setcolumn_celljust(t, TBLX_JUST_RIGHT);
+  tblx_setcolumn_summarize(t, 1);
+  tblx_setcolumn_suffix(t, " pc");
+  tblx_endcolumn(t);
+  tblx_endheader(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "pen");
+  tblx_addcell_string(t, "1.25");
+  tblx_addcell_int(t, 10);
+  tblx_endrow(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "notebook");
+  tblx_addcell_string(t, "12.5");
+  tblx_addcell_int(t, 3);
+  tblx_endrow(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "ink");
+  tblx_endrow(t);
+  return t;
+}
+
+struct golden {
+  const char* name;
+  tabulix::table (*cpp)();
+  tblx_table* (*c)();
+  style s;
+  std::string expected;
+};
+
+tabulix::table items_title_on_char() { return items_cpp(just::char_first); }
+tblx_table* items_title_on_char_c() { return items_c(TBLX_JUST_CHAR_FIRST); }
+tabulix::table items_default() { return items_cpp(); }
+tblx_table* items_default_c() { return items_c(); }
+
+const std::vector<golden>& goldens() {
+  static const std::vector<golden> cases = {
+      {"sizes_simple", sizes_cpp, sizes_c, style::simple, R"(Name      Size
+alpha     1200
+b           35
+gamma-ray    7
+          1242
+)"},
+      {"sizes_fancyw", sizes_cpp, sizes_c, style::fancyw, R"(Name      | Size
+----------+-----
+alpha     | 1200
+b         |   35
+gamma-ray |    7
+----------+-----
+          | 1242
+)"},
+      {"sizes_fancy", sizes_cpp, sizes_c, style::fancy, R"(Name     |Size
+---------+----
+alpha    |1200
+b        |  35
+gamma-ray|   7
+---------+----
+         |1242
+)"},
+      {"sizes_raw", sizes_cpp, sizes_c, style::raw, R"(Name Size
+alpha 1200
+b 35
+gamma-ray 7
+- 1242
+)"},
+      // The short row ends in the separator's blank, kept outside the raw text.
+      {"items_fancyw", items_default, items_default_c, style::fancyw,
+       R"(Item       | Price | Qty
+-----------+-------+------
+pen        |  1.25 | 10 pc
+notebook   | 12.5  |  3 pc
+)"
+       "ink        |       | \n"
+       R"(-----------+-------+------
+           |       | 13 pc
+)"},
+      {"items_simple", items_default, items_default_c, style::simple, R"(Item       Price Qty
+pen         1.25 10 pc
+notebook   12.5   3 pc
+ink
+                 13 pc
+)"},
+      {"items_raw", items_default, items_default_c, style::raw, R"(Item Price Qty
+pen 1.25 10 pc
+notebook 12.5 3 pc
+ink
+- - 13 pc
+)"},
+      {"items_title_on_char_fancyw", items_title_on_char, items_title_on_char_c, style::fancyw,
+       R"(Item       | Price    | Qty
+-----------+----------+------
+pen        |     1.25 | 10 pc
+notebook   |    12.5  |  3 pc
+)"
+       "ink        |          | \n"
+       R"(-----------+----------+------
+           |          | 13 pc
+)"},
+  };
+  return cases;
+}
+
+class CppGolden : public testing::TestWithParam<golden> {};
+
+TEST_P(CppGolden, WrapperPrintsWhatTheCLibraryPrints) {
+  const golden& g = GetParam();
+  tabulix::table t = g.cpp();
+  t.set_style(g.s);
+  tblx_table* c = g.c();
+  ASSERT_EQ(tblx_setstyle(c, static_cast<int>(g.s)), TBLX_OK);
+
+  EXPECT_EQ(t.to_string(), g.expected);
+  EXPECT_EQ(t.to_string(), c_print(c, TBLX_PRINT_ALL));
+  // Every section subset, and its complement through ~.
+  for (unsigned flags = 0; flags <= TBLX_PRINT_ALL; ++flags) {
+    const auto s = static_cast<section>(flags);
+    EXPECT_EQ(t.to_string(s), c_print(c, flags)) << flags;
+    EXPECT_EQ(t.to_string(~s), c_print(c, flags, true)) << flags;
+  }
+  tblx_delete(c);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, CppGolden, testing::ValuesIn(goldens()),
+                         [](const testing::TestParamInfo<golden>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(CppPrint, StreamFileAndStringAgree) {
+  tabulix::table t = sizes_cpp();
+  t.set_style("fancy");
+  const std::string expected = t.to_string();
+  std::ostringstream os;
+  os << t;
+  EXPECT_EQ(os.str(), expected);
+
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  t.print(f);
+  t.print(f, section::sum);
+  std::rewind(f);
+  std::string written;
+  for (int c; (c = std::fgetc(f)) != EOF;) written += static_cast<char>(c);
+  std::fclose(f);
+  EXPECT_EQ(written, expected + "         |1242\n");
+}
+
+TEST(CppPrint, SortByHandleAndFillers) {
+  tabulix::table t;
+  t.add_column(type::string).title("Name").sort_by_length();
+  tabulix::column size = t.add_column(type::hex).title("Size").hex_case(tabulix::hex_case::upper);
+  t.end_header();
+  t.add_row("ccc", tabulix::hex{0xab});
+  t.add_row("a", tabulix::hex{0x1});
+  t.add_row("bb", tabulix::hex{0xff});
+  t.sort(size, tabulix::order::desc);
+  EXPECT_EQ(t.to_string(section::rows), "bb  0xFF\nccc 0xAB\na   0x1\n");
+  t.sort(1, tabulix::order::asc);  // the name column: by length first
+  EXPECT_EQ(t.to_string(section::rows), "a   0x1\nbb  0xFF\nccc 0xAB\n");
+  t.set_sum_filler(style::simple, '*');
+  EXPECT_EQ(t.to_string(section::sum), "*   *\n");
+}
+
+TEST(CppPrint, CharAlignedTitleCallbackSeesBothWidths) {
+  std::vector<unsigned> widths;
+  tabulix::table t;
+  t.add_column(type::string)
+      .title_func([&widths](unsigned w) {
+        widths.push_back(w);
+        return std::string("Price");
+      })
+      .title_just(just::char_first)
+      .cell_just(just::char_first);
+  t.end_header();
+  t.add_row("1.25");
+  t.add_row("12.5");
+  t.set_style(style::fancyw);
+  EXPECT_EQ(t.to_string(section::titles | section::rows), "Price\n    1.25\n   12.5\n");
+  EXPECT_EQ(widths, (std::vector<unsigned>{5, 8}));
+}
+
+}  // namespace
