@@ -63,6 +63,15 @@ const column* find_column(const tblx_table* table, int32_t id, size_t* position)
   return nullptr;
 }
 
+// A hint to load *p into the cache; a null pointer is fine.
+inline void prefetch(const void* p) noexcept {
+#if defined(__GNUC__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+
 // What a merge needs to compare two rows.
 struct sort_key {
   size_t position;  // the key column's place in the header
@@ -70,104 +79,120 @@ struct sort_key {
   tblx_cell_cmp_func cmp;
 
   // The row's cell of the key column; null when the row ended before it.
+  // The following row is requested from memory meanwhile: in large tables
+  // a merge waits mostly for rows, and it visits that one next.
   const cell* of(const row* r) const noexcept {
+    prefetch(r->next);
     const cell* c = r->cells;
     for (size_t i = 0; i < position && c != nullptr; ++i) c = c->next;
     return c;
   }
 };
 
-// A list under construction: rows are appended at *link, last is the tail.
-struct row_chain {
-  row* head = nullptr;
-  row** link = &head;
-  row* last = nullptr;
-
-  void append(row* r) noexcept {
-    *link = r;
-    link = &r->next;
-    last = r;
-  }
+// A sorted, null-terminated list of rows and its last row.
+struct row_list {
+  row* head;
+  row* last;
 };
 
-// Moves up to n rows starting at r onto out; gives the row after them.
-row* append_run(row_chain& out, row* r, size_t n) noexcept {
-  for (; n > 0 && r != nullptr; --n) {
-    row* next = r->next;
-    out.append(r);
-    r = next;
-  }
-  return r;
-}
-
-// Merges the run a (a_len rows) with the run b that follows it (up to b_len
-// rows), appending onto out; gives the row after run b. A row of b goes first
-// only when it sorts strictly before the head of a, so rows that compare equal
-// keep their input order. This is the order that inserting each row before the
-// first placed row it sorts strictly before would give.
-row* merge_runs(row_chain& out, row* a, size_t a_len, row* a_last, row* b, size_t b_len,
-                const sort_key& key) noexcept {
-  // Already in order, as for presorted input: one comparison joins the runs.
-  if (key.wrap(key.of(b), key.of(a_last), key.cmp) >= 0) {
-    append_run(out, a, a_len);
-    return append_run(out, b, b_len);
-  }
-  // The keys of the two heads are kept, so each step looks up one key only.
+// Merges two sorted lists; older holds rows that came before those of newer
+// in the input. A row of newer goes first only when it sorts strictly before
+// the head of older, so rows that compare equal keep their input order. That
+// is the order that inserting each row in turn in front of the first placed
+// row it sorts strictly before would give.
+row_list merge(row_list older, row_list newer, const sort_key& key) noexcept {
+  row* a = older.head;
+  row* b = newer.head;
+  // The keys of both heads are kept, so each step looks up one key only.
   const cell* ka = key.of(a);
   const cell* kb = key.of(b);
-  while (a_len > 0 && b_len > 0 && b != nullptr) {
+  // Whole lists in order, as in presorted or reversed input: one comparison
+  // joins them. Every row of newer sorting strictly before every row of older
+  // is the only case in which the merge would put newer first entirely.
+  if (key.wrap(kb, key.of(older.last), key.cmp) >= 0) {
+    older.last->next = b;
+    return {a, newer.last};
+  }
+  if (key.wrap(key.of(newer.last), ka, key.cmp) < 0) {
+    newer.last->next = a;
+    return {b, older.last};
+  }
+  row* head = nullptr;
+  row** link = &head;
+  for (;;) {
     if (key.wrap(kb, ka, key.cmp) < 0) {
-      row* next = b->next;
-      out.append(b);
-      b = next;
-      --b_len;
-      if (b_len > 0 && b != nullptr) kb = key.of(b);
+      *link = b;
+      link = &b->next;
+      b = b->next;
+      if (b == nullptr) {
+        *link = a;
+        return {head, older.last};
+      }
+      kb = key.of(b);
     } else {
-      row* next = a->next;
-      out.append(a);
-      a = next;
-      --a_len;
-      if (a_len > 0) ka = key.of(a);
+      *link = a;
+      link = &a->next;
+      a = a->next;
+      if (a == nullptr) {
+        *link = b;
+        return {head, newer.last};
+      }
+      ka = key.of(a);
     }
   }
-  append_run(out, a, a_len);
-  return append_run(out, b, b_len);
 }
 
-// Stable bottom-up merge sort of the row list: merges neighbouring runs of
-// 1, 2, 4, ... rows until one run is left. Relinks the rows in place and
-// needs no memory beyond a few locals.
-void merge_sort(tblx_table* table, const sort_key& key) noexcept {
-  row* list = table->rows;
-  for (size_t width = 1;; width *= 2) {
-    row_chain out;
-    size_t merges = 0;
-    row* rest = list;
-    while (rest != nullptr) {
-      ++merges;
-      // Run a: up to width rows from rest; b starts behind it.
-      row* a = rest;
-      row* a_last = a;
-      size_t a_len = 1;
-      while (a_len < width && a_last->next != nullptr) {
-        a_last = a_last->next;
-        ++a_len;
-      }
-      row* b = a_last->next;
-      if (b == nullptr) {
-        rest = append_run(out, a, a_len);
-      } else {
-        rest = merge_runs(out, a, a_len, a_last, b, width, key);
-      }
-    }
-    *out.link = nullptr;
-    list = out.head;
-    if (merges <= 1) {
-      table->rows = list;
-      table->rows_tail = out.last;
-      return;
-    }
+// Detaches the longest run at the front of *rest in which no row sorts
+// strictly before the one in front of it; such a run is already in its final
+// order. *rest becomes the row after it.
+row_list take_run(row** rest, const sort_key& key) noexcept {
+  row* head = *rest;
+  row* last = head;
+  const cell* k_last = key.of(last);
+  while (row* next = last->next) {
+    const cell* k_next = key.of(next);
+    if (key.wrap(k_next, k_last, key.cmp) < 0) break;
+    last = next;
+    k_last = k_next;
   }
+  *rest = last->next;
+  last->next = nullptr;
+  return {head, last};
+}
+
+// Stable merge sort of the row list that relinks the rows in place and
+// allocates nothing. The input is cut into its ascending runs, which are
+// merged like the digits of a binary counter: bins[i] holds the merge of 2^i
+// runs, and a higher bin holds rows from earlier in the input. Small merges
+// so follow each other on rows that were just touched and are still cached;
+// only the few largest merges walk the whole table. Presorted input is a
+// single run and costs one pass.
+void merge_sort(tblx_table* table, const sort_key& key) noexcept {
+  // 2^63 runs cannot exist, so the top bin is never needed in practice; it
+  // merely takes whatever would overflow it, which keeps the order right.
+  row_list bins[64] = {};
+  constexpr size_t top = std::size(bins) - 1;
+  size_t used = 0;
+  row* rest = table->rows;
+  while (rest != nullptr) {
+    row_list carry = take_run(&rest, key);
+    size_t i = 0;
+    for (; bins[i].head != nullptr && i < top; ++i) {
+      carry = merge(bins[i], carry, key);
+      bins[i].head = nullptr;
+    }
+    if (bins[i].head != nullptr) carry = merge(bins[i], carry, key);
+    bins[i] = carry;
+    if (i >= used) used = i + 1;
+  }
+  // The bins from the lowest up hold ever earlier rows.
+  row_list sorted = {nullptr, nullptr};
+  for (size_t i = 0; i < used; ++i) {
+    if (bins[i].head == nullptr) continue;
+    sorted = sorted.head == nullptr ? bins[i] : merge(bins[i], sorted, key);
+  }
+  table->rows = sorted.head;
+  table->rows_tail = sorted.last;
 }
 
 }  // namespace
