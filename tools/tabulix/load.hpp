@@ -1,0 +1,57 @@
+// Reading every input into memory before anything is printed: the types of
+// the columns depend on all their values, and a fault late in the input must
+// not leave half a table behind.
+#ifndef TABULIX_TOOL_LOAD_HPP
+#define TABULIX_TOOL_LOAD_HPP
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabulix::cli {
+
+struct dataset {
+  // One data record; its fields lie one after the other in `text`, each
+  // followed by a NUL byte.
+  struct record {
+    std::size_t offset;
+    std::uint64_t line;
+    std::uint32_t fields;
+    std::uint32_t file;  // index into files
+  };
+
+  std::vector<std::string> titles;  // the header, or "1", "2", ... without one
+  std::vector<std::string> files;   // input names as used in messages
+  std::string text;
+  std::vector<record> records;
+
+  // Calls f(index, field) for the fields of a record, in order; each field
+  // is a NUL-terminated string.
+  template <class F>
+  void for_each_field(const record& r, F&& f) const {
+    const char* p = text.data() + r.offset;
+    for (std::uint32_t i = 0; i < r.fields; ++i) {
+      const std::string_view field(p);
+      f(i, field);
+      p += field.size() + 1;
+    }
+  }
+  // Where a record stands, as "file:line".
+  std::string where(const record& r) const;
+};
+
+// Adds the records of one input to `data`. The first input with a record
+// gives the header (unless `no_header`); later inputs must begin with the
+// same header. Throws input_error for faults in the text and for a record
+// with more fields than the header.
+void load(std::FILE* in, const std::string& name, char delimiter, bool no_header, dataset& data);
+
+// Loads the named files, "-" or none meaning standard input. Throws
+// input_error, also for a file that cannot be opened.
+dataset load_files(const std::vector<std::string>& names, char delimiter, bool no_header);
+
+}  // namespace tabulix::cli
+
+#endif

@@ -1,0 +1,72 @@
+// tabulix: prints CSV or TSV as a typed, aligned table.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <system_error>
+
+#include "build.hpp"
+#include "csv.hpp"
+#include "load.hpp"
+#include "options.hpp"
+#include "plan.hpp"
+
+namespace {
+
+using namespace tabulix::cli;
+
+int fail(int status, const char* message) {
+  std::fprintf(stderr, "tabulix: %s\n", message);
+  return status;
+}
+
+char delimiter_of(const options& opts) {
+  if (opts.tsv) return '\t';
+  if (opts.delimiter) return parse_delimiter(*opts.delimiter);
+  return ',';
+}
+
+int run(int argc, char** argv) {
+  options opts;
+  if (const auto done = parse_command_line(argc, argv, opts)) return *done;
+  check_options(opts);
+
+  std::optional<tabulix::table> table;
+  table_plan plan;
+  {
+    // The records go as soon as the table holds their values.
+    const dataset data = load_files(opts.files, delimiter_of(opts), opts.no_header);
+    if (data.titles.empty()) return 0;  // no input, no table
+    plan = make_plan(opts, data, isatty(STDOUT_FILENO) == 1);
+    table.emplace(build_table(plan, data));
+  }
+
+  // The library writes field by field; a large buffer saves system calls.
+  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+  table->print(stdout, static_cast<tabulix::section>(plan.sections));
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    return fail(1, (std::string("cannot write the output: ") + std::strerror(errno)).c_str());
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const usage_error& e) {
+    return fail(2, e.what());
+  } catch (const data_error& e) {
+    return fail(1, e.what());
+  } catch (const input_error& e) {
+    return fail(1, e.what());
+  } catch (const std::bad_alloc&) {
+    return fail(1, "out of memory");
+  } catch (const std::system_error& e) {
+    return fail(1, e.what());
+  }
+}

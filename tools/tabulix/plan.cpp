@@ -1,0 +1,345 @@
+#include "plan.hpp"
+
+#include <algorithm>
+
+namespace tabulix::cli {
+
+namespace {
+
+std::string in_quotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+bool is_number_type(value_type t) { return t != value_type::string; }
+
+bool is_char_kind(align_kind k) {
+  return k == align_kind::char_first || k == align_kind::char_last;
+}
+
+std::optional<std::size_t> column_number(std::string_view ref, std::size_t count) {
+  std::size_t n = 0;
+  if (ref.empty() || ref.size() > 9) return std::nullopt;
+  for (const char c : ref) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (n < 1 || n > count) return std::nullopt;
+  return n - 1;
+}
+
+// Gives the position of `ref`: a unique title first, else a number.
+// Throws for a title that several columns have.
+std::optional<std::size_t> find_title(const std::vector<std::string>& titles,
+                                      std::string_view option, std::string_view ref) {
+  std::optional<std::size_t> found;
+  for (std::size_t i = 0; i < titles.size(); ++i) {
+    if (titles[i] != ref) continue;
+    if (found) {
+      throw usage_error(std::string(option) + ": columns " + std::to_string(*found + 1) + " and " +
+                        std::to_string(i + 1) + " are both titled " + in_quotes(ref) +
+                        "; name the column by its number");
+    }
+    found = i;
+  }
+  if (found) return found;
+  return column_number(ref, titles.size());
+}
+
+std::string column_list(const std::vector<std::string>& titles) {
+  constexpr std::size_t shown = 12;
+  std::string list;
+  for (std::size_t i = 0; i < titles.size() && i < shown; ++i) {
+    if (i != 0) list += ", ";
+    list += titles[i];
+  }
+  if (titles.size() > shown) list += ", ...";
+  return list;
+}
+
+}  // namespace
+
+std::optional<std::size_t> column_names::lookup(std::string_view option,
+                                                std::string_view ref) const {
+  return find_title(titles_, option, ref);
+}
+
+std::size_t column_names::find(std::string_view option, std::string_view ref) const {
+  if (const auto at = lookup(option, ref)) return *at;
+  throw usage_error(std::string(option) + ": no column " + in_quotes(ref) +
+                    " (columns: " + column_list(titles_) + "; or a number from 1 to " +
+                    std::to_string(titles_.size()) + ")");
+}
+
+std::pair<std::size_t, std::string_view> column_names::find_pair(std::string_view option,
+                                                                 std::string_view arg) const {
+  const auto first = arg.find('=');
+  if (first == std::string_view::npos) {
+    throw usage_error(std::string(option) + ": expected COL=VALUE, got " + in_quotes(arg));
+  }
+  for (auto eq = arg.rfind('='); eq != first; eq = arg.rfind('=', eq - 1)) {
+    if (const auto at = lookup(option, arg.substr(0, eq))) {
+      return {*at, arg.substr(eq + 1)};
+    }
+  }
+  return {find(option, arg.substr(0, first)), arg.substr(first + 1)};
+}
+
+void check_options(const options& opts) {
+  if (!opts.style.empty()) {
+    const auto names = style_names();
+    if (std::find(names.begin(), names.end(), opts.style) == names.end()) {
+      throw usage_error("--style: unknown style " + in_quotes(opts.style) +
+                        " (raw, simple, fancy, fancyw)");
+    }
+  }
+  if (opts.sections) parse_sections(*opts.sections);
+  for (const auto& f : opts.fillers) parse_filler(f);
+  if (opts.delimiter) {
+    parse_delimiter(*opts.delimiter);
+    if (opts.tsv) throw usage_error("--tsv and --delimiter cannot be used together");
+  }
+}
+
+namespace {
+
+// The options that name columns, resolved to positions, before the types
+// are known.
+struct column_requests {
+  std::vector<std::optional<value_type>> types;
+  std::vector<sort_key> sort;
+  std::vector<std::size_t> sum, suffix_of, hex_upper, leading_zeros, by_length;
+};
+
+sort_key find_sort_key(const column_names& names, std::string_view arg) {
+  // A title may itself hold a colon, so the whole text is tried first.
+  const auto colon = arg.rfind(':');
+  if (colon == std::string_view::npos) return {names.find("--sort", arg), false};
+  if (const auto at = names.lookup("--sort", arg)) return {*at, false};
+  const std::string_view order = arg.substr(colon + 1);
+  if (order != "asc" && order != "desc") {
+    throw usage_error("--sort: unknown order " + in_quotes(order) + " in " + in_quotes(arg) +
+                      " (asc, desc)");
+  }
+  return {names.find("--sort", arg.substr(0, colon)), order == "desc"};
+}
+
+std::string value_error(const dataset& data, const dataset::record& r, const column_plan& c,
+                        std::string_view value) {
+  return data.where(r) + ": column " + in_quotes(c.title) + ": " + in_quotes(value) + " is not " +
+         (c.type == value_type::int64 ? "an " : "a ") + std::string(type_name(c.type)) + " value";
+}
+
+bool fits(value_type t, std::string_view value) {
+  switch (t) {
+    case value_type::string:
+      return true;
+    case value_type::int64:
+      return parse_int(value, true).has_value();
+    case value_type::uint64:
+      return parse_uint(value, true).has_value();
+    case value_type::hex:
+      return parse_hex(value, true).has_value();
+  }
+  return false;
+}
+
+// Guesses the type of every column the user did not type, and checks the
+// values of those they did.
+void settle_types(std::vector<column_plan>& columns, const dataset& data) {
+  std::vector<type_guess> guesses(columns.size());
+  for (const auto& r : data.records) {
+    // Empty fields at the end of a record are left out of the row; an empty
+    // field before others must be shown, which only a text column can do.
+    std::int64_t last = -1;
+    data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
+      if (!v.empty()) last = i;
+    });
+    data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
+      column_plan& c = columns[i];
+      if (v.empty()) {
+        if (static_cast<std::int64_t>(i) < last && c.blank_at.empty()) c.blank_at = data.where(r);
+        return;
+      }
+      if (!c.forced) {
+        guesses[i].add(v);
+      } else if (!fits(c.type, v)) {
+        throw data_error(value_error(data, r, c, v));
+      }
+    });
+  }
+
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    column_plan& c = columns[i];
+    const type_guess& g = guesses[i];
+    if (c.forced) {
+      if (is_number_type(c.type) && !c.blank_at.empty()) {
+        throw data_error(c.blank_at + ": column " + in_quotes(c.title) + ": empty " +
+                         std::string(type_name(c.type)) +
+                         " value (a number column can only leave out the last fields of a "
+                         "record)");
+      }
+      continue;
+    }
+    c.type = g.type();
+    c.hex_upper = c.type == value_type::hex && g.upper_hex();
+    if (is_number_type(c.type) && !c.blank_at.empty()) c.type = value_type::string;
+    c.decimal = c.type == value_type::string && g.decimal();
+  }
+}
+
+// A column without any value takes the type its options ask for.
+void type_empty_columns(std::vector<column_plan>& columns, const column_requests& req,
+                        const std::vector<bool>& has_values) {
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    column_plan& c = columns[i];
+    if (c.forced || has_values[i]) continue;
+    const auto asks = [i](const std::vector<std::size_t>& list) {
+      return std::find(list.begin(), list.end(), i) != list.end();
+    };
+    if (asks(req.hex_upper) || asks(req.leading_zeros)) {
+      c.type = value_type::hex;
+    } else if (asks(req.sum) || asks(req.suffix_of)) {
+      c.type = value_type::int64;
+    }
+  }
+}
+
+std::string why_text(const column_plan& c) {
+  if (!c.blank_at.empty() && !c.forced) {
+    return "column " + in_quotes(c.title) + " is read as text: the empty value at " + c.blank_at +
+           " cannot be shown in a number column";
+  }
+  return "column " + in_quotes(c.title) + " holds text, not numbers";
+}
+
+void require_number(const char* option, const column_plan& c) {
+  if (!is_number_type(c.type)) throw usage_error(std::string(option) + ": " + why_text(c));
+}
+
+void require_type(const char* option, const column_plan& c, value_type t, const char* what) {
+  if (c.type == t) return;
+  throw usage_error(std::string(option) + ": column " + in_quotes(c.title) + " is " +
+                    std::string(type_name(c.type)) + ", " + what);
+}
+
+void set_default_alignment(column_plan& c) {
+  if (is_number_type(c.type)) {
+    c.cell = {align_kind::right, '.'};
+    c.title_align = {align_kind::right, '.'};
+  } else if (c.decimal) {
+    c.cell = {align_kind::char_first, '.'};
+    c.title_align = {align_kind::right, '.'};
+  } else if (!c.blank_at.empty()) {
+    c.cell = {align_kind::right, '.'};  // hex read as text
+    c.title_align = {align_kind::right, '.'};
+  }
+}
+
+}  // namespace
+
+table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
+  table_plan plan;
+  const column_names names(data.titles);
+  const std::size_t count = data.titles.size();
+
+  plan.columns.resize(count);
+  for (std::size_t i = 0; i < count; ++i) plan.columns[i].title = data.titles[i];
+
+  // Columns first: an unknown column is a usage error whatever the data.
+  column_requests req;
+  req.types.resize(count);
+  for (const auto& arg : opts.types) {
+    const auto [at, name] = names.find_pair("--type", arg);
+    const auto t = parse_type_name(name);
+    if (!t) {
+      throw usage_error("--type: unknown type " + in_quotes(name) + " (string, int, uint, hex)");
+    }
+    req.types[at] = t;
+  }
+  for (const auto& arg : opts.sort) req.sort.push_back(find_sort_key(names, arg));
+  for (const auto& arg : opts.sum) req.sum.push_back(names.find("--sum", arg));
+  for (const auto& arg : opts.suffix)
+    req.suffix_of.push_back(names.find_pair("--suffix", arg).first);
+  for (const auto& arg : opts.hex_upper) req.hex_upper.push_back(names.find("--hex-upper", arg));
+  for (const auto& arg : opts.leading_zeros) {
+    req.leading_zeros.push_back(names.find("--leading-zeros", arg));
+  }
+  for (const auto& arg : opts.by_length) req.by_length.push_back(names.find("--by-length", arg));
+
+  for (std::size_t i = 0; i < count; ++i) {
+    if (req.types[i]) {
+      plan.columns[i].type = *req.types[i];
+      plan.columns[i].forced = true;
+    }
+  }
+  settle_types(plan.columns, data);
+
+  std::vector<bool> has_values(count, false);
+  for (const auto& r : data.records) {
+    data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
+      if (!v.empty()) has_values[i] = true;
+    });
+  }
+  type_empty_columns(plan.columns, req, has_values);
+  for (auto& c : plan.columns) set_default_alignment(c);
+
+  // Then the settings, each checked against its column's type.
+  for (const auto at : req.sum) {
+    require_number("--sum", plan.columns[at]);
+    plan.columns[at].sum = true;
+  }
+  for (const auto& arg : opts.suffix) {
+    const auto [at, text] = names.find_pair("--suffix", arg);
+    require_number("--suffix", plan.columns[at]);
+    plan.columns[at].suffix = std::string(text);
+  }
+  for (const auto at : req.hex_upper) {
+    require_type("--hex-upper", plan.columns[at], value_type::hex, "not hex");
+    plan.columns[at].hex_upper = true;
+  }
+  for (const auto at : req.leading_zeros) {
+    require_type("--leading-zeros", plan.columns[at], value_type::hex, "not hex");
+    plan.columns[at].leading_zeros = true;
+  }
+  for (const auto at : req.by_length) {
+    require_type("--by-length", plan.columns[at], value_type::string,
+                 "and only text columns sort by length");
+    plan.columns[at].by_length = true;
+  }
+  for (const auto& arg : opts.min_width) {
+    const auto [at, text] = names.find_pair("--min-width", arg);
+    plan.columns[at].min_width = parse_width("--min-width", text);
+  }
+  std::vector<bool> title_set(count, false);
+  for (const auto& arg : opts.align) {
+    const auto [at, text] = names.find_pair("--align", arg);
+    plan.columns[at].cell = parse_alignment("--align", text);
+  }
+  for (const auto& arg : opts.title_align) {
+    const auto [at, text] = names.find_pair("--title-align", arg);
+    plan.columns[at].title_align = parse_alignment("--title-align", text);
+    title_set[at] = true;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    // A column has one alignment character for its cells and its title.
+    const column_plan& c = plan.columns[i];
+    if (title_set[i] && is_char_kind(c.title_align.kind) && is_char_kind(c.cell.kind) &&
+        c.title_align.justify_char != c.cell.justify_char) {
+      throw usage_error("--title-align: column " + in_quotes(c.title) + " aligns its cells on " +
+                        in_quotes(std::string(1, c.cell.justify_char)) +
+                        " and can align its title only on the same character");
+    }
+  }
+  plan.sort = std::move(req.sort);
+
+  plan.style = !opts.style.empty() ? opts.style : terminal ? "fancyw" : "simple";
+  const bool summed =
+      std::any_of(plan.columns.begin(), plan.columns.end(), [](const auto& c) { return c.sum; });
+  plan.sections = opts.sections ? parse_sections(*opts.sections)
+                  : summed      ? unsigned{sec_all}
+                                : unsigned{sec_titles | sec_title_rule | sec_rows};
+  if (opts.no_titles) plan.sections &= ~unsigned{sec_titles | sec_title_rule};
+  if (opts.no_rules) plan.sections &= ~unsigned{sec_title_rule | sec_sum_rule};
+  for (const auto& f : opts.fillers) plan.fillers.push_back(parse_filler(f));
+  return plan;
+}
+
+}  // namespace tabulix::cli

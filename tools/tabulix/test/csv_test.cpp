@@ -1,0 +1,174 @@
+// The delimited-text reader: RFC 4180 quoting, line ends, byte checks and
+// the places named in its messages.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "csv.hpp"
+
+namespace {
+
+using tabulix::cli::csv_reader;
+using tabulix::cli::csv_record;
+using tabulix::cli::input_error;
+using records = std::vector<std::vector<std::string>>;
+
+struct file_closer {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using file_ptr = std::unique_ptr<std::FILE, file_closer>;
+
+file_ptr open_text(const std::string& text) {
+  file_ptr f(std::tmpfile());
+  std::fwrite(text.data(), 1, text.size(), f.get());
+  std::rewind(f.get());
+  return f;
+}
+
+records read_all(const std::string& text, char delimiter = ',',
+                 std::vector<std::uint64_t>* lines = nullptr) {
+  const file_ptr f = open_text(text);
+  csv_reader reader(f.get(), "in.csv", delimiter);
+  csv_record record;
+  records out;
+  while (reader.next(record)) {
+    std::vector<std::string> fields;
+    for (std::size_t i = 0; i < record.size(); ++i) fields.emplace_back(record.field(i));
+    out.push_back(fields);
+    if (lines != nullptr) lines->push_back(record.line);
+  }
+  return out;
+}
+
+// The message of the error that reading all of `text` gives, or "" if none.
+std::string read_error(const std::string& text, char delimiter = ',') {
+  try {
+    read_all(text, delimiter);
+  } catch (const input_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(CsvReader, ReadsFieldsAndRecords) {
+  struct test_case {
+    const char* name;
+    std::string text;
+    records expected;
+  };
+  const test_case cases[] = {
+      {"empty input", "", {}},
+      {"LF", "a,b\nc,d\n", {{"a", "b"}, {"c", "d"}}},
+      {"CR LF", "a,b\r\nc,d\r\n", {{"a", "b"}, {"c", "d"}}},
+      {"no final line end", "a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
+      {"empty fields", "a,,b\n,\n", {{"a", "", "b"}, {"", ""}}},
+      {"trailing delimiter", "a,b,\n", {{"a", "b", ""}}},
+      {"quoted delimiter", "\"a,b\",c\n", {{"a,b", "c"}}},
+      {"doubled quotes", "\"say \"\"hi\"\"\",x\n", {{"say \"hi\"", "x"}}},
+      {"only a doubled quote", "\"\"\"\"\n", {{"\""}}},
+      {"quoted empty field", "\"\",\"\"\n", {{"", ""}}},
+      {"LF inside quotes", "\"two\nlines\",x\n", {{"two\nlines", "x"}}},
+      {"CR LF inside quotes kept", "\"a\r\nb\"\r\n", {{"a\r\nb"}}},
+      {"quoted field at the end of input", "a,\"b\"", {{"a", "b"}}},
+      {"quote inside an unquoted field", "5\" disk,x\n", {{"5\" disk", "x"}}},
+      {"blank lines skipped", "\n\na\n\r\n\nb\n", {{"a"}, {"b"}}},
+      {"lone CR is data", "a\rb,c\n\rd\n", {{"a\rb", "c"}, {"\rd"}}},
+      {"byte order mark dropped", "\xEF\xBB\xBFh\n1\n", {{"h"}, {"1"}}},
+      {"short input, no mark", "a", {{"a"}}},
+      {"UTF-8 accepted",
+       "\xC3\xA9,\xE2\x82\xAC,\xF0\x9D\x84\x9E\n",
+       {{"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E"}}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(read_all(c.text), c.expected) << c.name;
+  }
+}
+
+TEST(CsvReader, OtherDelimiters) {
+  EXPECT_EQ(read_all("a\tb,c\t\"d\te\"\n", '\t'), (records{{"a", "b,c", "d\te"}}));
+  EXPECT_EQ(read_all("a;b;;\n", ';'), (records{{"a", "b", "", ""}}));
+  EXPECT_EQ(read_all("a b\n", ' '), (records{{"a", "b"}}));
+}
+
+TEST(CsvReader, RecordsKnowTheLineTheyStartOn) {
+  std::vector<std::uint64_t> lines;
+  read_all("h\n\n\"a\nb\nc\"\nd\r\n\r\ne\n", ',', &lines);
+  EXPECT_EQ(lines, (std::vector<std::uint64_t>{1, 3, 6, 8}));
+}
+
+TEST(CsvReader, FieldsLongerThanTheReadBuffer) {
+  // Quotes and a CR LF straddle the 64 KiB reads of the reader.
+  std::string big(70000, 'x');
+  big[65535] = '"';
+  std::string quoted = big;
+  std::string text = "\"";
+  for (const char c : quoted) {
+    text += c;
+    if (c == '"') text += '"';
+  }
+  text += "\",y\r\n";
+  text = std::string(65534, 'p') + ",q\r\n" + text;
+  EXPECT_EQ(read_all(text), (records{{std::string(65534, 'p'), "q"}, {big, "y"}}));
+}
+
+TEST(CsvReader, RecordFieldsAreCStrings) {
+  const file_ptr f = open_text("ab,,c\n");
+  csv_reader reader(f.get(), "in.csv");
+  csv_record record;
+  ASSERT_TRUE(reader.next(record));
+  ASSERT_EQ(record.size(), 3u);
+  EXPECT_STREQ(record.c_str(0), "ab");
+  EXPECT_STREQ(record.c_str(1), "");
+  EXPECT_STREQ(record.c_str(2), "c");
+  EXPECT_FALSE(reader.next(record));
+  EXPECT_FALSE(reader.next(record));  // stays at the end
+}
+
+TEST(CsvReader, MalformedInputNamesItsPlace) {
+  struct test_case {
+    const char* name;
+    std::string text;
+    std::string message;
+  };
+  const test_case cases[] = {
+      {"quote never closed", "a,b\nc,\"d\ne\n", "in.csv:2:3: quoted field is not closed"},
+      {"text after the closing quote", "a,\"b\"c\n",
+       "in.csv:1:6: unexpected character after the closing quote of a quoted field"},
+      {"blank after the closing quote", "\"b\" ,c\n",
+       "in.csv:1:4: unexpected character after the closing quote of a quoted field"},
+      {"NUL byte", std::string("ab\ncd\0e\n", 8), "in.csv:2:3: NUL byte"},
+      {"NUL inside quotes", std::string("\"a\0\"\n", 5), "in.csv:1:3: NUL byte"},
+      {"stray continuation byte", "a,\x80\n", "in.csv:1:3: invalid UTF-8"},
+      {"overlong two-byte form", "\xC0\x80\n", "in.csv:1:1: invalid UTF-8"},
+      {"overlong three-byte form", "ab\xE0\x80\x80\n", "in.csv:1:3: invalid UTF-8"},
+      {"surrogate", "\xED\xA0\x80\n", "in.csv:1:1: invalid UTF-8"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80\n", "in.csv:1:1: invalid UTF-8"},
+      {"no such lead byte", "x\n\xF5\x80\x80\x80\n", "in.csv:2:1: invalid UTF-8"},
+      {"sequence cut by a delimiter", "\xC3,a\n", "in.csv:1:1: invalid UTF-8"},
+      {"sequence cut by the end of input", "a\n\xE2\x82", "in.csv:2:1: invalid UTF-8"},
+      {"bad byte inside quotes", "\"a\nb\xFF\"\n", "in.csv:2:2: invalid UTF-8"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(read_error(c.text), c.message) << c.name;
+  }
+}
+
+TEST(CsvReader, ReadErrorsAreReported) {
+  // Reading a directory fails on Linux with EISDIR.
+  std::FILE* dir = std::fopen("/", "rb");
+  if (dir == nullptr) GTEST_SKIP() << "cannot open a directory as a file here";
+  csv_reader reader(dir, "/");
+  csv_record record;
+  try {
+    reader.next(record);
+    ADD_FAILURE() << "no error";
+  } catch (const input_error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("/: read error: ", 0), 0u) << e.what();
+  }
+  std::fclose(dir);
+}
+
+}  // namespace

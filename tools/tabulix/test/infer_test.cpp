@@ -1,0 +1,152 @@
+// Reading numbers and guessing column types.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "infer.hpp"
+
+namespace {
+
+using namespace tabulix::cli;
+
+constexpr auto int_min = std::numeric_limits<std::int64_t>::min();
+constexpr auto int_max = std::numeric_limits<std::int64_t>::max();
+constexpr auto uint_max = std::numeric_limits<std::uint64_t>::max();
+
+TEST(ParseNumbers, SignedDecimals) {
+  struct test_case {
+    const char* text;
+    std::optional<std::int64_t> strict;
+    std::optional<std::int64_t> lenient;
+  };
+  const test_case cases[] = {
+      {"0", 0, 0},
+      {"-17", -17, -17},
+      {"9223372036854775807", int_max, int_max},
+      {"-9223372036854775808", int_min, int_min},
+      {"9223372036854775808", std::nullopt, std::nullopt},
+      {"-9223372036854775809", std::nullopt, std::nullopt},
+      {"99999999999999999999999", std::nullopt, std::nullopt},
+      // Forms that would not print back the same are left to lenient reading.
+      {"-0", std::nullopt, 0},
+      {"007", std::nullopt, 7},
+      {"+5", std::nullopt, 5},
+      {"-007", std::nullopt, -7},
+      {"", std::nullopt, std::nullopt},
+      {"-", std::nullopt, std::nullopt},
+      {"+-5", std::nullopt, std::nullopt},
+      {"1.0", std::nullopt, std::nullopt},
+      {" 1", std::nullopt, std::nullopt},
+      {"1 ", std::nullopt, std::nullopt},
+      {"0x10", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parse_int(c.text), c.strict) << c.text;
+    EXPECT_EQ(parse_int(c.text, true), c.lenient) << c.text;
+  }
+}
+
+TEST(ParseNumbers, UnsignedDecimals) {
+  EXPECT_EQ(parse_uint("18446744073709551615"), uint_max);
+  EXPECT_EQ(parse_uint("18446744073709551616"), std::nullopt);
+  EXPECT_EQ(parse_uint("-1"), std::nullopt);
+  EXPECT_EQ(parse_uint("01"), std::nullopt);
+  EXPECT_EQ(parse_uint("01", true), 1u);
+  EXPECT_EQ(parse_uint("+1", true), 1u);
+  EXPECT_EQ(parse_uint("", true), std::nullopt);
+}
+
+TEST(ParseNumbers, Hex) {
+  struct test_case {
+    const char* text;
+    std::optional<std::uint64_t> strict;
+    std::optional<std::uint64_t> lenient;
+  };
+  const test_case cases[] = {
+      {"0x0", 0, 0},
+      {"0xfF", 255, 255},
+      {"0xffffffffffffffff", uint_max, uint_max},
+      {"0x00000000000000000001", 1, 1},  // zeros do not count against the 64 bits
+      {"0x10000000000000000", std::nullopt, std::nullopt},
+      {"0x", std::nullopt, std::nullopt},
+      {"0x1g", std::nullopt, std::nullopt},
+      {"0X1F", std::nullopt, 31},
+      {"1f", std::nullopt, 31},
+      {"x1", std::nullopt, std::nullopt},
+      {"-0x1", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parse_hex(c.text), c.strict) << c.text;
+    EXPECT_EQ(parse_hex(c.text, true), c.lenient) << c.text;
+  }
+}
+
+TEST(ParseNumbers, Decimals) {
+  for (const char* yes : {"12.50", "-3.5", "+0.25", ".5", "7.", "12", "-12"}) {
+    EXPECT_TRUE(is_decimal(yes)) << yes;
+  }
+  for (const char* no : {"", ".", "-", "-.", "1.2.3", "1e5", "1,5", "12 ", "0x1"}) {
+    EXPECT_FALSE(is_decimal(no)) << no;
+  }
+}
+
+TEST(TypeGuess, EveryValueCounts) {
+  struct test_case {
+    std::vector<const char*> values;
+    value_type type;
+  };
+  const test_case cases[] = {
+      {{}, value_type::string},
+      {{"1", "-2", "0"}, value_type::int64},
+      {{"-9223372036854775808", "9223372036854775807"}, value_type::int64},
+      {{"9223372036854775808"}, value_type::uint64},
+      {{"1", "18446744073709551615"}, value_type::uint64},
+      {{"-1", "18446744073709551615"}, value_type::string},
+      {{"18446744073709551616"}, value_type::string},
+      {{"0x1", "0xFF"}, value_type::hex},
+      {{"0x"}, value_type::string},
+      {{"0x1", "12"}, value_type::string},
+      {{"1", "x"}, value_type::string},
+      {{"1", "2.5"}, value_type::string},
+      {{"007"}, value_type::string},
+  };
+  for (const auto& c : cases) {
+    type_guess guess;
+    for (const char* v : c.values) guess.add(v);
+    EXPECT_EQ(guess.type(), c.type) << testing::PrintToString(c.values);
+  }
+}
+
+TEST(TypeGuess, DecimalTextAndHexCase) {
+  type_guess prices;
+  for (const char* v : {"1.25", "12", "100.5"}) prices.add(v);
+  EXPECT_EQ(prices.type(), value_type::string);
+  EXPECT_TRUE(prices.decimal());
+
+  type_guess words;
+  for (const char* v : {"1.25", "n/a"}) words.add(v);
+  EXPECT_FALSE(words.decimal());
+  EXPECT_FALSE(type_guess().decimal());
+
+  type_guess upper;
+  for (const char* v : {"0xAB", "0x12"}) upper.add(v);
+  EXPECT_TRUE(upper.upper_hex());
+  type_guess mixed;
+  for (const char* v : {"0xAB", "0xcd"}) mixed.add(v);
+  EXPECT_FALSE(mixed.upper_hex());
+}
+
+TEST(TypeNames, RoundTrip) {
+  for (const auto t :
+       {value_type::string, value_type::int64, value_type::uint64, value_type::hex}) {
+    EXPECT_EQ(parse_type_name(type_name(t)), t);
+  }
+  EXPECT_EQ(parse_type_name("integer"), std::nullopt);
+  EXPECT_EQ(parse_type_name("Int"), std::nullopt);
+}
+
+}  // namespace

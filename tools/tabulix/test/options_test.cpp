@@ -1,0 +1,150 @@
+// Option values and column references.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "options.hpp"
+#include "plan.hpp"
+
+namespace {
+
+using namespace tabulix::cli;
+
+// The message of the usage_error that f throws, or "" if none.
+template <class F>
+std::string usage_message(F&& f) {
+  try {
+    f();
+  } catch (const usage_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(OptionValues, Alignments) {
+  struct test_case {
+    const char* text;
+    align_kind kind;
+    char c;
+  };
+  const test_case cases[] = {
+      {"left", align_kind::left, '.'},        {"right", align_kind::right, '.'},
+      {"center", align_kind::center, '.'},    {"first", align_kind::char_first, '.'},
+      {"last", align_kind::char_last, '.'},   {"first:,", align_kind::char_first, ','},
+      {"last::", align_kind::char_last, ':'}, {"first:=", align_kind::char_first, '='},
+  };
+  for (const auto& c : cases) {
+    const alignment a = parse_alignment("--align", c.text);
+    EXPECT_EQ(a.kind, c.kind) << c.text;
+    EXPECT_EQ(a.justify_char, c.c) << c.text;
+  }
+  EXPECT_EQ(usage_message([] { parse_alignment("--align", "middle"); }),
+            "--align: unknown alignment 'middle' (left, right, center, first:C, last:C)");
+  EXPECT_EQ(usage_message([] { parse_alignment("--title-align", "first:ab"); }),
+            "--title-align: 'first:ab' needs one character after the colon");
+  EXPECT_NE(usage_message([] { parse_alignment("--align", "first:"); }), "");
+  EXPECT_NE(usage_message([] { parse_alignment("--align", "Left"); }), "");
+}
+
+TEST(OptionValues, Sections) {
+  EXPECT_EQ(parse_sections("all"), unsigned{sec_all});
+  EXPECT_EQ(parse_sections("rows"), unsigned{sec_rows});
+  EXPECT_EQ(parse_sections("titles,title-rule,sum"),
+            unsigned{sec_titles | sec_title_rule | sec_sum});
+  EXPECT_EQ(parse_sections("sum-rule,rows,rows"), unsigned{sec_sum_rule | sec_rows});
+  for (const char* bad : {"", "rows,", "row", "titles,,sum", "ALL"}) {
+    EXPECT_NE(usage_message([bad] { parse_sections(bad); }), "") << bad;
+  }
+}
+
+TEST(OptionValues, Fillers) {
+  const filler f = parse_filler("fancyw=*");
+  EXPECT_EQ(f.style, "fancyw");
+  EXPECT_EQ(f.character, '*');
+  EXPECT_EQ(parse_filler("raw= ").character, ' ');
+  EXPECT_EQ(parse_filler("simple==").character, '=');
+  for (const char* bad : {"fancy", "plain=*", "raw=", "raw=ab", "raw=\t", "raw=\xC3\xA9"}) {
+    EXPECT_NE(usage_message([bad] { parse_filler(bad); }), "") << bad;
+  }
+}
+
+TEST(OptionValues, DelimitersAndWidths) {
+  EXPECT_EQ(parse_delimiter(";"), ';');
+  EXPECT_EQ(parse_delimiter("\\t"), '\t');
+  EXPECT_EQ(parse_delimiter("\t"), '\t');
+  for (const char* bad : {"", ";;", "\"", "\n", "\r"}) {
+    EXPECT_NE(usage_message([bad] { parse_delimiter(bad); }), "") << bad;
+  }
+  EXPECT_EQ(parse_width("--min-width", "0"), 0);
+  EXPECT_EQ(parse_width("--min-width", "65535"), 65535);
+  for (const char* bad : {"", "-1", "65536", "12px", "+3", "99999999999"}) {
+    EXPECT_NE(usage_message([bad] { parse_width("--min-width", bad); }), "") << bad;
+  }
+}
+
+TEST(ColumnNames, TitlesFirstThenNumbers) {
+  const std::vector<std::string> titles = {"Name", "Size", "a=b", "2", "dup", "dup", "a"};
+  const column_names names(titles);
+  EXPECT_EQ(names.find("--sum", "Size"), 1u);
+  EXPECT_EQ(names.find("--sum", "1"), 0u);
+  EXPECT_EQ(names.find("--sum", "2"), 3u);  // the title "2", not the second column
+  EXPECT_EQ(names.find("--sum", "7"), 6u);
+  EXPECT_EQ(usage_message([&] { names.find("--sum", "8"); }),
+            "--sum: no column '8' (columns: Name, Size, a=b, 2, dup, dup, a; or a number from 1 "
+            "to 7)");
+  EXPECT_EQ(usage_message([&] { names.find("--sum", "0"); }).rfind("--sum: no column '0'", 0), 0u);
+  EXPECT_EQ(usage_message([&] { names.find("--sum", "size"); }).rfind("--sum: no column", 0), 0u);
+  EXPECT_EQ(usage_message([&] { names.find("--sort", "dup"); }),
+            "--sort: columns 5 and 6 are both titled 'dup'; name the column by its number");
+  EXPECT_EQ(names.find("--sort", "6"), 5u);
+}
+
+TEST(ColumnNames, PairsSplitAfterTheLongestColumn) {
+  const std::vector<std::string> titles = {"Name", "a=b", "a"};
+  const column_names names(titles);
+  struct test_case {
+    const char* arg;
+    std::size_t column;
+    const char* value;
+  };
+  const test_case cases[] = {
+      {"Name=x", 0, "x"},          {"Name==", 0, "="}, {"Name=", 0, ""},
+      {"a=b=c", 1, "c"},           {"a=c", 2, "c"},    {"a=b", 2, "b"},
+      {"3=first:=", 2, "first:="},
+  };
+  for (const auto& c : cases) {
+    const auto [column, value] = names.find_pair("--suffix", c.arg);
+    EXPECT_EQ(column, c.column) << c.arg;
+    EXPECT_EQ(value, c.value) << c.arg;
+  }
+  EXPECT_EQ(usage_message([&] { names.find_pair("--suffix", "Name"); }),
+            "--suffix: expected COL=VALUE, got 'Name'");
+  EXPECT_EQ(usage_message([&] {
+              names.find_pair("--suffix", "Nope=x=y");
+            }).rfind("--suffix: no column 'Nope'", 0),
+            0u);
+}
+
+TEST(CommandLine, RepeatedOptionsKeepTheirOrderAndLeaveFilesAlone) {
+  const char* argv[] = {"tabulix", "--sort", "b:desc", "a.csv", "--sort",
+                        "a",       "--sum",  "x",      "b.csv", "--tsv"};
+  options opts;
+  EXPECT_EQ(parse_command_line(10, const_cast<char**>(argv), opts), std::nullopt);
+  EXPECT_EQ(opts.sort, (std::vector<std::string>{"b:desc", "a"}));
+  EXPECT_EQ(opts.sum, (std::vector<std::string>{"x"}));
+  EXPECT_EQ(opts.files, (std::vector<std::string>{"a.csv", "b.csv"}));
+  EXPECT_TRUE(opts.tsv);
+  EXPECT_TRUE(opts.style.empty());
+}
+
+TEST(CommandLine, UnknownOptionsAndMissingValuesAreUsageErrors) {
+  for (const char* bad : {"--bogus", "--sum", "--style"}) {
+    const char* argv[] = {"tabulix", bad};
+    options opts;
+    EXPECT_NE(usage_message([&] { parse_command_line(2, const_cast<char**>(argv), opts); }), "")
+        << bad;
+  }
+}
+
+}  // namespace

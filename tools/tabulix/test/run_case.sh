@@ -1,0 +1,48 @@
+#!/bin/bash
+# Runs one end-to-end case of the tabulix command and compares what it gives
+# with what the case expects, byte for byte.
+#
+#   run_case.sh TOOL CASE_DIR
+#
+# CASE_DIR holds `args` (the arguments, one per line; the command runs in
+# CASE_DIR, so input files are named relative to it), and optionally `stdin`
+# (standard input; empty when absent), `out` and `err` (the expected standard
+# output and error; empty when absent) and `status` (the expected exit
+# status; 0 when absent). With UPDATE=1 in the environment the expected files
+# are written from this run instead: check them before committing.
+set -u
+tool=$1
+case_dir=$2
+cd "$case_dir" || exit 1
+
+mapfile -t args < args
+input=stdin
+[ -f "$input" ] || input=/dev/null
+actual=$(mktemp -d)
+trap 'rm -rf "$actual"' EXIT
+
+"$tool" "${args[@]}" < "$input" > "$actual/out" 2> "$actual/err"
+echo $? > "$actual/status"
+
+if [ "${UPDATE:-0}" = 1 ]; then
+  for f in out err; do
+    if [ -s "$actual/$f" ]; then cp "$actual/$f" "$f"; else rm -f "$f"; fi
+  done
+  if [ "$(cat "$actual/status")" = 0 ]; then rm -f status; else cp "$actual/status" status; fi
+  exit 0
+fi
+
+failed=0
+for f in out err status; do
+  expected=$f
+  if [ ! -f "$expected" ]; then
+    expected=/dev/null
+    [ "$f" = status ] && expected=<(echo 0)
+  fi
+  if ! cmp -s "$expected" "$actual/$f"; then
+    echo "--- $f differs (expected, then actual):"
+    diff "$expected" "$actual/$f" | cat -A
+    failed=1
+  fi
+done
+exit $failed
