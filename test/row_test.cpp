@@ -1,0 +1,172 @@
+// Rows and cells: the row states, the cell cursor and how cells are stored.
+#include <malloc.h>
+
+#include <cstring>
+#include <string>
+
+#include "table_util.h"
+
+namespace {
+
+using Call = tblx_status (*)(tblx_table*);
+
+constexpr char kText[] = "s";
+constexpr Call add_string = call<tblx_addcell_string, kText>;
+constexpr Call add_int = call<tblx_addcell_int, 5>;
+constexpr Call add_uint = call<tblx_addcell_uint, 5u>;
+constexpr Call add_hex = call<tblx_addcell_hex, 5u>;
+tblx_status remove_rows(tblx_table* t) {
+  tblx_removerows(t);
+  return TBLX_OK;
+}
+
+TEST(Rows, CursorFollowsTheColumnsAndRefusalsChangeNothing) {
+  struct Step {
+    const char* what;
+    Call call;
+    tblx_status want;
+    int32_t rows_after;
+  };
+  const Step steps[] = {
+      {"cell before any row", add_string, TBLX_ERR_NO_MORE_COLUMNS, 0},
+      {"endrow before any row", tblx_endrow, TBLX_ERR_NO_OPEN_ROW, 0},
+      {"beginrow", tblx_beginrow, TBLX_OK, 0},
+      {"beginrow with a row open", tblx_beginrow, TBLX_ERR_ROW_OPEN, 0},
+      {"int into the string column", add_int, TBLX_ERR_CELL_TYPE_MISMATCH, 0},
+      {"string into the string column", add_string, TBLX_OK, 0},
+      {"string into the int column", add_string, TBLX_ERR_CELL_TYPE_MISMATCH, 0},
+      {"int into the int column", add_int, TBLX_OK, 0},
+      {"cell past the last column", add_int, TBLX_ERR_NO_MORE_COLUMNS, 0},
+      {"endrow", tblx_endrow, TBLX_OK, 1},
+      {"second endrow", tblx_endrow, TBLX_ERR_NO_OPEN_ROW, 1},
+      {"beginrow of a short row", tblx_beginrow, TBLX_OK, 1},
+      {"its only cell", add_string, TBLX_OK, 1},
+      {"endrow of the short row", tblx_endrow, TBLX_OK, 2},
+      {"cell after endrow of a short row", add_int, TBLX_ERR_NO_MORE_COLUMNS, 2},
+      {"beginrow to be removed", tblx_beginrow, TBLX_OK, 2},
+      {"cell of the removed row", add_string, TBLX_OK, 2},
+      {"removerows with a row open", remove_rows, TBLX_OK, 0},
+      {"cell after removerows", add_string, TBLX_ERR_NO_MORE_COLUMNS, 0},
+      {"endrow after removerows", tblx_endrow, TBLX_ERR_NO_OPEN_ROW, 0},
+      {"beginrow after removerows", tblx_beginrow, TBLX_OK, 0},
+      {"endrow of a row without cells", tblx_endrow, TBLX_OK, 1},
+  };
+  Table t = make_table({TBLX_TYPE_STRING, TBLX_TYPE_INT});
+  for (const Step& s : steps) {
+    const std::string before = image(t.get());
+    const tblx_status got = s.call(t.get());
+    EXPECT_EQ(s.want, got) << s.what;
+    if (got != TBLX_OK) {
+      EXPECT_EQ(before, image(t.get())) << s.what << ": refused but wrote";
+    }
+    EXPECT_EQ(s.rows_after, tblx_getrowcount(t.get())) << s.what;
+  }
+  ASSERT_NE(nullptr, t->rows);
+  EXPECT_EQ(t->rows, t->rows_tail);
+  EXPECT_EQ(nullptr, t->rows->cells);
+}
+
+TEST(Rows, CellTypeMustMatchTheWaitingColumnExactly) {
+  const unsigned types[] = {TBLX_TYPE_STRING, TBLX_TYPE_INT, TBLX_TYPE_UINT, TBLX_TYPE_HEX};
+  const Call adds[] = {add_string, add_int, add_uint, add_hex};
+  for (int column_type = 0; column_type < 4; ++column_type) {
+    for (int cell_type = 0; cell_type < 4; ++cell_type) {
+      Table t = make_table({types[column_type]});
+      ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+      EXPECT_EQ(column_type == cell_type ? TBLX_OK : TBLX_ERR_CELL_TYPE_MISMATCH,
+                adds[cell_type](t.get()))
+          << "column " << column_type << ", cell " << cell_type;
+    }
+  }
+}
+
+TEST(Rows, HeaderStatesAndNullArguments) {
+  Table open_header = make_table({TBLX_TYPE_STRING}, false);
+  EXPECT_EQ(TBLX_ERR_NO_HEADER, tblx_beginrow(open_header.get()));
+
+  Table no_columns = make_table({});
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(no_columns.get()));
+  for (Call add : {add_string, add_int, add_uint, add_hex}) {
+    EXPECT_EQ(TBLX_ERR_NO_MORE_COLUMNS, add(no_columns.get()));
+  }
+  EXPECT_EQ(TBLX_OK, tblx_endrow(no_columns.get()));
+
+  for (Call call :
+       {Call{tblx_beginrow}, Call{tblx_endrow}, add_string, add_int, add_uint, add_hex}) {
+    EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, call(nullptr));
+  }
+  Table t = make_table({TBLX_TYPE_STRING});
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_addcell_string(t.get(), nullptr));  // none waiting
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_addcell_string(t.get(), nullptr));
+  EXPECT_EQ(nullptr, t->open_row->cells);
+}
+
+TEST(Rows, KeptInInsertionOrderAndCountedOnlyWhenEnded) {
+  Table t = make_table({TBLX_TYPE_INT});
+  for (int64_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+    ASSERT_EQ(TBLX_OK, tblx_addcell_int(t.get(), i));
+    if (i < 2) {
+      ASSERT_EQ(TBLX_OK, tblx_endrow(t.get()));
+    }
+  }
+  EXPECT_EQ(2, tblx_getrowcount(t.get()));  // the third row is still open
+  const row* r = t->rows;
+  for (uint64_t i = 0; i < 3; r = r->next, ++i) EXPECT_EQ(i, r->cells->value);
+  EXPECT_EQ(nullptr, r);
+  EXPECT_EQ(t->open_row, t->rows_tail);
+}
+
+TEST(Rows, BeginAndRemoveMarkTheLayoutStaleAndKeepTheHeader) {
+  Table t = make_table({TBLX_TYPE_UINT});
+  t->layout_stale = 0;  // as a print leaves it
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  EXPECT_EQ(1, t->layout_stale);
+  ASSERT_EQ(TBLX_OK, tblx_addcell_uint(t.get(), 7));
+  ASSERT_EQ(TBLX_OK, tblx_endrow(t.get()));
+  t->layout_stale = 0;
+  column* const header = t->columns;
+  // A print right after must measure the empty table, not show old sums.
+  tblx_removerows(t.get());
+  EXPECT_EQ(1, t->layout_stale);
+  EXPECT_EQ(header, t->columns);
+  EXPECT_EQ(1, t->header_ended);
+}
+
+TEST(Cells, ValuesAndTextsAreStoredExactly) {
+  std::string high;  // every byte from 0x80 up
+  for (int b = 0x80; b <= 0xff; ++b) high += static_cast<char>(b);
+  char callers[] = "caller's text";
+  Table t = make_table({TBLX_TYPE_INT, TBLX_TYPE_UINT, TBLX_TYPE_HEX, TBLX_TYPE_STRING,
+                        TBLX_TYPE_STRING, TBLX_TYPE_STRING});
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  ASSERT_EQ(TBLX_OK, tblx_addcell_int(t.get(), INT64_MIN));
+  ASSERT_EQ(TBLX_OK, tblx_addcell_uint(t.get(), UINT64_MAX));
+  ASSERT_EQ(TBLX_OK, tblx_addcell_hex(t.get(), UINT64_MAX));
+  ASSERT_EQ(TBLX_OK, tblx_addcell_string(t.get(), ""));
+  ASSERT_EQ(TBLX_OK, tblx_addcell_string(t.get(), high.c_str()));
+  ASSERT_EQ(TBLX_OK, tblx_addcell_string(t.get(), callers));
+  ASSERT_EQ(TBLX_OK, tblx_endrow(t.get()));
+  const std::string texts[] = {"", high, callers};
+  std::memset(callers, 'X', sizeof callers - 1);  // the cell has its own copy
+
+  const cell* c = t->rows->cells;
+  EXPECT_EQ(INT64_MIN, static_cast<int64_t>(c->value));
+  EXPECT_EQ(UINT64_MAX, c->next->value);
+  EXPECT_EQ(UINT64_MAX, c->next->next->value);
+  c = c->next->next->next;
+  for (const std::string& text : texts) {
+    ASSERT_NE(nullptr, c);
+    // The text lies right behind the record, in the same allocation.
+    EXPECT_EQ(reinterpret_cast<const char*>(c + 1), c->str.text);
+    EXPECT_GE(malloc_usable_size(const_cast<cell*>(c)), sizeof(cell) + text.size() + 1);
+    EXPECT_EQ(text.size(), c->str.len);
+    EXPECT_EQ(text, std::string(c->str.text, c->str.len));
+    EXPECT_EQ('\0', c->str.text[c->str.len]);
+    c = c->next;
+  }
+  EXPECT_EQ(nullptr, c);
+}
+
+}  // namespace
