@@ -13,6 +13,24 @@ static void expect(int ok, const char* what) {
   }
 }
 
+/* Prints the table in the fancy style into a temporary file and compares
+ * every byte written with the expected text. */
+static void expect_printed(tblx_table* t, const char* expected) {
+  char buffer[512];
+  size_t got;
+  FILE* f = tmpfile();
+
+  expect(f != NULL, "tmpfile");
+  if (f == NULL) return;
+  expect(tblx_setstyle(t, TBLX_STYLE_FANCY) == TBLX_OK, "setstyle");
+  expect(tblx_isfancy(t) == 1, "isfancy");
+  expect(tblx_print_all(t, f) == TBLX_OK, "print_all");
+  rewind(f);
+  got = fread(buffer, 1, sizeof buffer, f);
+  expect(got == strlen(expected) && memcmp(buffer, expected, got) == 0, "printed bytes");
+  fclose(f);
+}
+
 int main(void) {
   tblx_table* t = tblx_new();
   int32_t id = 0;
@@ -37,6 +55,17 @@ int main(void) {
   expect(tblx_addcell_uint(t, 1u) == TBLX_ERR_NO_MORE_COLUMNS, "cell past the last column");
   expect(tblx_endrow(t) == TBLX_OK, "endrow");
   expect(tblx_getrowcount(t) == 1, "row count");
+  expect(tblx_beginrow(t) == TBLX_OK, "second row");
+  expect(tblx_addcell_string(t, "b") == TBLX_OK, "second string cell");
+  expect(tblx_addcell_uint(t, 35u) == TBLX_OK, "second uint cell");
+  expect(tblx_endrow(t) == TBLX_OK, "second endrow");
+  expect_printed(t,
+                 "Name |    \n"
+                 "-----+----\n"
+                 "alpha|1200\n"
+                 "b    |35  \n"
+                 "-----+----\n"
+                 "     |1235\n");
 
   tblx_delete(t);
   if (failures == 0) puts("c_api: all checks passed");
