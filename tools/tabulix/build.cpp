@@ -1,6 +1,8 @@
 #include "build.hpp"
 
+#include <algorithm>
 #include <cstdint>
+#include <numeric>
 
 namespace tabulix::cli {
 
@@ -32,8 +34,6 @@ tabulix::style library_style(const std::string& name) {
   if (name == "fancyw") return tabulix::style::fancyw;
   return tabulix::style::simple;
 }
-
-bool needs_escape(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 // The exact sum of a column, kept as the 64-bit wrapping sum that the
 // library shows and a count of the times it wrapped: the shown sum is right
@@ -120,33 +120,88 @@ void add_row(tabulix::table& t, const table_plan& plan, const dataset& data,
   t.end_row();
 }
 
-}  // namespace
+// The library compares text byte by byte, so decimal numbers written as
+// text ("24.90", "3.49") would sort wrongly. When such a column is a sort
+// key the rows are put in order here, before they reach the table, with the
+// same rules as the library's sort: stable, and rows without the key cell
+// first in ascending and last in descending order.
+bool sorts_decimal_text(const table_plan& plan) {
+  return std::any_of(plan.sort.begin(), plan.sort.end(), [&plan](const sort_key& k) {
+    const column_plan& c = plan.columns[k.column];
+    return c.decimal && !c.by_length;
+  });
+}
 
-const char* printable(const char* text, std::string& buffer) {
-  const char* p = text;
-  while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p))) ++p;
-  if (*p == '\0') return text;
+template <class T>
+int three_way(const T& a, const T& b) {
+  return (b < a) - (a < b);
+}
 
-  static constexpr char digits[] = "0123456789abcdef";
-  buffer.assign(text, p);
-  for (; *p != '\0'; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (!needs_escape(c)) {
-      buffer += *p;
-    } else if (c == '\n') {
-      buffer += "\\n";
-    } else if (c == '\r') {
-      buffer += "\\r";
-    } else if (c == '\t') {
-      buffer += "\\t";
-    } else {
-      buffer += "\\x";
-      buffer += digits[c >> 4];
-      buffer += digits[c & 0xF];
+int compare_values(const column_plan& c, std::string_view a, std::string_view b) {
+  switch (c.type) {
+    case value_type::int64:
+      return three_way(*parse_int(a, true), *parse_int(b, true));
+    case value_type::uint64:
+      return three_way(*parse_uint(a, true), *parse_uint(b, true));
+    case value_type::hex:
+      return three_way(*parse_hex(a, true), *parse_hex(b, true));
+    case value_type::string:
+      break;
+  }
+  if (c.by_length && a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  if (c.decimal && !c.by_length) {
+    // Empty text among the numbers sorts before them, as it would by bytes.
+    const bool x = is_decimal(a);
+    const bool y = is_decimal(b);
+    if (x && y) return compare_decimal(a, b);
+    if (x != y) return x ? 1 : -1;
+  }
+  return three_way(a.compare(b), 0);
+}
+
+// A key cell of a record; absent when the row ends before it.
+struct key_cell {
+  std::string_view text;
+  bool present;
+};
+
+std::vector<std::size_t> sorted_order(const table_plan& plan, const dataset& data) {
+  std::vector<std::size_t> order(data.records.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  if (!sorts_decimal_text(plan)) return order;
+
+  const std::size_t key_count = plan.sort.size();
+  std::vector<key_cell> keys(order.size() * key_count);
+  std::vector<std::string_view> fields;
+  for (std::size_t r = 0; r < order.size(); ++r) {
+    fields.clear();
+    std::size_t end = 0;  // fields up to the last non-empty one form the row
+    data.for_each_field(data.records[r], [&](std::uint32_t i, std::string_view v) {
+      fields.push_back(v);
+      if (!v.empty()) end = i + 1;
+    });
+    for (std::size_t k = 0; k < key_count; ++k) {
+      const std::size_t column = plan.sort[k].column;
+      keys[r * key_count + k] = column < end ? key_cell{fields[column], true} : key_cell{{}, false};
     }
   }
-  return buffer.c_str();
+  // Stable sorts from the last key to the first leave the first key primary.
+  for (std::size_t k = key_count; k-- > 0;) {
+    const column_plan& c = plan.columns[plan.sort[k].column];
+    const bool descending = plan.sort[k].descending;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      const key_cell& x = keys[a * key_count + k];
+      const key_cell& y = keys[b * key_count + k];
+      int order_of = x.present != y.present ? (x.present ? 1 : -1)
+                     : x.present            ? compare_values(c, x.text, y.text)
+                                            : 0;
+      return descending ? order_of > 0 : order_of < 0;
+    });
+  }
+  return order;
 }
+
+}  // namespace
 
 tabulix::table build_table(const table_plan& plan, const dataset& data) {
   tabulix::table t;
@@ -156,13 +211,15 @@ tabulix::table build_table(const table_plan& plan, const dataset& data) {
 
   std::vector<sum_check> sums(plan.columns.size());
   std::string buffer;
-  for (const auto& r : data.records) add_row(t, plan, data, r, sums, buffer);
+  const std::vector<std::size_t> order = sorted_order(plan, data);
+  for (const std::size_t r : order) add_row(t, plan, data, data.records[r], sums, buffer);
   for (std::size_t i = 0; i < plan.columns.size(); ++i) {
     if (!sums[i].fits()) {
       throw data_error("column '" + plan.columns[i].title + "': the sum does not fit in 64 bits");
     }
   }
 
+  if (sorts_decimal_text(plan)) return t;  // in order already
   // The sort is stable: sorting by the last key first leaves the first key
   // given as the primary one.
   for (auto key = plan.sort.rbegin(); key != plan.sort.rend(); ++key) {

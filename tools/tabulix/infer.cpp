@@ -1,5 +1,6 @@
 #include "infer.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -110,6 +111,49 @@ bool is_decimal(std::string_view text) {
   return (whole.empty() || all_digits(whole)) && (fraction.empty() || all_digits(fraction));
 }
 
+namespace {
+
+// A decimal number taken apart: its sign, and its digits without the zeros
+// that do not change the value.
+struct decimal_parts {
+  bool negative = false;
+  std::string_view whole;     // no leading zeros
+  std::string_view fraction;  // no trailing zeros
+};
+
+decimal_parts split_decimal(std::string_view text) {
+  decimal_parts d;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    d.negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  const auto point = text.find('.');
+  d.whole = text.substr(0, point);
+  if (point != std::string_view::npos) d.fraction = text.substr(point + 1);
+  while (!d.whole.empty() && d.whole.front() == '0') d.whole.remove_prefix(1);
+  while (!d.fraction.empty() && d.fraction.back() == '0') d.fraction.remove_suffix(1);
+  if (d.whole.empty() && d.fraction.empty()) d.negative = false;  // -0 is 0
+  return d;
+}
+
+int sign_of(int n) { return (n > 0) - (n < 0); }
+
+}  // namespace
+
+int compare_decimal(std::string_view a, std::string_view b) {
+  const decimal_parts x = split_decimal(a);
+  const decimal_parts y = split_decimal(b);
+  if (x.negative != y.negative) return x.negative ? -1 : 1;
+  int magnitude = 0;
+  if (x.whole.size() != y.whole.size()) {
+    magnitude = x.whole.size() < y.whole.size() ? -1 : 1;
+  } else {
+    magnitude = sign_of(x.whole.compare(y.whole));
+    if (magnitude == 0) magnitude = sign_of(x.fraction.compare(y.fraction));
+  }
+  return x.negative ? -magnitude : magnitude;
+}
+
 void type_guess::add(std::string_view value) {
   any_ = true;
   if (all_int_ && !parse_int(value)) all_int_ = false;
@@ -125,7 +169,10 @@ void type_guess::add(std::string_view value) {
     if (!parse_hex(value)) {
       all_hex_ = false;
     } else {
-      for (const char c : value.substr(2)) {
+      const std::string_view digits = value.substr(2);
+      if (digits.size() > 1 && digits.front() == '0') zero_filled_ = true;
+      hex_width_ = std::max(hex_width_, value.size());
+      for (const char c : digits) {
         if (c >= 'a' && c <= 'f') lower_ = true;
         if (c >= 'A' && c <= 'F') upper_ = true;
       }

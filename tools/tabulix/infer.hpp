@@ -2,6 +2,7 @@
 #ifndef TABULIX_TOOL_INFER_HPP
 #define TABULIX_TOOL_INFER_HPP
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -27,6 +28,11 @@ std::optional<std::uint64_t> parse_hex(std::string_view text, bool lenient = fal
 // point with more digits ("12", "-3.5", "0.25", ".5", "7.").
 bool is_decimal(std::string_view text);
 
+// Compares two decimal numbers by value, exactly: negative, zero or
+// positive as a is less than, equal to or greater than b ("2.50" equals
+// "2.5", "-0" equals "0"). Both must pass is_decimal.
+int compare_decimal(std::string_view a, std::string_view b);
+
 // Gathers what the non-empty values of one column look like.
 class type_guess {
  public:
@@ -41,6 +47,9 @@ class type_guess {
   bool decimal() const { return any_ && all_decimal_; }
   // Hex letters appear only in upper case.
   bool upper_hex() const { return upper_ && !lower_; }
+  // When some hex value is written with leading zeros, the length of the
+  // longest value, so that the zeros can be kept; else 0.
+  std::size_t zero_filled_width() const { return zero_filled_ ? hex_width_ : 0; }
 
  private:
   bool any_ = false;
@@ -51,6 +60,8 @@ class type_guess {
   bool all_decimal_ = true;
   bool upper_ = false;
   bool lower_ = false;
+  bool zero_filled_ = false;
+  std::size_t hex_width_ = 0;
 };
 
 }  // namespace tabulix::cli

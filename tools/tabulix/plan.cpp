@@ -1,6 +1,7 @@
 #include "plan.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tabulix::cli {
 
@@ -9,6 +10,8 @@ namespace {
 std::string in_quotes(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 bool is_number_type(value_type t) { return t != value_type::string; }
+
+bool needs_escape(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 bool is_char_kind(align_kind k) {
   return k == align_kind::char_first || k == align_kind::char_last;
@@ -80,6 +83,32 @@ std::pair<std::size_t, std::string_view> column_names::find_pair(std::string_vie
     }
   }
   return {find(option, arg.substr(0, first)), arg.substr(first + 1)};
+}
+
+const char* printable(const char* text, std::string& buffer) {
+  const char* p = text;
+  while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '\0') return text;
+
+  static constexpr char digits[] = "0123456789abcdef";
+  buffer.assign(text, p);
+  for (; *p != '\0'; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (!needs_escape(c)) {
+      buffer += *p;
+    } else if (c == '\n') {
+      buffer += "\\n";
+    } else if (c == '\r') {
+      buffer += "\\r";
+    } else if (c == '\t') {
+      buffer += "\\t";
+    } else {
+      buffer += "\\x";
+      buffer += digits[c >> 4];
+      buffer += digits[c & 0xF];
+    }
+  }
+  return buffer.c_str();
 }
 
 void check_options(const options& opts) {
@@ -179,9 +208,14 @@ void settle_types(std::vector<column_plan>& columns, const dataset& data) {
       continue;
     }
     c.type = g.type();
-    c.hex_upper = c.type == value_type::hex && g.upper_hex();
     if (is_number_type(c.type) && !c.blank_at.empty()) c.type = value_type::string;
     c.decimal = c.type == value_type::string && g.decimal();
+    if (c.type == value_type::hex) {
+      // Keep the input's way of writing hex: its letter case, its zeros.
+      c.hex_upper = g.upper_hex();
+      c.leading_zeros = g.zero_filled_width() != 0;
+      c.min_width = static_cast<int>(std::min<std::size_t>(g.zero_filled_width(), 65535));
+    }
   }
 }
 
@@ -306,7 +340,8 @@ table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
   }
   for (const auto& arg : opts.min_width) {
     const auto [at, text] = names.find_pair("--min-width", arg);
-    plan.columns[at].min_width = parse_width("--min-width", text);
+    plan.columns[at].min_width =
+        std::max(plan.columns[at].min_width, parse_width("--min-width", text));
   }
   std::vector<bool> title_set(count, false);
   for (const auto& arg : opts.align) {
@@ -339,6 +374,17 @@ table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
   if (opts.no_titles) plan.sections &= ~unsigned{sec_titles | sec_title_rule};
   if (opts.no_rules) plan.sections &= ~unsigned{sec_title_rule | sec_sum_rule};
   for (const auto& f : opts.fillers) plan.fillers.push_back(parse_filler(f));
+
+  // The library sizes columns by their cells; a title line needs room for
+  // the titles too.
+  if ((plan.sections & sec_titles) != 0) {
+    std::string buffer;
+    for (auto& c : plan.columns) {
+      const std::size_t len = std::strlen(printable(c.title.c_str(), buffer));
+      c.min_width =
+          static_cast<int>(std::max<std::size_t>(c.min_width, std::min<std::size_t>(len, 65535)));
+    }
+  }
   return plan;
 }
 

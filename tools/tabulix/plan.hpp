@@ -39,6 +39,11 @@ class column_names {
   const std::vector<std::string>& titles_;
 };
 
+// The text as it can stand in one table line: control characters become
+// \n, \r, \t or \xHH. Gives `text` itself when there is nothing to change,
+// else the text of `buffer`.
+const char* printable(const char* text, std::string& buffer);
+
 struct column_plan {
   std::string title;
   value_type type = value_type::string;
@@ -47,7 +52,7 @@ struct column_plan {
   std::string blank_at;  // "file:line" of an empty value followed by more fields
   alignment cell{};
   alignment title_align{};
-  int min_width = 0;
+  int min_width = 0;  // the widest of --min-width, the title and zero-filled hex
   std::optional<std::string> suffix;
   bool sum = false;
   bool hex_upper = false;

@@ -94,6 +94,35 @@ TEST(ParseNumbers, Decimals) {
   }
 }
 
+TEST(ParseNumbers, DecimalsCompareByValue) {
+  struct test_case {
+    const char* a;
+    const char* b;
+    int expected;
+  };
+  const test_case cases[] = {
+      {"3.49", "24.90", -1},
+      {"2.5", "2.50", 0},
+      {"-0", "0.0", 0},
+      {"+1", "1", 0},
+      {"0.5", "0.49", 1},
+      {"-0.5", "-0.49", -1},
+      {"-1", "0.1", -1},
+      {".5", "0.5", 0},
+      {"7.", "7", 0},
+      {"007.10", "7.1", 0},
+      {"10", "9.99", 1},
+      {"-10", "-9.99", -1},
+      {"123456789012345678901234567890.5", "123456789012345678901234567890.25", 1},
+  };
+  for (const auto& c : cases) {
+    const int forward = compare_decimal(c.a, c.b);
+    const int backward = compare_decimal(c.b, c.a);
+    EXPECT_EQ((forward > 0) - (forward < 0), c.expected) << c.a << " vs " << c.b;
+    EXPECT_EQ((backward > 0) - (backward < 0), -c.expected) << c.b << " vs " << c.a;
+  }
+}
+
 TEST(TypeGuess, EveryValueCounts) {
   struct test_case {
     std::vector<const char*> values;
@@ -138,6 +167,12 @@ TEST(TypeGuess, DecimalTextAndHexCase) {
   type_guess mixed;
   for (const char* v : {"0xAB", "0xcd"}) mixed.add(v);
   EXPECT_FALSE(mixed.upper_hex());
+  EXPECT_EQ(mixed.zero_filled_width(), 0u);
+
+  // One zero-filled value is enough to keep zeros, to the longest width.
+  type_guess filled;
+  for (const char* v : {"0x0", "0x00ff", "0x12345"}) filled.add(v);
+  EXPECT_EQ(filled.zero_filled_width(), 7u);
 }
 
 TEST(TypeNames, RoundTrip) {
