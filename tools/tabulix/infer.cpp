@@ -179,6 +179,7 @@ void type_guess::add(std::string_view value) {
     }
   }
   if (all_decimal_ && !is_decimal(value)) all_decimal_ = false;
+  if (value.find('.') != std::string_view::npos) point_ = true;
 }
 
 value_type type_guess::type() const {

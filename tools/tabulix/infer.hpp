@@ -43,8 +43,10 @@ class type_guess {
   // hex digits; string otherwise, and for a column without values.
   value_type type() const;
   bool has_values() const { return any_; }
-  // Every value is a decimal number: such text is aligned on its point.
+  // Every value is a decimal number: such text sorts by value.
   bool decimal() const { return any_ && all_decimal_; }
+  // Some value has a decimal point: such text is aligned on it.
+  bool has_point() const { return point_; }
   // Hex letters appear only in upper case.
   bool upper_hex() const { return upper_ && !lower_; }
   // When some hex value is written with leading zeros, the length of the
@@ -58,6 +60,7 @@ class type_guess {
   bool needs_uint_ = false;
   bool all_hex_ = true;
   bool all_decimal_ = true;
+  bool point_ = false;
   bool upper_ = false;
   bool lower_ = false;
   bool zero_filled_ = false;

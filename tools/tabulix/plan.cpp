@@ -208,8 +208,12 @@ void settle_types(std::vector<column_plan>& columns, const dataset& data) {
       continue;
     }
     c.type = g.type();
-    if (is_number_type(c.type) && !c.blank_at.empty()) c.type = value_type::string;
+    if (is_number_type(c.type) && !c.blank_at.empty()) {
+      c.type = value_type::string;
+      c.numbers_as_text = true;
+    }
     c.decimal = c.type == value_type::string && g.decimal();
+    c.point = c.decimal && g.has_point();
     if (c.type == value_type::hex) {
       // Keep the input's way of writing hex: its letter case, its zeros.
       c.hex_upper = g.upper_hex();
@@ -237,7 +241,7 @@ void type_empty_columns(std::vector<column_plan>& columns, const column_requests
 }
 
 std::string why_text(const column_plan& c) {
-  if (!c.blank_at.empty() && !c.forced) {
+  if (c.numbers_as_text) {
     return "column " + in_quotes(c.title) + " is read as text: the empty value at " + c.blank_at +
            " cannot be shown in a number column";
   }
@@ -255,14 +259,11 @@ void require_type(const char* option, const column_plan& c, value_type t, const 
 }
 
 void set_default_alignment(column_plan& c) {
-  if (is_number_type(c.type)) {
-    c.cell = {align_kind::right, '.'};
-    c.title_align = {align_kind::right, '.'};
-  } else if (c.decimal) {
+  if (c.point) {
     c.cell = {align_kind::char_first, '.'};
     c.title_align = {align_kind::right, '.'};
-  } else if (!c.blank_at.empty()) {
-    c.cell = {align_kind::right, '.'};  // hex read as text
+  } else if (is_number_type(c.type) || c.decimal || c.numbers_as_text) {
+    c.cell = {align_kind::right, '.'};
     c.title_align = {align_kind::right, '.'};
   }
 }

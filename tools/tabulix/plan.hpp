@@ -47,9 +47,11 @@ const char* printable(const char* text, std::string& buffer);
 struct column_plan {
   std::string title;
   value_type type = value_type::string;
-  bool decimal = false;  // text made of decimal numbers: aligned on the point
-  bool forced = false;   // the type came from --type
-  std::string blank_at;  // "file:line" of an empty value followed by more fields
+  bool decimal = false;          // text made of decimal numbers: sorted by value
+  bool point = false;            // and some of them have a point: aligned on it
+  bool numbers_as_text = false;  // numbers read as text to show an empty value
+  bool forced = false;           // the type came from --type
+  std::string blank_at;          // "file:line" of an empty value followed by more fields
   alignment cell{};
   alignment title_align{};
   int min_width = 0;  // the widest of --min-width, the title and zero-filled hex
