@@ -1,0 +1,207 @@
+// Phases of the benchmark workload (workload.h) at 10k, 100k and 1M rows:
+// filling the table, the measuring pass, a first print (measure and output),
+// a second print of the unchanged table (output alone), and sorting random
+// and presorted rows. Prints go to /dev/null and to a memory buffer.
+// Items are rows; bytes, for the prints, are the bytes written.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "tabulix.h"
+#include "tabulix_internal.h"
+#include "workload.h"
+
+namespace {
+
+// The rows of one size and a table filled from them, built on first use and
+// kept for the whole run (about 300 MB for the three sizes).
+struct prepared {
+  size_t n = 0;
+  std::vector<workload::record> rows;
+  tblx_table* table = nullptr;
+  std::vector<row*> input_order;  // rows as added: random for every sort key
+  size_t print_bytes = 0;
+
+  prepared() = default;
+  prepared(const prepared&) = delete;
+  prepared& operator=(const prepared&) = delete;
+  ~prepared() { tblx_delete(table); }
+
+  void restore_input_order() {
+    for (size_t i = 0; i + 1 < input_order.size(); ++i) input_order[i]->next = input_order[i + 1];
+    input_order.back()->next = nullptr;
+    table->rows = input_order.front();
+    table->rows_tail = input_order.back();
+  }
+};
+
+size_t print_size(tblx_table* table) {
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* f = open_memstream(&data, &size);
+  if (f == nullptr) return 0;
+  tblx_print_all(table, f);
+  std::fclose(f);
+  std::free(data);
+  return size;
+}
+
+prepared* prepare(size_t n) {
+  static std::map<size_t, std::unique_ptr<prepared>> cache;
+  std::unique_ptr<prepared>& current = cache[n];
+  if (current) return current.get();
+  auto p = std::make_unique<prepared>();
+  p->n = n;
+  p->rows = workload::generate(n);
+  p->table = workload::build_table(p->rows);
+  if (p->table == nullptr) return nullptr;
+  for (row* r = p->table->rows; r != nullptr; r = r->next) p->input_order.push_back(r);
+  p->print_bytes = print_size(p->table);
+  current = std::move(p);
+  return current.get();
+}
+
+// Where a print goes. The memory buffer is allocated and touched once, and
+// each print starts again at its beginning.
+enum class sink_kind { devnull, memory };
+
+class sink {
+ public:
+  sink(sink_kind kind, size_t bytes) {
+    if (kind == sink_kind::memory) {
+      buffer_.assign(bytes + 4096, '\0');
+      stream_ = fmemopen(buffer_.data(), buffer_.size(), "w");
+    } else {
+      stream_ = std::fopen("/dev/null", "w");
+    }
+  }
+  ~sink() {
+    if (stream_ != nullptr) std::fclose(stream_);
+  }
+  sink(const sink&) = delete;
+  sink& operator=(const sink&) = delete;
+
+  FILE* stream() const { return stream_; }
+  void rewind() { std::rewind(stream_); }
+
+ private:
+  std::vector<char> buffer_;
+  FILE* stream_ = nullptr;
+};
+
+void report(benchmark::State& state, size_t rows, size_t bytes_per_iteration) {
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(rows));
+  if (bytes_per_iteration != 0) {
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes_per_iteration));
+  }
+}
+
+// Creating a table and filling it with the API calls; freeing it is not timed.
+void BM_fill(benchmark::State& state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  for (auto _ : state) {
+    tblx_table* t = workload::build_table(p->rows);
+    if (t == nullptr) return state.SkipWithError("fill failed");
+    state.PauseTiming();
+    tblx_delete(t);
+    state.ResumeTiming();
+  }
+  report(state, n, 0);
+}
+
+// The measuring pass alone: a print with no section selected.
+void BM_measure(benchmark::State& state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  sink out(sink_kind::devnull, 0);
+  for (auto _ : state) {
+    p->table->layout_stale = 1;
+    if (tblx_print(p->table, 0, out.stream()) != TBLX_OK) return state.SkipWithError("failed");
+  }
+  report(state, n, 0);
+}
+
+// A print after the table changed: the measuring pass, then the output.
+void BM_first_print(benchmark::State& state, sink_kind kind) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  sink out(kind, p->print_bytes);
+  for (auto _ : state) {
+    p->table->layout_stale = 1;
+    out.rewind();
+    if (tblx_print_all(p->table, out.stream()) != TBLX_OK) return state.SkipWithError("failed");
+  }
+  report(state, n, p->print_bytes);
+}
+
+// A print of an unchanged table: the output pass alone.
+void BM_print(benchmark::State& state, sink_kind kind) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  sink out(kind, p->print_bytes);
+  tblx_print(p->table, 0, out.stream());  // measured, untimed
+  for (auto _ : state) {
+    out.rewind();
+    if (tblx_print_all(p->table, out.stream()) != TBLX_OK) return state.SkipWithError("failed");
+  }
+  report(state, n, p->print_bytes);
+}
+
+// Sorting rows in the order they were added (random keys), by one column.
+void BM_sort_random(benchmark::State& state, workload::column_position key) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  for (auto _ : state) {
+    state.PauseTiming();
+    p->restore_input_order();
+    state.ResumeTiming();
+    if (tblx_sort(p->table, TBLX_SORT_ASC, workload::column_id(key)) != TBLX_OK) {
+      return state.SkipWithError("sort failed");
+    }
+  }
+  p->restore_input_order();
+  report(state, n, 0);
+}
+
+// Sorting rows that are already in the requested order.
+void BM_sort_presorted(benchmark::State& state, workload::column_position key) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  tblx_sort(p->table, TBLX_SORT_ASC, workload::column_id(key));
+  for (auto _ : state) {
+    if (tblx_sort(p->table, TBLX_SORT_ASC, workload::column_id(key)) != TBLX_OK) {
+      return state.SkipWithError("sort failed");
+    }
+  }
+  p->restore_input_order();
+  report(state, n, 0);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+  for (size_t n : workload::sizes) b->Arg(static_cast<int64_t>(n));
+  b->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_fill)->Apply(sizes);
+BENCHMARK(BM_measure)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_first_print, devnull, sink_kind::devnull)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_first_print, memory, sink_kind::memory)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print, devnull, sink_kind::devnull)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print, memory, sink_kind::memory)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_sort_random, name, workload::NAME)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_sort_random, bytes, workload::BYTES)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_sort_presorted, name, workload::NAME)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_sort_presorted, bytes, workload::BYTES)->Apply(sizes);

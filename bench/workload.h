@@ -1,0 +1,141 @@
+// The benchmark workload: N rows of five columns drawn from a splitmix64
+// generator with seed 42, so every program and every run sees the same data.
+//
+//   name   string of 3 to 20 lower-case letters, left-justified
+//   delta  signed 64-bit in [-10^12, 10^12], right-justified
+//   bytes  unsigned 64-bit in [0, 10^10), suffix " B", right-justified, summed
+//   addr   hex of a 48-bit value, zero-filled, lower case
+//   price  string "I.F", I in 0..99999, F of 1 to 3 digits, aligned on '.'
+//
+// The table is printed in the fancyw style with all five sections. Generating
+// the rows is never timed; filling a table from them is.
+#ifndef TABULIX_BENCH_WORKLOAD_H
+#define TABULIX_BENCH_WORKLOAD_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "tabulix.h"
+
+namespace workload {
+
+constexpr uint64_t seed = 42;
+constexpr size_t sizes[] = {10'000, 100'000, 1'000'000};
+
+struct splitmix64 {
+  uint64_t state;
+
+  uint64_t next() noexcept {
+    uint64_t z = (state += 0x9e3779b97f4a7c15u);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+    return z ^ (z >> 31);
+  }
+
+  // A value in [0, bound); the modulo bias is irrelevant for a benchmark.
+  uint64_t below(uint64_t bound) noexcept { return next() % bound; }
+};
+
+// One generated row, with the texts ready to hand to the library.
+struct record {
+  char name[21];
+  char price[10];
+  int64_t delta;
+  uint64_t bytes;
+  uint64_t addr;
+};
+
+inline std::vector<record> generate(size_t n) {
+  constexpr uint64_t ten_to_12 = 1'000'000'000'000u;
+  constexpr uint64_t ten_to_10 = 10'000'000'000u;
+  splitmix64 rng{seed};
+  std::vector<record> rows(n);
+  for (record& r : rows) {
+    const auto name_len = static_cast<size_t>(3 + rng.below(18));
+    for (size_t i = 0; i < name_len; ++i) r.name[i] = static_cast<char>('a' + rng.below(26));
+    r.name[name_len] = '\0';
+    r.delta = static_cast<int64_t>(rng.below(2 * ten_to_12 + 1)) - static_cast<int64_t>(ten_to_12);
+    r.bytes = rng.below(ten_to_10);
+    r.addr = rng.next() >> 16;
+    const auto integer = static_cast<unsigned>(rng.below(100'000));
+    const auto fraction_digits = static_cast<int>(1 + rng.below(3));
+    const unsigned fraction_bound = fraction_digits == 1   ? 10u
+                                    : fraction_digits == 2 ? 100u
+                                                           : 1000u;
+    const auto fraction = static_cast<unsigned>(rng.below(fraction_bound));
+    std::snprintf(r.price, sizeof r.price, "%u.%0*u", integer, fraction_digits, fraction);
+  }
+  return rows;
+}
+
+// Column positions, and the IDs that tblx_sort takes (IDs count from 1).
+enum column_position { NAME, DELTA, BYTES, ADDR, PRICE, COLUMN_COUNT };
+constexpr int column_id(column_position p) { return static_cast<int>(p) + 1; }
+
+// A table with the workload's header, in the fancyw style; null when any call
+// fails.
+inline tblx_table* new_table() {
+  tblx_table* t = tblx_new();
+  if (t == nullptr) return nullptr;
+  const bool ok =
+      tblx_setstyle(t, TBLX_STYLE_FANCYW) == TBLX_OK &&
+      // name
+      tblx_begincolumn(t, TBLX_TYPE_STRING) == TBLX_OK &&
+      tblx_setcolumn_title(t, "name") == TBLX_OK && tblx_endcolumn(t) == TBLX_OK &&
+      // delta
+      tblx_begincolumn(t, TBLX_TYPE_INT) == TBLX_OK &&
+      tblx_setcolumn_title(t, "delta") == TBLX_OK &&
+      tblx_setcolumn_titlejust(t, TBLX_JUST_RIGHT) == TBLX_OK &&
+      tblx_setcolumn_celljust(t, TBLX_JUST_RIGHT) == TBLX_OK && tblx_endcolumn(t) == TBLX_OK &&
+      // bytes
+      tblx_begincolumn(t, TBLX_TYPE_UINT) == TBLX_OK &&
+      tblx_setcolumn_title(t, "bytes") == TBLX_OK &&
+      tblx_setcolumn_titlejust(t, TBLX_JUST_RIGHT) == TBLX_OK &&
+      tblx_setcolumn_celljust(t, TBLX_JUST_RIGHT) == TBLX_OK &&
+      tblx_setcolumn_suffix(t, " B") == TBLX_OK && tblx_setcolumn_summarize(t, 1) == TBLX_OK &&
+      tblx_endcolumn(t) == TBLX_OK &&
+      // addr
+      tblx_begincolumn(t, TBLX_TYPE_HEX) == TBLX_OK && tblx_setcolumn_title(t, "addr") == TBLX_OK &&
+      tblx_setcolumn_leadingzero(t, 1) == TBLX_OK &&
+      tblx_setcolumn_hexcase(t, TBLX_HEX_LOWER) == TBLX_OK && tblx_endcolumn(t) == TBLX_OK &&
+      // price
+      tblx_begincolumn(t, TBLX_TYPE_STRING) == TBLX_OK &&
+      tblx_setcolumn_title(t, "price") == TBLX_OK &&
+      tblx_setcolumn_celljust(t, TBLX_JUST_CHAR_FIRST) == TBLX_OK &&
+      tblx_setcolumn_justchar(t, '.') == TBLX_OK && tblx_endcolumn(t) == TBLX_OK &&
+      tblx_endheader(t) == TBLX_OK;
+  if (!ok) {
+    tblx_delete(t);
+    return nullptr;
+  }
+  return t;
+}
+
+// Adds the rows to the table: the calls a caller makes, one per cell.
+inline bool fill(tblx_table* t, const std::vector<record>& rows) {
+  for (const record& r : rows) {
+    if (tblx_beginrow(t) != TBLX_OK || tblx_addcell_string(t, r.name) != TBLX_OK ||
+        tblx_addcell_int(t, r.delta) != TBLX_OK || tblx_addcell_uint(t, r.bytes) != TBLX_OK ||
+        tblx_addcell_hex(t, r.addr) != TBLX_OK || tblx_addcell_string(t, r.price) != TBLX_OK ||
+        tblx_endrow(t) != TBLX_OK) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A new table holding the rows, or null.
+inline tblx_table* build_table(const std::vector<record>& rows) {
+  tblx_table* t = new_table();
+  if (t != nullptr && !fill(t, rows)) {
+    tblx_delete(t);
+    return nullptr;
+  }
+  return t;
+}
+
+}  // namespace workload
+
+#endif  // TABULIX_BENCH_WORKLOAD_H
