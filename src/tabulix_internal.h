@@ -33,14 +33,18 @@ struct column {
   unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
 };
 
+// The text of a string cell. A named type: an unnamed one inside the
+// anonymous union below is a compiler extension that clang's -Wpedantic rejects.
+struct cell_text {
+  char* text;    // the cell's own copy, stored right behind the record
+  uint32_t len;  // bytes of text without its NUL
+};
+
 struct cell {
   cell* next;  // following cell of the row, i.e. of the next column
   union {
     uint64_t value;  // numeric cells; int cells hold the two's complement bits
-    struct {
-      char* text;    // the cell's own copy, stored right behind the record
-      uint32_t len;  // bytes of text without its NUL
-    } str;           // string cells
+    cell_text str;   // string cells
   };
 };
 
