@@ -156,13 +156,19 @@ int compare_decimal(std::string_view a, std::string_view b) {
 
 void type_guess::add(std::string_view value) {
   any_ = true;
-  if (all_int_ && !parse_int(value)) all_int_ = false;
-  if (all_uint_) {
-    const auto u = parse_uint(value);
-    if (!u) {
-      all_uint_ = false;
-    } else if (*u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-      needs_uint_ = true;
+  // A signed value settles both number tests with one reading.
+  const auto i = all_int_ ? parse_int(value) : std::nullopt;
+  if (i) {
+    if (*i < 0) all_uint_ = false;
+  } else {
+    all_int_ = false;
+    if (all_uint_) {
+      const auto u = parse_uint(value);
+      if (!u) {
+        all_uint_ = false;
+      } else if (*u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        needs_uint_ = true;
+      }
     }
   }
   if (all_hex_) {

@@ -1,5 +1,6 @@
 #include "load.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -22,6 +23,18 @@ bool same_fields(const csv_record& record, const std::vector<std::string>& title
 }
 
 }  // namespace
+
+const char* text_store::add(std::string_view bytes) {
+  if (size_ - used_ < bytes.size()) {
+    size_ = std::max(block_size, bytes.size());
+    blocks_.emplace_back(new char[size_]);  // no need to clear it
+    used_ = 0;
+  }
+  char* at = blocks_.back().get() + used_;
+  std::memcpy(at, bytes.data(), bytes.size());
+  used_ += bytes.size();
+  return at;
+}
 
 std::string dataset::where(const record& r) const {
   return files[r.file] + ':' + std::to_string(r.line);
@@ -55,9 +68,8 @@ void load(std::FILE* in, const std::string& name, char delimiter, bool no_header
     if (data.records.size() == std::numeric_limits<std::int32_t>::max()) {
       throw input_error(name, record.line, 0, "too many records for one table");
     }
-    data.records.push_back(
-        {data.text.size(), record.line, static_cast<std::uint32_t>(record.size()), file});
-    data.text += record.data;
+    data.records.push_back({data.store.add(record.data), record.line,
+                            static_cast<std::uint32_t>(record.size()), file});
   }
 }
 
