@@ -276,32 +276,6 @@ TEST(Sort, RefusalsInTheirOrderLeaveTheRowsAlone) {
   EXPECT_EQ(tblx_sort(t.get(), TBLX_SORT_UNORD, 1), TBLX_ERR_NOT_COMPARABLE);
 }
 
-TEST(Sort, ComparatorFollowsTypeAndLengthBit) {
-  column c{};
-  struct Case {
-    int32_t type;
-    int32_t sort_mode;
-    tblx_cell_cmp_func expected;
-  };
-  const Case cases[] = {
-      {TBLX_TYPE_STRING, 0, cell_cmp_str},
-      {TBLX_TYPE_STRING, 1, cell_cmp_str},
-      {TBLX_TYPE_STRING, TBLX_SORTMODE_BY_LENGTH, cell_cmp_str_len},
-      {TBLX_TYPE_STRING, -1, cell_cmp_str_len},
-      {TBLX_TYPE_INT, TBLX_SORTMODE_BY_LENGTH, cell_cmp_int},
-      {TBLX_TYPE_UINT, 0, cell_cmp_uint},
-      {TBLX_TYPE_HEX, 0, cell_cmp_uint},
-      {0, 0, nullptr},
-      {5, 0, nullptr},
-  };
-  for (const Case& k : cases) {
-    c.type = k.type;
-    c.sort_mode = k.sort_mode;
-    EXPECT_EQ(tblx_get_cell_cmp__(&c), k.expected) << k.type << " " << k.sort_mode;
-  }
-  EXPECT_EQ(tblx_get_cell_cmp__(nullptr), nullptr);
-}
-
 // ---- sort order names --------------------------------------------------------------
 
 TEST(SortOrderNames, ParseWholeExactNames) {
