@@ -164,8 +164,8 @@ row_list take_run(row** rest, const sort_key& key) noexcept {
 // allocates nothing. The input is cut into its ascending runs, which are
 // merged like the digits of a binary counter: bins[i] holds the merge of 2^i
 // runs, and a higher bin holds rows from earlier in the input. Small merges
-// so follow each other on rows that were just touched and are still cached;
-// only the few largest merges walk the whole table. Presorted input is a
+// thus work on rows that were just touched and are still in the cache; only
+// the few largest merges range over the whole table. Presorted input is a
 // single run and costs one pass.
 void merge_sort(tblx_table* table, const sort_key& key) noexcept {
   // 2^63 runs cannot exist, so the top bin is never needed in practice; it
