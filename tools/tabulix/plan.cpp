@@ -129,12 +129,15 @@ void check_options(const options& opts) {
 
 namespace {
 
-// The options that name columns, resolved to positions, before the types
-// are known.
+// The options that name columns, resolved to positions and with their
+// values parsed, before the types are known.
 struct column_requests {
   std::vector<std::optional<value_type>> types;
   std::vector<sort_key> sort;
-  std::vector<std::size_t> sum, suffix_of, hex_upper, leading_zeros, by_length;
+  std::vector<std::size_t> sum, hex_upper, leading_zeros, by_length;
+  std::vector<std::pair<std::size_t, std::string>> suffix;
+  std::vector<std::pair<std::size_t, int>> min_width;
+  std::vector<std::pair<std::size_t, alignment>> align, title_align;
 };
 
 sort_key find_sort_key(const column_names& names, std::string_view arg) {
@@ -171,8 +174,8 @@ bool fits(value_type t, std::string_view value) {
 }
 
 // Guesses the type of every column the user did not type, and checks the
-// values of those they did.
-void settle_types(std::vector<column_plan>& columns, const dataset& data) {
+// values of those they did. Gives what the values of each column look like.
+std::vector<type_guess> settle_types(std::vector<column_plan>& columns, const dataset& data) {
   std::vector<type_guess> guesses(columns.size());
   for (const auto& r : data.records) {
     // Empty fields at the end of a record are left out of the row; an empty
@@ -221,20 +224,23 @@ void settle_types(std::vector<column_plan>& columns, const dataset& data) {
       c.min_width = static_cast<int>(std::min<std::size_t>(g.zero_filled_width(), 65535));
     }
   }
+  return guesses;
 }
 
 // A column without any value takes the type its options ask for.
 void type_empty_columns(std::vector<column_plan>& columns, const column_requests& req,
-                        const std::vector<bool>& has_values) {
+                        const std::vector<type_guess>& guesses) {
   for (std::size_t i = 0; i < columns.size(); ++i) {
     column_plan& c = columns[i];
-    if (c.forced || has_values[i]) continue;
+    if (c.forced || guesses[i].has_values()) continue;
     const auto asks = [i](const std::vector<std::size_t>& list) {
       return std::find(list.begin(), list.end(), i) != list.end();
     };
+    const bool suffixed = std::any_of(req.suffix.begin(), req.suffix.end(),
+                                      [i](const auto& s) { return s.first == i; });
     if (asks(req.hex_upper) || asks(req.leading_zeros)) {
       c.type = value_type::hex;
-    } else if (asks(req.sum) || asks(req.suffix_of)) {
+    } else if (asks(req.sum) || suffixed) {
       c.type = value_type::int64;
     }
   }
@@ -268,17 +274,8 @@ void set_default_alignment(column_plan& c) {
   }
 }
 
-}  // namespace
-
-table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
-  table_plan plan;
-  const column_names names(data.titles);
-  const std::size_t count = data.titles.size();
-
-  plan.columns.resize(count);
-  for (std::size_t i = 0; i < count; ++i) plan.columns[i].title = data.titles[i];
-
-  // Columns first: an unknown column is a usage error whatever the data.
+column_requests resolve_requests(const options& opts, const column_names& names,
+                                 std::size_t count) {
   column_requests req;
   req.types.resize(count);
   for (const auto& arg : opts.types) {
@@ -290,102 +287,122 @@ table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
     req.types[at] = t;
   }
   for (const auto& arg : opts.sort) req.sort.push_back(find_sort_key(names, arg));
-  for (const auto& arg : opts.sum) req.sum.push_back(names.find("--sum", arg));
-  for (const auto& arg : opts.suffix)
-    req.suffix_of.push_back(names.find_pair("--suffix", arg).first);
-  for (const auto& arg : opts.hex_upper) req.hex_upper.push_back(names.find("--hex-upper", arg));
-  for (const auto& arg : opts.leading_zeros) {
-    req.leading_zeros.push_back(names.find("--leading-zeros", arg));
-  }
-  for (const auto& arg : opts.by_length) req.by_length.push_back(names.find("--by-length", arg));
-
-  for (std::size_t i = 0; i < count; ++i) {
-    if (req.types[i]) {
-      plan.columns[i].type = *req.types[i];
-      plan.columns[i].forced = true;
-    }
-  }
-  settle_types(plan.columns, data);
-
-  std::vector<bool> has_values(count, false);
-  for (const auto& r : data.records) {
-    data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
-      if (!v.empty()) has_values[i] = true;
-    });
-  }
-  type_empty_columns(plan.columns, req, has_values);
-  for (auto& c : plan.columns) set_default_alignment(c);
-
-  // Then the settings, each checked against its column's type.
-  for (const auto at : req.sum) {
-    require_number("--sum", plan.columns[at]);
-    plan.columns[at].sum = true;
-  }
+  const auto find_all = [&names](const char* option, const std::vector<std::string>& args,
+                                 std::vector<std::size_t>& into) {
+    for (const auto& arg : args) into.push_back(names.find(option, arg));
+  };
+  find_all("--sum", opts.sum, req.sum);
+  find_all("--hex-upper", opts.hex_upper, req.hex_upper);
+  find_all("--leading-zeros", opts.leading_zeros, req.leading_zeros);
+  find_all("--by-length", opts.by_length, req.by_length);
   for (const auto& arg : opts.suffix) {
     const auto [at, text] = names.find_pair("--suffix", arg);
-    require_number("--suffix", plan.columns[at]);
-    plan.columns[at].suffix = std::string(text);
-  }
-  for (const auto at : req.hex_upper) {
-    require_type("--hex-upper", plan.columns[at], value_type::hex, "not hex");
-    plan.columns[at].hex_upper = true;
-  }
-  for (const auto at : req.leading_zeros) {
-    require_type("--leading-zeros", plan.columns[at], value_type::hex, "not hex");
-    plan.columns[at].leading_zeros = true;
-  }
-  for (const auto at : req.by_length) {
-    require_type("--by-length", plan.columns[at], value_type::string,
-                 "and only text columns sort by length");
-    plan.columns[at].by_length = true;
+    req.suffix.emplace_back(at, text);
   }
   for (const auto& arg : opts.min_width) {
     const auto [at, text] = names.find_pair("--min-width", arg);
-    plan.columns[at].min_width =
-        std::max(plan.columns[at].min_width, parse_width("--min-width", text));
+    req.min_width.emplace_back(at, parse_width("--min-width", text));
   }
-  std::vector<bool> title_set(count, false);
   for (const auto& arg : opts.align) {
     const auto [at, text] = names.find_pair("--align", arg);
-    plan.columns[at].cell = parse_alignment("--align", text);
+    req.align.emplace_back(at, parse_alignment("--align", text));
   }
   for (const auto& arg : opts.title_align) {
     const auto [at, text] = names.find_pair("--title-align", arg);
-    plan.columns[at].title_align = parse_alignment("--title-align", text);
-    title_set[at] = true;
+    req.title_align.emplace_back(at, parse_alignment("--title-align", text));
   }
-  for (std::size_t i = 0; i < count; ++i) {
+  return req;
+}
+
+// Applies the settings, each checked against its column's type.
+void apply_requests(std::vector<column_plan>& columns, const column_requests& req) {
+  for (const auto at : req.sum) {
+    require_number("--sum", columns[at]);
+    columns[at].sum = true;
+  }
+  for (const auto& [at, text] : req.suffix) {
+    require_number("--suffix", columns[at]);
+    columns[at].suffix = text;
+  }
+  for (const auto at : req.hex_upper) {
+    require_type("--hex-upper", columns[at], value_type::hex, "not hex");
+    columns[at].hex_upper = true;
+  }
+  for (const auto at : req.leading_zeros) {
+    require_type("--leading-zeros", columns[at], value_type::hex, "not hex");
+    columns[at].leading_zeros = true;
+  }
+  for (const auto at : req.by_length) {
+    require_type("--by-length", columns[at], value_type::string,
+                 "and only text columns sort by length");
+    columns[at].by_length = true;
+  }
+  for (const auto& [at, width] : req.min_width) {
+    columns[at].min_width = std::max(columns[at].min_width, width);
+  }
+  for (const auto& [at, a] : req.align) columns[at].cell = a;
+  for (const auto& [at, a] : req.title_align) columns[at].title_align = a;
+  for (const auto& c : columns) {
     // A column has one alignment character for its cells and its title.
-    const column_plan& c = plan.columns[i];
-    if (title_set[i] && is_char_kind(c.title_align.kind) && is_char_kind(c.cell.kind) &&
+    if (is_char_kind(c.title_align.kind) && is_char_kind(c.cell.kind) &&
         c.title_align.justify_char != c.cell.justify_char) {
       throw usage_error("--title-align: column " + in_quotes(c.title) + " aligns its cells on " +
                         in_quotes(std::string(1, c.cell.justify_char)) +
                         " and can align its title only on the same character");
     }
   }
-  plan.sort = std::move(req.sort);
+}
 
-  plan.style = !opts.style.empty() ? opts.style : terminal ? "fancyw" : "simple";
+unsigned choose_sections(const options& opts, const std::vector<column_plan>& columns) {
   const bool summed =
-      std::any_of(plan.columns.begin(), plan.columns.end(), [](const auto& c) { return c.sum; });
-  plan.sections = opts.sections ? parse_sections(*opts.sections)
-                  : summed      ? unsigned{sec_all}
-                                : unsigned{sec_titles | sec_title_rule | sec_rows};
-  if (opts.no_titles) plan.sections &= ~unsigned{sec_titles | sec_title_rule};
-  if (opts.no_rules) plan.sections &= ~unsigned{sec_title_rule | sec_sum_rule};
-  for (const auto& f : opts.fillers) plan.fillers.push_back(parse_filler(f));
+      std::any_of(columns.begin(), columns.end(), [](const auto& c) { return c.sum; });
+  unsigned sections = opts.sections ? parse_sections(*opts.sections)
+                      : summed      ? unsigned{sec_all}
+                                    : unsigned{sec_titles | sec_title_rule | sec_rows};
+  if (opts.no_titles) sections &= ~unsigned{sec_titles | sec_title_rule};
+  if (opts.no_rules) sections &= ~unsigned{sec_title_rule | sec_sum_rule};
+  return sections;
+}
 
-  // The library sizes columns by their cells; a title line needs room for
-  // the titles too.
-  if ((plan.sections & sec_titles) != 0) {
-    std::string buffer;
-    for (auto& c : plan.columns) {
-      const std::size_t len = std::strlen(printable(c.title.c_str(), buffer));
-      c.min_width =
-          static_cast<int>(std::max<std::size_t>(c.min_width, std::min<std::size_t>(len, 65535)));
+// The library sizes columns by their cells; a title line needs room for the
+// titles too.
+void fit_titles(std::vector<column_plan>& columns) {
+  std::string buffer;
+  for (auto& c : columns) {
+    const std::size_t len = std::strlen(printable(c.title.c_str(), buffer));
+    c.min_width =
+        static_cast<int>(std::max<std::size_t>(c.min_width, std::min<std::size_t>(len, 65535)));
+  }
+}
+
+}  // namespace
+
+table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
+  const column_names names(data.titles);
+  const std::size_t count = data.titles.size();
+  // Columns first: an unknown column is a usage error whatever the data.
+  column_requests req = resolve_requests(opts, names, count);
+
+  table_plan plan;
+  plan.columns.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    column_plan& c = plan.columns[i];
+    c.title = data.titles[i];
+    if (req.types[i]) {
+      c.type = *req.types[i];
+      c.forced = true;
     }
   }
+  const std::vector<type_guess> guesses = settle_types(plan.columns, data);
+  type_empty_columns(plan.columns, req, guesses);
+  for (auto& c : plan.columns) set_default_alignment(c);
+  apply_requests(plan.columns, req);
+
+  plan.sort = std::move(req.sort);
+  plan.style = !opts.style.empty() ? opts.style : terminal ? "fancyw" : "simple";
+  plan.sections = choose_sections(opts, plan.columns);
+  for (const auto& f : opts.fillers) plan.fillers.push_back(parse_filler(f));
+  if ((plan.sections & sec_titles) != 0) fit_titles(plan.columns);
   return plan;
 }
 
