@@ -32,7 +32,7 @@ set(ENV{LD_LIBRARY_PATH} ${lib_dir})
 run("pkg-config" ${PKG_CONFIG} --cflags --libs tabulix)
 separate_arguments(pc_flags UNIX_COMMAND "${run_output}")
 separate_arguments(extra UNIX_COMMAND "${EXTRA_FLAGS}")
-run("C consumer build" ${C_COMPILER} -std=c90 -pedantic -Wall -Werror ${extra}
+run("C consumer build" ${C_COMPILER} -std=c99 -pedantic -Wall -Wextra -Werror ${extra}
   ${SOURCE_DIR}/consumer.c ${pc_flags} -o ${WORK_DIR}/consumer_c)
 run("C consumer" ${WORK_DIR}/consumer_c)
 if(NOT run_output STREQUAL expected)

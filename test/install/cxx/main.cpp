@@ -1,23 +1,17 @@
-// The table of the C consumer, built through tabulix.hpp: same bytes.
-#include <cstdint>
+// The README's C++ example, built against the installed package.
 #include <iostream>
-
 #include <tabulix.hpp>
 
 int main() try {
-  using tabulix::just;
   tabulix::table t;
-  t.add_column(tabulix::type::string).title("Item");
-  t.add_column(tabulix::type::string).title("Price").cell_just(just::char_first);
-  t.add_column(tabulix::type::uint64).title("Qty").cell_just(just::right).summarize();
+  t.add_column(tabulix::type::string).title("File");
+  t.add_column(tabulix::type::uint64).title("Size").cell_just(tabulix::just::right).summarize();
   t.end_header();
-  t.add_row("pen", "1.50", 10u);
-  t.add_row("notebook", "12.5", 2u);
-  t.add_row("ink", "0.25", 125u);
-  t.set_style(tabulix::style::fancy);
+  t.add_row("notes.txt", 1200u);
+  t.add_row("photo.jpg", 58000u);
   std::cout << t;
-  return std::cout.good() ? 0 : 1;
-} catch (const std::exception& e) {
-  std::cerr << e.what() << '\n';
+  return std::cout ? 0 : 1;
+} catch (const std::system_error& e) {
+  std::cerr << "tabulix: " << e.what() << '\n';
   return 1;
 }
