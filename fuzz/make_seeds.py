@@ -1,0 +1,232 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of the print fuzz target into fuzz/corpus/.
+
+Each seed is a readable list of calls encoded the way print_fuzzer.cpp decodes
+its input, so the fuzzer starts from tables that have every kind of column,
+short rows, aligned titles and sorts instead of having to find them. Rerun
+after changing the decoder: python3 fuzz/make_seeds.py
+"""
+import pathlib
+import struct
+
+TABLE = b"\x01"  # the status calls' first byte: call on the table, not on null
+NULL_TABLE = b"\x00"
+
+
+def text_arg(s):
+    """A text_or_null() argument."""
+    if s is None:
+        return b"\x00"
+    data = s.encode("latin-1") if isinstance(s, str) else s
+    if len(data) == 0:
+        return b"\x10"
+    if len(data) < 32:
+        return b"\x20" + bytes([len(data)]) + data
+    if len(data) < 64:
+        return b"\x20" + bytes([0x20 | (len(data) - 32)]) + data
+    assert (len(data) - 1000) % 4 == 0 and 1000 <= len(data) < 2024
+    return b"\x20" + bytes([0xC0, (len(data) - 1000) // 4]) + data
+
+
+def number(v):
+    return b"\x80" + struct.pack(">Q", v & (2**64 - 1))
+
+
+def begincolumn(t):
+    return b"\x00" + TABLE + bytes([t])
+
+
+def begincolumn_id(t):
+    return b"\x01" + b"\x40" + TABLE + bytes([t])
+
+
+endcolumn = b"\x02" + TABLE
+
+
+def title(s):
+    return b"\x03" + text_arg(s) + TABLE
+
+
+def titlefunc(kind, arg=None):  # kind: 0 null func, 1 gives NULL, 2 fixed text, 3 by width
+    return b"\x04" + bytes([kind]) + text_arg(arg) + TABLE
+
+
+def titlejust(j):
+    return b"\x05" + TABLE + bytes([j])
+
+
+def celljust(j):
+    return b"\x06" + TABLE + bytes([j])
+
+
+def minwidth(w):
+    assert 0 <= w < 5000
+    return b"\x07" + b"\x80" + struct.pack(">H", w) + TABLE
+
+
+def summarize(flag=1):
+    return b"\x08" + TABLE + number(flag)
+
+
+def hexcase(c):
+    return b"\x09" + TABLE + bytes([c])
+
+
+def leadingzero(flag=1):
+    return b"\x0a" + TABLE + number(flag)
+
+
+def suffix(s):
+    return b"\x0b" + text_arg(s) + TABLE
+
+
+def sortmode(m):
+    return b"\x0c" + TABLE + number(m)
+
+
+def justchar(c):
+    return b"\x0d" + TABLE + number(ord(c))
+
+
+endheader = b"\x0e" + TABLE
+
+
+def getcolumnid(position):
+    return b"\x0f" + b"\x40" + bytes([position + 1]) + TABLE
+
+
+beginrow = b"\x10" + TABLE
+
+
+def cell_string(s):
+    return b"\x11" + text_arg(s) + TABLE
+
+
+def cell_int(v):
+    return b"\x12" + number(v) + TABLE
+
+
+def cell_uint(v):
+    return b"\x13" + number(v) + TABLE
+
+
+def cell_hex(v):
+    return b"\x14" + number(v) + TABLE
+
+
+endrow = b"\x15" + TABLE
+removerows = b"\x16\x01"
+
+
+def sort(order, column_id):  # order 0 unord, 1 asc, 2 desc
+    return b"\x18" + bytes([order + 1, column_id]) + TABLE
+
+
+def setstyle(s):
+    return b"\x1a" + TABLE + bytes([s + 1])
+
+
+def setsumreplace(style, ch):
+    return b"\x1c" + TABLE + bytes([style + 1]) + number(ord(ch))
+
+
+def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null stream
+    return b"\x1d" + bytes([flags, how]) + TABLE
+
+
+def row(*cells):
+    return beginrow + b"".join(cells) + endrow
+
+
+def seed_report():
+    return b"".join([
+        begincolumn(1), title("Name"), endcolumn,
+        begincolumn_id(3), title("Size"), celljust(2), summarize(), suffix(" kB"), endcolumn,
+        begincolumn(2), title("Delta"), celljust(3), summarize(), endcolumn,
+        begincolumn(4), title("Flags"), hexcase(2), leadingzero(), minwidth(8), endcolumn,
+        endheader,
+        row(cell_string("alpha"), cell_uint(1200), cell_int(-5), cell_hex(0xBEEF)),
+        row(cell_string("b"), cell_uint(35)),
+        row(cell_string("gamma-ray"), cell_uint(7), cell_int(2**63), cell_hex(0)),
+        row(),
+        print_(31), setstyle(3), print_(31), setstyle(2), print_(0b10101, 9),
+        setstyle(1), print_(31, 5),
+    ])
+
+
+def seed_aligned():
+    return b"".join([
+        begincolumn(1), titlefunc(3), titlejust(4), celljust(4), endcolumn,
+        begincolumn(1), title("Price"), titlejust(5), celljust(5), justchar(","), sortmode(2),
+        endcolumn,
+        begincolumn(3), titlefunc(1), celljust(2), summarize(), endcolumn,
+        endheader,
+        row(cell_string("1.25"), cell_string("1,5"), cell_uint(3)),
+        row(cell_string("12.5"), cell_string("10,25"), cell_uint(10)),
+        row(cell_string("100"), cell_string("9"), cell_uint(3)),
+        row(cell_string("7"), cell_string("1,2,3")),
+        row(cell_string("x.y.z")),
+        setstyle(2), sort(1, 3), print_(31), sort(2, 3), print_(31), sort(1, 2), print_(31),
+        sort(2, 1), setstyle(0), print_(31), setsumreplace(0, "*"), print_(16),
+    ])
+
+
+def seed_short_rows():
+    return b"".join([
+        begincolumn(2), minwidth(6), endcolumn,
+        begincolumn(1), minwidth(5), celljust(3), endcolumn,
+        begincolumn(4), minwidth(4), endcolumn,
+        begincolumn(1), endcolumn,
+        endheader,
+        row(cell_int(1)),
+        row(),
+        row(cell_int(-2), cell_string("ab")),
+        row(cell_int(3), cell_string("c"), cell_hex(255), cell_string("last")),
+        setstyle(3), print_(31), setstyle(2), print_(31), sort(1, 2), print_(4),
+        removerows, print_(31),
+    ])
+
+
+def seed_out_of_phase():
+    return b"".join([
+        beginrow, cell_int(1), endrow, endcolumn, title("x"), sort(1, 1), print_(31),
+        begincolumn(0), begincolumn(5), begincolumn(2), begincolumn(2), endheader,
+        titlejust(0), titlejust(6), celljust(7), hexcase(3), minwidth(0),
+        b"\x07\x00" + TABLE,  # minimum width INT_MIN
+        getcolumnid(0), endcolumn, endheader, begincolumn(1), getcolumnid(0), getcolumnid(4),
+        cell_int(3), beginrow, cell_string("no"), cell_uint(3), cell_int(-1), cell_int(2),
+        beginrow, endrow, endrow, sort(3, 1), sort(1, 7), print_(31, 0),
+        b"\x02" + NULL_TABLE, b"\x10" + NULL_TABLE, print_(31),
+    ])
+
+
+def seed_wide():
+    long_text = ("wide\x80\xff|" * 200)[:1400]
+    return b"".join([
+        begincolumn(1), title("A title that is wider than its column"), endcolumn,
+        begincolumn(1), minwidth(100), celljust(3), endcolumn,
+        endheader,
+        row(cell_string(long_text), cell_string("mid")),
+        row(cell_string("s"), cell_string(" blank around ")),
+        print_(31), setstyle(3), print_(31),
+    ])
+
+
+def seed_no_columns():
+    return endheader + row() + row() + print_(31) + setstyle(2) + print_(31)
+
+
+SEEDS = {
+    "report": seed_report,
+    "aligned": seed_aligned,
+    "short_rows": seed_short_rows,
+    "out_of_phase": seed_out_of_phase,
+    "wide": seed_wide,
+    "no_columns": seed_no_columns,
+}
+
+if __name__ == "__main__":
+    corpus = pathlib.Path(__file__).resolve().parent / "corpus"
+    corpus.mkdir(exist_ok=True)
+    for name, make in SEEDS.items():
+        (corpus / f"seed_{name}").write_bytes(make())

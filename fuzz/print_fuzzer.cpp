@@ -1,0 +1,847 @@
+// Fuzz target: decodes its input into a sequence of library calls with
+// arbitrary arguments (null tables and pointers, out-of-range types,
+// justifications, casings, styles, sort orders, selectors and column IDs,
+// extreme numbers, texts of any bytes, title callbacks that return NULL or a
+// text that depends on the width, calls made out of phase) and prints the
+// table into in-memory streams in every style with arbitrary flags.
+//
+// Invariants checked, each a crash (abort) when broken:
+//  1. Every status is one that the called function documents, and a null
+//     table gives 1 (TBLX_ERR_INVALID_ARGUMENT).
+//  2. A refused call (status other than 0) changes nothing: every byte of the
+//     table, column, row and cell records and of the cell texts is as before;
+//     no output argument is written; a refused print writes nothing. When the
+//     table's measurements are current, a print before and one after the
+//     refused call also give the same bytes.
+//  3. After every call the records are well formed: the column and row lists
+//     end at their tails, IDs grow, the open row is the last row, the row
+//     count is the number of ended rows, and cells never outnumber columns.
+//  4. After a print every column is at least as wide as its minimum width and
+//     as every cell and sum it holds (split at the alignment character for
+//     the character justifications); a summed column's sum is the wrapping
+//     sum of its cells.
+//  5. A print gives one line per selected section and row (rules only in the
+//     fancy styles), each ending in a newline, when no text holds a newline.
+//     In the simple, fancy and fancyw styles, with W the measured widths:
+//     rule lines are exactly W dashes per column joined by the junction; in
+//     every row and summary line, and in the title line when every title
+//     fits its width, the separator of the fancy styles (the blank of the
+//     simple style) stands at the same byte offset as the rule junction,
+//     each string cell's field holds its text and blanks only, and no line is
+//     longer than the rule. The raw style writes the same number of lines.
+//  6. Sections compose: with current measurements a print of all sections
+//     equals the five single-section prints in order, tblx_print_except(f)
+//     equals tblx_print(~f & 31), and flag bits above the five are ignored.
+//  7. A sort keeps the same rows and orders them by the key column's
+//     comparator, rows without a key cell first (asc) or last (desc), rows
+//     with equal keys in their previous order; order 0 changes nothing.
+//  8. A stream that refuses every write changes neither the status nor the
+//     table; a null stream gives 1.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tabulix.h"
+#include "tabulix_internal.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const std::string& detail = {}) {
+  std::fprintf(stderr, "invariant broken: %s\n%s\n", what, detail.c_str());
+  std::abort();
+}
+
+void require(bool ok, const char* what, const std::string& detail = {}) {
+  if (!ok) fail(what, detail);
+}
+
+// ---- reading the input ----------------------------------------------------------
+
+class input {
+ public:
+  input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+  bool empty() const { return pos_ >= size_; }
+
+  uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+
+  uint64_t bits(int bytes) {
+    uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) v = v << 8 | byte();
+    return v;
+  }
+
+  // A value that is mostly near the valid range lo..hi (one beyond each end
+  // included) and sometimes any 32-bit value.
+  uint32_t enumerated(uint32_t lo, uint32_t hi) {
+    const uint8_t b = byte();
+    if (b >= 0xf0) return static_cast<uint32_t>(bits(4));
+    return lo - 1 + b % (hi - lo + 3);
+  }
+
+  int64_t number() {
+    static constexpr uint64_t extremes[] = {
+        0, 1,  UINT64_MAX, uint64_t{INT64_MAX}, uint64_t{1} << 63, UINT32_MAX, uint64_t{1} << 32,
+        9, 10, 99999};
+    const uint8_t b = byte();
+    if (b < 0x40) return static_cast<int64_t>(extremes[b % std::size(extremes)]);
+    if (b < 0x80) return static_cast<int64_t>(bits(1)) - 128;
+    return static_cast<int64_t>(bits(8));
+  }
+
+  // Any bytes up to the first NUL; long texts are rare but reachable.
+  std::string text() {
+    const uint8_t b = byte();
+    size_t len = b & 0x1f;
+    if (b & 0x20) len += 32;
+    if ((b & 0xc0) == 0xc0) len = 1000 + byte() * 4;
+    std::string s;
+    for (size_t i = 0; i < len && !empty(); ++i) {
+      const char c = static_cast<char>(byte());
+      if (c == '\0') break;
+      s += c;
+    }
+    return s;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+// ---- title callbacks --------------------------------------------------------------
+// All are pure functions of their arguments, so two calls with the same width
+// give the same text and a print can be repeated.
+
+const char* TBLX_CALL title_null(void*, uint32_t) { return nullptr; }
+
+const char* TBLX_CALL title_text(void* arg, uint32_t) { return static_cast<const char*>(arg); }
+
+// A different text for different widths, aligned or not on '.' and ','.
+const char* TBLX_CALL title_by_width(void*, uint32_t width) {
+  static constexpr const char* texts[] = {"",    "T", "1.5",   "Title", "a.b.c",        "12345678",
+                                          ",x,", ".", "wide.", "x",     "Long title 9", "3.14"};
+  return texts[width % std::size(texts)];
+}
+
+// ---- streams -------------------------------------------------------------------------
+
+// Everything written to an in-memory stream.
+class capture {
+ public:
+  capture() : stream_(open_memstream(&bytes_, &size_)) {
+    if (stream_ == nullptr) std::abort();
+  }
+  ~capture() {
+    if (stream_ != nullptr) std::fclose(stream_);
+    std::free(bytes_);
+  }
+  capture(const capture&) = delete;
+  capture& operator=(const capture&) = delete;
+
+  FILE* stream() { return stream_; }
+  std::string text() {
+    std::fflush(stream_);
+    return std::string(bytes_, size_);
+  }
+
+ private:
+  char* bytes_ = nullptr;
+  size_t size_ = 0;
+  FILE* stream_;
+};
+
+// A stream that refuses every write.
+FILE* refusing_stream() {
+  cookie_io_functions_t io{};
+  io.write = [](void*, const char*, size_t) -> ssize_t { return -1; };
+  return fopencookie(nullptr, "w", io);
+}
+
+// ---- the records --------------------------------------------------------------------
+
+template <typename Record>
+void append_bytes(std::string& out, const Record& record) {
+  out.append(reinterpret_cast<const char*>(&record), sizeof record);
+}
+
+// Every byte of every record and cell text.
+std::string image(const tblx_table* t) {
+  std::string out;
+  append_bytes(out, *t);
+  for (const column* c = t->columns; c != nullptr; c = c->next) append_bytes(out, *c);
+  for (const row* r = t->rows; r != nullptr; r = r->next) {
+    append_bytes(out, *r);
+    const column* col = t->columns;
+    for (const cell* c = r->cells; c != nullptr; c = c->next) {
+      append_bytes(out, *c);
+      if (col != nullptr && col->type == TBLX_TYPE_STRING) out.append(c->str.text, c->str.len + 1);
+      if (col != nullptr) col = col->next;
+    }
+  }
+  return out;
+}
+
+std::vector<const column*> columns_of(const tblx_table* t) {
+  std::vector<const column*> cols;
+  for (const column* c = t->columns; c != nullptr; c = c->next) cols.push_back(c);
+  return cols;
+}
+
+std::vector<const row*> rows_of(const tblx_table* t) {
+  std::vector<const row*> rows;
+  for (const row* r = t->rows; r != nullptr; r = r->next) rows.push_back(r);
+  return rows;
+}
+
+std::vector<const cell*> cells_of(const row* r) {
+  std::vector<const cell*> cells;
+  for (const cell* c = r->cells; c != nullptr; c = c->next) cells.push_back(c);
+  return cells;
+}
+
+// Invariant 3.
+void check_well_formed(const tblx_table* t) {
+  const auto cols = columns_of(t);
+  require(cols.empty() ? t->columns_tail == nullptr : t->columns_tail == cols.back(),
+          "columns_tail is the last column");
+  for (size_t i = 0; i < cols.size(); ++i) {
+    require(cols[i]->id > 0 && cols[i]->id < t->next_column_id, "column IDs below the counter");
+    require(i == 0 || cols[i]->id > cols[i - 1]->id, "column IDs grow");
+    require(cols[i]->type >= TBLX_TYPE_STRING && cols[i]->type <= TBLX_TYPE_HEX, "column type");
+  }
+  require(t->open_column == nullptr || t->open_column == t->columns_tail,
+          "the open column is the last");
+  require(!(t->header_ended && t->open_column != nullptr), "open column after the header");
+  const auto rows = rows_of(t);
+  require(rows.empty() ? t->rows_tail == nullptr : t->rows_tail == rows.back(),
+          "rows_tail is the last row");
+  require(t->open_row == nullptr || t->open_row == t->rows_tail, "the open row is the last");
+  require(t->row_count == static_cast<int32_t>(rows.size()) - (t->open_row != nullptr ? 1 : 0),
+          "row count is the number of ended rows");
+  for (const row* r : rows) {
+    require(cells_of(r).size() <= cols.size(), "a row holds more cells than there are columns");
+  }
+}
+
+// ---- status sets -------------------------------------------------------------------
+
+using codes = std::initializer_list<tblx_status>;
+
+// Invariant 1.
+void check_status(tblx_status s, codes allowed, bool null_table, const char* call) {
+  if (null_table) {
+    require(s == TBLX_ERR_INVALID_ARGUMENT, call, "a null table must give 1");
+    return;
+  }
+  for (tblx_status a : allowed) {
+    if (s == a) return;
+  }
+  fail(call, "undocumented status " + std::to_string(s));
+}
+
+const codes setter_codes = {0, 1, 10, 11};
+const codes print_codes = {0, 1, 2, 9, 15};
+
+// ---- printing and its invariants --------------------------------------------------
+
+uint64_t width_of(const column* c) { return uint64_t{c->width_lead} + c->width_tail; }
+
+// The shares of a text split at the alignment character; whole as lead for
+// kinds 1 to 3 and for numbers.
+struct shares {
+  uint64_t lead;
+  uint64_t tail;
+};
+
+shares split(int32_t kind, const char* text, size_t len, unsigned char ch) {
+  if (kind != TBLX_JUST_CHAR_FIRST && kind != TBLX_JUST_CHAR_LAST) return {len, 0};
+  const void* at =
+      kind == TBLX_JUST_CHAR_FIRST ? std::memchr(text, ch, len) : tblx_memrchr__(text, ch, len);
+  if (at == nullptr) return {uint64_t{len} + 1, 0};
+  const auto p = static_cast<uint64_t>(static_cast<const char*>(at) - text);
+  return {p + 1, len - p - 1};
+}
+
+bool fits(const column* c, shares s) { return s.lead <= c->width_lead && s.tail <= c->width_tail; }
+
+uint64_t number_length(const column* c, uint64_t v) {
+  char buf[32];
+  switch (c->type) {
+    case TBLX_TYPE_INT:
+      return std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v)) + c->suffix_len;
+    case TBLX_TYPE_UINT:
+      return std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(v)) +
+             c->suffix_len;
+    default:
+      return std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v)) +
+             c->suffix_len;
+  }
+}
+
+// Invariant 4.
+void check_measurements(const tblx_table* t) {
+  const auto cols = columns_of(t);
+  std::vector<uint64_t> sums(cols.size(), 0);
+  for (const row* r : rows_of(t)) {
+    const auto cells = cells_of(r);
+    for (size_t i = 0; i < cells.size(); ++i) {
+      const column* c = cols[i];
+      if (c->type == TBLX_TYPE_STRING) {
+        const shares s =
+            split(c->cell_justification, cells[i]->str.text, cells[i]->str.len, c->justify_char);
+        require(fits(c, s), "a string cell is wider than its column");
+      } else {
+        require(number_length(c, cells[i]->value) <= width_of(c),
+                "a number is wider than its column");
+        sums[i] += cells[i]->value;
+      }
+    }
+  }
+  for (size_t i = 0; i < cols.size(); ++i) {
+    const column* c = cols[i];
+    require(width_of(c) >= c->min_width, "a column is narrower than its minimum width");
+    if (c->summarize) {
+      require(c->sum == sums[i], "the sum is not the sum of the cells");
+      require(number_length(c, c->sum) <= width_of(c), "a sum is wider than its column");
+    }
+  }
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+    lines.push_back(text.substr(start, nl - start));
+  }
+  require(start == text.size(), "output does not end with a newline");
+  return lines;
+}
+
+// True when some text that may be printed holds a newline, which makes
+// lines impossible to tell apart.
+bool has_newline(const tblx_table* t) {
+  for (const column* c = t->columns; c != nullptr; c = c->next) {
+    if (std::strchr(c->suffix, '\n') != nullptr) return true;
+    if (c->title_func == title_ident && c->title_arg != nullptr &&
+        std::strchr(static_cast<const char*>(c->title_arg), '\n') != nullptr) {
+      return true;
+    }
+    if (c->title_func == title_text && std::strchr(static_cast<const char*>(c->title_arg), '\n')) {
+      return true;
+    }
+  }
+  for (const row* r : rows_of(t)) {
+    const column* col = t->columns;
+    for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next, col = col->next) {
+      if (col->type == TBLX_TYPE_STRING && std::memchr(c->str.text, '\n', c->str.len)) return true;
+    }
+  }
+  return false;
+}
+
+// Where each field starts in an aligned line, and where the separators stand.
+struct grid {
+  std::vector<uint64_t> start;  // first byte of each field
+  uint64_t total = 0;           // length of a rule line
+};
+
+grid grid_of(const std::vector<const column*>& cols, size_t sep_len) {
+  grid g;
+  uint64_t at = 0;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    if (i > 0) at += sep_len;
+    g.start.push_back(at);
+    at += width_of(cols[i]);
+  }
+  g.total = at;
+  return g;
+}
+
+// Separators between the fields, at the rule's junction offsets.
+void check_separators(const std::string& line, const std::vector<const column*>& cols,
+                      const grid& g, const std::string& sep, const char* what) {
+  require(line.size() <= g.total, what, "line longer than the rule: " + line);
+  for (size_t i = 1; i < cols.size(); ++i) {
+    const uint64_t at = g.start[i] - sep.size();
+    require(at + sep.size() <= line.size() && line.compare(at, sep.size(), sep) == 0, what,
+            "separator out of place: " + line);
+  }
+}
+
+// A string cell's field holds its text and nothing but blanks around it.
+void check_string_field(const std::string& line, const grid& g, size_t i, const column* c,
+                        const cell* x) {
+  const uint64_t start = g.start[i];
+  const uint64_t end = std::min<uint64_t>(start + width_of(c), line.size());
+  if (start > line.size()) fail("a field is missing", line);
+  const std::string field = line.substr(start, end - start);
+  const size_t at = field.find_first_not_of(' ');
+  if (x->str.len == 0 || std::strspn(x->str.text, " ") == x->str.len) {
+    require(at == std::string::npos, "a blank field holds text", line);
+    return;
+  }
+  const std::string text(x->str.text, x->str.len);
+  const size_t leading = std::strspn(x->str.text, " ");
+  require(at != std::string::npos && at >= leading &&
+              field.compare(at - leading, text.size(), text) == 0 &&
+              field.find_first_not_of(' ', at - leading + text.size()) == std::string::npos,
+          "a string field does not hold its text", line);
+}
+
+// Invariant 5 for one print of the given flags.
+void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
+  if (has_newline(t)) return;
+  const auto lines = split_lines(out);
+  const auto cols = columns_of(t);
+  const auto rows = rows_of(t);
+  const bool fancy = t->fancy != 0;
+  size_t expected = rows.size() * ((flags & TBLX_PRINT_ROWS) != 0);
+  expected += (flags & TBLX_PRINT_TITLES) != 0;
+  expected += (flags & TBLX_PRINT_SUM) != 0;
+  if (fancy)
+    expected += ((flags & TBLX_PRINT_TITLE_RULE) != 0) + ((flags & TBLX_PRINT_SUM_RULE) != 0);
+  require(lines.size() == expected, "number of lines", out);
+  if (t->style == TBLX_STYLE_RAW) return;
+
+  const std::string sep = fancy ? t->column_separator : " ";
+  const grid g = grid_of(cols, sep.size());
+  std::string rule;
+  for (size_t i = 0; fancy && i < cols.size(); ++i) {
+    if (i > 0) rule += t->rule_junction;
+    rule.append(width_of(cols[i]), '-');
+  }
+  size_t n = 0;
+  if (flags & TBLX_PRINT_TITLES) {
+    bool all_fit = true;
+    for (const column* c : cols) {
+      const char* title = c->title_func(c->title_arg, static_cast<uint32_t>(width_of(c)));
+      if (title != nullptr && *title != '\0') {
+        all_fit = all_fit && fits(c, split(c->title_justification, title, std::strlen(title),
+                                           c->justify_char));
+      }
+    }
+    if (all_fit) check_separators(lines[n], cols, g, sep, "title line");
+    ++n;
+  }
+  if (fancy && (flags & TBLX_PRINT_TITLE_RULE)) require(lines[n++] == rule, "title rule", out);
+  if (flags & TBLX_PRINT_ROWS) {
+    for (const row* r : rows) {
+      const auto cells = cells_of(r);
+      const std::string& line = lines[n++];
+      if (fancy || cells.size() == cols.size()) {
+        check_separators(line, cols, g, sep, "row line");
+      } else {
+        require(line.size() <= g.total, "short row longer than the rule", line);
+      }
+      for (size_t i = 0; i < cells.size(); ++i) {
+        if (cols[i]->type == TBLX_TYPE_STRING &&
+            (i + 1 < cols.size() || line.size() > g.start[i])) {
+          check_string_field(line, g, i, cols[i], cells[i]);
+        }
+      }
+    }
+  }
+  if (fancy && (flags & TBLX_PRINT_SUM_RULE)) require(lines[n++] == rule, "summary rule", out);
+  if (flags & TBLX_PRINT_SUM) {
+    // The filler of an unsummed column is not measured: it may overflow a
+    // narrow column, and then the line cannot be aligned.
+    const char* filler = t->sum_filler[fancy ? FILLER_FANCY : FILLER_SIMPLE];
+    bool all_fit = true;
+    for (const column* c : cols) {
+      all_fit = all_fit &&
+                (c->summarize || fits(c, split(c->cell_justification, filler, 1, c->justify_char)));
+    }
+    if (all_fit) check_separators(lines[n], cols, g, sep, "summary line");
+    ++n;
+  }
+}
+
+std::string print_to_string(tblx_table* t, unsigned flags) {
+  capture out;
+  const tblx_status s = tblx_print(t, flags, out.stream());
+  require(s == TBLX_OK, "print of a printable table", std::to_string(s));
+  return out.text();
+}
+
+bool printable(const tblx_table* t) { return t->header_ended && t->open_row == nullptr; }
+
+// Invariant 6; needs current measurements.
+void check_sections_compose(tblx_table* t, unsigned flags) {
+  std::string parts;
+  for (unsigned bit = 1; bit <= TBLX_PRINT_SUM; bit <<= 1) parts += print_to_string(t, bit);
+  require(print_to_string(t, TBLX_PRINT_ALL) == parts, "sections do not compose");
+  capture except;
+  require(tblx_print_except(t, flags, except.stream()) == TBLX_OK, "print_except");
+  require(except.text() == print_to_string(t, ~flags & TBLX_PRINT_ALL), "print_except");
+  require(print_to_string(t, flags | ~0u << 5) == print_to_string(t, flags & TBLX_PRINT_ALL),
+          "high flag bits change the output");
+}
+
+// Prints in every style with the given flags and checks invariants 4 to 6 and
+// 8; leaves the style as it was.
+void print_every_style(tblx_table* t, unsigned flags) {
+  const int32_t style = t->style;
+  const uint8_t fancy = t->fancy;
+  const char* separator = t->column_separator;
+  const char* junction = t->rule_junction;
+  for (int s = TBLX_STYLE_SIMPLE; s <= TBLX_STYLE_FANCYW; ++s) {
+    require(tblx_setstyle(t, s) == TBLX_OK, "setstyle");
+    const std::string out = print_to_string(t, flags);
+    check_measurements(t);
+    check_layout(t, flags, out);
+    check_sections_compose(t, flags);
+    // A stream that refuses every write: same status, same table.
+    const std::string before = image(t);
+    FILE* refusing = refusing_stream();
+    require(tblx_print(t, flags, refusing) == TBLX_OK, "print to a refusing stream");
+    std::fclose(refusing);
+    require(image(t) == before, "a refusing stream changed the table");
+  }
+  // Restored field by field: the separators are what they were too.
+  t->style = style;
+  t->fancy = fancy;
+  t->column_separator = separator;
+  t->rule_junction = junction;
+}
+
+// ---- sorting ----------------------------------------------------------------------------
+
+// Invariant 7, after a successful tblx_sort.
+void check_sorted(const tblx_table* t, int order, int id, const std::vector<const row*>& before) {
+  const auto after = rows_of(t);
+  require(after.size() == before.size(), "sort lost or added rows");
+  if (order == TBLX_SORT_UNORD) {
+    require(after == before, "order 0 changed the rows");
+    return;
+  }
+  std::map<const row*, size_t> position;
+  for (size_t i = 0; i < before.size(); ++i) position[before[i]] = i;
+  require(position.size() == after.size(), "sort duplicated rows");
+  size_t key = 0;
+  const column* col = t->columns;
+  while (col != nullptr && col->id != id) col = col->next, ++key;
+  require(col != nullptr, "sorted by a column that does not exist");
+  const tblx_cell_cmp_func cmp = tblx_get_cell_cmp__(col);
+  auto key_of = [key](const row* r) -> const cell* {
+    const cell* c = r->cells;
+    for (size_t i = 0; i < key && c != nullptr; ++i) c = c->next;
+    return c;
+  };
+  // Signed comparison of two rows in the requested order.
+  auto compare = [&](const row* a, const row* b) {
+    const cell* x = key_of(a);
+    const cell* y = key_of(b);
+    int r;
+    if (x == nullptr || y == nullptr) {
+      r = (x != nullptr) - (y != nullptr);  // absent keys first
+    } else {
+      const int c = cmp(x, y);
+      r = (c > 0) - (c < 0);
+    }
+    return order == TBLX_SORT_DESC ? -r : r;
+  };
+  for (size_t i = 1; i < after.size(); ++i) {
+    require(after[i - 1] != nullptr && position.count(after[i]) == 1, "sort relinked a stranger");
+    const int c = compare(after[i - 1], after[i]);
+    require(c <= 0, "rows out of order");
+    if (c == 0) require(position[after[i - 1]] < position[after[i]], "sort is not stable");
+  }
+}
+
+// ---- the call sequence -----------------------------------------------------------------
+
+class session {
+ public:
+  explicit session(input& in) : in_(in), table_(tblx_new()) {
+    if (table_ == nullptr) std::abort();
+  }
+  ~session() { tblx_delete(table_); }
+  session(const session&) = delete;
+  session& operator=(const session&) = delete;
+
+  void run() {
+    for (int steps = 0; !in_.empty() && steps < 2000; ++steps) {
+      step();
+      check_well_formed(table_);
+    }
+    if (printable(table_)) print_every_style(table_, TBLX_PRINT_ALL);
+  }
+
+ private:
+  // A text that lives as long as the session, or null.
+  const char* text_or_null() {
+    const uint8_t b = in_.byte();
+    if (b < 0x10) return nullptr;
+    if (b < 0x20) return "";
+    texts_.push_back(in_.text());
+    return texts_.back().c_str();
+  }
+
+  // Calls f on the table or, now and then, on null; checks the status and,
+  // when the call was refused, that nothing changed (invariants 1 and 2).
+  template <typename F>
+  void status_call(const char* name, codes allowed, F f) {
+    const bool null_table = (in_.byte() & 0x3f) == 0;
+    tblx_table* t = null_table ? nullptr : table_;
+    const std::string before = image(table_);
+    std::string printed_before;
+    const bool compare_prints = !null_table && printable(table_) && !table_->layout_stale;
+    if (compare_prints) printed_before = print_to_string(table_, TBLX_PRINT_ALL);
+    const tblx_status s = f(t);
+    check_status(s, allowed, null_table, name);
+    if (s == TBLX_OK) return;
+    require(image(table_) == before, name, "a refused call changed the table");
+    if (compare_prints) {
+      require(print_to_string(table_, TBLX_PRINT_ALL) == printed_before, name,
+              "a refused call changed the printed table");
+    }
+  }
+
+  void step() {
+    switch (in_.byte() % 30) {
+      case 0:
+        status_call("begincolumn", {0, 1, 2, 5, 10, 12},
+                    [&](tblx_table* t) { return tblx_begincolumn(t, in_.enumerated(1, 4)); });
+        break;
+      case 1: {
+        const bool null_id = in_.byte() < 0x20;
+        int32_t id = -7;
+        status_call("begincolumn_columnid", {0, 1, 2, 5, 10, 12}, [&](tblx_table* t) {
+          const tblx_status s =
+              tblx_begincolumn_columnid(t, in_.enumerated(1, 4), null_id ? nullptr : &id);
+          require(s == TBLX_OK ? id == table_->columns_tail->id : id == -7, "column ID written");
+          require(!null_id || s == TBLX_ERR_INVALID_ARGUMENT, "null id accepted");
+          return s;
+        });
+        break;
+      }
+      case 2:
+        status_call("endcolumn", setter_codes, tblx_endcolumn);
+        break;
+      case 3: {
+        const char* title = text_or_null();
+        status_call("setcolumn_title", setter_codes,
+                    [&](tblx_table* t) { return tblx_setcolumn_title(t, title); });
+        break;
+      }
+      case 4: {
+        static constexpr tblx_title_func funcs[] = {nullptr, title_null, title_text,
+                                                    title_by_width};
+        const tblx_title_func f = funcs[in_.byte() % std::size(funcs)];
+        const char* arg = text_or_null();
+        if (f == title_text && arg == nullptr) arg = "";
+        status_call("setcolumn_titlefunc", setter_codes, [&](tblx_table* t) {
+          return tblx_setcolumn_titlefunc(t, f, const_cast<char*>(arg));
+        });
+        break;
+      }
+      case 5:
+        status_call("setcolumn_titlejust", {0, 1, 7, 10, 11}, [&](tblx_table* t) {
+          return tblx_setcolumn_titlejust(t, in_.enumerated(1, 5));
+        });
+        break;
+      case 6:
+        status_call("setcolumn_celljust", {0, 1, 7, 10, 11}, [&](tblx_table* t) {
+          return tblx_setcolumn_celljust(t, in_.enumerated(1, 5));
+        });
+        break;
+      case 7: {
+        // Negative, tiny, around the 32-blank chunk, or up to a few thousand.
+        static constexpr int widths[] = {INT32_MIN, -1, 0, 1, 2, 31, 32, 33, 64, 65, 100};
+        const uint8_t b = in_.byte();
+        const int w =
+            b < 0x80 ? widths[b % std::size(widths)] : static_cast<int>(in_.bits(2) % 5000);
+        status_call("setcolumn_minwidth", setter_codes,
+                    [&](tblx_table* t) { return tblx_setcolumn_minwidth(t, w); });
+        break;
+      }
+      case 8:
+        status_call("setcolumn_summarize", setter_codes, [&](tblx_table* t) {
+          return tblx_setcolumn_summarize(t, static_cast<int>(in_.number()));
+        });
+        break;
+      case 9:
+        status_call("setcolumn_hexcase", {0, 1, 6, 10, 11},
+                    [&](tblx_table* t) { return tblx_setcolumn_hexcase(t, in_.enumerated(1, 2)); });
+        break;
+      case 10:
+        status_call("setcolumn_leadingzero", setter_codes, [&](tblx_table* t) {
+          return tblx_setcolumn_leadingzero(t, static_cast<int>(in_.number()));
+        });
+        break;
+      case 11: {
+        const char* suffix = text_or_null();
+        status_call("setcolumn_suffix", setter_codes,
+                    [&](tblx_table* t) { return tblx_setcolumn_suffix(t, suffix); });
+        break;
+      }
+      case 12:
+        status_call("setcolumn_sortmode", setter_codes, [&](tblx_table* t) {
+          return tblx_setcolumn_sortmode(t, static_cast<int>(in_.number()));
+        });
+        break;
+      case 13:
+        status_call("setcolumn_justchar", setter_codes, [&](tblx_table* t) {
+          return tblx_setcolumn_justchar(t, static_cast<int>(in_.number()));
+        });
+        break;
+      case 14:
+        status_call("endheader", {0, 1, 10, 12}, tblx_endheader);
+        break;
+      case 15: {
+        const bool null_id = in_.byte() < 0x20;
+        int32_t id = -7;
+        const uint32_t position = in_.enumerated(0, 3);
+        status_call("getcolumnid", {0, 1, 9, 16}, [&](tblx_table* t) {
+          const tblx_status s = tblx_getcolumnid(t, position, null_id ? nullptr : &id);
+          require(s == TBLX_OK ? id > 0 : id == -7, "getcolumnid output");
+          return s;
+        });
+        break;
+      }
+      case 16:
+        status_call("beginrow", {0, 1, 2, 9, 15}, tblx_beginrow);
+        break;
+      case 17: {
+        const char* text = text_or_null();
+        status_call("addcell_string", {0, 1, 2, 8, 13},
+                    [&](tblx_table* t) { return tblx_addcell_string(t, text); });
+        break;
+      }
+      case 18: {
+        const int64_t v = in_.number();
+        status_call("addcell_int", {0, 1, 2, 8, 13},
+                    [&](tblx_table* t) { return tblx_addcell_int(t, v); });
+        break;
+      }
+      case 19: {
+        const auto v = static_cast<uint64_t>(in_.number());
+        status_call("addcell_uint", {0, 1, 2, 8, 13},
+                    [&](tblx_table* t) { return tblx_addcell_uint(t, v); });
+        break;
+      }
+      case 20: {
+        const auto v = static_cast<uint64_t>(in_.number());
+        status_call("addcell_hex", {0, 1, 2, 8, 13},
+                    [&](tblx_table* t) { return tblx_addcell_hex(t, v); });
+        break;
+      }
+      case 21:
+        status_call("endrow", {0, 1, 14}, tblx_endrow);
+        break;
+      case 22:
+        if (in_.byte() == 0) {
+          tblx_removerows(nullptr);
+        } else {
+          tblx_removerows(table_);
+          require(table_->rows == nullptr && tblx_getrowcount(table_) == 0, "removerows");
+        }
+        break;
+      case 23:
+        // Rare, so that tables grow.
+        if (in_.byte() < 0x20) {
+          tblx_clean(nullptr);
+        } else if (in_.byte() < 0x20) {
+          tblx_clean(table_);
+          require(table_->columns == nullptr && !table_->header_ended, "clean");
+        }
+        break;
+      case 24: {
+        const int order = static_cast<int>(in_.enumerated(0, 2));
+        const int id = static_cast<int>(in_.enumerated(1, 6));
+        const auto before = rows_of(table_);
+        bool sorted = false;
+        status_call("sort", {0, 1, 9, 15, 16, 17, 18}, [&](tblx_table* t) {
+          const tblx_status s = tblx_sort(t, order, id);
+          sorted = s == TBLX_OK;
+          return s;
+        });
+        if (sorted) check_sorted(table_, order, id, before);
+        break;
+      }
+      case 25: {
+        const char* name = text_or_null();
+        const bool null_place = in_.byte() < 0x20;
+        int order = -7;
+        const tblx_status s = tblx_parse_sortorder(null_place ? nullptr : &order, name);
+        check_status(s, {0, 1, 3}, false, "parse_sortorder");
+        require(s == TBLX_OK ? order >= 0 && order <= 2 : order == -7, "parse_sortorder output");
+        break;
+      }
+      case 26:
+        status_call("setstyle", {0, 1, 4}, [&](tblx_table* t) {
+          return tblx_setstyle(t, static_cast<int>(in_.enumerated(0, 3)));
+        });
+        break;
+      case 27: {
+        static constexpr const char* names[] = {"raw", "simple", "fancy", "fancyw", "Fancy", "sim"};
+        const uint8_t b = in_.byte();
+        const char* name = b < 0xc0 ? names[b % std::size(names)] : text_or_null();
+        status_call("setstylestr", {0, 1, 3},
+                    [&](tblx_table* t) { return tblx_setstylestr(t, name); });
+        break;
+      }
+      case 28:
+        status_call("setsumreplace", {0, 1, 4}, [&](tblx_table* t) {
+          // Read in a fixed order: argument evaluation order is unspecified.
+          const uint32_t style = in_.enumerated(0, 3);
+          const auto ch = static_cast<int>(in_.number());
+          return tblx_setsumreplace(t, style, ch);
+        });
+        break;
+      default:
+        print_step();
+        break;
+    }
+  }
+
+  // A print with arbitrary flags to a memory stream, a refusing stream or
+  // null; then, when the table is printable, every style.
+  void print_step() {
+    const uint8_t b = in_.byte();
+    const unsigned flags = b < 0xe0 ? b % 32u : static_cast<unsigned>(in_.bits(4));
+    const uint8_t how = in_.byte();
+    capture out;
+    FILE* stream = how % 4 == 0 ? nullptr : out.stream();
+    status_call("print", print_codes, [&](tblx_table* t) {
+      tblx_status s;
+      switch (how / 4 % 3) {
+        case 0:
+          s = tblx_print(t, flags, stream);
+          break;
+        case 1:
+          s = tblx_print_all(t, stream);
+          break;
+        default:
+          s = tblx_print_except(t, flags, stream);
+          break;
+      }
+      if (stream == nullptr) require(s == TBLX_ERR_INVALID_ARGUMENT, "a null stream must give 1");
+      if (s != TBLX_OK && stream != nullptr) require(out.text().empty(), "a refused print wrote");
+      return s;
+    });
+    if (printable(table_) && how % 4 != 0) print_every_style(table_, flags);
+  }
+
+  input& in_;
+  tblx_table* table_;
+  std::deque<std::string> texts_;  // titles, suffixes and cell texts outlive the table's use
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  input in(data, size);
+  session s(in);
+  s.run();
+  // Queries that take a null table answer without touching it.
+  require(tblx_getrowcount(nullptr) == 0 && tblx_isfancy(nullptr) == 0, "null queries");
+  return 0;
+}
