@@ -237,7 +237,8 @@ TBLX_API tblx_status TBLX_CALL tblx_setcolumn_leadingzero(tblx_table* table,
                                                           int flag) TBLX_NOEXCEPT;
 
 /* Text written after every number and sum of the column; NULL means none.
- * Not copied; its length is taken now. Gives 0, 1, 10, 11. */
+ * Not copied; its length is taken now. Gives 0, 1 (also for a suffix of
+ * 4 GiB or more), 10, 11. */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_suffix(tblx_table* table,
                                                      const char* suffix) TBLX_NOEXCEPT;
 
@@ -269,7 +270,8 @@ TBLX_API tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) TBLX_NOEXCEPT;
 
 /* Adds a cell to the open row, in the next column, whose type must match.
  * Give 0, 1, 13 (no row open, or no column left in it), 8 (type mismatch;
- * retry the same column), 2. The string is copied; NULL gives 1. */
+ * retry the same column), 2. The string is copied; NULL or a text
+ * of 4 GiB or more gives 1. */
 TBLX_API tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
                                                    const char* text) TBLX_NOEXCEPT;
 TBLX_API tblx_status TBLX_CALL tblx_addcell_int(tblx_table* table, int64_t value) TBLX_NOEXCEPT;

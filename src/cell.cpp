@@ -13,15 +13,6 @@ tblx_status check_waiting_column(const tblx_table* table, int32_t type) noexcept
   return TBLX_OK;
 }
 
-// The record keeps a 32-bit length: a longer text could not be stored whole.
-bool fits_length_field(size_t len) noexcept {
-  if constexpr (sizeof(size_t) > sizeof(uint32_t)) {
-    return len <= UINT32_MAX;
-  } else {
-    return true;
-  }
-}
-
 // Links a filled cell into the open row and moves the cursor to the next column.
 void attach(tblx_table* table, cell* c) noexcept {
   *table->cell_tail = c;

@@ -76,7 +76,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_begincolumn_columnid(tblx_table* table, u
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_endcolumn(tblx_table* table) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   table->open_column = nullptr;
   return TBLX_OK;
@@ -84,7 +84,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_endcolumn(tblx_table* table) noexcept {
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_title(tblx_table* table,
                                                        const char* title) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   c->title_func = title_ident;
   c->title_arg = const_cast<char*>(title);  // title_ident only reads it
@@ -95,7 +95,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_titlefunc(tblx_table* table, tb
                                                            void* arg) noexcept {
   // A null callback would be called by the next print: refuse it up front.
   if (func == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   c->title_func = func;
   c->title_arg = arg;
@@ -104,7 +104,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_titlefunc(tblx_table* table, tb
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_titlejust(tblx_table* table,
                                                            unsigned int justification) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   if (!valid_justification(justification)) return TBLX_ERR_INVALID_JUSTIFICATION;
   c->title_justification = static_cast<int32_t>(justification);
@@ -113,7 +113,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_titlejust(tblx_table* table,
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_celljust(tblx_table* table,
                                                           unsigned int justification) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   if (!valid_justification(justification)) return TBLX_ERR_INVALID_JUSTIFICATION;
   c->cell_justification = static_cast<int32_t>(justification);
@@ -121,14 +121,14 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_celljust(tblx_table* table,
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_minwidth(tblx_table* table, int width) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   c->min_width = width < 0 ? 0u : static_cast<uint32_t>(width);
   return TBLX_OK;
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_summarize(tblx_table* table, int flag) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   c->summarize = is_numeric(c->type) ? flag : 0;
   return TBLX_OK;
@@ -136,7 +136,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_summarize(tblx_table* table, in
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_hexcase(tblx_table* table,
                                                          unsigned int hex_case) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   if (hex_case != TBLX_HEX_LOWER && hex_case != TBLX_HEX_UPPER) return TBLX_ERR_INVALID_CASING;
   c->hex_case = static_cast<int32_t>(hex_case);
@@ -144,7 +144,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_hexcase(tblx_table* table,
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_leadingzero(tblx_table* table, int flag) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   c->leading_zeros = c->type == TBLX_TYPE_HEX ? flag : 0;
   return TBLX_OK;
@@ -152,16 +152,18 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_leadingzero(tblx_table* table, 
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_suffix(tblx_table* table,
                                                         const char* suffix) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   if (suffix == nullptr) suffix = empty_string;
+  const size_t len = std::strlen(suffix);
+  if (!fits_length_field(len)) return TBLX_ERR_INVALID_ARGUMENT;
   c->suffix = suffix;
-  c->suffix_len = static_cast<uint32_t>(std::strlen(suffix));
+  c->suffix_len = static_cast<uint32_t>(len);
   return TBLX_OK;
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_sortmode(tblx_table* table, int mode) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   c->sort_mode = mode;
   return TBLX_OK;
@@ -169,7 +171,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_sortmode(tblx_table* table, int
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_justchar(tblx_table* table,
                                                           int character) noexcept {
-  column* c;
+  column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
   c->justify_char = static_cast<unsigned char>(character);
   return TBLX_OK;

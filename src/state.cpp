@@ -55,7 +55,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setsumreplace(tblx_table* table, unsigned
   const auto ch = static_cast<unsigned char>(character);
   // The character is tested before the selector.
   if (table == nullptr || !is_printable(ch)) return TBLX_ERR_INVALID_ARGUMENT;
-  int index;
+  int index = 0;
   switch (style) {
     case TBLX_STYLE_SIMPLE:
       index = FILLER_SIMPLE;

@@ -89,6 +89,15 @@ extern const char empty_string[];
 // The default title callback: gives its argument, the title text, unchanged.
 const char* TBLX_CALL title_ident(void* arg, uint32_t width) noexcept;
 
+// Records keep text lengths in 32 bits: a longer text could not be stored whole.
+inline bool fits_length_field(size_t len) noexcept {
+  if constexpr (sizeof(size_t) > sizeof(uint32_t)) {
+    return len <= UINT32_MAX;
+  } else {
+    return true;
+  }
+}
+
 // Frees every row and resets the row state (shared by removerows, clean, delete).
 void remove_all_rows(tblx_table* table) noexcept;
 
