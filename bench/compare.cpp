@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,11 +33,37 @@
 namespace {
 
 using workload::record;
-using clock_type = std::chrono::steady_clock;
+// A time span, on the wall clock and in CPU time of the process. While other
+// programs compete for the cores, the CPU time is the steadier figure.
+struct span {
+  double wall = 0;
+  double cpu = 0;
+};
 
-double seconds_since(clock_type::time_point start) {
-  return std::chrono::duration<double>(clock_type::now() - start).count();
-}
+span operator+(span a, span b) { return {a.wall + b.wall, a.cpu + b.cpu}; }
+
+class stopwatch {
+ public:
+  stopwatch() { restart(); }
+  void restart() {
+    wall_ = std::chrono::steady_clock::now();
+    cpu_ = cpu_seconds();
+  }
+  span elapsed() const {
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_).count(),
+            cpu_seconds() - cpu_};
+  }
+
+ private:
+  static double cpu_seconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+  }
+
+  std::chrono::steady_clock::time_point wall_;
+  double cpu_ = 0;
+};
 
 [[noreturn]] void fail(const char* what) {
   std::fprintf(stderr, "tabulix_compare: %s\n", what);
@@ -123,32 +150,32 @@ void printf_printer(const std::vector<record>& rows, FILE* out) {
 // ---- libtabulix ------------------------------------------------------------------
 
 struct tabulix_times {
-  double fill, first_print, second_print, teardown;
+  span fill, first_print, second_print, teardown;
 };
 
 tabulix_times run_tabulix(const std::vector<record>& rows, FILE* out) {
   tabulix_times t{};
-  auto start = clock_type::now();
+  stopwatch clock;
   tblx_table* table = workload::build_table(rows);
   if (table == nullptr) fail("filling the table failed");
-  t.fill = seconds_since(start);
-  start = clock_type::now();
+  t.fill = clock.elapsed();
+  clock.restart();
   if (tblx_print_all(table, out) != TBLX_OK) fail("print failed");
-  t.first_print = seconds_since(start);
-  start = clock_type::now();
+  t.first_print = clock.elapsed();
+  clock.restart();
   if (tblx_print_all(table, out) != TBLX_OK) fail("print failed");
-  t.second_print = seconds_since(start);
-  start = clock_type::now();
+  t.second_print = clock.elapsed();
+  clock.restart();
   tblx_delete(table);
-  t.teardown = seconds_since(start);
+  t.teardown = clock.elapsed();
   return t;
 }
 
 // ---- libsmartcols ------------------------------------------------------------------
 
 // Fill and print; the table is released after the clock stopped.
-double run_smartcols(const std::vector<record>& rows, FILE* out) {
-  const auto start = clock_type::now();
+span run_smartcols(const std::vector<record>& rows, FILE* out) {
+  const stopwatch clock;
   libscols_table* tb = scols_new_table();
   if (tb == nullptr) fail("scols_new_table failed");
   scols_table_set_column_separator(tb, " | ");
@@ -180,7 +207,7 @@ double run_smartcols(const std::vector<record>& rows, FILE* out) {
   scols_line_set_data(ln, 2, buf);
   scols_print_table(tb);
   std::fflush(out);
-  const double elapsed = seconds_since(start);
+  const span elapsed = clock.elapsed();
   scols_unref_table(tb);
   return elapsed;
 }
@@ -289,6 +316,16 @@ double median(std::vector<double> v) {
   return v.size() % 2 == 1 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
+// Medians of the wall and the CPU times, each taken on its own.
+span median(const std::vector<span>& spans) {
+  std::vector<double> wall, cpu;
+  for (const span& s : spans) {
+    wall.push_back(s.wall);
+    cpu.push_back(s.cpu);
+  }
+  return {median(wall), median(cpu)};
+}
+
 struct options {
   size_t rows = 1'000'000;
   int rounds = 5;
@@ -337,7 +374,7 @@ int main(int argc, char** argv) {
 
   sink out(opt.memory_sink, 2 * std::max(first_print.size(), smartcols_bytes));
   std::vector<char> copy(first_print.size(), '\1');
-  std::vector<double> fill, first, second, teardown, tabulix_total, printf_total, smartcols_total,
+  std::vector<span> fill, first, second, teardown, tabulix_total, printf_total, smartcols_total,
       memcpy_total;
 
   // One round runs every implementation once; the starting one rotates.
@@ -351,17 +388,17 @@ int main(int argc, char** argv) {
         tabulix_total.push_back(t.fill + t.first_print);
       },
       [&] {
-        const auto start = clock_type::now();
         FILE* f = out.rewound();
+        const stopwatch clock;
         printf_printer(rows, f);
         std::fflush(f);
-        printf_total.push_back(seconds_since(start));
+        printf_total.push_back(clock.elapsed());
       },
       [&] { smartcols_total.push_back(run_smartcols(rows, out.rewound())); },
       [&] {
-        const auto start = clock_type::now();
+        const stopwatch clock;
         std::memcpy(copy.data(), first_print.data(), first_print.size());
-        memcpy_total.push_back(seconds_since(start));
+        memcpy_total.push_back(clock.elapsed());
         if (copy.back() != first_print.back()) fail("memcpy lost");
       },
   };
@@ -370,14 +407,17 @@ int main(int argc, char** argv) {
     for (int k = 0; k < run_count; ++k) runs[(round + k) % run_count]();
   }
 
-  const double base = median(printf_total);
+  const span base = median(printf_total);
   std::printf("%zu rows, %d rounds, output to %s, %zu bytes per print (libsmartcols %zu)\n",
               opt.rows, opt.rounds, opt.memory_sink ? "memory" : "/dev/null", first_print.size(),
               smartcols_bytes);
   std::printf("printf printer output: identical to libtabulix's\n\n");
-  std::printf("%-42s %10s %8s\n", "median of the rounds", "seconds", "ratio");
-  const auto line = [&](const char* what, const std::vector<double>& v) {
-    std::printf("%-42s %10.4f %8.2f\n", what, median(v), median(v) / base);
+  std::printf("%-42s %9s %6s %9s %6s\n", "median of the rounds", "CPU s", "ratio", "wall s",
+              "ratio");
+  const auto line = [&](const char* what, const std::vector<span>& v) {
+    const span m = median(v);
+    std::printf("%-42s %9.4f %6.2f %9.4f %6.2f\n", what, m.cpu, m.cpu / base.cpu, m.wall,
+                m.wall / base.wall);
   };
   line("printf printer (measure + print)", printf_total);
   line("libtabulix fill + measure + print", tabulix_total);
@@ -387,8 +427,9 @@ int main(int argc, char** argv) {
   line("libsmartcols fill + print", smartcols_total);
   line("memcpy of the finished bytes", memcpy_total);
   line("(libtabulix teardown, not in the totals)", teardown);
-  std::printf("\nlibsmartcols / libtabulix, fill + print: %.1f times\n",
-              median(smartcols_total) / median(tabulix_total));
+  const span smartcols = median(smartcols_total), tabulix = median(tabulix_total);
+  std::printf("\nlibsmartcols / libtabulix, fill + print: %.1f times (CPU), %.1f times (wall)\n",
+              smartcols.cpu / tabulix.cpu, smartcols.wall / tabulix.wall);
   std::printf("libtabulix memory: %.1f heap bytes per row, peak RSS growth %.1f bytes per row\n",
               memory.heap_per_row, memory.rss_per_row);
   return 0;

@@ -3,7 +3,6 @@
 // sections of a printed table.
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,18 +38,46 @@ void flush_stream(FILE* stream) noexcept { std::fflush(stream); }
 #endif
 #endif
 
+// Copies n bytes. Most pieces of a line are a few bytes long; for those,
+// fixed-size moves of the first and the last bytes (overlapping when n is
+// not a power of two) beat a call of memcpy. Nothing outside the n bytes is
+// read or written.
+inline void copy_bytes(char* to, const char* from, size_t n) noexcept {
+  if (n <= 16) {
+    if (n >= 8) {
+      std::memcpy(to, from, 8);
+      std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n != 0) {
+      to[0] = from[0];
+      to[n / 2] = from[n / 2];
+      to[n - 1] = from[n - 1];
+    }
+  } else if (n <= 32) {
+    std::memcpy(to, from, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+
 // Output staged in a fixed buffer, so that the many small pieces of a line
-// cost a memcpy each instead of a stdio call. It lives on the caller's stack:
+// cost a copy each instead of a stdio call. It lives on the caller's stack:
 // the output pass allocates nothing.
 class sink {
  public:
+  // The most that reserve may ask for.
+  static constexpr size_t max_reserve = 64;
+
   explicit sink(FILE* stream) noexcept : stream_(stream) {}
   sink(const sink&) = delete;
   sink& operator=(const sink&) = delete;
 
   void put(const char* bytes, size_t n) noexcept {
     if (n <= sizeof(buffer_) - used_) {
-      std::memcpy(buffer_ + used_, bytes, n);
+      copy_bytes(buffer_ + used_, bytes, n);
       used_ += n;
     } else {
       put_long(bytes, n);
@@ -61,6 +88,14 @@ class sink {
     if (used_ == sizeof(buffer_)) flush();
     buffer_[used_++] = ch;
   }
+
+  // Room for n bytes (at most max_reserve) to be written in place; advance
+  // then keeps the first of them.
+  char* reserve(size_t n) noexcept {
+    if (n > sizeof(buffer_) - used_) flush();
+    return buffer_ + used_;
+  }
+  void advance(size_t n) noexcept { used_ += n; }
 
   // Hands the staged bytes to the stream: at the end of a print, and before
   // a title callback, which may write to the same stream itself.
@@ -94,15 +129,19 @@ class sink {
 // The only source of blanks and rule dashes: runs are copied from these in
 // chunks, never built in memory.
 constexpr size_t fill_chunk = 32;
+static_assert(fill_chunk <= sink::max_reserve);
 constexpr char spaces[] = "                                ";
 constexpr char dashes[] = "--------------------------------";
 static_assert(sizeof(spaces) == fill_chunk + 1 && sizeof(dashes) == fill_chunk + 1);
 
 // Writes n fill characters: whole chunks while more than one chunk remains,
-// then the last 1 to 32 (none for n = 0) from the end of the string.
+// then the last 1 to 32 (none for n = 0) from the end of the string. The
+// last piece copies a whole chunk and keeps n of it, which is cheaper than
+// a copy of variable length.
 void fill(sink& out, const char* run, uint64_t n) noexcept {
   for (; n > fill_chunk; n -= fill_chunk) out.put(run, fill_chunk);
-  out.put(run + (fill_chunk - n), static_cast<size_t>(n));
+  std::memcpy(out.reserve(fill_chunk), run, fill_chunk);
+  out.advance(static_cast<size_t>(n));
 }
 
 void pad(sink& out, uint64_t n) noexcept { fill(out, spaces, n); }
@@ -223,19 +262,73 @@ uint64_t number_length(int32_t type, uint64_t value) noexcept {
 
 // Longest number: 20 decimal digits, or a sign and 19 digits, or 16 hex digits.
 constexpr size_t max_digits = 24;
+static_assert(max_digits <= sink::max_reserve);
 
+// Two characters per value 0 to 99, and per byte in hex: numbers are written
+// two digits per step from the right.
+struct digit_tables {
+  char decimal[200];
+  char hex_lower[512];
+  char hex_upper[512];
+};
+
+constexpr digit_tables make_digit_tables() {
+  digit_tables t{};
+  for (int i = 0; i < 100; ++i) {
+    t.decimal[2 * i] = static_cast<char>('0' + i / 10);
+    t.decimal[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  constexpr char lower[] = "0123456789abcdef";
+  constexpr char upper[] = "0123456789ABCDEF";
+  for (int i = 0; i < 256; ++i) {
+    t.hex_lower[2 * i] = lower[i >> 4];
+    t.hex_lower[2 * i + 1] = lower[i & 0xf];
+    t.hex_upper[2 * i] = upper[i >> 4];
+    t.hex_upper[2 * i + 1] = upper[i & 0xf];
+  }
+  return t;
+}
+
+constexpr digit_tables digits_of = make_digit_tables();
+
+// Writes the decimal digits of value so that they end just before end.
+void write_decimal_digits(char* end, uint64_t value) noexcept {
+  while (value >= 100) {
+    const uint64_t pair = value % 100;
+    value /= 100;
+    end -= 2;
+    std::memcpy(end, digits_of.decimal + 2 * pair, 2);
+  }
+  if (value >= 10) {
+    std::memcpy(end - 2, digits_of.decimal + 2 * value, 2);
+  } else {
+    end[-1] = static_cast<char>('0' + value);
+  }
+}
+
+// Writes the n hex digits of value, n counted by hex_digits.
 size_t format_hex(char* out, uint64_t value, bool upper) noexcept {
-  const char* digit = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  const char* pairs = upper ? digits_of.hex_upper : digits_of.hex_lower;
   const auto n = static_cast<size_t>(hex_digits(value));
-  for (size_t i = n; i-- > 0; value >>= 4) out[i] = digit[value & 0xfu];
+  char* end = out + n;
+  for (size_t left = n; left >= 2; left -= 2, value >>= 8) {
+    end -= 2;
+    std::memcpy(end, pairs + 2 * (value & 0xffu), 2);
+  }
+  if (end != out) *out = pairs[2 * (value & 0xfu) + 1];
   return n;
 }
 
+// Writes the value of an int column as signed, of a uint column as unsigned.
 size_t format_decimal(char* out, int32_t type, uint64_t value) noexcept {
-  const auto result = type == TBLX_TYPE_INT
-                          ? std::to_chars(out, out + max_digits, static_cast<int64_t>(value))
-                          : std::to_chars(out, out + max_digits, value);
-  return static_cast<size_t>(result.ptr - out);
+  const auto n = static_cast<size_t>(number_length(type, value));
+  const bool negative = type == TBLX_TYPE_INT && static_cast<int64_t>(value) < 0;
+  if (negative) {
+    out[0] = '-';
+    value = 0u - value;
+  }
+  write_decimal_digits(out + n, value);
+  return n;
 }
 
 // Appends to a buffer of a known size and never past its end. Whatever does
@@ -315,33 +408,80 @@ print_context make_context(const tblx_table& table) noexcept {
   return ctx;
 }
 
-// Formats a number with its suffix into the scratch buffer and gives the
-// text's length. Left- and right-justified decimals and zero-filled hex are
-// filled out here to the column width, the suffix ending at its right edge.
-size_t format_number(const print_context& ctx, const column& col, uint64_t value) noexcept {
-  bounded_text text(ctx.scratch, ctx.scratch_size);
+// How the text of a number is made up: fill before the digits (blanks, or
+// zeros after the "0x" of a hex number), the number with its sign or "0x",
+// blanks after it, then the column's suffix. Left- and right-justified
+// decimals and zero-filled hex are filled out to the column width, the
+// suffix ending at its right edge.
+struct number_text {
+  uint64_t value;
+  uint64_t length;  // all of the text, suffix included
+  uint64_t before;  // blanks, or zeros of a hex number
+  uint64_t after;   // blanks
+  bool hex;
+  bool upper;  // hex letter case
+};
+
+number_text layout_number(const print_context& ctx, const column& col, uint64_t value) noexcept {
+  number_text t{};
+  t.value = value;
+  t.hex = col.type == TBLX_TYPE_HEX;
+  t.upper = col.hex_case == TBLX_HEX_UPPER;
+  const uint64_t n = number_length(col.type, value);
   const uint64_t width = width_of(col);
   const uint64_t suffix_len = col.suffix_len;
-  char digits[max_digits];
-  if (col.type == TBLX_TYPE_HEX) {
-    const size_t n = format_hex(digits, value, col.hex_case == TBLX_HEX_UPPER);
-    text.append("0x", 2);  // lower case in both letter cases
+  if (t.hex) {
     if (col.leading_zeros && !ctx.raw) {
       const uint64_t digit_width = width > 2u + suffix_len ? width - 2u - suffix_len : 0u;
-      if (digit_width > n) text.repeat('0', digit_width - n);
+      if (digit_width > n - 2u) t.before = digit_width - (n - 2u);
     }
-    text.append(digits, n);
   } else {
-    const size_t n = format_decimal(digits, col.type, value);
     const uint64_t field = width > suffix_len ? width - suffix_len : 0u;
     const uint64_t blanks = field > n ? field - n : 0u;
     const int32_t kind = ctx.raw ? 0 : col.cell_justification;
-    if (kind == TBLX_JUST_RIGHT) text.repeat(' ', blanks);
+    if (kind == TBLX_JUST_RIGHT) t.before = blanks;
+    if (kind == TBLX_JUST_LEFT) t.after = blanks;
+  }
+  t.length = t.before + n + t.after + suffix_len;
+  return t;
+}
+
+// Formats a number's text into the scratch buffer, as much of it as fits,
+// and gives the length written.
+size_t format_number(const print_context& ctx, const column& col, const number_text& t) noexcept {
+  bounded_text text(ctx.scratch, ctx.scratch_size);
+  char digits[max_digits];
+  if (t.hex) {
+    const size_t n = format_hex(digits, t.value, t.upper);
+    text.append("0x", 2);  // lower case in both letter cases
+    text.repeat('0', t.before);
     text.append(digits, n);
-    if (kind == TBLX_JUST_LEFT) text.repeat(' ', blanks);
+  } else {
+    const size_t n = format_decimal(digits, col.type, t.value);
+    text.repeat(' ', t.before);
+    text.append(digits, n);
+    text.repeat(' ', t.after);
   }
   text.append(col.suffix, col.suffix_len);
   return text.finish();
+}
+
+constexpr char zeros[] = "00000000000000000000000000000000";
+static_assert(sizeof(zeros) == fill_chunk + 1);
+
+// Writes a number's text straight to the output: the same bytes that
+// format_number puts into the scratch buffer when they fit there.
+void put_number(sink& out, const column& col, const number_text& t) noexcept {
+  if (t.hex) {
+    out.put("0x", 2);
+    fill(out, zeros, t.before);
+    out.advance(format_hex(out.reserve(max_digits), t.value, t.upper));
+  } else {
+    pad(out, t.before);
+    out.advance(format_decimal(out.reserve(max_digits), col.type, t.value));
+    pad(out, t.after);
+  }
+  out.put(col.suffix, col.suffix_len);
 }
 
 // Writes one cell, or with no cell the column's sum, into its column.
@@ -354,7 +494,15 @@ void render_field(sink& out, const print_context& ctx, const column& col, const 
       len = c->str.len;
     }
   } else if (c != nullptr || col.summarize) {
-    len = format_number(ctx, col, c != nullptr ? c->value : col.sum);
+    const number_text number = layout_number(ctx, col, c != nullptr ? c->value : col.sum);
+    // A text that needs no justification goes straight to the output. It
+    // is still bounded by the scratch buffer, as every formatted text is.
+    if ((ctx.raw || number.length >= width_of(col)) && ctx.scratch != nullptr &&
+        number.length < ctx.scratch_size) {
+      put_number(out, col, number);
+      return;
+    }
+    len = format_number(ctx, col, number);
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   if (ctx.raw || len >= width_of(col)) {
