@@ -336,6 +336,9 @@ class table;
 // report errc::no_open_column (errc::header_ended once the header is ended).
 class column {
  public:
+  // A handle on no column: its setters report errc::invalid_argument.
+  column() noexcept = default;
+
   std::int32_t id() const noexcept { return id_; }
 
   column& title(std::string_view text);
@@ -379,8 +382,11 @@ class column {
   friend class table;
   column(table* owner, std::int32_t id) noexcept : table_(owner), id_(id) {}
 
-  table* table_;
-  std::int32_t id_;
+  template <class Setter>
+  void apply(std::error_code& ec, Setter&& setter) noexcept;
+
+  table* table_ = nullptr;
+  std::int32_t id_ = 0;
 };
 
 class table {
@@ -578,8 +584,13 @@ class table {
     detail::fail(tblx_setstylestr(table_, scratch_.c_str()), ec);
   }
   // Avoids the ambiguity between style and string_view for literals.
-  void set_style(const char* name) { set_style(std::string_view(name)); }
+  void set_style(const char* name) {
+    std::error_code ec;
+    set_style(name, ec);
+    detail::throw_if(ec);
+  }
   void set_style(const char* name, std::error_code& ec) noexcept {
+    if (name == nullptr) return detail::set(ec, errc::invalid_argument);
     set_style(std::string_view(name), ec);
   }
 
@@ -734,6 +745,12 @@ class table {
 
 // ---- column setters --------------------------------------------------------------
 
+template <class Setter>
+void column::apply(std::error_code& ec, Setter&& setter) noexcept {
+  if (table_ == nullptr) return detail::set(ec, errc::invalid_argument);
+  table_->on_column(id_, ec, std::forward<Setter>(setter));
+}
+
 #define TABULIX_COLUMN_THROWING_(name, param) \
   inline column& column::name(param value) {  \
     std::error_code ec;                       \
@@ -756,7 +773,7 @@ TABULIX_COLUMN_THROWING_(justify_char, char)
 #undef TABULIX_COLUMN_THROWING_
 
 inline column& column::title(std::string_view text, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) {
+  apply(ec, [&](tblx_table* t) {
     const char* kept = table_->keep(text, ec);
     if (kept == nullptr) return static_cast<tblx_status>(ec.value());
     tblx_status rc = tblx_setcolumn_title(t, kept);
@@ -767,7 +784,7 @@ inline column& column::title(std::string_view text, std::error_code& ec) noexcep
 }
 
 inline column& column::suffix(std::string_view text, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) {
+  apply(ec, [&](tblx_table* t) {
     const char* kept = table_->keep(text, ec);
     if (kept == nullptr) return static_cast<tblx_status>(ec.value());
     tblx_status rc = tblx_setcolumn_suffix(t, kept);
@@ -788,7 +805,7 @@ requires std::is_invocable_v < std::decay_t<F>
     detail::set(ec, errc::no_memory);
     return *this;
   }
-  table_->on_column(id_, ec, [&](tblx_table* t) noexcept {
+  apply(ec, [&](tblx_table* t) noexcept {
     try {
       if (!table_->kept_) table_->kept_ = std::make_unique<detail::kept_texts>();
       table_->kept_->titles.emplace_front(std::move(source));
@@ -804,48 +821,44 @@ requires std::is_invocable_v < std::decay_t<F>
 }
 
 inline column& column::title_just(just j, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) {
-    return tblx_setcolumn_titlejust(t, static_cast<unsigned>(j));
-  });
+  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_titlejust(t, static_cast<unsigned>(j)); });
   return *this;
 }
 
 inline column& column::cell_just(just j, std::error_code& ec) noexcept {
-  table_->on_column(
-      id_, ec, [&](tblx_table* t) { return tblx_setcolumn_celljust(t, static_cast<unsigned>(j)); });
+  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_celljust(t, static_cast<unsigned>(j)); });
   return *this;
 }
 
 inline column& column::min_width(int width, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) { return tblx_setcolumn_minwidth(t, width); });
+  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_minwidth(t, width); });
   return *this;
 }
 
 inline column& column::summarize(bool on, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) { return tblx_setcolumn_summarize(t, on); });
+  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_summarize(t, on); });
   return *this;
 }
 
 inline column& column::hex_case(tabulix::hex_case c, std::error_code& ec) noexcept {
-  table_->on_column(
-      id_, ec, [&](tblx_table* t) { return tblx_setcolumn_hexcase(t, static_cast<unsigned>(c)); });
+  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_hexcase(t, static_cast<unsigned>(c)); });
   return *this;
 }
 
 inline column& column::leading_zeros(bool on, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) { return tblx_setcolumn_leadingzero(t, on); });
+  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_leadingzero(t, on); });
   return *this;
 }
 
 inline column& column::sort_by_length(bool on, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) {
+  apply(ec, [&](tblx_table* t) {
     return tblx_setcolumn_sortmode(t, on ? TBLX_SORTMODE_BY_LENGTH : 0);
   });
   return *this;
 }
 
 inline column& column::justify_char(char c, std::error_code& ec) noexcept {
-  table_->on_column(id_, ec, [&](tblx_table* t) {
+  apply(ec, [&](tblx_table* t) {
     return tblx_setcolumn_justchar(t, static_cast<int>(static_cast<unsigned char>(c)));
   });
   return *this;

@@ -79,6 +79,7 @@ using action = std::function<void(fixture&, std::error_code*)>;
 
 #define BOTH_FORMS(expr_throwing, ...)  \
   [](fixture& f, std::error_code* ec) { \
+    static_cast<void>(f);               \
     if (ec) {                           \
       __VA_ARGS__;                      \
     } else {                            \
@@ -103,6 +104,11 @@ const error_case error_cases[] = {
     {"bad hex case", phase::column_open, errc::invalid_casing,
      BOTH_FORMS(f.cols[0].hex_case(tabulix::hex_case{3}),
                 f.cols[0].hex_case(tabulix::hex_case{0}, *ec))},
+    {"handle on no column", phase::header, errc::invalid_argument,
+     BOTH_FORMS(tabulix::column().title("x"), tabulix::column().summarize(true, *ec))},
+    {"null style name", phase::header, errc::invalid_argument,
+     BOTH_FORMS(f.t.set_style(static_cast<const char*>(nullptr)),
+                f.t.set_style(static_cast<const char*>(nullptr), *ec))},
     {"bad style value", phase::header, errc::invalid_style,
      BOTH_FORMS(f.t.set_style(tabulix::style{4}), f.t.set_style(tabulix::style{-1}, *ec))},
     {"unknown style name", phase::header, errc::parse,
