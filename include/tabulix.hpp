@@ -882,9 +882,9 @@ inline std::string table::to_string(section s, std::error_code& ec) const noexce
   bool lost = std::ferror(stream) != 0;
   if (std::fclose(stream) != 0) lost = true;
   if (!detail::fail(rc, ec)) {
-    if (lost || buffer == nullptr) {
+    if (lost) {
       detail::set(ec, errc::no_memory);
-    } else {
+    } else if (size > 0) {
       try {
         out.assign(buffer, size);
       } catch (const std::bad_alloc&) {

@@ -28,6 +28,14 @@ static_assert(std::is_error_code_enum_v<errc>);
 static_assert(!std::is_copy_constructible_v<tabulix::table>);
 static_assert(std::is_nothrow_move_constructible_v<tabulix::table>);
 static_assert(std::is_nothrow_move_assignable_v<tabulix::table>);
+// The error_code forms promise not to throw; the others may.
+static_assert(noexcept(std::declval<tabulix::table&>().add_row("a", 1,
+                                                               std::declval<std::error_code&>())));
+static_assert(!noexcept(std::declval<tabulix::table&>().add_row("a", 1)));
+static_assert(
+    noexcept(std::declval<tabulix::table&>().to_string(std::declval<std::error_code&>())));
+static_assert(noexcept(std::declval<tabulix::column&>().title("t",
+                                                              std::declval<std::error_code&>())));
 static_assert(~section::all == section{0});
 static_assert(~section::rows ==
               (section::titles | section::title_rule | section::sum_rule | section::sum));
