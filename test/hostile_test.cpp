@@ -1,0 +1,382 @@
+// Hostile use of the interface: a null for every pointer, values outside every
+// enumerated range, a hundred thousand columns, megabyte suffixes and titles,
+// huge zero-filled fields, and streams that fail part way. Every refusal must
+// leave the table byte for byte as it was.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "print_util.h"
+#include "table_util.h"
+
+namespace {
+
+using print_util::capture;
+using print_util::ColDef;
+using print_util::print_to_string;
+
+// A table in one of the phases in which a call may be made.
+enum class phase { column_open, header_open, header_ended, row_open };
+
+// One string and one int column, then as far as the phase says; the header
+// ended and row open phases also hold one ended row.
+Table table_in(phase p) {
+  Table t(tblx_new());
+  EXPECT_EQ(TBLX_OK, tblx_begincolumn(t.get(), TBLX_TYPE_STRING));
+  if (p == phase::column_open) return t;
+  EXPECT_EQ(TBLX_OK, tblx_endcolumn(t.get()));
+  EXPECT_EQ(TBLX_OK, tblx_begincolumn(t.get(), TBLX_TYPE_INT));
+  EXPECT_EQ(TBLX_OK, tblx_endcolumn(t.get()));
+  if (p == phase::header_open) return t;
+  EXPECT_EQ(TBLX_OK, tblx_endheader(t.get()));
+  EXPECT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  EXPECT_EQ(TBLX_OK, tblx_addcell_string(t.get(), "x"));
+  EXPECT_EQ(TBLX_OK, tblx_endrow(t.get()));
+  if (p == phase::row_open) {
+    EXPECT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  }
+  return t;
+}
+
+struct refusal {
+  const char* call;
+  phase in;  // where the call would otherwise succeed
+  std::function<tblx_status(tblx_table*)> make;
+  tblx_status want;
+};
+
+// Runs each call in its phase and checks its status and that a refusal
+// changed no byte of the table.
+void check_refusals(const std::vector<refusal>& cases) {
+  for (const refusal& c : cases) {
+    Table t = table_in(c.in);
+    const std::string before = image(t.get());
+    EXPECT_EQ(c.want, c.make(t.get())) << c.call;
+    if (c.want != TBLX_OK) {
+      EXPECT_EQ(before, image(t.get())) << c.call;
+    }
+  }
+}
+
+const char* TBLX_CALL some_title(void*, uint32_t) { return "T"; }
+
+TEST(Hostile, NullTableGivesInvalidArgumentEverywhere) {
+  int32_t id = 0;
+  int order = 0;
+  const std::vector<std::pair<const char*, std::function<tblx_status()>>> calls = {
+      {"setsumreplace", [] { return tblx_setsumreplace(nullptr, 0, '*'); }},
+      {"begincolumn", [] { return tblx_begincolumn(nullptr, TBLX_TYPE_INT); }},
+      {"begincolumn_columnid",
+       [&] { return tblx_begincolumn_columnid(nullptr, TBLX_TYPE_INT, &id); }},
+      {"endcolumn", [] { return tblx_endcolumn(nullptr); }},
+      {"setcolumn_title", [] { return tblx_setcolumn_title(nullptr, "t"); }},
+      {"setcolumn_titlefunc",
+       [] { return tblx_setcolumn_titlefunc(nullptr, some_title, nullptr); }},
+      {"setcolumn_titlejust", [] { return tblx_setcolumn_titlejust(nullptr, 1); }},
+      {"setcolumn_celljust", [] { return tblx_setcolumn_celljust(nullptr, 1); }},
+      {"setcolumn_minwidth", [] { return tblx_setcolumn_minwidth(nullptr, 1); }},
+      {"setcolumn_summarize", [] { return tblx_setcolumn_summarize(nullptr, 1); }},
+      {"setcolumn_hexcase", [] { return tblx_setcolumn_hexcase(nullptr, 1); }},
+      {"setcolumn_leadingzero", [] { return tblx_setcolumn_leadingzero(nullptr, 1); }},
+      {"setcolumn_suffix", [] { return tblx_setcolumn_suffix(nullptr, "s"); }},
+      {"setcolumn_sortmode", [] { return tblx_setcolumn_sortmode(nullptr, 2); }},
+      {"setcolumn_justchar", [] { return tblx_setcolumn_justchar(nullptr, '.'); }},
+      {"endheader", [] { return tblx_endheader(nullptr); }},
+      {"getcolumnid", [&] { return tblx_getcolumnid(nullptr, 0, &id); }},
+      {"beginrow", [] { return tblx_beginrow(nullptr); }},
+      {"addcell_string", [] { return tblx_addcell_string(nullptr, "x"); }},
+      {"addcell_int", [] { return tblx_addcell_int(nullptr, 1); }},
+      {"addcell_uint", [] { return tblx_addcell_uint(nullptr, 1); }},
+      {"addcell_hex", [] { return tblx_addcell_hex(nullptr, 1); }},
+      {"endrow", [] { return tblx_endrow(nullptr); }},
+      {"sort", [] { return tblx_sort(nullptr, TBLX_SORT_ASC, 1); }},
+      {"setstyle", [] { return tblx_setstyle(nullptr, 0); }},
+      {"setstylestr", [] { return tblx_setstylestr(nullptr, "raw"); }},
+      {"print", [] { return tblx_print(nullptr, TBLX_PRINT_ALL, stdout); }},
+      {"print_all", [] { return tblx_print_all(nullptr, stdout); }},
+      {"print_except", [] { return tblx_print_except(nullptr, 0, stdout); }},
+      {"parse_sortorder place", [&] { return tblx_parse_sortorder(nullptr, "asc"); }},
+      {"parse_sortorder name", [&] { return tblx_parse_sortorder(&order, nullptr); }},
+  };
+  for (const auto& [name, call] : calls) EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, call()) << name;
+  EXPECT_EQ(0, id);
+  EXPECT_EQ(0, order);
+  // The calls without a status answer a null table harmlessly.
+  tblx_delete(nullptr);
+  tblx_clean(nullptr);
+  tblx_removerows(nullptr);
+  EXPECT_EQ(0, tblx_getrowcount(nullptr));
+  EXPECT_EQ(0, tblx_isfancy(nullptr));
+  EXPECT_EQ(nullptr, tblx_get_cell_cmp__(nullptr));
+  EXPECT_EQ(nullptr, tblx_memrchr__(nullptr, 'a', 0));
+}
+
+TEST(Hostile, NullPointerArguments) {
+  check_refusals({
+      {"titlefunc without a callback", phase::column_open,
+       [](tblx_table* t) { return tblx_setcolumn_titlefunc(t, nullptr, nullptr); },
+       TBLX_ERR_INVALID_ARGUMENT},
+      {"begincolumn_columnid without a place", phase::header_open,
+       [](tblx_table* t) { return tblx_begincolumn_columnid(t, TBLX_TYPE_INT, nullptr); },
+       TBLX_ERR_INVALID_ARGUMENT},
+      {"getcolumnid without a place", phase::header_ended,
+       [](tblx_table* t) { return tblx_getcolumnid(t, 0, nullptr); }, TBLX_ERR_INVALID_ARGUMENT},
+      {"setstylestr without a name", phase::header_ended,
+       [](tblx_table* t) { return tblx_setstylestr(t, nullptr); }, TBLX_ERR_INVALID_ARGUMENT},
+      {"addcell_string without a text", phase::row_open,
+       [](tblx_table* t) { return tblx_addcell_string(t, nullptr); }, TBLX_ERR_INVALID_ARGUMENT},
+      {"print without a stream", phase::header_ended,
+       [](tblx_table* t) { return tblx_print(t, TBLX_PRINT_ALL, nullptr); },
+       TBLX_ERR_INVALID_ARGUMENT},
+      {"print_all without a stream", phase::header_ended,
+       [](tblx_table* t) { return tblx_print_all(t, nullptr); }, TBLX_ERR_INVALID_ARGUMENT},
+      {"print_except without a stream", phase::header_ended,
+       [](tblx_table* t) { return tblx_print_except(t, 0, nullptr); }, TBLX_ERR_INVALID_ARGUMENT},
+      // A null title or suffix means none.
+      {"title null", phase::column_open,
+       [](tblx_table* t) { return tblx_setcolumn_title(t, nullptr); }, TBLX_OK},
+      {"suffix null", phase::column_open,
+       [](tblx_table* t) { return tblx_setcolumn_suffix(t, nullptr); }, TBLX_OK},
+  });
+
+  // A null title prints like an empty one.
+  Table t = table_in(phase::column_open);
+  ASSERT_EQ(TBLX_OK, tblx_setcolumn_title(t.get(), nullptr));
+  ASSERT_EQ(TBLX_OK, tblx_setcolumn_minwidth(t.get(), 3));
+  ASSERT_EQ(TBLX_OK, tblx_endcolumn(t.get()));
+  ASSERT_EQ(TBLX_OK, tblx_endheader(t.get()));
+  EXPECT_EQ("   \n", print_to_string(t.get(), TBLX_PRINT_TITLES));
+}
+
+TEST(Hostile, ValuesOutsideEveryEnumeratedRange) {
+  const unsigned bad_unsigned[] = {0u, UINT_MAX, 0x80000000u, 0x80000001u};
+  const int bad_int[] = {-1, INT_MIN, INT_MAX};
+  std::vector<refusal> cases;
+  for (unsigned v : bad_unsigned) {
+    cases.push_back({"begincolumn type", phase::header_open,
+                     [v](tblx_table* t) { return tblx_begincolumn(t, v); },
+                     TBLX_ERR_INVALID_COLUMN_TYPE});
+    cases.push_back({"begincolumn_columnid type", phase::header_open,
+                     [v](tblx_table* t) {
+                       int32_t id = -5;
+                       const tblx_status s = tblx_begincolumn_columnid(t, v, &id);
+                       EXPECT_EQ(-5, id);
+                       return s;
+                     },
+                     TBLX_ERR_INVALID_COLUMN_TYPE});
+    cases.push_back({"titlejust", phase::column_open,
+                     [v](tblx_table* t) { return tblx_setcolumn_titlejust(t, v); },
+                     TBLX_ERR_INVALID_JUSTIFICATION});
+    cases.push_back({"celljust", phase::column_open,
+                     [v](tblx_table* t) { return tblx_setcolumn_celljust(t, v); },
+                     TBLX_ERR_INVALID_JUSTIFICATION});
+    cases.push_back({"hexcase", phase::column_open,
+                     [v](tblx_table* t) { return tblx_setcolumn_hexcase(t, v); },
+                     TBLX_ERR_INVALID_CASING});
+    cases.push_back({"sumreplace selector", phase::header_ended,
+                     [v](tblx_table* t) { return tblx_setsumreplace(t, v == 0 ? 4u : v, '*'); },
+                     TBLX_ERR_INVALID_STYLE});
+    cases.push_back({"getcolumnid position", phase::header_ended,
+                     [v](tblx_table* t) {
+                       int32_t id = -5;
+                       const tblx_status s = tblx_getcolumnid(t, v == 0 ? 2u : v, &id);
+                       EXPECT_EQ(-5, id);
+                       return s;
+                     },
+                     TBLX_ERR_NO_SUCH_COLUMN});
+  }
+  for (unsigned v : {5u, 6u}) {
+    cases.push_back({"begincolumn type", phase::header_open,
+                     [v](tblx_table* t) { return tblx_begincolumn(t, v); },
+                     TBLX_ERR_INVALID_COLUMN_TYPE});
+    cases.push_back({"celljust", phase::column_open,
+                     [v](tblx_table* t) { return tblx_setcolumn_celljust(t, v + 1u); },
+                     TBLX_ERR_INVALID_JUSTIFICATION});
+    cases.push_back({"hexcase", phase::column_open,
+                     [v](tblx_table* t) { return tblx_setcolumn_hexcase(t, v - 2u); },
+                     TBLX_ERR_INVALID_CASING});
+  }
+  for (int v : bad_int) {
+    cases.push_back({"setstyle", phase::header_ended,
+                     [v](tblx_table* t) { return tblx_setstyle(t, v); }, TBLX_ERR_INVALID_STYLE});
+    cases.push_back({"sort order", phase::header_ended,
+                     [v](tblx_table* t) { return tblx_sort(t, v, 1); },
+                     TBLX_ERR_INVALID_SORT_ORDER});
+    cases.push_back({"sort column id", phase::header_ended,
+                     [v](tblx_table* t) { return tblx_sort(t, TBLX_SORT_ASC, v); },
+                     TBLX_ERR_NO_SUCH_COLUMN});
+  }
+  const int bad_characters[] = {0, '\t', '\n', 0x1f, 0x7f, 0x80, 0xff, -1, 0x100 + 0x1f};
+  for (int ch : bad_characters) {
+    cases.push_back({"sumreplace character", phase::header_ended,
+                     [ch](tblx_table* t) { return tblx_setsumreplace(t, 0, ch); },
+                     TBLX_ERR_INVALID_ARGUMENT});
+  }
+  cases.push_back({"setstyle 4", phase::header_ended,
+                   [](tblx_table* t) { return tblx_setstyle(t, 4); }, TBLX_ERR_INVALID_STYLE});
+  cases.push_back({"sort order 3", phase::header_ended,
+                   [](tblx_table* t) { return tblx_sort(t, 3, 1); }, TBLX_ERR_INVALID_SORT_ORDER});
+  cases.push_back({"sort by the next, undeclared ID", phase::header_ended,
+                   [](tblx_table* t) { return tblx_sort(t, TBLX_SORT_ASC, 3); },
+                   TBLX_ERR_NO_SUCH_COLUMN});
+  check_refusals(cases);
+
+  for (tblx_status code : {-1, 19, INT_MIN, INT_MAX}) {
+    EXPECT_STREQ("<unknown error>", tblx_strerror(code)) << code;
+  }
+}
+
+// Values that are not refused are narrowed as documented.
+TEST(Hostile, ExtremeValuesThatAreAccepted) {
+  Table t = table_in(phase::column_open);
+  column* c = t->open_column;
+  ASSERT_EQ(TBLX_OK, tblx_setcolumn_minwidth(t.get(), INT_MIN));
+  EXPECT_EQ(0u, c->min_width);
+  ASSERT_EQ(TBLX_OK, tblx_setcolumn_justchar(t.get(), 0x100 + ','));
+  EXPECT_EQ(',', c->justify_char);
+  ASSERT_EQ(TBLX_OK, tblx_setcolumn_justchar(t.get(), -1));
+  EXPECT_EQ(0xff, c->justify_char);
+  ASSERT_EQ(TBLX_OK, tblx_setcolumn_sortmode(t.get(), INT_MIN));
+  EXPECT_EQ(INT_MIN, c->sort_mode);
+
+  // Flag bits beyond the five sections are ignored.
+  auto p = print_util::make_table({{TBLX_TYPE_STRING, "A"}, {TBLX_TYPE_INT, "B"}},
+                                  {{print_util::str("x"), print_util::num(INT64_MIN)}});
+  ASSERT_EQ(TBLX_OK, tblx_setstyle(p.get(), TBLX_STYLE_FANCY));
+  EXPECT_EQ(print_to_string(p.get()), print_to_string(p.get(), UINT_MAX));
+  EXPECT_EQ(print_to_string(p.get(), TBLX_PRINT_ROWS), print_to_string(p.get(), 0xffffffe0u | 4u));
+  EXPECT_EQ("",
+            capture([&](FILE* s) { EXPECT_EQ(TBLX_OK, tblx_print_except(p.get(), UINT_MAX, s)); }));
+}
+
+// The cursor and the layout walk one column per cell: a hundred thousand
+// columns cost nothing special, and every line keeps its grid.
+TEST(Hostile, HundredThousandColumns) {
+  constexpr int n = 100000;
+  Table t(tblx_new());
+  for (int i = 0; i < n; ++i) {
+    ASSERT_EQ(TBLX_OK, tblx_begincolumn(t.get(), TBLX_TYPE_UINT));
+    ASSERT_EQ(TBLX_OK, tblx_setcolumn_summarize(t.get(), 1));
+    ASSERT_EQ(TBLX_OK, tblx_endcolumn(t.get()));
+  }
+  ASSERT_EQ(TBLX_OK, tblx_endheader(t.get()));
+  int32_t id = 0;
+  ASSERT_EQ(TBLX_OK, tblx_getcolumnid(t.get(), n - 1, &id));
+  EXPECT_EQ(n, id);
+  EXPECT_EQ(TBLX_ERR_NO_SUCH_COLUMN, tblx_getcolumnid(t.get(), n, &id));
+
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  for (int i = 0; i < n; ++i) ASSERT_EQ(TBLX_OK, tblx_addcell_uint(t.get(), 7));
+  EXPECT_EQ(TBLX_ERR_NO_MORE_COLUMNS, tblx_addcell_uint(t.get(), 7));
+  ASSERT_EQ(TBLX_OK, tblx_endrow(t.get()));
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));  // a short row: its first cell only
+  ASSERT_EQ(TBLX_OK, tblx_addcell_uint(t.get(), 7));
+  ASSERT_EQ(TBLX_OK, tblx_endrow(t.get()));
+
+  // The first column sums to 14 and is two wide; every other one is one wide.
+  auto repeat = [](const std::string& s, int times) {
+    std::string out;
+    out.reserve(s.size() * times);
+    for (int i = 0; i < times; ++i) out += s;
+    return out;
+  };
+  const std::string rule = "--" + repeat("+-", n - 1) + "\n";
+  const std::string full_row = "7 " + repeat("|7", n - 1) + "\n";
+  const std::string short_row = "7 " + repeat("| ", n - 2) + "|\n";
+  ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), TBLX_STYLE_FANCY));
+  EXPECT_EQ("  " + repeat("| ", n - 1) + "\n" + rule + full_row + short_row + rule + "14" +
+                repeat("|7", n - 1) + "\n",
+            print_to_string(t.get()));
+
+  // Sorting by the last column walks each row's cells to it.
+  ASSERT_EQ(TBLX_OK, tblx_sort(t.get(), TBLX_SORT_ASC, n));
+  EXPECT_EQ(short_row + full_row, print_to_string(t.get(), TBLX_PRINT_ROWS));
+  ASSERT_EQ(TBLX_OK, tblx_sort(t.get(), TBLX_SORT_DESC, n));
+  EXPECT_EQ(full_row + short_row, print_to_string(t.get(), TBLX_PRINT_ROWS));
+}
+
+// A megabyte suffix widens its column and is written after every number; a
+// megabyte title aligned on a character is measured and placed whole.
+TEST(Hostile, MegabyteSuffixAndTitle) {
+  const std::string suffix(1u << 20, 's');
+  auto t = print_util::make_table(
+      {{.type = TBLX_TYPE_INT, .cell_just = TBLX_JUST_RIGHT, .suffix = suffix.c_str()},
+       {.type = TBLX_TYPE_INT, .cell_just = TBLX_JUST_LEFT, .sum = true, .suffix = suffix.c_str()}},
+      {{print_util::num(5), print_util::num(-12)}, {print_util::num(-100), print_util::num(3)}});
+  EXPECT_EQ("   5" + suffix + " -12" + suffix + "\n" + "-100" + suffix + " 3  " + suffix + "\n",
+            print_to_string(t.get(), TBLX_PRINT_ROWS));
+  EXPECT_EQ(std::string(4 + suffix.size(), ' ') + " -9 " + suffix + "\n",
+            print_to_string(t.get(), TBLX_PRINT_SUM));
+
+  std::string title(1u << 20, 'T');
+  title[10] = '.';
+  auto u = print_util::make_table({{.type = TBLX_TYPE_STRING,
+                                    .title = title.c_str(),
+                                    .title_just = TBLX_JUST_CHAR_FIRST,
+                                    .cell_just = TBLX_JUST_CHAR_FIRST}},
+                                  {{print_util::str("1.5")}, {print_util::str("22.25")}});
+  EXPECT_EQ(title + "\n" + std::string(9, ' ') + "1.5\n" + std::string(8, ' ') + "22.25\n",
+            print_to_string(u.get(), TBLX_PRINT_TITLES | TBLX_PRINT_ROWS));
+  EXPECT_EQ(std::make_pair(11u, (1u << 20) - 11u), print_util::widths(u.get(), 0));
+}
+
+// Fields far wider than any number: zero fill and the formatter's own blanks
+// are written into the scratch buffer, which must hold them all.
+TEST(Hostile, HugeWidthsFilledInTheScratchBuffer) {
+  constexpr int width = 100000;
+  auto t = print_util::make_table(
+      {{.type = TBLX_TYPE_HEX, .min_width = width, .hex_case = TBLX_HEX_UPPER, .zeros = true},
+       {.type = TBLX_TYPE_INT, .cell_just = TBLX_JUST_LEFT, .min_width = width, .suffix = "kB"}},
+      {{print_util::hex(0xabc), print_util::num(42)}});
+  EXPECT_EQ(
+      "0x" + std::string(width - 5, '0') + "ABC " + "42" + std::string(width - 4, ' ') + "kB\n",
+      print_to_string(t.get(), TBLX_PRINT_ROWS));
+}
+
+// A stream that takes the first `limit` bytes and then refuses every write.
+struct failing_sink {
+  size_t limit;
+  std::string got;
+};
+
+FILE* open_failing(failing_sink* sink) {
+  cookie_io_functions_t io{};
+  io.write = [](void* cookie, const char* bytes, size_t n) -> ssize_t {
+    auto* s = static_cast<failing_sink*>(cookie);
+    const size_t room = s->limit - std::min(s->limit, s->got.size());
+    if (room == 0) return -1;
+    const size_t take = std::min(room, n);
+    s->got.append(bytes, take);
+    return static_cast<ssize_t>(take);
+  };
+  return fopencookie(sink, "w", io);
+}
+
+// Whatever part of a print reaches a failing stream is the start of the
+// right output, the print still gives 0, and the table prints whole afterwards.
+TEST(Hostile, StreamFailingPartWay) {
+  auto t = print_util::make_table(
+      {{TBLX_TYPE_STRING, "Name"}, {.type = TBLX_TYPE_UINT, .title = "N", .min_width = 5000}},
+      {{print_util::str("alpha"), print_util::unum(1)},
+       {print_util::str("b"), print_util::unum(2)}});
+  ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), TBLX_STYLE_FANCYW));
+  const std::string whole = print_to_string(t.get());
+  for (size_t limit : {size_t{0}, size_t{1}, size_t{100}, size_t{4097}, whole.size() - 1}) {
+    failing_sink sink{limit, {}};
+    FILE* stream = open_failing(&sink);
+    ASSERT_NE(nullptr, stream);
+    std::setvbuf(stream, nullptr, _IONBF, 0);  // every write reaches the sink at once
+    EXPECT_EQ(TBLX_OK, tblx_print_all(t.get(), stream)) << limit;
+    EXPECT_TRUE(std::ferror(stream)) << limit;
+    std::fclose(stream);
+    EXPECT_EQ(whole.substr(0, limit), sink.got) << limit;
+    EXPECT_EQ(whole, print_to_string(t.get())) << limit;
+  }
+}
+
+}  // namespace
