@@ -138,13 +138,18 @@ static_assert(sizeof(spaces) == fill_chunk + 1 && sizeof(dashes) == fill_chunk +
 // then the last 1 to 32 (none for n = 0) from the end of the string. The
 // last piece copies a whole chunk and keeps n of it, which is cheaper than
 // a copy of variable length.
-void fill(sink& out, const char* run, uint64_t n) noexcept {
+uint64_t fill_whole_chunks(sink& out, const char* run, uint64_t n) noexcept {
   for (; n > fill_chunk; n -= fill_chunk) out.put(run, fill_chunk);
+  return n;
+}
+
+inline void fill(sink& out, const char* run, uint64_t n) noexcept {
+  if (n > fill_chunk) n = fill_whole_chunks(out, run, n);
   std::memcpy(out.reserve(fill_chunk), run, fill_chunk);
   out.advance(static_cast<size_t>(n));
 }
 
-void pad(sink& out, uint64_t n) noexcept { fill(out, spaces, n); }
+inline void pad(sink& out, uint64_t n) noexcept { fill(out, spaces, n); }
 
 // Widths are summed in 64 bits, so no combination of halves can wrap.
 uint64_t width_of(const column& col) noexcept { return uint64_t{col.width_lead} + col.width_tail; }
@@ -260,75 +265,78 @@ uint64_t number_length(int32_t type, uint64_t value) noexcept {
   }
 }
 
-// Longest number: 20 decimal digits, or a sign and 19 digits, or 16 hex digits.
+// Room for a number while it is written: a sign, up to 20 decimal digits
+// (or 16 hex digits), and what write_decimal_digits may overwrite past them.
 constexpr size_t max_digits = 24;
 static_assert(max_digits <= sink::max_reserve);
 
-// Two characters per value 0 to 99, and per byte in hex: numbers are written
-// two digits per step from the right.
-struct digit_tables {
-  char decimal[200];
-  char hex_lower[512];
-  char hex_upper[512];
-};
+// Numbers are written eight characters at a time. A character word holds
+// eight characters, the first one in its lowest byte; dropping the first k
+// of them is a shift right by 8k bits.
 
-constexpr digit_tables make_digit_tables() {
-  digit_tables t{};
-  for (int i = 0; i < 100; ++i) {
-    t.decimal[2 * i] = static_cast<char>('0' + i / 10);
-    t.decimal[2 * i + 1] = static_cast<char>('0' + i % 10);
+// Stores a character word at out: eight bytes, the first character first.
+void store_word(char* out, uint64_t word) noexcept {
+  if constexpr (std::endian::native == std::endian::big) {
+    uint64_t swapped = 0;
+    for (int i = 0; i < 8; ++i, word >>= 8) swapped = (swapped << 8) | (word & 0xffu);
+    word = swapped;
   }
-  constexpr char lower[] = "0123456789abcdef";
-  constexpr char upper[] = "0123456789ABCDEF";
-  for (int i = 0; i < 256; ++i) {
-    t.hex_lower[2 * i] = lower[i >> 4];
-    t.hex_lower[2 * i + 1] = lower[i & 0xf];
-    t.hex_upper[2 * i] = upper[i >> 4];
-    t.hex_upper[2 * i + 1] = upper[i & 0xf];
-  }
-  return t;
+  std::memcpy(out, &word, 8);
 }
 
-constexpr digit_tables digits_of = make_digit_tables();
+// The eight decimal digits of a value below 10^8, leading zeros included.
+// The value is split into two halves of four digits, each half into two
+// pairs, each pair into two digits, all lanes of one 64-bit word at once;
+// the multiply-and-shift steps divide exactly by 100 below 43699 and by 10
+// below 179.
+uint64_t eight_decimal_digits(uint32_t value) noexcept {
+  const uint64_t halves = (value / 10000u) | (uint64_t{value % 10000u} << 32);
+  const uint64_t hundreds = ((halves * 10486u) >> 20) & 0x0000007f0000007fu;
+  const uint64_t pairs = hundreds | ((halves - hundreds * 100u) << 16);
+  const uint64_t tens = ((pairs * 103u) >> 10) & 0x000f000f000f000fu;
+  const uint64_t digits = tens | ((pairs - tens * 10u) << 8);
+  return digits + 0x3030303030303030u;  // '0' in every byte
+}
 
-// Writes the decimal digits of value so that they end just before end.
-void write_decimal_digits(char* end, uint64_t value) noexcept {
-  while (value >= 100) {
-    const uint64_t pair = value % 100;
-    value /= 100;
-    end -= 2;
-    std::memcpy(end, digits_of.decimal + 2 * pair, 2);
-  }
-  if (value >= 10) {
-    std::memcpy(end - 2, digits_of.decimal + 2 * value, 2);
+// The eight hex digits of a 32-bit value, leading zeros included: each
+// nibble is moved into its own byte, most significant first, and turned
+// into '0' to '9' or a letter.
+uint64_t eight_hex_digits(uint32_t value, bool upper) noexcept {
+  uint64_t x = (value >> 16) | (uint64_t{value & 0xffffu} << 32);
+  x = ((x & 0x0000ff000000ff00u) >> 8) | ((x & 0x000000ff000000ffu) << 16);
+  x = ((x & 0x00f000f000f000f0u) >> 4) | ((x & 0x000f000f000f000fu) << 8);
+  const uint64_t letters = ((x + 0x0606060606060606u) >> 4) & 0x0101010101010101u;
+  const uint64_t letter_offset = upper ? 'A' - '0' - 10 : 'a' - '0' - 10;
+  return x + 0x3030303030303030u + letters * letter_offset;
+}
+
+// Writes the n decimal digits of value (n from decimal_digits) at out, and
+// may write junk into the next 8 bytes after them.
+void write_decimal_digits(char* out, uint64_t value, size_t n) noexcept {
+  constexpr uint64_t ten_to_8 = 100000000u;
+  if (n <= 8) {
+    store_word(out, eight_decimal_digits(static_cast<uint32_t>(value)) >> (8 * (8 - n)));
+  } else if (n <= 16) {
+    const auto high = static_cast<uint32_t>(value / ten_to_8);
+    store_word(out, eight_decimal_digits(high) >> (8 * (16 - n)));
+    store_word(out + n - 8, eight_decimal_digits(static_cast<uint32_t>(value % ten_to_8)));
   } else {
-    end[-1] = static_cast<char>('0' + value);
+    const uint64_t high = value / ten_to_8;
+    store_word(out, eight_decimal_digits(static_cast<uint32_t>(high / ten_to_8)) >> (8 * (24 - n)));
+    store_word(out + n - 16, eight_decimal_digits(static_cast<uint32_t>(high % ten_to_8)));
+    store_word(out + n - 8, eight_decimal_digits(static_cast<uint32_t>(value % ten_to_8)));
   }
 }
 
-// Writes the n hex digits of value, n counted by hex_digits.
-size_t format_hex(char* out, uint64_t value, bool upper) noexcept {
-  const char* pairs = upper ? digits_of.hex_upper : digits_of.hex_lower;
-  const auto n = static_cast<size_t>(hex_digits(value));
-  char* end = out + n;
-  for (size_t left = n; left >= 2; left -= 2, value >>= 8) {
-    end -= 2;
-    std::memcpy(end, pairs + 2 * (value & 0xffu), 2);
+// Writes the n hex digits of value (n from hex_digits) at out, and may
+// write junk into the next 8 bytes after them.
+void write_hex_digits(char* out, uint64_t value, size_t n, bool upper) noexcept {
+  if (n <= 8) {
+    store_word(out, eight_hex_digits(static_cast<uint32_t>(value), upper) >> (8 * (8 - n)));
+  } else {
+    store_word(out, eight_hex_digits(static_cast<uint32_t>(value >> 32), upper) >> (8 * (16 - n)));
+    store_word(out + n - 8, eight_hex_digits(static_cast<uint32_t>(value), upper));
   }
-  if (end != out) *out = pairs[2 * (value & 0xfu) + 1];
-  return n;
-}
-
-// Writes the value of an int column as signed, of a uint column as unsigned.
-size_t format_decimal(char* out, int32_t type, uint64_t value) noexcept {
-  const auto n = static_cast<size_t>(number_length(type, value));
-  const bool negative = type == TBLX_TYPE_INT && static_cast<int64_t>(value) < 0;
-  if (negative) {
-    out[0] = '-';
-    value = 0u - value;
-  }
-  write_decimal_digits(out + n, value);
-  return n;
 }
 
 // Appends to a buffer of a known size and never past its end. Whatever does
@@ -374,7 +382,8 @@ struct print_context {
   bool fancy;             // separators and rules
   const char* separator;  // between two fields of a line
   size_t separator_len;
-  const char* filler;  // summary filler of this style, one character
+  char short_separator[8];  // the separator when shorter, for fixed-size copies
+  const char* filler;       // summary filler of this style, one character
   char* scratch;
   size_t scratch_size;
 };
@@ -388,6 +397,9 @@ print_context make_context(const tblx_table& table) noexcept {
   ctx.fancy = table.fancy != 0;
   ctx.separator = ctx.fancy ? table.column_separator : blank_separator;
   ctx.separator_len = std::strlen(ctx.separator);
+  if (ctx.separator_len < sizeof ctx.short_separator) {
+    std::memcpy(ctx.short_separator, ctx.separator, ctx.separator_len);
+  }
   switch (table.style) {
     case TBLX_STYLE_SIMPLE:
       ctx.filler = table.sum_filler[FILLER_SIMPLE];
@@ -408,42 +420,82 @@ print_context make_context(const tblx_table& table) noexcept {
   return ctx;
 }
 
-// How the text of a number is made up: fill before the digits (blanks, or
+// What writing a field of a column needs that does not change from row to
+// row, worked out once per print instead of once per field.
+struct column_plan {
+  const column* col;
+  uint64_t width;         // the column width W
+  uint64_t number_field;  // room for a decimal before its suffix: W - suffix_len, or 0
+  uint64_t hex_digits;    // digit width of zero-filled hex numbers, else 0
+  int32_t number_fill;    // TBLX_JUST_LEFT or _RIGHT: a decimal is filled out to the width
+  bool has_next;          // not the last column
+};
+
+column_plan plan_column(const print_context& ctx, const column& col) noexcept {
+  column_plan plan{};
+  plan.col = &col;
+  plan.width = width_of(col);
+  const uint64_t suffix_len = col.suffix_len;
+  plan.number_field = plan.width > suffix_len ? plan.width - suffix_len : 0u;
+  if (col.type == TBLX_TYPE_HEX && col.leading_zeros && !ctx.raw) {
+    plan.hex_digits = plan.width > 2u + suffix_len ? plan.width - 2u - suffix_len : 0u;
+  }
+  if (!ctx.raw &&
+      (col.cell_justification == TBLX_JUST_LEFT || col.cell_justification == TBLX_JUST_RIGHT)) {
+    plan.number_fill = col.cell_justification;
+  }
+  plan.has_next = col.next != nullptr;
+  return plan;
+}
+
+// How the text of a number is made up: fill before the number (blanks, or
 // zeros after the "0x" of a hex number), the number with its sign or "0x",
 // blanks after it, then the column's suffix. Left- and right-justified
 // decimals and zero-filled hex are filled out to the column width, the
 // suffix ending at its right edge.
 struct number_text {
-  uint64_t value;
-  uint64_t length;  // all of the text, suffix included
-  uint64_t before;  // blanks, or zeros of a hex number
-  uint64_t after;   // blanks
+  uint64_t magnitude;  // the value, made positive for a negative int
+  size_t digits;       // digits of the magnitude
+  uint64_t before;     // blanks, or zeros of a hex number
+  uint64_t after;      // blanks
+  uint64_t length;     // all of the text, suffix included
+  bool negative;
   bool hex;
   bool upper;  // hex letter case
 };
 
-number_text layout_number(const print_context& ctx, const column& col, uint64_t value) noexcept {
+number_text layout_number(const column_plan& plan, uint64_t value) noexcept {
+  const column& col = *plan.col;
   number_text t{};
-  t.value = value;
   t.hex = col.type == TBLX_TYPE_HEX;
   t.upper = col.hex_case == TBLX_HEX_UPPER;
-  const uint64_t n = number_length(col.type, value);
-  const uint64_t width = width_of(col);
-  const uint64_t suffix_len = col.suffix_len;
+  // The sign of random data is unpredictable: computed without branches.
+  t.negative = (col.type == TBLX_TYPE_INT) & (value >> 63 != 0);
+  t.magnitude = t.negative ? 0u - value : value;
+  t.digits = static_cast<size_t>(t.hex ? hex_digits(value) : decimal_digits(t.magnitude));
+  const uint64_t n = t.digits + (t.hex ? 2u : t.negative ? 1u : 0u);
   if (t.hex) {
-    if (col.leading_zeros && !ctx.raw) {
-      const uint64_t digit_width = width > 2u + suffix_len ? width - 2u - suffix_len : 0u;
-      if (digit_width > n - 2u) t.before = digit_width - (n - 2u);
-    }
+    if (plan.hex_digits > t.digits) t.before = plan.hex_digits - t.digits;
   } else {
-    const uint64_t field = width > suffix_len ? width - suffix_len : 0u;
-    const uint64_t blanks = field > n ? field - n : 0u;
-    const int32_t kind = ctx.raw ? 0 : col.cell_justification;
-    if (kind == TBLX_JUST_RIGHT) t.before = blanks;
-    if (kind == TBLX_JUST_LEFT) t.after = blanks;
+    const uint64_t blanks = plan.number_field > n ? plan.number_field - n : 0u;
+    if (plan.number_fill == TBLX_JUST_RIGHT) t.before = blanks;
+    if (plan.number_fill == TBLX_JUST_LEFT) t.after = blanks;
   }
-  t.length = t.before + n + t.after + suffix_len;
+  t.length = t.before + n + t.after + col.suffix_len;
   return t;
+}
+
+// Writes the sign and the digits of a decimal, or the digits of a hex
+// number, and gives their count. Up to max_digits bytes at out are used.
+size_t write_number(char* out, const number_text& t) noexcept {
+  if (t.hex) {
+    write_hex_digits(out, t.magnitude, t.digits, t.upper);
+    return t.digits;
+  }
+  *out = '-';  // kept only for a negative number
+  const size_t sign = t.negative ? 1u : 0u;
+  write_decimal_digits(out + sign, t.magnitude, t.digits);
+  return t.digits + sign;
 }
 
 // Formats a number's text into the scratch buffer, as much of it as fits,
@@ -451,13 +503,12 @@ number_text layout_number(const print_context& ctx, const column& col, uint64_t 
 size_t format_number(const print_context& ctx, const column& col, const number_text& t) noexcept {
   bounded_text text(ctx.scratch, ctx.scratch_size);
   char digits[max_digits];
+  const size_t n = write_number(digits, t);
   if (t.hex) {
-    const size_t n = format_hex(digits, t.value, t.upper);
     text.append("0x", 2);  // lower case in both letter cases
     text.repeat('0', t.before);
     text.append(digits, n);
   } else {
-    const size_t n = format_decimal(digits, col.type, t.value);
     text.repeat(' ', t.before);
     text.append(digits, n);
     text.repeat(' ', t.after);
@@ -475,17 +526,18 @@ void put_number(sink& out, const column& col, const number_text& t) noexcept {
   if (t.hex) {
     out.put("0x", 2);
     fill(out, zeros, t.before);
-    out.advance(format_hex(out.reserve(max_digits), t.value, t.upper));
   } else {
     pad(out, t.before);
-    out.advance(format_decimal(out.reserve(max_digits), col.type, t.value));
-    pad(out, t.after);
   }
+  out.advance(write_number(out.reserve(max_digits), t));
+  pad(out, t.after);
   out.put(col.suffix, col.suffix_len);
 }
 
 // Writes one cell, or with no cell the column's sum, into its column.
-void render_field(sink& out, const print_context& ctx, const column& col, const cell* c) noexcept {
+void render_field(sink& out, const print_context& ctx, const column_plan& plan,
+                  const cell* c) noexcept {
+  const column& col = *plan.col;
   const char* text = empty_string;
   size_t len = 0;
   if (col.type == TBLX_TYPE_STRING) {
@@ -494,10 +546,10 @@ void render_field(sink& out, const print_context& ctx, const column& col, const 
       len = c->str.len;
     }
   } else if (c != nullptr || col.summarize) {
-    const number_text number = layout_number(ctx, col, c != nullptr ? c->value : col.sum);
+    const number_text number = layout_number(plan, c != nullptr ? c->value : col.sum);
     // A text that needs no justification goes straight to the output. It
     // is still bounded by the scratch buffer, as every formatted text is.
-    if ((ctx.raw || number.length >= width_of(col)) && ctx.scratch != nullptr &&
+    if ((ctx.raw || number.length >= plan.width) && ctx.scratch != nullptr &&
         number.length < ctx.scratch_size) {
       put_number(out, col, number);
       return;
@@ -505,14 +557,20 @@ void render_field(sink& out, const print_context& ctx, const column& col, const 
     len = format_number(ctx, col, number);
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
-  if (ctx.raw || len >= width_of(col)) {
+  const uint64_t width = plan.width;
+  if (ctx.raw || len >= width) {
     out.put(text, len);
     return;
   }
   // No fill ends a line: the last column is never padded, nor in the
   // borderless styles the last cell of a short row.
-  const bool pad_trailing =
-      col.next != nullptr && (c == nullptr || ctx.fancy || c->next != nullptr);
+  const bool pad_trailing = plan.has_next && (c == nullptr || ctx.fancy || c->next != nullptr);
+  if (col.cell_justification == TBLX_JUST_LEFT) {
+    // The most common case, handled here as justify would.
+    out.put(text, len);
+    if (pad_trailing) pad(out, width - len);
+    return;
+  }
   justify(out, col.cell_justification, text, len, col.width_lead, col.width_tail, col.justify_char,
           pad_trailing);
 }
@@ -630,7 +688,13 @@ tblx_status measure_layout(tblx_table& table) noexcept {
 // ---- sections -----------------------------------------------------------------
 
 void put_separator(sink& out, const print_context& ctx) noexcept {
-  out.put(ctx.separator, ctx.separator_len);
+  if (ctx.separator_len < sizeof ctx.short_separator) {
+    std::memcpy(out.reserve(sizeof ctx.short_separator), ctx.short_separator,
+                sizeof ctx.short_separator);
+    out.advance(ctx.separator_len);
+  } else {
+    out.put(ctx.separator, ctx.separator_len);
+  }
 }
 
 // Gets a column's title for the given width. title_ident writes nothing, so
@@ -682,14 +746,27 @@ void fill_missing_cells(sink& out, const print_context& ctx, const column* col) 
   }
 }
 
+// The plans of the first columns live on the stack for the whole print;
+// further columns, rare in practice, are planned field by field.
+constexpr size_t planned_columns = 16;
+
 void print_rows(sink& out, const print_context& ctx) noexcept {
   const column* first = ctx.table->columns;
+  column_plan plans[planned_columns];
+  size_t plan_count = 0;
+  for (const column* col = first; col != nullptr && plan_count < planned_columns; col = col->next) {
+    plans[plan_count++] = plan_column(ctx, *col);
+  }
   for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
     const column* col = first;
     const cell* c = r->cells;
-    for (; c != nullptr && col != nullptr; c = c->next, col = col->next) {
-      if (col != first) put_separator(out, ctx);
-      render_field(out, ctx, *col, c);
+    for (size_t i = 0; c != nullptr && col != nullptr; c = c->next, col = col->next, ++i) {
+      if (i != 0) put_separator(out, ctx);
+      if (i < plan_count) {
+        render_field(out, ctx, plans[i], c);
+      } else {
+        render_field(out, ctx, plan_column(ctx, *col), c);
+      }
     }
     if (ctx.fancy) fill_missing_cells(out, ctx, col);
     out.put('\n');
@@ -700,7 +777,7 @@ void print_sums(sink& out, const print_context& ctx) noexcept {
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
     if (col != ctx.table->columns) put_separator(out, ctx);
     if (col->summarize) {
-      render_field(out, ctx, *col, nullptr);
+      render_field(out, ctx, plan_column(ctx, *col), nullptr);
     } else if (ctx.raw) {
       out.put(ctx.filler, std::strlen(ctx.filler));
     } else {
@@ -739,7 +816,7 @@ int render(tblx_table* table, FILE* stream, const column* col, const cell* c) no
   const print_context ctx = make_context(*table);
   lock_stream(stream);
   sink out(stream);
-  render_field(out, ctx, *col, c);
+  render_field(out, ctx, plan_column(ctx, *col), c);
   out.flush();
   unlock_stream(stream);
   return out.failed() ? EOF : 0;
