@@ -68,7 +68,7 @@ inline void copy_bytes(char* to, const char* from, size_t n) noexcept {
 // the output pass allocates nothing.
 class sink {
  public:
-  // The most that reserve may ask for.
+  // Reserving this much or less always succeeds.
   static constexpr size_t max_reserve = 64;
 
   explicit sink(FILE* stream) noexcept : stream_(stream) {}
@@ -89,10 +89,13 @@ class sink {
     buffer_[used_++] = ch;
   }
 
-  // Room for n bytes (at most max_reserve) to be written in place; advance
-  // then keeps the first of them.
+  // Room for n bytes to be written in place, or null when the buffer is
+  // smaller than that; advance then keeps the first of them.
   char* reserve(size_t n) noexcept {
-    if (n > sizeof(buffer_) - used_) flush();
+    if (n > sizeof(buffer_) - used_) {
+      flush();
+      if (n > sizeof(buffer_)) return nullptr;
+    }
     return buffer_ + used_;
   }
   void advance(size_t n) noexcept { used_ += n; }
@@ -312,7 +315,7 @@ uint64_t eight_hex_digits(uint32_t value, bool upper) noexcept {
 
 // Writes the n decimal digits of value (n from decimal_digits) at out, and
 // may write junk into the next 8 bytes after them.
-void write_decimal_digits(char* out, uint64_t value, size_t n) noexcept {
+inline void write_decimal_digits(char* out, uint64_t value, size_t n) noexcept {
   constexpr uint64_t ten_to_8 = 100000000u;
   if (n <= 8) {
     store_word(out, eight_decimal_digits(static_cast<uint32_t>(value)) >> (8 * (8 - n)));
@@ -330,7 +333,7 @@ void write_decimal_digits(char* out, uint64_t value, size_t n) noexcept {
 
 // Writes the n hex digits of value (n from hex_digits) at out, and may
 // write junk into the next 8 bytes after them.
-void write_hex_digits(char* out, uint64_t value, size_t n, bool upper) noexcept {
+inline void write_hex_digits(char* out, uint64_t value, size_t n, bool upper) noexcept {
   if (n <= 8) {
     store_word(out, eight_hex_digits(static_cast<uint32_t>(value), upper) >> (8 * (8 - n)));
   } else {
@@ -487,7 +490,7 @@ number_text layout_number(const column_plan& plan, uint64_t value) noexcept {
 
 // Writes the sign and the digits of a decimal, or the digits of a hex
 // number, and gives their count. Up to max_digits bytes at out are used.
-size_t write_number(char* out, const number_text& t) noexcept {
+inline size_t write_number(char* out, const number_text& t) noexcept {
   if (t.hex) {
     write_hex_digits(out, t.magnitude, t.digits, t.upper);
     return t.digits;
@@ -520,18 +523,27 @@ size_t format_number(const print_context& ctx, const column& col, const number_t
 constexpr char zeros[] = "00000000000000000000000000000000";
 static_assert(sizeof(zeros) == fill_chunk + 1);
 
-// Writes a number's text straight to the output: the same bytes that
-// format_number puts into the scratch buffer when they fit there.
-void put_number(sink& out, const column& col, const number_text& t) noexcept {
+// Writes n fill characters at out and gives their end. Whole chunks are
+// copied, so up to 31 bytes after the run may be overwritten.
+char* fill_at(char* out, const char* run, uint64_t n) noexcept {
+  for (uint64_t i = 0; i < n; i += fill_chunk) std::memcpy(out + i, run, fill_chunk);
+  return out + n;
+}
+
+// Writes a number's text at out and gives its end: the same bytes that
+// format_number puts into the scratch buffer. Up to 31 bytes after the
+// text may be overwritten, so out needs room for its length and 32 more.
+char* write_number_text(char* out, const column& col, const number_text& t) noexcept {
   if (t.hex) {
-    out.put("0x", 2);
-    fill(out, zeros, t.before);
+    std::memcpy(out, "0x", 2);
+    out = fill_at(out + 2, zeros, t.before);
   } else {
-    pad(out, t.before);
+    out = fill_at(out, spaces, t.before);
   }
-  out.advance(write_number(out.reserve(max_digits), t));
-  pad(out, t.after);
-  out.put(col.suffix, col.suffix_len);
+  out += write_number(out, t);
+  out = fill_at(out, spaces, t.after);
+  copy_bytes(out, col.suffix, col.suffix_len);
+  return out + col.suffix_len;
 }
 
 // Writes one cell, or with no cell the column's sum, into its column.
@@ -551,8 +563,10 @@ void render_field(sink& out, const print_context& ctx, const column_plan& plan,
     // is still bounded by the scratch buffer, as every formatted text is.
     if ((ctx.raw || number.length >= plan.width) && ctx.scratch != nullptr &&
         number.length < ctx.scratch_size) {
-      put_number(out, col, number);
-      return;
+      if (char* at = out.reserve(static_cast<size_t>(number.length) + fill_chunk)) {
+        out.advance(static_cast<size_t>(write_number_text(at, col, number) - at));
+        return;
+      }
     }
     len = format_number(ctx, col, number);
     if (ctx.scratch != nullptr) text = ctx.scratch;
