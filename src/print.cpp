@@ -70,6 +70,8 @@ class sink {
  public:
   // Reserving this much or less always succeeds.
   static constexpr size_t max_reserve = 64;
+  // Bytes staged before they go to the stream.
+  static constexpr size_t capacity = 8192;
 
   explicit sink(FILE* stream) noexcept : stream_(stream) {}
   sink(const sink&) = delete;
@@ -124,7 +126,7 @@ class sink {
   FILE* stream_;
   size_t used_ = 0;
   bool failed_ = false;
-  char buffer_[8192];
+  char buffer_[capacity];
 };
 
 // ---- fills and justified fields --------------------------------------------
@@ -152,7 +154,36 @@ inline void fill(sink& out, const char* run, uint64_t n) noexcept {
   out.advance(static_cast<size_t>(n));
 }
 
-inline void pad(sink& out, uint64_t n) noexcept { fill(out, spaces, n); }
+// Writes n fill characters at out and gives their end. Whole chunks are
+// copied, so up to 31 bytes after the run may be overwritten.
+char* fill_at(char* out, const char* run, uint64_t n) noexcept {
+  for (uint64_t i = 0; i < n; i += fill_chunk) std::memcpy(out + i, run, fill_chunk);
+  return out + n;
+}
+
+// Writes into room already reserved in a sink, with no checks: for a field
+// whose size is known to fit. Fills may overwrite up to 31 bytes after the
+// field, so the room must exceed the field by fill_chunk.
+class span_writer {
+ public:
+  explicit span_writer(char* at) noexcept : at_(at) {}
+  void put(const char* bytes, size_t n) noexcept {
+    copy_bytes(at_, bytes, n);
+    at_ += n;
+  }
+  char* at() const noexcept { return at_; }
+  friend void fill(span_writer& out, const char* run, uint64_t n) noexcept {
+    out.at_ = fill_at(out.at_, run, n);
+  }
+
+ private:
+  char* at_;
+};
+
+template <typename Writer>
+void pad(Writer& out, uint64_t n) noexcept {
+  fill(out, spaces, n);
+}
 
 // Widths are summed in 64 bits, so no combination of halves can wrap.
 uint64_t width_of(const column& col) noexcept { return uint64_t{col.width_lead} + col.width_tail; }
@@ -170,7 +201,8 @@ const char* find_justify_char(int32_t kind, const char* text, size_t len,
 // Places a text of length len in the width pair (lead, tail). Blanks after the
 // text are written only with pad_trailing; a text wider than its share is
 // written whole with no blanks on that side.
-void justify(sink& out, int32_t kind, const char* text, size_t len, uint32_t lead, uint32_t tail,
+template <typename Writer>
+void justify(Writer& out, int32_t kind, const char* text, size_t len, uint32_t lead, uint32_t tail,
              unsigned char justify_char, bool pad_trailing) noexcept {
   const uint64_t width = uint64_t{lead} + tail;
   switch (kind) {
@@ -523,13 +555,6 @@ size_t format_number(const print_context& ctx, const column& col, const number_t
 constexpr char zeros[] = "00000000000000000000000000000000";
 static_assert(sizeof(zeros) == fill_chunk + 1);
 
-// Writes n fill characters at out and gives their end. Whole chunks are
-// copied, so up to 31 bytes after the run may be overwritten.
-char* fill_at(char* out, const char* run, uint64_t n) noexcept {
-  for (uint64_t i = 0; i < n; i += fill_chunk) std::memcpy(out + i, run, fill_chunk);
-  return out + n;
-}
-
 // Writes a number's text at out and gives its end: the same bytes that
 // format_number puts into the scratch buffer. Up to 31 bytes after the
 // text may be overwritten, so out needs room for its length and 32 more.
@@ -544,6 +569,21 @@ char* write_number_text(char* out, const column& col, const number_text& t) noex
   out = fill_at(out, spaces, t.after);
   copy_bytes(out, col.suffix, col.suffix_len);
   return out + col.suffix_len;
+}
+
+// Justifies a field's text in its column.
+template <typename Writer>
+void place_text(Writer& out, const column_plan& plan, const char* text, size_t len,
+                bool pad_trailing) noexcept {
+  const column& col = *plan.col;
+  if (col.cell_justification == TBLX_JUST_LEFT) {
+    // The most common case, handled here as justify would.
+    out.put(text, len);
+    if (pad_trailing) pad(out, plan.width - len);
+    return;
+  }
+  justify(out, col.cell_justification, text, len, col.width_lead, col.width_tail, col.justify_char,
+          pad_trailing);
 }
 
 // Writes one cell, or with no cell the column's sum, into its column.
@@ -571,22 +611,24 @@ void render_field(sink& out, const print_context& ctx, const column_plan& plan,
     len = format_number(ctx, col, number);
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
-  const uint64_t width = plan.width;
-  if (ctx.raw || len >= width) {
+  if (ctx.raw || len >= plan.width) {
     out.put(text, len);
     return;
   }
   // No fill ends a line: the last column is never padded, nor in the
   // borderless styles the last cell of a short row.
   const bool pad_trailing = plan.has_next && (c == nullptr || ctx.fancy || c->next != nullptr);
-  if (col.cell_justification == TBLX_JUST_LEFT) {
-    // The most common case, handled here as justify would.
-    out.put(text, len);
-    if (pad_trailing) pad(out, width - len);
-    return;
+  // A justified text and its blanks take at most len + W + 1 bytes: written
+  // in place when that fits the buffer, with room for whole-chunk fills.
+  const uint64_t room = uint64_t{len} + plan.width + 1 + fill_chunk;
+  if (room <= sink::capacity) {
+    char* at = out.reserve(static_cast<size_t>(room));
+    span_writer field(at);
+    place_text(field, plan, text, len, pad_trailing);
+    out.advance(static_cast<size_t>(field.at() - at));
+  } else {
+    place_text(out, plan, text, len, pad_trailing);
   }
-  justify(out, col.cell_justification, text, len, col.width_lead, col.width_tail, col.justify_char,
-          pad_trailing);
 }
 
 // Length of a cell's or sum's text as render_field would write it unfilled,
