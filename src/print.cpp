@@ -678,14 +678,117 @@ void measure_text(column& col, const cell* c) noexcept {
   }
 }
 
+// What the measuring pass keeps of a column while it walks the rows. The
+// length of a number grows with its magnitude, so a number column needs
+// only its extreme values, measured once at the end; a text that is not
+// split at an alignment character needs only the longest length. Texts
+// that are split are measured cell by cell.
+struct column_tally {
+  enum class method : uint8_t { signed_extremes, unsigned_extreme, longest_text, each_cell };
+
+  column* col;
+  method how;
+  bool seen;  // a cell was tallied
+  uint64_t longest;
+  uint64_t max_unsigned;
+  int64_t min_signed;
+  int64_t max_signed;
+};
+
+column_tally start_tally(column& col) noexcept {
+  column_tally t{};
+  t.col = &col;
+  t.min_signed = INT64_MAX;
+  t.max_signed = INT64_MIN;
+  // With a suffix this long some numbers would be too long to count, and
+  // the extremes could be among them.
+  const bool short_suffix = col.suffix_len <= INT32_MAX - 24u;
+  switch (col.type) {
+    case TBLX_TYPE_STRING:
+      t.how = col.cell_justification == TBLX_JUST_CHAR_FIRST ||
+                      col.cell_justification == TBLX_JUST_CHAR_LAST
+                  ? column_tally::method::each_cell
+                  : column_tally::method::longest_text;
+      break;
+    case TBLX_TYPE_INT:
+      t.how =
+          short_suffix ? column_tally::method::signed_extremes : column_tally::method::each_cell;
+      break;
+    default:
+      t.how =
+          short_suffix ? column_tally::method::unsigned_extreme : column_tally::method::each_cell;
+      break;
+  }
+  return t;
+}
+
+void add_to_tally(column_tally& t, const cell* c) noexcept {
+  t.seen = true;
+  switch (t.how) {
+    case column_tally::method::signed_extremes:
+      t.min_signed = std::min(t.min_signed, static_cast<int64_t>(c->value));
+      t.max_signed = std::max(t.max_signed, static_cast<int64_t>(c->value));
+      break;
+    case column_tally::method::unsigned_extreme:
+      t.max_unsigned = std::max(t.max_unsigned, c->value);
+      break;
+    case column_tally::method::longest_text:
+      // A text too long for a signed 32-bit count takes no part.
+      if (c->str.len <= INT32_MAX) t.longest = std::max<uint64_t>(t.longest, c->str.len);
+      break;
+    case column_tally::method::each_cell:
+      measure_text(*t.col, c);
+      break;
+  }
+}
+
+void finish_tally(const column_tally& t) noexcept {
+  if (!t.seen) return;
+  cell extreme{};
+  switch (t.how) {
+    case column_tally::method::signed_extremes:
+      extreme.value = static_cast<uint64_t>(t.min_signed);
+      measure_text(*t.col, &extreme);
+      extreme.value = static_cast<uint64_t>(t.max_signed);
+      measure_text(*t.col, &extreme);
+      break;
+    case column_tally::method::unsigned_extreme:
+      extreme.value = t.max_unsigned;
+      measure_text(*t.col, &extreme);
+      break;
+    case column_tally::method::longest_text:
+      raise_widths(*t.col, t.longest, 0);
+      break;
+    case column_tally::method::each_cell:
+      break;
+  }
+}
+
+// Tallies of the first columns live on the stack; further columns, rare in
+// practice, are measured cell by cell.
+constexpr size_t tallied_columns = 16;
+
 void measure_rows(tblx_table& table) noexcept {
+  column_tally tallies[tallied_columns];
+  size_t tally_count = 0;
+  for (column* col = table.columns; col != nullptr && tally_count < tallied_columns;
+       col = col->next) {
+    tallies[tally_count++] = start_tally(*col);
+  }
   for (const row* r = table.rows; r != nullptr; r = r->next) {
     column* col = table.columns;
-    for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next, col = col->next) {
+    size_t i = 0;
+    for (const cell* c = r->cells; c != nullptr && col != nullptr;
+         c = c->next, col = col->next, ++i) {
       if (col->summarize) col->sum += c->value;  // wraps modulo 2^64
-      measure_text(*col, c);
+      if (i < tally_count) {
+        add_to_tally(tallies[i], c);
+      } else {
+        measure_text(*col, c);
+      }
     }
   }
+  for (size_t i = 0; i < tally_count; ++i) finish_tally(tallies[i]);
 }
 
 // A title counts only when aligned on a character; its callback gets the
