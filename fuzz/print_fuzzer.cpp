@@ -28,9 +28,9 @@
 //     the separator of the fancy styles (the blank of the simple style)
 //     stands at the byte offset of the rule's junction, each string cell's
 //     field holds its text and blanks only, and the line is no longer than
-//     the rule. (Titles, summary fillers and numbers aligned on a character
-//     they lack are placed in ways the measuring does not account for, so
-//     their fit is worked out first.) The raw style gives the same lines.
+//     the rule. (Titles and summary fillers are placed in ways the measuring
+//     does not account for, so their fit is worked out first; every number
+//     fits.) The raw style gives the same lines.
 //  6. Sections compose: with current measurements a print of all sections
 //     equals the five single-section prints in order, tblx_print_except(f)
 //     equals tblx_print(~f & 31), and flag bits above the five are ignored.
@@ -290,9 +290,10 @@ uint64_t number_length(const column* c, uint64_t v) {
 }
 
 // Whether a cell's number or a column's sum, as printed, stays inside its
-// column. Numbers are measured whole; one aligned on a character that it
-// lacks is placed to end just before the alignment position, so with a tail
-// that a character-aligned title gave the column it can stick out by one.
+// column. A number holding its column's alignment character is measured
+// split there, where the print aligns it; one lacking it is measured whole
+// and its blanks end at the column's edge. So every measured number fits:
+// this only confirms the split of the first kind.
 bool number_fits(const column* c, uint64_t v) {
   const int32_t kind = c->cell_justification;
   if (kind != TBLX_JUST_CHAR_FIRST && kind != TBLX_JUST_CHAR_LAST) return true;
@@ -307,7 +308,10 @@ bool number_fits(const column* c, uint64_t v) {
                   static_cast<unsigned long long>(v));
   }
   const std::string text = digits + std::string(c->suffix);
-  if (text.size() >= width_of(c)) return true;  // written as it is
+  const void* at = kind == TBLX_JUST_CHAR_FIRST
+                       ? std::memchr(text.data(), c->justify_char, text.size())
+                       : tblx_memrchr__(text.data(), c->justify_char, text.size());
+  if (at == nullptr) return true;
   return fits(c, split(kind, text.data(), text.size(), c->justify_char));
 }
 

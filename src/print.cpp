@@ -3,6 +3,7 @@
 // sections of a printed table.
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -237,10 +238,18 @@ void justify(Writer& out, int32_t kind, const char* text, size_t len, uint32_t l
         if (pad_trailing && tail > tail_share) pad(out, tail - tail_share);
       } else {
         // Placed as if the character stood just past the text's end: the
-        // text ends one place before the alignment position.
+        // text ends one place before the alignment position. A text too
+        // long for that (one the layout did not split, such as a summary
+        // filler in a column whose lead is one place) ends its blanks at the
+        // column's edge instead of one place beyond it.
         if (lead != 0 && len < lead - 1u) pad(out, lead - 1u - len);
         out.put(text, len);
-        if (pad_trailing) pad(out, uint64_t{tail} + 1);
+        if (!pad_trailing) return;
+        if (lead == 0 || len < lead) {
+          pad(out, uint64_t{tail} + 1);
+        } else if (width > len) {
+          pad(out, width - len);
+        }
       }
       return;
     }
@@ -665,17 +674,64 @@ void measure_split(column& col, int32_t kind, const char* text, size_t len) noex
   }
 }
 
-// Numbers are never split; strings by the cell justification. The empty
-// summary text of a string column still has an alignment point to reserve.
+bool aligns_on_char(int32_t kind) noexcept {
+  return kind == TBLX_JUST_CHAR_FIRST || kind == TBLX_JUST_CHAR_LAST;
+}
+
+// Where the column's alignment character stands in a number's unfilled text
+// (sign or "0x" and digits, then the suffix), found as the print finds it;
+// -1 when the text lacks it.
+int64_t justify_char_in_number(const column& col, uint64_t value) noexcept {
+  char digits[max_digits];
+  size_t n = 0;
+  if (col.type == TBLX_TYPE_HEX) {
+    const bool upper = col.hex_case == TBLX_HEX_UPPER;
+    digits[0] = '0';
+    digits[1] = 'x';
+    n = static_cast<size_t>(std::to_chars(digits + 2, digits + max_digits, value, 16).ptr - digits);
+    for (size_t i = 2; upper && i < n; ++i) {
+      if (digits[i] >= 'a') digits[i] = static_cast<char>(digits[i] - 'a' + 'A');
+    }
+  } else if (col.type == TBLX_TYPE_INT) {
+    n = static_cast<size_t>(
+        std::to_chars(digits, digits + max_digits, static_cast<int64_t>(value)).ptr - digits);
+  } else {
+    n = static_cast<size_t>(std::to_chars(digits, digits + max_digits, value).ptr - digits);
+  }
+  const int32_t kind = col.cell_justification;
+  const char* in_digits = find_justify_char(kind, digits, n, col.justify_char);
+  const char* in_suffix = find_justify_char(kind, col.suffix, col.suffix_len, col.justify_char);
+  // The first occurrence is in the digits when they have one; the last in
+  // the suffix when it has one.
+  if (in_digits != nullptr && (kind == TBLX_JUST_CHAR_FIRST || in_suffix == nullptr)) {
+    return in_digits - digits;
+  }
+  if (in_suffix != nullptr) return static_cast<int64_t>(n) + (in_suffix - col.suffix);
+  return -1;
+}
+
+// Strings are split by the cell justification. The empty summary text of a
+// string column still has an alignment point to reserve. A number counts
+// whole as lead, unless it holds the alignment character (a digit, a sign,
+// or in the suffix, say ".00"): the print aligns it on that character, so
+// it is split there to keep its column's lines in line.
 void measure_text(column& col, const cell* c) noexcept {
   const int32_t len = measured_length(col, c);
   if (len < 0) return;
   if (col.type == TBLX_TYPE_STRING) {
     measure_split(col, col.cell_justification, c != nullptr ? c->str.text : empty_string,
                   static_cast<size_t>(len));
-  } else {
-    raise_widths(col, static_cast<uint64_t>(len), 0);
+    return;
   }
+  const bool has_number = c != nullptr || col.summarize;
+  if (has_number && aligns_on_char(col.cell_justification)) {
+    const int64_t at = justify_char_in_number(col, c != nullptr ? c->value : col.sum);
+    if (at >= 0) {
+      raise_widths(col, static_cast<uint64_t>(at) + 1, static_cast<uint64_t>(len - at - 1));
+      return;
+    }
+  }
+  raise_widths(col, static_cast<uint64_t>(len), 0);
 }
 
 // What the measuring pass keeps of a column while it walks the rows. The
@@ -705,10 +761,8 @@ column_tally start_tally(column& col) noexcept {
   const bool short_suffix = col.suffix_len <= INT32_MAX - 24u;
   switch (col.type) {
     case TBLX_TYPE_STRING:
-      t.how = col.cell_justification == TBLX_JUST_CHAR_FIRST ||
-                      col.cell_justification == TBLX_JUST_CHAR_LAST
-                  ? column_tally::method::each_cell
-                  : column_tally::method::longest_text;
+      t.how = aligns_on_char(col.cell_justification) ? column_tally::method::each_cell
+                                                     : column_tally::method::longest_text;
       break;
     case TBLX_TYPE_INT:
       t.how =
@@ -718,6 +772,10 @@ column_tally start_tally(column& col) noexcept {
       t.how =
           short_suffix ? column_tally::method::unsigned_extreme : column_tally::method::each_cell;
       break;
+  }
+  // Numbers aligned on a character may be split at it: each one counts.
+  if (col.type != TBLX_TYPE_STRING && aligns_on_char(col.cell_justification)) {
+    t.how = column_tally::method::each_cell;
   }
   return t;
 }

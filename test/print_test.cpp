@@ -107,6 +107,27 @@ Table number_on_point() {
       {{num(12345), str("a")}, {num(7), str("b")}});
 }
 
+// Numbers that hold the alignment character (here in the suffix) line up on
+// it and stay inside their column.
+Table dollars_on_point() {
+  return make_table({{.type = TBLX_TYPE_INT,
+                      .title = "USD",
+                      .cell_just = TBLX_JUST_CHAR_FIRST,
+                      .sum = true,
+                      .suffix = ".00"},
+                     {TBLX_TYPE_STRING, "N"}},
+                    {{num(5), str("a")}, {num(1250), str("b")}, {num(-30), str("c")}});
+}
+
+// A filler without the alignment character in a column whose lead is one
+// place: it keeps to the column's width.
+Table filler_on_point() {
+  return make_table(
+      {{.type = TBLX_TYPE_STRING, .title = "P", .cell_just = TBLX_JUST_CHAR_FIRST},
+       {.type = TBLX_TYPE_INT, .title = "Q", .cell_just = TBLX_JUST_RIGHT, .sum = true}},
+      {{str(".5"), num(1)}, {str(".25"), num(2)}});
+}
+
 // Zero-filled hex columns and a suffix after padded numbers.
 Table addresses() {
   return make_table(
@@ -131,6 +152,21 @@ struct Golden {
 };
 
 const Golden goldens[] = {
+    {"numbers holding the alignment character", dollars_on_point, TBLX_STYLE_FANCY, ALL, false,
+     "USD    |N\n"
+     "-------+-\n"
+     "   5.00|a\n"
+     "1250.00|b\n"
+     " -30.00|c\n"
+     "-------+-\n"
+     "1225.00| \n"},
+    {"filler in a one-place lead", filler_on_point, TBLX_STYLE_FANCY, ALL, false,
+     "P  |Q\n"
+     "---+-\n"
+     ".5 |1\n"
+     ".25|2\n"
+     "---+-\n"
+     "   |3\n"},
     {"sizes simple", sizes_table, TBLX_STYLE_SIMPLE, ALL, false,
      R"(Name      Size
 alpha     1200
