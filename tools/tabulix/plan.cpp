@@ -238,11 +238,19 @@ void type_empty_columns(std::vector<column_plan>& columns, const column_requests
     };
     const bool suffixed = std::any_of(req.suffix.begin(), req.suffix.end(),
                                       [i](const auto& s) { return s.first == i; });
+    value_type wanted = value_type::string;
     if (asks(req.hex_upper) || asks(req.leading_zeros)) {
-      c.type = value_type::hex;
+      wanted = value_type::hex;
     } else if (asks(req.sum) || suffixed) {
-      c.type = value_type::int64;
+      wanted = value_type::int64;
     }
+    if (wanted == value_type::string) continue;
+    // An empty value with more fields after it can only be shown as text.
+    if (!c.blank_at.empty()) {
+      c.numbers_as_text = true;
+      continue;
+    }
+    c.type = wanted;
   }
 }
 
