@@ -23,6 +23,14 @@ int fail(int status, const char* message) {
   return status;
 }
 
+// Output lost to a full disk or a failing device must not pass for success.
+int check_output() {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    return fail(1, (std::string("cannot write the output: ") + std::strerror(errno)).c_str());
+  }
+  return 0;
+}
+
 char delimiter_of(const options& opts) {
   if (opts.tsv) return '\t';
   if (opts.delimiter) return parse_delimiter(*opts.delimiter);
@@ -31,7 +39,10 @@ char delimiter_of(const options& opts) {
 
 int run(int argc, char** argv) {
   options opts;
-  if (const auto done = parse_command_line(argc, argv, opts)) return *done;
+  if (const auto done = parse_command_line(argc, argv, opts)) {
+    // --help and --version write to standard output too.
+    return *done == 0 ? check_output() : *done;
+  }
   check_options(opts);
 
   std::optional<tabulix::table> table;
@@ -47,10 +58,7 @@ int run(int argc, char** argv) {
   // The library writes field by field; a large buffer saves system calls.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   table->print(stdout, static_cast<tabulix::section>(plan.sections));
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    return fail(1, (std::string("cannot write the output: ") + std::strerror(errno)).c_str());
-  }
-  return 0;
+  return check_output();
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 # CASE_DIR, so input files are named relative to it), and optionally `stdin`
 # (standard input; empty when absent), `out` and `err` (the expected standard
 # output and error; empty when absent) and `status` (the expected exit
-# status; 0 when absent). With UPDATE=1 in the environment the expected files
+# status; 0 when absent), and optionally `output`, a file that standard output
+# goes to instead (/dev/full checks that a failed write is reported; `out` is
+# then empty). With UPDATE=1 in the environment the expected files
 # are written from this run instead: check them before committing.
 set -u
 tool=$1
@@ -20,8 +22,11 @@ input=stdin
 [ -f "$input" ] || input=/dev/null
 actual=$(mktemp -d)
 trap 'rm -rf "$actual"' EXIT
+output=$actual/out
+[ -f output ] && output=$(cat output)
+: > "$actual/out"
 
-"$tool" "${args[@]}" < "$input" > "$actual/out" 2> "$actual/err"
+"$tool" "${args[@]}" < "$input" > "$output" 2> "$actual/err"
 echo $? > "$actual/status"
 
 if [ "${UPDATE:-0}" = 1 ]; then
