@@ -233,6 +233,59 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept {
 
 namespace {
 
+bool render_number(sink& out, const print_context& ctx, const field_plan& plan, uint64_t value,
+                   size_t& len) noexcept;
+number_fill fill_number(const field_plan& plan, const number_text& t) noexcept;
+void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
+                 size_t len, const cell* c) noexcept;
+template <typename Writer>
+void place_text(Writer& out, const field_plan& plan, const char* text, size_t len,
+                bool pad_trailing) noexcept;
+
+}  // namespace
+
+void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept {
+  const column& col = *plan.col;
+  const char* text = empty_string;
+  size_t len = 0;
+  if (col.type == TBLX_TYPE_STRING) {
+    if (c != nullptr) {
+      text = c->str.text;
+      len = c->str.len;
+    }
+  } else if (c != nullptr || col.summarize) {
+    if (render_number(out, ctx, plan, c != nullptr ? c->value : col.sum, len)) return;
+    if (ctx.scratch != nullptr) text = ctx.scratch;
+  }
+  place_field(out, ctx, plan, text, len, c);
+}
+
+namespace {
+
+// A number that needs no justification goes straight to the output, and
+// then this gives true. Every other one is made in the scratch buffer, as
+// much of it as fits, for the caller to place; len is set to its length.
+bool render_number(sink& out, const print_context& ctx, const field_plan& plan, uint64_t value,
+                   size_t& len) noexcept {
+  const number_text number = make_number_text(*plan.col, value);
+  const number_fill fill = fill_number(plan, number);
+  const uint64_t length = fill.before + fill.zeros + number.length() + fill.after;
+  // Also straight output is bounded by the scratch buffer, as every
+  // formatted text is.
+  if ((ctx.raw || length >= plan.width) && ctx.scratch != nullptr && length < ctx.scratch_size) {
+    if (char* at = out.reserve(static_cast<size_t>(length) + fill_chunk)) {
+      span_writer field(at);
+      put_number(field, number, fill);
+      out.advance(static_cast<size_t>(field.at() - at));
+      return true;
+    }
+  }
+  bounded_text text(ctx.scratch, ctx.scratch_size);
+  put_number(text, number, fill);
+  len = text.finish();
+  return false;
+}
+
 // Left- and right-justified decimals and zero-filled hex numbers are filled
 // out to the column width, the suffix ending at its right edge.
 number_fill fill_number(const field_plan& plan, const number_text& t) noexcept {
@@ -243,20 +296,6 @@ number_fill fill_number(const field_plan& plan, const number_text& t) noexcept {
   if (plan.number_fill == TBLX_JUST_RIGHT) f.before = blanks;
   if (plan.number_fill == TBLX_JUST_LEFT) f.after = blanks;
   return f;
-}
-
-// Justifies a field's text in its column.
-template <typename Writer>
-void place_text(Writer& out, const field_plan& plan, const char* text, size_t len,
-                bool pad_trailing) noexcept {
-  const column& col = *plan.col;
-  if (col.cell_justification == TBLX_JUST_LEFT) {
-    // The most common case, handled here as print_justified would.
-    out.put(text, len);
-    if (pad_trailing) pad(out, plan.width - len);
-    return;
-  }
-  print_justified(out, col.cell_justification, text, len, col, col.justify_char, pad_trailing);
 }
 
 // Writes a field's text into its column, justified unless the style is raw
@@ -283,47 +322,21 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
   }
 }
 
-// A number that needs no justification goes straight to the output, and
-// then this gives true. Every other one is made in the scratch buffer, as
-// much of it as fits, for the caller to place; len is set to its length.
-bool render_number(sink& out, const print_context& ctx, const field_plan& plan, uint64_t value,
-                   size_t& len) noexcept {
-  const number_text number = make_number_text(*plan.col, value);
-  const number_fill fill = fill_number(plan, number);
-  const uint64_t length = fill.before + fill.zeros + number.length() + fill.after;
-  // Also straight output is bounded by the scratch buffer, as every
-  // formatted text is.
-  if ((ctx.raw || length >= plan.width) && ctx.scratch != nullptr && length < ctx.scratch_size) {
-    if (char* at = out.reserve(static_cast<size_t>(length) + fill_chunk)) {
-      span_writer field(at);
-      put_number(field, number, fill);
-      out.advance(static_cast<size_t>(field.at() - at));
-      return true;
-    }
+// Justifies a field's text in its column.
+template <typename Writer>
+void place_text(Writer& out, const field_plan& plan, const char* text, size_t len,
+                bool pad_trailing) noexcept {
+  const column& col = *plan.col;
+  if (col.cell_justification == TBLX_JUST_LEFT) {
+    // The most common case, handled here as print_justified would.
+    out.put(text, len);
+    if (pad_trailing) pad(out, plan.width - len);
+    return;
   }
-  bounded_text text(ctx.scratch, ctx.scratch_size);
-  put_number(text, number, fill);
-  len = text.finish();
-  return false;
+  print_justified(out, col.cell_justification, text, len, col, col.justify_char, pad_trailing);
 }
 
 }  // namespace
-
-void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept {
-  const column& col = *plan.col;
-  const char* text = empty_string;
-  size_t len = 0;
-  if (col.type == TBLX_TYPE_STRING) {
-    if (c != nullptr) {
-      text = c->str.text;
-      len = c->str.len;
-    }
-  } else if (c != nullptr || col.summarize) {
-    if (render_number(out, ctx, plan, c != nullptr ? c->value : col.sum, len)) return;
-    if (ctx.scratch != nullptr) text = ctx.scratch;
-  }
-  place_field(out, ctx, plan, text, len, c);
-}
 
 int32_t measured_length(const column& col, const cell* c) noexcept {
   uint64_t len = 0;
