@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "justify.h"
+#include "number_text.h"
 #include "print_sink.h"
 #include "print_util.h"
 #include "render.h"
@@ -308,7 +309,9 @@ TEST(Render, MeasuringGivesTheUnfilledLength) {
 }
 
 // Lengths are counted without formatting; they must match the formatted text
-// at every change in the number of digits.
+// at every change in the number of digits. The text that measuring, the
+// alignment split and the print share is checked against the standard
+// formatter too, hex in both letter cases.
 TEST(Render, MeasuredLengthsMatchTheFormattedNumbers) {
   column col{};
   col.suffix = "";
@@ -325,19 +328,82 @@ TEST(Render, MeasuredLengthsMatchTheFormattedNumbers) {
   for (int shift = 0; shift < 64; ++shift) {
     values.push_back(uint64_t{1} << shift);
     values.push_back((uint64_t{1} << shift) - 1);
+    values.push_back(uint64_t{0xabcdef} << shift);
   }
+  const auto head = [&](uint64_t v) {
+    const number_text t = make_number_text(col, v);
+    return std::string(t.head, t.head_len);
+  };
   char buffer[32];
   for (uint64_t v : values) {
     col.type = TBLX_TYPE_INT;
     c.value = v;
     auto r = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(v));
     EXPECT_EQ(r.ptr - buffer, measured_length(col, &c)) << "int " << v;
+    EXPECT_EQ(std::string(buffer, r.ptr), head(v)) << "int " << v;
     col.type = TBLX_TYPE_UINT;
     r = std::to_chars(buffer, buffer + sizeof buffer, v);
     EXPECT_EQ(r.ptr - buffer, measured_length(col, &c)) << "uint " << v;
+    EXPECT_EQ(std::string(buffer, r.ptr), head(v)) << "uint " << v;
     col.type = TBLX_TYPE_HEX;
+    col.hex_case = TBLX_HEX_LOWER;
     r = std::to_chars(buffer, buffer + sizeof buffer, v, 16);
     EXPECT_EQ(r.ptr - buffer + 2, measured_length(col, &c)) << "hex " << v;
+    std::string hex = "0x" + std::string(buffer, r.ptr);
+    EXPECT_EQ(hex, head(v)) << "hex " << v;
+    col.hex_case = TBLX_HEX_UPPER;
+    for (size_t i = 2; i < hex.size(); ++i) {
+      if (hex[i] >= 'a') hex[i] = static_cast<char>(hex[i] - 'a' + 'A');
+    }
+    EXPECT_EQ(hex, head(v)) << "hex upper " << v;
+  }
+}
+
+// Where a number's text holds its column's alignment character: in the sign,
+// "0x" or digits as the print writes them, or in the suffix; the first or the
+// last occurrence by the kind. Measuring splits the width there.
+TEST(Render, NumberTextFindsTheAlignmentCharacter) {
+  struct Case {
+    int32_t type;
+    int32_t just;
+    unsigned char justify_char;
+    int32_t hex_case;
+    const char* suffix;
+    uint64_t value;
+    int64_t expected;
+  };
+  constexpr int32_t FIRST = TBLX_JUST_CHAR_FIRST;
+  constexpr int32_t LAST = TBLX_JUST_CHAR_LAST;
+  const Case cases[] = {
+      {TBLX_TYPE_UINT, FIRST, '.', 0, ".5", 12, 2},
+      {TBLX_TYPE_UINT, FIRST, '.', 0, "", 12, -1},
+      {TBLX_TYPE_UINT, FIRST, '1', 0, "1", 121, 0},  // first: in the digits
+      {TBLX_TYPE_UINT, LAST, '1', 0, "1", 121, 3},   // last: in the suffix
+      {TBLX_TYPE_UINT, LAST, '1', 0, "", 121, 2},
+      {TBLX_TYPE_INT, FIRST, '-', 0, "", static_cast<uint64_t>(-12), 0},
+      {TBLX_TYPE_INT, LAST, '-', 0, "-", static_cast<uint64_t>(-12), 3},
+      {TBLX_TYPE_INT, FIRST, '-', 0, "", 12, -1},
+      {TBLX_TYPE_HEX, FIRST, 'x', TBLX_HEX_UPPER, "", 0xab, 1},  // "0x" stays lower case
+      {TBLX_TYPE_HEX, FIRST, 'X', TBLX_HEX_UPPER, "", 0xab, -1},
+      {TBLX_TYPE_HEX, LAST, 'B', TBLX_HEX_UPPER, "", 0xbab, 4},
+      {TBLX_TYPE_HEX, LAST, 'B', TBLX_HEX_LOWER, "", 0xbab, -1},
+      {TBLX_TYPE_HEX, LAST, 'b', TBLX_HEX_LOWER, " b", 0xbab, 6},
+      {TBLX_TYPE_HEX, FIRST, '0', TBLX_HEX_LOWER, "", 0, 0},
+      // Only the kinds that align on a character look for it.
+      {TBLX_TYPE_UINT, TBLX_JUST_RIGHT, '.', 0, ".5", 12, -1},
+      {TBLX_TYPE_UINT, TBLX_JUST_CENTER, '1', 0, "", 1, -1},
+  };
+  for (const Case& k : cases) {
+    column col{};
+    col.type = k.type;
+    col.cell_justification = k.just;
+    col.justify_char = k.justify_char;
+    col.hex_case = k.hex_case;
+    col.suffix = k.suffix;
+    col.suffix_len = static_cast<uint32_t>(std::strlen(k.suffix));
+    const number_text t = make_number_text(col, k.value);
+    EXPECT_EQ(k.expected, t.justify_at)
+        << std::string(t.head, t.head_len) << k.suffix << " on '" << k.justify_char << "'";
   }
 }
 
