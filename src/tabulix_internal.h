@@ -108,16 +108,4 @@ int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept;
 int TBLX_CALL cell_cmp_str(const cell* a, const cell* b) noexcept;
 int TBLX_CALL cell_cmp_str_len(const cell* a, const cell* b) noexcept;  // length first
 
-// Writes one field justified by kind (TBLX_JUST_*) in the width pair of
-// widths, padded with blanks after it only when pad_trailing is set. Gives 0,
-// or EOF when the stream refused the bytes. Used by the printer; exposed for
-// tests.
-int print_justified(FILE* stream, int32_t kind, const char* text, size_t text_len,
-                    const column& widths, unsigned char justify_char, bool pad_trailing) noexcept;
-
-// Writes a cell (or with a null cell the column's sum) into its column as a
-// print does, giving 0 or EOF; with a null stream writes nothing and gives the
-// text's unfilled length, or -1 when that exceeds INT32_MAX. Exposed for tests.
-int render(tblx_table* table, FILE* stream, const column* col, const cell* c) noexcept;
-
 #endif  // TABULIX_INTERNAL_H

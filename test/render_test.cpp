@@ -6,11 +6,34 @@
 #include <utility>
 #include <vector>
 
+#include "justify.h"
+#include "number_text.h"
+#include "print_sink.h"
 #include "print_util.h"
+#include "render.h"
 
 namespace {
 
 using namespace print_util;
+
+// The printer places fields in its staging sink; these run its routines on a
+// stream as a print does and give 0, or EOF when the stream refused the bytes.
+
+int print_justified_to(FILE* stream, int32_t kind, const char* text, size_t text_len,
+                       const column& widths, unsigned char justify_char, bool pad_trailing) {
+  sink out(stream);
+  print_justified(out, kind, text, text_len, widths, justify_char, pad_trailing);
+  out.flush();
+  return out.failed() ? EOF : 0;
+}
+
+int render_to(tblx_table* table, FILE* stream, const column* col, const cell* c) {
+  const print_context ctx = make_context(*table);
+  sink out(stream);
+  render(out, ctx, plan_field(ctx, *col), c);
+  out.flush();
+  return out.failed() ? EOF : 0;
+}
 
 column widths_of(uint32_t lead, uint32_t tail) {
   column c{};
@@ -23,7 +46,7 @@ std::string justified(int32_t kind, const char* text, uint32_t lead, uint32_t ta
                       unsigned char justify_char = '.') {
   const column c = widths_of(lead, tail);
   return capture([&](FILE* s) {
-    EXPECT_EQ(0, print_justified(s, kind, text, std::strlen(text), c, justify_char, pad));
+    EXPECT_EQ(0, print_justified_to(s, kind, text, std::strlen(text), c, justify_char, pad));
   });
 }
 
@@ -157,7 +180,8 @@ std::string render_case(const RenderCase& rc, bool summary = false) {
   } else {
     c.value = rc.value;
   }
-  return capture([&](FILE* s) { EXPECT_EQ(0, render(t.get(), s, &col, summary ? nullptr : &c)); });
+  return capture(
+      [&](FILE* s) { EXPECT_EQ(0, render_to(t.get(), s, &col, summary ? nullptr : &c)); });
 }
 
 constexpr int SIMPLE = TBLX_STYLE_SIMPLE;
@@ -236,7 +260,7 @@ TEST(Render, NeverWritesPastTheScratchBuffer) {
   col.suffix_len = 2;
   cell c{};
   c.value = 123456;
-  const std::string out = capture([&](FILE* s) { render(t.get(), s, &col, &c); });
+  const std::string out = capture([&](FILE* s) { render_to(t.get(), s, &col, &c); });
   EXPECT_EQ(std::string(997, ' ') + "   ", out);  // three blanks fit, then blanks to the width
 }
 
@@ -261,31 +285,33 @@ TEST(Render, MeasuringGivesTheUnfilledLength) {
   for (const Case& k : cases) {
     col.type = k.type;
     c.value = k.value;
-    EXPECT_EQ(k.expected, render(nullptr, nullptr, &col, &c)) << k.value;
+    EXPECT_EQ(k.expected, measured_length(col, &c)) << k.value;
     // Without a cell: the sum when summed, else the empty text.
     col.sum = k.value;
     col.summarize = 1;
-    EXPECT_EQ(k.expected, render(nullptr, nullptr, &col, nullptr)) << k.value;
+    EXPECT_EQ(k.expected, measured_length(col, nullptr)) << k.value;
     col.summarize = 0;
-    EXPECT_EQ(0, render(nullptr, nullptr, &col, nullptr)) << k.value;
+    EXPECT_EQ(0, measured_length(col, nullptr)) << k.value;
   }
   col.type = TBLX_TYPE_STRING;
   char text[] = "hello";
   c.str.text = text;
   c.str.len = 5;
-  EXPECT_EQ(5, render(nullptr, nullptr, &col, &c));
-  EXPECT_EQ(0, render(nullptr, nullptr, &col, nullptr));
+  EXPECT_EQ(5, measured_length(col, &c));
+  EXPECT_EQ(0, measured_length(col, nullptr));
   // A length beyond 32 bits signed takes no part in the widths.
   c.str.len = 0x80000000u;
-  EXPECT_LT(render(nullptr, nullptr, &col, &c), 0);
+  EXPECT_LT(measured_length(col, &c), 0);
   col.type = TBLX_TYPE_INT;
   col.suffix_len = INT32_MAX;
   c.value = 5;
-  EXPECT_LT(render(nullptr, nullptr, &col, &c), 0);
+  EXPECT_LT(measured_length(col, &c), 0);
 }
 
 // Lengths are counted without formatting; they must match the formatted text
-// at every change in the number of digits.
+// at every change in the number of digits. The text that measuring, the
+// alignment split and the print share is checked against the standard
+// formatter too, hex in both letter cases.
 TEST(Render, MeasuredLengthsMatchTheFormattedNumbers) {
   column col{};
   col.suffix = "";
@@ -302,19 +328,82 @@ TEST(Render, MeasuredLengthsMatchTheFormattedNumbers) {
   for (int shift = 0; shift < 64; ++shift) {
     values.push_back(uint64_t{1} << shift);
     values.push_back((uint64_t{1} << shift) - 1);
+    values.push_back(uint64_t{0xabcdef} << shift);
   }
+  const auto head = [&](uint64_t v) {
+    const number_text t = make_number_text(col, v);
+    return std::string(t.head, t.head_len);
+  };
   char buffer[32];
   for (uint64_t v : values) {
     col.type = TBLX_TYPE_INT;
     c.value = v;
     auto r = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(v));
-    EXPECT_EQ(r.ptr - buffer, render(nullptr, nullptr, &col, &c)) << "int " << v;
+    EXPECT_EQ(r.ptr - buffer, measured_length(col, &c)) << "int " << v;
+    EXPECT_EQ(std::string(buffer, r.ptr), head(v)) << "int " << v;
     col.type = TBLX_TYPE_UINT;
     r = std::to_chars(buffer, buffer + sizeof buffer, v);
-    EXPECT_EQ(r.ptr - buffer, render(nullptr, nullptr, &col, &c)) << "uint " << v;
+    EXPECT_EQ(r.ptr - buffer, measured_length(col, &c)) << "uint " << v;
+    EXPECT_EQ(std::string(buffer, r.ptr), head(v)) << "uint " << v;
     col.type = TBLX_TYPE_HEX;
+    col.hex_case = TBLX_HEX_LOWER;
     r = std::to_chars(buffer, buffer + sizeof buffer, v, 16);
-    EXPECT_EQ(r.ptr - buffer + 2, render(nullptr, nullptr, &col, &c)) << "hex " << v;
+    EXPECT_EQ(r.ptr - buffer + 2, measured_length(col, &c)) << "hex " << v;
+    std::string hex = "0x" + std::string(buffer, r.ptr);
+    EXPECT_EQ(hex, head(v)) << "hex " << v;
+    col.hex_case = TBLX_HEX_UPPER;
+    for (size_t i = 2; i < hex.size(); ++i) {
+      if (hex[i] >= 'a') hex[i] = static_cast<char>(hex[i] - 'a' + 'A');
+    }
+    EXPECT_EQ(hex, head(v)) << "hex upper " << v;
+  }
+}
+
+// Where a number's text holds its column's alignment character: in the sign,
+// "0x" or digits as the print writes them, or in the suffix; the first or the
+// last occurrence by the kind. Measuring splits the width there.
+TEST(Render, NumberTextFindsTheAlignmentCharacter) {
+  struct Case {
+    int32_t type;
+    int32_t just;
+    unsigned char justify_char;
+    int32_t hex_case;
+    const char* suffix;
+    uint64_t value;
+    int64_t expected;
+  };
+  constexpr int32_t FIRST = TBLX_JUST_CHAR_FIRST;
+  constexpr int32_t LAST = TBLX_JUST_CHAR_LAST;
+  const Case cases[] = {
+      {TBLX_TYPE_UINT, FIRST, '.', 0, ".5", 12, 2},
+      {TBLX_TYPE_UINT, FIRST, '.', 0, "", 12, -1},
+      {TBLX_TYPE_UINT, FIRST, '1', 0, "1", 121, 0},  // first: in the digits
+      {TBLX_TYPE_UINT, LAST, '1', 0, "1", 121, 3},   // last: in the suffix
+      {TBLX_TYPE_UINT, LAST, '1', 0, "", 121, 2},
+      {TBLX_TYPE_INT, FIRST, '-', 0, "", static_cast<uint64_t>(-12), 0},
+      {TBLX_TYPE_INT, LAST, '-', 0, "-", static_cast<uint64_t>(-12), 3},
+      {TBLX_TYPE_INT, FIRST, '-', 0, "", 12, -1},
+      {TBLX_TYPE_HEX, FIRST, 'x', TBLX_HEX_UPPER, "", 0xab, 1},  // "0x" stays lower case
+      {TBLX_TYPE_HEX, FIRST, 'X', TBLX_HEX_UPPER, "", 0xab, -1},
+      {TBLX_TYPE_HEX, LAST, 'B', TBLX_HEX_UPPER, "", 0xbab, 4},
+      {TBLX_TYPE_HEX, LAST, 'B', TBLX_HEX_LOWER, "", 0xbab, -1},
+      {TBLX_TYPE_HEX, LAST, 'b', TBLX_HEX_LOWER, " b", 0xbab, 6},
+      {TBLX_TYPE_HEX, FIRST, '0', TBLX_HEX_LOWER, "", 0, 0},
+      // Only the kinds that align on a character look for it.
+      {TBLX_TYPE_UINT, TBLX_JUST_RIGHT, '.', 0, ".5", 12, -1},
+      {TBLX_TYPE_UINT, TBLX_JUST_CENTER, '1', 0, "", 1, -1},
+  };
+  for (const Case& k : cases) {
+    column col{};
+    col.type = k.type;
+    col.cell_justification = k.just;
+    col.justify_char = k.justify_char;
+    col.hex_case = k.hex_case;
+    col.suffix = k.suffix;
+    col.suffix_len = static_cast<uint32_t>(std::strlen(k.suffix));
+    const number_text t = make_number_text(col, k.value);
+    EXPECT_EQ(k.expected, t.justify_at)
+        << std::string(t.head, t.head_len) << k.suffix << " on '" << k.justify_char << "'";
   }
 }
 

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// Rendering one cell or sum of a print; the printer's own routines, declared for its tests.
+#ifndef TABULIX_RENDER_H
+#define TABULIX_RENDER_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "print_sink.h"
+#include "tabulix_internal.h"
+
+// What a print reads from the table on every field, looked up once.
+struct print_context {
+  const tblx_table* table;
+  bool raw;               // fields as they are, unfilled
+  bool fancy;             // separators and rules
+  const char* separator;  // between two fields of a line
+  size_t separator_len;
+  char short_separator[8];  // the separator when shorter, for fixed-size copies
+  const char* filler;       // summary filler of this style, one character
+  char* scratch;
+  size_t scratch_size;
+};
+
+print_context make_context(const tblx_table& table) noexcept;
+
+// What writing a field of a column needs that does not change from row to
+// row, worked out once per print instead of once per field.
+struct field_plan {
+  const column* col;
+  uint64_t width;         // the column width W
+  uint64_t number_field;  // room for a decimal before its suffix: W - suffix_len, or 0
+  uint64_t hex_digits;    // digit width of zero-filled hex numbers, else 0
+  int32_t number_fill;    // TBLX_JUST_LEFT or _RIGHT: a decimal is filled out to the width
+  bool has_next;          // not the last column
+};
+
+field_plan plan_field(const print_context& ctx, const column& col) noexcept;
+
+// Writes one cell, or with a null cell the column's sum, into its column.
+void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept;
+
+// Length of a cell's or sum's text as render writes it unfilled, or -1 when
+// it does not fit a signed 32-bit count (such a text takes no part in the
+// widths).
+int32_t measured_length(const column& col, const cell* c) noexcept;
+
+#endif  // TABULIX_RENDER_H
