@@ -2,11 +2,11 @@
 #include <climits>
 #include <string>
 
-#include "print_util.h"
+#include "support/table.h"
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 // ---- table setups -------------------------------------------------------------
 
@@ -58,12 +58,7 @@ Table short_rows() {
                     {{str("one"), num(1), str("x")}, {str("two")}, {}, {str("three"), num(22)}});
 }
 
-Table no_columns() {
-  Table t(tblx_new());
-  EXPECT_EQ(TBLX_OK, tblx_endheader(t.get()));
-  add_rows(t.get(), {{}, {}});
-  return t;
-}
+Table no_columns() { return make_table({}, {{}, {}}); }
 
 // Never had rows: the sums are 0, unsummed numeric columns are 0 wide.
 Table no_rows() {

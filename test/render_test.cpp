@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "print_util.h"
+#include "support/table.h"
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 column widths_of(uint32_t lead, uint32_t tail) {
   column c{};
