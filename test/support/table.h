@@ -303,6 +303,26 @@ inline std::pair<uint32_t, uint32_t> widths(const tblx_table* t, size_t position
   return {c->width_lead, c->width_tail};
 }
 
+// The style and the separator texts it left; tblx_setstyle cannot put back
+// the texts that the simple and raw styles keep from an earlier fancy style.
+struct StyleFields {
+  int32_t style;
+  uint8_t fancy;
+  const char* separator;
+  const char* junction;
+};
+
+inline StyleFields style_fields(const tblx_table* t) {
+  return {t->style, t->fancy, t->column_separator, t->rule_junction};
+}
+
+inline void restore_style_fields(tblx_table* t, const StyleFields& f) {
+  t->style = f.style;
+  t->fancy = f.fancy;
+  t->column_separator = f.separator;
+  t->rule_junction = f.junction;
+}
+
 // Makes the next print measure again, as any change to the table does.
 inline void force_remeasure(tblx_table* t) { t->layout_stale = 1; }
 
