@@ -202,16 +202,18 @@ inline Printed print_capture(tblx_table* t, unsigned flags = TBLX_PRINT_ALL) {
 }
 
 // A stream that takes the first `limit` bytes and then refuses every write;
-// limit 0 refuses them all.
+// limit 0 refuses them all, SIZE_MAX none. Counts the writes that reach it.
 struct FailingSink {
   size_t limit;
   std::string got;
+  int writes = 0;
 };
 
 inline FILE* open_failing(FailingSink* sink) {
   cookie_io_functions_t io{};
   io.write = [](void* cookie, const char* bytes, size_t n) -> ssize_t {
     auto* s = static_cast<FailingSink*>(cookie);
+    ++s->writes;
     const size_t room = s->limit - std::min(s->limit, s->got.size());
     if (room == 0) return 0;  // failure: glibc takes a negative count as bytes written
     const size_t take = std::min(room, n);
