@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "support/table.h"
 #include "tabulix.h"
 #include "workload.h"
 
@@ -84,7 +85,8 @@ int decimal_digits(uint64_t v) {
 }
 
 int signed_digits(int64_t v) {
-  return v < 0 ? 1 + decimal_digits(0 - static_cast<uint64_t>(v)) : decimal_digits(v);
+  return v < 0 ? 1 + decimal_digits(0 - static_cast<uint64_t>(v))
+               : decimal_digits(static_cast<uint64_t>(v));
 }
 
 int hex_digits(uint64_t v) {
@@ -214,17 +216,7 @@ span run_smartcols(const std::vector<record>& rows, FILE* out) {
 
 // ---- output sinks and checks --------------------------------------------------------
 
-std::string capture(const std::function<void(FILE*)>& write) {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&data, &size);
-  if (f == nullptr) fail("open_memstream failed");
-  write(f);
-  std::fclose(f);
-  std::string out(data, size);
-  std::free(data);
-  return out;
-}
+using support::capture;
 
 // Fails loudly, showing the first line that differs.
 void require_equal(const std::string& expected, const std::string& got, const char* who) {

@@ -2,52 +2,53 @@
 // filling the table, the measuring pass, a first print (measure and output),
 // a second print of the unchanged table (output alone), and sorting random
 // and presorted rows. Prints go to /dev/null and to a memory buffer.
-// Items are rows; bytes, for the prints, are the bytes written.
+// Items are rows; bytes, for the prints, are the bytes written. The sorts
+// run on a copy of the table with an input position column, which restores
+// the input order between timed sorts.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "support/table.h"
 #include "tabulix.h"
-#include "tabulix_internal.h"
 #include "workload.h"
 
 namespace {
 
 // The rows of one size and a table filled from them, built on first use and
-// kept for the whole run (about 300 MB for the three sizes).
+// kept for the whole run (about 300 MB for the three sizes); the table for
+// the sorts is built when a sort first needs it.
 struct prepared {
   size_t n = 0;
   std::vector<workload::record> rows;
   tblx_table* table = nullptr;
-  std::vector<row*> input_order;  // rows as added: random for every sort key
+  tblx_table* sort_table = nullptr;  // the rows with their input positions
   size_t print_bytes = 0;
 
   prepared() = default;
   prepared(const prepared&) = delete;
   prepared& operator=(const prepared&) = delete;
-  ~prepared() { tblx_delete(table); }
+  ~prepared() {
+    tblx_delete(table);
+    tblx_delete(sort_table);
+  }
 
-  void restore_input_order() {
-    for (size_t i = 0; i + 1 < input_order.size(); ++i) input_order[i]->next = input_order[i + 1];
-    input_order.back()->next = nullptr;
-    table->rows = input_order.front();
-    table->rows_tail = input_order.back();
+  // The table to sort, in input order: random for every sort key.
+  tblx_table* sortable_in_input_order() {
+    if (sort_table == nullptr) sort_table = workload::build_table(rows, true);
+    const int position = workload::column_id(workload::INPUT_POSITION);
+    if (sort_table == nullptr || tblx_sort(sort_table, TBLX_SORT_ASC, position) != TBLX_OK) {
+      return nullptr;
+    }
+    return sort_table;
   }
 };
 
 size_t print_size(tblx_table* table) {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&data, &size);
-  if (f == nullptr) return 0;
-  tblx_print_all(table, f);
-  std::fclose(f);
-  std::free(data);
-  return size;
+  return support::capture([&](FILE* f) { tblx_print_all(table, f); }).size();
 }
 
 prepared* prepare(size_t n) {
@@ -59,7 +60,6 @@ prepared* prepare(size_t n) {
   p->rows = workload::generate(n);
   p->table = workload::build_table(p->rows);
   if (p->table == nullptr) return nullptr;
-  for (row* r = p->table->rows; r != nullptr; r = r->next) p->input_order.push_back(r);
   p->print_bytes = print_size(p->table);
   current = std::move(p);
   return current.get();
@@ -122,7 +122,7 @@ void BM_measure(benchmark::State& state) {
   if (p == nullptr) return state.SkipWithError("out of memory");
   sink out(sink_kind::devnull, 0);
   for (auto _ : state) {
-    p->table->layout_stale = 1;
+    support::force_remeasure(p->table);
     if (tblx_print(p->table, 0, out.stream()) != TBLX_OK) return state.SkipWithError("failed");
   }
   report(state, n, 0);
@@ -135,7 +135,7 @@ void BM_first_print(benchmark::State& state, sink_kind kind) {
   if (p == nullptr) return state.SkipWithError("out of memory");
   sink out(kind, p->print_bytes);
   for (auto _ : state) {
-    p->table->layout_stale = 1;
+    support::force_remeasure(p->table);
     out.rewind();
     if (tblx_print_all(p->table, out.stream()) != TBLX_OK) return state.SkipWithError("failed");
   }
@@ -163,13 +163,12 @@ void BM_sort_random(benchmark::State& state, workload::column_position key) {
   if (p == nullptr) return state.SkipWithError("out of memory");
   for (auto _ : state) {
     state.PauseTiming();
-    p->restore_input_order();
+    tblx_table* t = p->sortable_in_input_order();
     state.ResumeTiming();
-    if (tblx_sort(p->table, TBLX_SORT_ASC, workload::column_id(key)) != TBLX_OK) {
+    if (t == nullptr || tblx_sort(t, TBLX_SORT_ASC, workload::column_id(key)) != TBLX_OK) {
       return state.SkipWithError("sort failed");
     }
   }
-  p->restore_input_order();
   report(state, n, 0);
 }
 
@@ -177,14 +176,14 @@ void BM_sort_random(benchmark::State& state, workload::column_position key) {
 void BM_sort_presorted(benchmark::State& state, workload::column_position key) {
   const auto n = static_cast<size_t>(state.range(0));
   prepared* p = prepare(n);
-  if (p == nullptr) return state.SkipWithError("out of memory");
-  tblx_sort(p->table, TBLX_SORT_ASC, workload::column_id(key));
+  tblx_table* t = p == nullptr ? nullptr : p->sortable_in_input_order();
+  if (t == nullptr) return state.SkipWithError("out of memory");
+  tblx_sort(t, TBLX_SORT_ASC, workload::column_id(key));
   for (auto _ : state) {
-    if (tblx_sort(p->table, TBLX_SORT_ASC, workload::column_id(key)) != TBLX_OK) {
+    if (tblx_sort(t, TBLX_SORT_ASC, workload::column_id(key)) != TBLX_OK) {
       return state.SkipWithError("sort failed");
     }
   }
-  p->restore_input_order();
   report(state, n, 0);
 }
 

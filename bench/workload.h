@@ -8,7 +8,9 @@
 //   price  string "I.F", I in 0..99999, F of 1 to 3 digits, aligned on '.'
 //
 // The table is printed in the fancyw style with all five sections. Generating
-// the rows is never timed; filling a table from them is.
+// the rows is never timed; filling a table from them is. A table that is
+// sorted again and again gets a sixth column, each row's input position, so
+// that one more sort restores the input order.
 #ifndef TABULIX_BENCH_WORKLOAD_H
 #define TABULIX_BENCH_WORKLOAD_H
 
@@ -71,17 +73,13 @@ inline std::vector<record> generate(size_t n) {
 }
 
 // Column positions, and the IDs that tblx_sort takes (IDs count from 1).
-enum column_position { NAME, DELTA, BYTES, ADDR, PRICE, COLUMN_COUNT };
+// INPUT_POSITION is the extra column of tables made for sorting.
+enum column_position { NAME, DELTA, BYTES, ADDR, PRICE, INPUT_POSITION };
 constexpr int column_id(column_position p) { return static_cast<int>(p) + 1; }
 
-// A table with the workload's header, in the fancyw style; null when any call
-// fails.
-inline tblx_table* new_table() {
-  tblx_table* t = tblx_new();
-  if (t == nullptr) return nullptr;
-  const bool ok =
-      tblx_setstyle(t, TBLX_STYLE_FANCYW) == TBLX_OK &&
-      // name
+// Declares the workload's five columns.
+inline bool declare_columns(tblx_table* t) {
+  return  // name
       tblx_begincolumn(t, TBLX_TYPE_STRING) == TBLX_OK &&
       tblx_setcolumn_title(t, "name") == TBLX_OK && tblx_endcolumn(t) == TBLX_OK &&
       // delta
@@ -104,8 +102,19 @@ inline tblx_table* new_table() {
       tblx_begincolumn(t, TBLX_TYPE_STRING) == TBLX_OK &&
       tblx_setcolumn_title(t, "price") == TBLX_OK &&
       tblx_setcolumn_celljust(t, TBLX_JUST_CHAR_FIRST) == TBLX_OK &&
-      tblx_setcolumn_justchar(t, '.') == TBLX_OK && tblx_endcolumn(t) == TBLX_OK &&
-      tblx_endheader(t) == TBLX_OK;
+      tblx_setcolumn_justchar(t, '.') == TBLX_OK && tblx_endcolumn(t) == TBLX_OK;
+}
+
+// A table with the workload's header, in the fancyw style, and with the input
+// position column when asked; null when any call fails.
+inline tblx_table* new_table(bool with_positions = false) {
+  tblx_table* t = tblx_new();
+  if (t == nullptr) return nullptr;
+  const bool ok = tblx_setstyle(t, TBLX_STYLE_FANCYW) == TBLX_OK && declare_columns(t) &&
+                  (!with_positions || (tblx_begincolumn(t, TBLX_TYPE_UINT) == TBLX_OK &&
+                                       tblx_setcolumn_title(t, "position") == TBLX_OK &&
+                                       tblx_endcolumn(t) == TBLX_OK)) &&
+                  tblx_endheader(t) == TBLX_OK;
   if (!ok) {
     tblx_delete(t);
     return nullptr;
@@ -113,23 +122,39 @@ inline tblx_table* new_table() {
   return t;
 }
 
-// Adds the rows to the table: the calls a caller makes, one per cell.
+// The five cells of one row: the calls a caller makes, one per cell.
+inline bool add_cells(tblx_table* t, const record& r) {
+  return tblx_addcell_string(t, r.name) == TBLX_OK && tblx_addcell_int(t, r.delta) == TBLX_OK &&
+         tblx_addcell_uint(t, r.bytes) == TBLX_OK && tblx_addcell_hex(t, r.addr) == TBLX_OK &&
+         tblx_addcell_string(t, r.price) == TBLX_OK;
+}
+
+// Adds the rows to the table.
 inline bool fill(tblx_table* t, const std::vector<record>& rows) {
   for (const record& r : rows) {
-    if (tblx_beginrow(t) != TBLX_OK || tblx_addcell_string(t, r.name) != TBLX_OK ||
-        tblx_addcell_int(t, r.delta) != TBLX_OK || tblx_addcell_uint(t, r.bytes) != TBLX_OK ||
-        tblx_addcell_hex(t, r.addr) != TBLX_OK || tblx_addcell_string(t, r.price) != TBLX_OK ||
-        tblx_endrow(t) != TBLX_OK) {
+    if (tblx_beginrow(t) != TBLX_OK || !add_cells(t, r) || tblx_endrow(t) != TBLX_OK) {
       return false;
     }
   }
   return true;
 }
 
-// A new table holding the rows, or null.
-inline tblx_table* build_table(const std::vector<record>& rows) {
-  tblx_table* t = new_table();
-  if (t != nullptr && !fill(t, rows)) {
+// Adds the rows, each with its input position in the extra column.
+inline bool fill_with_positions(tblx_table* t, const std::vector<record>& rows) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (tblx_beginrow(t) != TBLX_OK || !add_cells(t, rows[i]) ||
+        tblx_addcell_uint(t, i) != TBLX_OK || tblx_endrow(t) != TBLX_OK) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A new table holding the rows, with the input position column when asked,
+// or null.
+inline tblx_table* build_table(const std::vector<record>& rows, bool with_positions = false) {
+  tblx_table* t = new_table(with_positions);
+  if (t != nullptr && !(with_positions ? fill_with_positions(t, rows) : fill(t, rows))) {
     tblx_delete(t);
     return nullptr;
   }

@@ -48,10 +48,16 @@
 #include <string>
 #include <vector>
 
+#include "support/table.h"
 #include "tabulix.h"
-#include "tabulix_internal.h"
 
 namespace {
+
+using support::capture;
+using support::cells_of;
+using support::columns_of;
+using support::image;
+using support::rows_of;
 
 [[noreturn]] void fail(const char* what, const std::string& detail = {}) {
   std::fprintf(stderr, "invariant broken: %s\n%s\n", what, detail.c_str());
@@ -101,7 +107,7 @@ class input {
     const uint8_t b = byte();
     size_t len = b & 0x1f;
     if (b & 0x20) len += 32;
-    if ((b & 0xc0) == 0xc0) len = 1000 + byte() * 4;
+    if ((b & 0xc0) == 0xc0) len = 1000 + size_t{byte()} * 4;
     std::string s;
     for (size_t i = 0; i < len && !empty(); ++i) {
       const char c = static_cast<char>(byte());
@@ -134,104 +140,25 @@ const char* TBLX_CALL title_by_width(void*, uint32_t width) {
 
 // ---- streams -------------------------------------------------------------------------
 
-// Everything written to an in-memory stream.
-class capture {
- public:
-  capture() : stream_(open_memstream(&bytes_, &size_)) {
-    if (stream_ == nullptr) std::abort();
-  }
-  ~capture() {
-    if (stream_ != nullptr) std::fclose(stream_);
-    std::free(bytes_);
-  }
-  capture(const capture&) = delete;
-  capture& operator=(const capture&) = delete;
+// A stream that refuses every write.
+struct refusing_stream {
+  support::FailingSink sink{0, {}};
+  FILE* stream = support::open_failing(&sink);
 
-  FILE* stream() { return stream_; }
-  std::string text() {
-    std::fflush(stream_);
-    return std::string(bytes_, size_);
+  refusing_stream() {
+    if (stream == nullptr) std::abort();
   }
-
- private:
-  char* bytes_ = nullptr;
-  size_t size_ = 0;
-  FILE* stream_;
+  ~refusing_stream() { std::fclose(stream); }
+  refusing_stream(const refusing_stream&) = delete;
+  refusing_stream& operator=(const refusing_stream&) = delete;
 };
-
-// A stream that refuses every write. The write function reports failure
-// with 0: glibc takes a negative count as bytes written and then reads past
-// the end of the caller's buffer.
-FILE* refusing_stream() {
-  cookie_io_functions_t io{};
-  io.write = [](void*, const char*, size_t) -> ssize_t { return 0; };
-  return fopencookie(nullptr, "w", io);
-}
 
 // ---- the records --------------------------------------------------------------------
 
-template <typename Record>
-void append_bytes(std::string& out, const Record& record) {
-  out.append(reinterpret_cast<const char*>(&record), sizeof record);
-}
-
-// Every byte of every record and cell text.
-std::string image(const tblx_table* t) {
-  std::string out;
-  append_bytes(out, *t);
-  for (const column* c = t->columns; c != nullptr; c = c->next) append_bytes(out, *c);
-  for (const row* r = t->rows; r != nullptr; r = r->next) {
-    append_bytes(out, *r);
-    const column* col = t->columns;
-    for (const cell* c = r->cells; c != nullptr; c = c->next) {
-      append_bytes(out, *c);
-      if (col != nullptr && col->type == TBLX_TYPE_STRING) out.append(c->str.text, c->str.len + 1);
-      if (col != nullptr) col = col->next;
-    }
-  }
-  return out;
-}
-
-std::vector<const column*> columns_of(const tblx_table* t) {
-  std::vector<const column*> cols;
-  for (const column* c = t->columns; c != nullptr; c = c->next) cols.push_back(c);
-  return cols;
-}
-
-std::vector<const row*> rows_of(const tblx_table* t) {
-  std::vector<const row*> rows;
-  for (const row* r = t->rows; r != nullptr; r = r->next) rows.push_back(r);
-  return rows;
-}
-
-std::vector<const cell*> cells_of(const row* r) {
-  std::vector<const cell*> cells;
-  for (const cell* c = r->cells; c != nullptr; c = c->next) cells.push_back(c);
-  return cells;
-}
-
 // Invariant 3.
 void check_well_formed(const tblx_table* t) {
-  const auto cols = columns_of(t);
-  require(cols.empty() ? t->columns_tail == nullptr : t->columns_tail == cols.back(),
-          "columns_tail is the last column");
-  for (size_t i = 0; i < cols.size(); ++i) {
-    require(cols[i]->id > 0 && cols[i]->id < t->next_column_id, "column IDs below the counter");
-    require(i == 0 || cols[i]->id > cols[i - 1]->id, "column IDs grow");
-    require(cols[i]->type >= TBLX_TYPE_STRING && cols[i]->type <= TBLX_TYPE_HEX, "column type");
-  }
-  require(t->open_column == nullptr || t->open_column == t->columns_tail,
-          "the open column is the last");
-  require(!(t->header_ended && t->open_column != nullptr), "open column after the header");
-  const auto rows = rows_of(t);
-  require(rows.empty() ? t->rows_tail == nullptr : t->rows_tail == rows.back(),
-          "rows_tail is the last row");
-  require(t->open_row == nullptr || t->open_row == t->rows_tail, "the open row is the last");
-  require(t->row_count == static_cast<int32_t>(rows.size()) - (t->open_row != nullptr ? 1 : 0),
-          "row count is the number of ended rows");
-  for (const row* r : rows) {
-    require(cells_of(r).size() <= cols.size(), "a row holds more cells than there are columns");
-  }
+  const std::string faults = support::record_faults(t);
+  require(faults.empty(), "records not well formed", faults);
 }
 
 // ---- status sets -------------------------------------------------------------------
@@ -277,16 +204,19 @@ bool fits(const column* c, shares s) { return s.lead <= c->width_lead && s.tail 
 
 uint64_t number_length(const column* c, uint64_t v) {
   char buf[32];
+  int digits;
   switch (c->type) {
     case TBLX_TYPE_INT:
-      return std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v)) + c->suffix_len;
+      digits = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
+      break;
     case TBLX_TYPE_UINT:
-      return std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(v)) +
-             c->suffix_len;
+      digits = std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(v));
+      break;
     default:
-      return std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v)) +
-             c->suffix_len;
+      digits = std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+      break;
   }
+  return static_cast<uint64_t>(digits) + c->suffix_len;
 }
 
 // Whether a cell's number or a column's sum, as printed, stays inside its
@@ -357,7 +287,8 @@ std::vector<std::string> split_lines(const std::string& text) {
 // True when some text that may be printed holds a newline, which makes
 // lines impossible to tell apart.
 bool has_newline(const tblx_table* t) {
-  for (const column* c = t->columns; c != nullptr; c = c->next) {
+  const auto cols = columns_of(t);
+  for (const column* c : cols) {
     if (std::strchr(c->suffix, '\n') != nullptr) return true;
     if (c->title_func == title_ident && c->title_arg != nullptr &&
         std::strchr(static_cast<const char*>(c->title_arg), '\n') != nullptr) {
@@ -368,9 +299,12 @@ bool has_newline(const tblx_table* t) {
     }
   }
   for (const row* r : rows_of(t)) {
-    const column* col = t->columns;
-    for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next, col = col->next) {
-      if (col->type == TBLX_TYPE_STRING && std::memchr(c->str.text, '\n', c->str.len)) return true;
+    const auto cells = cells_of(r);
+    for (size_t i = 0; i < cells.size() && i < cols.size(); ++i) {
+      if (cols[i]->type == TBLX_TYPE_STRING &&
+          std::memchr(cells[i]->str.text, '\n', cells[i]->str.len)) {
+        return true;
+      }
     }
   }
   return false;
@@ -436,7 +370,8 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   expected += (flags & TBLX_PRINT_TITLES) != 0;
   expected += (flags & TBLX_PRINT_SUM) != 0;
   if (fancy)
-    expected += ((flags & TBLX_PRINT_TITLE_RULE) != 0) + ((flags & TBLX_PRINT_SUM_RULE) != 0);
+    expected +=
+        size_t{(flags & TBLX_PRINT_TITLE_RULE) != 0} + size_t{(flags & TBLX_PRINT_SUM_RULE) != 0};
   require(lines.size() == expected, "number of lines", out);
   if (t->style == TBLX_STYLE_RAW) return;
 
@@ -501,10 +436,9 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
 }
 
 std::string print_to_string(tblx_table* t, unsigned flags) {
-  capture out;
-  const tblx_status s = tblx_print(t, flags, out.stream());
-  require(s == TBLX_OK, "print of a printable table", std::to_string(s));
-  return out.text();
+  support::Printed p = support::print_capture(t, flags);
+  require(p.status == TBLX_OK, "print of a printable table", std::to_string(p.status));
+  return std::move(p.text);
 }
 
 bool printable(const tblx_table* t) { return t->header_ended && t->open_row == nullptr; }
@@ -514,9 +448,10 @@ void check_sections_compose(tblx_table* t, unsigned flags) {
   std::string parts;
   for (unsigned bit = 1; bit <= TBLX_PRINT_SUM; bit <<= 1) parts += print_to_string(t, bit);
   require(print_to_string(t, TBLX_PRINT_ALL) == parts, "sections do not compose");
-  capture except;
-  require(tblx_print_except(t, flags, except.stream()) == TBLX_OK, "print_except");
-  require(except.text() == print_to_string(t, ~flags & TBLX_PRINT_ALL), "print_except");
+  tblx_status s = TBLX_OK;
+  const std::string except = capture([&](FILE* f) { s = tblx_print_except(t, flags, f); });
+  require(s == TBLX_OK, "print_except");
+  require(except == print_to_string(t, ~flags & TBLX_PRINT_ALL), "print_except");
   require(print_to_string(t, flags | ~0u << 5) == print_to_string(t, flags & TBLX_PRINT_ALL),
           "high flag bits change the output");
 }
@@ -524,10 +459,7 @@ void check_sections_compose(tblx_table* t, unsigned flags) {
 // Prints in every style with the given flags and checks invariants 4 to 6 and
 // 8; leaves the style as it was.
 void print_every_style(tblx_table* t, unsigned flags) {
-  const int32_t style = t->style;
-  const uint8_t fancy = t->fancy;
-  const char* separator = t->column_separator;
-  const char* junction = t->rule_junction;
+  const support::StyleFields before_styles = support::style_fields(t);
   for (int s = TBLX_STYLE_SIMPLE; s <= TBLX_STYLE_FANCYW; ++s) {
     require(tblx_setstyle(t, s) == TBLX_OK, "setstyle");
     const std::string out = print_to_string(t, flags);
@@ -536,16 +468,12 @@ void print_every_style(tblx_table* t, unsigned flags) {
     check_sections_compose(t, flags);
     // A stream that refuses every write: same status, same table.
     const std::string before = image(t);
-    FILE* refusing = refusing_stream();
-    require(tblx_print(t, flags, refusing) == TBLX_OK, "print to a refusing stream");
-    std::fclose(refusing);
+    const refusing_stream refusing;
+    require(tblx_print(t, flags, refusing.stream) == TBLX_OK, "print to a refusing stream");
     require(image(t) == before, "a refusing stream changed the table");
   }
   // Restored field by field: the separators are what they were too.
-  t->style = style;
-  t->fancy = fancy;
-  t->column_separator = separator;
-  t->rule_junction = junction;
+  support::restore_style_fields(t, before_styles);
 }
 
 // ---- sorting ----------------------------------------------------------------------------
@@ -561,15 +489,14 @@ void check_sorted(const tblx_table* t, int order, int id, const std::vector<cons
   std::map<const row*, size_t> position;
   for (size_t i = 0; i < before.size(); ++i) position[before[i]] = i;
   require(position.size() == after.size(), "sort duplicated rows");
+  const auto cols = columns_of(t);
   size_t key = 0;
-  const column* col = t->columns;
-  while (col != nullptr && col->id != id) col = col->next, ++key;
-  require(col != nullptr, "sorted by a column that does not exist");
-  const tblx_cell_cmp_func cmp = tblx_get_cell_cmp__(col);
+  while (key < cols.size() && cols[key]->id != id) ++key;
+  require(key < cols.size(), "sorted by a column that does not exist");
+  const tblx_cell_cmp_func cmp = tblx_get_cell_cmp__(cols[key]);
   auto key_of = [key](const row* r) -> const cell* {
-    const cell* c = r->cells;
-    for (size_t i = 0; i < key && c != nullptr; ++i) c = c->next;
-    return c;
+    const auto cells = cells_of(r);
+    return key < cells.size() ? cells[key] : nullptr;
   };
   // Signed comparison of two rows in the requested order.
   auto compare = [&](const row* a, const row* b) {
@@ -778,7 +705,7 @@ class session {
           tblx_removerows(nullptr);
         } else {
           tblx_removerows(table_);
-          require(table_->rows == nullptr && tblx_getrowcount(table_) == 0, "removerows");
+          require(rows_of(table_).empty() && tblx_getrowcount(table_) == 0, "removerows");
         }
         break;
       case 23:
@@ -787,7 +714,7 @@ class session {
           tblx_clean(nullptr);
         } else if (in_.byte() < 0x20) {
           tblx_clean(table_);
-          require(table_->columns == nullptr && !table_->header_ended, "clean");
+          require(columns_of(table_).empty() && !table_->header_ended, "clean");
         }
         break;
       case 24: {
@@ -845,23 +772,25 @@ class session {
     const uint8_t b = in_.byte();
     const unsigned flags = b < 0xe0 ? b % 32u : static_cast<unsigned>(in_.bits(4));
     const uint8_t how = in_.byte();
-    capture out;
-    FILE* stream = how % 4 == 0 ? nullptr : out.stream();
-    status_call("print", print_codes, [&](tblx_table* t) {
-      tblx_status s;
+    auto print = [&](tblx_table* t, FILE* stream) {
       switch (how / 4 % 3) {
         case 0:
-          s = tblx_print(t, flags, stream);
-          break;
+          return tblx_print(t, flags, stream);
         case 1:
-          s = tblx_print_all(t, stream);
-          break;
+          return tblx_print_all(t, stream);
         default:
-          s = tblx_print_except(t, flags, stream);
-          break;
+          return tblx_print_except(t, flags, stream);
       }
-      if (stream == nullptr) require(s == TBLX_ERR_INVALID_ARGUMENT, "a null stream must give 1");
-      if (s != TBLX_OK && stream != nullptr) require(out.text().empty(), "a refused print wrote");
+    };
+    status_call("print", print_codes, [&](tblx_table* t) {
+      if (how % 4 == 0) {
+        const tblx_status s = print(t, nullptr);
+        require(s == TBLX_ERR_INVALID_ARGUMENT, "a null stream must give 1");
+        return s;
+      }
+      tblx_status s = TBLX_OK;
+      const std::string written = capture([&](FILE* f) { s = print(t, f); });
+      if (s != TBLX_OK) require(written.empty(), "a refused print wrote");
       return s;
     });
     if (printable(table_) && how % 4 != 0) print_every_style(table_, flags);

@@ -1,9 +1,11 @@
 // Column definitions: check orders, the header's states, the setters and IDs.
 #include <climits>
 
-#include "table_util.h"
+#include "support/table.h"
 
 namespace {
+
+using namespace support;
 
 const char* TBLX_CALL fixed_title(void* /*arg*/, uint32_t /*width*/) { return "T"; }
 constexpr char kText[] = "kB";
@@ -14,7 +16,7 @@ enum State { kNullTable, kHeaderEnded, kNoOpenColumn, kColumnOpen, kStates };
 
 Table in_state(State s) {
   if (s == kNullTable) return Table();
-  Table t = make_table({TBLX_TYPE_HEX}, s == kHeaderEnded);
+  Table t = s == kHeaderEnded ? make_table({{TBLX_TYPE_HEX}}) : make_open_header({{TBLX_TYPE_HEX}});
   if (s == kColumnOpen) tblx_begincolumn(t.get(), TBLX_TYPE_HEX);
   return t;
 }
@@ -129,7 +131,7 @@ TEST(Header, SettersStoreWhatTheColumnTypeAllows) {
       {"suffix kB", 3, call<tblx_setcolumn_suffix, kText>, get<&column::suffix_len>, 2},
   };
   for (const Case& c : cases) {
-    Table t = make_table({}, false);
+    Table t = make_open_header({});
     ASSERT_EQ(TBLX_OK, tblx_begincolumn(t.get(), c.type));
     EXPECT_EQ(TBLX_OK, c.set(t.get())) << c.name;
     EXPECT_EQ(c.want, c.field(*t->open_column)) << c.name;
@@ -138,7 +140,7 @@ TEST(Header, SettersStoreWhatTheColumnTypeAllows) {
 
 TEST(Header, TitleAndSuffixKeepTheCallersPointers) {
   int arg = 0;
-  Table t = make_table({}, false);
+  Table t = make_open_header({});
   ASSERT_EQ(TBLX_OK, tblx_begincolumn(t.get(), TBLX_TYPE_UINT));
   const column& c = *t->open_column;
   ASSERT_EQ(TBLX_OK, tblx_setcolumn_titlefunc(t.get(), fixed_title, &arg));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/table.h"
 #include "tabulix.hpp"
 
 namespace {
@@ -17,16 +18,13 @@ using tabulix::section;
 using tabulix::style;
 using tabulix::type;
 
-// What the C library prints for the given flags, read back from a file.
+// What the C library prints for the given flags.
 std::string c_print(tblx_table* t, unsigned flags, bool except = false) {
-  std::FILE* f = std::tmpfile();
-  if (f == nullptr) return "<no tmpfile>";
-  tblx_status rc = except ? tblx_print_except(t, flags, f) : tblx_print(t, flags, f);
-  std::string out = rc == TBLX_OK ? "" : "<status " + std::to_string(rc) + ">";
-  std::rewind(f);
-  for (int c; (c = std::fgetc(f)) != EOF;) out += static_cast<char>(c);
-  std::fclose(f);
-  return out;
+  tblx_status rc = TBLX_OK;
+  const std::string out = support::capture([&](std::FILE* f) {
+    rc = except ? tblx_print_except(t, flags, f) : tblx_print(t, flags, f);
+  });
+  return (rc == TBLX_OK ? "" : "<status " + std::to_string(rc) + ">") + out;
 }
 
 // Names (string) and sizes (uint, right, summed).
@@ -215,8 +213,8 @@ TEST_P(CppGolden, WrapperPrintsWhatTheCLibraryPrints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, CppGolden, testing::ValuesIn(goldens()),
-                         [](const testing::TestParamInfo<golden>& info) {
-                           return std::string(info.param.name);
+                         [](const testing::TestParamInfo<golden>& case_info) {
+                           return std::string(case_info.param.name);
                          });
 
 TEST(CppPrint, StreamFileAndStringAgree) {
@@ -227,14 +225,10 @@ TEST(CppPrint, StreamFileAndStringAgree) {
   os << t;
   EXPECT_EQ(os.str(), expected);
 
-  std::FILE* f = std::tmpfile();
-  ASSERT_NE(f, nullptr);
-  t.print(f);
-  t.print(f, section::sum);
-  std::rewind(f);
-  std::string written;
-  for (int c; (c = std::fgetc(f)) != EOF;) written += static_cast<char>(c);
-  std::fclose(f);
+  const std::string written = support::capture([&](std::FILE* f) {
+    t.print(f);
+    t.print(f, section::sum);
+  });
   EXPECT_EQ(written, expected + "         |1242\n");
 }
 

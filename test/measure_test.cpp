@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "print_util.h"
+#include "support/table.h"
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 // Measures without writing: a print with no section selected.
 void measure(tblx_table* t) {
@@ -41,7 +41,7 @@ TEST(Measure, SignedWidthComesFromEitherExtreme) {
 // A text whose length does not fit a signed 32-bit count takes no part in
 // the width, and its bytes are not read. The stored length is forged here.
 TEST(Measure, OversizedTextIsLeftOut) {
-  for (unsigned just : {TBLX_JUST_LEFT, TBLX_JUST_CHAR_FIRST}) {
+  for (unsigned just : {unsigned{TBLX_JUST_LEFT}, unsigned{TBLX_JUST_CHAR_FIRST}}) {
     Table t =
         make_table({{.type = TBLX_TYPE_STRING, .cell_just = just}}, {{str("ab")}, {str("abcdef")}});
     cell* forged = t->rows->next->cells;
@@ -69,18 +69,18 @@ TEST(Measure, ColumnsBeyondTheFirstSixteenMatchTheFirst) {
       {num(123456), str("12,"), hex(0x1), str(""), unum(1234)},
       {num(0), str("x"), hex(0xabcdef), str("longer text"), unum(99)},
   };
-  constexpr int copies = 20;
+  constexpr size_t copies = 20;
   std::vector<ColDef> cols;
   Rows rows(std::size(values));
-  for (int k = 0; k < copies; ++k) {
+  for (size_t k = 0; k < copies; ++k) {
     cols.push_back(kinds[k % std::size(kinds)]);
     for (size_t r = 0; r < rows.size(); ++r) rows[r].push_back(values[r][k % std::size(kinds)]);
   }
   Table t = make_table(cols, rows);
   ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), TBLX_STYLE_FANCY));
   const std::string out = print_to_string(t.get());
-  for (int k = static_cast<int>(std::size(kinds)); k < copies; ++k) {
-    EXPECT_EQ(widths(t.get(), k % static_cast<int>(std::size(kinds))), widths(t.get(), k)) << k;
+  for (size_t k = std::size(kinds); k < copies; ++k) {
+    EXPECT_EQ(widths(t.get(), k % std::size(kinds)), widths(t.get(), k)) << k;
   }
   // Every line is the same group of five fields repeated, separated by '|'.
   size_t begin = 0;
@@ -96,8 +96,8 @@ TEST(Measure, ColumnsBeyondTheFirstSixteenMatchTheFirst) {
       if (bar == std::string::npos) break;
       from = bar + 1;
     }
-    ASSERT_EQ(static_cast<size_t>(copies), fields.size()) << line;
-    for (int k = static_cast<int>(std::size(kinds)); k < copies - 1; ++k) {
+    ASSERT_EQ(copies, fields.size()) << line;
+    for (size_t k = std::size(kinds); k < copies - 1; ++k) {
       EXPECT_EQ(fields[k % std::size(kinds)], fields[k]) << line;
     }
   }

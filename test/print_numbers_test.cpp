@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "print_util.h"
+#include "support/table.h"
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 // Powers of ten and of two around their boundaries, and random values of
 // every bit length.
@@ -85,7 +85,7 @@ const NumberColumn columns[] = {
      [](uint64_t v, int w) {
        const std::string s = uint_bare(v);
        // Only blanks before: the last column gets none after its text.
-       return std::string((w - s.size()) / 2, ' ') + s;
+       return std::string((static_cast<size_t>(w) - s.size()) / 2, ' ') + s;
      },
      uint_bare},
     {"hex zero-filled",
@@ -116,7 +116,7 @@ TEST(PrintNumbers, MatchPrintfForValuesOfEveryLength) {
     Rows rows;
     size_t width = 0;
     for (uint64_t v : values) {
-      rows.push_back({Val{col.def.type, nullptr, v}});
+      rows.push_back({Val{col.def.type, {}, v}});
       width = std::max(width, col.bare(v).size());
     }
     Table t = make_table({col.def}, rows);

@@ -2,11 +2,11 @@
 #include <climits>
 #include <string>
 
-#include "print_util.h"
+#include "support/table.h"
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 // ---- table setups -------------------------------------------------------------
 
@@ -58,12 +58,7 @@ Table short_rows() {
                     {{str("one"), num(1), str("x")}, {str("two")}, {}, {str("three"), num(22)}});
 }
 
-Table no_columns() {
-  Table t(tblx_new());
-  EXPECT_EQ(TBLX_OK, tblx_endheader(t.get()));
-  add_rows(t.get(), {{}, {}});
-  return t;
-}
+Table no_columns() { return make_table({}, {{}, {}}); }
 
 // Never had rows: the sums are 0, unsummed numeric columns are 0 wide.
 Table no_rows() {
@@ -377,32 +372,10 @@ TEST(Print, RefusalsWriteNothing) {
 // ---- streams -----------------------------------------------------------------------
 
 // A stream that records what reaches its write function, or refuses it all.
-struct CookieSink {
-  std::string bytes;
-  int writes = 0;
-  bool refuse = false;
-};
-
-ssize_t cookie_write(void* cookie, const char* data, size_t size) {
-  auto* sink = static_cast<CookieSink*>(cookie);
-  ++sink->writes;
-  // Refusing with 0 rather than -1: glibc mishandles -1 from a cookie write
-  // (it may read past its buffer).
-  if (sink->refuse) return 0;
-  sink->bytes.append(data, size);
-  return static_cast<ssize_t>(size);
-}
-
-FILE* open_cookie(CookieSink* sink) {
-  cookie_io_functions_t io{};
-  io.write = cookie_write;
-  return fopencookie(sink, "w", io);
-}
-
 TEST(Print, RefusedPrintDoesNotFlushAndASuccessfulOneDoes) {
   Table t = sizes_table();
-  CookieSink sink;
-  FILE* stream = open_cookie(&sink);
+  FailingSink sink{SIZE_MAX, {}};
+  FILE* stream = open_failing(&sink);
   ASSERT_NE(nullptr, stream);
   std::fputs("before:", stream);  // stays in the stream's buffer until a flush
 
@@ -412,15 +385,14 @@ TEST(Print, RefusedPrintDoesNotFlushAndASuccessfulOneDoes) {
 
   ASSERT_EQ(TBLX_OK, tblx_endrow(t.get()));
   EXPECT_EQ(TBLX_OK, tblx_print(t.get(), TBLX_PRINT_SUM, stream));
-  EXPECT_EQ("before:          1242\n", sink.bytes);
+  EXPECT_EQ("before:          1242\n", sink.got);
   std::fclose(stream);
 }
 
 TEST(Print, FailingStreamStillGivesSuccess) {
   Table t = items_table();
-  CookieSink refusing;
-  refusing.refuse = true;
-  FILE* cookie = open_cookie(&refusing);
+  FailingSink refusing{0, {}};
+  FILE* cookie = open_failing(&refusing);
   ASSERT_NE(nullptr, cookie);
   EXPECT_EQ(TBLX_OK, tblx_print_all(t.get(), cookie));
   EXPECT_GT(refusing.writes, 0);

@@ -9,12 +9,12 @@
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
-#include "print_util.h"
 #include "render.h"
+#include "support/table.h"
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 // The printer places fields in its staging sink; these run its routines on a
 // stream as a print does and give 0, or EOF when the stream refused the bytes.

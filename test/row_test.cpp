@@ -4,9 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "table_util.h"
+#include "support/table.h"
 
 namespace {
+
+using namespace support;
 
 using Call = tblx_status (*)(tblx_table*);
 
@@ -51,7 +53,7 @@ TEST(Rows, CursorFollowsTheColumnsAndRefusalsChangeNothing) {
       {"beginrow after removerows", tblx_beginrow, TBLX_OK, 0},
       {"endrow of a row without cells", tblx_endrow, TBLX_OK, 1},
   };
-  Table t = make_table({TBLX_TYPE_STRING, TBLX_TYPE_INT});
+  Table t = make_table({{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}});
   for (const Step& s : steps) {
     const std::string before = image(t.get());
     const tblx_status got = s.call(t.get());
@@ -71,7 +73,7 @@ TEST(Rows, CellTypeMustMatchTheWaitingColumnExactly) {
   const Call adds[] = {add_string, add_int, add_uint, add_hex};
   for (int column_type = 0; column_type < 4; ++column_type) {
     for (int cell_type = 0; cell_type < 4; ++cell_type) {
-      Table t = make_table({types[column_type]});
+      Table t = make_table({{types[column_type]}});
       ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
       EXPECT_EQ(column_type == cell_type ? TBLX_OK : TBLX_ERR_CELL_TYPE_MISMATCH,
                 adds[cell_type](t.get()))
@@ -81,7 +83,7 @@ TEST(Rows, CellTypeMustMatchTheWaitingColumnExactly) {
 }
 
 TEST(Rows, HeaderStatesAndNullArguments) {
-  Table open_header = make_table({TBLX_TYPE_STRING}, false);
+  Table open_header = make_open_header({{TBLX_TYPE_STRING}});
   EXPECT_EQ(TBLX_ERR_NO_HEADER, tblx_beginrow(open_header.get()));
 
   Table no_columns = make_table({});
@@ -95,7 +97,7 @@ TEST(Rows, HeaderStatesAndNullArguments) {
        {Call{tblx_beginrow}, Call{tblx_endrow}, add_string, add_int, add_uint, add_hex}) {
     EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, call(nullptr));
   }
-  Table t = make_table({TBLX_TYPE_STRING});
+  Table t = make_table({{TBLX_TYPE_STRING}});
   EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_addcell_string(t.get(), nullptr));  // none waiting
   ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
   EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_addcell_string(t.get(), nullptr));
@@ -103,7 +105,7 @@ TEST(Rows, HeaderStatesAndNullArguments) {
 }
 
 TEST(Rows, KeptInInsertionOrderAndCountedOnlyWhenEnded) {
-  Table t = make_table({TBLX_TYPE_INT});
+  Table t = make_table({{TBLX_TYPE_INT}});
   for (int64_t i = 0; i < 3; ++i) {
     ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
     ASSERT_EQ(TBLX_OK, tblx_addcell_int(t.get(), i));
@@ -119,7 +121,7 @@ TEST(Rows, KeptInInsertionOrderAndCountedOnlyWhenEnded) {
 }
 
 TEST(Rows, BeginAndRemoveMarkTheLayoutStaleAndKeepTheHeader) {
-  Table t = make_table({TBLX_TYPE_UINT});
+  Table t = make_table({{TBLX_TYPE_UINT}});
   t->layout_stale = 0;  // as a print leaves it
   ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
   EXPECT_EQ(1, t->layout_stale);
@@ -138,8 +140,12 @@ TEST(Cells, ValuesAndTextsAreStoredExactly) {
   std::string high;  // every byte from 0x80 up
   for (int b = 0x80; b <= 0xff; ++b) high += static_cast<char>(b);
   char callers[] = "caller's text";
-  Table t = make_table({TBLX_TYPE_INT, TBLX_TYPE_UINT, TBLX_TYPE_HEX, TBLX_TYPE_STRING,
-                        TBLX_TYPE_STRING, TBLX_TYPE_STRING});
+  Table t = make_table({{TBLX_TYPE_INT},
+                        {TBLX_TYPE_UINT},
+                        {TBLX_TYPE_HEX},
+                        {TBLX_TYPE_STRING},
+                        {TBLX_TYPE_STRING},
+                        {TBLX_TYPE_STRING}});
   ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
   ASSERT_EQ(TBLX_OK, tblx_addcell_int(t.get(), INT64_MIN));
   ASSERT_EQ(TBLX_OK, tblx_addcell_uint(t.get(), UINT64_MAX));

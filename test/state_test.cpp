@@ -2,9 +2,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "table_util.h"
+#include "support/table.h"
 
 namespace {
+
+using namespace support;
 
 TEST(Table, NewTableStartsFromFixedDefaults) {
   Table t(tblx_new());
@@ -22,7 +24,7 @@ TEST(Table, NewTableStartsFromFixedDefaults) {
 }
 
 TEST(Table, CleanDropsColumnsAndRowsButKeepsSettingsAndIdCounter) {
-  Table t = make_table({TBLX_TYPE_STRING, TBLX_TYPE_INT, TBLX_TYPE_HEX});
+  Table t = make_table({{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}, {TBLX_TYPE_HEX}});
   for (int i = 0; i < 3; ++i) {  // two ended rows, then an open one
     ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
     ASSERT_EQ(TBLX_OK, tblx_addcell_string(t.get(), "x"));
@@ -57,7 +59,7 @@ TEST(Table, CleanDropsColumnsAndRowsButKeepsSettingsAndIdCounter) {
 }
 
 TEST(Table, CleanWithAColumnOpenLeavesNoneOpen) {
-  Table t = make_table({TBLX_TYPE_STRING}, false);
+  Table t = make_open_header({{TBLX_TYPE_STRING}});
   ASSERT_EQ(TBLX_OK, tblx_begincolumn(t.get(), TBLX_TYPE_INT));
   tblx_clean(t.get());
   EXPECT_EQ(TBLX_ERR_NO_OPEN_COLUMN, tblx_endcolumn(t.get()));

@@ -2,11 +2,11 @@
 #include <cstring>
 #include <string>
 
-#include "print_util.h"
+#include "support/table.h"
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 struct StyleState {
   int32_t style;

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "tabulix.h"
+#include "support/table.h"
 
 namespace {
 
@@ -83,25 +83,21 @@ std::string build_sort_print(unsigned seed) {
     check(tblx_endrow(t), "end row");
   }
 
-  char* bytes = nullptr;
-  size_t size = 0;
-  FILE* stream = open_memstream(&bytes, &size);
   const char* const* styles = tblx_getstylelist();
   const char* const* orders = tblx_getsortorderlist();
-  for (int o = 0; orders[o] != nullptr; ++o) {
-    int order = -1;
-    check(tblx_parse_sortorder(&order, orders[o]), "parse sort order");
-    for (int32_t id : ids) {
-      check(tblx_sort(t, order, id), "sort");
-      for (int s = 0; styles[s] != nullptr; ++s) {
-        check(tblx_setstylestr(t, styles[s]), "style");
-        check(tblx_print_all(t, stream), "print");
+  log += support::capture([&](FILE* stream) {
+    for (int o = 0; orders[o] != nullptr; ++o) {
+      int order = -1;
+      check(tblx_parse_sortorder(&order, orders[o]), "parse sort order");
+      for (int32_t id : ids) {
+        check(tblx_sort(t, order, id), "sort");
+        for (int s = 0; styles[s] != nullptr; ++s) {
+          check(tblx_setstylestr(t, styles[s]), "style");
+          check(tblx_print_all(t, stream), "print");
+        }
       }
     }
-  }
-  std::fclose(stream);
-  log.append(bytes, size);
-  std::free(bytes);
+  });
   tblx_delete(t);
   return log;
 }

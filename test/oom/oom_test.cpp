@@ -8,7 +8,6 @@
 // table exactly as it was; the wrappers also count live blocks, so a leak
 // shows up after tblx_delete.
 #include <gtest/gtest.h>
-#include <tabulix_internal.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +16,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/table.h"
 
 extern "C" {
 void* __real_calloc(size_t count, size_t size);
@@ -130,10 +131,8 @@ int index_of(const std::vector<const T*>& list, const T* item) {
 // legitimately refresh it before failing.
 std::string describe(const tblx_table* t, bool with_measurements) {
   std::ostringstream os;
-  std::vector<const column*> cols;
-  for (const column* c = t->columns; c != nullptr; c = c->next) cols.push_back(c);
-  std::vector<const row*> rows;
-  for (const row* r = t->rows; r != nullptr; r = r->next) rows.push_back(r);
+  const std::vector<const column*> cols = support::columns_of(t);
+  const std::vector<const row*> rows = support::rows_of(t);
 
   os << "header_ended=" << int(t->header_ended) << " fancy=" << int(t->fancy)
      << " style=" << t->style << " next_id=" << t->next_column_id << " row_count=" << t->row_count
@@ -294,14 +293,9 @@ step add_hex(uint64_t v) {
 step print(unsigned int flags) {
   return {"print flags " + std::to_string(flags),
           [flags](tblx_table* t, std::string& out) {
-            char* bytes = nullptr;
-            size_t size = 0;
-            FILE* stream = open_memstream(&bytes, &size);
-            const tblx_status s = tblx_print(t, flags, stream);
-            std::fclose(stream);
-            out.assign(bytes, size);
-            std::free(bytes);
-            return s;
+            support::Printed p = support::print_capture(t, flags);
+            out = std::move(p.text);
+            return p.status;
           },
           true};
 }

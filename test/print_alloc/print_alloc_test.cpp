@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "print_util.h"
+#include "support/table.h"
 
 extern "C" {
 void* __real_malloc(size_t size);
@@ -45,7 +45,7 @@ extern "C" void* __wrap_realloc(void* block, size_t size) {
 
 namespace {
 
-using namespace print_util;
+using namespace support;
 
 const char* TBLX_CALL width_title(void*, uint32_t width) { return width > 4 ? "Wide.x" : "N.x"; }
 
@@ -72,7 +72,7 @@ TEST(PrintHeap, OutputPassAllocatesNothing) {
       {{str("alpha"), num(-5), unum(UINT64_MAX), hex(0xbeef), str("1.25")},
        {str("b"), num(INT64_MIN)},
        {},
-       {str(std::string(20000, 'x').c_str()), num(3), unum(7), hex(1), str("100")}});
+       {str(std::string(20000, 'x')), num(3), unum(7), hex(1), str("100")}});
   FILE* stream = std::fopen("/dev/null", "w");
   ASSERT_NE(nullptr, stream);
   // The first print measures: one resize of the scratch buffer, nothing else.
