@@ -40,7 +40,9 @@
 #include <utility>
 #include <vector>
 
-#if !defined(TABULIX_NO_OPEN_MEMSTREAM) && __has_include(<unistd.h>)
+// table::to_string and operator<< print into a memory stream, so they exist
+// only where the C library has open_memstream (POSIX.1-2008).
+#if __has_include(<unistd.h>)
 #include <unistd.h>
 #if defined(_POSIX_VERSION) && _POSIX_VERSION >= 200809L
 #define TABULIX_HAVE_OPEN_MEMSTREAM 1
@@ -645,7 +647,10 @@ class table {
     print(stream, section::all, ec);
   }
 
-  // The printed table as a string.
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
+  // The printed table as a string, by way of open_memstream: without it
+  // (TABULIX_HAVE_OPEN_MEMSTREAM undefined) neither to_string nor operator<<
+  // is declared, and print(FILE*) is the way out.
   std::string to_string(section s = section::all) const {
     std::error_code ec;
     std::string out = to_string(s, ec);
@@ -666,6 +671,7 @@ class table {
     }
     return os;
   }
+#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
  private:
   friend class column;
@@ -866,10 +872,10 @@ inline column& column::justify_char(char c, std::error_code& ec) noexcept {
 
 // ---- printing to a string ------------------------------------------------------------
 
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
 inline std::string table::to_string(section s, std::error_code& ec) const noexcept {
   std::string out;
   if (!valid(ec)) return out;
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
   char* buffer = nullptr;
   std::size_t size = 0;
   std::FILE* stream = open_memstream(&buffer, &size);
@@ -893,30 +899,9 @@ inline std::string table::to_string(section s, std::error_code& ec) const noexce
     }
   }
   std::free(buffer);
-#else
-  std::FILE* stream = std::tmpfile();
-  if (stream == nullptr) {
-    detail::set(ec, errc::no_memory);
-    return out;
-  }
-  if (!detail::fail(tblx_print(table_, static_cast<unsigned>(s), stream), ec)) {
-    long size = std::ftell(stream);
-    bool ok = size >= 0 && std::fseek(stream, 0, SEEK_SET) == 0;
-    try {
-      if (ok) out.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-      ok = false;
-    }
-    if (ok && std::fread(out.data(), 1, out.size(), stream) != out.size()) ok = false;
-    if (!ok) {
-      out.clear();
-      detail::set(ec, errc::no_memory);
-    }
-  }
-  std::fclose(stream);
-#endif
   return out;
 }
+#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
 }  // namespace tabulix
 

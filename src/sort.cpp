@@ -10,10 +10,6 @@ namespace {
 // a belongs to the row that came later in the input, b to an earlier one.
 using cmp_wrap_func = int (*)(const cell* a, const cell* b, tblx_cell_cmp_func cmp) noexcept;
 
-int cmp_wrap_unord(const cell* /*a*/, const cell* /*b*/, tblx_cell_cmp_func /*cmp*/) noexcept {
-  return 0;
-}
-
 // Rows without a key cell come first.
 int cmp_wrap_asc(const cell* a, const cell* b, tblx_cell_cmp_func cmp) noexcept {
   if (a == nullptr) return b == nullptr ? 0 : -1;
@@ -31,7 +27,7 @@ int cmp_wrap_desc(const cell* a, const cell* b, tblx_cell_cmp_func cmp) noexcept
 }
 
 struct sortorder_ent {
-  cmp_wrap_func wrap;
+  cmp_wrap_func wrap;  // null for the unordered order, which moves no row
   int sortorder;
 };
 
@@ -40,10 +36,12 @@ constexpr const char* sortorder_list[] = {"asc", "desc", "unord", nullptr};
 constexpr sortorder_ent sortorder_ents[] = {
     {cmp_wrap_asc, TBLX_SORT_ASC},
     {cmp_wrap_desc, TBLX_SORT_DESC},
-    {cmp_wrap_unord, TBLX_SORT_UNORD},
+    {nullptr, TBLX_SORT_UNORD},
 };
 static_assert(std::size(sortorder_list) == std::size(sortorder_ents) + 1);
 
+// The comparator wrapper of an order that moves rows; null for an unknown
+// order. The unordered order has none: tblx_sort returns before it looks.
 cmp_wrap_func find_wrap(int sortorder) noexcept {
   for (size_t i = 0; sortorder_list[i] != nullptr; ++i) {
     if (sortorder_ents[i].sortorder == sortorder) return sortorder_ents[i].wrap;

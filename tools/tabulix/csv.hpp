@@ -33,7 +33,6 @@ struct csv_record {
 
   std::size_t size() const { return starts.size(); }
   std::string_view field(std::size_t i) const;
-  const char* c_str(std::size_t i) const { return data.c_str() + starts[i]; }
   void clear();
 };
 
@@ -48,8 +47,6 @@ class csv_reader {
   // field. Throws input_error on a malformed quoted field, a NUL byte,
   // invalid UTF-8 or a read error.
   bool next(csv_record& record);
-
-  const std::string& name() const { return name_; }
 
  private:
   int peek();

@@ -89,8 +89,8 @@ char parse_delimiter(std::string_view text);
 // A minimum width, 0 to 65535.
 int parse_width(std::string_view option, std::string_view text);
 
-// The names that --style accepts.
-std::vector<std::string> style_names();
+// Whether --style and --filler accept `name`: one of the library's styles.
+bool is_style_name(std::string_view name);
 
 }  // namespace tabulix::cli
 

@@ -44,7 +44,9 @@ class column_names {
 // else the text of `buffer`.
 const char* printable(const char* text, std::string& buffer);
 
-struct column_plan {
+// Everything the table is told about one column: its settled type and the
+// options that apply to it.
+struct column_settings {
   std::string title;
   value_type type = value_type::string;
   bool decimal = false;          // text made of decimal numbers: sorted by value
@@ -62,14 +64,15 @@ struct column_plan {
   bool by_length = false;
 };
 
-struct sort_key {
+// A column the rows are sorted by (--sort), and the direction.
+struct sort_column {
   std::size_t column;
   bool descending;
 };
 
 struct table_plan {
-  std::vector<column_plan> columns;
-  std::vector<sort_key> sort;  // primary key first
+  std::vector<column_settings> columns;
+  std::vector<sort_column> sort;  // primary key first
   std::string style;
   unsigned sections = 0;
   std::vector<filler> fillers;
