@@ -377,8 +377,7 @@ void fit_titles(std::vector<column_settings>& columns) {
   std::string buffer;
   for (auto& c : columns) {
     const std::size_t len = std::strlen(printable(c.title.c_str(), buffer));
-    c.min_width =
-        static_cast<int>(std::max<std::size_t>(c.min_width, std::min<std::size_t>(len, 65535)));
+    c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(len, 65535)));
   }
 }
 
