@@ -94,10 +94,10 @@ namespace detail {
 
 class error_category final : public std::error_category {
  public:
-  const char* name() const noexcept override { return "tabulix"; }
-  std::string message(int code) const override { return tblx_strerror(code); }
+  [[nodiscard]] const char* name() const noexcept override { return "tabulix"; }
+  [[nodiscard]] std::string message(int code) const override { return tblx_strerror(code); }
   // Lets callers test against the portable conditions where one fits.
-  std::error_condition default_error_condition(int code) const noexcept override {
+  [[nodiscard]] std::error_condition default_error_condition(int code) const noexcept override {
     switch (code) {
       case TBLX_ERR_INVALID_ARGUMENT:
         return std::errc::invalid_argument;
@@ -230,6 +230,12 @@ inline std::vector<std::string_view> name_list(const char* const* list) {
 // library uses a title before it asks for the next one, so one buffer does.
 class title_source {
  public:
+  title_source() = default;
+  // Held by pointer only: a copy would slice the callable off.
+  title_source(const title_source&) = delete;
+  title_source& operator=(const title_source&) = delete;
+  title_source(title_source&&) = delete;
+  title_source& operator=(title_source&&) = delete;
   virtual ~title_source() = default;
 
   // Library callback: never lets an exception into C, gives "" instead.
@@ -244,14 +250,13 @@ class title_source {
 
  protected:
   virtual const char* make(unsigned width) = 0;
-  std::string text_;
 };
 
 template <class F>
 class title_holder final : public title_source {
  public:
-  template <class G>
-  explicit title_holder(G&& f) : f_(std::forward<G>(f)) {}
+  explicit title_holder(const F& f) : f_(f) {}
+  explicit title_holder(F&& f) : f_(std::move(f)) {}
 
  private:
   const char* make(unsigned width) override {
@@ -266,6 +271,7 @@ class title_holder final : public title_source {
     }
   }
   F f_;
+  std::string text_;  // the last title made, when f gives no C string
 };
 
 // Everything the table hands to the library by pointer. Nodes never move, so
@@ -341,7 +347,7 @@ class column {
   // A handle on no column: its setters report errc::invalid_argument.
   column() noexcept = default;
 
-  std::int32_t id() const noexcept { return id_; }
+  [[nodiscard]] std::int32_t id() const noexcept { return id_; }
 
   column& title(std::string_view text);
   column& title(std::string_view text, std::error_code& ec) noexcept;
@@ -429,7 +435,7 @@ class table {
 
   // The C handle, for calls the wrapper does not cover. Header and row calls
   // made through it bypass the wrapper's tracking of the open column.
-  tblx_table* get() const noexcept { return table_; }
+  [[nodiscard]] tblx_table* get() const noexcept { return table_; }
   explicit operator bool() const noexcept { return table_ != nullptr; }
 
   // Gives up the handle; the caller must tblx_delete it. Titles, suffixes and
@@ -538,7 +544,7 @@ class table {
   }
 
   // Ended rows; 0 for a moved-from table.
-  std::int32_t row_count() const noexcept {
+  [[nodiscard]] std::int32_t row_count() const noexcept {
     return table_ != nullptr ? tblx_getrowcount(table_) : 0;
   }
 
@@ -651,14 +657,16 @@ class table {
   // The printed table as a string, by way of open_memstream: without it
   // (TABULIX_HAVE_OPEN_MEMSTREAM undefined) neither to_string nor operator<<
   // is declared, and print(FILE*) is the way out.
-  std::string to_string(section s = section::all) const {
+  [[nodiscard]] std::string to_string(section s = section::all) const {
     std::error_code ec;
     std::string out = to_string(s, ec);
     detail::throw_if(ec);
     return out;
   }
-  std::string to_string(section s, std::error_code& ec) const noexcept;
-  std::string to_string(std::error_code& ec) const noexcept { return to_string(section::all, ec); }
+  [[nodiscard]] std::string to_string(section s, std::error_code& ec) const noexcept;
+  [[nodiscard]] std::string to_string(std::error_code& ec) const noexcept {
+    return to_string(section::all, ec);
+  }
 
   // Writes the whole table; a failure sets failbit on the stream.
   friend std::ostream& operator<<(std::ostream& os, const table& t) {
@@ -757,24 +765,25 @@ void column::apply(std::error_code& ec, Setter&& setter) noexcept {
   table_->on_column(id_, ec, std::forward<Setter>(setter));
 }
 
-#define TABULIX_COLUMN_THROWING_(name, param) \
-  inline column& column::name(param value) {  \
-    std::error_code ec;                       \
-    name(value, ec);                          \
-    detail::throw_if(ec);                     \
-    return *this;                             \
+// The throwing setters; each parameter keeps the name of its declaration.
+#define TABULIX_COLUMN_THROWING_(name, param, value) \
+  inline column& column::name(param value) {         \
+    std::error_code ec;                              \
+    name(value, ec);                                 \
+    detail::throw_if(ec);                            \
+    return *this;                                    \
   }
 
-TABULIX_COLUMN_THROWING_(title, std::string_view)
-TABULIX_COLUMN_THROWING_(title_just, just)
-TABULIX_COLUMN_THROWING_(cell_just, just)
-TABULIX_COLUMN_THROWING_(min_width, int)
-TABULIX_COLUMN_THROWING_(summarize, bool)
-TABULIX_COLUMN_THROWING_(hex_case, tabulix::hex_case)
-TABULIX_COLUMN_THROWING_(leading_zeros, bool)
-TABULIX_COLUMN_THROWING_(suffix, std::string_view)
-TABULIX_COLUMN_THROWING_(sort_by_length, bool)
-TABULIX_COLUMN_THROWING_(justify_char, char)
+TABULIX_COLUMN_THROWING_(title, std::string_view, text)
+TABULIX_COLUMN_THROWING_(title_just, just, j)
+TABULIX_COLUMN_THROWING_(cell_just, just, j)
+TABULIX_COLUMN_THROWING_(min_width, int, width)
+TABULIX_COLUMN_THROWING_(summarize, bool, on)
+TABULIX_COLUMN_THROWING_(hex_case, tabulix::hex_case, c)
+TABULIX_COLUMN_THROWING_(leading_zeros, bool, on)
+TABULIX_COLUMN_THROWING_(suffix, std::string_view, text)
+TABULIX_COLUMN_THROWING_(sort_by_length, bool, on)
+TABULIX_COLUMN_THROWING_(justify_char, char, c)
 
 #undef TABULIX_COLUMN_THROWING_
 

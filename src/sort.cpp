@@ -252,7 +252,10 @@ class merger {
       row* r = heads_[w];
       *link = r;
       link = &r->next;
-      heads_[w] = r->next;
+      // While a list is live the root's winner is one (a used-up list loses
+      // every match), so r is a row. The analyzer loses track of leaves_ >= 2
+      // and with it of the replay below reaching the root.
+      heads_[w] = r->next;  // NOLINT(clang-analyzer-core.NullDereference)
       if (heads_[w] != nullptr) {
         keys_[w] = key_.of(heads_[w]);
       } else {
@@ -267,7 +270,7 @@ class merger {
   }
 
  private:
-  unsigned entrant(unsigned node) const noexcept {
+  [[nodiscard]] unsigned entrant(unsigned node) const noexcept {
     return node >= leaves_ ? node - leaves_ : winner_[node];
   }
 
@@ -286,9 +289,9 @@ class merger {
 
   const sort_key& key_;
   unsigned leaves_ = 1;  // count rounded up to a power of two
-  row* heads_[wide_ways];
-  row* lasts_[wide_ways];
-  const cell* keys_[wide_ways];  // key cells of the heads, each looked up once
+  row* heads_[wide_ways] = {};
+  row* lasts_[wide_ways] = {};
+  const cell* keys_[wide_ways] = {};  // key cells of the heads, each looked up once
   unsigned char winner_[wide_ways] = {};
   unsigned live_ = 0;  // lists not used up yet
 };

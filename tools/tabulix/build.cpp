@@ -41,16 +41,16 @@ tabulix::style library_style(const std::string& name) {
 class sum_check {
  public:
   void add_signed(std::int64_t v) {
-    std::int64_t r;
+    std::int64_t r = 0;
     if (__builtin_add_overflow(signed_sum_, v, &r)) wraps_ += v < 0 ? -1 : 1;
     signed_sum_ = r;
   }
   void add_unsigned(std::uint64_t v) {
-    std::uint64_t r;
+    std::uint64_t r = 0;
     if (__builtin_add_overflow(unsigned_sum_, v, &r)) ++wraps_;
     unsigned_sum_ = r;
   }
-  bool fits() const { return wraps_ == 0; }
+  [[nodiscard]] bool fits() const { return wraps_ == 0; }
 
  private:
   std::int64_t signed_sum_ = 0;
@@ -162,7 +162,7 @@ int compare_values(const column_settings& c, std::string_view a, std::string_vie
 // A key cell of a record; absent when the row ends before it.
 struct key_cell {
   std::string_view text;
-  bool present;
+  bool present = false;
 };
 
 std::vector<std::size_t> sorted_order(const table_plan& plan, const dataset& data) {
@@ -222,9 +222,9 @@ tabulix::table build_table(const table_plan& plan, const dataset& data) {
   if (sorts_decimal_text(plan)) return t;  // in order already
   // The sort is stable: sorting by the last key first leaves the first key
   // given as the primary one.
-  for (auto key = plan.sort.rbegin(); key != plan.sort.rend(); ++key) {
-    t.sort(ids[key->column], key->descending ? tabulix::order::desc : tabulix::order::asc);
-  }
+  std::for_each(plan.sort.rbegin(), plan.sort.rend(), [&](const sort_column& key) {
+    t.sort(ids[key.column], key.descending ? tabulix::order::desc : tabulix::order::asc);
+  });
   return t;
 }
 

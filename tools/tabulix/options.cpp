@@ -49,7 +49,7 @@ bool is_style_name(std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-std::optional<int> parse_command_line(int argc, char** argv, options& out) {
+std::optional<int> parse_command_line(int argc, const char* const* argv, options& out) {
   CLI::App app(description, "tabulix");
   app.footer(examples);
   app.set_version_flag("--version", "tabulix " + std::string(tabulix::version()),

@@ -70,7 +70,7 @@ struct options {
 
 // Parses argv. Gives the exit status when the tool is done already (--help,
 // --version: 0), or nothing when it should go on. Throws usage_error.
-std::optional<int> parse_command_line(int argc, char** argv, options& out);
+std::optional<int> parse_command_line(int argc, const char* const* argv, options& out);
 
 // The value parsers below throw usage_error with a message naming `option`.
 

@@ -172,9 +172,10 @@ bool fits(value_type t, std::string_view value) {
   return false;
 }
 
-// Guesses the type of every column the user did not type, and checks the
-// values of those they did. Gives what the values of each column look like.
-std::vector<type_guess> settle_types(std::vector<column_settings>& columns, const dataset& data) {
+// Looks at every value: guesses from those of the columns the user did not
+// type, checks those of the columns they did, and notes the first empty value
+// of each column that has more fields after it. Gives the guesses.
+std::vector<type_guess> scan_values(std::vector<column_settings>& columns, const dataset& data) {
   std::vector<type_guess> guesses(columns.size());
   for (const auto& r : data.records) {
     // Empty fields at the end of a record are left out of the row; an empty
@@ -196,31 +197,44 @@ std::vector<type_guess> settle_types(std::vector<column_settings>& columns, cons
       }
     });
   }
+  return guesses;
+}
 
+// A typed number column cannot show an empty value that has fields after it.
+void check_forced_type(const column_settings& c) {
+  if (!is_number_type(c.type) || c.blank_at.empty()) return;
+  throw data_error(c.blank_at + ": column " + in_quotes(c.title) + ": empty " +
+                   std::string(type_name(c.type)) +
+                   " value (a number column can only leave out the last fields of a record)");
+}
+
+// Takes the guessed type, and what the values look like, for a column the
+// user did not type.
+void apply_guess(column_settings& c, const type_guess& g) {
+  c.type = g.type();
+  if (is_number_type(c.type) && !c.blank_at.empty()) {
+    c.type = value_type::string;
+    c.numbers_as_text = true;
+  }
+  c.decimal = c.type == value_type::string && g.decimal();
+  c.point = c.decimal && g.has_point();
+  if (c.type == value_type::hex) {
+    // Keep the input's way of writing hex: its letter case, its zeros.
+    c.hex_upper = g.upper_hex();
+    c.leading_zeros = g.zero_filled_width() != 0;
+    c.min_width = static_cast<int>(std::min<std::size_t>(g.zero_filled_width(), 65535));
+  }
+}
+
+// Guesses the type of every column the user did not type, and checks the
+// values of those they did. Gives what the values of each column look like.
+std::vector<type_guess> settle_types(std::vector<column_settings>& columns, const dataset& data) {
+  std::vector<type_guess> guesses = scan_values(columns, data);
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    column_settings& c = columns[i];
-    const type_guess& g = guesses[i];
-    if (c.forced) {
-      if (is_number_type(c.type) && !c.blank_at.empty()) {
-        throw data_error(c.blank_at + ": column " + in_quotes(c.title) + ": empty " +
-                         std::string(type_name(c.type)) +
-                         " value (a number column can only leave out the last fields of a "
-                         "record)");
-      }
-      continue;
-    }
-    c.type = g.type();
-    if (is_number_type(c.type) && !c.blank_at.empty()) {
-      c.type = value_type::string;
-      c.numbers_as_text = true;
-    }
-    c.decimal = c.type == value_type::string && g.decimal();
-    c.point = c.decimal && g.has_point();
-    if (c.type == value_type::hex) {
-      // Keep the input's way of writing hex: its letter case, its zeros.
-      c.hex_upper = g.upper_hex();
-      c.leading_zeros = g.zero_filled_width() != 0;
-      c.min_width = static_cast<int>(std::min<std::size_t>(g.zero_filled_width(), 65535));
+    if (columns[i].forced) {
+      check_forced_type(columns[i]);
+    } else {
+      apply_guess(columns[i], guesses[i]);
     }
   }
   return guesses;

@@ -24,16 +24,17 @@ class column_names {
 
   // The 0-based position of the column `ref`, if there is one; usage_error
   // naming `option` when the text names several columns.
-  std::optional<std::size_t> lookup(std::string_view option, std::string_view ref) const;
+  [[nodiscard]] std::optional<std::size_t> lookup(std::string_view option,
+                                                  std::string_view ref) const;
 
   // As lookup, and a usage_error when there is no such column.
-  std::size_t find(std::string_view option, std::string_view ref) const;
+  [[nodiscard]] std::size_t find(std::string_view option, std::string_view ref) const;
 
   // Splits "COL=VALUE". The column is the longest title (or number) that is
   // followed by '=', so titles and values may both hold '='; without one,
   // the text splits at its first '='.
-  std::pair<std::size_t, std::string_view> find_pair(std::string_view option,
-                                                     std::string_view arg) const;
+  [[nodiscard]] std::pair<std::size_t, std::string_view> find_pair(std::string_view option,
+                                                                   std::string_view arg) const;
 
  private:
   const std::vector<std::string>& titles_;
