@@ -1,15 +1,16 @@
 # Fails unless the shared library defines exactly the names of the export list.
-# Usage: cmake -DLIBRARY=<path> -DEXPORTS=<tabulix.sym> [-DSTATIC=ON] -P check_exports.cmake
+# Usage: cmake -DNM=<nm> -DLIBRARY=<path> -DEXPORTS=<tabulix.sym> [-DSTATIC=ON]
+#          -P check_exports.cmake
 # A static archive (-DSTATIC=ON) is checked through its global symbols.
 if(STATIC)
   set(_nm_table -g)
 else()
   set(_nm_table -D)
 endif()
-execute_process(COMMAND nm ${_nm_table} --defined-only ${LIBRARY}
+execute_process(COMMAND ${NM} ${_nm_table} --defined-only ${LIBRARY}
   OUTPUT_VARIABLE _nm RESULT_VARIABLE _rc)
 if(NOT _rc EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
 endif()
 
 string(REPLACE "\n" ";" _nm_lines "${_nm}")

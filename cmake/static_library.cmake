@@ -1,9 +1,9 @@
 # The static library: one relocatable object made from all of the library's
 # objects, with every hidden symbol made local. Like the shared library, it
 # then defines only the exported names, so its internal names can never
-# collide with a program's own. Without the GNU tools it archives the objects
-# as they are.
-if(CMAKE_LINKER AND CMAKE_OBJCOPY AND NOT APPLE AND NOT WIN32)
+# collide with a program's own. Without the GNU tools (ld -r, objcopy on ELF
+# objects) it archives the objects as they are.
+if(TABULIX_GNU_FLAGS AND CMAKE_LINKER AND CMAKE_OBJCOPY AND NOT APPLE AND NOT WIN32)
   set(_tblx_prelinked ${PROJECT_BINARY_DIR}/tabulix_static.o)
   add_custom_command(OUTPUT ${_tblx_prelinked}
     COMMAND ${CMAKE_LINKER} -r -o ${_tblx_prelinked}.all $<TARGET_OBJECTS:tabulix_obj>

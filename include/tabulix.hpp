@@ -40,7 +40,9 @@
 #include <utility>
 #include <vector>
 
-#if !defined(TABULIX_NO_OPEN_MEMSTREAM) && __has_include(<unistd.h>)
+// table::to_string and operator<< print into a memory stream, so they exist
+// only where the C library has open_memstream (POSIX.1-2008).
+#if __has_include(<unistd.h>)
 #include <unistd.h>
 #if defined(_POSIX_VERSION) && _POSIX_VERSION >= 200809L
 #define TABULIX_HAVE_OPEN_MEMSTREAM 1
@@ -92,10 +94,10 @@ namespace detail {
 
 class error_category final : public std::error_category {
  public:
-  const char* name() const noexcept override { return "tabulix"; }
-  std::string message(int code) const override { return tblx_strerror(code); }
+  [[nodiscard]] const char* name() const noexcept override { return "tabulix"; }
+  [[nodiscard]] std::string message(int code) const override { return tblx_strerror(code); }
   // Lets callers test against the portable conditions where one fits.
-  std::error_condition default_error_condition(int code) const noexcept override {
+  [[nodiscard]] std::error_condition default_error_condition(int code) const noexcept override {
     switch (code) {
       case TBLX_ERR_INVALID_ARGUMENT:
         return std::errc::invalid_argument;
@@ -228,6 +230,12 @@ inline std::vector<std::string_view> name_list(const char* const* list) {
 // library uses a title before it asks for the next one, so one buffer does.
 class title_source {
  public:
+  title_source() = default;
+  // Held by pointer only: a copy would slice the callable off.
+  title_source(const title_source&) = delete;
+  title_source& operator=(const title_source&) = delete;
+  title_source(title_source&&) = delete;
+  title_source& operator=(title_source&&) = delete;
   virtual ~title_source() = default;
 
   // Library callback: never lets an exception into C, gives "" instead.
@@ -242,14 +250,13 @@ class title_source {
 
  protected:
   virtual const char* make(unsigned width) = 0;
-  std::string text_;
 };
 
 template <class F>
 class title_holder final : public title_source {
  public:
-  template <class G>
-  explicit title_holder(G&& f) : f_(std::forward<G>(f)) {}
+  explicit title_holder(const F& f) : f_(f) {}
+  explicit title_holder(F&& f) : f_(std::move(f)) {}
 
  private:
   const char* make(unsigned width) override {
@@ -264,6 +271,7 @@ class title_holder final : public title_source {
     }
   }
   F f_;
+  std::string text_;  // the last title made, when f gives no C string
 };
 
 // Everything the table hands to the library by pointer. Nodes never move, so
@@ -339,7 +347,7 @@ class column {
   // A handle on no column: its setters report errc::invalid_argument.
   column() noexcept = default;
 
-  std::int32_t id() const noexcept { return id_; }
+  [[nodiscard]] std::int32_t id() const noexcept { return id_; }
 
   column& title(std::string_view text);
   column& title(std::string_view text, std::error_code& ec) noexcept;
@@ -427,7 +435,7 @@ class table {
 
   // The C handle, for calls the wrapper does not cover. Header and row calls
   // made through it bypass the wrapper's tracking of the open column.
-  tblx_table* get() const noexcept { return table_; }
+  [[nodiscard]] tblx_table* get() const noexcept { return table_; }
   explicit operator bool() const noexcept { return table_ != nullptr; }
 
   // Gives up the handle; the caller must tblx_delete it. Titles, suffixes and
@@ -536,7 +544,7 @@ class table {
   }
 
   // Ended rows; 0 for a moved-from table.
-  std::int32_t row_count() const noexcept {
+  [[nodiscard]] std::int32_t row_count() const noexcept {
     return table_ != nullptr ? tblx_getrowcount(table_) : 0;
   }
 
@@ -645,15 +653,20 @@ class table {
     print(stream, section::all, ec);
   }
 
-  // The printed table as a string.
-  std::string to_string(section s = section::all) const {
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
+  // The printed table as a string, by way of open_memstream: without it
+  // (TABULIX_HAVE_OPEN_MEMSTREAM undefined) neither to_string nor operator<<
+  // is declared, and print(FILE*) is the way out.
+  [[nodiscard]] std::string to_string(section s = section::all) const {
     std::error_code ec;
     std::string out = to_string(s, ec);
     detail::throw_if(ec);
     return out;
   }
-  std::string to_string(section s, std::error_code& ec) const noexcept;
-  std::string to_string(std::error_code& ec) const noexcept { return to_string(section::all, ec); }
+  [[nodiscard]] std::string to_string(section s, std::error_code& ec) const noexcept;
+  [[nodiscard]] std::string to_string(std::error_code& ec) const noexcept {
+    return to_string(section::all, ec);
+  }
 
   // Writes the whole table; a failure sets failbit on the stream.
   friend std::ostream& operator<<(std::ostream& os, const table& t) {
@@ -666,6 +679,7 @@ class table {
     }
     return os;
   }
+#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
  private:
   friend class column;
@@ -751,24 +765,25 @@ void column::apply(std::error_code& ec, Setter&& setter) noexcept {
   table_->on_column(id_, ec, std::forward<Setter>(setter));
 }
 
-#define TABULIX_COLUMN_THROWING_(name, param) \
-  inline column& column::name(param value) {  \
-    std::error_code ec;                       \
-    name(value, ec);                          \
-    detail::throw_if(ec);                     \
-    return *this;                             \
+// The throwing setters; each parameter keeps the name of its declaration.
+#define TABULIX_COLUMN_THROWING_(name, param, value) \
+  inline column& column::name(param value) {         \
+    std::error_code ec;                              \
+    name(value, ec);                                 \
+    detail::throw_if(ec);                            \
+    return *this;                                    \
   }
 
-TABULIX_COLUMN_THROWING_(title, std::string_view)
-TABULIX_COLUMN_THROWING_(title_just, just)
-TABULIX_COLUMN_THROWING_(cell_just, just)
-TABULIX_COLUMN_THROWING_(min_width, int)
-TABULIX_COLUMN_THROWING_(summarize, bool)
-TABULIX_COLUMN_THROWING_(hex_case, tabulix::hex_case)
-TABULIX_COLUMN_THROWING_(leading_zeros, bool)
-TABULIX_COLUMN_THROWING_(suffix, std::string_view)
-TABULIX_COLUMN_THROWING_(sort_by_length, bool)
-TABULIX_COLUMN_THROWING_(justify_char, char)
+TABULIX_COLUMN_THROWING_(title, std::string_view, text)
+TABULIX_COLUMN_THROWING_(title_just, just, j)
+TABULIX_COLUMN_THROWING_(cell_just, just, j)
+TABULIX_COLUMN_THROWING_(min_width, int, width)
+TABULIX_COLUMN_THROWING_(summarize, bool, on)
+TABULIX_COLUMN_THROWING_(hex_case, tabulix::hex_case, c)
+TABULIX_COLUMN_THROWING_(leading_zeros, bool, on)
+TABULIX_COLUMN_THROWING_(suffix, std::string_view, text)
+TABULIX_COLUMN_THROWING_(sort_by_length, bool, on)
+TABULIX_COLUMN_THROWING_(justify_char, char, c)
 
 #undef TABULIX_COLUMN_THROWING_
 
@@ -866,10 +881,10 @@ inline column& column::justify_char(char c, std::error_code& ec) noexcept {
 
 // ---- printing to a string ------------------------------------------------------------
 
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
 inline std::string table::to_string(section s, std::error_code& ec) const noexcept {
   std::string out;
   if (!valid(ec)) return out;
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
   char* buffer = nullptr;
   std::size_t size = 0;
   std::FILE* stream = open_memstream(&buffer, &size);
@@ -893,30 +908,9 @@ inline std::string table::to_string(section s, std::error_code& ec) const noexce
     }
   }
   std::free(buffer);
-#else
-  std::FILE* stream = std::tmpfile();
-  if (stream == nullptr) {
-    detail::set(ec, errc::no_memory);
-    return out;
-  }
-  if (!detail::fail(tblx_print(table_, static_cast<unsigned>(s), stream), ec)) {
-    long size = std::ftell(stream);
-    bool ok = size >= 0 && std::fseek(stream, 0, SEEK_SET) == 0;
-    try {
-      if (ok) out.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-      ok = false;
-    }
-    if (ok && std::fread(out.data(), 1, out.size(), stream) != out.size()) ok = false;
-    if (!ok) {
-      out.clear();
-      detail::set(ec, errc::no_memory);
-    }
-  }
-  std::fclose(stream);
-#endif
   return out;
 }
+#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
 }  // namespace tabulix
 

@@ -41,16 +41,16 @@ tabulix::style library_style(const std::string& name) {
 class sum_check {
  public:
   void add_signed(std::int64_t v) {
-    std::int64_t r;
+    std::int64_t r = 0;
     if (__builtin_add_overflow(signed_sum_, v, &r)) wraps_ += v < 0 ? -1 : 1;
     signed_sum_ = r;
   }
   void add_unsigned(std::uint64_t v) {
-    std::uint64_t r;
+    std::uint64_t r = 0;
     if (__builtin_add_overflow(unsigned_sum_, v, &r)) ++wraps_;
     unsigned_sum_ = r;
   }
-  bool fits() const { return wraps_ == 0; }
+  [[nodiscard]] bool fits() const { return wraps_ == 0; }
 
  private:
   std::int64_t signed_sum_ = 0;
@@ -92,7 +92,7 @@ void add_row(tabulix::table& t, const table_plan& plan, const dataset& data,
   t.begin_row();
   data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
     if (static_cast<std::int64_t>(i) > last) return;
-    const column_plan& c = plan.columns[i];
+    const column_settings& c = plan.columns[i];
     switch (c.type) {
       case value_type::string:
         t.add_cell(printable(v.data(), buffer));
@@ -126,8 +126,8 @@ void add_row(tabulix::table& t, const table_plan& plan, const dataset& data,
 // same rules as the library's sort: stable, and rows without the key cell
 // first in ascending and last in descending order.
 bool sorts_decimal_text(const table_plan& plan) {
-  return std::any_of(plan.sort.begin(), plan.sort.end(), [&plan](const sort_key& k) {
-    const column_plan& c = plan.columns[k.column];
+  return std::any_of(plan.sort.begin(), plan.sort.end(), [&plan](const sort_column& k) {
+    const column_settings& c = plan.columns[k.column];
     return c.decimal && !c.by_length;
   });
 }
@@ -137,7 +137,7 @@ int three_way(const T& a, const T& b) {
   return (b < a) - (a < b);
 }
 
-int compare_values(const column_plan& c, std::string_view a, std::string_view b) {
+int compare_values(const column_settings& c, std::string_view a, std::string_view b) {
   switch (c.type) {
     case value_type::int64:
       return three_way(*parse_int(a, true), *parse_int(b, true));
@@ -162,7 +162,7 @@ int compare_values(const column_plan& c, std::string_view a, std::string_view b)
 // A key cell of a record; absent when the row ends before it.
 struct key_cell {
   std::string_view text;
-  bool present;
+  bool present = false;
 };
 
 std::vector<std::size_t> sorted_order(const table_plan& plan, const dataset& data) {
@@ -187,7 +187,7 @@ std::vector<std::size_t> sorted_order(const table_plan& plan, const dataset& dat
   }
   // Stable sorts from the last key to the first leave the first key primary.
   for (std::size_t k = key_count; k-- > 0;) {
-    const column_plan& c = plan.columns[plan.sort[k].column];
+    const column_settings& c = plan.columns[plan.sort[k].column];
     const bool descending = plan.sort[k].descending;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
       const key_cell& x = keys[a * key_count + k];
@@ -222,9 +222,9 @@ tabulix::table build_table(const table_plan& plan, const dataset& data) {
   if (sorts_decimal_text(plan)) return t;  // in order already
   // The sort is stable: sorting by the last key first leaves the first key
   // given as the primary one.
-  for (auto key = plan.sort.rbegin(); key != plan.sort.rend(); ++key) {
-    t.sort(ids[key->column], key->descending ? tabulix::order::desc : tabulix::order::asc);
-  }
+  std::for_each(plan.sort.rbegin(), plan.sort.rend(), [&](const sort_column& key) {
+    t.sort(ids[key.column], key.descending ? tabulix::order::desc : tabulix::order::asc);
+  });
   return t;
 }
 

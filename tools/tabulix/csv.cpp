@@ -110,21 +110,16 @@ void csv_reader::check_byte(unsigned char c) {
   }
 }
 
-bool csv_reader::next(csv_record& record) {
-  record.clear();
-  if (!started_) {
-    started_ = true;
-    // Spreadsheets often start UTF-8 files with a byte order mark; it is no data.
-    while (end_ - pos_ < 3 && !eof_) refill();
-    if (end_ - pos_ >= 3 && std::memcmp(buffer_.data() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
-  }
+// Spreadsheets often start UTF-8 files with a byte order mark; it is no data.
+void csv_reader::skip_byte_order_mark() {
+  while (end_ - pos_ < 3 && !eof_) refill();
+  if (end_ - pos_ >= 3 && std::memcmp(buffer_.data() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
+}
 
-  enum class state { field_start, unquoted, quoted, after_quote };
-  state s = state::field_start;
-  std::uint64_t quote_line = 0;
-  std::uint64_t quote_column = 0;
-
-  // Lines without a single byte hold no record.
+// Skips the lines without a single byte, which hold no record, and opens the
+// record's first field. Gives false at the end of the input.
+bool csv_reader::start_record(csv_record& record) {
+  state_ = field_state::start;
   for (;;) {
     const int c = peek();
     if (c == EOF) {
@@ -143,68 +138,83 @@ bool csv_reader::next(csv_record& record) {
       }
       // A lone CR is data: it begins the first field.
       record.data.push_back('\r');
-      s = state::unquoted;
+      state_ = field_state::unquoted;
     }
     break;
   }
   record.line = line_;
   record.starts.push_back(0);
-  const auto end_field = [&record] { record.data.push_back('\0'); };
+  return true;
+}
 
+// A byte inside a quoted field or right after its closing quote, read at
+// line:column. Gives false when the byte ends the quoted field and is to be
+// taken as one outside quotes.
+bool csv_reader::take_quoted(csv_record& record, int c, std::uint64_t line, std::uint64_t column) {
+  if (state_ == field_state::quoted) {
+    if (c == EOF) fail(quote_line_, quote_column_, "quoted field is not closed");
+    if (c == '"') {
+      state_ = field_state::after_quote;
+    } else {
+      record.data.push_back(static_cast<char>(c));
+    }
+    return true;
+  }
+  if (c == '"') {  // a doubled quote stands for one
+    record.data.push_back('"');
+    state_ = field_state::quoted;
+    return true;
+  }
+  if (c != EOF && c != delimiter_ && c != '\n' && !(c == '\r' && peek() == '\n')) {
+    fail(line, column, "unexpected character after the closing quote of a quoted field");
+  }
+  return false;
+}
+
+// A byte outside quotes: the delimiter ends the field, a line end the record.
+// Gives true when the record is complete.
+bool csv_reader::take_unquoted(csv_record& record, int c) {
+  if (c == EOF || c == '\n') {
+    record.data.push_back('\0');
+    return true;
+  }
+  if (c == '\r' && peek() == '\n') {
+    get();
+    record.data.push_back('\0');
+    return true;
+  }
+  if (c == delimiter_) {
+    record.data.push_back('\0');
+    record.starts.push_back(record.data.size());
+    state_ = field_state::start;
+    return false;
+  }
+  // A quote inside an unquoted field is taken as it is.
+  record.data.push_back(static_cast<char>(c));
+  state_ = field_state::unquoted;
+  return false;
+}
+
+bool csv_reader::next(csv_record& record) {
+  record.clear();
+  if (!started_) {
+    started_ = true;
+    skip_byte_order_mark();
+  }
+  if (!start_record(record)) return false;
   for (;;) {
     const std::uint64_t line = line_;
     const std::uint64_t column = column_;
     const int c = get();
-    switch (s) {
-      case state::quoted:
-        if (c == EOF) fail(quote_line, quote_column, "quoted field is not closed");
-        if (c == '"') {
-          s = state::after_quote;
-        } else {
-          record.data.push_back(static_cast<char>(c));
-        }
-        continue;
-      case state::after_quote:
-        if (c == '"') {  // a doubled quote stands for one
-          record.data.push_back('"');
-          s = state::quoted;
-          continue;
-        }
-        if (c != EOF && c != delimiter_ && c != '\n' && !(c == '\r' && peek() == '\n')) {
-          fail(line, column, "unexpected character after the closing quote of a quoted field");
-        }
-        break;
-      case state::field_start:
-        if (c == '"') {
-          quote_line = line;
-          quote_column = column;
-          s = state::quoted;
-          continue;
-        }
-        break;
-      case state::unquoted:
-        break;
-    }
-
-    // Outside quotes: the delimiter ends the field, a line end the record.
-    if (c == EOF || c == '\n') {
-      end_field();
-      return true;
-    }
-    if (c == '\r' && peek() == '\n') {
-      get();
-      end_field();
-      return true;
-    }
-    if (c == delimiter_) {
-      end_field();
-      record.starts.push_back(record.data.size());
-      s = state::field_start;
+    if (state_ == field_state::start && c == '"') {
+      quote_line_ = line;
+      quote_column_ = column;
+      state_ = field_state::quoted;
       continue;
     }
-    // A quote inside an unquoted field is taken as it is.
-    record.data.push_back(static_cast<char>(c));
-    s = state::unquoted;
+    const bool in_quotes = state_ == field_state::quoted || state_ == field_state::after_quote;
+    if (in_quotes && take_quoted(record, c, line, column)) continue;
+    if (take_unquoted(record, c)) return true;
   }
 }
 

@@ -31,9 +31,8 @@ struct csv_record {
   std::vector<std::size_t> starts;  // where each field begins in data
   std::uint64_t line = 0;           // line on which the record begins, from 1
 
-  std::size_t size() const { return starts.size(); }
-  std::string_view field(std::size_t i) const;
-  const char* c_str(std::size_t i) const { return data.c_str() + starts[i]; }
+  [[nodiscard]] std::size_t size() const { return starts.size(); }
+  [[nodiscard]] std::string_view field(std::size_t i) const;
   void clear();
 };
 
@@ -49,14 +48,19 @@ class csv_reader {
   // invalid UTF-8 or a read error.
   bool next(csv_record& record);
 
-  const std::string& name() const { return name_; }
-
  private:
+  // Where the reader stands in the current field.
+  enum class field_state { start, unquoted, quoted, after_quote };
+
   int peek();
   int get();
   bool refill();
   void check_byte(unsigned char c);
   [[noreturn]] void fail(std::uint64_t line, std::uint64_t column, const std::string& message);
+  void skip_byte_order_mark();
+  bool start_record(csv_record& record);
+  bool take_quoted(csv_record& record, int c, std::uint64_t line, std::uint64_t column);
+  bool take_unquoted(csv_record& record, int c);
 
   std::FILE* in_;
   std::string name_;
@@ -66,6 +70,11 @@ class csv_reader {
   std::size_t end_ = 0;
   bool eof_ = false;
   bool started_ = false;  // the byte order mark test has been made
+
+  // The field being read, and where its opening quote stood.
+  field_state state_ = field_state::start;
+  std::uint64_t quote_line_ = 0;
+  std::uint64_t quote_column_ = 0;
 
   // Position of the byte that get() returns next.
   std::uint64_t line_ = 1;

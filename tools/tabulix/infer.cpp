@@ -8,12 +8,10 @@ namespace tabulix::cli {
 
 namespace {
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
 bool all_digits(std::string_view text) {
-  if (text.empty()) return false;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
+  return !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
 }
 
 bool is_hex_digit(char c) {
@@ -156,36 +154,41 @@ int compare_decimal(std::string_view a, std::string_view b) {
 
 void type_guess::add(std::string_view value) {
   any_ = true;
-  // A signed value settles both number tests with one reading.
+  add_number(value);
+  if (all_hex_) add_hex(value);
+  if (all_decimal_ && !is_decimal(value)) all_decimal_ = false;
+  if (value.find('.') != std::string_view::npos) point_ = true;
+}
+
+// A signed value settles both number tests with one reading.
+void type_guess::add_number(std::string_view value) {
   const auto i = all_int_ ? parse_int(value) : std::nullopt;
   if (i) {
     if (*i < 0) all_uint_ = false;
-  } else {
-    all_int_ = false;
-    if (all_uint_) {
-      const auto u = parse_uint(value);
-      if (!u) {
-        all_uint_ = false;
-      } else if (*u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-        needs_uint_ = true;
-      }
-    }
+    return;
   }
-  if (all_hex_) {
-    if (!parse_hex(value)) {
-      all_hex_ = false;
-    } else {
-      const std::string_view digits = value.substr(2);
-      if (digits.size() > 1 && digits.front() == '0') zero_filled_ = true;
-      hex_width_ = std::max(hex_width_, value.size());
-      for (const char c : digits) {
-        if (c >= 'a' && c <= 'f') lower_ = true;
-        if (c >= 'A' && c <= 'F') upper_ = true;
-      }
-    }
+  all_int_ = false;
+  if (!all_uint_) return;
+  const auto u = parse_uint(value);
+  if (!u) {
+    all_uint_ = false;
+  } else if (*u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+    needs_uint_ = true;
   }
-  if (all_decimal_ && !is_decimal(value)) all_decimal_ = false;
-  if (value.find('.') != std::string_view::npos) point_ = true;
+}
+
+void type_guess::add_hex(std::string_view value) {
+  if (!parse_hex(value)) {
+    all_hex_ = false;
+    return;
+  }
+  const std::string_view digits = value.substr(2);
+  if (digits.size() > 1 && digits.front() == '0') zero_filled_ = true;
+  hex_width_ = std::max(hex_width_, value.size());
+  for (const char c : digits) {
+    if (c >= 'a' && c <= 'f') lower_ = true;
+    if (c >= 'A' && c <= 'F') upper_ = true;
+  }
 }
 
 value_type type_guess::type() const {

@@ -41,19 +41,22 @@ class type_guess {
   // int when every value is a signed 64-bit decimal; uint when every value
   // fits unsigned 64 bits and some need it; hex when every value is "0x" and
   // hex digits; string otherwise, and for a column without values.
-  value_type type() const;
-  bool has_values() const { return any_; }
+  [[nodiscard]] value_type type() const;
+  [[nodiscard]] bool has_values() const { return any_; }
   // Every value is a decimal number: such text sorts by value.
-  bool decimal() const { return any_ && all_decimal_; }
+  [[nodiscard]] bool decimal() const { return any_ && all_decimal_; }
   // Some value has a decimal point: such text is aligned on it.
-  bool has_point() const { return point_; }
+  [[nodiscard]] bool has_point() const { return point_; }
   // Hex letters appear only in upper case.
-  bool upper_hex() const { return upper_ && !lower_; }
+  [[nodiscard]] bool upper_hex() const { return upper_ && !lower_; }
   // When some hex value is written with leading zeros, the length of the
   // longest value, so that the zeros can be kept; else 0.
-  std::size_t zero_filled_width() const { return zero_filled_ ? hex_width_ : 0; }
+  [[nodiscard]] std::size_t zero_filled_width() const { return zero_filled_ ? hex_width_ : 0; }
 
  private:
+  void add_number(std::string_view value);
+  void add_hex(std::string_view value);
+
   bool any_ = false;
   bool all_int_ = true;
   bool all_uint_ = true;

@@ -27,7 +27,7 @@ bool same_fields(const csv_record& record, const std::vector<std::string>& title
 const char* text_store::add(std::string_view bytes) {
   if (size_ - used_ < bytes.size()) {
     size_ = std::max(block_size, bytes.size());
-    blocks_.emplace_back(new char[size_]);  // no need to clear it
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size_));  // no need to clear it
     used_ = 0;
   }
   char* at = blocks_.back().get() + used_;

@@ -56,7 +56,7 @@ struct dataset {
     }
   }
   // Where a record stands, as "file:line".
-  std::string where(const record& r) const;
+  [[nodiscard]] std::string where(const record& r) const;
 };
 
 // Adds the records of one input to `data`. The first input with a record

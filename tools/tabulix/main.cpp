@@ -19,7 +19,9 @@ namespace {
 using namespace tabulix::cli;
 
 int fail(int status, const char* message) {
-  std::fprintf(stderr, "tabulix: %s\n", message);
+  std::fputs("tabulix: ", stderr);
+  std::fputs(message, stderr);
+  std::fputc('\n', stderr);
   return status;
 }
 

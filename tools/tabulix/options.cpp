@@ -44,13 +44,12 @@ std::string in_quotes(std::string_view text) { return "'" + std::string(text) + 
 
 }  // namespace
 
-std::vector<std::string> style_names() {
-  std::vector<std::string> names;
-  for (const auto name : tabulix::style_names()) names.emplace_back(name);
-  return names;
+bool is_style_name(std::string_view name) {
+  const auto names = tabulix::style_names();
+  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-std::optional<int> parse_command_line(int argc, char** argv, options& out) {
+std::optional<int> parse_command_line(int argc, const char* const* argv, options& out) {
   CLI::App app(description, "tabulix");
   app.footer(examples);
   app.set_version_flag("--version", "tabulix " + std::string(tabulix::version()),
@@ -172,8 +171,7 @@ filler parse_filler(std::string_view text) {
     throw usage_error("--filler: expected STYLE=C, got " + in_quotes(text));
   }
   filler f{std::string(text.substr(0, eq)), ' '};
-  const auto names = style_names();
-  if (std::find(names.begin(), names.end(), f.style) == names.end()) {
+  if (!is_style_name(f.style)) {
     throw usage_error("--filler: unknown style " + in_quotes(f.style) +
                       " (raw, simple, fancy, fancyw)");
   }

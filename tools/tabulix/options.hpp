@@ -70,7 +70,7 @@ struct options {
 
 // Parses argv. Gives the exit status when the tool is done already (--help,
 // --version: 0), or nothing when it should go on. Throws usage_error.
-std::optional<int> parse_command_line(int argc, char** argv, options& out);
+std::optional<int> parse_command_line(int argc, const char* const* argv, options& out);
 
 // The value parsers below throw usage_error with a message naming `option`.
 
@@ -89,8 +89,8 @@ char parse_delimiter(std::string_view text);
 // A minimum width, 0 to 65535.
 int parse_width(std::string_view option, std::string_view text);
 
-// The names that --style accepts.
-std::vector<std::string> style_names();
+// Whether --style and --filler accept `name`: one of the library's styles.
+bool is_style_name(std::string_view name);
 
 }  // namespace tabulix::cli
 

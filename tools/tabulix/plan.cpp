@@ -113,8 +113,7 @@ const char* printable(const char* text, std::string& buffer) {
 
 void check_options(const options& opts) {
   if (!opts.style.empty()) {
-    const auto names = style_names();
-    if (std::find(names.begin(), names.end(), opts.style) == names.end()) {
+    if (!is_style_name(opts.style)) {
       throw usage_error("--style: unknown style " + in_quotes(opts.style) +
                         " (raw, simple, fancy, fancyw)");
     }
@@ -133,14 +132,14 @@ namespace {
 // values parsed, before the types are known.
 struct column_requests {
   std::vector<std::optional<value_type>> types;
-  std::vector<sort_key> sort;
+  std::vector<sort_column> sort;
   std::vector<std::size_t> sum, hex_upper, leading_zeros, by_length;
   std::vector<std::pair<std::size_t, std::string>> suffix;
   std::vector<std::pair<std::size_t, int>> min_width;
   std::vector<std::pair<std::size_t, alignment>> align, title_align;
 };
 
-sort_key find_sort_key(const column_names& names, std::string_view arg) {
+sort_column find_sort_column(const column_names& names, std::string_view arg) {
   // A title may itself hold a colon, so the whole text is tried first.
   const auto colon = arg.rfind(':');
   if (colon == std::string_view::npos) return {names.find("--sort", arg), false};
@@ -153,7 +152,7 @@ sort_key find_sort_key(const column_names& names, std::string_view arg) {
   return {names.find("--sort", arg.substr(0, colon)), order == "desc"};
 }
 
-std::string value_error(const dataset& data, const dataset::record& r, const column_plan& c,
+std::string value_error(const dataset& data, const dataset::record& r, const column_settings& c,
                         std::string_view value) {
   return data.where(r) + ": column " + in_quotes(c.title) + ": " + in_quotes(value) + " is not " +
          (c.type == value_type::int64 ? "an " : "a ") + std::string(type_name(c.type)) + " value";
@@ -173,9 +172,10 @@ bool fits(value_type t, std::string_view value) {
   return false;
 }
 
-// Guesses the type of every column the user did not type, and checks the
-// values of those they did. Gives what the values of each column look like.
-std::vector<type_guess> settle_types(std::vector<column_plan>& columns, const dataset& data) {
+// Looks at every value: guesses from those of the columns the user did not
+// type, checks those of the columns they did, and notes the first empty value
+// of each column that has more fields after it. Gives the guesses.
+std::vector<type_guess> scan_values(std::vector<column_settings>& columns, const dataset& data) {
   std::vector<type_guess> guesses(columns.size());
   for (const auto& r : data.records) {
     // Empty fields at the end of a record are left out of the row; an empty
@@ -185,7 +185,7 @@ std::vector<type_guess> settle_types(std::vector<column_plan>& columns, const da
       if (!v.empty()) last = i;
     });
     data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
-      column_plan& c = columns[i];
+      column_settings& c = columns[i];
       if (v.empty()) {
         if (static_cast<std::int64_t>(i) < last && c.blank_at.empty()) c.blank_at = data.where(r);
         return;
@@ -197,41 +197,54 @@ std::vector<type_guess> settle_types(std::vector<column_plan>& columns, const da
       }
     });
   }
+  return guesses;
+}
 
+// A typed number column cannot show an empty value that has fields after it.
+void check_forced_type(const column_settings& c) {
+  if (!is_number_type(c.type) || c.blank_at.empty()) return;
+  throw data_error(c.blank_at + ": column " + in_quotes(c.title) + ": empty " +
+                   std::string(type_name(c.type)) +
+                   " value (a number column can only leave out the last fields of a record)");
+}
+
+// Takes the guessed type, and what the values look like, for a column the
+// user did not type.
+void apply_guess(column_settings& c, const type_guess& g) {
+  c.type = g.type();
+  if (is_number_type(c.type) && !c.blank_at.empty()) {
+    c.type = value_type::string;
+    c.numbers_as_text = true;
+  }
+  c.decimal = c.type == value_type::string && g.decimal();
+  c.point = c.decimal && g.has_point();
+  if (c.type == value_type::hex) {
+    // Keep the input's way of writing hex: its letter case, its zeros.
+    c.hex_upper = g.upper_hex();
+    c.leading_zeros = g.zero_filled_width() != 0;
+    c.min_width = static_cast<int>(std::min<std::size_t>(g.zero_filled_width(), 65535));
+  }
+}
+
+// Guesses the type of every column the user did not type, and checks the
+// values of those they did. Gives what the values of each column look like.
+std::vector<type_guess> settle_types(std::vector<column_settings>& columns, const dataset& data) {
+  std::vector<type_guess> guesses = scan_values(columns, data);
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    column_plan& c = columns[i];
-    const type_guess& g = guesses[i];
-    if (c.forced) {
-      if (is_number_type(c.type) && !c.blank_at.empty()) {
-        throw data_error(c.blank_at + ": column " + in_quotes(c.title) + ": empty " +
-                         std::string(type_name(c.type)) +
-                         " value (a number column can only leave out the last fields of a "
-                         "record)");
-      }
-      continue;
-    }
-    c.type = g.type();
-    if (is_number_type(c.type) && !c.blank_at.empty()) {
-      c.type = value_type::string;
-      c.numbers_as_text = true;
-    }
-    c.decimal = c.type == value_type::string && g.decimal();
-    c.point = c.decimal && g.has_point();
-    if (c.type == value_type::hex) {
-      // Keep the input's way of writing hex: its letter case, its zeros.
-      c.hex_upper = g.upper_hex();
-      c.leading_zeros = g.zero_filled_width() != 0;
-      c.min_width = static_cast<int>(std::min<std::size_t>(g.zero_filled_width(), 65535));
+    if (columns[i].forced) {
+      check_forced_type(columns[i]);
+    } else {
+      apply_guess(columns[i], guesses[i]);
     }
   }
   return guesses;
 }
 
 // A column without any value takes the type its options ask for.
-void type_empty_columns(std::vector<column_plan>& columns, const column_requests& req,
+void type_empty_columns(std::vector<column_settings>& columns, const column_requests& req,
                         const std::vector<type_guess>& guesses) {
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    column_plan& c = columns[i];
+    column_settings& c = columns[i];
     if (c.forced || guesses[i].has_values()) continue;
     const auto asks = [i](const std::vector<std::size_t>& list) {
       return std::find(list.begin(), list.end(), i) != list.end();
@@ -254,7 +267,7 @@ void type_empty_columns(std::vector<column_plan>& columns, const column_requests
   }
 }
 
-std::string why_text(const column_plan& c) {
+std::string why_text(const column_settings& c) {
   if (c.numbers_as_text) {
     return "column " + in_quotes(c.title) + " is read as text: the empty value at " + c.blank_at +
            " cannot be shown in a number column";
@@ -262,17 +275,17 @@ std::string why_text(const column_plan& c) {
   return "column " + in_quotes(c.title) + " holds text, not numbers";
 }
 
-void require_number(const char* option, const column_plan& c) {
+void require_number(const char* option, const column_settings& c) {
   if (!is_number_type(c.type)) throw usage_error(std::string(option) + ": " + why_text(c));
 }
 
-void require_type(const char* option, const column_plan& c, value_type t, const char* what) {
+void require_type(const char* option, const column_settings& c, value_type t, const char* what) {
   if (c.type == t) return;
   throw usage_error(std::string(option) + ": column " + in_quotes(c.title) + " is " +
                     std::string(type_name(c.type)) + ", " + what);
 }
 
-void set_default_alignment(column_plan& c) {
+void set_default_alignment(column_settings& c) {
   if (c.point) {
     c.cell = {align_kind::char_first, '.'};
     c.title_align = {align_kind::right, '.'};
@@ -294,7 +307,7 @@ column_requests resolve_requests(const options& opts, const column_names& names,
     }
     req.types[at] = t;
   }
-  for (const auto& arg : opts.sort) req.sort.push_back(find_sort_key(names, arg));
+  for (const auto& arg : opts.sort) req.sort.push_back(find_sort_column(names, arg));
   const auto find_all = [&names](const char* option, const std::vector<std::string>& args,
                                  std::vector<std::size_t>& into) {
     for (const auto& arg : args) into.push_back(names.find(option, arg));
@@ -323,7 +336,7 @@ column_requests resolve_requests(const options& opts, const column_names& names,
 }
 
 // Applies the settings, each checked against its column's type.
-void apply_requests(std::vector<column_plan>& columns, const column_requests& req) {
+void apply_requests(std::vector<column_settings>& columns, const column_requests& req) {
   for (const auto at : req.sum) {
     require_number("--sum", columns[at]);
     columns[at].sum = true;
@@ -361,7 +374,7 @@ void apply_requests(std::vector<column_plan>& columns, const column_requests& re
   }
 }
 
-unsigned choose_sections(const options& opts, const std::vector<column_plan>& columns) {
+unsigned choose_sections(const options& opts, const std::vector<column_settings>& columns) {
   const bool summed =
       std::any_of(columns.begin(), columns.end(), [](const auto& c) { return c.sum; });
   unsigned sections = opts.sections ? parse_sections(*opts.sections)
@@ -374,12 +387,11 @@ unsigned choose_sections(const options& opts, const std::vector<column_plan>& co
 
 // The library sizes columns by their cells; a title line needs room for the
 // titles too.
-void fit_titles(std::vector<column_plan>& columns) {
+void fit_titles(std::vector<column_settings>& columns) {
   std::string buffer;
   for (auto& c : columns) {
     const std::size_t len = std::strlen(printable(c.title.c_str(), buffer));
-    c.min_width =
-        static_cast<int>(std::max<std::size_t>(c.min_width, std::min<std::size_t>(len, 65535)));
+    c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(len, 65535)));
   }
 }
 
@@ -394,7 +406,7 @@ table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
   table_plan plan;
   plan.columns.resize(count);
   for (std::size_t i = 0; i < count; ++i) {
-    column_plan& c = plan.columns[i];
+    column_settings& c = plan.columns[i];
     c.title = data.titles[i];
     if (req.types[i]) {
       c.type = *req.types[i];

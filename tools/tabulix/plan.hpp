@@ -24,16 +24,17 @@ class column_names {
 
   // The 0-based position of the column `ref`, if there is one; usage_error
   // naming `option` when the text names several columns.
-  std::optional<std::size_t> lookup(std::string_view option, std::string_view ref) const;
+  [[nodiscard]] std::optional<std::size_t> lookup(std::string_view option,
+                                                  std::string_view ref) const;
 
   // As lookup, and a usage_error when there is no such column.
-  std::size_t find(std::string_view option, std::string_view ref) const;
+  [[nodiscard]] std::size_t find(std::string_view option, std::string_view ref) const;
 
   // Splits "COL=VALUE". The column is the longest title (or number) that is
   // followed by '=', so titles and values may both hold '='; without one,
   // the text splits at its first '='.
-  std::pair<std::size_t, std::string_view> find_pair(std::string_view option,
-                                                     std::string_view arg) const;
+  [[nodiscard]] std::pair<std::size_t, std::string_view> find_pair(std::string_view option,
+                                                                   std::string_view arg) const;
 
  private:
   const std::vector<std::string>& titles_;
@@ -44,7 +45,9 @@ class column_names {
 // else the text of `buffer`.
 const char* printable(const char* text, std::string& buffer);
 
-struct column_plan {
+// Everything the table is told about one column: its settled type and the
+// options that apply to it.
+struct column_settings {
   std::string title;
   value_type type = value_type::string;
   bool decimal = false;          // text made of decimal numbers: sorted by value
@@ -62,14 +65,15 @@ struct column_plan {
   bool by_length = false;
 };
 
-struct sort_key {
+// A column the rows are sorted by (--sort), and the direction.
+struct sort_column {
   std::size_t column;
   bool descending;
 };
 
 struct table_plan {
-  std::vector<column_plan> columns;
-  std::vector<sort_key> sort;  // primary key first
+  std::vector<column_settings> columns;
+  std::vector<sort_column> sort;  // primary key first
   std::string style;
   unsigned sections = 0;
   std::vector<filler> fillers;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "infer.hpp"
@@ -19,7 +20,7 @@ constexpr auto uint_max = std::numeric_limits<std::uint64_t>::max();
 
 TEST(ParseNumbers, SignedDecimals) {
   struct test_case {
-    const char* text;
+    const char* text = nullptr;
     std::optional<std::int64_t> strict;
     std::optional<std::int64_t> lenient;
   };
@@ -62,7 +63,7 @@ TEST(ParseNumbers, UnsignedDecimals) {
 
 TEST(ParseNumbers, Hex) {
   struct test_case {
-    const char* text;
+    const char* text = nullptr;
     std::optional<std::uint64_t> strict;
     std::optional<std::uint64_t> lenient;
   };
@@ -141,6 +142,7 @@ TEST(TypeGuess, EveryValueCounts) {
       {{"0x1", "12"}, value_type::string},
       {{"1", "x"}, value_type::string},
       {{"1", "2.5"}, value_type::string},
+      {{"1.25", "12", "100.5"}, value_type::string},
       {{"007"}, value_type::string},
   };
   for (const auto& c : cases) {
@@ -151,28 +153,31 @@ TEST(TypeGuess, EveryValueCounts) {
 }
 
 TEST(TypeGuess, DecimalTextAndHexCase) {
-  type_guess prices;
-  for (const char* v : {"1.25", "12", "100.5"}) prices.add(v);
-  EXPECT_EQ(prices.type(), value_type::string);
-  EXPECT_TRUE(prices.decimal());
-
-  type_guess words;
-  for (const char* v : {"1.25", "n/a"}) words.add(v);
-  EXPECT_FALSE(words.decimal());
-  EXPECT_FALSE(type_guess().decimal());
-
-  type_guess upper;
-  for (const char* v : {"0xAB", "0x12"}) upper.add(v);
-  EXPECT_TRUE(upper.upper_hex());
-  type_guess mixed;
-  for (const char* v : {"0xAB", "0xcd"}) mixed.add(v);
-  EXPECT_FALSE(mixed.upper_hex());
-  EXPECT_EQ(mixed.zero_filled_width(), 0u);
-
-  // One zero-filled value is enough to keep zeros, to the longest width.
-  type_guess filled;
-  for (const char* v : {"0x0", "0x00ff", "0x12345"}) filled.add(v);
-  EXPECT_EQ(filled.zero_filled_width(), 7u);
+  struct test_case {
+    std::vector<const char*> values;
+    bool decimal;
+    bool point;
+    bool upper_hex;
+    std::size_t zero_filled_width;
+  };
+  const test_case cases[] = {
+      {{"1.25", "12", "100.5"}, true, true, false, 0},
+      {{"1", "-2", "+3"}, true, false, false, 0},
+      {{"1.25", "n/a"}, false, true, false, 0},
+      {{}, false, false, false, 0},
+      {{"0xAB", "0x12"}, false, false, true, 0},
+      {{"0xAB", "0xcd"}, false, false, false, 0},
+      // One zero-filled value is enough to keep zeros, to the longest width.
+      {{"0x0", "0x00ff", "0x12345"}, false, false, false, 7},
+  };
+  for (const auto& c : cases) {
+    type_guess guess;
+    for (const char* v : c.values) guess.add(v);
+    const auto seen = std::make_tuple(guess.decimal(), guess.has_point(), guess.upper_hex(),
+                                      guess.zero_filled_width());
+    EXPECT_EQ(seen, std::make_tuple(c.decimal, c.point, c.upper_hex, c.zero_filled_width))
+        << testing::PrintToString(c.values);
+  }
 }
 
 TEST(TypeNames, RoundTrip) {
