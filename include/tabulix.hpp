@@ -20,8 +20,6 @@
 #ifndef TABULIX_HPP
 #define TABULIX_HPP
 
-#include "tabulix.h"
-
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +37,8 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "tabulix.h"
 
 // table::to_string and operator<< print into a memory stream, so they exist
 // only where the C library has open_memstream (POSIX.1-2008).

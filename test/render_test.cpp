@@ -1,5 +1,7 @@
 // The layers under a print: justified fields, rendered cells and sums, and the
 // measuring pass that lays out the columns.
+#include "render.h"
+
 #include <charconv>
 #include <cstring>
 #include <string>
@@ -9,7 +11,6 @@
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
-#include "render.h"
 #include "support/table.h"
 
 namespace {

@@ -5,7 +5,6 @@
 
 #include <string>
 #include <string_view>
-
 #include <tabulix.hpp>
 
 #include "load.hpp"

@@ -1,11 +1,10 @@
 #include "options.hpp"
 
 #include <CLI/CLI.hpp>
-
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
-#include <algorithm>
 #include <tabulix.hpp>
 
 namespace tabulix::cli {

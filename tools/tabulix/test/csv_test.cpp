@@ -1,13 +1,13 @@
 // The delimited-text reader: RFC 4180 quoting, line ends, byte checks and
 // the places named in its messages.
+#include "csv.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "csv.hpp"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // Reading numbers and guessing column types.
+#include "infer.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,8 +9,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-#include "infer.hpp"
 
 namespace {
 

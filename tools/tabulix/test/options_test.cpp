@@ -1,10 +1,11 @@
 // Option values and column references.
+#include "options.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "options.hpp"
 #include "plan.hpp"
 
 namespace {
