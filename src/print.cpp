@@ -51,7 +51,8 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_print_except(tblx_table* table, unsigned 
 
 namespace {
 
-// The measuring pass, when the table changed, and then the output pass.
+// The measuring pass runs before the stream is locked, so the title
+// callbacks it calls run unlocked, as those of the title line do.
 tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* stream) noexcept {
   if (table.layout_stale) {
     if (tblx_status s = measure_layout(table); s != TBLX_OK) return s;
@@ -92,12 +93,12 @@ void put_separator(sink& out, const print_context& ctx) noexcept {
   }
 }
 
-// Gets a column's title for the given width. title_ident writes nothing, so
-// only a caller's callback needs the staged bytes on the stream before it
-// runs: it may write to the same stream.
+// Gets a column's title for the given width. title_ident writes nothing and
+// takes no lock; a caller's callback runs outside the stream's lock, as it
+// may write to the stream or wait for another thread that does.
 const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
-  if (col.title_func != title_ident) out.flush();
-  return col.title_func(col.title_arg, width);
+  if (col.title_func == title_ident) return title_ident(col.title_arg, width);
+  return out.call_unlocked([&] { return col.title_func(col.title_arg, width); });
 }
 
 void print_titles(sink& out, const print_context& ctx) noexcept {
