@@ -420,12 +420,19 @@ struct reentry {
   std::function<void(reentry&)> act = nullptr;
   std::vector<tblx_status> got = {};
   int calls = 0;
+  int depth = 0;  // acts running
 };
 
 const char* TBLX_CALL reentering_title(void* arg, uint32_t) {
   auto* r = static_cast<reentry*>(arg);
   ++r->calls;
-  if (r->act) r->act(*r);
+  // Not from a print that the act makes, should the table allow one: that
+  // would recurse without end.
+  if (r->act && r->depth == 0) {
+    ++r->depth;
+    r->act(*r);
+    --r->depth;
+  }
   return "Num.";
 }
 
