@@ -5,7 +5,9 @@
  * typed cells, may sort the rows by one column, and prints the table to a
  * FILE* it owns. Every fallible call returns a tblx_status: TBLX_OK (0) or one
  * of the TBLX_ERR_* codes, which tblx_strerror turns into a fixed message.
- * A refused call leaves the table exactly as it was.
+ * A refused call leaves the table exactly as it was. While a table is being
+ * printed, every call that would change or print it gives 1 (see
+ * tblx_title_func).
  *
  * Ownership: the table owns its columns, rows, cells and buffers. A string
  * cell keeps its own copy of the text. Titles, title-callback arguments and
@@ -14,6 +16,11 @@
  *
  * Threads: a table is used by one thread at a time; distinct tables are
  * independent, and the constant lists and messages may be read from any thread.
+ * A print writes its bytes to the stream in order, holding the stream's
+ * lock (flockfile; _lock_file on Windows) while it writes, except while a
+ * caller's title callback runs: the lock is not held then, so other threads'
+ * writes to the same stream can appear at those points and only there. A
+ * print of a table without caller callbacks appears in one piece.
  *
  * This header is plain C (C89 with <stdint.h>) and usable from C++.
  */
@@ -148,8 +155,14 @@ struct cell;
 
 /* Title callback: gets the column's title argument and the width the title
  * will be placed in, and gives a NUL-terminated text that must stay valid
- * until the print call returns. NULL counts as an empty title. It must not
- * call back into the table being printed. */
+ * until the print call returns. NULL counts as an empty title.
+ * It runs during tblx_print, and its table is busy meanwhile: on it the
+ * reading calls (tblx_getrowcount, tblx_isfancy, tblx_getcolumnid) work,
+ * every call that would change or print it gives 1 and changes nothing, and
+ * tblx_delete, tblx_clean and tblx_removerows do nothing.
+ * The print's bytes so far are on the stream when it runs, and the stream's
+ * lock is not held: it may write to the stream itself, or wait for another
+ * thread that does; such writes appear where the callback ran. */
 typedef const char*(TBLX_CALL* tblx_title_func)(void* arg, uint32_t width);
 
 /* Cell comparator: negative, zero or positive as a sorts before, with or after b. */
@@ -167,11 +180,13 @@ TBLX_API const char* TBLX_CALL tblx_strerror(tblx_status code) TBLX_NOEXCEPT;
  * Release it with tblx_delete. */
 TBLX_API tblx_table* TBLX_CALL tblx_new(void) TBLX_NOEXCEPT;
 
-/* Frees the table and everything it owns. NULL does nothing. */
+/* Frees the table and everything it owns. NULL, or a table being printed,
+ * does nothing. */
 TBLX_API void TBLX_CALL tblx_delete(tblx_table* table) TBLX_NOEXCEPT;
 
 /* Drops all columns and rows and reopens the header. Keeps the style, the
- * fillers and the column ID counter (IDs are never reused). NULL does nothing. */
+ * fillers and the column ID counter (IDs are never reused). NULL, or a table
+ * being printed, does nothing. */
 TBLX_API void TBLX_CALL tblx_clean(tblx_table* table) TBLX_NOEXCEPT;
 
 /* Sets the summary-line filler shown for unsummed columns in one style:
@@ -285,7 +300,8 @@ TBLX_API tblx_status TBLX_CALL tblx_endrow(tblx_table* table) TBLX_NOEXCEPT;
 /* Number of ended rows; 0 for NULL. */
 TBLX_API int32_t TBLX_CALL tblx_getrowcount(const tblx_table* table) TBLX_NOEXCEPT;
 
-/* Frees every row (the open one too) and keeps the header. NULL does nothing. */
+/* Frees every row (the open one too) and keeps the header. NULL, or a table
+ * being printed, does nothing. */
 TBLX_API void TBLX_CALL tblx_removerows(tblx_table* table) TBLX_NOEXCEPT;
 
 /* Frees one row record and its cells; used by the table itself. */
@@ -334,7 +350,8 @@ TBLX_API void* TBLX_CALL tblx_memrchr__(const void* s, int c, size_t n) TBLX_NOE
 /* ---- printing --------------------------------------------------------------- */
 
 /* Writes the selected sections (TBLX_PRINT_* bits) to stream and flushes it.
- * Gives 0 (also when the stream fails), 1 (NULL stream or table), 9 (header
+ * Gives 0 (also when the stream fails), 1 (NULL stream or table, or a table
+ * already being printed: a title callback printing its own table), 9 (header
  * not ended), 15 (a row is open), 2; nothing is written on a refusal. */
 TBLX_API tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
                                           FILE* stream) TBLX_NOEXCEPT;

@@ -21,7 +21,7 @@ void attach(tblx_table* table, cell* c) noexcept {
 }
 
 tblx_status add_value_cell(tblx_table* table, int32_t type, uint64_t value) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (tblx_status s = check_waiting_column(table, type); s != TBLX_OK) return s;
   auto* c = static_cast<cell*>(std::calloc(1, sizeof(cell)));
   if (c == nullptr) return TBLX_ERR_NO_MEMORY;
@@ -34,7 +34,7 @@ tblx_status add_value_cell(tblx_table* table, int32_t type, uint64_t value) noex
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
                                                       const char* text) noexcept {
-  if (text == nullptr || table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (text == nullptr || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (tblx_status s = check_waiting_column(table, TBLX_TYPE_STRING); s != TBLX_OK) return s;
 
   const size_t len = std::strlen(text);

@@ -15,7 +15,7 @@ namespace {
 // The checks every setter shares, in their fixed order. On success *out is
 // the open column.
 tblx_status find_open_column(tblx_table* table, column** out) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (table->header_ended) return TBLX_ERR_HEADER_ENDED;
   if (table->open_column == nullptr) return TBLX_ERR_NO_OPEN_COLUMN;
   *out = table->open_column;
@@ -65,13 +65,13 @@ tblx_status declare_column(tblx_table* table, unsigned int type, int32_t* id_out
 }  // namespace
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_begincolumn(tblx_table* table, unsigned int type) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   return declare_column(table, type, nullptr);
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_begincolumn_columnid(tblx_table* table, unsigned int type,
                                                             int32_t* id) noexcept {
-  if (table == nullptr || id == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (id == nullptr || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   return declare_column(table, type, id);
 }
 
@@ -178,7 +178,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_justchar(tblx_table* table,
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_endheader(tblx_table* table) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (table->header_ended) return TBLX_ERR_HEADER_ENDED;
   if (table->open_column != nullptr) return TBLX_ERR_COLUMN_OPEN;
   table->header_ended = 1;

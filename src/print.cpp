@@ -17,6 +17,7 @@
 
 namespace {
 
+tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* stream) noexcept;
 tblx_status measure_layout(tblx_table& table) noexcept;
 void print_sections(sink& out, const print_context& ctx, unsigned int flags) noexcept;
 
@@ -26,23 +27,15 @@ void print_sections(sink& out, const print_context& ctx, unsigned int flags) noe
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
                                              FILE* stream) noexcept {
-  if (stream == nullptr || table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (stream == nullptr || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
-  if (table->layout_stale) {
-    if (tblx_status s = measure_layout(*table); s != TBLX_OK) return s;
-  }
-  const print_context ctx = make_context(*table);
-  lock_stream(stream);
-  {
-    sink out(stream);
-    print_sections(out, ctx, flags);
-    out.flush();
-  }
-  // Write errors are the caller's to find on the stream.
-  flush_stream(stream);
-  unlock_stream(stream);
-  return TBLX_OK;
+  // Busy until the print returns, whichever way: a title callback that calls
+  // back into the table is refused instead of changing what the print reads.
+  table->busy = 1;
+  const tblx_status status = measure_and_write(*table, flags, stream);
+  table->busy = 0;
+  return status;
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_print_all(tblx_table* table, FILE* stream) noexcept {
@@ -57,6 +50,25 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_print_except(tblx_table* table, unsigned 
 // ---- sections -----------------------------------------------------------------
 
 namespace {
+
+// The measuring pass runs before the stream is locked, so the title
+// callbacks it calls run unlocked, as those of the title line do.
+tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* stream) noexcept {
+  if (table.layout_stale) {
+    if (tblx_status s = measure_layout(table); s != TBLX_OK) return s;
+  }
+  const print_context ctx = make_context(table);
+  lock_stream(stream);
+  {
+    sink out(stream);
+    print_sections(out, ctx, flags);
+    out.flush();
+  }
+  // Write errors are the caller's to find on the stream.
+  flush_stream(stream);
+  unlock_stream(stream);
+  return TBLX_OK;
+}
 
 void print_titles(sink& out, const print_context& ctx) noexcept;
 void print_rule(sink& out, const print_context& ctx) noexcept;
@@ -81,12 +93,12 @@ void put_separator(sink& out, const print_context& ctx) noexcept {
   }
 }
 
-// Gets a column's title for the given width. title_ident writes nothing, so
-// only a caller's callback needs the staged bytes on the stream before it
-// runs: it may write to the same stream.
+// Gets a column's title for the given width. title_ident writes nothing and
+// takes no lock; a caller's callback runs outside the stream's lock, as it
+// may write to the stream or wait for another thread that does.
 const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
-  if (col.title_func != title_ident) out.flush();
-  return col.title_func(col.title_arg, width);
+  if (col.title_func == title_ident) return title_ident(col.title_arg, width);
+  return out.call_unlocked([&] { return col.title_func(col.title_arg, width); });
 }
 
 void print_titles(sink& out, const print_context& ctx) noexcept {

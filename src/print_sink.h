@@ -12,7 +12,8 @@
 // ---- stream access ----------------------------------------------------------
 // A print locks the stream once and then writes with the calls that skip the
 // per-call lock where the C library offers them, so that a whole table also
-// appears in one piece when other threads write to the same stream.
+// appears in one piece when other threads write to the same stream. Only
+// around a caller's title callback is the lock released (sink::call_unlocked).
 
 #if defined(_WIN32)
 inline void lock_stream(FILE* stream) noexcept { _lock_file(stream); }
@@ -112,6 +113,19 @@ class sink {
     if (used_ == 0) return;
     if (write_stream(buffer_, used_, stream_) != used_) failed_ = true;
     used_ = 0;
+  }
+
+  // Runs a caller's callback with the staged bytes on the stream and the
+  // stream's lock, which the print holds while the sink lives, released: the
+  // callback may write to the stream or wait for a thread that does. Other
+  // writers can come in here only, between two whole pieces of the print.
+  template <typename Call>
+  auto call_unlocked(Call call) noexcept {
+    flush();
+    unlock_stream(stream_);
+    auto result = call();
+    lock_stream(stream_);
+    return result;
   }
 
   // A write to the stream fell short.

@@ -16,7 +16,7 @@ void remove_all_rows(tblx_table* table) noexcept {
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
 
@@ -36,7 +36,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) noexcept {
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_endrow(tblx_table* table) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (table->open_row == nullptr) return TBLX_ERR_NO_OPEN_ROW;
   table->open_row = nullptr;
   // Clearing the cursor keeps cells out of an ended (possibly short) row,
@@ -52,7 +52,7 @@ TBLX_EXPORT int32_t TBLX_CALL tblx_getrowcount(const tblx_table* table) noexcept
 }
 
 TBLX_EXPORT void TBLX_CALL tblx_removerows(tblx_table* table) noexcept {
-  if (table == nullptr) return;
+  if (unavailable(table)) return;
   remove_all_rows(table);
   // Measure the now empty table on the next print, so that no sum of a
   // removed row is ever shown.

@@ -355,7 +355,7 @@ void merge_sort(tblx_table* table, const sort_key& key) noexcept {
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_sort(tblx_table* table, int sortorder,
                                             int column_id) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
   size_t position = 0;

@@ -36,7 +36,7 @@ TBLX_EXPORT tblx_table* TBLX_CALL tblx_new(void) noexcept {
 }
 
 TBLX_EXPORT void TBLX_CALL tblx_delete(tblx_table* table) noexcept {
-  if (table == nullptr) return;
+  if (unavailable(table)) return;
   remove_all_rows(table);
   free_all_columns(table);
   std::free(table->scratch);
@@ -44,7 +44,7 @@ TBLX_EXPORT void TBLX_CALL tblx_delete(tblx_table* table) noexcept {
 }
 
 TBLX_EXPORT void TBLX_CALL tblx_clean(tblx_table* table) noexcept {
-  if (table == nullptr) return;
+  if (unavailable(table)) return;
   remove_all_rows(table);
   free_all_columns(table);
   table->header_ended = 0;
@@ -54,7 +54,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setsumreplace(tblx_table* table, unsigned
                                                      int character) noexcept {
   const auto ch = static_cast<unsigned char>(character);
   // The character is tested before the selector.
-  if (table == nullptr || !is_printable(ch)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table) || !is_printable(ch)) return TBLX_ERR_INVALID_ARGUMENT;
   int index = 0;
   switch (style) {
     case TBLX_STYLE_SIMPLE:

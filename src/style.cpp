@@ -41,7 +41,7 @@ void apply_style(tblx_table* table, int32_t style) noexcept {
 }  // namespace
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setstyle(tblx_table* table, int style) noexcept {
-  if (table == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   // Compared unsigned, so negative values are out of range as well.
   if (static_cast<unsigned int>(style) > TBLX_STYLE_FANCYW) return TBLX_ERR_INVALID_STYLE;
   apply_style(table, style);
@@ -49,7 +49,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setstyle(tblx_table* table, int style) no
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setstylestr(tblx_table* table, const char* name) noexcept {
-  if (table == nullptr || name == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  if (name == nullptr || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   for (size_t i = 0; style_list[i] != nullptr; ++i) {
     if (std::strcmp(name, style_list[i]) == 0) {
       apply_style(table, style_map[i]);

@@ -60,6 +60,7 @@ struct tblx_table {
   uint8_t header_ended;                // 1 once tblx_endheader succeeded
   uint8_t layout_stale;                // 1 when widths and sums must be measured again
   uint8_t fancy;                       // 1 when the style draws separators and rules
+  uint8_t busy;                        // 1 while a print (and its measuring pass) runs
   int32_t style;                       // TBLX_STYLE_*
   column* columns;                     // the header, in declaration order
   column* columns_tail;                // last column
@@ -82,6 +83,14 @@ struct tblx_table {
   int32_t default_hex_case;
   int32_t default_sort_mode;
 };
+
+// The first test of every call that changes or prints a table: a null table
+// is refused, and so is one being printed, whose title callbacks may call back
+// into it. A change there would pull the records and the scratch buffer from
+// under the running print.
+inline bool unavailable(const tblx_table* table) noexcept {
+  return table == nullptr || table->busy != 0;
+}
 
 // Shared constant: the default title and suffix of every column.
 extern const char empty_string[];
