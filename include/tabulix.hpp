@@ -854,7 +854,7 @@ class table {
   std::unique_ptr<detail::kept_texts> kept_;
   std::int32_t open_id_ = 0;  // ID of the open column, 0 when none
   bool header_ended_ = false;
-  std::string scratch_;      // NUL-terminated copies of string_view arguments
+  std::string scratch_;       // NUL-terminated copies of string_view arguments
   mutable int printing_ = 0;  // prints of this table running (title callables may nest them)
 };
 

@@ -563,17 +563,17 @@ struct reentry {
   std::function<void(tabulix::table&, tabulix::column&, std::error_code*)> run;
 };
 
-#define REENTRY(name, expr_throwing, expr_ec)                                 \
-  {                                                                           \
-    name, [](tabulix::table & t, tabulix::column & c, std::error_code * ec) { \
-      static_cast<void>(t);                                                   \
-      static_cast<void>(c);                                                   \
-      if (ec) {                                                               \
-        expr_ec;                                                              \
-      } else {                                                                \
-        expr_throwing;                                                        \
-      }                                                                       \
-    }                                                                         \
+#define REENTRY(name, expr_throwing, expr_ec)                              \
+  {                                                                        \
+    name, [](tabulix::table& t, tabulix::column& c, std::error_code* ec) { \
+      static_cast<void>(t);                                                \
+      static_cast<void>(c);                                                \
+      if (ec) {                                                            \
+        expr_ec;                                                           \
+      } else {                                                             \
+        expr_throwing;                                                     \
+      }                                                                    \
+    }                                                                      \
   }
 
 const reentry reentries[] = {
