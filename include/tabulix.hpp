@@ -506,7 +506,9 @@ class table {
   ~table() { reset(); }
 
   // The C handle, for calls the wrapper does not cover. Header and row calls
-  // made through it bypass the wrapper's tracking of the open column.
+  // made through it bypass the wrapper's tracking of the open column, and a
+  // print made through it is not known to the wrapper: its title callables
+  // must not use clean(), remove_rows(), moves or release() on this table.
   [[nodiscard]] tblx_table* get() const noexcept { return table_; }
   explicit operator bool() const noexcept { return table_ != nullptr; }
 
@@ -789,6 +791,8 @@ class table {
   // could take the outer print's exception.
   detail::print_outcome print_to(std::FILE* stream, section s) const noexcept {
     if (printing_ > 0) return {make_error_code(errc::invalid_argument), nullptr};
+    // A print made through get() may have left a failure nobody took.
+    if (kept_ != nullptr) kept_->failure = nullptr;
     const detail::print_guard guard(&printing_);
     std::error_code ec;
     detail::fail(tblx_print(table_, static_cast<unsigned>(s), stream), ec);
