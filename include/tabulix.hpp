@@ -16,7 +16,27 @@
 // A table is move-only. A moved-from table holds nothing: destroying or
 // assigning to it is fine, and every other use reports errc::invalid_argument.
 // Column handles refer to the table object they came from; moving the table
-// leaves them pointing at the moved-from object.
+// leaves them pointing at the moved-from object. A table is used by one thread
+// at a time, printing included (a print refreshes the table's measurements).
+//
+// Title callables run in the middle of a print of their table. While that
+// print runs, the table refuses every call that would change it, print it or
+// free what it keeps: they report errc::invalid_argument (throwing forms throw
+// it), clean() and remove_rows() included, and change nothing; reading calls
+// (row_count, get) keep working. Moving from or assigning to a table while it
+// prints leaves both tables as they were (a move gives an empty table), and
+// release() gives null. Destroying the table object itself from inside one of
+// its own title callables is not allowed: nothing can refuse that.
+//
+// A title callable that throws gets an empty title, and the print goes on (the
+// C library cannot take an exception); the print then reports the first such
+// exception. The throwing forms rethrow it as it was (std::bad_alloc stays
+// std::bad_alloc). The error_code forms give errc::no_memory for
+// std::bad_alloc, the code of a std::system_error, and
+// std::errc::operation_canceled for anything else; to_string then gives "",
+// while print(FILE*) has written the table with that title empty. A title
+// aligned on a character is measured with its callable's result, so after such
+// a failure its column may stay too narrow until the rows change.
 #ifndef TABULIX_HPP
 #define TABULIX_HPP
 
@@ -26,6 +46,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <forward_list>
 #include <memory>
 #include <new>
@@ -238,18 +259,28 @@ class title_source {
   title_source& operator=(title_source&&) = delete;
   virtual ~title_source() = default;
 
-  // Library callback: never lets an exception into C, gives "" instead.
+  // Library callback: never lets an exception into C. It gives "" instead and
+  // keeps the first exception of the print for the table to report.
   static const char* TBLX_CALL call(void* self, std::uint32_t width) noexcept {
     auto* source = static_cast<title_source*>(self);
     try {
       return source->make(static_cast<unsigned>(width));
     } catch (...) {
+      if (source->failure_ != nullptr && !*source->failure_) {
+        *source->failure_ = std::current_exception();
+      }
       return "";
     }
   }
 
+  // Where call() keeps an exception; the table reads it after each print.
+  void report_to(std::exception_ptr* slot) noexcept { failure_ = slot; }
+
  protected:
   virtual const char* make(unsigned width) = 0;
+
+ private:
+  std::exception_ptr* failure_ = nullptr;
 };
 
 template <class F>
@@ -279,7 +310,51 @@ class title_holder final : public title_source {
 struct kept_texts {
   std::forward_list<std::string> texts;
   std::forward_list<std::unique_ptr<title_source>> titles;
+  std::exception_ptr failure;  // the first exception of a title callable in this print
 };
+
+// Counts the prints of a table that are running, for as long as one runs.
+class print_guard {
+ public:
+  explicit print_guard(int* running) noexcept : running_(running) { ++*running_; }
+  print_guard(const print_guard&) = delete;
+  print_guard& operator=(const print_guard&) = delete;
+  print_guard(print_guard&&) = delete;
+  print_guard& operator=(print_guard&&) = delete;
+  ~print_guard() { --*running_; }
+
+ private:
+  int* running_;
+};
+
+// What one print gave: the library's (or the memory stream's) error, and the
+// first exception a title callable threw, which is reported in its place.
+struct print_outcome {
+  std::error_code code;
+  std::exception_ptr failure;
+};
+
+// The error_code form of a title callable's exception.
+inline std::error_code code_of(const std::exception_ptr& failure) noexcept {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    return make_error_code(errc::no_memory);
+  } catch (const std::system_error& e) {
+    return e.code();
+  } catch (...) {
+    return std::make_error_code(std::errc::operation_canceled);
+  }
+}
+
+inline void report(const print_outcome& outcome, std::error_code& ec) noexcept {
+  ec = outcome.failure ? code_of(outcome.failure) : outcome.code;
+}
+
+inline void throw_if(const print_outcome& outcome) {
+  if (outcome.failure) std::rethrow_exception(outcome.failure);
+  throw_if(outcome.code);
+}
 
 template <class... Args>
 struct ends_with_error_code : std::false_type {};
@@ -354,7 +429,8 @@ class column {
 
   // f(unsigned width) gives the title for the column's width at print time:
   // anything convertible to std::string, or a C string that f keeps alive.
-  // The table keeps its own copy of f. An exception from f gives an empty title.
+  // The table keeps its own copy of f. An exception from f gives an empty
+  // title, and the print reports it (see the top of this file).
   template <class F>
   requires std::is_invocable_v < std::decay_t<F>
   &, unsigned > column& title_func(F&& f) {
@@ -414,19 +490,15 @@ class table {
   table(const table&) = delete;
   table& operator=(const table&) = delete;
 
-  table(table&& other) noexcept
-      : table_(std::exchange(other.table_, nullptr)),
-        kept_(std::move(other.kept_)),
-        open_id_(std::exchange(other.open_id_, 0)),
-        header_ended_(std::exchange(other.header_ended_, false)) {}
+  // A table being printed stays where it is: its callables are running.
+  table(table&& other) noexcept {
+    if (other.printing_ == 0) take(other);
+  }
 
   table& operator=(table&& other) noexcept {
-    if (this != &other) {
+    if (this != &other && printing_ == 0 && other.printing_ == 0) {
       reset();
-      table_ = std::exchange(other.table_, nullptr);
-      kept_ = std::move(other.kept_);
-      open_id_ = std::exchange(other.open_id_, 0);
-      header_ended_ = std::exchange(other.header_ended_, false);
+      take(other);
     }
     return *this;
   }
@@ -434,14 +506,18 @@ class table {
   ~table() { reset(); }
 
   // The C handle, for calls the wrapper does not cover. Header and row calls
-  // made through it bypass the wrapper's tracking of the open column.
+  // made through it bypass the wrapper's tracking of the open column, and a
+  // print made through it is not known to the wrapper: its title callables
+  // must not use clean(), remove_rows(), moves or release() on this table.
   [[nodiscard]] tblx_table* get() const noexcept { return table_; }
   explicit operator bool() const noexcept { return table_ != nullptr; }
 
   // Gives up the handle; the caller must tblx_delete it. Titles, suffixes and
   // callbacks the columns still use cannot be freed safely any more, so they
   // stay allocated for the rest of the process (clean() first avoids that).
+  // Null, keeping the handle, while the table is being printed.
   tblx_table* release() noexcept {
+    if (printing_ > 0) return nullptr;
     if (detail::kept_texts* leaked = kept_.release()) {
 #ifdef TABULIX_LEAK_CHECKER_
       __lsan_ignore_object(leaked);
@@ -548,7 +624,9 @@ class table {
     return table_ != nullptr ? tblx_getrowcount(table_) : 0;
   }
 
-  // Drops every row (the open one too); keeps the header.
+  // Drops every row (the open one too); keeps the header. Like clean(), it is
+  // refused (errc::invalid_argument) while the table is being printed: the
+  // C call would silently do nothing.
   void remove_rows() { throw_on(&table::remove_rows); }
   void remove_rows(std::error_code& ec) noexcept {
     if (!valid(ec)) return;
@@ -642,12 +720,10 @@ class table {
   // Printing only refreshes the table's cached measurements, so it is const.
 
   void print(std::FILE* stream, section s = section::all) const {
-    std::error_code ec;
-    print(stream, s, ec);
-    detail::throw_if(ec);
+    detail::throw_if(print_to(stream, s));
   }
   void print(std::FILE* stream, section s, std::error_code& ec) const noexcept {
-    detail::fail(tblx_print(table_, static_cast<unsigned>(s), stream), ec);
+    detail::report(print_to(stream, s), ec);
   }
   void print(std::FILE* stream, std::error_code& ec) const noexcept {
     print(stream, section::all, ec);
@@ -658,12 +734,16 @@ class table {
   // (TABULIX_HAVE_OPEN_MEMSTREAM undefined) neither to_string nor operator<<
   // is declared, and print(FILE*) is the way out.
   [[nodiscard]] std::string to_string(section s = section::all) const {
-    std::error_code ec;
-    std::string out = to_string(s, ec);
-    detail::throw_if(ec);
+    std::string out;
+    detail::throw_if(print_into(s, out));
     return out;
   }
-  [[nodiscard]] std::string to_string(section s, std::error_code& ec) const noexcept;
+  [[nodiscard]] std::string to_string(section s, std::error_code& ec) const noexcept {
+    std::string out;
+    detail::report(print_into(s, out), ec);
+    if (ec) out.clear();
+    return out;
+  }
   [[nodiscard]] std::string to_string(std::error_code& ec) const noexcept {
     return to_string(section::all, ec);
   }
@@ -692,12 +772,36 @@ class table {
     header_ended_ = false;
   }
 
-  // The C calls that make no null test of their own need this one.
+  void take(table& other) noexcept {
+    table_ = std::exchange(other.table_, nullptr);
+    kept_ = std::move(other.kept_);
+    open_id_ = std::exchange(other.open_id_, 0);
+    header_ended_ = std::exchange(other.header_ended_, false);
+  }
+
+  // The C calls that make no null test of their own need this one, and so
+  // do the members that free what the table keeps: not while it is printed.
   bool valid(std::error_code& ec) const noexcept {
-    if (table_ != nullptr) return true;
+    if (table_ != nullptr && printing_ == 0) return true;
     detail::set(ec, errc::invalid_argument);
     return false;
   }
+
+  // One print; a nested one (from a title callable) is refused before it
+  // could take the outer print's exception.
+  detail::print_outcome print_to(std::FILE* stream, section s) const noexcept {
+    if (printing_ > 0) return {make_error_code(errc::invalid_argument), nullptr};
+    // A print made through get() may have left a failure nobody took.
+    if (kept_ != nullptr) kept_->failure = nullptr;
+    const detail::print_guard guard(&printing_);
+    std::error_code ec;
+    detail::fail(tblx_print(table_, static_cast<unsigned>(s), stream), ec);
+    return {ec, kept_ != nullptr ? std::exchange(kept_->failure, nullptr) : nullptr};
+  }
+
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
+  detail::print_outcome print_into(section s, std::string& out) const noexcept;
+#endif
 
   bool close_column(std::error_code& ec) noexcept {
     if (open_id_ == 0) return true;
@@ -754,7 +858,8 @@ class table {
   std::unique_ptr<detail::kept_texts> kept_;
   std::int32_t open_id_ = 0;  // ID of the open column, 0 when none
   bool header_ended_ = false;
-  std::string scratch_;  // NUL-terminated copies of string_view arguments
+  std::string scratch_;       // NUL-terminated copies of string_view arguments
+  mutable int printing_ = 0;  // prints of this table running (title callables may nest them)
 };
 
 // ---- column setters --------------------------------------------------------------
@@ -828,6 +933,7 @@ requires std::is_invocable_v < std::decay_t<F>
       return static_cast<tblx_status>(TBLX_ERR_NO_MEMORY);
     }
     auto* kept = table_->kept_->titles.front().get();
+    kept->report_to(&table_->kept_->failure);
     tblx_status rc = tblx_setcolumn_titlefunc(t, &detail::title_source::call, kept);
     if (rc != TBLX_OK) table_->kept_->titles.pop_front();
     return rc;
@@ -882,33 +988,30 @@ inline column& column::justify_char(char c, std::error_code& ec) noexcept {
 // ---- printing to a string ------------------------------------------------------------
 
 #ifdef TABULIX_HAVE_OPEN_MEMSTREAM
-inline std::string table::to_string(section s, std::error_code& ec) const noexcept {
-  std::string out;
-  if (!valid(ec)) return out;
+inline detail::print_outcome table::print_into(section s, std::string& out) const noexcept {
+  detail::print_outcome outcome;
+  if (!valid(outcome.code)) return outcome;
   char* buffer = nullptr;
   std::size_t size = 0;
   std::FILE* stream = open_memstream(&buffer, &size);
-  if (stream == nullptr) {
-    detail::set(ec, errc::no_memory);
-    return out;
-  }
-  tblx_status rc = tblx_print(table_, static_cast<unsigned>(s), stream);
+  if (stream == nullptr) return {make_error_code(errc::no_memory), nullptr};
+  outcome = print_to(stream, s);
   // The library ignores stream errors; for a memory stream they mean no memory.
   bool lost = std::ferror(stream) != 0;
   if (std::fclose(stream) != 0) lost = true;
-  if (!detail::fail(rc, ec)) {
+  if (!outcome.code && !outcome.failure) {
     if (lost) {
-      detail::set(ec, errc::no_memory);
+      outcome.code = make_error_code(errc::no_memory);
     } else if (size > 0) {
       try {
         out.assign(buffer, size);
       } catch (const std::bad_alloc&) {
-        detail::set(ec, errc::no_memory);
+        outcome.code = make_error_code(errc::no_memory);
       }
     }
   }
   std::free(buffer);
-  return out;
+  return outcome;
 }
 #endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 

@@ -6,9 +6,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -488,15 +491,161 @@ TEST(CppLifetime, MoveOnlyAndCStringCallbacks) {
   EXPECT_EQ(t.to_string(section::titles), "owned cstr   end\n");
 }
 
-TEST(CppLifetime, ThrowingCallbackGivesAnEmptyTitle) {
+// A throwing callable gets an empty title, the print goes on, and the print
+// then reports the exception: rethrown as it was, or as an error_code.
+struct callable_failure {
+  const char* name;
+  std::function<void()> raise;
+  std::function<bool(const std::exception&)> is_original;
+  std::error_code code;
+};
+
+const callable_failure callable_failures[] = {
+    {"bad_alloc", [] { throw std::bad_alloc(); },
+     [](const std::exception& e) { return dynamic_cast<const std::bad_alloc*>(&e) != nullptr; },
+     errc::no_memory},
+    {"system_error", [] { throw std::system_error(errc::parse); },
+     [](const std::exception& e) {
+       const auto* se = dynamic_cast<const std::system_error*>(&e);
+       return se != nullptr && se->code() == errc::parse;
+     },
+     errc::parse},
+    {"runtime_error", [] { throw std::runtime_error("no title"); },
+     [](const std::exception& e) { return std::string_view(e.what()) == "no title"; },
+     std::make_error_code(std::errc::operation_canceled)},
+};
+
+TEST(CppLifetime, ThrowingCallbackIsReportedAfterThePrint) {
+  for (const callable_failure& c : callable_failures) {
+    SCOPED_TRACE(c.name);
+    bool fail = true;
+    tabulix::table t;
+    t.add_column(type::string).title_func([&](unsigned) -> std::string {
+      if (fail) c.raise();
+      return "A";
+    });
+    t.add_column(type::string).title("B");
+    t.end_header();
+    t.add_row("aaa", "b");
+
+    try {
+      static_cast<void>(t.to_string(section::titles));
+      ADD_FAILURE() << "no exception";
+    } catch (const std::exception& e) {
+      EXPECT_TRUE(c.is_original(e)) << e.what();
+    }
+    std::error_code ec;
+    EXPECT_EQ(t.to_string(section::titles, ec), "");
+    EXPECT_EQ(ec, c.code);
+    // A stream gets the whole table, with the title left empty.
+    const std::string written = support::capture([&](std::FILE* f) {
+      t.print(f, section::titles, ec);
+      EXPECT_EQ(ec, c.code);
+      EXPECT_THROW(t.print(f, section::titles), std::exception);
+    });
+    EXPECT_EQ(written, "    B\n    B\n");
+    std::ostringstream os;
+    os << t;
+    EXPECT_TRUE(os.fail());
+
+    // Each print reports its own failures only.
+    fail = false;
+    EXPECT_EQ(t.to_string(section::titles, ec), "A   B\n");
+    EXPECT_FALSE(ec);
+  }
+}
+
+// A title callable that calls back into its own table: every call that would
+// change, print or free it is refused with the library's message, in both
+// forms, and the print completes with the table and the callable intact.
+struct reentry {
+  const char* name;
+  std::function<void(tabulix::table&, tabulix::column&, std::error_code*)> run;
+};
+
+#define REENTRY(name, expr_throwing, expr_ec)                              \
+  {                                                                        \
+    name, [](tabulix::table& t, tabulix::column& c, std::error_code* ec) { \
+      static_cast<void>(t);                                                \
+      static_cast<void>(c);                                                \
+      if (ec) {                                                            \
+        expr_ec;                                                           \
+      } else {                                                             \
+        expr_throwing;                                                     \
+      }                                                                    \
+    }                                                                      \
+  }
+
+const reentry reentries[] = {
+    REENTRY("clean", t.clean(), t.clean(*ec)),
+    REENTRY("remove_rows", t.remove_rows(), t.remove_rows(*ec)),
+    REENTRY("add_column", t.add_column(type::string), t.add_column(type::string, *ec)),
+    REENTRY("end_header", t.end_header(), t.end_header(*ec)),
+    REENTRY("column setter", c.title("x"), c.title_func([](unsigned) { return "x"; }, *ec)),
+    REENTRY("begin_row", t.begin_row(), t.begin_row(*ec)),
+    REENTRY("end_row", t.end_row(), t.end_row(*ec)),
+    REENTRY("add_row", t.add_row("x", 1), t.add_row("x", 1, *ec)),
+    REENTRY("add_cell", t.add_cell(std::string_view("x")), t.add_cell(2, *ec)),
+    REENTRY("set_style", t.set_style("raw"), t.set_style(tabulix::style::raw, *ec)),
+    REENTRY("set_sum_filler", t.set_sum_filler(tabulix::style::simple, '*'),
+            t.set_sum_filler(tabulix::style::simple, '*', *ec)),
+    REENTRY("sort", t.sort(1, tabulix::order::desc), t.sort(2, tabulix::order::desc, *ec)),
+    REENTRY("print", t.print(stdout), t.print(stdout, *ec)),
+    REENTRY("to_string", static_cast<void>(t.to_string()), static_cast<void>(t.to_string(*ec))),
+};
+
+TEST(CppReentry, CallsIntoThePrintedTableAreRefused) {
+  auto alive = std::make_shared<int>(0);
   tabulix::table t;
-  t.add_column(type::string).title_func([](unsigned) -> std::string {
-    throw std::runtime_error("no title");
+  tabulix::column first = t.add_column(type::string);
+  std::vector<std::string> refused;
+  bool reentered = false;
+  first.title_func([&, alive](unsigned) {
+    if (reentered) return std::string("Name");
+    reentered = true;
+    for (const reentry& r : reentries) {
+      try {
+        r.run(t, first, nullptr);
+        ADD_FAILURE() << r.name << ": no exception";
+      } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code(), errc::invalid_argument) << r.name;
+        EXPECT_STREQ(e.what(), tblx_strerror(TBLX_ERR_INVALID_ARGUMENT)) << r.name;
+      }
+      std::error_code ec;
+      r.run(t, first, &ec);
+      EXPECT_EQ(ec, errc::invalid_argument) << r.name;
+      refused.emplace_back(r.name);
+    }
+    // Moves and release leave the printed table where it is.
+    tabulix::table moved(std::move(t));
+    EXPECT_FALSE(moved);
+    tabulix::table other;
+    other = std::move(t);
+    t = tabulix::table();
+    EXPECT_EQ(t.release(), nullptr);
+    EXPECT_TRUE(t);
+    EXPECT_EQ(t.row_count(), 2);  // reading still works
+    EXPECT_EQ(alive.use_count(), 2);
+    return std::string("Name");
   });
-  t.add_column(type::string).title("B");
+  t.add_column(type::int64).title("N").summarize();
   t.end_header();
-  t.add_row("aaa", "b");
-  EXPECT_EQ(t.to_string(section::titles), "    B\n");
+  t.add_row("bb", 2);
+  t.add_row("a", 1);
+
+  tabulix::table plain;
+  plain.add_column(type::string).title("Name");
+  plain.add_column(type::int64).title("N").summarize();
+  plain.end_header();
+  plain.add_row("bb", 2);
+  plain.add_row("a", 1);
+  const std::string expected = plain.to_string();
+  EXPECT_EQ(t.to_string(), expected);
+  EXPECT_EQ(refused.size(), std::size(reentries));
+  EXPECT_EQ(t.to_string(), expected);  // nothing changed, the callable is alive
+  EXPECT_EQ(alive.use_count(), 2);
+  t.clean();  // refused no longer
+  EXPECT_EQ(alive.use_count(), 1);
 }
 
 TEST(CppLifetime, RefusedSettersKeepNothing) {

@@ -7,17 +7,25 @@
 // every step fails once. After a failure the call must give 2 and leave the
 // table exactly as it was; the wrappers also count live blocks, so a leak
 // shows up after tblx_delete.
+//
+// The C++ layer's own allocations (operator new, replaced below) count down
+// with the library's, so the same scripts run through tabulix.hpp: there every
+// failure must be std::bad_alloc or errc::no_memory, in both forms.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <new>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "support/table.h"
+#include "tabulix.hpp"
 
 extern "C" {
 void* __real_calloc(size_t count, size_t size);
@@ -42,8 +50,10 @@ constexpr size_t max_live = 4096;
 live_block live[max_live];
 size_t live_count = 0;
 
-int countdown = 0;   // 0: disarmed; otherwise the allocation that fails, counted down
-bool fired = false;  // the armed countdown made an allocation fail
+int countdown = 0;        // 0: disarmed; otherwise the allocation that fails, counted down
+bool fired = false;       // the armed countdown made an allocation fail
+size_t new_live = 0;      // blocks of operator new not deleted yet
+bool new_counts = false;  // operator new takes part in the countdown (C++ scenarios)
 
 void track(void* ptr, size_t size) {
   if (live_count == max_live) std::abort();
@@ -100,16 +110,38 @@ extern "C" void __wrap_free(void* block) {
   __real_free(block);
 }
 
+// The whole program's operator new; the array and nothrow forms call it.
+void* operator new(size_t size) {
+  if (new_counts && should_fail()) throw std::bad_alloc();
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) throw std::bad_alloc();
+  ++new_live;
+  return p;
+}
+
+void operator delete(void* block) noexcept {
+  if (block == nullptr) return;
+  --new_live;
+  std::free(block);
+}
+
+void operator delete(void* block, size_t) noexcept { operator delete(block); }
+
 namespace {
 
 // Arms the countdown for the lifetime of the object: the k-th allocation fails.
+// The C scenarios count the library's allocations only, not the test's own.
 class injection {
  public:
-  explicit injection(int k) {
+  explicit injection(int k, bool with_new = false) {
     countdown = k;
     fired = false;
+    new_counts = with_new;
   }
-  ~injection() { countdown = 0; }
+  ~injection() {
+    countdown = 0;
+    new_counts = false;
+  }
   injection(const injection&) = delete;
   injection& operator=(const injection&) = delete;
   bool fired_() const { return fired; }
@@ -150,7 +182,13 @@ std::string describe(const tblx_table* t, bool with_measurements) {
        << " tj=" << c->title_justification << " cj=" << c->cell_justification
        << " case=" << c->hex_case << " mode=" << c->sort_mode << " suffix_len=" << c->suffix_len
        << " lz=" << c->leading_zeros << " sum?=" << c->summarize << " jc=" << int(c->justify_char)
-       << " title=" << (void*)c->title_arg;
+       << " suffix=" << std::string(c->suffix, c->suffix_len) << " title=";
+    // By content, so that tables built alike describe alike.
+    if (c->title_func == title_ident) {
+      os << static_cast<const char*>(c->title_arg);
+    } else {
+      os << "<callback>";
+    }
     if (with_measurements)
       os << " w=" << c->width_lead << '+' << c->width_tail << " sum=" << c->sum;
     os << '\n';
@@ -436,6 +474,212 @@ TEST(OutOfMemory, PrintsKeepTheTableAndWriteNothing) {
 
 TEST(OutOfMemory, PrintingATableWithoutColumns) {
   check_scenario({end_header, print(TBLX_PRINT_ALL), begin_row, end_row, print(TBLX_PRINT_ALL)});
+}
+
+}  // namespace
+
+// ---- the C++ layer -------------------------------------------------------------
+
+namespace {
+
+using tabulix::errc;
+using tabulix::type;
+
+// A C++ table and the handle of its last declared column.
+struct cpp_table {
+  tabulix::table t;
+  tabulix::column col;
+};
+
+// One member call of a scenario, in the throwing form (ec null) or the
+// error_code form. `out` receives what a to_string step gave.
+struct cpp_step {
+  std::string name;
+  std::function<void(cpp_table&, std::error_code* ec, std::string& out)> run;
+  bool prints = false;
+  bool declares = false;
+};
+
+// A print that failed in a title callable or after the library's print has
+// still measured the table; its scratch size is not part of the comparison.
+// add_column closes the open column before it declares one, and a failed
+// declaration leaves it closed.
+std::string describe_cpp(const cpp_table& c, const cpp_step& s) {
+  std::string text = describe(c.t.get(), !s.prints);
+  if (s.prints) text = std::regex_replace(text, std::regex(" scratch=[0-9/]+"), "");
+  if (s.declares) text = std::regex_replace(text, std::regex(" open_column=[-0-9]+"), "");
+  return text;
+}
+
+// Runs the step and gives the error it reported; bad_alloc counts as no_memory.
+std::error_code run_cpp(cpp_table& c, const cpp_step& s, bool throwing, std::string& out) {
+  std::error_code ec;
+  if (!throwing) {
+    s.run(c, &ec, out);
+    return ec;
+  }
+  try {
+    s.run(c, nullptr, out);
+  } catch (const std::bad_alloc&) {
+    ec = errc::no_memory;
+  } catch (const std::system_error& e) {
+    ec = e.code();
+  }
+  return ec;
+}
+
+void run_cpp_failing_each_allocation(cpp_table& c, const cpp_step& s, bool throwing,
+                                     std::string* written) {
+  for (int k = 1;; ++k) {
+    ASSERT_LT(k, 1000) << s.name << ": endless allocations";
+    const std::string before = describe_cpp(c, s);
+    std::string out;
+    std::error_code ec;
+    bool failed = false;
+    {
+      injection inject(k, true);
+      ec = run_cpp(c, s, throwing, out);
+      failed = inject.fired_();
+    }
+    if (!failed) {
+      ASSERT_FALSE(ec) << s.name << " after " << k - 1 << " failed allocation(s): " << ec.message();
+      *written = out;
+      return;
+    }
+    ++failures_injected;
+    ASSERT_EQ(ec, errc::no_memory) << s.name << ", allocation " << k << " failed";
+    ASSERT_EQ(describe_cpp(c, s), before) << s.name << ", allocation " << k << " failed";
+    ASSERT_EQ(out, "") << s.name << " gave text after allocation " << k << " failed";
+  }
+}
+
+// As check_scenario, through the C++ layer in one form.
+void check_cpp_scenario(const std::vector<cpp_step>& steps, bool throwing) {
+  const size_t live_before = live_count;
+  const size_t new_before = new_live;
+  failures_injected = 0;
+  {
+    cpp_table plain;
+    cpp_table injected;
+    for (const cpp_step& s : steps) {
+      std::string plain_out;
+      std::string injected_out;
+      std::error_code ec;
+      s.run(plain, &ec, plain_out);
+      ASSERT_FALSE(ec) << s.name << ": " << ec.message();
+      run_cpp_failing_each_allocation(injected, s, throwing, &injected_out);
+      if (::testing::Test::HasFatalFailure()) break;
+      ASSERT_EQ(injected_out, plain_out) << s.name;
+    }
+    EXPECT_GT(failures_injected, 0) << "no allocation was reached";
+    EXPECT_EQ(describe(injected.t.get(), true), describe(plain.t.get(), true));
+  }
+  EXPECT_EQ(live_count, live_before) << "library blocks leaked";
+  EXPECT_EQ(new_live, new_before) << "C++ blocks leaked";
+  std::printf("%s form: %d allocation failures injected\n", throwing ? "throwing" : "error_code",
+              failures_injected);
+}
+
+// Builds the step from one expression per form; `c` is the cpp_table.
+#define CPP_STEP(name, throwing_expr, ec_expr)                       \
+  cpp_step {                                                         \
+    name, [=](cpp_table& c, std::error_code* ec, std::string& out) { \
+      static_cast<void>(out);                                        \
+      if (ec != nullptr) {                                           \
+        ec_expr;                                                     \
+      } else {                                                       \
+        throwing_expr;                                               \
+      }                                                              \
+    }                                                                \
+  }
+
+cpp_step cpp_declare(type t) {
+  cpp_step step = CPP_STEP("add_column", c.col = c.t.add_column(t), c.col = c.t.add_column(t, *ec));
+  step.declares = true;
+  return step;
+}
+
+cpp_step cpp_to_string(tabulix::section s = tabulix::section::all) {
+  cpp_step step = CPP_STEP("to_string", out = c.t.to_string(s), out = c.t.to_string(s, *ec));
+  step.prints = true;
+  return step;
+}
+
+// Every C++ allocation of building and printing a table: kept titles and
+// suffixes, title callables (a copy that allocates, a title text that
+// allocates), cells from string_views, style names, and the printed string.
+std::vector<cpp_step> cpp_steps() {
+  const std::string long_title(40, 'T');
+  const std::string suffix = " units of a long suffix";
+  const std::string cell(30, 'c');
+  const std::string captured(20, '#');
+  auto make_title = [captured](unsigned width) { return captured + std::string(width, '='); };
+  auto fixed_title = [](unsigned) { return "fixed"; };
+  return {
+      cpp_declare(type::string),
+      CPP_STEP("title", c.col.title(long_title), c.col.title(long_title, *ec)),
+      CPP_STEP("title_func", c.col.title_func(make_title), c.col.title_func(make_title, *ec)),
+      cpp_declare(type::int64),
+      CPP_STEP("suffix", c.col.suffix(suffix), c.col.suffix(suffix, *ec)),
+      CPP_STEP("summarize", c.col.summarize(), c.col.summarize(true, *ec)),
+      cpp_declare(type::uint64),
+      CPP_STEP("title_func", c.col.title_func(fixed_title), c.col.title_func(fixed_title, *ec)),
+      CPP_STEP("end_header", c.t.end_header(), c.t.end_header(*ec)),
+      cpp_to_string(),
+      CPP_STEP("begin_row", c.t.begin_row(), c.t.begin_row(*ec)),
+      CPP_STEP("add_cell", c.t.add_cell(std::string_view(cell)),
+               c.t.add_cell(std::string_view(cell), *ec)),
+      CPP_STEP("add_cell", c.t.add_cell(-5), c.t.add_cell(-5, *ec)),
+      CPP_STEP("add_cell", c.t.add_cell(7u), c.t.add_cell(7u, *ec)),
+      CPP_STEP("end_row", c.t.end_row(), c.t.end_row(*ec)),
+      cpp_to_string(),
+      CPP_STEP("set_style", c.t.set_style("fancyw"), c.t.set_style("fancyw", *ec)),
+      cpp_to_string(tabulix::section::titles | tabulix::section::rows),
+      CPP_STEP("remove_rows", c.t.remove_rows(), c.t.remove_rows(*ec)),
+      CPP_STEP("clean", c.t.clean(), c.t.clean(*ec)),
+      cpp_declare(type::string),
+      CPP_STEP("title_func", c.col.title_func(make_title), c.col.title_func(make_title, *ec)),
+      CPP_STEP("end_header", c.t.end_header(), c.t.end_header(*ec)),
+      cpp_to_string(),
+  };
+}
+
+#undef CPP_STEP
+
+TEST(OutOfMemory, CppTableConstructionReportsNoMemory) {
+  const size_t live_before = live_count;
+  {
+    injection inject(1);
+    EXPECT_THROW(tabulix::table(), std::system_error);
+  }
+  {
+    injection inject(1);
+    std::error_code ec;
+    tabulix::table t(ec);
+    EXPECT_EQ(ec, errc::no_memory);
+    EXPECT_FALSE(t);
+  }
+  EXPECT_EQ(live_count, live_before);
+}
+
+TEST(OutOfMemory, CppThrowingFormsGiveBadAllocOrNoMemory) { check_cpp_scenario(cpp_steps(), true); }
+
+TEST(OutOfMemory, CppErrorCodeFormsGiveNoMemory) { check_cpp_scenario(cpp_steps(), false); }
+
+// A title callable whose allocation fails: the throwing form rethrows the
+// callable's own std::bad_alloc, not a system_error.
+TEST(OutOfMemory, CppCallableFailureStaysBadAlloc) {
+  tabulix::table t;
+  t.add_column(type::string).title_func([](unsigned w) { return std::string(w + 20, '='); });
+  t.end_header();
+  t.add_row("cell");
+  static_cast<void>(t.to_string());  // measured: the callable's text is the first allocation
+  {
+    injection inject(1, true);
+    EXPECT_THROW(static_cast<void>(t.to_string(tabulix::section::titles)), std::bad_alloc);
+    EXPECT_TRUE(inject.fired_());
+  }
+  EXPECT_EQ(t.to_string(tabulix::section::titles), std::string(24, '=') + "\n");
 }
 
 }  // namespace
