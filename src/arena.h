@@ -43,8 +43,8 @@ struct arena {
   size_t next_block;     // size of the next regular block; 0 before the first
 };
 
-// Carves a record from a new block; for arena_carve only.
-void* arena_carve_from_new_block(arena& a, size_t bytes) noexcept;
+// Carves a record of `size` bytes (rounded) from a new block; for arena_carve only.
+void* arena_carve_from_new_block(arena& a, size_t size) noexcept;
 
 // A zero-filled record of at least `bytes` bytes, aligned to arena_alignment;
 // null when a block could not be allocated, and then the arena is unchanged.
