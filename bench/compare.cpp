@@ -359,16 +359,22 @@ size_t heap_in_use() {
   return mi.uordblks + mi.hblkhd;
 }
 
-// Read with plain system calls: a stdio stream would allocate on the heap
-// being measured.
-double resident_bytes() {
-  char text[128] = {};
-  const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-  if (fd < 0 || read(fd, text, sizeof text - 1) <= 0) fail("cannot read /proc/self/statm");
+// A size from /proc/self/status ("VmRSS", the resident set, or "VmHWM", its
+// peak), in bytes. The peak in getrusage is no use here: a process started by
+// posix_spawn inherits the peak of the program that started it. Read with
+// plain system calls, as a stdio stream would allocate on the heap being
+// measured.
+double proc_status_bytes(const char* field) {
+  char text[4096] = {};
+  const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || read(fd, text, sizeof text - 1) <= 0) fail("cannot read /proc/self/status");
   close(fd);
-  long pages = 0, resident = 0;
-  if (std::sscanf(text, "%ld %ld", &pages, &resident) != 2) fail("unexpected /proc/self/statm");
-  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+  const char* line = std::strstr(text, field);
+  long kib = 0;
+  if (line == nullptr || std::sscanf(line + std::strlen(field), ": %ld kB", &kib) != 1) {
+    fail("unexpected /proc/self/status");
+  }
+  return static_cast<double>(kib) * 1024.0;
 }
 
 // Times consecutive phases and counts the page faults and the peak resident
@@ -377,6 +383,7 @@ class phase_clock {
  public:
   explicit phase_clock(cold_run& run) : run_(run) {
     getrusage(RUSAGE_SELF, &start_);
+    peak_resident_ = proc_status_bytes("VmHWM");
     clock_.restart();
   }
   // Ends the current phase and starts the next.
@@ -390,19 +397,20 @@ class phase_clock {
     struct rusage end {};
     getrusage(RUSAGE_SELF, &end);
     run_.minor_faults = static_cast<double>(end.ru_minflt - start_.ru_minflt);
-    run_.peak_rss_growth = static_cast<double>(end.ru_maxrss - start_.ru_maxrss) * 1024.0;
+    run_.peak_rss_growth = proc_status_bytes("VmHWM") - peak_resident_;
   }
 
  private:
   cold_run& run_;
   struct rusage start_ {};
+  double peak_resident_ = 0;
   stopwatch clock_;
   int next_ = 0;
 };
 
 void cold_tabulix(const std::vector<record>& rows, FILE* out, cold_run& run) {
   const size_t heap_before = heap_in_use();
-  const double resident_before = resident_bytes();
+  const double resident_before = proc_status_bytes("VmRSS");
   phase_clock clock(run);
   tblx_table* table = workload::build_table(rows);
   if (table == nullptr) fail("filling the table failed");
@@ -412,7 +420,7 @@ void cold_tabulix(const std::vector<record>& rows, FILE* out, cold_run& run) {
   clock.lap();
   const auto n = static_cast<double>(rows.size());
   run.heap_per_row = (static_cast<double>(heap_in_use()) - static_cast<double>(heap_before)) / n;
-  run.resident_per_row = (resident_bytes() - resident_before) / n;
+  run.resident_per_row = (proc_status_bytes("VmRSS") - resident_before) / n;
   clock.resume();
   tblx_delete(table);
   clock.lap();
@@ -565,7 +573,7 @@ struct options {
 
 options parse(int argc, char** argv) {
   options o;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argc; i += 2) {  // each option takes a value
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (arg == "-n" && value != nullptr) {
@@ -581,7 +589,6 @@ options parse(int argc, char** argv) {
       std::fprintf(stderr, "usage: %s [-n rows] [-r rounds] [-s null|memory]\n", argv[0]);
       std::exit(2);
     }
-    ++i;
   }
   if (o.rows == 0 || o.rounds < 1) fail("rows and rounds must be positive");
   return o;
@@ -758,6 +765,9 @@ void print_targets(const cold_results& c, const warm_results& w) {
   print_target("warm fill+print+delete / snprintf printer", warm / median(w.snprintf_printer).cpu,
                unit::times, 0);
   print_target("warm fill+print+delete / to_chars printer", warm / median(w.to_chars_printer).cpu,
+               unit::times, 0);
+  print_target("warm fill+print, no delete / to_chars printer",
+               (median(w.fill).cpu + median(w.first).cpu) / median(w.to_chars_printer).cpu,
                unit::times, 0);
   print_target("libsmartcols / libtabulix, warm fill + print",
                median(w.smartcols).cpu / (median(w.fill).cpu + median(w.first).cpu), unit::times,
