@@ -555,9 +555,10 @@ span median(const std::vector<span>& spans) {
   return {median(wall), median(cpu)};
 }
 
+// The median of one figure of the cold runs.
 template <typename Field>
-auto median_of(const std::vector<cold_run>& runs, Field field) {
-  std::vector<decltype(field(runs[0]))> values;
+double median_of(const std::vector<cold_run>& runs, Field field) {
+  std::vector<double> values;
   for (const cold_run& r : runs) values.push_back(field(r));
   return median(values);
 }
@@ -674,14 +675,6 @@ void print_time(const char* what, span s) {
   std::printf("  %-46s %9.4f %9.4f\n", what, s.cpu, s.wall);
 }
 
-void print_cold_total(const char* what, const std::vector<cold_run>& runs) {
-  std::printf("  %-46s %9.4f %9.4f %9.0f %8.1f\n", what,
-              median_of(runs, [](const cold_run& r) { return r.total().cpu; }),
-              median_of(runs, [](const cold_run& r) { return r.total().wall; }),
-              median_of(runs, [](const cold_run& r) { return r.minor_faults; }),
-              median_of(runs, [](const cold_run& r) { return r.peak_rss_growth; }) / 1e6);
-}
-
 span cold_phase(const std::vector<cold_run>& runs, int phase) {
   return {median_of(runs, [=](const cold_run& r) { return r.phase[phase].wall; }),
           median_of(runs, [=](const cold_run& r) { return r.phase[phase].cpu; })};
@@ -692,10 +685,17 @@ span cold_total(const std::vector<cold_run>& runs) {
           median_of(runs, [](const cold_run& r) { return r.total().cpu; })};
 }
 
+// A total with the page faults and the peak resident growth, in MB.
+void print_cold_total(const char* what, const std::vector<cold_run>& runs) {
+  const span total = cold_total(runs);
+  std::printf("  %-46s %9.4f %9.4f %9.0f %8.1f\n", what, total.cpu, total.wall,
+              median_of(runs, [](const cold_run& r) { return r.minor_faults; }),
+              median_of(runs, [](const cold_run& r) { return r.peak_rss_growth; }) / 1e6);
+}
+
 void print_cold(const cold_results& c, size_t rows) {
-  std::printf(
-      "cold: a fresh process per run, its first table       CPU s    wall s    "
-      "faults  RSS+ MB\n");
+  std::printf("%-48s %9s %9s %9s %8s\n", "cold: a fresh process per run, its first table", "CPU s",
+              "wall s", "faults", "RSS+ MB");
   print_cold_total("libtabulix fill + print + delete", c.tabulix);
   print_time("  fill", cold_phase(c.tabulix, 0));
   print_time("  print (measure + output)", cold_phase(c.tabulix, 1));
