@@ -1,6 +1,7 @@
 // Sorting the rows by one column, and the names of the sort orders.
 #include "sort.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -365,13 +366,18 @@ void merge_sort(tblx_table* table, const sort_key& key) noexcept {
 // (descending), as the comparator wrappers place them.
 
 // A row and its key: for integer columns the value turned so that unsigned
-// comparison gives the sort's order, otherwise the key cell.
+// comparison gives the sort's order.
 struct value_pair {
   uint64_t key;
   row* r;
 };
 
+// A row and its key cell, with a prefix of that cell's text turned like the
+// integer keys: two pairs with unequal prefixes compare as the prefixes do,
+// only equal ones need the comparator. Text cells lie scattered in memory, so
+// reading the prefixes once saves most of the cache misses of comparing them.
 struct cell_pair {
+  uint64_t prefix;
   const cell* key;
   row* r;
 };
@@ -381,6 +387,26 @@ struct cell_pair {
 uint64_t integer_key(const cell* c, bool is_signed) noexcept {
   constexpr uint64_t sign_bit = uint64_t{1} << 63;
   return is_signed ? c->value ^ sign_bit : c->value;
+}
+
+// The first `bytes` bytes of the text as a big-endian number, zero-filled
+// behind a shorter text: the zeros stand for its NUL, which sorts first.
+uint64_t text_prefix(const cell* c, unsigned bytes) noexcept {
+  uint64_t prefix = 0;
+  for (unsigned i = 0; i < bytes; ++i) {
+    const auto byte = i < c->str.len ? static_cast<unsigned char>(c->str.text[i]) : 0U;
+    prefix = prefix << 8 | byte;
+  }
+  return prefix;
+}
+
+// How a string comparator's order begins: strcmp by the first eight bytes;
+// by length first, then by bytes, with the length in the upper half. Other
+// comparators get no prefix, so that they decide alone.
+uint64_t cell_prefix(const cell* c, tblx_cell_cmp_func cmp) noexcept {
+  if (cmp == cell_cmp_str) return text_prefix(c, 8);
+  if (cmp == cell_cmp_str_len) return uint64_t{c->str.len} << 32 | text_prefix(c, 4);
+  return 0;
 }
 
 // Byte `digit` of the key, counted from the lowest.
@@ -408,13 +434,15 @@ value_pair* radix_sort(value_pair* pairs, value_pair* scratch, size_t n) noexcep
   return pairs;
 }
 
-// Orders two present key cells: true when the cell of a later row goes before
-// the one of an earlier row, which for equal keys it never does.
+// Orders two pairs: true when the one of a later row goes before the one of
+// an earlier row, which for equal keys it never does. The prefixes are turned
+// for the order already.
 struct goes_before {
   tblx_cell_cmp_func cmp;
   bool descending;
 
   bool operator()(const cell_pair& later, const cell_pair& earlier) const noexcept {
+    if (later.prefix != earlier.prefix) return later.prefix < earlier.prefix;
     const int r = cmp(later.key, earlier.key);
     return descending ? r > 0 : r < 0;
   }
@@ -465,6 +493,23 @@ cell_pair* merge_sort_pairs(cell_pair* pairs, cell_pair* scratch, size_t n,
     std::swap(pairs, scratch);
   }
   return pairs;
+}
+
+// How collected pairs stand before the sort.
+enum class presorted : unsigned char { no, in_order, reversed };
+
+// In order: no pair goes before the one in front of it. Reversed: each one
+// does, so no two are equal and reversing them keeps the sort stable.
+template <typename Pair, typename Before>
+presorted presorted_as(const Pair* pairs, size_t n, Before before) noexcept {
+  if (n < 2) return presorted::in_order;
+  size_t i = 1;
+  if (before(pairs[1], pairs[0])) {
+    while (i < n && before(pairs[i], pairs[i - 1])) ++i;
+    return i == n ? presorted::reversed : presorted::no;
+  }
+  while (i < n && !before(pairs[i], pairs[i - 1])) ++i;
+  return i == n ? presorted::in_order : presorted::no;
 }
 
 // Builds the row list back up, one row after another.
@@ -521,10 +566,29 @@ class pair_array {
     return true;
   }
 
-  [[nodiscard]] Pair* keyed() const noexcept { return pairs_; }
-  [[nodiscard]] Pair* scratch() const noexcept { return pairs_ + capacity_; }
-  [[nodiscard]] size_t keyed_count() const noexcept { return keyed_; }
+  // Sorts the collected pairs through sort(pairs, scratch, count), which
+  // gives the array holding the result, and relinks the rows in their order.
+  // Pairs in order or strictly reversed, as from a sort by the same column,
+  // are left as they are or reversed instead: before(later, earlier) tells
+  // whether a pair goes before an earlier one.
+  template <typename Before, typename Sort>
+  void order_rows(tblx_table* table, bool descending, Before before, Sort sort) const noexcept {
+    const Pair* sorted = pairs_;
+    switch (presorted_as(pairs_, keyed_, before)) {
+      case presorted::in_order:
+        if (keyless_ == 0) return;  // the rows are in this order already
+        break;
+      case presorted::reversed:
+        std::reverse(pairs_, pairs_ + keyed_);
+        break;
+      case presorted::no:
+        sorted = sort(pairs_, pairs_ + capacity_, keyed_);
+        break;
+    }
+    relink(table, sorted, descending);
+  }
 
+ private:
   // Relinks the rows: the sorted pairs' rows, and the rows without a key in
   // input order before (ascending) or after them.
   void relink(tblx_table* table, const Pair* sorted, bool descending) const noexcept {
@@ -539,7 +603,6 @@ class pair_array {
     list.finish(table);
   }
 
- private:
   void append_keyless(relinker& list) const noexcept {
     for (size_t i = capacity_; i > capacity_ - keyless_; --i) list.append(pairs_[i - 1].r);
   }
@@ -562,10 +625,9 @@ bool sort_integer_pairs(tblx_table* table, const sort_key& key, size_t capacity,
     return value_pair{integer_key(c, is_signed) ^ flip, r};
   });
   if (!collected) return false;
-  const value_pair* sorted = array.keyed();
-  if (array.keyed_count() > 1)
-    sorted = radix_sort(array.keyed(), array.scratch(), array.keyed_count());
-  array.relink(table, sorted, descending);
+  array.order_rows(
+      table, descending, [](const value_pair& a, const value_pair& b) { return a.key < b.key; },
+      radix_sort);
   return true;
 }
 
@@ -574,13 +636,15 @@ bool sort_integer_pairs(tblx_table* table, const sort_key& key, size_t capacity,
 bool sort_cell_pairs(tblx_table* table, const sort_key& key, size_t capacity,
                      bool descending) noexcept {
   pair_array<cell_pair> array(capacity);
-  const bool collected = array.collect(table->rows, key, [](row* r, const cell* c) {
-    return cell_pair{c, r};
+  const uint64_t flip = descending ? UINT64_MAX : 0;
+  const bool collected = array.collect(table->rows, key, [&](row* r, const cell* c) {
+    return cell_pair{cell_prefix(c, key.cmp) ^ flip, c, r};
   });
   if (!collected) return false;
-  const cell_pair* sorted = merge_sort_pairs(array.keyed(), array.scratch(), array.keyed_count(),
-                                             goes_before{key.cmp, descending});
-  array.relink(table, sorted, descending);
+  const goes_before before{key.cmp, descending};
+  array.order_rows(table, descending, before, [&](cell_pair* pairs, cell_pair* scratch, size_t n) {
+    return merge_sort_pairs(pairs, scratch, n, before);
+  });
   return true;
 }
 
