@@ -548,6 +548,8 @@ class pair_array {
   ~pair_array() { std::free(pairs_); }
   pair_array(const pair_array&) = delete;
   pair_array& operator=(const pair_array&) = delete;
+  pair_array(pair_array&&) = delete;
+  pair_array& operator=(pair_array&&) = delete;
 
   // Collects every row in list order, through make_pair(row, key cell) for
   // those with a key; false when the rows outnumber the capacity.
