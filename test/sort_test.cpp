@@ -326,7 +326,12 @@ std::string texts_of_length(size_t len, std::mt19937& rng) {
 }
 
 Val random_value(unsigned type, std::mt19937& rng) {
-  static const char* const texts[] = {"", "9", "10", "100", "a", "ab", "b", "\xc3\xa9", "B"};
+  // Some alike in their first 4 or 8 bytes, the prefixes that the pair sort compares first.
+  static const char* const texts[] = {
+      "",         "9",        "10",       "100",       "a",
+      "ab",       "b",        "\xc3\xa9", "B",         "abcdX",
+      "abcdY",    "abcdefgh", "abcdefgh", "abcdefgh2", "abcdefgh\xff",
+      "abcdefgh1"};
   static const uint64_t numbers[] = {0, 1, 2, 3, uint64_t{1} << 63, UINT64_MAX, 42};
   const uint64_t n = numbers[rng() % std::size(numbers)];
   switch (type) {
