@@ -1,20 +1,36 @@
-// Side-by-side comparison on the benchmark workload, in one process: the
-// implementations run in alternating rounds on the same generated rows, and
-// the medians are printed with their ratio to a hand-written printf printer.
+// SPDX-License-Identifier: MIT
+// libtabulix against hand-written printers on the benchmark workload
+// (workload.h). The headline is a cold run: every measurement is a fresh
+// process (this program started again with -c), which generates the rows
+// untimed and then times its first table, as a program that prints one table
+// does: libtabulix fills, prints and deletes it; a printer runs its two passes
+// over the rows (it allocates nothing, so it has nothing to free).
 //
-//   libtabulix        fill the table (API calls) and print it; the second
-//                     print of the unchanged table is the print alone
-//   printf printer    two passes over the rows: measure, then fprintf; its
-//                     output must equal libtabulix's byte for byte
-//   libsmartcols      the nearest layout it offers (no rules, no alignment
-//                     on the '.'), numbers formatted by snprintf
-//   memcpy            the finished bytes copied once: the floor
+//   snprintf printer  a first pass that measures each number with snprintf
+//                     for the widths and the sum, then one fprintf per line
+//   to_chars printer  a first pass that counts digits without formatting,
+//                     then the same fprintf per line
+//
+// Both printers' bytes must equal libtabulix's. The cold runs also give the
+// heap bytes per row that the table holds, page faults and peak resident
+// growth; print and delete right after sorting by the bytes column against
+// print and delete in insertion order; tblx_sort against std::stable_sort of
+// (key, row) pairs; and the cost of a tenth of the rows. Each round runs every
+// side once, the first side rotating; the report gives the medians. Beside it
+// the warm figures: all sides in this process, each round reusing the heap
+// that earlier rounds left, with libsmartcols (the nearest layout it offers,
+// numbers formatted by snprintf) and a memcpy of the finished bytes as the
+// floor.
 //
 // Usage: tabulix_compare [-n rows] [-r rounds] [-s null|memory]
-// Exit status 1 when the printf printer's bytes differ from libtabulix's.
+// Exit status 1 when a printer's bytes differ from libtabulix's, 2 on an error.
+#include <fcntl.h>
 #include <libsmartcols/libsmartcols.h>
 #include <malloc.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,15 +41,19 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/table.h"
 #include "tabulix.h"
 #include "workload.h"
 
+extern char** environ;
+
 namespace {
 
 using workload::record;
+
 // A time span, on the wall clock and in CPU time of the process. While other
 // programs compete for the cores, the CPU time is the steadier figure.
 struct span {
@@ -71,9 +91,19 @@ class stopwatch {
   std::exit(2);
 }
 
-// ---- the hand-written printf printer -------------------------------------------
+// ---- the hand-written printers ----------------------------------------------------
 // What a C programmer writes for this table: a pass that measures the column
-// widths and the sum, then one fprintf per line.
+// widths and the sum, then one fprintf per line. The two printers differ in
+// how the first pass measures a number.
+
+// The widths and the sum that the first pass finds. The empty summary text of
+// the price column still reserves the alignment point, hence a lead of 1.
+struct layout {
+  int name = 0, delta = 0, bytes_digits = 0, addr_digits = 0;
+  int lead = 1;  // the price up to and including its '.'
+  int tail = 0;  // the price after its '.'
+  unsigned long long sum = 0;
+};
 
 int decimal_digits(uint64_t v) {
   int n = 1;
@@ -105,6 +135,45 @@ int price_lead(const char* price) {
                         : static_cast<int>(std::strlen(price)) + 1;
 }
 
+// The text columns, measured the same way by both printers.
+void measure_texts(const record& r, layout& l) {
+  l.name = std::max(l.name, static_cast<int>(std::strlen(r.name)));
+  const int a = price_lead(r.price);
+  l.lead = std::max(l.lead, a);
+  l.tail = std::max(l.tail, static_cast<int>(std::strlen(r.price)) - a);
+}
+
+layout measure_by_counting(const std::vector<record>& rows) {
+  layout l;
+  for (const record& r : rows) {
+    measure_texts(r, l);
+    l.delta = std::max(l.delta, signed_digits(r.delta));
+    l.bytes_digits = std::max(l.bytes_digits, decimal_digits(r.bytes));
+    l.addr_digits = std::max(l.addr_digits, hex_digits(r.addr));
+    l.sum += r.bytes;
+  }
+  l.bytes_digits = std::max(l.bytes_digits, decimal_digits(l.sum));
+  return l;
+}
+
+layout measure_by_snprintf(const std::vector<record>& rows) {
+  layout l;
+  char buf[32];
+  for (const record& r : rows) {
+    measure_texts(r, l);
+    l.delta =
+        std::max(l.delta, std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(r.delta)));
+    l.bytes_digits =
+        std::max(l.bytes_digits,
+                 std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(r.bytes)));
+    l.addr_digits = std::max(l.addr_digits, std::snprintf(buf, sizeof buf, "%llx",
+                                                          static_cast<unsigned long long>(r.addr)));
+    l.sum += r.bytes;
+  }
+  l.bytes_digits = std::max(l.bytes_digits, std::snprintf(buf, sizeof buf, "%llu", l.sum));
+  return l;
+}
+
 void print_rule(FILE* out, const int* widths, int count) {
   for (int i = 0; i < count; ++i) {
     if (i > 0) std::fputs("-+-", out);
@@ -113,43 +182,38 @@ void print_rule(FILE* out, const int* widths, int count) {
   std::fputc('\n', out);
 }
 
-void printf_printer(const std::vector<record>& rows, FILE* out) {
-  // Pass 1: widths and the sum. The empty summary text of the price column
-  // still reserves the alignment point, hence a lead of at least 1.
-  int name_w = 0, delta_w = 0, bytes_digits = 0, addr_digits = 0, lead = 1, tail = 0;
-  unsigned long long sum = 0;
-  for (const record& r : rows) {
-    name_w = std::max(name_w, static_cast<int>(std::strlen(r.name)));
-    delta_w = std::max(delta_w, signed_digits(r.delta));
-    bytes_digits = std::max(bytes_digits, decimal_digits(r.bytes));
-    addr_digits = std::max(addr_digits, hex_digits(r.addr));
-    const int a = price_lead(r.price);
-    lead = std::max(lead, a);
-    tail = std::max(tail, static_cast<int>(std::strlen(r.price)) - a);
-    sum += r.bytes;
-  }
-  bytes_digits = std::max(bytes_digits, decimal_digits(sum));
-  const int bytes_w = bytes_digits + 2;
-  const int addr_w = addr_digits + 2;
-  const int widths[] = {name_w, delta_w, bytes_w, addr_w, lead + tail};
-
-  // Pass 2.
-  std::fprintf(out, "%-*s | %*s | %*s | %-*s | %s\n", name_w, "name", delta_w, "delta", bytes_w,
+// The second pass, the same for both printers.
+void write_table(const std::vector<record>& rows, const layout& l, FILE* out) {
+  const int bytes_w = l.bytes_digits + 2;
+  const int addr_w = l.addr_digits + 2;
+  const int widths[] = {l.name, l.delta, bytes_w, addr_w, l.lead + l.tail};
+  std::fprintf(out, "%-*s | %*s | %*s | %-*s | %s\n", l.name, "name", l.delta, "delta", bytes_w,
                "bytes", addr_w, "addr", "price");
   print_rule(out, widths, 5);
   for (const record& r : rows) {
-    std::fprintf(out, "%-*s | %*lld | %*llu B | 0x%0*llx | %*s%s\n", name_w, r.name, delta_w,
-                 static_cast<long long>(r.delta), bytes_digits,
-                 static_cast<unsigned long long>(r.bytes), addr_digits,
-                 static_cast<unsigned long long>(r.addr), lead - price_lead(r.price), "", r.price);
+    std::fprintf(out, "%-*s | %*lld | %*llu B | 0x%0*llx | %*s%s\n", l.name, r.name, l.delta,
+                 static_cast<long long>(r.delta), l.bytes_digits,
+                 static_cast<unsigned long long>(r.bytes), l.addr_digits,
+                 static_cast<unsigned long long>(r.addr), l.lead - price_lead(r.price), "",
+                 r.price);
   }
   print_rule(out, widths, 5);
-  std::fprintf(out, "%-*s | %*s | %*llu B | %-*s | %*s\n", std::max(name_w, 1), " ",
-               std::max(delta_w, 1), " ", bytes_digits, sum, std::max(addr_w, 1), " ",
-               std::max(lead - 1, 1), " ");
+  std::fprintf(out, "%-*s | %*s | %*llu B | %-*s | %*s\n", std::max(l.name, 1), " ",
+               std::max(l.delta, 1), " ", l.bytes_digits, l.sum, std::max(addr_w, 1), " ",
+               std::max(l.lead - 1, 1), " ");
 }
 
-// ---- libtabulix ------------------------------------------------------------------
+void snprintf_printer(const std::vector<record>& rows, FILE* out) {
+  write_table(rows, measure_by_snprintf(rows), out);
+  std::fflush(out);
+}
+
+void to_chars_printer(const std::vector<record>& rows, FILE* out) {
+  write_table(rows, measure_by_counting(rows), out);
+  std::fflush(out);
+}
+
+// ---- libtabulix, warm ----------------------------------------------------------------
 
 struct tabulix_times {
   span fill, first_print, second_print, teardown;
@@ -163,9 +227,11 @@ tabulix_times run_tabulix(const std::vector<record>& rows, FILE* out) {
   t.fill = clock.elapsed();
   clock.restart();
   if (tblx_print_all(table, out) != TBLX_OK) fail("print failed");
+  std::fflush(out);
   t.first_print = clock.elapsed();
   clock.restart();
   if (tblx_print_all(table, out) != TBLX_OK) fail("print failed");
+  std::fflush(out);
   t.second_print = clock.elapsed();
   clock.restart();
   tblx_delete(table);
@@ -218,7 +284,7 @@ span run_smartcols(const std::vector<record>& rows, FILE* out) {
 
 using support::capture;
 
-// Fails loudly, showing the first line that differs.
+// Fails with status 1, showing the first line that differs.
 void require_equal(const std::string& expected, const std::string& got, const char* who) {
   if (expected == got) return;
   size_t at = 0, line = 1;
@@ -266,41 +332,212 @@ class sink {
   FILE* stream_ = nullptr;
 };
 
-// ---- memory --------------------------------------------------------------------------
+// Room for a print of n rows: a row of this workload is at most 92 bytes.
+size_t print_capacity(size_t rows) { return 128 * (rows + 8); }
+
+// ---- cold runs: one side in a fresh process -------------------------------------------
+
+enum class side { tabulix, snprintf_printer, to_chars_printer, sorted, pairs };
+constexpr const char* side_names[] = {"tabulix", "snprintf", "to_chars", "sorted", "pairs"};
+
+// What one cold process measured. The phases depend on the side: libtabulix's
+// fill, print and delete; a printer's two passes; tblx_sort, then the print
+// and the delete after it; std::stable_sort of (key, row) pairs. The memory
+// figures are libtabulix's, taken after the print.
+struct cold_run {
+  span phase[3];
+  double minor_faults = 0;      // during the phases
+  double peak_rss_growth = 0;   // bytes, during the phases
+  double heap_per_row = 0;      // heap in use (malloc's count)
+  double resident_per_row = 0;  // growth of the resident set
+
+  span total() const { return phase[0] + phase[1] + phase[2]; }
+};
 
 size_t heap_in_use() {
   const struct mallinfo2 mi = mallinfo2();
   return mi.uordblks + mi.hblkhd;
 }
 
-long peak_rss_kib() {
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
+// A size from /proc/self/status ("VmRSS", the resident set, or "VmHWM", its
+// peak), in bytes. The peak in getrusage is no use here: a process started by
+// posix_spawn inherits the peak of the program that started it. Read with
+// plain system calls, as a stdio stream would allocate on the heap being
+// measured.
+double proc_status_bytes(const char* field) {
+  char text[4096] = {};
+  const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || read(fd, text, sizeof text - 1) <= 0) fail("cannot read /proc/self/status");
+  close(fd);
+  const char* line = std::strstr(text, field);
+  long kib = 0;
+  if (line == nullptr || std::sscanf(line + std::strlen(field), ": %ld kB", &kib) != 1) {
+    fail("unexpected /proc/self/status");
+  }
+  return static_cast<double>(kib) * 1024.0;
 }
 
-struct memory_use {
-  double heap_per_row;  // heap bytes in use after fill and print
-  double rss_per_row;   // growth of the peak resident set
+// Times consecutive phases and counts the page faults and the peak resident
+// growth from its creation to finish().
+class phase_clock {
+ public:
+  explicit phase_clock(cold_run& run) : run_(run) {
+    getrusage(RUSAGE_SELF, &start_);
+    peak_resident_ = proc_status_bytes("VmHWM");
+    clock_.restart();
+  }
+  // Ends the current phase and starts the next.
+  void lap() {
+    run_.phase[next_++] = clock_.elapsed();
+    clock_.restart();
+  }
+  // Starts the next phase again, leaving out what ran since the last lap.
+  void resume() { clock_.restart(); }
+  void finish() {
+    struct rusage end {};
+    getrusage(RUSAGE_SELF, &end);
+    run_.minor_faults = static_cast<double>(end.ru_minflt - start_.ru_minflt);
+    run_.peak_rss_growth = proc_status_bytes("VmHWM") - peak_resident_;
+  }
+
+ private:
+  cold_run& run_;
+  struct rusage start_ {};
+  double peak_resident_ = 0;
+  stopwatch clock_;
+  int next_ = 0;
 };
 
-// Runs first, before anything else grows the process, so that the peak
-// resident set grows by the table alone.
-memory_use measure_memory(const std::vector<record>& rows, FILE* out) {
+void cold_tabulix(const std::vector<record>& rows, FILE* out, cold_run& run) {
   const size_t heap_before = heap_in_use();
-  const long rss_before = peak_rss_kib();
+  const double resident_before = proc_status_bytes("VmRSS");
+  phase_clock clock(run);
   tblx_table* table = workload::build_table(rows);
   if (table == nullptr) fail("filling the table failed");
+  clock.lap();
   if (tblx_print_all(table, out) != TBLX_OK) fail("print failed");
-  const size_t heap_after = heap_in_use();
-  const long rss_after = peak_rss_kib();
-  tblx_delete(table);
+  std::fflush(out);
+  clock.lap();
   const auto n = static_cast<double>(rows.size());
-  return {static_cast<double>(heap_after - heap_before) / n,
-          static_cast<double>(rss_after - rss_before) * 1024.0 / n};
+  run.heap_per_row = (static_cast<double>(heap_in_use()) - static_cast<double>(heap_before)) / n;
+  run.resident_per_row = (proc_status_bytes("VmRSS") - resident_before) / n;
+  clock.resume();
+  tblx_delete(table);
+  clock.lap();
+  clock.finish();
 }
 
-// ---- statistics and report ----------------------------------------------------------
+void cold_printer(void (*printer)(const std::vector<record>&, FILE*),
+                  const std::vector<record>& rows, FILE* out, cold_run& run) {
+  phase_clock clock(run);
+  printer(rows, out);
+  clock.lap();
+  clock.finish();
+}
+
+// Sorted by the bytes column: the rows end up scattered over the table's memory.
+void cold_sorted(const std::vector<record>& rows, FILE* out, cold_run& run) {
+  tblx_table* table = workload::build_table(rows);
+  if (table == nullptr) fail("filling the table failed");
+  phase_clock clock(run);
+  if (tblx_sort(table, TBLX_SORT_ASC, workload::column_id(workload::BYTES)) != TBLX_OK) {
+    fail("sort failed");
+  }
+  clock.lap();
+  if (tblx_print_all(table, out) != TBLX_OK) fail("print failed");
+  std::fflush(out);
+  clock.lap();
+  tblx_delete(table);
+  clock.lap();
+  clock.finish();
+}
+
+// The same sort on (key, row) pairs built beforehand.
+void cold_pairs(const std::vector<record>& rows, cold_run& run) {
+  std::vector<std::pair<uint64_t, const record*>> pairs;
+  pairs.reserve(rows.size());
+  for (const record& r : rows) pairs.emplace_back(r.bytes, &r);
+  const auto by_key = [](const auto& a, const auto& b) { return a.first < b.first; };
+  phase_clock clock(run);
+  std::stable_sort(pairs.begin(), pairs.end(), by_key);
+  clock.lap();
+  clock.finish();
+  if (!std::is_sorted(pairs.begin(), pairs.end(), by_key)) fail("std::stable_sort failed");
+}
+
+// The body of a cold process: runs one side and writes its figures to stdout.
+int cold_process(side s, size_t row_count, bool memory_sink) {
+  const std::vector<record> rows = workload::generate(row_count);
+  sink out(memory_sink, memory_sink ? print_capacity(row_count) : 0);
+  cold_run run{};
+  switch (s) {
+    case side::tabulix:
+      cold_tabulix(rows, out.rewound(), run);
+      break;
+    case side::snprintf_printer:
+      cold_printer(snprintf_printer, rows, out.rewound(), run);
+      break;
+    case side::to_chars_printer:
+      cold_printer(to_chars_printer, rows, out.rewound(), run);
+      break;
+    case side::sorted:
+      cold_sorted(rows, out.rewound(), run);
+      break;
+    case side::pairs:
+      cold_pairs(rows, run);
+      break;
+  }
+  for (const span& p : run.phase) std::printf("%.9g %.9g ", p.wall, p.cpu);
+  std::printf("%.9g %.9g %.9g %.9g\n", run.minor_faults, run.peak_rss_growth, run.heap_per_row,
+              run.resident_per_row);
+  return 0;
+}
+
+cold_run parse_cold_run(const std::string& text) {
+  cold_run r{};
+  span* p = r.phase;
+  const int got =
+      std::sscanf(text.c_str(), "%lf %lf %lf %lf %lf %lf %lf %lf %lf %lf", &p[0].wall, &p[0].cpu,
+                  &p[1].wall, &p[1].cpu, &p[2].wall, &p[2].cpu, &r.minor_faults, &r.peak_rss_growth,
+                  &r.heap_per_row, &r.resident_per_row);
+  if (got != 10) fail("a cold run reported no figures");
+  return r;
+}
+
+// Starts this program again as a cold process for one side and reads its figures.
+cold_run run_cold(side s, size_t row_count, bool memory_sink) {
+  std::vector<std::string> args = {
+      "tabulix_compare",         "-c", side_names[static_cast<int>(s)], "-n",
+      std::to_string(row_count), "-s", memory_sink ? "memory" : "null"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) fail("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (spawned != 0) fail("cannot start a cold process");
+
+  std::string text;
+  char buf[512];
+  for (ssize_t got; (got = read(fds[0], buf, sizeof buf)) > 0;) {
+    text.append(buf, static_cast<size_t>(got));
+  }
+  close(fds[0]);
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    fail("a cold process failed");
+  }
+  return parse_cold_run(text);
+}
+
+// ---- statistics ------------------------------------------------------------------------
 
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -318,15 +555,26 @@ span median(const std::vector<span>& spans) {
   return {median(wall), median(cpu)};
 }
 
+// The median of one figure of the cold runs.
+template <typename Field>
+double median_of(const std::vector<cold_run>& runs, Field field) {
+  std::vector<double> values;
+  for (const cold_run& r : runs) values.push_back(field(r));
+  return median(values);
+}
+
+// ---- options ---------------------------------------------------------------------------
+
 struct options {
   size_t rows = 1'000'000;
   int rounds = 5;
   bool memory_sink = false;
+  const char* cold_side = nullptr;  // -c: run as the cold process of this side
 };
 
 options parse(int argc, char** argv) {
   options o;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argc; i += 2) {  // each option takes a value
     const std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     if (arg == "-n" && value != nullptr) {
@@ -336,93 +584,223 @@ options parse(int argc, char** argv) {
     } else if (arg == "-s" && value != nullptr) {
       o.memory_sink = std::strcmp(value, "memory") == 0;
       if (!o.memory_sink && std::strcmp(value, "null") != 0) fail("-s takes null or memory");
+    } else if (arg == "-c" && value != nullptr) {
+      o.cold_side = value;
     } else {
       std::fprintf(stderr, "usage: %s [-n rows] [-r rounds] [-s null|memory]\n", argv[0]);
       std::exit(2);
     }
-    ++i;
   }
   if (o.rows == 0 || o.rounds < 1) fail("rows and rounds must be positive");
   return o;
+}
+
+side side_named(const char* name) {
+  for (int i = 0; i < static_cast<int>(std::size(side_names)); ++i) {
+    if (std::strcmp(name, side_names[i]) == 0) return static_cast<side>(i);
+  }
+  fail("unknown side for -c");
+}
+
+// ---- the rounds ------------------------------------------------------------------------
+
+// Runs each of the functions once per round, the first one rotating.
+void interleave(int rounds, const std::vector<std::function<void()>>& runs) {
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t k = 0; k < runs.size(); ++k) runs[(static_cast<size_t>(round) + k) % runs.size()]();
+  }
+}
+
+struct cold_results {
+  std::vector<cold_run> tabulix, snprintf_printer, to_chars_printer, tabulix_tenth, sorted, pairs;
+};
+
+cold_results cold_rounds(const options& opt) {
+  cold_results c;
+  const size_t tenth = std::max<size_t>(1, opt.rows / 10);
+  const auto add = [&](std::vector<cold_run>& to, side s, size_t n) {
+    return [&to, s, n, &opt] { to.push_back(run_cold(s, n, opt.memory_sink)); };
+  };
+  interleave(opt.rounds,
+             {add(c.tabulix, side::tabulix, opt.rows),
+              add(c.snprintf_printer, side::snprintf_printer, opt.rows),
+              add(c.to_chars_printer, side::to_chars_printer, opt.rows),
+              add(c.tabulix_tenth, side::tabulix, tenth), add(c.sorted, side::sorted, opt.rows),
+              add(c.pairs, side::pairs, opt.rows)});
+  return c;
+}
+
+struct warm_results {
+  std::vector<span> fill, first, second, teardown, tabulix, snprintf_printer, to_chars_printer,
+      smartcols, memcpy;
+};
+
+warm_results warm_rounds(const options& opt, const std::vector<record>& rows,
+                         const std::string& expected, size_t smartcols_bytes) {
+  warm_results w;
+  sink out(opt.memory_sink, 2 * std::max(expected.size(), smartcols_bytes));
+  std::vector<char> copy(expected.size(), '\1');
+  const auto printer = [&](std::vector<span>& to,
+                           void (*print)(const std::vector<record>&, FILE*)) {
+    return [&to, print, &rows, &out] {
+      FILE* f = out.rewound();
+      const stopwatch clock;
+      print(rows, f);
+      to.push_back(clock.elapsed());
+    };
+  };
+  interleave(opt.rounds, {[&] {
+                            const tabulix_times t = run_tabulix(rows, out.rewound());
+                            w.fill.push_back(t.fill);
+                            w.first.push_back(t.first_print);
+                            w.second.push_back(t.second_print);
+                            w.teardown.push_back(t.teardown);
+                            w.tabulix.push_back(t.fill + t.first_print + t.teardown);
+                          },
+                          printer(w.snprintf_printer, snprintf_printer),
+                          printer(w.to_chars_printer, to_chars_printer),
+                          [&] { w.smartcols.push_back(run_smartcols(rows, out.rewound())); },
+                          [&] {
+                            const stopwatch clock;
+                            std::memcpy(copy.data(), expected.data(), expected.size());
+                            w.memcpy.push_back(clock.elapsed());
+                            if (copy.back() != expected.back()) fail("memcpy lost");
+                          }});
+  return w;
+}
+
+// ---- the report ------------------------------------------------------------------------
+
+void print_time(const char* what, span s) {
+  std::printf("  %-46s %9.4f %9.4f\n", what, s.cpu, s.wall);
+}
+
+span cold_phase(const std::vector<cold_run>& runs, int phase) {
+  return {median_of(runs, [=](const cold_run& r) { return r.phase[phase].wall; }),
+          median_of(runs, [=](const cold_run& r) { return r.phase[phase].cpu; })};
+}
+
+span cold_total(const std::vector<cold_run>& runs) {
+  return {median_of(runs, [](const cold_run& r) { return r.total().wall; }),
+          median_of(runs, [](const cold_run& r) { return r.total().cpu; })};
+}
+
+// A total with the page faults and the peak resident growth, in MB.
+void print_cold_total(const char* what, const std::vector<cold_run>& runs) {
+  const span total = cold_total(runs);
+  std::printf("  %-46s %9.4f %9.4f %9.0f %8.1f\n", what, total.cpu, total.wall,
+              median_of(runs, [](const cold_run& r) { return r.minor_faults; }),
+              median_of(runs, [](const cold_run& r) { return r.peak_rss_growth; }) / 1e6);
+}
+
+void print_cold(const cold_results& c, size_t rows) {
+  std::printf("%-48s %9s %9s %9s %8s\n", "cold: a fresh process per run, its first table", "CPU s",
+              "wall s", "faults", "RSS+ MB");
+  print_cold_total("libtabulix fill + print + delete", c.tabulix);
+  print_time("  fill", cold_phase(c.tabulix, 0));
+  print_time("  print (measure + output)", cold_phase(c.tabulix, 1));
+  print_time("  delete", cold_phase(c.tabulix, 2));
+  print_cold_total("snprintf printer (measure + print)", c.snprintf_printer);
+  print_cold_total("to_chars printer (measure + print)", c.to_chars_printer);
+  const std::string tenth =
+      "libtabulix at " + std::to_string(std::max<size_t>(1, rows / 10)) + " rows";
+  print_cold_total(tenth.c_str(), c.tabulix_tenth);
+  print_time("tblx_sort by bytes", cold_phase(c.sorted, 0));
+  print_time("std::stable_sort of (key, row) pairs", cold_phase(c.pairs, 0));
+  print_time("libtabulix print after the sort", cold_phase(c.sorted, 1));
+  print_time("libtabulix delete after the sort", cold_phase(c.sorted, 2));
+}
+
+void print_warm(const warm_results& w) {
+  std::printf("\n%-48s %9s %9s\n", "warm: in one process, on a reused heap", "CPU s", "wall s");
+  print_time("libtabulix fill + print + delete", median(w.tabulix));
+  print_time("  fill", median(w.fill));
+  print_time("  first print (measure + output)", median(w.first));
+  print_time("  delete", median(w.teardown));
+  print_time("libtabulix print alone (second print)", median(w.second));
+  print_time("snprintf printer (measure + print)", median(w.snprintf_printer));
+  print_time("to_chars printer (measure + print)", median(w.to_chars_printer));
+  print_time("libsmartcols fill + print", median(w.smartcols));
+  print_time("memcpy of the finished bytes", median(w.memcpy));
+}
+
+// One figure against its target (an upper bound); a bound of 0 means none.
+enum class unit { times, bytes };
+
+std::string figure_text(double value, unit u) {
+  char text[32];
+  std::snprintf(text, sizeof text, u == unit::times ? "%.2fx" : "%.0f B", value);
+  return text;
+}
+
+void print_target(const char* what, double figure, unit u, double bound) {
+  const std::string target = bound == 0 ? "(no target)" : "<= " + figure_text(bound, u);
+  const char* verdict = bound == 0 ? "" : figure <= bound ? " met" : " NOT MET";
+  std::printf("  %-46s %9s  %-11s%s\n", what, figure_text(figure, u).c_str(), target.c_str(),
+              verdict);
+}
+
+void print_targets(const cold_results& c, const warm_results& w) {
+  const double cold = cold_total(c.tabulix).cpu;
+  const double warm = median(w.tabulix).cpu;
+  std::printf("\n%-48s %9s  %s\n", "targets (CPU time, medians)", "figure", "target");
+  print_target("cold fill+print+delete / snprintf printer",
+               cold / cold_total(c.snprintf_printer).cpu, unit::times, 0.6);
+  print_target("cold fill+print+delete / to_chars printer",
+               cold / cold_total(c.to_chars_printer).cpu, unit::times, 1.0);
+  print_target("heap bytes per row the table holds",
+               median_of(c.tabulix, [](const cold_run& r) { return r.heap_per_row; }), unit::bytes,
+               150);
+  print_target("print after the sort / print in order",
+               cold_phase(c.sorted, 1).cpu / cold_phase(c.tabulix, 1).cpu, unit::times, 2.0);
+  print_target("tblx_sort / std::stable_sort of pairs",
+               cold_phase(c.sorted, 0).cpu / cold_phase(c.pairs, 0).cpu, unit::times, 2.0);
+  print_target("10x the rows: time / time at a tenth", cold / cold_total(c.tabulix_tenth).cpu,
+               unit::times, 10.5);
+  print_target("resident growth per row (fill + print)",
+               median_of(c.tabulix, [](const cold_run& r) { return r.resident_per_row; }),
+               unit::bytes, 0);
+  print_target("delete after the sort / delete in order",
+               cold_phase(c.sorted, 2).cpu / cold_phase(c.tabulix, 2).cpu, unit::times, 0);
+  print_target("warm fill+print+delete / snprintf printer", warm / median(w.snprintf_printer).cpu,
+               unit::times, 0);
+  print_target("warm fill+print+delete / to_chars printer", warm / median(w.to_chars_printer).cpu,
+               unit::times, 0);
+  print_target("warm fill+print, no delete / to_chars printer",
+               (median(w.fill).cpu + median(w.first).cpu) / median(w.to_chars_printer).cpu,
+               unit::times, 0);
+  print_target("libsmartcols / libtabulix, warm fill + print",
+               median(w.smartcols).cpu / (median(w.fill).cpu + median(w.first).cpu), unit::times,
+               0);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const options opt = parse(argc, argv);
+  if (opt.cold_side != nullptr)
+    return cold_process(side_named(opt.cold_side), opt.rows, opt.memory_sink);
+
   const std::vector<record> rows = workload::generate(opt.rows);
-
-  FILE* devnull = std::fopen("/dev/null", "w");
-  if (devnull == nullptr) fail("cannot open /dev/null");
-  const memory_use memory = measure_memory(rows, devnull);
-  std::fclose(devnull);
-
-  // The bytes that every printer must produce, and the check of the printf printer.
+  // The bytes that every printer must produce, and the check of both printers.
   const std::string reference = capture([&](FILE* f) { run_tabulix(rows, f); });
-  const std::string first_print = reference.substr(0, reference.size() / 2);
-  if (reference.substr(reference.size() / 2) != first_print) fail("second print differs");
-  require_equal(first_print, capture([&](FILE* f) { printf_printer(rows, f); }), "printf printer");
+  const std::string expected = reference.substr(0, reference.size() / 2);
+  if (reference.substr(reference.size() / 2) != expected) fail("second print differs");
+  require_equal(expected, capture([&](FILE* f) { snprintf_printer(rows, f); }), "snprintf printer");
+  require_equal(expected, capture([&](FILE* f) { to_chars_printer(rows, f); }), "to_chars printer");
   const size_t smartcols_bytes = capture([&](FILE* f) { run_smartcols(rows, f); }).size();
 
-  sink out(opt.memory_sink, 2 * std::max(first_print.size(), smartcols_bytes));
-  std::vector<char> copy(first_print.size(), '\1');
-  std::vector<span> fill, first, second, teardown, tabulix_total, printf_total, smartcols_total,
-      memcpy_total;
+  const cold_results cold = cold_rounds(opt);
+  const warm_results warm = warm_rounds(opt, rows, expected, smartcols_bytes);
 
-  // One round runs every implementation once; the starting one rotates.
-  const std::function<void()> runs[] = {
-      [&] {
-        const tabulix_times t = run_tabulix(rows, out.rewound());
-        fill.push_back(t.fill);
-        first.push_back(t.first_print);
-        second.push_back(t.second_print);
-        teardown.push_back(t.teardown);
-        tabulix_total.push_back(t.fill + t.first_print);
-      },
-      [&] {
-        FILE* f = out.rewound();
-        const stopwatch clock;
-        printf_printer(rows, f);
-        std::fflush(f);
-        printf_total.push_back(clock.elapsed());
-      },
-      [&] { smartcols_total.push_back(run_smartcols(rows, out.rewound())); },
-      [&] {
-        const stopwatch clock;
-        std::memcpy(copy.data(), first_print.data(), first_print.size());
-        memcpy_total.push_back(clock.elapsed());
-        if (copy.back() != first_print.back()) fail("memcpy lost");
-      },
-  };
-  constexpr int run_count = sizeof runs / sizeof runs[0];
-  for (int round = 0; round < opt.rounds; ++round) {
-    for (int k = 0; k < run_count; ++k) runs[(round + k) % run_count]();
-  }
-
-  const span base = median(printf_total);
   std::printf("%zu rows, %d rounds, output to %s, %zu bytes per print (libsmartcols %zu)\n",
-              opt.rows, opt.rounds, opt.memory_sink ? "memory" : "/dev/null", first_print.size(),
+              opt.rows, opt.rounds, opt.memory_sink ? "memory" : "/dev/null", expected.size(),
               smartcols_bytes);
-  std::printf("printf printer output: identical to libtabulix's\n\n");
-  std::printf("%-42s %9s %6s %9s %6s\n", "median of the rounds", "CPU s", "ratio", "wall s",
-              "ratio");
-  const auto line = [&](const char* what, const std::vector<span>& v) {
-    const span m = median(v);
-    std::printf("%-42s %9.4f %6.2f %9.4f %6.2f\n", what, m.cpu, m.cpu / base.cpu, m.wall,
-                m.wall / base.wall);
-  };
-  line("printf printer (measure + print)", printf_total);
-  line("libtabulix fill + measure + print", tabulix_total);
-  line("  fill (API calls)", fill);
-  line("  first print (measure + output)", first);
-  line("libtabulix print alone (second print)", second);
-  line("libsmartcols fill + print", smartcols_total);
-  line("memcpy of the finished bytes", memcpy_total);
-  line("(libtabulix teardown, not in the totals)", teardown);
-  const span smartcols = median(smartcols_total), tabulix = median(tabulix_total);
-  std::printf("\nlibsmartcols / libtabulix, fill + print: %.1f times (CPU), %.1f times (wall)\n",
-              smartcols.cpu / tabulix.cpu, smartcols.wall / tabulix.wall);
-  std::printf("libtabulix memory: %.1f heap bytes per row, peak RSS growth %.1f bytes per row\n",
-              memory.heap_per_row, memory.rss_per_row);
+  std::printf("the snprintf and to_chars printers wrote the same bytes as libtabulix\n");
+  if (opt.rows != 1'000'000) std::printf("(the targets are set for 1000000 rows)\n");
+  std::printf("\n");
+  print_cold(cold, opt.rows);
+  print_warm(warm);
+  print_targets(cold, warm);
   return 0;
 }

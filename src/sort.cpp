@@ -1,6 +1,11 @@
 // Sorting the rows by one column, and the names of the sort orders.
+#include "sort.h"
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "tabulix_internal.h"
 
@@ -351,10 +356,316 @@ void merge_sort(tblx_table* table, const sort_key& key) noexcept {
   table->rows_tail = lists[0].last;
 }
 
+// ---- sorting (key, row) pairs --------------------------------------------------
+//
+// Following the row list, the rows are collected with their keys into an
+// array, which is sorted stably and then read out to relink the rows. The
+// array is sorted where the rows cannot be: contiguously, and for integer
+// columns by plain 64-bit keys without calling the comparator. Rows without
+// the key cell are set apart in input order and go first (ascending) or last
+// (descending), as the comparator wrappers place them.
+
+// A row and its key: for integer columns the value turned so that unsigned
+// comparison gives the sort's order.
+struct value_pair {
+  uint64_t key;
+  row* r;
+};
+
+// A row and its key cell, with a prefix of that cell's text turned like the
+// integer keys: two pairs with unequal prefixes compare as the prefixes do,
+// only equal ones need the comparator. Text cells lie scattered in memory, so
+// reading the prefixes once saves most of the cache misses of comparing them.
+struct cell_pair {
+  uint64_t prefix;
+  const cell* key;
+  row* r;
+};
+
+// The key of an integer cell, ascending order: int values with the sign bit
+// flipped compare as unsigned ones like the signed values do.
+uint64_t integer_key(const cell* c, bool is_signed) noexcept {
+  constexpr uint64_t sign_bit = uint64_t{1} << 63;
+  return is_signed ? c->value ^ sign_bit : c->value;
+}
+
+// The first `bytes` bytes of the text as a big-endian number, zero-filled
+// behind a shorter text: the zeros stand for its NUL, which sorts first.
+uint64_t text_prefix(const cell* c, unsigned bytes) noexcept {
+  uint64_t prefix = 0;
+  for (unsigned i = 0; i < bytes; ++i) {
+    const auto byte = i < c->str.len ? static_cast<unsigned char>(c->str.text[i]) : 0U;
+    prefix = prefix << 8 | byte;
+  }
+  return prefix;
+}
+
+// How a string comparator's order begins: strcmp by the first eight bytes;
+// by length first, then by bytes, with the length in the upper half. Other
+// comparators get no prefix, so that they decide alone.
+uint64_t cell_prefix(const cell* c, tblx_cell_cmp_func cmp) noexcept {
+  if (cmp == cell_cmp_str) return text_prefix(c, 8);
+  if (cmp == cell_cmp_str_len) return uint64_t{c->str.len} << 32 | text_prefix(c, 4);
+  return 0;
+}
+
+// Byte `digit` of the key, counted from the lowest.
+inline size_t key_byte(uint64_t key, unsigned digit) noexcept {
+  return static_cast<size_t>((key >> (8 * digit)) & 0xff);
+}
+
+// Stable radix sort of n pairs by their keys, lowest byte first, through a
+// scratch array as large; a byte that all keys share is skipped. Gives the
+// array that ends up holding the sorted pairs: `pairs` or `scratch`.
+value_pair* radix_sort(value_pair* pairs, value_pair* scratch, size_t n) noexcept {
+  constexpr unsigned digits = sizeof(uint64_t);
+  size_t counts[digits][256] = {};
+  for (size_t i = 0; i < n; ++i) {
+    for (unsigned d = 0; d < digits; ++d) ++counts[d][key_byte(pairs[i].key, d)];
+  }
+  for (unsigned d = 0; d < digits; ++d) {
+    size_t* next = counts[d];
+    if (next[key_byte(pairs[0].key, d)] == n) continue;
+    size_t start = 0;
+    for (size_t b = 0; b < 256; ++b) start += std::exchange(next[b], start);
+    for (size_t i = 0; i < n; ++i) scratch[next[key_byte(pairs[i].key, d)]++] = pairs[i];
+    std::swap(pairs, scratch);
+  }
+  return pairs;
+}
+
+// Orders two pairs: true when the one of a later row goes before the one of
+// an earlier row, which for equal keys it never does. The prefixes are turned
+// for the order already.
+struct goes_before {
+  tblx_cell_cmp_func cmp;
+  bool descending;
+
+  bool operator()(const cell_pair& later, const cell_pair& earlier) const noexcept {
+    if (later.prefix != earlier.prefix) return later.prefix < earlier.prefix;
+    const int r = cmp(later.key, earlier.key);
+    return descending ? r > 0 : r < 0;
+  }
+};
+
+// Insertion sort of a short stretch: each pair moves in front of the earlier
+// ones it goes strictly before.
+void insertion_sort(cell_pair* pairs, size_t n, const goes_before& before) noexcept {
+  for (size_t i = 1; i < n; ++i) {
+    const cell_pair p = pairs[i];
+    size_t j = i;
+    for (; j > 0 && before(p, pairs[j - 1]); --j) pairs[j] = pairs[j - 1];
+    pairs[j] = p;
+  }
+}
+
+// Merges the sorted stretches [first, mid) and [mid, last) into out; a pair
+// of the later stretch goes first only when it goes strictly before.
+void merge_into(const cell_pair* first, const cell_pair* mid, const cell_pair* last, cell_pair* out,
+                const goes_before& before) noexcept {
+  const cell_pair* a = first;
+  const cell_pair* b = mid;
+  // Stretches already in order, as in presorted input, take one comparison.
+  if (a != mid && b != last && !before(*b, mid[-1])) {
+    std::memcpy(out, first, static_cast<size_t>(last - first) * sizeof(cell_pair));
+    return;
+  }
+  while (a != mid && b != last) *out++ = before(*b, *a) ? *b++ : *a++;
+  while (a != mid) *out++ = *a++;
+  while (b != last) *out++ = *b++;
+}
+
+// Stable merge sort of n pairs through a scratch array as large: insertion
+// sorts of short stretches, then merges of ever longer ones. Gives the array
+// that ends up holding the sorted pairs: `pairs` or `scratch`.
+cell_pair* merge_sort_pairs(cell_pair* pairs, cell_pair* scratch, size_t n,
+                            const goes_before& before) noexcept {
+  constexpr size_t stretch = 16;
+  for (size_t lo = 0; lo < n; lo += stretch) {
+    insertion_sort(pairs + lo, n - lo < stretch ? n - lo : stretch, before);
+  }
+  for (size_t width = stretch; width < n; width *= 2) {
+    for (size_t lo = 0; lo < n; lo += 2 * width) {
+      const size_t mid = n - lo < width ? n : lo + width;
+      const size_t hi = n - mid < width ? n : mid + width;
+      merge_into(pairs + lo, pairs + mid, pairs + hi, scratch + lo, before);
+    }
+    std::swap(pairs, scratch);
+  }
+  return pairs;
+}
+
+// How collected pairs stand before the sort.
+enum class presorted : unsigned char { no, in_order, reversed };
+
+// In order: no pair goes before the one in front of it. Reversed: each one
+// does, so no two are equal and reversing them keeps the sort stable.
+template <typename Pair, typename Before>
+presorted presorted_as(const Pair* pairs, size_t n, Before before) noexcept {
+  if (n < 2) return presorted::in_order;
+  size_t i = 1;
+  if (before(pairs[1], pairs[0])) {
+    while (i < n && before(pairs[i], pairs[i - 1])) ++i;
+    return i == n ? presorted::reversed : presorted::no;
+  }
+  while (i < n && !before(pairs[i], pairs[i - 1])) ++i;
+  return i == n ? presorted::in_order : presorted::no;
+}
+
+// Builds the row list back up, one row after another.
+class relinker {
+ public:
+  void append(row* r) noexcept {
+    *link_ = r;
+    link_ = &r->next;
+    last_ = r;
+  }
+
+  void finish(tblx_table* table) noexcept {
+    *link_ = nullptr;
+    table->rows_tail = last_;
+  }
+
+  explicit relinker(tblx_table* table) noexcept : link_(&table->rows) {}
+
+ private:
+  row** link_;
+  row* last_ = nullptr;
+};
+
+// The pairs array: `capacity` pairs to collect the rows into, and as many
+// for the sort's scratch, allocated at once. Rows with a key fill it from
+// the front, those without from the back, so that collecting changes nothing
+// and may stop when the array turns out too small.
+template <typename Pair>
+class pair_array {
+ public:
+  explicit pair_array(size_t capacity) noexcept : capacity_(capacity) {
+    if (capacity <= SIZE_MAX / 2 / sizeof(Pair)) {
+      pairs_ = static_cast<Pair*>(std::malloc(2 * capacity * sizeof(Pair)));
+    }
+  }
+  ~pair_array() { std::free(pairs_); }
+  pair_array(const pair_array&) = delete;
+  pair_array& operator=(const pair_array&) = delete;
+  pair_array(pair_array&&) = delete;
+  pair_array& operator=(pair_array&&) = delete;
+
+  // Collects every row in list order, through make_pair(row, key cell) for
+  // those with a key; false when the rows outnumber the capacity.
+  template <typename MakePair>
+  bool collect(row* rows, const sort_key& key, MakePair make_pair) noexcept {
+    if (pairs_ == nullptr) return false;
+    for (row* r = rows; r != nullptr; r = r->next) {
+      if (keyed_ == capacity_ - keyless_) return false;
+      const cell* c = key.of(r);
+      if (c != nullptr) {
+        pairs_[keyed_++] = make_pair(r, c);
+      } else {
+        pairs_[capacity_ - ++keyless_].r = r;
+      }
+    }
+    return true;
+  }
+
+  // Sorts the collected pairs through sort(pairs, scratch, count), which
+  // gives the array holding the result, and relinks the rows in their order.
+  // Pairs in order or strictly reversed, as from a sort by the same column,
+  // are left as they are or reversed instead: before(later, earlier) tells
+  // whether a pair goes before an earlier one.
+  template <typename Before, typename Sort>
+  void order_rows(tblx_table* table, bool descending, Before before, Sort sort) const noexcept {
+    const Pair* sorted = pairs_;
+    switch (presorted_as(pairs_, keyed_, before)) {
+      case presorted::in_order:
+        if (keyless_ == 0) return;  // the rows are in this order already
+        break;
+      case presorted::reversed:
+        std::reverse(pairs_, pairs_ + keyed_);
+        break;
+      case presorted::no:
+        sorted = sort(pairs_, pairs_ + capacity_, keyed_);
+        break;
+    }
+    relink(table, sorted, descending);
+  }
+
+ private:
+  // Relinks the rows: the sorted pairs' rows, and the rows without a key in
+  // input order before (ascending) or after them.
+  void relink(tblx_table* table, const Pair* sorted, bool descending) const noexcept {
+    relinker list(table);
+    if (!descending) append_keyless(list);
+    for (size_t i = 0; i < keyed_; ++i) {
+      // Rows are written in an order unlike their memory's: request some ahead.
+      if (i + 8 < keyed_) prefetch(sorted[i + 8].r);
+      list.append(sorted[i].r);
+    }
+    if (descending) append_keyless(list);
+    list.finish(table);
+  }
+
+  void append_keyless(relinker& list) const noexcept {
+    for (size_t i = capacity_; i > capacity_ - keyless_; --i) list.append(pairs_[i - 1].r);
+  }
+
+  Pair* pairs_ = nullptr;
+  size_t capacity_;
+  size_t keyed_ = 0;
+  size_t keyless_ = 0;
+};
+
+// Sorts by an integer column through value pairs; false, with the rows
+// untouched, when the array cannot be had.
+bool sort_integer_pairs(tblx_table* table, const sort_key& key, size_t capacity, bool is_signed,
+                        bool descending) noexcept {
+  pair_array<value_pair> array(capacity);
+  // Descending is ascending order of the complemented keys; equal keys stay
+  // equal, so their rows keep their input order.
+  const uint64_t flip = descending ? UINT64_MAX : 0;
+  const bool collected = array.collect(table->rows, key, [&](row* r, const cell* c) {
+    return value_pair{integer_key(c, is_signed) ^ flip, r};
+  });
+  if (!collected) return false;
+  array.order_rows(
+      table, descending, [](const value_pair& a, const value_pair& b) { return a.key < b.key; },
+      radix_sort);
+  return true;
+}
+
+// Sorts by any other column through cell pairs and the comparator; false,
+// with the rows untouched, when the array cannot be had.
+bool sort_cell_pairs(tblx_table* table, const sort_key& key, size_t capacity,
+                     bool descending) noexcept {
+  pair_array<cell_pair> array(capacity);
+  const uint64_t flip = descending ? UINT64_MAX : 0;
+  const bool collected = array.collect(table->rows, key, [&](row* r, const cell* c) {
+    return cell_pair{cell_prefix(c, key.cmp) ^ flip, c, r};
+  });
+  if (!collected) return false;
+  const goes_before before{key.cmp, descending};
+  array.order_rows(table, descending, before, [&](cell_pair* pairs, cell_pair* scratch, size_t n) {
+    return merge_sort_pairs(pairs, scratch, n, before);
+  });
+  return true;
+}
+
+// Sorts through a pairs array sized by the row count; false, with the rows
+// untouched, when it cannot be allocated or the count is too low to hold them.
+bool pair_sort(tblx_table* table, const sort_key& key) noexcept {
+  if (table->row_count < 2) return false;
+  const auto capacity = static_cast<size_t>(table->row_count);
+  const bool descending = key.wrap == cmp_wrap_desc;
+  if (key.cmp == cell_cmp_uint || key.cmp == cell_cmp_int) {
+    return sort_integer_pairs(table, key, capacity, key.cmp == cell_cmp_int, descending);
+  }
+  return sort_cell_pairs(table, key, capacity, descending);
+}
+
 }  // namespace
 
-TBLX_EXPORT tblx_status TBLX_CALL tblx_sort(tblx_table* table, int sortorder,
-                                            int column_id) noexcept {
+tblx_status sort_rows(tblx_table* table, int sortorder, int column_id,
+                      sort_method method) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
@@ -367,8 +678,15 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_sort(tblx_table* table, int sortorder,
   const cmp_wrap_func wrap = find_wrap(sortorder);
   if (wrap == nullptr) return TBLX_ERR_INVALID_SORT_ORDER;
 
-  if (table->rows != nullptr) merge_sort(table, sort_key{position, wrap, cmp});
+  if (table->rows == nullptr) return TBLX_OK;
+  const sort_key key{position, wrap, cmp};
+  if (method != sort_method::pairs || !pair_sort(table, key)) merge_sort(table, key);
   return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_sort(tblx_table* table, int sortorder,
+                                            int column_id) noexcept {
+  return sort_rows(table, sortorder, column_id, sort_method::pairs);
 }
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_parse_sortorder(int* sortorder, const char* name) noexcept {

@@ -1,5 +1,8 @@
 // Sorting rows: order, stability, absent keys, status codes, sort order names,
-// and a randomized comparison with a plain insertion sort of the same rows.
+// and a randomized comparison with a plain insertion sort of the same rows, by
+// both methods (pairs, and in place as when no pairs array can be allocated).
+#include "sort.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -323,7 +326,12 @@ std::string texts_of_length(size_t len, std::mt19937& rng) {
 }
 
 Val random_value(unsigned type, std::mt19937& rng) {
-  static const char* const texts[] = {"", "9", "10", "100", "a", "ab", "b", "\xc3\xa9", "B"};
+  // Some alike in their first 4 or 8 bytes, the prefixes that the pair sort compares first.
+  static const char* const texts[] = {
+      "",         "9",        "10",       "100",       "a",
+      "ab",       "b",        "\xc3\xa9", "B",         "abcdX",
+      "abcdY",    "abcdefgh", "abcdefgh", "abcdefgh2", "abcdefgh\xff",
+      "abcdefgh1"};
   static const uint64_t numbers[] = {0, 1, 2, 3, uint64_t{1} << 63, UINT64_MAX, 42};
   const uint64_t n = numbers[rng() % std::size(numbers)];
   switch (type) {
@@ -357,33 +365,41 @@ TEST(SortRandomized, SameOrderAsInsertion) {
     std::vector<size_t> expected(n);
     for (size_t i = 0; i < n; ++i) expected[i] = i;
 
-    // Several sorts in a row, each starting from the order the last one left.
+    // Several sorts in a row, each starting from the order the last one left,
+    // by the two methods in turn.
     for (int step = 0; step < 3; ++step) {
       const int order = rng() % 2 ? TBLX_SORT_ASC : TBLX_SORT_DESC;
       const size_t key = rng() % columns.size();
-      SCOPED_TRACE(testing::Message() << "round " << round << " step " << step << " rows " << n
-                                      << " order " << order << " key " << key);
+      const auto method = (round + step) % 2 ? sort_method::in_place : sort_method::pairs;
+      SCOPED_TRACE(testing::Message()
+                   << "round " << round << " step " << step << " rows " << n << " order " << order
+                   << " key " << key << " method " << int(method));
       expected = insertion_order(columns, rows, expected, order, key);
-      ASSERT_EQ(tblx_sort(t.get(), order, static_cast<int>(key + 1)), TBLX_OK);
+      ASSERT_EQ(sort_rows(t.get(), order, static_cast<int>(key + 1), method), TBLX_OK);
       ASSERT_EQ(labels.order(t.get()), expected);
     }
   }
 }
 
 // Tables large enough to be sorted in several chunks that are then merged
-// many lists at a time. Insertion is too slow at this size; a stable sort by
-// the same rule gives the same order. The row count only sizes the chunks, so
-// a wrong one must not change the order either.
+// many lists at a time, or by every byte of the keys. Insertion is too slow at
+// this size; a stable sort by the same rule gives the same order. The row
+// count sizes the chunks and the pairs array, so a wrong one must not change
+// the order either: one too low leaves the pairs method to sort in place.
 TEST(SortRandomized, LargeTablesSameOrderAsStableSort) {
   std::mt19937 rng(7);
   const std::vector<ColDef> columns = {
-      {.type = TBLX_TYPE_STRING, .sort_mode = TBLX_SORTMODE_BY_LENGTH}, {TBLX_TYPE_INT}};
+      {.type = TBLX_TYPE_STRING, .sort_mode = TBLX_SORTMODE_BY_LENGTH},
+      {TBLX_TYPE_INT},
+      {TBLX_TYPE_UINT}};
   const size_t n = 70001;
   std::vector<row_values> rows(n);
   for (row_values& r : rows) {
-    const size_t len = rng() % 8 == 0 ? rng() % 2 : 2;  // some short and empty rows
+    const size_t len = rng() % 8 == 0 ? rng() % 3 : 3;  // some short and empty rows
     if (len > 0) r.push_back(str(texts_of_length(rng() % 4, rng)));
     if (len > 1) r.push_back(num(static_cast<int64_t>(rng() % 50) - 25));  // many equal keys
+    // Many equal keys again, and bytes that all keys share between those that differ.
+    if (len > 2) r.push_back(unum((uint64_t{rng() % 4} << 56) | (uint64_t{rng() % 1000} << 16)));
   }
   Table t = make_table(columns, rows);
   row_labels labels(t.get());
@@ -394,10 +410,13 @@ TEST(SortRandomized, LargeTablesSameOrderAsStableSort) {
   const int32_t counts[] = {true_count, 0, 1, 4097, true_count * 3};
   int step = 0;
   for (const int32_t count : counts) {
-    for (const int order : {TBLX_SORT_ASC, TBLX_SORT_DESC}) {
+    for (const auto& [order, method] : {std::pair{TBLX_SORT_ASC, sort_method::pairs},
+                                        {TBLX_SORT_ASC, sort_method::in_place},
+                                        {TBLX_SORT_DESC, sort_method::pairs},
+                                        {TBLX_SORT_DESC, sort_method::in_place}}) {
       const size_t key = static_cast<size_t>(step++) % columns.size();
-      SCOPED_TRACE(testing::Message()
-                   << "row count " << count << " order " << order << " key " << key);
+      SCOPED_TRACE(testing::Message() << "row count " << count << " order " << order << " key "
+                                      << key << " method " << int(method));
       auto wrap = [&](size_t a, size_t b) {
         const bool has_a = rows[a].size() > key, has_b = rows[b].size() > key;
         int r = 0;
@@ -411,7 +430,7 @@ TEST(SortRandomized, LargeTablesSameOrderAsStableSort) {
       std::stable_sort(expected.begin(), expected.end(),
                        [&](size_t a, size_t b) { return wrap(a, b) < 0; });
       t->row_count = count;
-      ASSERT_EQ(tblx_sort(t.get(), order, static_cast<int>(key + 1)), TBLX_OK);
+      ASSERT_EQ(sort_rows(t.get(), order, static_cast<int>(key + 1), method), TBLX_OK);
       t->row_count = true_count;
       ASSERT_EQ(labels.order(t.get()), expected);
     }
