@@ -304,7 +304,9 @@ TBLX_API int32_t TBLX_CALL tblx_getrowcount(const tblx_table* table) TBLX_NOEXCE
  * being printed, does nothing. */
 TBLX_API void TBLX_CALL tblx_removerows(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Frees one row record and its cells; used by the table itself. */
+/* Releases one row record and its cells. Rows and cells live in blocks that
+ * their table frees as a whole (tblx_removerows, tblx_clean, tblx_delete), so
+ * this frees nothing by itself and leaves the records as they are. */
 TBLX_API void TBLX_CALL free_row(struct row* row) TBLX_NOEXCEPT;
 
 /* ---- sorting --------------------------------------------------------------- */

@@ -1,5 +1,5 @@
 // Cells: appending typed cells to the open row, and comparing cells.
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "tabulix_internal.h"
@@ -23,7 +23,7 @@ void attach(tblx_table* table, cell* c) noexcept {
 tblx_status add_value_cell(tblx_table* table, int32_t type, uint64_t value) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (tblx_status s = check_waiting_column(table, type); s != TBLX_OK) return s;
-  auto* c = static_cast<cell*>(std::calloc(1, sizeof(cell)));
+  auto* c = static_cast<cell*>(arena_carve(table->cell_store, sizeof(cell)));
   if (c == nullptr) return TBLX_ERR_NO_MEMORY;
   c->value = value;
   attach(table, c);
@@ -39,11 +39,11 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
 
   const size_t len = std::strlen(text);
   if (!fits_length_field(len)) return TBLX_ERR_INVALID_ARGUMENT;
-  if (len > SIZE_MAX - sizeof(cell) - 1) return TBLX_ERR_NO_MEMORY;
-  // One allocation: the record, then the text and its NUL.
-  auto* c = static_cast<cell*>(std::calloc(1, sizeof(cell) + len + 1));
+  // One record: the link, the length, then the text and its NUL. A size
+  // beyond the arena's largest record fails as an allocation would.
+  const size_t size = len < SIZE_MAX - cell_text_offset ? cell_text_offset + len + 1 : SIZE_MAX;
+  auto* c = static_cast<cell*>(arena_carve(table->cell_store, std::max(sizeof(cell), size)));
   if (c == nullptr) return TBLX_ERR_NO_MEMORY;
-  c->str.text = reinterpret_cast<char*>(c + 1);
   c->str.len = static_cast<uint32_t>(len);
   std::memcpy(c->str.text, text, len + 1);
   attach(table, c);

@@ -1,13 +1,59 @@
-// Rows: opening, ending, counting and removing them.
+// Rows: opening, ending, counting and removing them, and the arenas that
+// hold the rows and their cells.
+#include <algorithm>
 #include <cstdlib>
 
 #include "tabulix_internal.h"
 
-void remove_all_rows(tblx_table* table) noexcept {
-  while (row* r = table->rows) {
-    table->rows = r->next;
-    free_row(r);
+// ---- the arenas ---------------------------------------------------------------
+
+namespace {
+
+void push_block(arena& a, arena_block* b) noexcept {
+  b->older = a.newest;
+  a.newest = b;
+}
+
+}  // namespace
+
+// Nothing changes until the block is allocated: a failure leaves the arena
+// as it was. A record larger than a regular block's room gets a block of its
+// own; it never becomes the current block, whose free space stays in use.
+void* arena_carve_from_new_block(arena& a, size_t size) noexcept {
+  const size_t regular = a.next_block != 0 ? a.next_block : arena_first_block;
+  const size_t block_size = regular - arena_allocator_share;
+  if (size > block_size - sizeof(arena_block)) {
+    auto* own = static_cast<arena_block*>(std::calloc(1, sizeof(arena_block) + size));
+    if (own == nullptr) return nullptr;
+    own->end = arena_records(own) + size;
+    push_block(a, own);
+    return arena_records(own);
   }
+  auto* b = static_cast<arena_block*>(std::calloc(1, block_size));
+  if (b == nullptr) return nullptr;
+  if (a.current != nullptr) a.current->end = a.free;
+  push_block(a, b);
+  a.current = b;
+  a.free = arena_records(b) + size;
+  a.end = reinterpret_cast<char*>(b) + block_size;
+  a.next_block = std::min(regular * 2, arena_last_block);
+  return arena_records(b);
+}
+
+void arena_release(arena& a) noexcept {
+  while (arena_block* b = a.newest) {
+    a.newest = b->older;
+    std::free(b);
+  }
+  a = arena{};
+}
+
+// ---- rows -----------------------------------------------------------------------
+
+void remove_all_rows(tblx_table* table) noexcept {
+  arena_release(table->row_store);
+  arena_release(table->cell_store);
+  table->rows = nullptr;
   table->rows_tail = nullptr;
   table->open_row = nullptr;
   table->cell_column = nullptr;
@@ -15,12 +61,14 @@ void remove_all_rows(tblx_table* table) noexcept {
   table->row_count = 0;
 }
 
+// Every row record carved from row_store is linked into the row list at once,
+// so the measuring pass may visit the rows in the order they lie in memory.
 TBLX_EXPORT tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
 
-  auto* r = static_cast<row*>(std::calloc(1, sizeof(row)));
+  auto* r = static_cast<row*>(arena_carve(table->row_store, sizeof(row)));
   if (r == nullptr) return TBLX_ERR_NO_MEMORY;
   if (table->rows == nullptr) {
     table->rows = r;
@@ -59,13 +107,9 @@ TBLX_EXPORT void TBLX_CALL tblx_removerows(tblx_table* table) noexcept {
   table->layout_stale = 1;
 }
 
-TBLX_EXPORT void TBLX_CALL free_row(row* r) noexcept {
-  if (r == nullptr) return;
-  cell* c = r->cells;
-  while (c != nullptr) {
-    cell* next = c->next;
-    std::free(c);
-    c = next;
-  }
-  std::free(r);
-}
+// Every row and cell record lies in its table's arenas, which cannot give
+// back one record: the row and its cells are released with their blocks when
+// the table removes its rows, is cleaned or deleted. So this frees nothing
+// and leaves the records as they are; calling it on a table's row is
+// harmless, and the table itself never needs it.
+TBLX_EXPORT void TBLX_CALL free_row(row* /*r*/) noexcept {}

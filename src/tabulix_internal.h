@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "arena.h"
 #include "tabulix.h"
 
 // Defines one exported function: C linkage, default visibility, never throws.
@@ -33,20 +34,38 @@ struct column {
   unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
 };
 
-// The text of a string cell. A named type: an unnamed one inside the
-// anonymous union below is a compiler extension that clang's -Wpedantic rejects.
+// The text of a string cell: its length, then its bytes and a NUL. They start
+// in the record and run on past it, into the rest of the cell's record as
+// carved from the arena, so `text` is declared with one element (the idiom
+// that compilers and sanitizers take for a trailing array of any length).
+// A named type: an unnamed one inside the anonymous union below is a
+// compiler extension that clang's -Wpedantic rejects. Not copyable: a copy
+// would keep only the first bytes of the text.
 struct cell_text {
-  char* text;    // the cell's own copy, stored right behind the record
   uint32_t len;  // bytes of text without its NUL
+  char text[1];  // the cell's own copy
+
+  cell_text() = default;
+  cell_text(const cell_text&) = delete;
+  cell_text(cell_text&&) = delete;
+  cell_text& operator=(const cell_text&) = delete;
+  cell_text& operator=(cell_text&&) = delete;
+  ~cell_text() = default;
 };
 
+// A cell is a link and 8 bytes of content (16 bytes on 64-bit ABIs); a string
+// cell's record is longer by its text. The content is aligned to 8 bytes on
+// every ABI, so a cell is 16 bytes on 32-bit ABIs too.
 struct cell {
   cell* next;  // following cell of the row, i.e. of the next column
   union {
-    uint64_t value;  // numeric cells; int cells hold the two's complement bits
-    cell_text str;   // string cells
+    alignas(8) uint64_t value;  // numeric cells; int cells hold the two's complement bits
+    cell_text str;              // string cells
   };
 };
+
+// Where a string cell's text starts, from the start of its record.
+constexpr size_t cell_text_offset = offsetof(cell, str) + offsetof(cell_text, text);
 
 struct row {
   row* next;    // following row, or null
@@ -66,6 +85,8 @@ struct tblx_table {
   column* columns_tail;                // last column
   column* open_column;                 // column being declared, or null
   row* rows;                           // rows in print order
+  arena row_store;                     // the row records, and nothing else
+  arena cell_store;                    // the cells with their texts
   row* rows_tail;                      // last row
   row* open_row;                       // row being filled, or null
   column* cell_column;                 // column that takes the next cell, or null
@@ -107,7 +128,8 @@ inline bool fits_length_field(size_t len) noexcept {
   }
 }
 
-// Frees every row and resets the row state (shared by removerows, clean, delete).
+// Frees every row and cell, with the blocks of their arenas, and resets the
+// row state (shared by removerows, clean, delete).
 void remove_all_rows(tblx_table* table) noexcept;
 
 // Cell comparators (tblx_cell_cmp_func) of the column types: negative, zero or

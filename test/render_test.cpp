@@ -173,14 +173,11 @@ std::string render_case(const RenderCase& rc, bool summary = false) {
   col.summarize = summary;
   col.sum = rc.value;
   cell next_cell{};
-  cell c{};
+  cell value_cell{};
+  support::TextCell text_cell(rc.text != nullptr ? rc.text : "");
+  cell& c = rc.text != nullptr ? text_cell.get() : value_cell;
   c.next = &next_cell;
-  if (rc.text != nullptr) {
-    c.str.text = const_cast<char*>(rc.text);
-    c.str.len = static_cast<uint32_t>(std::strlen(rc.text));
-  } else {
-    c.value = rc.value;
-  }
+  if (rc.text == nullptr) c.value = rc.value;
   return capture(
       [&](FILE* s) { EXPECT_EQ(0, render_to(t.get(), s, &col, summary ? nullptr : &c)); });
 }
@@ -295,14 +292,12 @@ TEST(Render, MeasuringGivesTheUnfilledLength) {
     EXPECT_EQ(0, measured_length(col, nullptr)) << k.value;
   }
   col.type = TBLX_TYPE_STRING;
-  char text[] = "hello";
-  c.str.text = text;
-  c.str.len = 5;
-  EXPECT_EQ(5, measured_length(col, &c));
+  support::TextCell hello("hello");
+  EXPECT_EQ(5, measured_length(col, &hello.get()));
   EXPECT_EQ(0, measured_length(col, nullptr));
   // A length beyond 32 bits signed takes no part in the widths.
-  c.str.len = 0x80000000u;
-  EXPECT_LT(measured_length(col, &c), 0);
+  hello.get().str.len = 0x80000000u;
+  EXPECT_LT(measured_length(col, &hello.get()), 0);
   col.type = TBLX_TYPE_INT;
   col.suffix_len = INT32_MAX;
   c.value = 5;

@@ -158,6 +158,17 @@ int index_of(const std::vector<const T*>& list, const T* item) {
   return -2;  // dangling: not a record of this table
 }
 
+// An arena's blocks (their sizes as allocated), the bytes handed out from its
+// current block, and the size of its next block: a failed carve changes none.
+std::string describe_arena(const arena& a) {
+  std::ostringstream os;
+  os << "blocks=";
+  for (const arena_block* b = a.newest; b != nullptr; b = b->older) os << block_size(b) << ',';
+  os << " used=" << (a.current != nullptr ? a.free - arena_records(a.current) : 0)
+     << " next=" << a.next_block;
+  return os.str();
+}
+
 // Every field of the table and its records, links given as list positions.
 // Measured state (widths, sums, layout_stale) is left out when a print may
 // legitimately refresh it before failing.
@@ -176,6 +187,8 @@ std::string describe(const tblx_table* t, bool with_measurements) {
      << " scratch=" << (t->scratch ? block_size(t->scratch) : 0) << '/' << t->scratch_size
      << " fillers=" << t->sum_filler[0] << t->sum_filler[1] << t->sum_filler[2] << '\n';
   if (with_measurements) os << "layout_stale=" << int(t->layout_stale) << '\n';
+  os << "row_store " << describe_arena(t->row_store) << " cell_store "
+     << describe_arena(t->cell_store) << '\n';
 
   for (const column* c : cols) {
     os << "column id=" << c->id << " type=" << c->type << " min=" << c->min_width
@@ -424,6 +437,59 @@ TEST(OutOfMemory, RemovingRowsThenAddingAgain) {
                                                            return TBLX_OK;
                                                          }),
                                                     begin_row, add_string("c"), end_row});
+}
+
+// Adds rows without cells until the row arena's current block has no room
+// for another row: no allocation, so the next tblx_beginrow needs a block.
+const step fill_row_block = call("rows up to the end of the row block", [](tblx_table* t) {
+  const arena& rows = t->row_store;
+  while (rows.end - rows.free >= static_cast<ptrdiff_t>(sizeof(row))) {
+    if (tblx_status s = tblx_beginrow(t); s != TBLX_OK) return s;
+    if (tblx_status s = tblx_endrow(t); s != TBLX_OK) return s;
+  }
+  return TBLX_OK;
+});
+
+// A string cell whose record takes the rest of the cell arena's current
+// block: no allocation, so the next cell needs a block.
+const step fill_cell_block = call("a text up to the end of the cell block", [](tblx_table* t) {
+  const arena& cells = t->cell_store;
+  const auto room = static_cast<size_t>(cells.end - cells.free);
+  if (room < cell_text_offset + 1) return TBLX_ERR_NO_MEMORY;  // the script went wrong
+  return tblx_addcell_string(t, std::string(room - cell_text_offset - 1, 'f').c_str());
+});
+
+// Every allocation point of the arenas: the first block of each, a block
+// after a full one in each, and a text larger than the next block, which gets
+// a block of its own. A failure must leave the arena as it was, the size of
+// its next block included; tblx_removerows gives the blocks back.
+TEST(OutOfMemory, ArenaBlocksAreAllOrNothing) {
+  const std::string larger_than_a_block(arena_last_block, 'L');
+  check_scenario(four_columns() + std::vector<step>{begin_row,
+                                                    add_string("first"),
+                                                    end_row,
+                                                    fill_row_block,
+                                                    begin_row,  // a second row block
+                                                    fill_cell_block,
+                                                    add_int(-2),  // a second cell block
+                                                    add_uint(3),
+                                                    add_hex(4),
+                                                    end_row,
+                                                    begin_row,
+                                                    add_string(larger_than_a_block),
+                                                    end_row,
+                                                    begin_row,
+                                                    add_string("after the own block"),
+                                                    end_row,
+                                                    print(TBLX_PRINT_ALL),
+                                                    call("removerows",
+                                                         [](tblx_table* t) {
+                                                           tblx_removerows(t);
+                                                           return TBLX_OK;
+                                                         }),
+                                                    begin_row,
+                                                    add_string("again"),
+                                                    end_row});
 }
 
 // Sorting relinks rows in place: it must not allocate at all (an allocation

@@ -243,6 +243,21 @@ inline std::vector<const cell*> cells_of(const row* r) {
   return cells;
 }
 
+// A string cell made by hand and laid out as a table stores one, its text
+// behind the record, for tests that hand cells straight to the renderer.
+class TextCell {
+ public:
+  explicit TextCell(const std::string& text)
+      : words_((std::max(sizeof(cell), cell_text_offset + text.size() + 1) + 7) / 8) {
+    get().str.len = static_cast<uint32_t>(text.size());
+    std::copy(text.begin(), text.end(), get().str.text);
+  }
+  cell& get() { return *reinterpret_cast<cell*>(words_.data()); }
+
+ private:
+  std::vector<uint64_t> words_;  // zero-filled, aligned as the arena aligns records
+};
+
 template <typename Record>
 void append_bytes(std::string& out, const Record& record) {
   out.append(reinterpret_cast<const char*>(&record), sizeof record);

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+// A table's record storage: records carved in order from large zero-filled blocks.
+//
+// A table keeps two arenas, one for its row records and one for its cells
+// (each string cell with its text), so that the rows lie dense in memory
+// whatever order a sort links them in. Nothing is freed record by record:
+// removing the rows frees the blocks, newest first. Blocks start at 64 KiB
+// and double up to 1 MiB; a record too large for the next block gets a block
+// of its own, which goes behind the current block so that its free space
+// stays in use.
+#ifndef TABULIX_ARENA_H
+#define TABULIX_ARENA_H
+
+#include <cstddef>
+#include <cstdint>
+
+// The header in front of every block. Its size keeps the records behind it
+// aligned as a block from calloc is.
+struct alignas(8) arena_block {
+  arena_block* older;  // block allocated before this one, or null
+  char* end;           // end of the block's records that were handed out
+};
+
+// Every record starts at a multiple of 8 bytes, so that a uint64_t is aligned
+// as a 64-bit load wants it also where the ABI aligns it to 4 (i386).
+constexpr size_t arena_alignment = 8;
+
+// Sizes of the regular blocks, the allocator's bookkeeping included: the
+// request leaves it room, so that a block the allocator maps by itself takes
+// whole pages and no more.
+constexpr size_t arena_first_block = size_t{64} * 1024;
+constexpr size_t arena_last_block = size_t{1024} * 1024;
+constexpr size_t arena_allocator_share = 32;
+
+// Larger records are refused as a failed allocation: no block could hold them.
+constexpr size_t arena_max_record = SIZE_MAX / 2;
+
+struct arena {
+  arena_block* newest;   // every block, newest first; null before the first record
+  arena_block* current;  // the regular block records are carved from, or null
+  char* free;            // first free byte of the current block
+  char* end;             // end of the current block
+  size_t next_block;     // size of the next regular block; 0 before the first
+};
+
+// Carves a record of `size` bytes (rounded) from a new block; for arena_carve only.
+void* arena_carve_from_new_block(arena& a, size_t size) noexcept;
+
+// A zero-filled record of at least `bytes` bytes, aligned to arena_alignment;
+// null when a block could not be allocated, and then the arena is unchanged.
+inline void* arena_carve(arena& a, size_t bytes) noexcept {
+  if (bytes > arena_max_record) return nullptr;
+  const size_t size = (bytes + (arena_alignment - 1)) & ~(arena_alignment - 1);
+  if (size > static_cast<size_t>(a.end - a.free)) return arena_carve_from_new_block(a, size);
+  void* record = a.free;
+  a.free += size;
+  return record;
+}
+
+// Frees every block and empties the arena.
+void arena_release(arena& a) noexcept;
+
+// The first record of a block.
+inline char* arena_records(arena_block* b) noexcept { return reinterpret_cast<char*>(b + 1); }
+
+// Calls visit(record) for every record of an arena that holds only records of
+// one type, in the order they lie in memory, block by block.
+template <typename Record, typename Visit>
+void arena_visit(const arena& a, Visit visit) noexcept {
+  static_assert(sizeof(Record) % arena_alignment == 0, "records must lie back to back");
+  for (arena_block* b = a.newest; b != nullptr; b = b->older) {
+    const char* end = b == a.current ? a.free : b->end;
+    for (char* at = arena_records(b); at < end; at += sizeof(Record)) {
+      visit(*reinterpret_cast<Record*>(at));
+    }
+  }
+}
+
+#endif  // TABULIX_ARENA_H
