@@ -273,6 +273,19 @@ inline std::string image(const tblx_table* t) {
 // that take many images, such as the fuzz target after every call.
 inline void append_image(std::string& out, const tblx_table* t) {
   if (t == nullptr) return;
+  // Sized first: growing the text piece by piece costs more than the walk.
+  size_t size = sizeof *t;
+  for (const column* c = t->columns; c != nullptr; c = c->next) size += sizeof *c;
+  for (const row* r = t->rows; r != nullptr; r = r->next) {
+    size += sizeof *r;
+    const column* col = t->columns;
+    for (const cell* x = r->cells; x != nullptr; x = x->next) {
+      size += sizeof *x;
+      if (col != nullptr && col->type == TBLX_TYPE_STRING) size += x->str.len + size_t{1};
+      if (col != nullptr) col = col->next;
+    }
+  }
+  out.reserve(out.size() + size);
   append_bytes(out, *t);
   for (const column* c = t->columns; c != nullptr; c = c->next) append_bytes(out, *c);
   for (const row* r = t->rows; r != nullptr; r = r->next) {
