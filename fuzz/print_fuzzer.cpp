@@ -63,6 +63,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/table.h"
@@ -511,18 +512,16 @@ bool number_fits(const column* c, uint64_t v) {
 void check_measurements(const tblx_table* t) {
   const auto cols = columns_of(t);
   std::vector<uint64_t> sums(cols.size(), 0);
-  for (const row* r : rows_of(t)) {
-    const auto cells = cells_of(r);
-    for (size_t i = 0; i < cells.size(); ++i) {
+  for (const row* r = t->rows; r != nullptr; r = r->next) {
+    size_t i = 0;
+    for (const cell* x = r->cells; x != nullptr; x = x->next, ++i) {
       const column* c = cols[i];
       if (c->type == TBLX_TYPE_STRING) {
-        const shares s =
-            split(c->cell_justification, cells[i]->str.text, cells[i]->str.len, c->justify_char);
+        const shares s = split(c->cell_justification, x->str.text, x->str.len, c->justify_char);
         require(fits(c, s), "a string cell is wider than its column");
       } else {
-        require(number_length(c, cells[i]->value) <= width_of(c),
-                "a number is wider than its column");
-        sums[i] += cells[i]->value;
+        require(number_length(c, x->value) <= width_of(c), "a number is wider than its column");
+        sums[i] += x->value;
       }
     }
   }
@@ -536,10 +535,10 @@ void check_measurements(const tblx_table* t) {
   }
 }
 
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
   size_t start = 0;
-  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+  for (size_t nl; (nl = text.find('\n', start)) != std::string_view::npos; start = nl + 1) {
     lines.push_back(text.substr(start, nl - start));
   }
   require(start == text.size(), "output does not end with a newline");
@@ -596,36 +595,37 @@ grid grid_of(const std::vector<const column*>& cols, size_t sep_len) {
 }
 
 // Separators between the fields, at the rule's junction offsets.
-void check_separators(const std::string& line, const std::vector<const column*>& cols,
-                      const grid& g, const std::string& sep, const char* what) {
+void check_separators(std::string_view line, const std::vector<const column*>& cols, const grid& g,
+                      const std::string& sep, const char* what) {
   // Details are built only on failure: this runs for every line.
-  if (line.size() > g.total) fail(what, "line longer than the rule: " + line);
+  if (line.size() > g.total) fail(what, "line longer than the rule: " + std::string(line));
   for (size_t i = 1; i < cols.size(); ++i) {
     const uint64_t at = g.start[i] - sep.size();
     if (at + sep.size() > line.size() || line.compare(at, sep.size(), sep) != 0) {
-      fail(what, "separator out of place: " + line);
+      fail(what, "separator out of place: " + std::string(line));
     }
   }
 }
 
 // A string cell's field holds its text and nothing but blanks around it.
-void check_string_field(const std::string& line, const grid& g, size_t i, const column* c,
+void check_string_field(std::string_view line, const grid& g, size_t i, const column* c,
                         const cell* x) {
   const uint64_t start = g.start[i];
   const uint64_t end = std::min<uint64_t>(start + width_of(c), line.size());
-  if (start > line.size()) fail("a field is missing", line);
-  const std::string field = line.substr(start, end - start);
+  if (start > line.size()) fail("a field is missing", std::string(line));
+  const std::string_view field = line.substr(start, end - start);
   const size_t at = field.find_first_not_of(' ');
   if (x->str.len == 0 || std::strspn(x->str.text, " ") == x->str.len) {
-    require(at == std::string::npos, "a blank field holds text", line);
+    if (at != std::string_view::npos) fail("a blank field holds text", std::string(line));
     return;
   }
-  const std::string text(x->str.text, x->str.len);
+  const std::string_view text(x->str.text, x->str.len);
   const size_t leading = std::strspn(x->str.text, " ");
-  require(at != std::string::npos && at >= leading &&
-              field.compare(at - leading, text.size(), text) == 0 &&
-              field.find_first_not_of(' ', at - leading + text.size()) == std::string::npos,
-          "a string field does not hold its text", line);
+  if (at == std::string_view::npos || at < leading ||
+      field.compare(at - leading, text.size(), text) != 0 ||
+      field.find_first_not_of(' ', at - leading + text.size()) != std::string_view::npos) {
+    fail("a string field does not hold its text", std::string(line));
+  }
 }
 
 // The title that the title line of the last print showed: a recorded title's
@@ -676,9 +676,11 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   }
   if (fancy && (flags & TBLX_PRINT_TITLE_RULE)) require(lines[n++] == rule, "title rule", out);
   if (flags & TBLX_PRINT_ROWS) {
+    std::vector<const cell*> cells;  // reused: one list per row costs more than the checks
     for (const row* r : rows) {
-      const auto cells = cells_of(r);
-      const std::string& line = lines[n++];
+      cells.clear();
+      for (const cell* x = r->cells; x != nullptr; x = x->next) cells.push_back(x);
+      const std::string_view line = lines[n++];
       bool all_fit = true;
       for (size_t i = 0; i < cells.size(); ++i) {
         all_fit =
@@ -688,7 +690,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       if (fancy || cells.size() == cols.size()) {
         check_separators(line, cols, g, sep, "row line");
       } else {
-        require(line.size() <= g.total, "short row longer than the rule", line);
+        if (line.size() > g.total) fail("short row longer than the rule", std::string(line));
       }
       for (size_t i = 0; i < cells.size(); ++i) {
         if (cols[i]->type == TBLX_TYPE_STRING &&
