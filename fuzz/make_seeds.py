@@ -154,12 +154,12 @@ def full_row(*values):
 
 
 def long_text(use, pattern, length):  # use: 0 cell, 1 title, 2 suffix
-    assert 4096 <= length < 4096 + 16384
+    assert 4096 <= length < 4096 + 8192
     return b"\xf2" + bytes([use]) + raw_text(pattern) + struct.pack(">H", length - 4096) + TABLE
 
 
 def wide_minwidth(width):
-    assert 8000 <= width < 20000
+    assert 8000 <= width < 12000
     return b"\xf3\x80" + struct.pack(">H", width - 8000) + TABLE
 
 

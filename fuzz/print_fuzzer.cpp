@@ -788,7 +788,7 @@ class session {
   // Bounds that keep one input's work small: the checks after a print walk
   // the whole table many times over.
   static constexpr size_t max_bulk_columns = 64;       // columns the bulk step adds up to
-  static constexpr size_t long_text_budget = 1 << 17;  // bytes of long texts per input
+  static constexpr size_t long_text_budget = 1 << 16;  // bytes of long texts per input
   static constexpr size_t max_recorded_titles = 32;
   static constexpr unsigned image_checks_per_print = 4;
   static constexpr size_t print_budget = 1 << 20;  // bytes printed per input for the checks
@@ -1248,13 +1248,13 @@ class session {
     check_status(tblx_endrow(table_), {0}, false, "endrow");
   }
 
-  // A text of 4 to 20 KiB, a short text repeated, as a cell, a title or a
+  // A text of 4 to 12 KiB, a short text repeated, as a cell, a title or a
   // suffix: wider than the library's output buffer or not.
   void use_long_text() {
     const uint8_t use = in_.byte();
     std::string pattern = in_.text();
     if (pattern.empty()) pattern = "w";
-    const size_t len = 4096 + in_.bits(2) % 16384;
+    const size_t len = 4096 + in_.bits(2) % 8192;
     if (long_text_bytes_ + len > long_text_budget) return;
     long_text_bytes_ += len;
     std::string text;
@@ -1284,7 +1284,7 @@ class session {
     static constexpr int widths[] = {8126, 8127, 8158, 8159, 8160, 8161, 8191, 8192, 8193, 16384};
     const uint8_t b = in_.byte();
     const int w =
-        b < 0x80 ? widths[b % std::size(widths)] : 8000 + static_cast<int>(in_.bits(2) % 12000);
+        b < 0x80 ? widths[b % std::size(widths)] : 8000 + static_cast<int>(in_.bits(2) % 4000);
     status_call("setcolumn_minwidth", setter_codes,
                 [&](tblx_table* t) { return tblx_setcolumn_minwidth(t, w); });
   }
