@@ -1,14 +1,19 @@
 // Hostile use of the interface: a null for every pointer, values outside every
 // enumerated range, a hundred thousand columns, megabyte suffixes and titles,
-// huge zero-filled fields, and streams that fail part way. Every refusal must
-// leave the table byte for byte as it was.
+// huge zero-filled fields, streams that fail part way, and title callbacks
+// that call back into the table being printed. Every refusal must leave the
+// table byte for byte as it was.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/table.h"
@@ -58,45 +63,59 @@ void check_refusals(const std::vector<refusal>& cases) {
 
 const char* TBLX_CALL some_title(void*, uint32_t) { return "T"; }
 
+struct table_call {
+  const char* name;
+  std::function<tblx_status(tblx_table*)> make;
+};
+
+// Every call that would change or print a table and gives a status, with
+// arguments that it accepts in some phase. The ID place must stay untouched.
+std::vector<table_call> changing_calls(int32_t& id) {
+  return {
+      {"setsumreplace", [](tblx_table* t) { return tblx_setsumreplace(t, 0, '*'); }},
+      {"begincolumn", [](tblx_table* t) { return tblx_begincolumn(t, TBLX_TYPE_INT); }},
+      {"begincolumn_columnid",
+       [&id](tblx_table* t) { return tblx_begincolumn_columnid(t, TBLX_TYPE_INT, &id); }},
+      {"endcolumn", [](tblx_table* t) { return tblx_endcolumn(t); }},
+      {"setcolumn_title", [](tblx_table* t) { return tblx_setcolumn_title(t, "t"); }},
+      {"setcolumn_titlefunc",
+       [](tblx_table* t) { return tblx_setcolumn_titlefunc(t, some_title, nullptr); }},
+      {"setcolumn_titlejust", [](tblx_table* t) { return tblx_setcolumn_titlejust(t, 1); }},
+      {"setcolumn_celljust", [](tblx_table* t) { return tblx_setcolumn_celljust(t, 1); }},
+      {"setcolumn_minwidth", [](tblx_table* t) { return tblx_setcolumn_minwidth(t, 1); }},
+      {"setcolumn_summarize", [](tblx_table* t) { return tblx_setcolumn_summarize(t, 1); }},
+      {"setcolumn_hexcase", [](tblx_table* t) { return tblx_setcolumn_hexcase(t, 1); }},
+      {"setcolumn_leadingzero", [](tblx_table* t) { return tblx_setcolumn_leadingzero(t, 1); }},
+      {"setcolumn_suffix", [](tblx_table* t) { return tblx_setcolumn_suffix(t, "s"); }},
+      {"setcolumn_sortmode", [](tblx_table* t) { return tblx_setcolumn_sortmode(t, 2); }},
+      {"setcolumn_justchar", [](tblx_table* t) { return tblx_setcolumn_justchar(t, '.'); }},
+      {"endheader", [](tblx_table* t) { return tblx_endheader(t); }},
+      {"beginrow", [](tblx_table* t) { return tblx_beginrow(t); }},
+      {"addcell_string", [](tblx_table* t) { return tblx_addcell_string(t, "x"); }},
+      {"addcell_int", [](tblx_table* t) { return tblx_addcell_int(t, 1); }},
+      {"addcell_uint", [](tblx_table* t) { return tblx_addcell_uint(t, 1); }},
+      {"addcell_hex", [](tblx_table* t) { return tblx_addcell_hex(t, 1); }},
+      {"endrow", [](tblx_table* t) { return tblx_endrow(t); }},
+      {"sort", [](tblx_table* t) { return tblx_sort(t, TBLX_SORT_ASC, 1); }},
+      {"setstyle", [](tblx_table* t) { return tblx_setstyle(t, 0); }},
+      {"setstylestr", [](tblx_table* t) { return tblx_setstylestr(t, "raw"); }},
+      {"print", [](tblx_table* t) { return tblx_print(t, TBLX_PRINT_ALL, stdout); }},
+      {"print_all", [](tblx_table* t) { return tblx_print_all(t, stdout); }},
+      {"print_except", [](tblx_table* t) { return tblx_print_except(t, 0, stdout); }},
+  };
+}
+
 TEST(Hostile, NullTableGivesInvalidArgumentEverywhere) {
   int32_t id = 0;
   int order = 0;
-  const std::vector<std::pair<const char*, std::function<tblx_status()>>> calls = {
-      {"setsumreplace", [] { return tblx_setsumreplace(nullptr, 0, '*'); }},
-      {"begincolumn", [] { return tblx_begincolumn(nullptr, TBLX_TYPE_INT); }},
-      {"begincolumn_columnid",
-       [&] { return tblx_begincolumn_columnid(nullptr, TBLX_TYPE_INT, &id); }},
-      {"endcolumn", [] { return tblx_endcolumn(nullptr); }},
-      {"setcolumn_title", [] { return tblx_setcolumn_title(nullptr, "t"); }},
-      {"setcolumn_titlefunc",
-       [] { return tblx_setcolumn_titlefunc(nullptr, some_title, nullptr); }},
-      {"setcolumn_titlejust", [] { return tblx_setcolumn_titlejust(nullptr, 1); }},
-      {"setcolumn_celljust", [] { return tblx_setcolumn_celljust(nullptr, 1); }},
-      {"setcolumn_minwidth", [] { return tblx_setcolumn_minwidth(nullptr, 1); }},
-      {"setcolumn_summarize", [] { return tblx_setcolumn_summarize(nullptr, 1); }},
-      {"setcolumn_hexcase", [] { return tblx_setcolumn_hexcase(nullptr, 1); }},
-      {"setcolumn_leadingzero", [] { return tblx_setcolumn_leadingzero(nullptr, 1); }},
-      {"setcolumn_suffix", [] { return tblx_setcolumn_suffix(nullptr, "s"); }},
-      {"setcolumn_sortmode", [] { return tblx_setcolumn_sortmode(nullptr, 2); }},
-      {"setcolumn_justchar", [] { return tblx_setcolumn_justchar(nullptr, '.'); }},
-      {"endheader", [] { return tblx_endheader(nullptr); }},
-      {"getcolumnid", [&] { return tblx_getcolumnid(nullptr, 0, &id); }},
-      {"beginrow", [] { return tblx_beginrow(nullptr); }},
-      {"addcell_string", [] { return tblx_addcell_string(nullptr, "x"); }},
-      {"addcell_int", [] { return tblx_addcell_int(nullptr, 1); }},
-      {"addcell_uint", [] { return tblx_addcell_uint(nullptr, 1); }},
-      {"addcell_hex", [] { return tblx_addcell_hex(nullptr, 1); }},
-      {"endrow", [] { return tblx_endrow(nullptr); }},
-      {"sort", [] { return tblx_sort(nullptr, TBLX_SORT_ASC, 1); }},
-      {"setstyle", [] { return tblx_setstyle(nullptr, 0); }},
-      {"setstylestr", [] { return tblx_setstylestr(nullptr, "raw"); }},
-      {"print", [] { return tblx_print(nullptr, TBLX_PRINT_ALL, stdout); }},
-      {"print_all", [] { return tblx_print_all(nullptr, stdout); }},
-      {"print_except", [] { return tblx_print_except(nullptr, 0, stdout); }},
-      {"parse_sortorder place", [&] { return tblx_parse_sortorder(nullptr, "asc"); }},
-      {"parse_sortorder name", [&] { return tblx_parse_sortorder(&order, nullptr); }},
-  };
-  for (const auto& [name, call] : calls) EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, call()) << name;
+  std::vector<table_call> calls = changing_calls(id);
+  calls.push_back({"getcolumnid", [&](tblx_table* t) { return tblx_getcolumnid(t, 0, &id); }});
+  calls.push_back(
+      {"parse_sortorder place", [](tblx_table*) { return tblx_parse_sortorder(nullptr, "asc"); }});
+  calls.push_back(
+      {"parse_sortorder name", [&](tblx_table*) { return tblx_parse_sortorder(&order, nullptr); }});
+  for (const auto& [name, call] : calls)
+    EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, call(nullptr)) << name;
   EXPECT_EQ(0, id);
   EXPECT_EQ(0, order);
   // The calls without a status answer a null table harmlessly.
@@ -350,6 +369,168 @@ TEST(Hostile, StreamFailingPartWay) {
     EXPECT_EQ(whole.substr(0, limit), sink.got) << limit;
     EXPECT_EQ(whole, print_to_string(t.get())) << limit;
   }
+}
+
+// ---- calls into a table that is being printed ----------------------------------
+
+// On a busy table every changing call gives 1, and neither they nor delete,
+// clean and removerows change a byte; the reading calls still answer.
+void check_busy(tblx_table* t, const std::string& where) {
+  int32_t id = -5;
+  const std::string before = image(t);
+  for (const table_call& c : changing_calls(id)) {
+    EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, c.make(t)) << c.name << where;
+    EXPECT_EQ(before, image(t)) << c.name << where;
+  }
+  tblx_removerows(t);
+  tblx_clean(t);
+  tblx_delete(t);
+  EXPECT_EQ(before, image(t)) << "removerows, clean, delete" << where;
+  EXPECT_EQ(-5, id) << where;
+
+  const size_t ended = rows_of(t).size() - (t->open_row != nullptr ? 1 : 0);
+  EXPECT_EQ(static_cast<int32_t>(ended), tblx_getrowcount(t)) << where;
+  EXPECT_EQ(1, tblx_isfancy(t)) << where;
+  EXPECT_EQ(t->header_ended ? TBLX_OK : TBLX_ERR_NO_HEADER, tblx_getcolumnid(t, 0, &id)) << where;
+  EXPECT_EQ(t->header_ended ? 1 : -5, id) << where;
+  int order = 0;
+  EXPECT_EQ(TBLX_OK, tblx_parse_sortorder(&order, "desc")) << where;
+  EXPECT_EQ(TBLX_SORT_DESC, order) << where;
+  EXPECT_STREQ(TBLX_VERSION_STRING, tblx_version_str()) << where;
+  EXPECT_STREQ("raw", tblx_getstylelist()[0]) << where;
+  EXPECT_STREQ("desc", tblx_getsortorderlist()[1]) << where;
+  EXPECT_STREQ("Success", tblx_strerror(TBLX_OK)) << where;
+}
+
+// A print marks its table busy; whatever the phase, the refusal comes first.
+TEST(Hostile, BusyTableRefusesEveryChangeInEveryPhase) {
+  for (phase p : {phase::column_open, phase::header_open, phase::header_ended, phase::row_open}) {
+    Table t = table_in(p);
+    ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), TBLX_STYLE_FANCY));
+    t->busy = 1;
+    check_busy(t.get(), " in phase " + std::to_string(static_cast<int>(p)));
+    t->busy = 0;
+  }
+}
+
+// What a title callback does with its own table, and the statuses it got.
+struct reentry {
+  tblx_table* table = nullptr;
+  FILE* stream = nullptr;  // the stream being printed to
+  std::function<void(reentry&)> act = nullptr;
+  std::vector<tblx_status> got = {};
+  int calls = 0;
+  int depth = 0;  // acts running
+};
+
+const char* TBLX_CALL reentering_title(void* arg, uint32_t) {
+  auto* r = static_cast<reentry*>(arg);
+  ++r->calls;
+  // Not from a print that the act makes, should the table allow one: that
+  // would recurse without end.
+  if (r->act && r->depth == 0) {
+    ++r->depth;
+    r->act(*r);
+    --r->depth;
+  }
+  return "Num.";
+}
+
+void add_min_row(reentry& r) {
+  for (tblx_status s : {tblx_beginrow(r.table), tblx_addcell_string(r.table, "z"),
+                        tblx_addcell_int(r.table, INT64_MIN), tblx_endrow(r.table)}) {
+    r.got.push_back(s);
+  }
+}
+
+// Each act from the callback of a title aligned on '.', called by the
+// measuring pass and the title line of a changed table, or by the title line
+// alone of a measured one: the calls give 1, the print is whole, the table
+// is as it was, and later prints measure again.
+TEST(Hostile, TitleCallbackCallingBackIntoItsTable) {
+  const std::vector<std::pair<const char*, std::function<void(reentry&)>>> acts = {
+      {"adds a row", add_min_row},
+      {"adds a row and prints again",
+       [](reentry& r) {
+         add_min_row(r);
+         r.got.push_back(tblx_print(r.table, TBLX_PRINT_ROWS, r.stream));
+       }},
+      {"cleans", [](reentry& r) { tblx_clean(r.table); }},
+      {"deletes", [](reentry& r) { tblx_delete(r.table); }},
+      {"removes the rows", [](reentry& r) { tblx_removerows(r.table); }},
+      {"tries every call", [](reentry& r) { check_busy(r.table, " in a title callback"); }},
+  };
+  for (const auto& [name, act] : acts) {
+    for (const bool measured : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (measured ? ", title line" : ", measuring pass too"));
+      reentry r;
+      Table t = make_table({{TBLX_TYPE_STRING, "N"},
+                            {.type = TBLX_TYPE_INT,
+                             .title_just = TBLX_JUST_CHAR_FIRST,
+                             .cell_just = TBLX_JUST_RIGHT,
+                             .title_func = reentering_title,
+                             .title_arg = &r}},
+                           {{str("a"), num(1)}, {str("bb"), num(-20)}});
+      r.table = t.get();
+      ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), TBLX_STYLE_FANCY));
+      if (measured) print_to_string(t.get());
+      const std::string before = image(t.get());
+      r.act = act;
+      r.calls = 0;
+      const std::string out = capture([&](FILE* s) {
+        r.stream = s;
+        EXPECT_EQ(TBLX_OK, tblx_print_all(t.get(), s));
+      });
+      EXPECT_EQ("N |Num.\n--+----\na |   1\nbb| -20\n--+----\n  |    \n", out);
+      EXPECT_EQ(measured ? 1 : 2, r.calls);
+      for (tblx_status s : r.got) EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, s);
+      if (measured) {
+        EXPECT_EQ(before, image(t.get()));
+      }
+      EXPECT_EQ(2, tblx_getrowcount(t.get()));
+      EXPECT_EQ("", record_faults(t.get()));
+
+      r.act = nullptr;
+      add_rows(t.get(), {{str("c"), num(INT64_MIN)}});
+      EXPECT_EQ("a |                   1\nbb|                 -20\nc |-9223372036854775808\n",
+                print_to_string(t.get(), TBLX_PRINT_ROWS));
+    }
+  }
+}
+
+// A title callback that waits for another thread writing to the same stream,
+// as a logger would.
+const char* TBLX_CALL logging_title(void* arg, uint32_t) {
+  auto* stream = static_cast<FILE*>(arg);
+  std::thread([stream] { std::fputs("[log]", stream); }).join();
+  return "T.";
+}
+
+// The stream's lock is released around the callback, in the measuring pass
+// and in the title line: the other thread's bytes land where it ran.
+TEST(Hostile, TitleCallbackWaitingForAnotherWriterOfTheStream) {
+  FILE* stream = std::tmpfile();
+  ASSERT_NE(nullptr, stream);
+  Table t = make_table({{TBLX_TYPE_STRING, "A"},
+                        {.type = TBLX_TYPE_STRING,
+                         .title_just = TBLX_JUST_CHAR_FIRST,
+                         .title_func = logging_title,
+                         .title_arg = stream}},
+                       {{str("x"), str("y")}});
+  // A print that kept the lock would hang for good: past the deadline it can
+  // be neither stopped nor joined, so the process ends and the test fails.
+  auto print = std::async(std::launch::async, [&] { return tblx_print_all(t.get(), stream); });
+  if (print.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    std::fputs("the print hung: its title callback waits for another writer\n", stderr);
+    std::_Exit(EXIT_FAILURE);
+  }
+  EXPECT_EQ(TBLX_OK, print.get());
+  std::rewind(stream);
+  std::string got;
+  char buffer[256];
+  while (const size_t n = std::fread(buffer, 1, sizeof buffer, stream)) got.append(buffer, n);
+  std::fclose(stream);
+  EXPECT_EQ("[log]A [log]T.\nx y\n   \n", got);
 }
 
 }  // namespace
