@@ -134,6 +134,61 @@ def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null s
     return b"\x1d" + bytes([flags, how]) + TABLE
 
 
+# ---- the bulk steps (step bytes 0xf0 to 0xf5) ----
+
+def raw_text(s):
+    """An input::text() of fewer than 32 bytes."""
+    data = s.encode("latin-1")
+    assert len(data) < 32
+    return bytes([len(data)]) + data
+
+
+def add_columns(count, types=0b11100100):  # two bits a column: 0 string .. 3 hex
+    assert 1 <= count <= 40
+    return b"\xf0" + bytes([count - 1, types])
+
+
+def full_row(*values):
+    """A row with one cell in every column: str for string columns, int otherwise."""
+    return b"\xf1" + b"".join(raw_text(v) if isinstance(v, str) else number(v) for v in values)
+
+
+def long_text(use, pattern, length):  # use: 0 cell, 1 title, 2 suffix
+    assert 4096 <= length < 4096 + 8192
+    return b"\xf2" + bytes([use]) + raw_text(pattern) + struct.pack(">H", length - 4096) + TABLE
+
+
+def wide_minwidth(width):
+    assert 8000 <= width < 12000
+    return b"\xf3\x80" + struct.pack(">H", width - 8000) + TABLE
+
+
+NUMBER_TYPES = {"int": 0, "uint": 1, "hex": 2}
+ALIGN_CHARS = "-0123456789x.,k"
+SUFFIXES = [None, ".00", " kB", "-", "0", "x1", ",5"]
+
+
+def number_column_on_char(kind, ch, suffix=None, last=False, summed=False, zeros=False,
+                          title_too=False):
+    b = NUMBER_TYPES[kind] | last << 2 | summed << 3 | zeros << 4 | title_too << 5
+    return b"\xf4" + bytes([b, ALIGN_CHARS.index(ch), SUFFIXES.index(suffix)])
+
+
+REENTRY = ["none", "change", "print", "clean", "removerows", "delete", "read"]
+
+
+def recorded_title(call, variant=0, first="", later=None, aligned=True):
+    """A title callback that gives `first` on its first call in a print and
+    `later` (when given) on the others, and makes a call of the kind `call`
+    on its own table each time."""
+    how = REENTRY.index(call) | (0x80 if later is not None else 0)
+    out = b"\xf5" + bytes([how, variant]) + text_arg(first)
+    if later is not None:
+        out += text_arg(later)
+    out += bytes([0 if aligned else 0x80]) + TABLE
+    return out + (TABLE if aligned else b"")
+
+
 def row(*cells):
     return beginrow + b"".join(cells) + endrow
 
@@ -216,6 +271,91 @@ def seed_no_columns():
     return endheader + row() + row() + print_(31) + setstyle(2) + print_(31)
 
 
+def seed_many_columns():
+    values = []
+    for i in range(6):
+        values += ["s%d" % i, -(10**i), 7 * 10**i, 0xABC << i]
+    return b"".join([
+        add_columns(24),
+        number_column_on_char("int", "-", summed=True),
+        begincolumn(1), title("last"), celljust(3), endcolumn,
+        endheader,
+        full_row(*values, -42, "centre"),
+        full_row(*values[::-1][:24], 5, "c"),
+        row(cell_string("short")),
+        full_row(*["x" * i if i % 4 == 0 else i for i in range(24)], -1, "end"),
+        print_(31), setstyle(2), print_(31), setstyle(1), print_(31),
+        sort(2, 22), setstyle(3), print_(31),
+    ])
+
+
+def seed_wide_fields():
+    return b"".join([
+        begincolumn(1), wide_minwidth(9000), endcolumn,
+        begincolumn(1), celljust(2), endcolumn,
+        begincolumn(2), long_text(2, "0.", 9000), celljust(2), summarize(), endcolumn,
+        begincolumn(1), celljust(3), long_text(1, "Title ", 8500), endcolumn,
+        begincolumn(3), wide_minwidth(8192), celljust(1), endcolumn,
+        begincolumn(4), wide_minwidth(8160), leadingzero(), endcolumn,
+        endheader,
+        beginrow, cell_string("short"), long_text(0, "abc", 10000), cell_int(-5),
+        cell_string("x"), cell_uint(7), cell_hex(0xFF), endrow,
+        row(cell_string("s2"), cell_string("mid"), cell_int(12345)),
+        print_(31), setstyle(2), print_(31), setstyle(1), print_(31), setstyle(3), print_(31),
+    ])
+
+
+def seed_split_numbers():
+    return b"".join([
+        number_column_on_char("int", "-", summed=True),
+        number_column_on_char("int", "1", ".00", last=True, summed=True, title_too=True),
+        number_column_on_char("uint", ".", ".00", summed=True),
+        number_column_on_char("hex", "x", "x1", last=True),
+        number_column_on_char("hex", "0", zeros=True),
+        number_column_on_char("int", ",", ",5", summed=True),
+        number_column_on_char("uint", "9", "0", last=True, summed=True),
+        number_column_on_char("uint", "k", " kB"),
+        endheader,
+        full_row(-12345, 1001, 1500, 0x1F1, 0x100, -7, 999, 3),
+        full_row(0, -1, 99, 0, 0xABC, 12, 90, 1 << 40),
+        full_row(-2**63, 2**63 - 1, 2**64 - 1, 2**64 - 1, 1, 1000, 19, 0),
+        row(cell_int(5)),
+        print_(31), setstyle(2), print_(31), setstyle(1), print_(31), setstyle(3), print_(31),
+    ])
+
+
+def seed_busy_titles():
+    columns = []
+    for call in REENTRY:
+        for variant in range(4 if call in ("print", "read") else 1):
+            columns += [begincolumn(1),
+                        recorded_title(call, variant, "a.b", "long.er" if variant % 2 == 0 else None,
+                                       aligned=variant != 1),
+                        endcolumn]
+    return b"".join(columns + [
+        begincolumn(2), recorded_title("change", 0, "1.25", "100.5"), celljust(4), endcolumn,
+        endheader,
+        row(cell_string("1.5"), cell_string("x"), cell_string("yy.z")),
+        row(),
+        print_(31), print_(1), setstyle(1), print_(31), setstyle(2), print_(31, 9),
+        removerows, print_(31),
+    ])
+
+
+def seed_busy_changes():
+    columns = []
+    for variant in range(25):
+        columns += [begincolumn(1 + variant % 4),
+                    recorded_title("change", variant, "%d.%d" % (variant, variant),
+                                   aligned=variant % 3 != 0),
+                    endcolumn]
+    return b"".join(columns + [
+        endheader,
+        full_row(*[("v%d" % i if i % 4 == 0 else i) for i in range(25)]),
+        print_(31), setstyle(3), print_(31),
+    ])
+
+
 SEEDS = {
     "report": seed_report,
     "aligned": seed_aligned,
@@ -223,6 +363,11 @@ SEEDS = {
     "out_of_phase": seed_out_of_phase,
     "wide": seed_wide,
     "no_columns": seed_no_columns,
+    "many_columns": seed_many_columns,
+    "wide_fields": seed_wide_fields,
+    "split_numbers": seed_split_numbers,
+    "busy_titles": seed_busy_titles,
+    "busy_changes": seed_busy_changes,
 }
 
 if __name__ == "__main__":

@@ -1,9 +1,14 @@
 // Fuzz target: decodes its input into a sequence of library calls with
 // arbitrary arguments (null tables and pointers, out-of-range types,
 // justifications, casings, styles, sort orders, selectors and column IDs,
-// extreme numbers, texts of any bytes, title callbacks that return NULL or a
-// text that depends on the width, calls made out of phase) and prints the
-// table into in-memory streams in every style with arbitrary flags.
+// extreme numbers, texts of any bytes, title callbacks that return NULL, a
+// text that depends on the width, another text on their later calls, or that
+// call back into the table being printed, calls made out of phase) and prints
+// the table into in-memory streams in every style with arbitrary flags. A few
+// steps build in one go what single calls reach only rarely: many columns,
+// rows that fill every column, texts and minimum widths wider than the
+// library's output buffer, and number columns aligned on a character of
+// their digits, sign or suffix.
 //
 // Invariants checked, each a crash (abort) when broken:
 //  1. Every status is one that the called function documents, and a null
@@ -31,14 +36,26 @@
 //     the rule. (Titles and summary fillers are placed in ways the measuring
 //     does not account for, so their fit is worked out first; every number
 //     fits.) The raw style gives the same lines.
-//  6. Sections compose: with current measurements a print of all sections
-//     equals the five single-section prints in order, tblx_print_except(f)
-//     equals tblx_print(~f & 31), and flag bits above the five are ignored.
+//  6. Sections compose: with current measurements the print of any set of
+//     sections is the single-section prints of its sections in order,
+//     tblx_print_except(f) prints the sections not in f, and flag bits above
+//     the five are ignored.
 //  7. A sort keeps the same rows and orders them by the key column's
 //     comparator, rows without a key cell first (asc) or last (desc), rows
 //     with equal keys in their previous order; order 0 changes nothing.
 //  8. A stream that refuses every write changes neither the status nor the
 //     table; a null stream gives 1.
+//  9. A title callback runs while its table is busy. Every call it makes into
+//     that table is refused or answers as before: the calls that change or
+//     print it give 1 and write nothing, tblx_clean, tblx_delete and
+//     tblx_removerows do nothing, the reading calls give what the records
+//     hold; the table is byte for byte as it was before the call.
+// 10. A print calls a column's title callback exactly once in its measuring
+//     pass when the title is aligned on a character (with at most the width
+//     that pass ends with, and that width holds the text it gave) and once
+//     for the title line (with the column's width, the minimum width in the
+//     raw style), and at no other time; the title line shows the text of its
+//     own call.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +63,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/table.h"
@@ -56,7 +74,6 @@ namespace {
 using support::capture;
 using support::cells_of;
 using support::columns_of;
-using support::image;
 using support::rows_of;
 
 [[noreturn]] void fail(const char* what, const std::string& detail = {}) {
@@ -66,6 +83,13 @@ using support::rows_of;
 
 void require(bool ok, const char* what, const std::string& detail = {}) {
   if (!ok) fail(what, detail);
+}
+
+// Every byte of the table's records and cell texts (support::image).
+std::string image(const tblx_table* t) {
+  std::string out;
+  support::append_image(out, t);
+  return out;
 }
 
 // ---- reading the input ----------------------------------------------------------
@@ -124,8 +148,8 @@ class input {
 };
 
 // ---- title callbacks --------------------------------------------------------------
-// All are pure functions of their arguments, so two calls with the same width
-// give the same text and a print can be repeated.
+// These are pure functions of their arguments, so two calls with the same
+// width give the same text and a print can be repeated.
 
 const char* TBLX_CALL title_null(void*, uint32_t) { return nullptr; }
 
@@ -138,7 +162,211 @@ const char* TBLX_CALL title_by_width(void*, uint32_t width) {
   return texts[width % std::size(texts)];
 }
 
+// ---- title callbacks that remember their calls ---------------------------------------
+// A recorded title gives one text on its first call in a print and another
+// (often the same) on every later call of that print, and keeps the width and
+// text of each call: the model checks the calls against what a print must make
+// and takes the title line's text from them. It may also call back into its
+// own table, which is busy then.
+
+enum class reentry : uint8_t { none, change, print, clean, remove_rows, erase, read };
+constexpr unsigned reentry_kinds = 7;
+
+struct title_call {
+  uint32_t width;
+  const char* text;
+};
+
+struct recorded_title {
+  const char* first;  // the text of the first call in a print
+  const char* later;  // the text of every later call in that print
+  reentry call;       // what it calls on its table
+  uint8_t variant;    // which call of that kind
+  tblx_table* table;
+  // Images still to compare around a call in this print, shared by the
+  // session's titles: two images of the whole table on every call would
+  // cost more than the print.
+  unsigned* image_checks_left;
+  std::vector<title_call> calls;  // the calls of this print
+};
+
+// The calls that would change a table, each with arguments that an idle
+// table in some state accepts.
+struct change_call {
+  const char* name;
+  tblx_status (*call)(tblx_table*);
+};
+
+const change_call busy_changes[] = {
+    {"begincolumn", [](tblx_table* t) { return tblx_begincolumn(t, TBLX_TYPE_STRING); }},
+    {"begincolumn_columnid",
+     [](tblx_table* t) {
+       int32_t id = -7;
+       const tblx_status s = tblx_begincolumn_columnid(t, TBLX_TYPE_INT, &id);
+       require(id == -7, "a busy table wrote a column ID");
+       return s;
+     }},
+    {"endcolumn", tblx_endcolumn},
+    {"setcolumn_title", [](tblx_table* t) { return tblx_setcolumn_title(t, "busy"); }},
+    {"setcolumn_titlefunc",
+     [](tblx_table* t) { return tblx_setcolumn_titlefunc(t, title_null, nullptr); }},
+    {"setcolumn_titlejust", [](tblx_table* t) { return tblx_setcolumn_titlejust(t, 2); }},
+    {"setcolumn_celljust", [](tblx_table* t) { return tblx_setcolumn_celljust(t, 3); }},
+    {"setcolumn_minwidth", [](tblx_table* t) { return tblx_setcolumn_minwidth(t, 9); }},
+    {"setcolumn_summarize", [](tblx_table* t) { return tblx_setcolumn_summarize(t, 1); }},
+    {"setcolumn_hexcase", [](tblx_table* t) { return tblx_setcolumn_hexcase(t, 2); }},
+    {"setcolumn_leadingzero", [](tblx_table* t) { return tblx_setcolumn_leadingzero(t, 1); }},
+    {"setcolumn_suffix", [](tblx_table* t) { return tblx_setcolumn_suffix(t, "%"); }},
+    {"setcolumn_sortmode", [](tblx_table* t) { return tblx_setcolumn_sortmode(t, 2); }},
+    {"setcolumn_justchar", [](tblx_table* t) { return tblx_setcolumn_justchar(t, ','); }},
+    {"endheader", tblx_endheader},
+    {"beginrow", tblx_beginrow},
+    {"addcell_string", [](tblx_table* t) { return tblx_addcell_string(t, "cell"); }},
+    {"addcell_int", [](tblx_table* t) { return tblx_addcell_int(t, INT64_MIN); }},
+    {"addcell_uint", [](tblx_table* t) { return tblx_addcell_uint(t, UINT64_MAX); }},
+    {"addcell_hex", [](tblx_table* t) { return tblx_addcell_hex(t, 0xbeef); }},
+    {"endrow", tblx_endrow},
+    {"sort", [](tblx_table* t) { return tblx_sort(t, TBLX_SORT_DESC, 1); }},
+    {"setstyle", [](tblx_table* t) { return tblx_setstyle(t, TBLX_STYLE_FANCYW); }},
+    {"setstylestr", [](tblx_table* t) { return tblx_setstylestr(t, "fancy"); }},
+    {"setsumreplace", [](tblx_table* t) { return tblx_setsumreplace(t, TBLX_STYLE_SIMPLE, '#'); }},
+};
+
+// The reading calls answer from the records as they stand.
+void check_busy_reads(tblx_table* t, uint8_t variant) {
+  switch (variant % 4) {
+    case 0:
+      require(tblx_getrowcount(t) == t->row_count, "getrowcount of a busy table");
+      break;
+    case 1:
+      require(tblx_isfancy(t) == t->fancy, "isfancy of a busy table");
+      break;
+    case 2: {
+      const auto cols = columns_of(t);
+      for (size_t i = 0; i <= cols.size(); ++i) {
+        int32_t id = -7;
+        const tblx_status s = tblx_getcolumnid(t, static_cast<uint32_t>(i), &id);
+        require(i < cols.size() ? s == TBLX_OK && id == cols[i]->id
+                                : s == TBLX_ERR_NO_SUCH_COLUMN && id == -7,
+                "getcolumnid of a busy table");
+      }
+      break;
+    }
+    default: {
+      int order = -7;
+      require(std::strcmp(tblx_version_str(), TBLX_VERSION_STRING) == 0 &&
+                  tblx_version_uint() == (TBLX_VERSION_MAJOR << 24 | TBLX_VERSION_MINOR << 16 |
+                                          TBLX_VERSION_PATCH << 8) &&
+                  tblx_getstylelist()[0] != nullptr && tblx_getsortorderlist()[0] != nullptr &&
+                  std::strcmp(tblx_strerror(TBLX_ERR_INVALID_ARGUMENT), tblx_strerror(1)) == 0 &&
+                  tblx_parse_sortorder(&order, "desc") == TBLX_OK && order == TBLX_SORT_DESC,
+              "a reading call during a print");
+      break;
+    }
+  }
+}
+
+// Invariant 9: one call back into the table being printed.
+void call_back_into(const recorded_title& r) {
+  tblx_table* t = r.table;
+  require(t->busy != 0, "a title callback ran while its table was not busy");
+  // The measuring pass changes widths and sums between two callbacks, so
+  // a call is compared with the table as it stood just before it.
+  const bool compare = *r.image_checks_left > 0;
+  if (compare) --*r.image_checks_left;
+  const std::string before = compare ? image(t) : std::string();
+  switch (r.call) {
+    case reentry::none:
+      break;
+    case reentry::change: {
+      const change_call& c = busy_changes[r.variant % std::size(busy_changes)];
+      const tblx_status s = c.call(t);
+      if (s != TBLX_ERR_INVALID_ARGUMENT) {
+        fail(c.name, "a busy table must refuse with 1, gave " + std::to_string(s));
+      }
+      break;
+    }
+    case reentry::print: {
+      tblx_status s = TBLX_OK;
+      const std::string written = capture([&](FILE* f) {
+        switch (r.variant % 3) {
+          case 0:
+            s = tblx_print(t, TBLX_PRINT_ALL, f);
+            break;
+          case 1:
+            s = tblx_print_all(t, f);
+            break;
+          default:
+            s = tblx_print_except(t, TBLX_PRINT_SUM, f);
+            break;
+        }
+      });
+      if (s != TBLX_ERR_INVALID_ARGUMENT || !written.empty()) {
+        fail("a busy table printed", std::to_string(s));
+      }
+      break;
+    }
+    case reentry::clean:
+      tblx_clean(t);
+      break;
+    case reentry::remove_rows:
+      tblx_removerows(t);
+      break;
+    case reentry::erase:
+      tblx_delete(t);
+      break;
+    case reentry::read:
+      check_busy_reads(t, r.variant);
+      break;
+  }
+  if (compare) require(image(t) == before, "a call into a busy table changed it");
+}
+
+const char* TBLX_CALL title_recorded(void* arg, uint32_t width) {
+  auto* r = static_cast<recorded_title*>(arg);
+  const char* text = r->calls.empty() ? r->first : r->later;
+  r->calls.push_back({width, text});
+  if (r->call != reentry::none) call_back_into(*r);
+  return text;
+}
+
+const recorded_title* recorded(const column* c) {
+  return c->title_func == title_recorded ? static_cast<const recorded_title*>(c->title_arg)
+                                         : nullptr;
+}
+
 // ---- streams -------------------------------------------------------------------------
+
+// A stream that keeps what is written to it. One serves all prints of a
+// session: a memory stream opened for each print cost more than the print.
+class memory_stream {
+ public:
+  memory_stream() {
+    cookie_io_functions_t io{};
+    io.write = [](void* cookie, const char* bytes, size_t n) -> ssize_t {
+      static_cast<std::string*>(cookie)->append(bytes, n);
+      return static_cast<ssize_t>(n);
+    };
+    stream_ = fopencookie(&text_, "w", io);
+    if (stream_ == nullptr) std::abort();
+    // The library stages its output itself; unbuffered, every byte is here
+    // when the print returns.
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
+  }
+  ~memory_stream() { std::fclose(stream_); }
+  memory_stream(const memory_stream&) = delete;
+  memory_stream& operator=(const memory_stream&) = delete;
+
+  FILE* get() const { return stream_; }
+
+  // What was written since the last clear.
+  const std::string& text() const { return text_; }
+  void clear() { text_.clear(); }
+
+ private:
+  std::string text_;
+  FILE* stream_ = nullptr;
+};
 
 // A stream that refuses every write.
 struct refusing_stream {
@@ -155,10 +383,40 @@ struct refusing_stream {
 
 // ---- the records --------------------------------------------------------------------
 
-// Invariant 3.
+// Invariant 3: the checks of support::record_faults, made in one walk of the
+// lists, as they run after every call.
+const char* record_fault(const tblx_table* t) {
+  size_t column_count = 0;
+  const column* last_column = nullptr;
+  for (const column* c = t->columns; c != nullptr; last_column = c, c = c->next, ++column_count) {
+    if (c->id <= 0 || c->id >= t->next_column_id) return "column ID not below counter";
+    if (last_column != nullptr && c->id <= last_column->id) return "column IDs do not grow";
+    if (c->type < TBLX_TYPE_STRING || c->type > TBLX_TYPE_HEX) return "column type";
+  }
+  if (t->columns_tail != last_column) return "columns_tail is not last";
+  if (t->open_column != nullptr && t->open_column != t->columns_tail) {
+    return "the open column is not the last";
+  }
+  if (t->header_ended && t->open_column != nullptr) return "open column after the header";
+  size_t row_count = 0;
+  const row* last_row = nullptr;
+  for (const row* r = t->rows; r != nullptr; last_row = r, r = r->next, ++row_count) {
+    size_t cells = 0;
+    for (const cell* x = r->cells; x != nullptr; x = x->next) ++cells;
+    if (cells > column_count) return "a row holds more cells than there are columns";
+  }
+  if (t->rows_tail != last_row) return "rows_tail is not last";
+  if (t->open_row != nullptr && t->open_row != t->rows_tail) return "the open row is not the last";
+  const size_t ended = row_count - (t->open_row != nullptr ? 1 : 0);
+  if (t->row_count < 0 || static_cast<size_t>(t->row_count) != ended) {
+    return "row count is not the number of ended rows";
+  }
+  return nullptr;
+}
+
 void check_well_formed(const tblx_table* t) {
-  const std::string faults = support::record_faults(t);
-  require(faults.empty(), "records not well formed", faults);
+  const char* fault = record_fault(t);
+  if (fault != nullptr) fail("records not well formed", fault);
 }
 
 // ---- status sets -------------------------------------------------------------------
@@ -249,18 +507,16 @@ bool number_fits(const column* c, uint64_t v) {
 void check_measurements(const tblx_table* t) {
   const auto cols = columns_of(t);
   std::vector<uint64_t> sums(cols.size(), 0);
-  for (const row* r : rows_of(t)) {
-    const auto cells = cells_of(r);
-    for (size_t i = 0; i < cells.size(); ++i) {
+  for (const row* r = t->rows; r != nullptr; r = r->next) {
+    size_t i = 0;
+    for (const cell* x = r->cells; x != nullptr; x = x->next, ++i) {
       const column* c = cols[i];
       if (c->type == TBLX_TYPE_STRING) {
-        const shares s =
-            split(c->cell_justification, cells[i]->str.text, cells[i]->str.len, c->justify_char);
+        const shares s = split(c->cell_justification, x->str.text, x->str.len, c->justify_char);
         require(fits(c, s), "a string cell is wider than its column");
       } else {
-        require(number_length(c, cells[i]->value) <= width_of(c),
-                "a number is wider than its column");
-        sums[i] += cells[i]->value;
+        require(number_length(c, x->value) <= width_of(c), "a number is wider than its column");
+        sums[i] += x->value;
       }
     }
   }
@@ -274,10 +530,10 @@ void check_measurements(const tblx_table* t) {
   }
 }
 
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
   size_t start = 0;
-  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+  for (size_t nl; (nl = text.find('\n', start)) != std::string_view::npos; start = nl + 1) {
     lines.push_back(text.substr(start, nl - start));
   }
   require(start == text.size(), "output does not end with a newline");
@@ -296,6 +552,11 @@ bool has_newline(const tblx_table* t) {
     }
     if (c->title_func == title_text && std::strchr(static_cast<const char*>(c->title_arg), '\n')) {
       return true;
+    }
+    if (const recorded_title* r = recorded(c)) {
+      for (const char* text : {r->first, r->later}) {
+        if (text != nullptr && std::strchr(text, '\n') != nullptr) return true;
+      }
     }
   }
   for (const row* r : rows_of(t)) {
@@ -329,34 +590,47 @@ grid grid_of(const std::vector<const column*>& cols, size_t sep_len) {
 }
 
 // Separators between the fields, at the rule's junction offsets.
-void check_separators(const std::string& line, const std::vector<const column*>& cols,
-                      const grid& g, const std::string& sep, const char* what) {
-  require(line.size() <= g.total, what, "line longer than the rule: " + line);
+void check_separators(std::string_view line, const std::vector<const column*>& cols, const grid& g,
+                      const std::string& sep, const char* what) {
+  // Details are built only on failure: this runs for every line.
+  if (line.size() > g.total) fail(what, "line longer than the rule: " + std::string(line));
   for (size_t i = 1; i < cols.size(); ++i) {
     const uint64_t at = g.start[i] - sep.size();
-    require(at + sep.size() <= line.size() && line.compare(at, sep.size(), sep) == 0, what,
-            "separator out of place: " + line);
+    if (at + sep.size() > line.size() || line.compare(at, sep.size(), sep) != 0) {
+      fail(what, "separator out of place: " + std::string(line));
+    }
   }
 }
 
 // A string cell's field holds its text and nothing but blanks around it.
-void check_string_field(const std::string& line, const grid& g, size_t i, const column* c,
+void check_string_field(std::string_view line, const grid& g, size_t i, const column* c,
                         const cell* x) {
   const uint64_t start = g.start[i];
   const uint64_t end = std::min<uint64_t>(start + width_of(c), line.size());
-  if (start > line.size()) fail("a field is missing", line);
-  const std::string field = line.substr(start, end - start);
+  if (start > line.size()) fail("a field is missing", std::string(line));
+  const std::string_view field = line.substr(start, end - start);
   const size_t at = field.find_first_not_of(' ');
   if (x->str.len == 0 || std::strspn(x->str.text, " ") == x->str.len) {
-    require(at == std::string::npos, "a blank field holds text", line);
+    if (at != std::string_view::npos) fail("a blank field holds text", std::string(line));
     return;
   }
-  const std::string text(x->str.text, x->str.len);
+  const std::string_view text(x->str.text, x->str.len);
   const size_t leading = std::strspn(x->str.text, " ");
-  require(at != std::string::npos && at >= leading &&
-              field.compare(at - leading, text.size(), text) == 0 &&
-              field.find_first_not_of(' ', at - leading + text.size()) == std::string::npos,
-          "a string field does not hold its text", line);
+  if (at == std::string_view::npos || at < leading ||
+      field.compare(at - leading, text.size(), text) != 0 ||
+      field.find_first_not_of(' ', at - leading + text.size()) != std::string_view::npos) {
+    fail("a string field does not hold its text", std::string(line));
+  }
+}
+
+// The title that the title line of the last print showed: a recorded title's
+// text of its last call; the pure callbacks are asked again.
+const char* title_line_text(const column* c) {
+  if (const recorded_title* r = recorded(c)) {
+    require(!r->calls.empty(), "a title line without its callback's call");
+    return r->calls.back().text;
+  }
+  return c->title_func(c->title_arg, static_cast<uint32_t>(width_of(c)));
 }
 
 // Invariant 5 for one print of the given flags.
@@ -386,7 +660,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   if (flags & TBLX_PRINT_TITLES) {
     bool all_fit = true;
     for (const column* c : cols) {
-      const char* title = c->title_func(c->title_arg, static_cast<uint32_t>(width_of(c)));
+      const char* title = title_line_text(c);
       if (title != nullptr && *title != '\0') {
         all_fit = all_fit && fits(c, split(c->title_justification, title, std::strlen(title),
                                            c->justify_char));
@@ -397,9 +671,11 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   }
   if (fancy && (flags & TBLX_PRINT_TITLE_RULE)) require(lines[n++] == rule, "title rule", out);
   if (flags & TBLX_PRINT_ROWS) {
+    std::vector<const cell*> cells;  // reused: one list per row costs more than the checks
     for (const row* r : rows) {
-      const auto cells = cells_of(r);
-      const std::string& line = lines[n++];
+      cells.clear();
+      for (const cell* x = r->cells; x != nullptr; x = x->next) cells.push_back(x);
+      const std::string_view line = lines[n++];
       bool all_fit = true;
       for (size_t i = 0; i < cells.size(); ++i) {
         all_fit =
@@ -409,7 +685,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       if (fancy || cells.size() == cols.size()) {
         check_separators(line, cols, g, sep, "row line");
       } else {
-        require(line.size() <= g.total, "short row longer than the rule", line);
+        if (line.size() > g.total) fail("short row longer than the rule", std::string(line));
       }
       for (size_t i = 0; i < cells.size(); ++i) {
         if (cols[i]->type == TBLX_TYPE_STRING &&
@@ -435,45 +711,10 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   }
 }
 
-std::string print_to_string(tblx_table* t, unsigned flags) {
-  support::Printed p = support::print_capture(t, flags);
-  require(p.status == TBLX_OK, "print of a printable table", std::to_string(p.status));
-  return std::move(p.text);
-}
-
 bool printable(const tblx_table* t) { return t->header_ended && t->open_row == nullptr; }
 
-// Invariant 6; needs current measurements.
-void check_sections_compose(tblx_table* t, unsigned flags) {
-  std::string parts;
-  for (unsigned bit = 1; bit <= TBLX_PRINT_SUM; bit <<= 1) parts += print_to_string(t, bit);
-  require(print_to_string(t, TBLX_PRINT_ALL) == parts, "sections do not compose");
-  tblx_status s = TBLX_OK;
-  const std::string except = capture([&](FILE* f) { s = tblx_print_except(t, flags, f); });
-  require(s == TBLX_OK, "print_except");
-  require(except == print_to_string(t, ~flags & TBLX_PRINT_ALL), "print_except");
-  require(print_to_string(t, flags | ~0u << 5) == print_to_string(t, flags & TBLX_PRINT_ALL),
-          "high flag bits change the output");
-}
-
-// Prints in every style with the given flags and checks invariants 4 to 6 and
-// 8; leaves the style as it was.
-void print_every_style(tblx_table* t, unsigned flags) {
-  const support::StyleFields before_styles = support::style_fields(t);
-  for (int s = TBLX_STYLE_SIMPLE; s <= TBLX_STYLE_FANCYW; ++s) {
-    require(tblx_setstyle(t, s) == TBLX_OK, "setstyle");
-    const std::string out = print_to_string(t, flags);
-    check_measurements(t);
-    check_layout(t, flags, out);
-    check_sections_compose(t, flags);
-    // A stream that refuses every write: same status, same table.
-    const std::string before = image(t);
-    const refusing_stream refusing;
-    require(tblx_print(t, flags, refusing.stream) == TBLX_OK, "print to a refusing stream");
-    require(image(t) == before, "a refusing stream changed the table");
-  }
-  // Restored field by field: the separators are what they were too.
-  support::restore_style_fields(t, before_styles);
+bool aligns_on_char(int32_t kind) {
+  return kind == TBLX_JUST_CHAR_FIRST || kind == TBLX_JUST_CHAR_LAST;
 }
 
 // ---- sorting ----------------------------------------------------------------------------
@@ -535,10 +776,156 @@ class session {
       step();
       check_well_formed(table_);
     }
-    if (printable(table_)) print_every_style(table_, TBLX_PRINT_ALL);
+    if (printable(table_)) print_every_style(TBLX_PRINT_ALL, true);
   }
 
  private:
+  // Bounds that keep one input's work small: the checks after a print walk
+  // the whole table many times over.
+  static constexpr size_t max_bulk_columns = 64;       // columns the bulk step adds up to
+  static constexpr size_t long_text_budget = 1 << 16;  // bytes of long texts per input
+  static constexpr size_t max_recorded_titles = 32;
+  static constexpr unsigned image_checks_per_print = 4;
+  static constexpr size_t print_budget = 1 << 20;  // bytes printed per input for the checks
+
+  // ---- printing ----
+
+  // Makes one print call through print(), which gives its status; sections
+  // are the sections it prints. Checks invariant 10 for the recorded titles.
+  template <typename Print>
+  tblx_status watched_print(unsigned sections, Print print) {
+    const bool measures = printable(table_) && table_->layout_stale != 0;
+    for (recorded_title& r : titles_) r.calls.clear();
+    image_checks_left_ = image_checks_per_print;
+    const tblx_status s = print();
+    check_title_calls(s, measures, sections);
+    return s;
+  }
+
+  // Invariant 10 after a print that gave status s.
+  void check_title_calls(tblx_status s, bool measured, unsigned sections) const {
+    // Short of memory the measuring pass may stop after some titles.
+    if (s == TBLX_ERR_NO_MEMORY) return;
+    size_t expected = 0;
+    for (const column* c = table_->columns; s == TBLX_OK && c != nullptr; c = c->next) {
+      const recorded_title* r = recorded(c);
+      if (r == nullptr) continue;
+      const bool measure_call = measured && aligns_on_char(c->title_justification);
+      const bool line_call = (sections & TBLX_PRINT_TITLES) != 0;
+      const size_t count = size_t{measure_call} + size_t{line_call};
+      if (r->calls.size() != count) {
+        fail("number of a title callback's calls in a print",
+             std::to_string(r->calls.size()) + " instead of " + std::to_string(count));
+      }
+      expected += count;
+      if (measure_call) {
+        const title_call& m = r->calls.front();
+        const char* text = m.text != nullptr ? m.text : "";
+        require(m.width <= width_of(c), "the measuring pass gave a title more than the width");
+        require(fits(c, split(c->title_justification, text, std::strlen(text), c->justify_char)),
+                "an aligned title is wider than the width measured with it");
+      }
+      if (line_call) {
+        const uint64_t width = table_->style == TBLX_STYLE_RAW ? c->min_width : width_of(c);
+        require(r->calls.back().width == width, "the title line's callback got another width");
+      }
+    }
+    size_t made = 0;
+    for (const recorded_title& r : titles_) made += r.calls.size();
+    require(made == expected, "a title callback ran for no title of the print");
+  }
+
+  // The texts of prints and the images of the table are kept in buffers that
+  // live as long as the session: fresh ones for every print made ASan map and
+  // fault in new pages for the big ones, a fifth of the run time.
+
+  // Prints the printable table with the given flags; what it wrote stays in
+  // the session's stream until the next print.
+  const std::string& print_now(unsigned flags) {
+    memory_.clear();
+    const tblx_status s = watched_print(flags & TBLX_PRINT_ALL,
+                                        [&] { return tblx_print(table_, flags, memory_.get()); });
+    if (s != TBLX_OK) fail("print of a printable table", std::to_string(s));
+    printed_bytes_ += memory_.text().size();
+    return memory_.text();
+  }
+
+  void print_into(std::string& text, unsigned flags) { text.assign(print_now(flags)); }
+
+  void take_image(std::string& into) const {
+    into.clear();
+    support::append_image(into, table_);
+  }
+
+  // The print of all sections, printed again only when the table changed
+  // since the last one.
+  const std::string& print_of_table(const std::string& table_image) {
+    if (!print_cache_valid_ || table_image != print_cache_image_) {
+      print_into(print_cache_, TBLX_PRINT_ALL);
+      print_cache_image_.assign(table_image);
+      print_cache_valid_ = true;
+    }
+    return print_cache_;
+  }
+
+  // Invariant 6, with out the print of flags; needs current measurements.
+  void check_sections_compose(unsigned flags, const std::string& out) {
+    for (unsigned i = 0; i < 5; ++i) print_into(parts_[i], 1u << i);
+    // Whether text is the prints of the given sections one after another.
+    auto joins = [&](const std::string& text, unsigned sections) {
+      size_t at = 0;
+      for (unsigned i = 0; i < 5; ++i) {
+        if ((sections >> i & 1) == 0) continue;
+        if (text.compare(at, parts_[i].size(), parts_[i]) != 0) return false;
+        at += parts_[i].size();
+      }
+      return at == text.size();
+    };
+    require(joins(print_now(TBLX_PRINT_ALL), TBLX_PRINT_ALL), "sections do not compose");
+    require(joins(out, flags & TBLX_PRINT_ALL), "a print is not its sections' prints");
+    const unsigned except = ~flags & TBLX_PRINT_ALL;
+    memory_.clear();
+    const tblx_status s =
+        watched_print(except, [&] { return tblx_print_except(table_, flags, memory_.get()); });
+    require(s == TBLX_OK && joins(memory_.text(), except), "print_except");
+    require(print_now(flags | ~0u << 5) == out, "high flag bits change the output");
+  }
+
+  // Prints in every style with the given flags and checks invariants 4, 5
+  // and 10 in each; invariants 6 and 8, which take a dozen prints, in every
+  // style when every_style_repeats, else in one, the next of the four in turn
+  // from one call to the next. Leaves the style as it was.
+  void print_every_style(unsigned flags, bool every_style_repeats) {
+    const support::StyleFields before_styles = support::style_fields(table_);
+    const int repeated_style = next_repeated_style_;
+    next_repeated_style_ = (next_repeated_style_ + 1) % 4;
+    for (int s = TBLX_STYLE_SIMPLE; s <= TBLX_STYLE_FANCYW; ++s) {
+      require(tblx_setstyle(table_, s) == TBLX_OK, "setstyle");
+      const bool measures = table_->layout_stale != 0;
+      print_into(out_, flags);
+      check_measurements(table_);
+      check_layout(table_, flags, out_);
+      // Past the budget a table has shown what its size can show.
+      if (printed_bytes_ > print_budget) break;
+      if (!every_style_repeats && s != repeated_style) continue;
+      // A title may read differently in the print that measured; the prints
+      // that compose are all made with current measurements.
+      if (measures) print_into(out_, flags);
+      check_sections_compose(flags, out_);
+      // A stream that refuses every write: same status, same table.
+      take_image(image_before_);
+      const tblx_status refused = watched_print(
+          flags & TBLX_PRINT_ALL, [&] { return tblx_print(table_, flags, refusing_.stream); });
+      require(refused == TBLX_OK, "print to a refusing stream");
+      take_image(image_after_);
+      require(image_after_ == image_before_, "a refusing stream changed the table");
+    }
+    // Restored field by field: the separators are what they were too.
+    support::restore_style_fields(table_, before_styles);
+  }
+
+  // ---- calls ----
+
   // A text that lives as long as the session, or null.
   const char* text_or_null() {
     const uint8_t b = in_.byte();
@@ -554,22 +941,28 @@ class session {
   void status_call(const char* name, codes allowed, F f) {
     const bool null_table = (in_.byte() & 0x3f) == 0;
     tblx_table* t = null_table ? nullptr : table_;
-    const std::string before = image(table_);
-    std::string printed_before;
+    take_image(image_before_);
     const bool compare_prints = !null_table && printable(table_) && !table_->layout_stale;
-    if (compare_prints) printed_before = print_to_string(table_, TBLX_PRINT_ALL);
+    if (compare_prints) print_of_table(image_before_);
     const tblx_status s = f(t);
     check_status(s, allowed, null_table, name);
     if (s == TBLX_OK) return;
-    require(image(table_) == before, name, "a refused call changed the table");
+    take_image(image_after_);
+    require(image_after_ == image_before_, name, "a refused call changed the table");
     if (compare_prints) {
-      require(print_to_string(table_, TBLX_PRINT_ALL) == printed_before, name,
+      const std::string& printed_before = print_of_table(image_before_);
+      require(print_now(TBLX_PRINT_ALL) == printed_before, name,
               "a refused call changed the printed table");
     }
   }
 
   void step() {
-    switch (in_.byte() % 30) {
+    const uint8_t kind = in_.byte();
+    if (kind >= 0xf0 && kind < 0xf0 + bulk_steps) {
+      bulk_step(kind - 0xf0u);
+      return;
+    }
+    switch (kind % 30) {
       case 0:
         status_call("begincolumn", {0, 1, 2, 5, 10, 12},
                     [&](tblx_table* t) { return tblx_begincolumn(t, in_.enumerated(1, 4)); });
@@ -772,15 +1165,21 @@ class session {
     const uint8_t b = in_.byte();
     const unsigned flags = b < 0xe0 ? b % 32u : static_cast<unsigned>(in_.bits(4));
     const uint8_t how = in_.byte();
+    const unsigned kind = how / 4 % 3;
+    const unsigned sections = kind == 0   ? flags & TBLX_PRINT_ALL
+                              : kind == 1 ? unsigned{TBLX_PRINT_ALL}
+                                          : ~flags & TBLX_PRINT_ALL;
     auto print = [&](tblx_table* t, FILE* stream) {
-      switch (how / 4 % 3) {
-        case 0:
-          return tblx_print(t, flags, stream);
-        case 1:
-          return tblx_print_all(t, stream);
-        default:
-          return tblx_print_except(t, flags, stream);
-      }
+      return watched_print(sections, [&] {
+        switch (kind) {
+          case 0:
+            return tblx_print(t, flags, stream);
+          case 1:
+            return tblx_print_all(t, stream);
+          default:
+            return tblx_print_except(t, flags, stream);
+        }
+      });
     };
     status_call("print", print_codes, [&](tblx_table* t) {
       if (how % 4 == 0) {
@@ -788,17 +1187,184 @@ class session {
         require(s == TBLX_ERR_INVALID_ARGUMENT, "a null stream must give 1");
         return s;
       }
-      tblx_status s = TBLX_OK;
-      const std::string written = capture([&](FILE* f) { s = print(t, f); });
-      if (s != TBLX_OK) require(written.empty(), "a refused print wrote");
+      memory_.clear();
+      const tblx_status s = print(t, memory_.get());
+      if (s != TBLX_OK) require(memory_.text().empty(), "a refused print wrote");
       return s;
     });
-    if (printable(table_) && how % 4 != 0) print_every_style(table_, flags);
+    if (printable(table_) && how % 4 != 0) print_every_style(flags, false);
+  }
+
+  // ---- steps that build in one go what single calls reach rarely ----
+
+  // Step bytes 0xf0 and up to this; the others select the single calls.
+  static constexpr unsigned bulk_steps = 6;
+
+  void bulk_step(unsigned which) {
+    switch (which) {
+      case 0:
+        add_columns();
+        break;
+      case 1:
+        add_full_row();
+        break;
+      case 2:
+        use_long_text();
+        break;
+      case 3:
+        set_wide_min_width();
+        break;
+      case 4:
+        add_number_column_aligned_on_char();
+        break;
+      default:
+        set_recorded_title();
+        break;
+    }
+  }
+
+  // Up to 40 columns of the types that a byte selects, two bits each.
+  void add_columns() {
+    const size_t count = 1 + size_t{in_.byte()} % 40;
+    const uint8_t types = in_.byte();
+    size_t have = columns_of(table_).size();
+    for (size_t i = 0; i < count && have < max_bulk_columns; ++i, ++have) {
+      const unsigned type = 1u + (types >> (2 * (i % 4)) & 3u);
+      const tblx_status s = tblx_begincolumn(table_, type);
+      check_status(s, {0, 2, 10, 12}, false, "begincolumn");
+      if (s != TBLX_OK) return;
+      require(tblx_endcolumn(table_) == TBLX_OK, "endcolumn of a new column");
+    }
+  }
+
+  // A row with a cell of the right type in every column.
+  void add_full_row() {
+    const tblx_status begun = tblx_beginrow(table_);
+    check_status(begun, {0, 2, 9, 15}, false, "beginrow");
+    if (begun != TBLX_OK) return;
+    for (const column* c : columns_of(table_)) {
+      tblx_status s;
+      if (c->type == TBLX_TYPE_STRING) {
+        const std::string text = in_.text();
+        s = tblx_addcell_string(table_, text.c_str());
+      } else {
+        const int64_t v = in_.number();
+        const auto u = static_cast<uint64_t>(v);
+        s = c->type == TBLX_TYPE_INT    ? tblx_addcell_int(table_, v)
+            : c->type == TBLX_TYPE_UINT ? tblx_addcell_uint(table_, u)
+                                        : tblx_addcell_hex(table_, u);
+      }
+      check_status(s, {0, 2}, false, "addcell of the column's type");
+    }
+    check_status(tblx_endrow(table_), {0}, false, "endrow");
+  }
+
+  // A text of 4 to 12 KiB, a short text repeated, as a cell, a title or a
+  // suffix: wider than the library's output buffer or not.
+  void use_long_text() {
+    const uint8_t use = in_.byte();
+    std::string pattern = in_.text();
+    if (pattern.empty()) pattern = "w";
+    const size_t len = 4096 + in_.bits(2) % 8192;
+    if (long_text_bytes_ + len > long_text_budget) return;
+    long_text_bytes_ += len;
+    std::string text;
+    text.reserve(len + pattern.size());
+    while (text.size() < len) text += pattern;
+    text.resize(len);
+    texts_.push_back(std::move(text));
+    const char* p = texts_.back().c_str();
+    switch (use % 3) {
+      case 0:
+        status_call("addcell_string", {0, 1, 2, 8, 13},
+                    [&](tblx_table* t) { return tblx_addcell_string(t, p); });
+        break;
+      case 1:
+        status_call("setcolumn_title", setter_codes,
+                    [&](tblx_table* t) { return tblx_setcolumn_title(t, p); });
+        break;
+      default:
+        status_call("setcolumn_suffix", setter_codes,
+                    [&](tblx_table* t) { return tblx_setcolumn_suffix(t, p); });
+        break;
+    }
+  }
+
+  // A minimum width around the output buffer's size or beyond it.
+  void set_wide_min_width() {
+    static constexpr int widths[] = {8126, 8127, 8158, 8159, 8160, 8161, 8191, 8192, 8193, 16384};
+    const uint8_t b = in_.byte();
+    const int w =
+        b < 0x80 ? widths[b % std::size(widths)] : 8000 + static_cast<int>(in_.bits(2) % 4000);
+    status_call("setcolumn_minwidth", setter_codes,
+                [&](tblx_table* t) { return tblx_setcolumn_minwidth(t, w); });
+  }
+
+  // A number column whose cells are aligned on a character that its digits,
+  // sign, "0x" or suffix may hold, so that numbers are split at it.
+  void add_number_column_aligned_on_char() {
+    static constexpr char chars[] = "-0123456789x.,k";
+    static constexpr const char* suffixes[] = {nullptr, ".00", " kB", "-", "0", "x1", ",5"};
+    const uint8_t b = in_.byte();
+    const unsigned type = TBLX_TYPE_INT + b % 3u;
+    const unsigned kind = TBLX_JUST_CHAR_FIRST + (b >> 2 & 1u);
+    const char ch = chars[in_.byte() % (sizeof chars - 1)];
+    const char* suffix = suffixes[in_.byte() % std::size(suffixes)];
+    const tblx_status s = tblx_begincolumn(table_, type);
+    check_status(s, {0, 2, 10, 12}, false, "begincolumn");
+    if (s != TBLX_OK) return;
+    require(tblx_setcolumn_celljust(table_, kind) == TBLX_OK &&
+                tblx_setcolumn_justchar(table_, ch) == TBLX_OK &&
+                tblx_setcolumn_suffix(table_, suffix) == TBLX_OK &&
+                tblx_setcolumn_summarize(table_, b >> 3 & 1) == TBLX_OK &&
+                tblx_setcolumn_leadingzero(table_, b >> 4 & 1) == TBLX_OK,
+            "settings of an open column");
+    if (b & 0x20) require(tblx_setcolumn_titlejust(table_, kind) == TBLX_OK, "titlejust");
+    require(tblx_endcolumn(table_) == TBLX_OK, "endcolumn");
+  }
+
+  // A recorded title on the open column, often aligned on a character so
+  // that the measuring pass calls it too.
+  void set_recorded_title() {
+    const uint8_t how = in_.byte();
+    const uint8_t variant = in_.byte();
+    const char* first = text_or_null();
+    const char* later = (how & 0x80) != 0 ? text_or_null() : first;
+    const uint8_t just = in_.byte();
+    if (titles_.size() >= max_recorded_titles) return;
+    titles_.push_back(recorded_title{first,
+                                     later,
+                                     static_cast<reentry>(how % reentry_kinds),
+                                     variant,
+                                     table_,
+                                     &image_checks_left_,
+                                     {}});
+    recorded_title* r = &titles_.back();
+    status_call("setcolumn_titlefunc", setter_codes,
+                [&](tblx_table* t) { return tblx_setcolumn_titlefunc(t, title_recorded, r); });
+    if (just < 0x80) {
+      status_call("setcolumn_titlejust", {0, 1, 10, 11}, [&](tblx_table* t) {
+        return tblx_setcolumn_titlejust(t, TBLX_JUST_CHAR_FIRST + just % 2u);
+      });
+    }
   }
 
   input& in_;
   tblx_table* table_;
   std::deque<std::string> texts_;  // titles, suffixes and cell texts outlive the table's use
+  std::deque<recorded_title> titles_;
+  memory_stream memory_;
+  refusing_stream refusing_;
+  size_t long_text_bytes_ = 0;
+  unsigned image_checks_left_ = 0;
+  size_t printed_bytes_ = 0;
+  int next_repeated_style_ = TBLX_STYLE_SIMPLE;
+  bool print_cache_valid_ = false;
+  std::string print_cache_image_;
+  std::string print_cache_;
+  std::string out_;                         // the print of a print step's flags
+  std::string parts_[5];                    // the prints of the single sections
+  std::string image_before_, image_after_;  // around a call
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -282,6 +283,36 @@ inline std::string image(const tblx_table* t) {
     }
   }
   return out;
+}
+
+// image(t) appended to out without building the record lists, in one
+// allocation: for callers that take many images, such as the fuzz target
+// around every call.
+inline void append_image(std::string& out, const tblx_table* t) {
+  if (t == nullptr) return;
+  // Two walks: the first sizes the image, the second copies the records.
+  auto walk = [t](auto&& take) {
+    take(t, sizeof *t);
+    for (const column* c = t->columns; c != nullptr; c = c->next) take(c, sizeof *c);
+    for (const row* r = t->rows; r != nullptr; r = r->next) {
+      take(r, sizeof *r);
+      const column* col = t->columns;
+      for (const cell* x = r->cells; x != nullptr; x = x->next) {
+        take(x, sizeof *x);
+        if (col != nullptr && col->type == TBLX_TYPE_STRING)
+          take(x->str.text, size_t{x->str.len} + 1);
+        if (col != nullptr) col = col->next;
+      }
+    }
+  };
+  size_t size = 0;
+  walk([&size](const void*, size_t n) { size += n; });
+  size_t at = out.size();
+  out.resize(at + size);
+  walk([&](const void* bytes, size_t n) {
+    std::memcpy(&out[at], bytes, n);
+    at += n;
+  });
 }
 
 // The first broken invariant of the record lists, or an empty text: the lists
