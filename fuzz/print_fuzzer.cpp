@@ -596,7 +596,8 @@ void check_separators(std::string_view line, const std::vector<const column*>& c
   if (line.size() > g.total) fail(what, "line longer than the rule: " + std::string(line));
   for (size_t i = 1; i < cols.size(); ++i) {
     const uint64_t at = g.start[i] - sep.size();
-    if (at + sep.size() > line.size() || line.compare(at, sep.size(), sep) != 0) {
+    if (at + sep.size() > line.size() ||
+        line.compare(static_cast<size_t>(at), sep.size(), sep) != 0) {
       fail(what, "separator out of place: " + std::string(line));
     }
   }
@@ -608,7 +609,8 @@ void check_string_field(std::string_view line, const grid& g, size_t i, const co
   const uint64_t start = g.start[i];
   const uint64_t end = std::min<uint64_t>(start + width_of(c), line.size());
   if (start > line.size()) fail("a field is missing", std::string(line));
-  const std::string_view field = line.substr(start, end - start);
+  const std::string_view field =
+      line.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
   const size_t at = field.find_first_not_of(' ');
   if (x->str.len == 0 || std::strspn(x->str.text, " ") == x->str.len) {
     if (at != std::string_view::npos) fail("a blank field holds text", std::string(line));
@@ -654,7 +656,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   std::string rule;
   for (size_t i = 0; fancy && i < cols.size(); ++i) {
     if (i > 0) rule += t->rule_junction;
-    rule.append(width_of(cols[i]), '-');
+    rule.append(static_cast<size_t>(width_of(cols[i])), '-');
   }
   size_t n = 0;
   if (flags & TBLX_PRINT_TITLES) {
