@@ -29,20 +29,32 @@ std::vector<const row*> row_list(const tblx_table* t) {
 }
 
 // Labels rows by their place in the list at the time of the call, so that a
-// later order can be read as a permutation of these indexes.
+// later order can be read as a permutation of these indexes. A row is known by
+// its cells: a sort hands the cells to other row records. Empty rows, which
+// have none, are told apart by their order, which no sort changes.
 class row_labels {
  public:
   explicit row_labels(const tblx_table* t) {
-    for (const row* r : row_list(t)) index_.emplace(r, index_.size());
+    for (const row* r : row_list(t)) {
+      if (r->cells == nullptr) {
+        empty_.push_back(index_.size() + empty_.size());
+      } else {
+        index_.emplace(r->cells, index_.size() + empty_.size());
+      }
+    }
   }
   std::vector<size_t> order(const tblx_table* t) const {
     std::vector<size_t> out;
-    for (const row* r : row_list(t)) out.push_back(index_.at(r));
+    size_t empties = 0;
+    for (const row* r : row_list(t)) {
+      out.push_back(r->cells == nullptr ? empty_.at(empties++) : index_.at(r->cells));
+    }
     return out;
   }
 
  private:
-  std::unordered_map<const row*, size_t> index_;
+  std::unordered_map<const cell*, size_t> index_;
+  std::vector<size_t> empty_;  // the labels of the empty rows, in list order
 };
 
 // The first cell of every row, as text (string columns) or number.
