@@ -164,7 +164,7 @@ inline void prefetch_cells(const cell* cells) noexcept {
 }
 
 // How many rows ahead the measuring pass requests cells.
-constexpr size_t measure_distance = 32;
+constexpr size_t measure_distance = 64;
 
 // A cursor some rows ahead of a walk over the row list. After a sort each
 // row record holds the cells of a row that lay elsewhere, so each row's cells

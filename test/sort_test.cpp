@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -150,12 +151,21 @@ Table labelled(const std::vector<std::pair<const char*, int64_t>>& rows) {
   return make_table({{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}}, values);
 }
 
+// True when each row record of the list lies behind the one before it, as a
+// table's rows do in its first block: the print reads them one after another.
+bool rows_in_memory_order(const tblx_table* t) {
+  const std::vector<const row*> rows = row_list(t);
+  return std::is_sorted(rows.begin(), rows.end(), std::less<const row*>());
+}
+
 TEST(Sort, EqualKeysKeepTheirOrderInBothDirections) {
   Table t = labelled({{"x1", 1}, {"y1", 2}, {"x2", 1}, {"y2", 2}, {"x3", 1}, {"z", 0}});
   ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 2), TBLX_OK);
   EXPECT_EQ(first_texts(t.get()), (strings{"z", "x1", "x2", "x3", "y1", "y2"}));
+  EXPECT_TRUE(rows_in_memory_order(t.get()));
   ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_DESC, 2), TBLX_OK);
   EXPECT_EQ(first_texts(t.get()), (strings{"y1", "y2", "x1", "x2", "x3", "z"}));
+  EXPECT_TRUE(rows_in_memory_order(t.get()));
 }
 
 TEST(Sort, RowsWithoutKeyFirstAscendingLastDescendingInInputOrder) {
