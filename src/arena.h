@@ -76,4 +76,20 @@ void arena_visit(const arena& a, Visit visit) noexcept {
   }
 }
 
+// arena_visit that also calls look(record) for the record `distance` records
+// ahead of the visited one in the same block, when there is one, so that the
+// visit may request what that record points to before it gets there.
+template <typename Record, typename Look, typename Visit>
+void arena_visit_ahead(const arena& a, size_t distance, Look look, Visit visit) noexcept {
+  static_assert(sizeof(Record) % arena_alignment == 0, "records must lie back to back");
+  const size_t gap = distance * sizeof(Record);
+  for (arena_block* b = a.newest; b != nullptr; b = b->older) {
+    const char* end = b == a.current ? a.free : b->end;
+    for (char* at = arena_records(b); at < end; at += sizeof(Record)) {
+      if (gap < static_cast<size_t>(end - at)) look(*reinterpret_cast<Record*>(at + gap));
+      visit(*reinterpret_cast<Record*>(at));
+    }
+  }
+}
+
 #endif  // TABULIX_ARENA_H

@@ -358,28 +358,34 @@ void merge_sort(tblx_table* table, const sort_key& key) noexcept {
 
 // ---- sorting (key, row) pairs --------------------------------------------------
 //
-// Following the row list, the rows are collected with their keys into an
-// array, which is sorted stably and then read out to relink the rows. The
-// array is sorted where the rows cannot be: contiguously, and for integer
+// Following the row list, the rows' cells are collected with their keys into
+// an array, which is sorted stably and then read out into the row records.
+// The array is sorted where the rows cannot be: contiguously, and for integer
 // columns by plain 64-bit keys without calling the comparator. Rows without
 // the key cell are set apart in input order and go first (ascending) or last
 // (descending), as the comparator wrappers place them.
+//
+// The list itself is left as it is: its i-th record gets the cells of the
+// i-th row in the new order. A list in memory order, as rows are added, stays
+// so, and the print after a sort reads the row records one after another,
+// which lets it request the cells of rows far ahead. A row record thus stands
+// for a place in the order, not for the cells it held before the sort.
 
-// A row and its key: for integer columns the value turned so that unsigned
-// comparison gives the sort's order.
+// A row's cells and its key: for integer columns the value turned so that
+// unsigned comparison gives the sort's order.
 struct value_pair {
   uint64_t key;
-  row* r;
+  cell* cells;
 };
 
-// A row and its key cell, with a prefix of that cell's text turned like the
+// A row's cells and its key cell, with a prefix of that cell's text turned like the
 // integer keys: two pairs with unequal prefixes compare as the prefixes do,
 // only equal ones need the comparator. Text cells lie scattered in memory, so
 // reading the prefixes once saves most of the cache misses of comparing them.
 struct cell_pair {
   uint64_t prefix;
   const cell* key;
-  row* r;
+  cell* cells;
 };
 
 // The key of an integer cell, ascending order: int values with the sign bit
@@ -512,27 +518,6 @@ presorted presorted_as(const Pair* pairs, size_t n, Before before) noexcept {
   return i == n ? presorted::in_order : presorted::no;
 }
 
-// Builds the row list back up, one row after another.
-class relinker {
- public:
-  void append(row* r) noexcept {
-    *link_ = r;
-    link_ = &r->next;
-    last_ = r;
-  }
-
-  void finish(tblx_table* table) noexcept {
-    *link_ = nullptr;
-    table->rows_tail = last_;
-  }
-
-  explicit relinker(tblx_table* table) noexcept : link_(&table->rows) {}
-
- private:
-  row** link_;
-  row* last_ = nullptr;
-};
-
 // The pairs array: `capacity` pairs to collect the rows into, and as many
 // for the sort's scratch, allocated at once. Rows with a key fill it from
 // the front, those without from the back, so that collecting changes nothing
@@ -551,7 +536,7 @@ class pair_array {
   pair_array(pair_array&&) = delete;
   pair_array& operator=(pair_array&&) = delete;
 
-  // Collects every row in list order, through make_pair(row, key cell) for
+  // Collects every row in list order, through make_pair(cells, key cell) for
   // those with a key; false when the rows outnumber the capacity.
   template <typename MakePair>
   bool collect(row* rows, const sort_key& key, MakePair make_pair) noexcept {
@@ -560,16 +545,17 @@ class pair_array {
       if (keyed_ == capacity_ - keyless_) return false;
       const cell* c = key.of(r);
       if (c != nullptr) {
-        pairs_[keyed_++] = make_pair(r, c);
+        pairs_[keyed_++] = make_pair(r->cells, c);
       } else {
-        pairs_[capacity_ - ++keyless_].r = r;
+        pairs_[capacity_ - ++keyless_].cells = r->cells;
       }
     }
     return true;
   }
 
   // Sorts the collected pairs through sort(pairs, scratch, count), which
-  // gives the array holding the result, and relinks the rows in their order.
+  // gives the array holding the result, and hands the cells to the rows in
+  // their order.
   // Pairs in order or strictly reversed, as from a sort by the same column,
   // are left as they are or reversed instead: before(later, earlier) tells
   // whether a pair goes before an earlier one.
@@ -587,26 +573,26 @@ class pair_array {
         sorted = sort(pairs_, pairs_ + capacity_, keyed_);
         break;
     }
-    relink(table, sorted, descending);
+    reorder(table->rows, sorted, descending);
   }
 
  private:
-  // Relinks the rows: the sorted pairs' rows, and the rows without a key in
-  // input order before (ascending) or after them.
-  void relink(tblx_table* table, const Pair* sorted, bool descending) const noexcept {
-    relinker list(table);
-    if (!descending) append_keyless(list);
-    for (size_t i = 0; i < keyed_; ++i) {
-      // Rows are written in an order unlike their memory's: request some ahead.
-      if (i + 8 < keyed_) prefetch(sorted[i + 8].r);
-      list.append(sorted[i].r);
-    }
-    if (descending) append_keyless(list);
-    list.finish(table);
+  // Gives the rows in list order the sorted pairs' cells, and the cells of
+  // the rows without a key in input order before (ascending) or after them.
+  // The list holds as many rows as were collected.
+  void reorder(row* rows, const Pair* sorted, bool descending) const noexcept {
+    row* r = rows;
+    if (!descending) r = take_keyless(r);
+    for (size_t i = 0; i < keyed_; ++i, r = r->next) r->cells = sorted[i].cells;
+    if (descending) take_keyless(r);
   }
 
-  void append_keyless(relinker& list) const noexcept {
-    for (size_t i = capacity_; i > capacity_ - keyless_; --i) list.append(pairs_[i - 1].r);
+  // Hands the keyless rows' cells to the rows from r on; gives the row after.
+  row* take_keyless(row* r) const noexcept {
+    for (size_t i = capacity_; i > capacity_ - keyless_; --i, r = r->next) {
+      r->cells = pairs_[i - 1].cells;
+    }
+    return r;
   }
 
   Pair* pairs_ = nullptr;
@@ -623,8 +609,8 @@ bool sort_integer_pairs(tblx_table* table, const sort_key& key, size_t capacity,
   // Descending is ascending order of the complemented keys; equal keys stay
   // equal, so their rows keep their input order.
   const uint64_t flip = descending ? UINT64_MAX : 0;
-  const bool collected = array.collect(table->rows, key, [&](row* r, const cell* c) {
-    return value_pair{integer_key(c, is_signed) ^ flip, r};
+  const bool collected = array.collect(table->rows, key, [&](cell* cells, const cell* c) {
+    return value_pair{integer_key(c, is_signed) ^ flip, cells};
   });
   if (!collected) return false;
   array.order_rows(
@@ -639,8 +625,8 @@ bool sort_cell_pairs(tblx_table* table, const sort_key& key, size_t capacity,
                      bool descending) noexcept {
   pair_array<cell_pair> array(capacity);
   const uint64_t flip = descending ? UINT64_MAX : 0;
-  const bool collected = array.collect(table->rows, key, [&](row* r, const cell* c) {
-    return cell_pair{cell_prefix(c, key.cmp) ^ flip, c, r};
+  const bool collected = array.collect(table->rows, key, [&](cell* cells, const cell* c) {
+    return cell_pair{cell_prefix(c, key.cmp) ^ flip, c, cells};
   });
   if (!collected) return false;
   const goes_before before{key.cmp, descending};

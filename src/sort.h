@@ -7,8 +7,9 @@
 #include "tabulix_internal.h"
 
 enum class sort_method : unsigned char {
-  // Sorts an array of (key, row) pairs and relinks the rows in that order;
-  // when the array cannot be allocated, sorts in place instead. tblx_sort's.
+  // Sorts an array of (key, cells) pairs and gives the rows of the list their
+  // cells in that order, leaving the links as they are; when the array cannot
+  // be allocated, sorts in place instead. tblx_sort's.
   pairs,
   // A merge sort that relinks the rows in place and allocates nothing.
   in_place,

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -29,20 +30,32 @@ std::vector<const row*> row_list(const tblx_table* t) {
 }
 
 // Labels rows by their place in the list at the time of the call, so that a
-// later order can be read as a permutation of these indexes.
+// later order can be read as a permutation of these indexes. A row is known by
+// its cells: a sort hands the cells to other row records. Empty rows, which
+// have none, are told apart by their order, which no sort changes.
 class row_labels {
  public:
   explicit row_labels(const tblx_table* t) {
-    for (const row* r : row_list(t)) index_.emplace(r, index_.size());
+    for (const row* r : row_list(t)) {
+      if (r->cells == nullptr) {
+        empty_.push_back(index_.size() + empty_.size());
+      } else {
+        index_.emplace(r->cells, index_.size() + empty_.size());
+      }
+    }
   }
   std::vector<size_t> order(const tblx_table* t) const {
     std::vector<size_t> out;
-    for (const row* r : row_list(t)) out.push_back(index_.at(r));
+    size_t empties = 0;
+    for (const row* r : row_list(t)) {
+      out.push_back(r->cells == nullptr ? empty_.at(empties++) : index_.at(r->cells));
+    }
     return out;
   }
 
  private:
-  std::unordered_map<const row*, size_t> index_;
+  std::unordered_map<const cell*, size_t> index_;
+  std::vector<size_t> empty_;  // the labels of the empty rows, in list order
 };
 
 // The first cell of every row, as text (string columns) or number.
@@ -138,12 +151,21 @@ Table labelled(const std::vector<std::pair<const char*, int64_t>>& rows) {
   return make_table({{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}}, values);
 }
 
+// True when each row record of the list lies behind the one before it, as a
+// table's rows do in its first block: the print reads them one after another.
+bool rows_in_memory_order(const tblx_table* t) {
+  const std::vector<const row*> rows = row_list(t);
+  return std::is_sorted(rows.begin(), rows.end(), std::less<const row*>());
+}
+
 TEST(Sort, EqualKeysKeepTheirOrderInBothDirections) {
   Table t = labelled({{"x1", 1}, {"y1", 2}, {"x2", 1}, {"y2", 2}, {"x3", 1}, {"z", 0}});
   ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_ASC, 2), TBLX_OK);
   EXPECT_EQ(first_texts(t.get()), (strings{"z", "x1", "x2", "x3", "y1", "y2"}));
+  EXPECT_TRUE(rows_in_memory_order(t.get()));
   ASSERT_EQ(tblx_sort(t.get(), TBLX_SORT_DESC, 2), TBLX_OK);
   EXPECT_EQ(first_texts(t.get()), (strings{"y1", "y2", "x1", "x2", "x3", "z"}));
+  EXPECT_TRUE(rows_in_memory_order(t.get()));
 }
 
 TEST(Sort, RowsWithoutKeyFirstAscendingLastDescendingInInputOrder) {
