@@ -154,11 +154,11 @@ class sink {
 
 // The only source of blanks, zeros and rule dashes: runs are copied from these
 // in chunks, never built in memory.
-inline constexpr size_t fill_chunk = 32;
+constexpr size_t fill_chunk = 32;
 static_assert(fill_chunk <= sink::max_reserve);
-inline constexpr char spaces[] = "                                ";
-inline constexpr char zeros[] = "00000000000000000000000000000000";
-inline constexpr char dashes[] = "--------------------------------";
+constexpr char spaces[] = "                                ";
+constexpr char zeros[] = "00000000000000000000000000000000";
+constexpr char dashes[] = "--------------------------------";
 static_assert(sizeof(spaces) == fill_chunk + 1 && sizeof(zeros) == fill_chunk + 1 &&
               sizeof(dashes) == fill_chunk + 1);
 
