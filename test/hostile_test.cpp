@@ -482,27 +482,22 @@ const char* TBLX_CALL logging_title(void* arg, uint32_t) {
 // The stream's lock is released around the callback, in the measuring pass
 // and in the title line: the other thread's bytes land where it ran.
 TEST(Hostile, TitleCallbackWaitingForAnotherWriterOfTheStream) {
-  FILE* stream = std::tmpfile();
-  ASSERT_NE(nullptr, stream);
-  Table t = make_table({{TBLX_TYPE_STRING, "A"},
-                        {.type = TBLX_TYPE_STRING,
-                         .title_just = TBLX_JUST_CHAR_FIRST,
-                         .title_func = logging_title,
-                         .title_arg = stream}},
-                       {{str("x"), str("y")}});
-  // A print that kept the lock would hang for good: past the deadline it can
-  // be neither stopped nor joined, so the process ends and the test fails.
-  auto print = std::async(std::launch::async, [&] { return tblx_print_all(t.get(), stream); });
-  if (print.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
-    std::fputs("the print hung: its title callback waits for another writer\n", stderr);
-    std::_Exit(EXIT_FAILURE);
-  }
-  EXPECT_EQ(TBLX_OK, print.get());
-  std::rewind(stream);
-  std::string got;
-  char buffer[256];
-  while (const size_t n = std::fread(buffer, 1, sizeof buffer, stream)) got.append(buffer, n);
-  std::fclose(stream);
+  const std::string got = capture([](FILE* stream) {
+    Table t = make_table({{TBLX_TYPE_STRING, "A"},
+                          {.type = TBLX_TYPE_STRING,
+                           .title_just = TBLX_JUST_CHAR_FIRST,
+                           .title_func = logging_title,
+                           .title_arg = stream}},
+                         {{str("x"), str("y")}});
+    // A print that kept the lock would hang for good: past the deadline it can
+    // be neither stopped nor joined, so the process ends and the test fails.
+    auto print = std::async(std::launch::async, [&] { return tblx_print_all(t.get(), stream); });
+    if (print.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+      std::fputs("the print hung: its title callback waits for another writer\n", stderr);
+      std::_Exit(EXIT_FAILURE);
+    }
+    EXPECT_EQ(TBLX_OK, print.get());
+  });
   EXPECT_EQ("[log]A [log]T.\nx y\n   \n", got);
 }
 
