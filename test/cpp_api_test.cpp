@@ -495,23 +495,14 @@ TEST(CppLifetime, MoveOnlyAndCStringCallbacks) {
 // then reports the exception: rethrown as it was, or as an error_code.
 struct callable_failure {
   const char* name;
-  std::function<void()> raise;
-  std::function<bool(const std::exception&)> is_original;
+  std::exception_ptr raised;
   std::error_code code;
 };
 
 const callable_failure callable_failures[] = {
-    {"bad_alloc", [] { throw std::bad_alloc(); },
-     [](const std::exception& e) { return dynamic_cast<const std::bad_alloc*>(&e) != nullptr; },
-     errc::no_memory},
-    {"system_error", [] { throw std::system_error(errc::parse); },
-     [](const std::exception& e) {
-       const auto* se = dynamic_cast<const std::system_error*>(&e);
-       return se != nullptr && se->code() == errc::parse;
-     },
-     errc::parse},
-    {"runtime_error", [] { throw std::runtime_error("no title"); },
-     [](const std::exception& e) { return std::string_view(e.what()) == "no title"; },
+    {"bad_alloc", std::make_exception_ptr(std::bad_alloc()), errc::no_memory},
+    {"system_error", std::make_exception_ptr(std::system_error(errc::parse)), errc::parse},
+    {"runtime_error", std::make_exception_ptr(std::runtime_error("no title")),
      std::make_error_code(std::errc::operation_canceled)},
 };
 
@@ -521,7 +512,7 @@ TEST(CppLifetime, ThrowingCallbackIsReportedAfterThePrint) {
     bool fail = true;
     tabulix::table t;
     t.add_column(type::string).title_func([&](unsigned) -> std::string {
-      if (fail) c.raise();
+      if (fail) std::rethrow_exception(c.raised);
       return "A";
     });
     t.add_column(type::string).title("B");
@@ -531,8 +522,8 @@ TEST(CppLifetime, ThrowingCallbackIsReportedAfterThePrint) {
     try {
       static_cast<void>(t.to_string(section::titles));
       ADD_FAILURE() << "no exception";
-    } catch (const std::exception& e) {
-      EXPECT_TRUE(c.is_original(e)) << e.what();
+    } catch (...) {
+      EXPECT_EQ(std::current_exception(), c.raised) << "not the callable's own exception";
     }
     std::error_code ec;
     EXPECT_EQ(t.to_string(section::titles, ec), "");
@@ -633,13 +624,9 @@ TEST(CppReentry, CallsIntoThePrintedTableAreRefused) {
   t.add_row("bb", 2);
   t.add_row("a", 1);
 
-  tabulix::table plain;
-  plain.add_column(type::string).title("Name");
-  plain.add_column(type::int64).title("N").summarize();
-  plain.end_header();
-  plain.add_row("bb", 2);
-  plain.add_row("a", 1);
-  const std::string expected = plain.to_string();
+  reentered = true;  // the table printed without calling back
+  const std::string expected = t.to_string();
+  reentered = false;
   EXPECT_EQ(t.to_string(), expected);
   EXPECT_EQ(refused.size(), std::size(reentries));
   EXPECT_EQ(t.to_string(), expected);  // nothing changed, the callable is alive

@@ -8,14 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <latch>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -155,78 +154,23 @@ TEST(Threads, IndependentTablesGiveTheSameOutputAsOnOneThread) {
 
 // ---- one FILE* shared by threads ------------------------------------------------
 
-// Writes a line to the shared stream for a title callback that asks and waits
-// for it: the writer needs the stream's lock, so a print that held the lock
-// across its callbacks would wait for ever (the callback gives up after a
-// while and reports it instead).
-class stream_logger {
- public:
-  static constexpr std::string_view line = "logger: a line while a title callback waits\n";
-
-  explicit stream_logger(std::FILE* stream) : stream_(stream), thread_([this] { serve(); }) {}
-  stream_logger(const stream_logger&) = delete;
-  stream_logger& operator=(const stream_logger&) = delete;
-  ~stream_logger() {
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-
-  // Has the logger write its line; false if it was not written in time.
-  bool write_line() {
-    std::unique_lock lock(mutex_);
-    const unsigned ticket = ++asked_;
-    wake_.notify_all();
-    return wake_.wait_for(lock, std::chrono::seconds(10), [&] { return written_ >= ticket; });
-  }
-
- private:
-  void serve() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [&] { return stop_ || written_ < asked_; });
-      if (written_ == asked_) return;  // stopped with nothing left to write
-      lock.unlock();
-      std::fwrite(line.data(), 1, line.size(), stream_);
-      lock.lock();
-      ++written_;
-      wake_.notify_all();
-    }
-  }
-
-  std::FILE* stream_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  unsigned asked_ = 0;
-  unsigned written_ = 0;
-  bool stop_ = false;
-  std::thread thread_;  // last: starts once the rest is ready
-};
-
 constexpr std::string_view callback_line = "callback: a line of its own\n";
+constexpr std::string_view logger_line = "logger: a line while a title callback waits\n";
 
-// What a caller's title callback does besides giving the title. Off while
-// the expected bytes are printed on one thread.
-struct title_side_effect {
-  std::FILE* stream = nullptr;      // the callback writes its own line here, or
-  stream_logger* logger = nullptr;  // it waits for the logger's line
-  bool on = false;
-  bool waited_in_vain = false;
-
-  void run() {
-    if (!on) return;
-    if (stream != nullptr) std::fwrite(callback_line.data(), 1, callback_line.size(), stream);
-    // One wait in vain shows the fault; the later ones would only take time.
-    if (logger != nullptr && !waited_in_vain && !logger->write_line()) waited_in_vain = true;
+// A title callable's side work on the shared stream: a line of its own, then
+// a line that another thread writes while the callable waits, as a logger
+// thread would. That writer needs the stream's lock, so a print holding it
+// across its callbacks would wait for ever: past the deadline it can be
+// neither stopped nor joined, so the process ends and the test fails.
+void write_lines_from_callback(std::FILE* stream) {
+  std::fwrite(callback_line.data(), 1, callback_line.size(), stream);
+  auto logged = std::async(std::launch::async, [stream] {
+    std::fwrite(logger_line.data(), 1, logger_line.size(), stream);
+  });
+  if (logged.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    std::fputs("a print held the shared stream across a title callback\n", stderr);
+    std::_Exit(EXIT_FAILURE);
   }
-};
-
-const char* TBLX_CALL c_title_with_effect(void* arg, uint32_t) {
-  static_cast<title_side_effect*>(arg)->run();
-  return "Item";
 }
 
 // Rows long enough that one print spans several stdio buffers; every text
@@ -237,32 +181,29 @@ std::string row_text(int table_no, int row) {
   return "table " + std::to_string(table_no) + " row " + std::to_string(row);
 }
 
-support::Table c_table(int table_no, title_side_effect* effect) {
-  support::ColDef item{TBLX_TYPE_STRING, "Item"};
-  if (effect != nullptr) {
-    item.title_func = c_title_with_effect;
-    item.title_arg = effect;
-  }
-  support::ColDef size{TBLX_TYPE_UINT, "Size"};
-  size.cell_just = TBLX_JUST_RIGHT;
-  size.sum = true;
+support::Table c_table(int table_no) {
   support::Rows rows;
   for (int i = 0; i < shared_rows; ++i) {
     rows.push_back({support::str(row_text(table_no, i)), support::unum(uint64_t(i) * 977u)});
   }
-  return support::make_table({item, size}, rows);
+  return support::make_table(
+      {{TBLX_TYPE_STRING, "Item"},
+       {.type = TBLX_TYPE_UINT, .title = "Size", .cell_just = TBLX_JUST_RIGHT, .sum = true}},
+      rows);
 }
 
-tabulix::table cpp_table(int table_no, title_side_effect* effect) {
+// With a callback stream, the title comes from a callable that writes to the
+// stream once one is set there.
+tabulix::table cpp_table(int table_no, std::FILE* const* callback_stream) {
   tabulix::table t;
   tabulix::column item = t.add_column(tabulix::type::string);
-  if (effect != nullptr) {
-    item.title_func([effect](unsigned) {
-      effect->run();
+  if (callback_stream == nullptr) {
+    item.title("Item");
+  } else {
+    item.title_func([callback_stream](unsigned) {
+      if (*callback_stream != nullptr) write_lines_from_callback(*callback_stream);
       return std::string("Item");
     });
-  } else {
-    item.title("Item");
   }
   t.add_column(tabulix::type::int64).title("Delta").summarize().suffix(" ms");
   t.set_style(tabulix::style::fancyw);
@@ -285,90 +226,73 @@ std::string read_all(std::FILE* stream) {
   std::string text;
   std::rewind(stream);
   char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, stream)) > 0;) {
+  while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream)) {
     text.append(buffer, got);
   }
   return text;
 }
 
-// One thread's table, how it prints, and what one print gives alone.
+// How one thread prints its table (giving an error report, or ""), and what
+// one print gives alone.
 struct shared_job {
-  std::function<std::string(std::FILE*)> print;  // gives an error report, or ""
+  std::function<std::string(std::FILE*)> print;
   std::string alone;
-  bool has_callback = false;
 };
 
+shared_job cpp_job(const tabulix::table& t) {
+  return {[&t](std::FILE* f) {
+            std::error_code ec;
+            t.print(f, ec);
+            return ec ? "print: " + ec.message() : std::string();
+          },
+          t.to_string()};
+}
+
+// A C table, a C++ table, and a C++ table whose title callable writes to the
+// shared stream itself and through another thread.
 TEST(Threads, PrintsToOneSharedFileStayInOnePiece) {
   std::FILE* shared = std::tmpfile();
   ASSERT_NE(shared, nullptr);
-  constexpr int rounds = 8;
-  {
-    stream_logger logger(shared);
-    title_side_effect writes_itself;
-    writes_itself.stream = shared;
-    title_side_effect waits_for_logger;
-    waits_for_logger.logger = &logger;
+  constexpr std::size_t rounds = 32;  // three threads: more rounds give prints more chances to meet
+  std::FILE* callback_stream = nullptr;  // off while the expected bytes are printed
+  const support::Table c_plain = c_table(0);
+  const tabulix::table cpp_plain = cpp_table(1, nullptr);
+  const tabulix::table cpp_logging = cpp_table(2, &callback_stream);
+  const std::vector<shared_job> jobs = {
+      {[&](std::FILE* f) {
+         const tblx_status s = tblx_print(c_plain.get(), TBLX_PRINT_ALL, f);
+         return s == TBLX_OK ? std::string() : support::failed("tblx_print", s);
+       },
+       support::print_to_string(c_plain.get())},
+      cpp_job(cpp_plain),
+      cpp_job(cpp_logging),
+  };
+  callback_stream = shared;
 
-    std::vector<support::Table> c_tables;
-    c_tables.push_back(c_table(0, nullptr));
-    c_tables.push_back(c_table(1, nullptr));
-    c_tables.push_back(c_table(2, &writes_itself));
-    std::vector<tabulix::table> cpp_tables;
-    cpp_tables.push_back(cpp_table(3, nullptr));
-    cpp_tables.push_back(cpp_table(4, nullptr));
-    cpp_tables.push_back(cpp_table(5, &waits_for_logger));
-
-    std::vector<shared_job> jobs;
-    for (support::Table& t : c_tables) {
-      tblx_table* raw = t.get();
-      jobs.push_back({[raw](std::FILE* f) {
-                        const tblx_status s = tblx_print(raw, TBLX_PRINT_ALL, f);
-                        return s == TBLX_OK ? std::string() : support::failed("tblx_print", s);
-                      },
-                      support::print_to_string(raw),
-                      raw->columns->title_func == c_title_with_effect});
-    }
-    for (tabulix::table& t : cpp_tables) {
-      const tabulix::table* cpp = &t;
-      jobs.push_back({[cpp](std::FILE* f) {
-                        std::error_code ec;
-                        cpp->print(f, ec);
-                        return ec ? "print: " + ec.message() : std::string();
-                      },
-                      t.to_string(), &t == &cpp_tables.back()});
-    }
-    writes_itself.on = true;
-    waits_for_logger.on = true;
-
-    std::vector<std::string> errors(jobs.size());
-    std::latch start(static_cast<std::ptrdiff_t>(jobs.size()));
-    std::vector<std::thread> threads;
-    for (std::size_t n = 0; n < jobs.size(); ++n) {
-      threads.emplace_back([&, n] {
-        start.arrive_and_wait();
-        for (int r = 0; r < rounds; ++r) errors[n] += jobs[n].print(shared);
-      });
-    }
-    for (std::thread& th : threads) th.join();
-    for (const std::string& e : errors) EXPECT_EQ(e, "");
-    EXPECT_FALSE(waits_for_logger.waited_in_vain) << "a print held the stream across a callback";
-
-    const std::string file = read_all(shared);
-    std::size_t expected_size = rounds * (callback_line.size() + stream_logger::line.size());
-    for (std::size_t n = 0; n < jobs.size(); ++n) {
-      const std::string& alone = jobs[n].alone;
-      expected_size += rounds * alone.size();
-      // Other writers may come in where a caller's callback ran, in the title
-      // line: the rest of the print follows the last callback in one piece.
-      const std::string_view whole =
-          jobs[n].has_callback ? std::string_view(alone).substr(alone.find('\n') + 1) : alone;
-      EXPECT_EQ(count_of(file, whole), rounds) << "table " << n;
-    }
-    EXPECT_EQ(count_of(file, callback_line), rounds);
-    EXPECT_EQ(count_of(file, stream_logger::line), rounds);
-    EXPECT_EQ(file.size(), expected_size);
+  std::vector<std::string> errors(jobs.size());
+  std::latch start(static_cast<std::ptrdiff_t>(jobs.size()));
+  std::vector<std::thread> threads;
+  for (std::size_t n = 0; n < jobs.size(); ++n) {
+    threads.emplace_back([&, n] {
+      start.arrive_and_wait();
+      for (std::size_t r = 0; r < rounds; ++r) errors[n] += jobs[n].print(shared);
+    });
   }
+  for (std::thread& th : threads) th.join();
+  for (const std::string& e : errors) EXPECT_EQ(e, "");
+  const std::string file = read_all(shared);
   std::fclose(shared);
+
+  // Other writers may come in where the callable ran, in the title line: the
+  // rest of that print follows it in one piece, and the other prints are whole.
+  const std::string& logging = jobs[2].alone;
+  EXPECT_EQ(count_of(file, jobs[0].alone), rounds);
+  EXPECT_EQ(count_of(file, jobs[1].alone), rounds);
+  EXPECT_EQ(count_of(file, std::string_view(logging).substr(logging.find('\n') + 1)), rounds);
+  EXPECT_EQ(count_of(file, callback_line), rounds);
+  EXPECT_EQ(count_of(file, logger_line), rounds);
+  EXPECT_EQ(file.size(), rounds * (jobs[0].alone.size() + jobs[1].alone.size() + logging.size() +
+                                   callback_line.size() + logger_line.size()));
 }
 
 }  // namespace
