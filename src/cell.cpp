@@ -93,9 +93,7 @@ int three_way(T a, T b) noexcept {
 // An empty cell sorts below every value of its column, the empty text
 // included, and equal to another empty cell.
 bool either_empty(const cell* a, const cell* b) noexcept { return a->empty() || b->empty(); }
-int cmp_empty(const cell* a, const cell* b) noexcept {
-  return three_way(!a->empty(), !b->empty());
-}
+int cmp_empty(const cell* a, const cell* b) noexcept { return three_way(!a->empty(), !b->empty()); }
 
 }  // namespace
 

@@ -72,9 +72,7 @@ struct cell {
 
   static constexpr uintptr_t empty_mark = 1;
 
-  [[nodiscard]] cell* next() const noexcept {
-    return reinterpret_cast<cell*>(link & ~empty_mark);
-  }
+  [[nodiscard]] cell* next() const noexcept { return reinterpret_cast<cell*>(link & ~empty_mark); }
   [[nodiscard]] bool empty() const noexcept { return (link & empty_mark) != 0; }
 };
 
