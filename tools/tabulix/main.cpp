@@ -1,6 +1,4 @@
 // tabulix: prints CSV or TSV as a typed, aligned table.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,10 +7,11 @@
 #include <system_error>
 
 #include "build.hpp"
-#include "csv.hpp"
+#include "errors.hpp"
 #include "load.hpp"
 #include "options.hpp"
 #include "plan.hpp"
+#include "terminal.hpp"
 
 namespace {
 
@@ -33,33 +32,29 @@ int check_output() {
   return 0;
 }
 
-char delimiter_of(const options& opts) {
-  if (opts.tsv) return '\t';
-  if (opts.delimiter) return parse_delimiter(*opts.delimiter);
-  return ',';
-}
-
 int run(int argc, char** argv) {
   options opts;
   if (const auto done = parse_command_line(argc, argv, opts)) {
     // --help and --version write to standard output too.
     return *done == 0 ? check_output() : *done;
   }
-  check_options(opts);
+  const terminal_info term = standard_output_terminal();
+  const output_place place{term.is_terminal, term.columns};
 
   std::optional<tabulix::table> table;
-  table_plan plan;
+  tabulix::section sections{};
   {
-    // The records go as soon as the table holds their values.
-    const dataset data = load_files(opts.files, delimiter_of(opts), opts.no_header);
-    if (data.titles.empty()) return 0;  // no input, no table
-    plan = make_plan(opts, data, isatty(STDOUT_FILENO) == 1);
+    // The records go as the table takes their rows.
+    dataset data = load_inputs(opts, fit_width(opts, place) > 0);
+    if (data.input_titles.empty()) return 0;  // no input, no table
+    const table_plan plan = make_plan(opts, data, place);
+    sections = plan.sections;
     table.emplace(build_table(plan, data));
   }
 
   // The library writes field by field; a large buffer saves system calls.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-  table->print(stdout, static_cast<tabulix::section>(plan.sections));
+  table->print(stdout, sections);
   return check_output();
 }
 

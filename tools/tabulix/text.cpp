@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+#include "text.hpp"
+
+#include <cstdint>
+
+namespace tabulix::cli {
+
+namespace {
+
+bool needs_escape(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// Bytes of the UTF-8 sequence that starts with `lead` (valid input).
+std::size_t sequence_length(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  return 4;
+}
+
+// Columns of one character.
+std::size_t char_width(std::string_view ch) {
+  // Until the library's table is at hand: one column per character.
+  static_cast<void>(ch);
+  return 1;
+}
+
+std::size_t escaped_length(unsigned char c) { return c == '\n' || c == '\r' || c == '\t' ? 2 : 4; }
+
+}  // namespace
+
+text_look look_at(std::string_view text, bool measure) {
+  text_look look;
+  bool plain = true;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (needs_escape(c)) look.escape = true;
+    if (c >= 0x80) plain = false;
+  }
+  if (!measure) return look;
+  if (plain && !look.escape) {
+    look.width = text.size();
+    return look;
+  }
+  std::string buffer;
+  const std::string copy(text);
+  look.width = shown_width(printable(copy.c_str(), buffer));
+  return look;
+}
+
+const char* printable(const char* text, std::string& buffer) {
+  const char* p = text;
+  while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '\0') return text;
+
+  static constexpr char digits[] = "0123456789abcdef";
+  buffer.assign(text, p);
+  for (; *p != '\0'; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (!needs_escape(c)) {
+      buffer += *p;
+    } else if (c == '\n') {
+      buffer += "\\n";
+    } else if (c == '\r') {
+      buffer += "\\r";
+    } else if (c == '\t') {
+      buffer += "\\t";
+    } else {
+      buffer += "\\x";
+      buffer += digits[c >> 4];
+      buffer += digits[c & 0xF];
+    }
+  }
+  return buffer.c_str();
+}
+
+std::size_t shown_width(std::string_view text) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (needs_escape(c)) {
+      width += escaped_length(c);
+      ++i;
+      continue;
+    }
+    const std::size_t n = std::min(sequence_length(c), text.size() - i);
+    width += char_width(text.substr(i, n));
+    i += n;
+  }
+  return width;
+}
+
+std::string_view cut_to_width(std::string_view text, std::size_t width, std::string& buffer) {
+  if (text.size() <= width || shown_width(text) <= width) return text;
+  // Room for the text before the ellipsis, which takes one column.
+  const std::size_t room = width - 1;
+  std::size_t used = 0;
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t n =
+        std::min(sequence_length(static_cast<unsigned char>(text[end])), text.size() - end);
+    const std::size_t w = char_width(text.substr(end, n));
+    if (used + w > room) break;
+    used += w;
+    end += n;
+  }
+  buffer.assign(text.substr(0, end));
+  buffer += "\xE2\x80\xA6";  // …
+  return buffer;
+}
+
+}  // namespace tabulix::cli
