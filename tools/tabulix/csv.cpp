@@ -166,18 +166,21 @@ bool csv_reader::skipped_line() const {
   return !opts_.comment.empty() && text.starts_with(opts_.comment);
 }
 
-// Fields split at every delimiter, without quoting.
+// Fields split at every delimiter, without quoting: the line is copied
+// once, and each delimiter becomes the NUL that ends a field.
 void csv_reader::split_plain(csv_record& record, char delimiter) {
-  const char* p = buffer_.data() + pos_;
-  const char* const e = buffer_.data() + content_end_;
+  const std::size_t base = record.data.size();
+  record.data.append(buffer_.data() + pos_, content_end_ - pos_);
+  record.data.push_back('\0');
+  char* const begin = record.data.data();
+  char* p = begin + base;
+  char* const e = begin + record.data.size() - 1;
+  record.starts.push_back(base);
   for (;;) {
-    const char* f = p;
-    while (p != e && *p != delimiter) ++p;
-    record.starts.push_back(record.data.size());
-    record.data.append(f, p);
-    record.data.push_back('\0');
-    if (p == e) return;
-    ++p;
+    p = static_cast<char*>(std::memchr(p, delimiter, static_cast<std::size_t>(e - p)));
+    if (p == nullptr) return;
+    *p++ = '\0';
+    record.starts.push_back(static_cast<std::size_t>(p - begin));
   }
 }
 
@@ -234,6 +237,10 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
 // unquoted field is taken as it is.
 void csv_reader::split_csv(csv_record& record) {
   const char delimiter = opts_.delimiter;
+  if (std::memchr(buffer_.data() + pos_, '"', content_end_ - pos_) == nullptr) {
+    split_plain(record, delimiter);  // no quoted field
+    return;
+  }
   std::size_t p = pos_;
   for (;;) {
     record.starts.push_back(record.data.size());

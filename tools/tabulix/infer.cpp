@@ -73,9 +73,10 @@ void settle_integer(field_scan& s, bool negative, std::uint64_t magnitude) {
 std::size_t take_digits(std::string_view t, std::size_t& p, std::uint64_t& value, bool& overflow) {
   const std::size_t from = p;
   for (; p < t.size() && is_digit(t[p]); ++p) {
-    const auto d = static_cast<unsigned>(t[p] - '0');
-    if (value > (std::numeric_limits<std::uint64_t>::max() - d) / 10) overflow = true;
-    value = value * 10 + d;
+    const auto d = static_cast<std::uint64_t>(t[p] - '0');
+    if (__builtin_mul_overflow(value, 10U, &value) || __builtin_add_overflow(value, d, &value)) {
+      overflow = true;
+    }
   }
   return p - from;
 }

@@ -13,6 +13,10 @@
 #include "plan.hpp"
 #include "terminal.hpp"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 using namespace tabulix::cli;
@@ -32,7 +36,17 @@ int check_output() {
   return 0;
 }
 
+// The records' blocks are freed while the table's blocks are allocated.
+// glibc maps blocks of a megabyte on their own and unmaps them when freed,
+// so the table would fault in fresh pages; from the heap it reuses them.
+void reuse_freed_blocks() {
+#ifdef __GLIBC__
+  mallopt(M_MMAP_THRESHOLD, 16 << 20);
+#endif
+}
+
 int run(int argc, char** argv) {
+  reuse_freed_blocks();
   options opts;
   if (const auto done = parse_command_line(argc, argv, opts)) {
     // --help and --version write to standard output too.

@@ -2,6 +2,7 @@
 #include "text.hpp"
 
 #include <cstdint>
+#include <cstring>
 
 namespace tabulix::cli {
 
@@ -26,10 +27,35 @@ std::size_t char_width(std::string_view ch) {
 
 std::size_t escaped_length(unsigned char c) { return c == '\n' || c == '\r' || c == '\t' ? 2 : 4; }
 
+// Whether all bytes are printable ASCII (0x20 to 0x7E), eight at a time.
+bool printable_ascii(std::string_view text) {
+  constexpr std::uint64_t ones = 0x0101010101010101U;
+  constexpr std::uint64_t highs = 0x8080808080808080U;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, text.data() + i, 8);
+    // High bits of bytes below 0x20, of 0x7F (which +1 takes to 0x80) and of
+    // bytes from 0x80.
+    const std::uint64_t low = (w - 0x20 * ones) & ~w;
+    const std::uint64_t del = ((w ^ (0x7F * ones)) - ones) & ~(w ^ (0x7F * ones));
+    if (((low | del | w) & highs) != 0) return false;
+  }
+  for (; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c >= 0x7F) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 text_look look_at(std::string_view text, bool measure) {
   text_look look;
+  if (printable_ascii(text)) {
+    look.width = text.size();
+    return look;
+  }
   bool plain = true;
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
