@@ -193,7 +193,12 @@ void csv_reader::split_blanks(csv_record& record) {
     while (p != e && is_blank(*p)) ++p;
     if (p == e) return;
     const char* f = p;
-    while (p != e && !is_blank(*p)) ++p;
+    if (record.size() + 1 == field_limit_) {
+      p = e;
+      while (is_blank(p[-1])) --p;
+    } else {
+      while (p != e && !is_blank(*p)) ++p;
+    }
     record.starts.push_back(record.data.size());
     record.data.append(f, p);
     record.data.push_back('\0');

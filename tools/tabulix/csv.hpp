@@ -53,6 +53,11 @@ class csv_reader {
   // invalid UTF-8 or a read error.
   bool next(csv_record& record);
 
+  // With fields separated by blanks, the field `count` and those after it
+  // form one: the rest of the line, as in the last column of `ps` output.
+  // 0: no limit.
+  void set_field_limit(std::size_t count) { field_limit_ = count; }
+
  private:
   bool refill();
   bool load_line();
@@ -81,6 +86,7 @@ class csv_reader {
   std::size_t content_end_ = 0;
   std::size_t line_stop_ = 0;
   std::uint64_t line_ = 0;  // number of the current line, from 1
+  std::size_t field_limit_ = 0;
 };
 
 }  // namespace tabulix::cli

@@ -100,7 +100,10 @@ class loader {
     reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment};
     csv_reader reader(open_source(in, name, opts_.encoding), name, std::move(ro));
     if (first_file_.empty()) first_file_ = name;
-    if (!opts_.no_header && reader.next(record_)) take_header(name);
+    if (!opts_.no_header && reader.next(record_)) {
+      take_header(name);
+      reader.set_field_limit(record_.size());
+    }
     while (!done() && reader.next(record_)) take_record(name);
   }
 

@@ -56,8 +56,8 @@ struct raw_values {
 void add_input_options(CLI::App& app, options& out, raw_values& raw) {
   app.add_flag("--tsv", out.tsv, "Read tab-separated values: no quoting, quotes are text");
   app.add_flag("-w,--whitespace", out.whitespace,
-               "Fields are separated by runs of blanks and tabs; leading ones are ignored "
-               "(ps, df and similar output)");
+               "Fields are separated by runs of blanks and tabs, leading ones ignored; the "
+               "last column takes the rest of the line (ps, df and similar output)");
   app.add_option("--delimiter", raw.delimiter,
                  "Fields are separated by the ASCII byte C (\\t: tab); CSV quoting applies")
       ->type_name("C");
