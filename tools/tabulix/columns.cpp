@@ -56,7 +56,8 @@ class resolver {
            const std::vector<std::size_t>& shown)
       : names_(names), titles_(titles), shown_(shown) {}
 
-  std::vector<std::size_t> positions(std::string_view option, std::size_t input) const {
+  [[nodiscard]] std::vector<std::size_t> positions(std::string_view option,
+                                                   std::size_t input) const {
     std::vector<std::size_t> at = shown_at(shown_, input);
     if (at.empty()) {
       throw usage_error(std::string(option) + ": column " + in_quotes(titles_[input]) +
@@ -64,7 +65,7 @@ class resolver {
     }
     return at;
   }
-  std::vector<std::size_t> find(std::string_view option, std::string_view ref) const {
+  [[nodiscard]] std::vector<std::size_t> find(std::string_view option, std::string_view ref) const {
     return positions(option, names_.find(option, ref));
   }
   template <class T, class Parse>

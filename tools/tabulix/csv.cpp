@@ -84,7 +84,7 @@ void csv_record::clear() {
 csv_reader::csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts)
     : in_(std::move(in)), name_(std::move(name)), opts_(std::move(opts)), buffer_(buffer_size) {}
 
-csv_reader::csv_reader(std::FILE* in, std::string name, char delimiter)
+csv_reader::csv_reader(std::FILE* in, const std::string& name, char delimiter)
     : csv_reader(open_source(in, name, text_encoding::utf8), name,
                  reader_options{input_format::csv, delimiter, 0, {}}) {}
 

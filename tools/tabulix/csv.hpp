@@ -45,7 +45,7 @@ class csv_reader {
   // Reads the decoded bytes of `in`; `name` is used in messages.
   csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts);
   // Reads UTF-8 CSV from `in`, which stays the caller's.
-  csv_reader(std::FILE* in, std::string name, char delimiter = ',');
+  csv_reader(std::FILE* in, const std::string& name, char delimiter = ',');
 
   // Reads the next record into `record`. Gives false at the end of the input.
   // Lines with no bytes at all are skipped; a line holding "" is one empty
@@ -64,7 +64,7 @@ class csv_reader {
   void start();
   void check_line(const char* p, std::size_t n);
   [[noreturn]] void fail(std::uint64_t line, std::uint64_t column, const std::string& message);
-  bool skipped_line() const;
+  [[nodiscard]] bool skipped_line() const;
   void split_plain(csv_record& record, char delimiter);
   void split_blanks(csv_record& record);
   void split_csv(csv_record& record);

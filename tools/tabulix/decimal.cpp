@@ -98,9 +98,9 @@ void exact_decimal::multiply_small(std::uint32_t factor) {
 // Divides the magnitude by a divisor below 2^32; gives the remainder.
 std::uint64_t exact_decimal::divide_small(std::uint64_t divisor) {
   std::uint64_t rest = 0;
-  for (auto it = limbs_.rbegin(); it != limbs_.rend(); ++it) {
-    const std::uint64_t v = rest * limb_base + *it;
-    *it = static_cast<std::uint32_t>(v / divisor);
+  for (std::size_t i = limbs_.size(); i-- > 0;) {
+    const std::uint64_t v = rest * limb_base + limbs_[i];
+    limbs_[i] = static_cast<std::uint32_t>(v / divisor);
     rest = v % divisor;
   }
   const bool negative = negative_;

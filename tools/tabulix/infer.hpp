@@ -55,7 +55,7 @@ struct decimal_key {
 // The key of a number that passes is_decimal; it points into `text`.
 decimal_key make_decimal_key(std::string_view text);
 // Orders two keys by value, as compare_decimal orders their texts.
-int compare_decimal_keys(const decimal_key& a, const decimal_key& b);
+int compare_decimal_keys(const decimal_key& x, const decimal_key& y);
 
 // What one field holds, found in one pass over its bytes.
 struct field_scan {

@@ -55,7 +55,7 @@ class record_writer {
   friend class record_reader;
 
   void put_tag(cell_tag tag, bool has_text, bool escape) {
-    unsigned t = static_cast<unsigned>(tag);
+    auto t = static_cast<unsigned>(tag);
     if (has_text) t |= has_text_bit;
     if (escape) t |= escape_bit;
     bytes_.push_back(static_cast<char>(t));

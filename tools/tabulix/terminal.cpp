@@ -37,7 +37,11 @@ terminal_info standard_output_terminal() {
 #else
   info.is_terminal = isatty(fileno(stdout)) == 1;
   winsize size{};
-  if (info.is_terminal && ioctl(fileno(stdout), TIOCGWINSZ, &size) == 0) info.columns = size.ws_col;
+  // ioctl is the one way to ask a terminal its size; it takes varargs.
+  if (info.is_terminal &&
+      ioctl(fileno(stdout), TIOCGWINSZ, &size) == 0) {  // NOLINT(cppcoreguidelines-pro-type-vararg)
+    info.columns = size.ws_col;
+  }
 #endif
   if (info.is_terminal && info.columns <= 0) info.columns = columns_from_environment();
   return info;
