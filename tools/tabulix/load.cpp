@@ -79,7 +79,7 @@ class loader {
       return;
     }
     for (const auto& name : opts_.files) {
-      if (done()) return;
+      if (started_ && done()) return;  // the header is read even for --head 0
       if (name == "-") {
         load_one(stdin, stdin_name);
         continue;
