@@ -9,15 +9,6 @@ namespace {
 
 constexpr std::size_t buffer_size = 1 << 16;
 
-std::string place(const std::string& file, std::uint64_t line, std::uint64_t column) {
-  std::string text = file;
-  if (line != 0) {
-    text += ':' + std::to_string(line);
-    if (column != 0) text += ':' + std::to_string(column);
-  }
-  return text;
-}
-
 // Where the first byte that is not plain ASCII (0x80 and above, or NUL)
 // stands, eight bytes at a time; n when there is none.
 std::size_t plain_ascii_prefix(const char* p, std::size_t n) {
@@ -64,10 +55,6 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
-
-input_error::input_error(const std::string& file, std::uint64_t line, std::uint64_t column,
-                         const std::string& message)
-    : std::runtime_error(place(file, line, column) + ": " + message) {}
 
 std::string_view csv_record::field(std::size_t i) const {
   // Every field ends with the NUL that the reader put after it.

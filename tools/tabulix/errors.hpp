@@ -29,7 +29,18 @@ class data_error : public std::runtime_error {
 class input_error : public std::runtime_error {
  public:
   input_error(const std::string& file, std::uint64_t line, std::uint64_t column,
-              const std::string& message);
+              const std::string& message)
+      : std::runtime_error(place(file, line, column) + ": " + message) {}
+
+ private:
+  static std::string place(const std::string& file, std::uint64_t line, std::uint64_t column) {
+    std::string text = file;
+    if (line != 0) {
+      text += ':' + std::to_string(line);
+      if (column != 0) text += ':' + std::to_string(column);
+    }
+    return text;
+  }
 };
 
 // "'text'", for quoting user input in messages.
