@@ -77,7 +77,10 @@ std::string_view text_of(const stored_field& f, char (&digits)[24]) {
 // Adds stored records to the table as rows.
 class row_adder {
  public:
-  row_adder(tabulix::table& t, const table_plan& plan) : t_(t.get()), plan_(plan) {}
+  row_adder(tabulix::table& t, const table_plan& plan)
+      : t_(t.get()),
+        plan_(plan),
+        unit_(plan.display_widths ? width_unit::columns : width_unit::bytes) {}
 
   void add(record_reader& r) {
     check(tblx_beginrow(t_));
@@ -108,7 +111,7 @@ class row_adder {
     const char* text = text_of(f, digits_).data();
     if (f.escape) text = printable(text, escaped_);
     if (c.cut_at != 0) {
-      const std::string_view cut = cut_to_width(text, c.cut_at, cut_);
+      const std::string_view cut = cut_to_width(text, c.cut_at, unit_, cut_);
       if (cut.data() != text) text = cut_.c_str();
     }
     check(tblx_addcell_string(t_, text));
@@ -116,6 +119,7 @@ class row_adder {
 
   tblx_table* t_;
   const table_plan& plan_;
+  width_unit unit_;
   char digits_[24] = {};
   std::string escaped_;
   std::string cut_;

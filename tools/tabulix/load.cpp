@@ -71,7 +71,8 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
 
 class loader {
  public:
-  loader(const options& opts, bool measure) : opts_(opts), measure_(measure) {}
+  loader(const options& opts, bool measure, width_unit unit)
+      : opts_(opts), measure_(measure), unit_(unit) {}
 
   void load_all() {
     if (opts_.files.empty()) {
@@ -216,13 +217,14 @@ class loader {
           break;
       }
     }
-    const text_look look = look_at(v, measure_);
+    const text_look look = look_at(v, measure_, unit_);
     writer_.text(v, look.escape);
     stats.widest = std::max(stats.widest, look.width);
   }
 
   const options& opts_;
   bool measure_;
+  width_unit unit_;
   dataset data_;
   csv_record record_;
   record_writer writer_;
@@ -233,8 +235,8 @@ class loader {
 
 }  // namespace
 
-dataset load_inputs(const options& opts, bool measure) {
-  loader l(opts, measure);
+dataset load_inputs(const options& opts, bool measure, width_unit unit) {
+  loader l(opts, measure, unit);
   l.load_all();
   return l.take();
 }

@@ -16,6 +16,7 @@
 #include "infer.hpp"
 #include "options.hpp"
 #include "store.hpp"
+#include "text.hpp"
 
 namespace tabulix::cli {
 
@@ -41,7 +42,7 @@ struct dataset {
 // fields than the header and a file that cannot be opened; data_error for a
 // value that does not fit a type the user chose; usage_error for options
 // that name no column.
-dataset load_inputs(const options& opts, bool measure);
+dataset load_inputs(const options& opts, bool measure, width_unit unit);
 
 }  // namespace tabulix::cli
 

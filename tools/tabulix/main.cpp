@@ -59,7 +59,7 @@ int run(int argc, char** argv) {
   tabulix::section sections{};
   {
     // The records go as the table takes their rows.
-    dataset data = load_inputs(opts, fit_width(opts, place) > 0);
+    dataset data = load_inputs(opts, fit_width(opts, place) > 0, unit_of(opts));
     if (data.input_titles.empty()) return 0;  // no input, no table
     const table_plan plan = make_plan(opts, data, place);
     sections = plan.sections;

@@ -124,6 +124,8 @@ void add_output_options(CLI::App& app, options& out, raw_values& raw) {
            "Show C for columns without a figure in the summary line of STYLE (fancy and "
            "fancyw share one)",
            "STYLE=C");
+  app.add_flag("--byte-widths", out.byte_widths,
+               "Count widths in bytes instead of terminal columns");
   app.add_option("--width", raw.width,
                  "Fit the table into N columns by cutting the widest texts (default: the "
                  "terminal's width when printing to one; 0: no fitting)")

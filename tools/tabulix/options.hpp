@@ -66,6 +66,7 @@ struct options {
   std::string comment;                // lines starting with it are skipped
   text_encoding encoding = text_encoding::utf8;
   std::optional<int> width;  // the width to fit; 0 turns fitting off
+  bool byte_widths = false;  // widths count bytes, not terminal columns
 
   [[nodiscard]] input_format format() const {
     return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;

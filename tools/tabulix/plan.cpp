@@ -171,19 +171,19 @@ tabulix::section choose_sections(const options& opts, const std::vector<column_s
   return sections;
 }
 
-std::size_t printed_width(const std::string& text) {
+std::size_t printed_width(const std::string& text, width_unit unit) {
   std::string buffer;
-  return shown_width(printable(text.c_str(), buffer));
+  return shown_width(printable(text.c_str(), buffer), unit);
 }
 
 // The width a column takes, as far as the tool can tell before printing.
-std::size_t column_width(const column_settings& c, const column_stats& s) {
+std::size_t column_width(const column_settings& c, const column_stats& s, width_unit unit) {
   std::size_t values = s.widest;
   if (c.point)
     values = std::max<std::size_t>(values, s.guess.whole_width() + s.guess.point_width());
-  if (c.suffix) values += shown_width(*c.suffix);
-  std::size_t w = std::max(values, printed_width(c.title));
-  if (c.summary) w = std::max(w, printed_width(*c.summary));
+  if (c.suffix) values += shown_width(*c.suffix, unit);
+  std::size_t w = std::max(values, printed_width(c.title, unit));
+  if (c.summary) w = std::max(w, printed_width(*c.summary, unit));
   return std::max(w, static_cast<std::size_t>(c.min_width));
 }
 
@@ -191,13 +191,13 @@ std::size_t column_width(const column_settings& c, const column_stats& s) {
 // columns: the largest width at which it fits, but at least two columns (a
 // character and the ellipsis). Number columns are never cut.
 void fit_columns(std::vector<column_settings>& cols, const dataset& data, std::size_t limit,
-                 std::size_t separator) {
+                 std::size_t separator, width_unit unit) {
   constexpr std::size_t narrowest = 2;
   std::vector<std::size_t> widths(cols.size());
   std::size_t fixed = cols.empty() ? 0 : separator * (cols.size() - 1);
   std::size_t widest_text = 0;
   for (std::size_t j = 0; j < cols.size(); ++j) {
-    widths[j] = column_width(cols[j], data.stats[j]);
+    widths[j] = column_width(cols[j], data.stats[j], unit);
     if (cols[j].kind == column_kind::text) {
       widest_text = std::max(widest_text, widths[j]);
     } else {
@@ -225,23 +225,27 @@ void fit_columns(std::vector<column_settings>& cols, const dataset& data, std::s
     c.cut_at = low;
     c.min_width = std::min(c.min_width, static_cast<int>(low));
     std::string own;
-    c.title = std::string(cut_to_width(printable(c.title.c_str(), buffer), low, own));
+    c.title = std::string(cut_to_width(printable(c.title.c_str(), buffer), low, unit, own));
     if (c.summary) {
-      c.summary = std::string(cut_to_width(printable(c.summary->c_str(), buffer), low, own));
+      c.summary = std::string(cut_to_width(printable(c.summary->c_str(), buffer), low, unit, own));
     }
   }
 }
 
 // The library sizes columns by their cells; a title line needs room for the
 // titles too.
-void fit_titles(std::vector<column_settings>& columns) {
+void fit_titles(std::vector<column_settings>& columns, width_unit unit) {
   for (auto& c : columns) {
-    const std::size_t w = printed_width(c.title);
+    const std::size_t w = printed_width(c.title, unit);
     c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(w, 65535)));
   }
 }
 
 }  // namespace
+
+width_unit unit_of(const options& opts) {
+  return opts.byte_widths ? width_unit::bytes : width_unit::columns;
+}
 
 int fit_width(const options& opts, const output_place& out) {
   if (opts.width) return *opts.width;
@@ -268,13 +272,15 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
   plan.style = !opts.style.empty() ? opts.style : out.terminal ? "fancyw" : "simple";
   plan.sections = choose_sections(opts, plan.columns);
   plan.fillers = opts.fillers;
+  plan.display_widths = !opts.byte_widths;
+  const width_unit unit = unit_of(opts);
   const int limit = fit_width(opts, out);
   if (limit > 0 && plan.style != "raw") {
-    fit_columns(plan.columns, data, static_cast<std::size_t>(limit),
-                plan.style == "fancyw" ? 3 : 1);
+    fit_columns(plan.columns, data, static_cast<std::size_t>(limit), plan.style == "fancyw" ? 3 : 1,
+                unit);
   }
   if ((plan.sections & tabulix::section::titles) == tabulix::section::titles) {
-    fit_titles(plan.columns);
+    fit_titles(plan.columns, unit);
   }
   return plan;
 }

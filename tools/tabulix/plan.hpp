@@ -13,6 +13,7 @@
 #include "infer.hpp"
 #include "load.hpp"
 #include "options.hpp"
+#include "text.hpp"
 
 namespace tabulix::cli {
 
@@ -38,6 +39,7 @@ struct table_plan {
   std::string style;
   tabulix::section sections = tabulix::section::all;
   std::vector<filler> fillers;
+  bool display_widths = true;  // widths count terminal columns (else bytes)
 };
 
 // Where the table is printed: whether it is a terminal, and how wide one is.
@@ -45,6 +47,9 @@ struct output_place {
   bool terminal = false;
   int width = 0;  // 0: unknown
 };
+
+// What the table's widths count.
+width_unit unit_of(const options& opts);
 
 // The width to fit the table into, or 0 for none: --width, else the
 // terminal's.

@@ -18,10 +18,11 @@ std::size_t sequence_length(unsigned char lead) {
   return 4;
 }
 
-// Columns of one character.
-std::size_t char_width(std::string_view ch) {
-  // Until the library's table is at hand: one column per character.
-  static_cast<void>(ch);
+constexpr std::string_view ellipsis = "\xE2\x80\xA6";  // …
+
+// The width of one character.
+std::size_t char_width(std::string_view ch, width_unit unit) {
+  if (unit == width_unit::bytes) return ch.size();
   return 1;
 }
 
@@ -50,7 +51,7 @@ bool printable_ascii(std::string_view text) {
 
 }  // namespace
 
-text_look look_at(std::string_view text, bool measure) {
+text_look look_at(std::string_view text, bool measure, width_unit unit) {
   text_look look;
   if (printable_ascii(text)) {
     look.width = text.size();
@@ -69,7 +70,7 @@ text_look look_at(std::string_view text, bool measure) {
   }
   std::string buffer;
   const std::string copy(text);
-  look.width = shown_width(printable(copy.c_str(), buffer));
+  look.width = shown_width(printable(copy.c_str(), buffer), unit);
   return look;
 }
 
@@ -99,7 +100,7 @@ const char* printable(const char* text, std::string& buffer) {
   return buffer.c_str();
 }
 
-std::size_t shown_width(std::string_view text) {
+std::size_t shown_width(std::string_view text, width_unit unit) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -109,28 +110,30 @@ std::size_t shown_width(std::string_view text) {
       continue;
     }
     const std::size_t n = std::min(sequence_length(c), text.size() - i);
-    width += char_width(text.substr(i, n));
+    width += char_width(text.substr(i, n), unit);
     i += n;
   }
   return width;
 }
 
-std::string_view cut_to_width(std::string_view text, std::size_t width, std::string& buffer) {
-  if (text.size() <= width || shown_width(text) <= width) return text;
-  // Room for the text before the ellipsis, which takes one column.
-  const std::size_t room = width - 1;
+std::string_view cut_to_width(std::string_view text, std::size_t width, width_unit unit,
+                              std::string& buffer) {
+  // A text is never wider than its bytes.
+  if (text.size() <= width || shown_width(text, unit) <= width) return text;
+  const std::size_t mark = char_width(ellipsis, unit);
+  const std::size_t room = width > mark ? width - mark : 0;
   std::size_t used = 0;
   std::size_t end = 0;
   while (end < text.size()) {
     const std::size_t n =
         std::min(sequence_length(static_cast<unsigned char>(text[end])), text.size() - end);
-    const std::size_t w = char_width(text.substr(end, n));
+    const std::size_t w = char_width(text.substr(end, n), unit);
     if (used + w > room) break;
     used += w;
     end += n;
   }
   buffer.assign(text.substr(0, end));
-  buffer += "\xE2\x80\xA6";  // …
+  buffer += ellipsis;
   return buffer;
 }
 
