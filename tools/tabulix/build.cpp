@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdint>
 #include <deque>
-#include <numeric>
 #include <system_error>
 
 #include "text.hpp"
@@ -137,31 +136,48 @@ class row_sorter {
  public:
   row_sorter(const table_plan& plan, const dataset& data) : plan_(plan), data_(data) {}
 
+  // The rows in sorted order. The primary key travels with its row, so the
+  // sort reads it in sequence; further keys are looked up for ties.
   std::vector<std::size_t> order() {
     const std::size_t n = data_.records.size();
-    keys_.resize(plan_.sort.size() * n);
-    for (std::size_t r = 0; r < n; ++r) take_keys(r);
-    std::vector<std::size_t> order(n);
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [this, n](std::size_t a, std::size_t b) {
-      for (std::size_t k = 0; k < plan_.sort.size(); ++k) {
-        const int c =
-            compare(plan_.columns[plan_.sort[k].column], keys_[k * n + a], keys_[k * n + b]);
-        if (c != 0) return plan_.sort[k].descending ? c > 0 : c < 0;
+    const std::size_t more = plan_.sort.size() - 1;
+    std::vector<entry> entries(n);
+    keys_.resize(more * n);
+    for (std::size_t r = 0; r < n; ++r) take_keys(r, entries[r]);
+    const column_settings& first = plan_.columns[plan_.sort[0].column];
+    const bool descending = plan_.sort[0].descending;
+    std::stable_sort(entries.begin(), entries.end(), [&](const entry& a, const entry& b) {
+      const int c = compare(first, a.key, b.key);
+      if (c != 0) return descending ? c > 0 : c < 0;
+      for (std::size_t k = 1; k <= more; ++k) {
+        const std::size_t at = (k - 1) * n;
+        const int t =
+            compare(plan_.columns[plan_.sort[k].column], keys_[at + a.row], keys_[at + b.row]);
+        if (t != 0) return plan_.sort[k].descending ? t > 0 : t < 0;
       }
       return false;
     });
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = entries[i].row;
     return order;
   }
 
  private:
-  void take_keys(std::size_t r) {
+  struct entry {
+    sort_key key;
+    std::size_t row = 0;
+  };
+
+  void take_keys(std::size_t r, entry& e) {
     const std::size_t n = data_.records.size();
+    e.row = r;
     record_reader reader(data_.records[r]);
     stored_field f;
     for (std::size_t j = 0; reader.next(f); ++j) {
       for (std::size_t k = 0; k < plan_.sort.size(); ++k) {
-        if (plan_.sort[k].column == j) keys_[k * n + r] = key_of(plan_.columns[j], f);
+        if (plan_.sort[k].column != j) continue;
+        sort_key& key = k == 0 ? e.key : keys_[(k - 1) * n + r];
+        key = key_of(plan_.columns[j], f);
       }
     }
   }
