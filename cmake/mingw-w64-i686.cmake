@@ -24,6 +24,19 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
 
+# CLI11 is header-only, so the build machine's copy serves (for the tool).
+# Its package names its prefix /usr, whose C headers would come before
+# MinGW-w64's: it is found through a prefix of links in the build tree.
+get_property(_tblx_in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
+if(NOT _tblx_in_try_compile AND NOT DEFINED CLI11_DIR
+   AND EXISTS /usr/share/cmake/CLI11/CLI11Config.cmake AND IS_DIRECTORY /usr/include/CLI)
+  set(_tblx_links ${CMAKE_BINARY_DIR}/host-headers)
+  file(MAKE_DIRECTORY ${_tblx_links}/include ${_tblx_links}/share/cmake)
+  file(CREATE_LINK /usr/include/CLI ${_tblx_links}/include/CLI SYMBOLIC)
+  file(CREATE_LINK /usr/share/cmake/CLI11 ${_tblx_links}/share/cmake/CLI11 SYMBOLIC)
+  set(CLI11_DIR ${_tblx_links}/share/cmake/CLI11 CACHE PATH "CLI11's package, for the tool")
+endif()
+
 # Tests and test discovery run the cross-built programs through Wine: quiet,
 # without the Mono and Gecko installers (no display to show them on), and in
 # a prefix of the build tree unless WINEPREFIX names one.
