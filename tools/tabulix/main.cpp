@@ -1,4 +1,9 @@
 // tabulix: prints CSV or TSV as a typed, aligned table.
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +39,17 @@ int check_output() {
     return fail(1, (std::string("cannot write the output: ") + std::strerror(errno)).c_str());
   }
   return 0;
+}
+
+// Windows opens the standard streams in text mode, which turns LF into CR LF
+// on the way out, and CR LF into LF (and Ctrl-Z into an end) on the way in:
+// the bytes pass unchanged instead, as elsewhere (the reader takes CR LF).
+void use_binary_standard_streams() {
+#if defined(_WIN32)
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
 }
 
 // The records' blocks are freed while the table's blocks are allocated.
@@ -75,6 +91,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  use_binary_standard_streams();
   try {
     return run(argc, argv);
   } catch (const usage_error& e) {
