@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "digits.h"
+#include "display_width.h"
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
@@ -96,6 +97,11 @@ void put_separator(sink& out, const print_context& ctx) noexcept {
 // Gets a column's title for the given width. title_ident writes nothing and
 // takes no lock; a caller's callback runs outside the stream's lock, as it
 // may write to the stream or wait for another thread that does.
+// A text to place, with its width in the print's width mode.
+placed_text measured(const print_context& ctx, const char* text, size_t len) noexcept {
+  return placed_text{text, len, text_width(ctx.display, text, len), ctx.display};
+}
+
 const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
   if (col.title_func == title_ident) return title_ident(col.title_arg, width);
   return out.call_unlocked([&] { return col.title_func(col.title_arg, width); });
@@ -115,7 +121,7 @@ void print_titles(sink& out, const print_context& ctx) noexcept {
     if (title == nullptr || *title == '\0') {
       pad(out, width);
     } else {
-      print_justified(out, col->title_justification, title, std::strlen(title), *col,
+      print_justified(out, col->title_justification, measured(ctx, title, std::strlen(title)), *col,
                       col->justify_char, col->next != nullptr);
     }
   }
@@ -228,8 +234,9 @@ void print_sums(sink& out, const print_context& ctx) noexcept {
       if (ctx.raw) {
         out.put(col->sum_text, col->sum_text_len);
       } else {
-        print_justified(out, col->cell_justification, col->sum_text, col->sum_text_len, *col,
-                        col->justify_char, col->next != nullptr);
+        print_justified(out, col->cell_justification,
+                        measured(ctx, col->sum_text, col->sum_text_len), *col, col->justify_char,
+                        col->next != nullptr);
       }
     } else if (col->summarize) {
       render(out, ctx, plan_field(ctx, *col), nullptr);
@@ -258,6 +265,7 @@ print_context make_context(const tblx_table& table) noexcept {
   ctx.table = &table;
   ctx.raw = table.style == TBLX_STYLE_RAW;
   ctx.fancy = table.fancy != 0;
+  ctx.display = table.display_widths != 0;
   ctx.separator = ctx.fancy ? table.column_separator : blank_separator;
   ctx.separator_len = std::strlen(ctx.separator);
   if (ctx.separator_len < sizeof ctx.short_separator) {
@@ -287,13 +295,14 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept {
   field_plan plan{};
   plan.col = &col;
   plan.width = width_of(col);
-  const uint64_t suffix_len = col.suffix_len;
-  plan.number_field = plan.width > suffix_len ? plan.width - suffix_len : 0u;
+  const uint64_t suffix_width = text_width(ctx.display, col.suffix, col.suffix_len);
+  plan.suffix_extra = col.suffix_len - suffix_width;
+  plan.number_field = plan.width > suffix_width ? plan.width - suffix_width : 0u;
   plan.has_next = col.next != nullptr;
   if (ctx.raw) return plan;  // nothing is filled
   if (col.type == TBLX_TYPE_HEX) {
     if (col.leading_zeros) {
-      plan.hex_digits = plan.width > 2u + suffix_len ? plan.width - 2u - suffix_len : 0u;
+      plan.hex_digits = plan.width > 2u + suffix_width ? plan.width - 2u - suffix_width : 0u;
     }
   } else if (col.cell_justification == TBLX_JUST_LEFT ||
              col.cell_justification == TBLX_JUST_RIGHT) {
@@ -310,7 +319,7 @@ number_fill fill_number(const field_plan& plan, const number_text& t) noexcept;
 void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
                  size_t len, const cell* c) noexcept;
 template <typename Writer>
-void place_text(Writer& out, const field_plan& plan, const char* text, size_t len,
+void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
 
 }  // namespace
@@ -344,8 +353,9 @@ bool render_number(sink& out, const print_context& ctx, const field_plan& plan, 
   const number_fill fill = fill_number(plan, number);
   const uint64_t length = fill.before + fill.zeros + number.length() + fill.after;
   // Also straight output is bounded by the scratch buffer, as every
-  // formatted text is.
-  if ((ctx.raw || length >= plan.width) && ctx.scratch != nullptr && length < ctx.scratch_size) {
+  // formatted text is. The width counts the suffix's columns.
+  const uint64_t width = length - plan.suffix_extra;
+  if ((ctx.raw || width >= plan.width) && ctx.scratch != nullptr && length < ctx.scratch_size) {
     if (char* at = out.reserve(static_cast<size_t>(length) + fill_chunk)) {
       span_writer field(at);
       put_number(field, number, fill);
@@ -375,7 +385,12 @@ number_fill fill_number(const field_plan& plan, const number_text& t) noexcept {
 // or the text fills the width.
 void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
                  size_t len, const cell* c) noexcept {
-  if (ctx.raw || len >= plan.width) {
+  if (ctx.raw) {
+    out.put(text, len);
+    return;
+  }
+  const placed_text t = measured(ctx, text, len);
+  if (t.width >= plan.width) {
     out.put(text, len);
     return;
   }
@@ -388,25 +403,25 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
   if (room <= sink::capacity) {
     char* at = out.reserve(static_cast<size_t>(room));
     span_writer field(at);
-    place_text(field, plan, text, len, pad_trailing);
+    place_text(field, plan, t, pad_trailing);
     out.advance(static_cast<size_t>(field.at() - at));
   } else {
-    place_text(out, plan, text, len, pad_trailing);
+    place_text(out, plan, t, pad_trailing);
   }
 }
 
 // Justifies a field's text in its column.
 template <typename Writer>
-void place_text(Writer& out, const field_plan& plan, const char* text, size_t len,
+void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept {
   const column& col = *plan.col;
   if (col.cell_justification == TBLX_JUST_LEFT) {
     // The most common case, handled here as print_justified would.
-    out.put(text, len);
-    if (pad_trailing) pad(out, plan.width - len);
+    out.put(t.text, t.len);
+    if (pad_trailing) pad(out, plan.width - t.width);
     return;
   }
-  print_justified(out, col.cell_justification, text, len, col, col.justify_char, pad_trailing);
+  print_justified(out, col.cell_justification, t, col, col.justify_char, pad_trailing);
 }
 
 }  // namespace
@@ -426,15 +441,18 @@ int32_t measured_length(const column& col, const cell* c) noexcept {
 namespace {
 
 void measure_rows(tblx_table& table) noexcept;
-void measure_text(column& col, const cell* c) noexcept;
-void measure_summary(column& col) noexcept;
-void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept;
-void measure_title(column& col) noexcept;
+void measure_text(column& col, const cell* c, bool display) noexcept;
+void measure_summary(column& col, bool display) noexcept;
+void measure_split(column& col, int32_t kind, const char* text, size_t len, bool display) noexcept;
+void measure_title(column& col, bool display) noexcept;
 void apply_min_width(column& col) noexcept;
+uint64_t suffix_extra(const column& col, bool display) noexcept;
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept;
 
-// Recomputes every column's sum and width pair and sizes the scratch buffer.
+// Recomputes every column's sum and width pair and sizes the scratch buffer,
+// which counts bytes whatever the widths count.
 tblx_status measure_layout(tblx_table& table) noexcept {
+  const bool display = table.display_widths != 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
     col->sum = 0;
     col->width_lead = 0;
@@ -443,10 +461,10 @@ tblx_status measure_layout(tblx_table& table) noexcept {
   measure_rows(table);
   uint64_t widest = 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
-    measure_summary(*col);
-    measure_title(*col);
+    measure_summary(*col, display);
+    measure_title(*col, display);
     apply_min_width(*col);
-    widest = std::max(widest, width_of(*col));
+    widest = std::max(widest, width_of(*col) + suffix_extra(*col, display));
   }
   if (tblx_status s = resize_scratch(table, widest); s != TBLX_OK) return s;
   table.layout_stale = 0;
@@ -456,13 +474,21 @@ tblx_status measure_layout(tblx_table& table) noexcept {
 // What the measuring pass keeps of a column while it walks the rows. The
 // length of a number grows with its magnitude, so a number column needs
 // only its extreme values, measured once at the end; a text that is not
-// split at an alignment character needs only the longest length. Texts
-// that are split are measured cell by cell.
+// split at an alignment character needs only the longest length (or in
+// display mode the largest width). Texts that are split are measured cell
+// by cell.
 struct column_tally {
-  enum class method : uint8_t { signed_extremes, unsigned_extreme, longest_text, each_cell };
+  enum class method : uint8_t {
+    signed_extremes,
+    unsigned_extreme,
+    longest_text,
+    widest_text,
+    each_cell
+  };
 
   column* col;
   method how;
+  bool display;     // widths count terminal columns
   bool seen;        // a cell was tallied
   bool seen_empty;  // a number column had an empty cell
   uint64_t longest;
@@ -471,7 +497,7 @@ struct column_tally {
   int64_t max_signed;
 };
 
-column_tally start_tally(column& col) noexcept;
+column_tally start_tally(column& col, bool display) noexcept;
 void add_to_tally(column_tally& t, const cell* c) noexcept;
 void finish_tally(const column_tally& t) noexcept;
 
@@ -482,9 +508,10 @@ constexpr size_t tallied_columns = 16;
 void measure_rows(tblx_table& table) noexcept {
   column_tally tallies[tallied_columns];
   size_t tally_count = 0;
+  const bool display = table.display_widths != 0;
   for (column* col = table.columns; col != nullptr && tally_count < tallied_columns;
        col = col->next) {
-    tallies[tally_count++] = start_tally(*col);
+    tallies[tally_count++] = start_tally(*col, display);
   }
   // What the pass keeps does not depend on the order of the rows, so it visits
   // them as they lie in memory, whatever order a sort linked them in. After a
@@ -501,16 +528,17 @@ void measure_rows(tblx_table& table) noexcept {
       if (i < tally_count) {
         add_to_tally(tallies[i], c);
       } else {
-        measure_text(*col, c);
+        measure_text(*col, c, display);
       }
     }
   });
   for (size_t i = 0; i < tally_count; ++i) finish_tally(tallies[i]);
 }
 
-column_tally start_tally(column& col) noexcept {
+column_tally start_tally(column& col, bool display) noexcept {
   column_tally t{};
   t.col = &col;
+  t.display = display;
   t.min_signed = INT64_MAX;
   t.max_signed = INT64_MIN;
   // With a suffix this long some numbers would be too long to count, and
@@ -519,6 +547,7 @@ column_tally start_tally(column& col) noexcept {
   switch (col.type) {
     case TBLX_TYPE_STRING:
       t.how = aligns_on_char(col.cell_justification) ? column_tally::method::each_cell
+              : display                              ? column_tally::method::widest_text
                                                      : column_tally::method::longest_text;
       break;
     case TBLX_TYPE_INT:
@@ -559,8 +588,13 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
       // A text too long for a signed 32-bit count takes no part.
       if (c->str.len <= INT32_MAX) t.longest = std::max<uint64_t>(t.longest, c->str.len);
       break;
+    case column_tally::method::widest_text:
+      if (c->str.len <= INT32_MAX) {
+        t.longest = std::max<uint64_t>(t.longest, display_width(c->str.text, c->str.len));
+      }
+      break;
     case column_tally::method::each_cell:
-      measure_text(*t.col, c);
+      measure_text(*t.col, c, t.display);
       break;
   }
 }
@@ -571,21 +605,22 @@ void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
 }
 
 void finish_tally(const column_tally& t) noexcept {
-  if (t.seen_empty) measure_split(*t.col, t.col->cell_justification, empty_string, 0);
+  if (t.seen_empty) measure_split(*t.col, t.col->cell_justification, empty_string, 0, t.display);
   if (!t.seen) return;
   cell extreme{};
   switch (t.how) {
     case column_tally::method::signed_extremes:
       extreme.value = static_cast<uint64_t>(t.min_signed);
-      measure_text(*t.col, &extreme);
+      measure_text(*t.col, &extreme, t.display);
       extreme.value = static_cast<uint64_t>(t.max_signed);
-      measure_text(*t.col, &extreme);
+      measure_text(*t.col, &extreme, t.display);
       break;
     case column_tally::method::unsigned_extreme:
       extreme.value = t.max_unsigned;
-      measure_text(*t.col, &extreme);
+      measure_text(*t.col, &extreme, t.display);
       break;
     case column_tally::method::longest_text:
+    case column_tally::method::widest_text:
       raise_widths(*t.col, t.longest, 0);
       break;
     case column_tally::method::each_cell:
@@ -594,77 +629,91 @@ void finish_tally(const column_tally& t) noexcept {
 }
 
 // Raises the pair with a text split at its alignment character (kinds 4
-// and 5) or taken whole as lead. Lengths here are below 2^31, so both halves
-// fit the 32-bit fields.
-void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept {
+// and 5) or taken whole as lead. Lengths here are below 2^31, and widths are
+// at most lengths, so both halves fit the 32-bit fields.
+void measure_split(column& col, int32_t kind, const char* text, size_t len, bool display) noexcept {
   if (!aligns_on_char(kind)) {
-    raise_widths(col, len, 0);
-  } else if (const char* at = find_justify_char(kind, text, len, col.justify_char)) {
-    const auto position = static_cast<uint64_t>(at - text);
-    raise_widths(col, position + 1, len - position - 1);
+    raise_widths(col, text_width(display, text, len), 0);
+  } else if (const char* at = find_alignment(kind, text, len, col.justify_char, display)) {
+    const auto lead_len = static_cast<size_t>(at - text) + 1;
+    raise_widths(col, text_width(display, text, lead_len),
+                 text_width(display, at + 1, len - lead_len));
   } else {
-    raise_widths(col, uint64_t{len} + 1, 0);
+    raise_widths(col, text_width(display, text, len) + 1, 0);
   }
 }
 
 // A number counts whole as lead, unless it holds the alignment character (a
 // digit, a sign, or in the suffix, say ".00"): the print aligns it on that
 // character, so it is split there to keep its column's lines in line.
-void measure_number(column& col, uint64_t value) noexcept {
+// The head is ASCII: only the suffix can take fewer columns than bytes.
+void measure_number(column& col, uint64_t value, bool display) noexcept {
   const number_text number = make_number_text(col, value);
-  const uint64_t len = number.length();
-  if (len > INT32_MAX) return;
-  if (number.justify_at >= 0) {
-    const auto at = static_cast<uint64_t>(number.justify_at);
-    raise_widths(col, at + 1, len - at - 1);
-  } else {
-    raise_widths(col, len, 0);
+  if (number.length() > INT32_MAX) return;
+  const uint64_t width = number.head_len + text_width(display, number.suffix, number.suffix_len);
+  const bool aligned = number.justify_at >= 0 && (!display || col.justify_char < 0x80);
+  if (!aligned) {
+    raise_widths(col, width, 0);
+    return;
   }
+  const auto at = static_cast<uint64_t>(number.justify_at);
+  const uint64_t lead =
+      at < number.head_len
+          ? at + 1
+          : number.head_len +
+                text_width(display, number.suffix, static_cast<size_t>(at - number.head_len) + 1);
+  raise_widths(col, lead, width - lead);
 }
 
 // Strings are split by the cell justification. The empty summary text of a
 // string column still has an alignment point to reserve, and so has an empty
 // cell of any column.
-void measure_text(column& col, const cell* c) noexcept {
+void measure_text(column& col, const cell* c, bool display) noexcept {
   if (col.type != TBLX_TYPE_STRING) {
     if (c != nullptr && c->empty()) {
-      measure_split(col, col.cell_justification, empty_string, 0);
+      measure_split(col, col.cell_justification, empty_string, 0, display);
     } else if (c != nullptr || col.summarize) {
-      measure_number(col, c != nullptr ? c->value : col.sum);
+      measure_number(col, c != nullptr ? c->value : col.sum, display);
     }
     return;
   }
   const int32_t len = measured_length(col, c);
   if (len < 0) return;
   measure_split(col, col.cell_justification, c != nullptr ? c->str.text : empty_string,
-                static_cast<size_t>(len));
+                static_cast<size_t>(len), display);
 }
 
 // The summary line's field: its text, measured as a string cell of the
 // column would be, or else the sum or the empty text of a string column.
-void measure_summary(column& col) noexcept {
+void measure_summary(column& col, bool display) noexcept {
   if (col.sum_text == nullptr) {
-    measure_text(col, nullptr);
+    measure_text(col, nullptr, display);
   } else if (col.sum_text_len <= INT32_MAX) {
-    measure_split(col, col.cell_justification, col.sum_text, col.sum_text_len);
+    measure_split(col, col.cell_justification, col.sum_text, col.sum_text_len, display);
   }
 }
 
 // A title counts only when aligned on a character; its callback gets the
 // width that the cells and the sum produced.
-void measure_title(column& col) noexcept {
+void measure_title(column& col, bool display) noexcept {
   if (!aligns_on_char(col.title_justification)) return;
   const char* title = col.title_func(col.title_arg, static_cast<uint32_t>(width_of(col)));
   if (title == nullptr) title = empty_string;
   const size_t len = std::strlen(title);
   if (len > INT32_MAX) return;
-  measure_split(col, col.title_justification, title, len);
+  measure_split(col, col.title_justification, title, len, display);
 }
 
 // The minimum width widens the lead, so the alignment point moves right.
 void apply_min_width(column& col) noexcept {
   const uint64_t width = width_of(col);
   if (col.min_width > width) col.width_lead += static_cast<uint32_t>(col.min_width - width);
+}
+
+// Bytes of a number's text beyond its width: those of the suffix beyond its
+// columns in display mode, else none.
+uint64_t suffix_extra(const column& col, bool display) noexcept {
+  return display ? col.suffix_len - display_width(col.suffix, col.suffix_len) : 0;
 }
 
 // The scratch buffer holds the widest formatted text and its NUL, with room
