@@ -32,32 +32,45 @@ inline const char* find_justify_char(int32_t kind, const char* text, size_t len,
   return static_cast<const char*>(hit);
 }
 
-// Where a text aligns on its character in the table's width mode. When
-// widths count terminal columns, a byte of 0x80 or above never matches: it
-// could only hit a byte inside a character (or a malformed one).
-inline const char* find_alignment(int32_t kind, const char* text, size_t len,
-                                  unsigned char justify_char, bool display) noexcept {
-  if (display && justify_char >= 0x80) return nullptr;
+// The two width modes: with Display, widths count the terminal columns of
+// UTF-8 text, else bytes. The printer and the measuring pass are compiled
+// once for each, so that counting bytes costs what it did before there was
+// a choice.
+
+// Where a text aligns on its character. When widths count terminal
+// columns, a byte of 0x80 or above never matches: it could only hit a byte
+// inside a character (or a malformed one).
+template <bool Display>
+const char* find_alignment(int32_t kind, const char* text, size_t len,
+                           unsigned char justify_char) noexcept {
+  if (Display && justify_char >= 0x80) return nullptr;
   return find_justify_char(kind, text, len, justify_char);
 }
 
-// The width of a text: its terminal columns when display is set, else its bytes.
-inline uint64_t text_width(bool display, const char* text, size_t len) noexcept {
-  return display ? display_width(text, len) : len;
+// The width of a text: its terminal columns with Display, else its bytes.
+template <bool Display>
+uint64_t text_width(const char* text, size_t len) noexcept {
+  if constexpr (Display) {
+    return display_width(text, len);
+  } else {
+    return len;
+  }
 }
 
 // A text to place in a column: its bytes, and the width it takes, which is
-// its length unless widths count terminal columns (display).
+// its length unless widths count terminal columns.
 struct placed_text {
   const char* text;
   size_t len;
   uint64_t width;
-  bool display;
 };
 
-// An odd blank goes after the text.
+// An odd blank goes after the text. This and justify_without_char are
+// always inlined: the printer places texts for both width modes, and as
+// calls they would cost a print some 3 % more instructions.
 template <typename Writer>
-void justify_center(Writer& out, const placed_text& t, uint64_t width, bool pad_trailing) noexcept {
+[[gnu::always_inline]] inline void justify_center(Writer& out, const placed_text& t, uint64_t width,
+                                                  bool pad_trailing) noexcept {
   if (width <= t.width) {
     out.put(t.text, t.len);
     return;
@@ -69,12 +82,16 @@ void justify_center(Writer& out, const placed_text& t, uint64_t width, bool pad_
   if (pad_trailing) pad(out, surplus - before);
 }
 
-// The lead ends with the alignment character at `at`, a byte below 0x80 in
-// display mode: the width of the text up to it and of the rest add up.
-template <typename Writer>
+// The lead ends with the alignment character at `at`, a byte below 0x80
+// with Display: the widths of the text up to it and of the rest add up.
+template <bool Display, typename Writer>
 void justify_at_char(Writer& out, const placed_text& t, const char* at, uint32_t lead,
                      uint32_t tail, bool pad_trailing) noexcept {
-  const uint64_t lead_share = text_width(t.display, t.text, static_cast<size_t>(at - t.text) + 1);
+  // A text whose width is its length has one column for every byte, and so
+  // has its lead.
+  const auto lead_len = static_cast<size_t>(at - t.text) + 1;
+  const uint64_t lead_share =
+      Display && t.width != t.len ? display_width(t.text, lead_len) : lead_len;
   const uint64_t tail_share = t.width - lead_share;
   if (lead_share < lead) pad(out, lead - lead_share);
   out.put(t.text, t.len);
@@ -87,8 +104,9 @@ void justify_at_char(Writer& out, const placed_text& t, const char* at, uint32_t
 // filler in a column whose lead is one place) ends its blanks at the
 // column's edge instead of one place beyond it.
 template <typename Writer>
-void justify_without_char(Writer& out, const placed_text& t, uint32_t lead, uint32_t tail,
-                          bool pad_trailing) noexcept {
+[[gnu::always_inline]] inline void justify_without_char(Writer& out, const placed_text& t,
+                                                        uint32_t lead, uint32_t tail,
+                                                        bool pad_trailing) noexcept {
   if (lead != 0 && t.width < lead - 1u) pad(out, lead - 1u - t.width);
   out.put(t.text, t.len);
   if (!pad_trailing) return;
@@ -103,7 +121,7 @@ void justify_without_char(Writer& out, const placed_text& t, uint32_t lead, uint
 // aligned by kind and, for kinds 4 and 5, on the character justify_char.
 // Blanks after the text are written only with pad_trailing; a text wider
 // than its share is written whole with no blanks on that side.
-template <typename Writer>
+template <bool Display, typename Writer>
 void print_justified(Writer& out, int32_t kind, const placed_text& t, const column& widths,
                      unsigned char justify_char, bool pad_trailing) noexcept {
   const uint32_t lead = widths.width_lead;
@@ -123,8 +141,8 @@ void print_justified(Writer& out, int32_t kind, const placed_text& t, const colu
       return;
     case TBLX_JUST_CHAR_FIRST:
     case TBLX_JUST_CHAR_LAST:
-      if (const char* at = find_alignment(kind, t.text, t.len, justify_char, t.display)) {
-        justify_at_char(out, t, at, lead, tail, pad_trailing);
+      if (const char* at = find_alignment<Display>(kind, t.text, t.len, justify_char)) {
+        justify_at_char<Display>(out, t, at, lead, tail, pad_trailing);
       } else {
         justify_without_char(out, t, lead, tail, pad_trailing);
       }
@@ -139,8 +157,8 @@ void print_justified(Writer& out, int32_t kind, const placed_text& t, const colu
 template <typename Writer>
 void print_justified(Writer& out, int32_t kind, const char* text, size_t len, const column& widths,
                      unsigned char justify_char, bool pad_trailing) noexcept {
-  print_justified(out, kind, placed_text{text, len, len, false}, widths, justify_char,
-                  pad_trailing);
+  print_justified<false>(out, kind, placed_text{text, len, len}, widths, justify_char,
+                         pad_trailing);
 }
 
 #endif  // TABULIX_JUSTIFY_H
