@@ -662,7 +662,9 @@ void check_string_field(std::string_view line, const grid& g, size_t i, const co
     if (at != std::string_view::npos) fail("a blank field holds text", std::string(line));
     return;
   }
-  const std::string text = columns_view(display, {x->str.text, x->str.len});
+  // A copy only in display mode: this runs for every string cell of a print.
+  const std::string viewed = display ? columns_view(true, {x->str.text, x->str.len}) : "";
+  const std::string_view text = display ? viewed : std::string_view(x->str.text, x->str.len);
   const size_t leading = std::strspn(x->str.text, " ");
   if (at == std::string_view::npos || at < leading ||
       field.compare(at - leading, text.size(), text) != 0 ||
@@ -686,8 +688,8 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   if (has_newline(t)) return;
   // In display mode offsets in the lines count columns.
   const bool display = t->display_widths != 0;
-  const std::string shown = columns_view(display, out);
-  const auto lines = split_lines(shown);
+  const std::string shown = display ? columns_view(true, out) : std::string();
+  const auto lines = split_lines(display ? std::string_view(shown) : std::string_view(out));
   const auto cols = columns_of(t);
   const auto rows = rows_of(t);
   const bool fancy = t->fancy != 0;
