@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails unless the shared library defines exactly the names of the export list.
 # Usage: cmake -DNM=<nm> -DLIBRARY=<path> -DEXPORTS=<tabulix.sym> [-DSTATIC=ON]
 #          -P check_exports.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation: the library (with its SONAME links), both headers, a CMake
 # package giving tabulix::tabulix, and a pkg-config file.
 include(CMakePackageConfigHelpers)

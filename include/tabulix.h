@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * libtabulix: tables of typed columns printed as aligned plain text.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output styles: choosing one by value or by name, and querying it.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The version as one number: major in bits 24-31, minor in 16-23, patch in 8-15.
 #include "tabulix_internal.h"
 

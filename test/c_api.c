@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The public header compiled as C90 and used through the shared library. */
 #include <stdio.h>
 #include <string.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status messages and version queries.
 #include <gtest/gtest.h>
 
