@@ -19,10 +19,11 @@ install(EXPORT tabulixTargets NAMESPACE tabulix:: DESTINATION ${TABULIX_CMAKE_DI
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tabulixConfig.cmake.in
   ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
   INSTALL_DESTINATION ${TABULIX_CMAKE_DIR})
-# The SONAME carries only the major number, so any release with the same
-# major number satisfies a request.
+# While the major number is 0, a minor release may add names that a program
+# built against it needs, so a request is met only by the same minor version:
+# find_package(tabulix 0.5) does not accept 0.6.0.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
-  COMPATIBILITY SameMajorVersion)
+  COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
   ${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
   DESTINATION ${TABULIX_CMAKE_DIR})

@@ -33,9 +33,9 @@
 #include <stdio.h>
 
 #define TBLX_VERSION_MAJOR 0
-#define TBLX_VERSION_MINOR 5
+#define TBLX_VERSION_MINOR 6
 #define TBLX_VERSION_PATCH 0
-#define TBLX_VERSION_STRING "0.5.0"
+#define TBLX_VERSION_STRING "0.6.0"
 
 /* TBLX_API marks the exported functions. TBLX_BUILDING is set while the
  * library itself is compiled; TBLX_STATIC selects a static build on Windows. */
@@ -197,10 +197,10 @@ TBLX_API void TBLX_CALL tblx_clean(tblx_table* table) TBLX_NOEXCEPT;
 TBLX_API tblx_status TBLX_CALL tblx_setsumreplace(tblx_table* table, unsigned int style,
                                                   int character) TBLX_NOEXCEPT;
 
-/* "0.5.0" (TBLX_VERSION_STRING); library-owned. */
+/* "0.6.0" (TBLX_VERSION_STRING); library-owned. */
 TBLX_API const char* TBLX_CALL tblx_version_str(void) TBLX_NOEXCEPT;
 
-/* The version packed as major << 24 | minor << 16 | patch << 8: 0x50000. */
+/* The version packed as major << 24 | minor << 16 | patch << 8: 0x60000. */
 TBLX_API uint32_t TBLX_CALL tblx_version_uint(void) TBLX_NOEXCEPT;
 
 /* ---- column definition ---------------------------------------------------- */
