@@ -1,13 +1,8 @@
 # SPDX-License-Identifier: MIT
-# Fails unless the shared library defines exactly the names of the export list,
-# each in its version node where nm shows symbol versions.
+# Fails unless the shared library defines exactly the names of the export list.
 # Usage: cmake -DNM=<nm> -DLIBRARY=<path> -DEXPORTS=<tabulix.sym> [-DSTATIC=ON]
 #          -P check_exports.cmake
 # A static archive (-DSTATIC=ON) is checked through its global symbols.
-cmake_minimum_required(VERSION 3.20)
-include(${CMAKE_CURRENT_LIST_DIR}/symbol_list.cmake)
-tabulix_read_symbol_list(${EXPORTS} _list)
-
 if(STATIC)
   set(_nm_table -g)
 else()
@@ -21,23 +16,18 @@ endif()
 
 string(REPLACE "\n" ";" _nm_lines "${_nm}")
 set(_defined "")
-set(_wrong_node "")
 foreach(_line IN LISTS _nm_lines)
-  # "<address> <type> <name>[@@<node>]"; the nodes themselves are absolute
-  # symbols (type A), not functions.
-  if(_line MATCHES "^[0-9a-fA-F]+ [B-Zb-z] ([^ @]+)(@@?([^ ]+))?$")
+  # "<address> <type> <name>[@@<version node>]"; the nodes themselves are
+  # absolute symbols (type A), not functions.
+  if(_line MATCHES "^[0-9a-fA-F]+ [B-Zb-z] ([^ @]+)(@@?[^ ]+)?$")
     set(_name ${CMAKE_MATCH_1})
-    set(_node "${CMAKE_MATCH_3}")
     if(NOT _name MATCHES "^(_init|_fini)$")
       list(APPEND _defined ${_name})
-      if(_node AND NOT _name IN_LIST _list_NAMES_${_node})
-        list(APPEND _wrong_node ${_name}@${_node})
-      endif()
     endif()
   endif()
 endforeach()
 
-set(_expected ${_list_NAMES})
+file(STRINGS ${EXPORTS} _expected REGEX "^[A-Za-z_]")
 list(SORT _defined)
 list(SORT _expected)
 
@@ -45,9 +35,8 @@ set(_extra ${_defined})
 list(REMOVE_ITEM _extra ${_expected})
 set(_missing ${_expected})
 list(REMOVE_ITEM _missing ${_defined})
-if(_extra OR _missing OR _wrong_node)
-  message(FATAL_ERROR "export list mismatch\n  not in the list: ${_extra}\n  missing: ${_missing}"
-    "\n  in another version node than listed: ${_wrong_node}")
+if(_extra OR _missing)
+  message(FATAL_ERROR "export list mismatch\n  not in the list: ${_extra}\n  missing: ${_missing}")
 endif()
 list(LENGTH _defined _count)
 message(STATUS "exports match the list (${_count} names)")
