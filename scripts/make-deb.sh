@@ -179,7 +179,7 @@ EOF
 control libtabulix-dev libdevel "libtabulix0 (= $debian_version)" same \
   "print tables of typed columns as aligned text - development files" <<EOF
  .
- This package holds the C header, a header-only C++20 layer, the CMake and
+ This package holds the C header, a header-only C++ layer, the CMake and
  pkg-config files and the manual page of the library.
 EOF
 control tabulix utils "$tool_depends" "" \
