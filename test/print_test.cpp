@@ -423,6 +423,7 @@ TEST(Print, RefusalsWriteNothing) {
 
 // A stream that records what reaches its write function, or refuses it all.
 TEST(Print, RefusedPrintDoesNotFlushAndASuccessfulOneDoes) {
+  TABULIX_SKIP_WITHOUT_FAILING_STREAM();
   Table t = sizes_table();
   FailingSink sink{SIZE_MAX, {}};
   FILE* stream = open_failing(&sink);
@@ -440,6 +441,7 @@ TEST(Print, RefusedPrintDoesNotFlushAndASuccessfulOneDoes) {
 }
 
 TEST(Print, FailingStreamStillGivesSuccess) {
+  TABULIX_SKIP_WITHOUT_FAILING_STREAM();
   Table t = items_table();
   FailingSink refusing{0, {}};
   FILE* cookie = open_failing(&refusing);
