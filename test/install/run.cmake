@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DBUILD_DIR=... -DCONFIG=... -DWORK_DIR=... -DSOURCE_DIR=... -DGENERATOR=...
 #       -DC_COMPILER=... -DCXX_COMPILER=... -DPKG_CONFIG=... [-DEXTRA_FLAGS=...] -P run.cmake
 cmake_minimum_required(VERSION 3.25)

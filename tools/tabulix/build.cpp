@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "build.hpp"
 
 #include <algorithm>
@@ -242,6 +243,8 @@ class row_sorter {
 tabulix::table build_table(const table_plan& plan, dataset& data) {
   tabulix::table t;
   t.set_style(plan.style);
+  // The input is valid UTF-8, checked when it was read.
+  if (plan.display_widths) check(tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));
   for (const auto& f : plan.fillers) t.set_sum_filler(style_of(f.style), f.character);
   declare_columns(t, plan);
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning the plan and the stored records into a library table, in order and
 // ready to print.
 #ifndef TABULIX_TOOL_BUILD_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A streaming reader of delimited text: CSV after RFC 4180 with any ASCII
 // delimiter, TSV without quoting, or fields separated by runs of blanks. It
 // reads one line at a time, so memory stays proportional to the longest

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading numbers from text and guessing a column's type from its values.
 // Each field is looked at once (scan_field); what it is and the number it
 // holds go to the store and to the column's guess.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line: what the user asked for, parsed into typed values in one
 // place. Column references stay text until the header is known (plan.hpp
 // resolves them); everything else is checked and converted here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the table will look like: every option applied to the shown columns,
 // with the types settled, the figures made and the widths fitted. Making the
 // plan checks everything that can go wrong before a single line is printed.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "display_width.h"
+
 namespace tabulix::cli {
 
 namespace {
@@ -23,7 +25,7 @@ constexpr std::string_view ellipsis = "\xE2\x80\xA6";  // …
 // The width of one character.
 std::size_t char_width(std::string_view ch, width_unit unit) {
   if (unit == width_unit::bytes) return ch.size();
-  return 1;
+  return display_width(ch.data(), ch.size());
 }
 
 std::size_t escaped_length(unsigned char c) { return c == '\n' || c == '\r' || c == '\t' ? 2 : 4; }
