@@ -49,6 +49,11 @@ TEST(Text, CutsBetweenCharactersAndEndsInAnEllipsis) {
       {"longer", 1, width_unit::columns, "\xE2\x80\xA6"},
       {"M\xC3\xBCnchen", 4, width_unit::columns, "M\xC3\xBCn\xE2\x80\xA6"},
       {"M\xC3\xBCnchen", 8, width_unit::bytes, "M\xC3\xBCnchen"},
+      // CJK characters take two columns each, and are never split.
+      {"\xE6\x9D\xB1\xE4\xBA\xAC\xE5\xA4\xA7\xE5\xAD\xA6", 5, width_unit::columns,
+       "\xE6\x9D\xB1\xE4\xBA\xAC\xE2\x80\xA6"},
+      {"\xE6\x9D\xB1\xE4\xBA\xAC\xE5\xA4\xA7\xE5\xAD\xA6", 4, width_unit::columns,
+       "\xE6\x9D\xB1\xE2\x80\xA6"},
       // In bytes the ellipsis takes three, and ü is not split.
       {"M\xC3\xBCnchen", 5, width_unit::bytes, "M\xE2\x80\xA6"},
       {"M\xC3\xBCnchen", 6, width_unit::bytes, "M\xC3\xBC\xE2\x80\xA6"},
