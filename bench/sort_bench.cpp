@@ -135,7 +135,7 @@ void BM_stable_sort_pairs(benchmark::State& state) {
   std::vector<keyed_row> input;
   input.reserve(n);
   for (const row* r = s->table->rows; r != nullptr; r = r->next) {
-    input.push_back({r->cells->next->value, r});  // the key column is the second
+    input.push_back({r->cells->next()->value, r});  // the key column is the second
   }
   std::vector<keyed_row> pairs(n);
   for (auto _ : state) {

@@ -403,7 +403,7 @@ const char* record_fault(const tblx_table* t) {
   const row* last_row = nullptr;
   for (const row* r = t->rows; r != nullptr; last_row = r, r = r->next, ++row_count) {
     size_t cells = 0;
-    for (const cell* x = r->cells; x != nullptr; x = x->next) ++cells;
+    for (const cell* x = r->cells; x != nullptr; x = x->next()) ++cells;
     if (cells > column_count) return "a row holds more cells than there are columns";
   }
   if (t->rows_tail != last_row) return "rows_tail is not last";
@@ -510,7 +510,7 @@ void check_measurements(const tblx_table* t) {
   std::vector<uint64_t> sums(cols.size(), 0);
   for (const row* r = t->rows; r != nullptr; r = r->next) {
     size_t i = 0;
-    for (const cell* x = r->cells; x != nullptr; x = x->next, ++i) {
+    for (const cell* x = r->cells; x != nullptr; x = x->next(), ++i) {
       const column* c = cols[i];
       if (c->type == TBLX_TYPE_STRING) {
         const shares s = split(c->cell_justification, x->str.text, x->str.len, c->justify_char);
@@ -677,7 +677,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
     std::vector<const cell*> cells;  // reused: one list per row costs more than the checks
     for (const row* r : rows) {
       cells.clear();
-      for (const cell* x = r->cells; x != nullptr; x = x->next) cells.push_back(x);
+      for (const cell* x = r->cells; x != nullptr; x = x->next()) cells.push_back(x);
       const std::string_view line = lines[n++];
       bool all_fit = true;
       for (size_t i = 0; i < cells.size(); ++i) {

@@ -192,6 +192,20 @@ TBLX_API void TBLX_CALL tblx_delete(tblx_table* table) TBLX_NOEXCEPT;
  * being printed, does nothing. */
 TBLX_API void TBLX_CALL tblx_clean(tblx_table* table) TBLX_NOEXCEPT;
 
+/* Extension: the text that the summary line shows in the column with the
+ * given ID instead of its sum or filler, such as a label ("Total") or a
+ * figure the caller computed. The text is copied; NULL removes it, and the
+ * column shows its sum or filler again. The text is justified like the
+ * column's cells and measured like a string cell of the column (split at its
+ * alignment character), so it widens the column as needed; the raw style
+ * writes it as it is. A summed column keeps computing its sum.
+ * tblx_removerows keeps the texts, tblx_clean drops them with the columns.
+ * Allowed with or without an open row. Gives 0, 1 (NULL table, or a text of
+ * 4 GiB or more), 9 (header not ended), 16 (no such column ID), 2 (the table
+ * unchanged). */
+TBLX_API tblx_status TBLX_CALL tblx_setsumtext(tblx_table* table, int32_t column_id,
+                                               const char* text) TBLX_NOEXCEPT;
+
 /* Sets the summary-line filler shown for unsummed columns in one style:
  * 0 simple, 1 raw, 2 or 3 fancy and fancyw (shared). The low 8 bits of
  * character are used. Gives 1 for a NULL table or a character outside
@@ -295,6 +309,18 @@ TBLX_API tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
 TBLX_API tblx_status TBLX_CALL tblx_addcell_int(tblx_table* table, int64_t value) TBLX_NOEXCEPT;
 TBLX_API tblx_status TBLX_CALL tblx_addcell_uint(tblx_table* table, uint64_t value) TBLX_NOEXCEPT;
 TBLX_API tblx_status TBLX_CALL tblx_addcell_hex(tblx_table* table, uint64_t value) TBLX_NOEXCEPT;
+
+/* Extension: adds an empty cell (a missing value) to the open row, in the
+ * next column, whatever its type. Gives 0, 1, 13 (no row open, or no column
+ * left in it), 2.
+ * It prints as an empty text justified in its column (in a column aligned on
+ * a character it ends one place before the alignment position), is measured
+ * as that text and is never added to a sum. Sorting puts it below every value
+ * of its column, the empty text included: first in ascending order (after
+ * rows that lack the cell), last in descending order (before those rows);
+ * empty cells keep their input order among themselves. The comparators of
+ * tblx_get_cell_cmp__ order them the same way. */
+TBLX_API tblx_status TBLX_CALL tblx_addcell_empty(tblx_table* table) TBLX_NOEXCEPT;
 
 /* Ends the open row; it may hold fewer cells than there are columns.
  * Gives 0, 1, 14 (no row open). */

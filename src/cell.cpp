@@ -13,10 +13,15 @@ tblx_status check_waiting_column(const tblx_table* table, int32_t type) noexcept
   return TBLX_OK;
 }
 
-// Links a filled cell into the open row and moves the cursor to the next column.
+// Links a filled cell into the open row and moves the cursor to the next
+// column. The previous cell's link is 0 or just its empty mark until now.
 void attach(tblx_table* table, cell* c) noexcept {
-  *table->cell_tail = c;
-  table->cell_tail = &c->next;
+  if (table->last_cell == nullptr) {
+    table->open_row->cells = c;
+  } else {
+    table->last_cell->link |= reinterpret_cast<uintptr_t>(c);
+  }
+  table->last_cell = c;
   table->cell_column = table->cell_column->next;
 }
 
@@ -50,6 +55,19 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
   return TBLX_OK;
 }
 
+// A missing value: fits a column of any type. Its content stays zero (the
+// arena hands out zeroed records), so it reads as an empty text.
+TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_empty(tblx_table* table) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (table->cell_column == nullptr) return TBLX_ERR_NO_MORE_COLUMNS;
+  auto* c = static_cast<cell*>(arena_carve(table->cell_store, sizeof(cell)));
+  if (c == nullptr) return TBLX_ERR_NO_MEMORY;
+  c->link = cell::empty_mark;
+  c->value = 0;
+  attach(table, c);
+  return TBLX_OK;
+}
+
 TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_int(tblx_table* table, int64_t value) noexcept {
   return add_value_cell(table, TBLX_TYPE_INT, static_cast<uint64_t>(value));
 }
@@ -72,23 +90,32 @@ int three_way(T a, T b) noexcept {
   return (a > b) - (a < b);
 }
 
+// An empty cell sorts below every value of its column, the empty text
+// included, and equal to another empty cell.
+bool either_empty(const cell* a, const cell* b) noexcept { return a->empty() || b->empty(); }
+int cmp_empty(const cell* a, const cell* b) noexcept { return three_way(!a->empty(), !b->empty()); }
+
 }  // namespace
 
 int TBLX_CALL cell_cmp_int(const cell* a, const cell* b) noexcept {
+  if (either_empty(a, b)) return cmp_empty(a, b);
   // The value holds the two's complement bits of the signed number.
   return three_way(static_cast<int64_t>(a->value), static_cast<int64_t>(b->value));
 }
 
 int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept {
+  if (either_empty(a, b)) return cmp_empty(a, b);
   return three_way(a->value, b->value);
 }
 
 int TBLX_CALL cell_cmp_str(const cell* a, const cell* b) noexcept {
+  if (either_empty(a, b)) return cmp_empty(a, b);
   // Only the sign is kept, so that a caller may negate the result safely.
   return three_way(std::strcmp(a->str.text, b->str.text), 0);
 }
 
 int TBLX_CALL cell_cmp_str_len(const cell* a, const cell* b) noexcept {
+  if (either_empty(a, b)) return cmp_empty(a, b);
   if (a->str.len != b->str.len) return a->str.len < b->str.len ? -1 : 1;
   return cell_cmp_str(a, b);
 }

@@ -197,4 +197,33 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_getcolumnid(tblx_table* table, uint32_t p
   return TBLX_OK;
 }
 
-TBLX_EXPORT void TBLX_CALL free_column(column* c) noexcept { std::free(c); }
+// The summary text is copied, as it is usually computed (a formatted total)
+// and would not outlive the caller's buffer; null gives the sum or filler back.
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setsumtext(tblx_table* table, int32_t column_id,
+                                                  const char* text) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (!table->header_ended) return TBLX_ERR_NO_HEADER;
+  column* c = table->columns;
+  while (c != nullptr && c->id != column_id) c = c->next;
+  if (c == nullptr) return TBLX_ERR_NO_SUCH_COLUMN;
+
+  char* copy = nullptr;
+  size_t len = 0;
+  if (text != nullptr) {
+    len = std::strlen(text);
+    if (!fits_length_field(len)) return TBLX_ERR_INVALID_ARGUMENT;
+    copy = static_cast<char*>(std::calloc(len + 1, 1));
+    if (copy == nullptr) return TBLX_ERR_NO_MEMORY;
+    std::memcpy(copy, text, len + 1);
+  }
+  std::free(c->sum_text);
+  c->sum_text = copy;
+  c->sum_text_len = static_cast<uint32_t>(len);
+  table->layout_stale = 1;
+  return TBLX_OK;
+}
+
+TBLX_EXPORT void TBLX_CALL free_column(column* c) noexcept {
+  if (c != nullptr) std::free(c->sum_text);
+  std::free(c);
+}

@@ -206,7 +206,7 @@ void print_rows(sink& out, const print_context& ctx) noexcept {
     ahead.step();
     const column* col = first;
     const cell* c = r->cells;
-    for (size_t i = 0; c != nullptr && col != nullptr; c = c->next, col = col->next, ++i) {
+    for (size_t i = 0; c != nullptr && col != nullptr; c = c->next(), col = col->next, ++i) {
       if (i != 0) put_separator(out, ctx);
       if (i < plan_count) {
         render(out, ctx, plans[i], c);
@@ -219,10 +219,19 @@ void print_rows(sink& out, const print_context& ctx) noexcept {
   }
 }
 
+// A column shows its summary text if it has one, else its sum if summed,
+// else the style's filler.
 void print_sums(sink& out, const print_context& ctx) noexcept {
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
     if (col != ctx.table->columns) put_separator(out, ctx);
-    if (col->summarize) {
+    if (col->sum_text != nullptr) {
+      if (ctx.raw) {
+        out.put(col->sum_text, col->sum_text_len);
+      } else {
+        print_justified(out, col->cell_justification, col->sum_text, col->sum_text_len, *col,
+                        col->justify_char, col->next != nullptr);
+      }
+    } else if (col->summarize) {
       render(out, ctx, plan_field(ctx, *col), nullptr);
     } else if (ctx.raw) {
       out.put(ctx.filler, std::strlen(ctx.filler));
@@ -306,6 +315,8 @@ void place_text(Writer& out, const field_plan& plan, const char* text, size_t le
 
 }  // namespace
 
+// An empty cell of a string column reads as an empty text; one of a number
+// column is placed as that empty text.
 void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept {
   const column& col = *plan.col;
   const char* text = empty_string;
@@ -315,7 +326,7 @@ void render(sink& out, const print_context& ctx, const field_plan& plan, const c
       text = c->str.text;
       len = c->str.len;
     }
-  } else if (c != nullptr || col.summarize) {
+  } else if (c != nullptr ? !c->empty() : col.summarize != 0) {
     if (render_number(out, ctx, plan, c != nullptr ? c->value : col.sum, len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
@@ -370,7 +381,7 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
   }
   // No fill ends a line: the last column is never padded, nor in the
   // borderless styles the last cell of a short row.
-  const bool pad_trailing = plan.has_next && (c == nullptr || ctx.fancy || c->next != nullptr);
+  const bool pad_trailing = plan.has_next && (c == nullptr || ctx.fancy || c->next() != nullptr);
   // A justified text and its blanks take at most len + W + 1 bytes: written
   // in place when that fits the buffer, with room for whole-chunk fills.
   const uint64_t room = uint64_t{len} + plan.width + 1 + fill_chunk;
@@ -404,7 +415,7 @@ int32_t measured_length(const column& col, const cell* c) noexcept {
   uint64_t len = 0;
   if (col.type == TBLX_TYPE_STRING) {
     if (c != nullptr) len = c->str.len;
-  } else if (c != nullptr || col.summarize) {
+  } else if (c != nullptr ? !c->empty() : col.summarize != 0) {
     len = make_number_text(col, c != nullptr ? c->value : col.sum).length();
   }
   return len > INT32_MAX ? -1 : static_cast<int32_t>(len);
@@ -416,6 +427,8 @@ namespace {
 
 void measure_rows(tblx_table& table) noexcept;
 void measure_text(column& col, const cell* c) noexcept;
+void measure_summary(column& col) noexcept;
+void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept;
 void measure_title(column& col) noexcept;
 void apply_min_width(column& col) noexcept;
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept;
@@ -430,7 +443,7 @@ tblx_status measure_layout(tblx_table& table) noexcept {
   measure_rows(table);
   uint64_t widest = 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
-    measure_text(*col, nullptr);
+    measure_summary(*col);
     measure_title(*col);
     apply_min_width(*col);
     widest = std::max(widest, width_of(*col));
@@ -450,7 +463,8 @@ struct column_tally {
 
   column* col;
   method how;
-  bool seen;  // a cell was tallied
+  bool seen;        // a cell was tallied
+  bool seen_empty;  // a number column had an empty cell
   uint64_t longest;
   uint64_t max_unsigned;
   int64_t min_signed;
@@ -481,8 +495,9 @@ void measure_rows(tblx_table& table) noexcept {
     column* col = table.columns;
     size_t i = 0;
     for (const cell* c = r.cells; c != nullptr && col != nullptr;
-         c = c->next, col = col->next, ++i) {
-      if (col->summarize) col->sum += c->value;  // wraps modulo 2^64
+         c = c->next(), col = col->next, ++i) {
+      // Wraps modulo 2^64; an empty cell holds 0.
+      if (col->summarize) col->sum += c->value;
       if (i < tally_count) {
         add_to_tally(tallies[i], c);
       } else {
@@ -522,7 +537,15 @@ column_tally start_tally(column& col) noexcept {
   return t;
 }
 
+// Empty cells take no part in a number column's extremes: they are measured
+// once, as the empty text they print as, when the tally ends.
 void add_to_tally(column_tally& t, const cell* c) noexcept {
+  const bool by_extremes = t.how == column_tally::method::signed_extremes ||
+                           t.how == column_tally::method::unsigned_extreme;
+  if (by_extremes && c->empty()) {
+    t.seen_empty = true;
+    return;
+  }
   t.seen = true;
   switch (t.how) {
     case column_tally::method::signed_extremes:
@@ -548,6 +571,7 @@ void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
 }
 
 void finish_tally(const column_tally& t) noexcept {
+  if (t.seen_empty) measure_split(*t.col, t.col->cell_justification, empty_string, 0);
   if (!t.seen) return;
   cell extreme{};
   switch (t.how) {
@@ -599,16 +623,31 @@ void measure_number(column& col, uint64_t value) noexcept {
 }
 
 // Strings are split by the cell justification. The empty summary text of a
-// string column still has an alignment point to reserve.
+// string column still has an alignment point to reserve, and so has an empty
+// cell of any column.
 void measure_text(column& col, const cell* c) noexcept {
   if (col.type != TBLX_TYPE_STRING) {
-    if (c != nullptr || col.summarize) measure_number(col, c != nullptr ? c->value : col.sum);
+    if (c != nullptr && c->empty()) {
+      measure_split(col, col.cell_justification, empty_string, 0);
+    } else if (c != nullptr || col.summarize) {
+      measure_number(col, c != nullptr ? c->value : col.sum);
+    }
     return;
   }
   const int32_t len = measured_length(col, c);
   if (len < 0) return;
   measure_split(col, col.cell_justification, c != nullptr ? c->str.text : empty_string,
                 static_cast<size_t>(len));
+}
+
+// The summary line's field: its text, measured as a string cell of the
+// column would be, or else the sum or the empty text of a string column.
+void measure_summary(column& col) noexcept {
+  if (col.sum_text == nullptr) {
+    measure_text(col, nullptr);
+  } else if (col.sum_text_len <= INT32_MAX) {
+    measure_split(col, col.cell_justification, col.sum_text, col.sum_text_len);
+  }
 }
 
 // A title counts only when aligned on a character; its callback gets the

@@ -57,7 +57,7 @@ void remove_all_rows(tblx_table* table) noexcept {
   table->rows_tail = nullptr;
   table->open_row = nullptr;
   table->cell_column = nullptr;
-  table->cell_tail = nullptr;
+  table->last_cell = nullptr;
   table->row_count = 0;
 }
 
@@ -77,7 +77,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) noexcept {
   }
   table->rows_tail = r;
   table->open_row = r;
-  table->cell_tail = &r->cells;
+  table->last_cell = nullptr;
   table->cell_column = table->columns;
   table->layout_stale = 1;
   return TBLX_OK;
@@ -90,7 +90,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_endrow(tblx_table* table) noexcept {
   // Clearing the cursor keeps cells out of an ended (possibly short) row,
   // which the last measurement may not have seen: such cells get 13.
   table->cell_column = nullptr;
-  table->cell_tail = nullptr;
+  table->last_cell = nullptr;
   table->row_count = static_cast<int32_t>(static_cast<uint32_t>(table->row_count) + 1u);
   return TBLX_OK;
 }

@@ -87,7 +87,7 @@ struct sort_key {
   const cell* of(const row* r) const noexcept {
     prefetch(r->next);
     const cell* c = r->cells;
-    for (size_t i = 0; i < position && c != nullptr; ++i) c = c->next;
+    for (size_t i = 0; i < position && c != nullptr; ++i) c = c->next();
     return c;
   }
 };
@@ -362,8 +362,10 @@ void merge_sort(tblx_table* table, const sort_key& key) noexcept {
 // an array, which is sorted stably and then read out into the row records.
 // The array is sorted where the rows cannot be: contiguously, and for integer
 // columns by plain 64-bit keys without calling the comparator. Rows without
-// the key cell are set apart in input order and go first (ascending) or last
-// (descending), as the comparator wrappers place them.
+// the key cell, and then those whose key cell is empty, are set apart in
+// input order and go first (ascending); descending, the rows with an empty
+// key follow the others and come before those without a key, as the
+// comparators and their wrappers place them.
 //
 // The list itself is left as it is: its i-th record gets the cells of the
 // i-th row in the new order. A list in memory order, as rows are added, stays
@@ -376,6 +378,12 @@ void merge_sort(tblx_table* table, const sort_key& key) noexcept {
 struct value_pair {
   uint64_t key;
   cell* cells;
+
+  // A row set apart from the sort: its key cell is empty (key 1) or missing (0).
+  static value_pair apart(cell* cells, const cell* key) noexcept {
+    return {key != nullptr ? 1U : 0U, cells};
+  }
+  [[nodiscard]] bool empty_key() const noexcept { return key != 0; }
 };
 
 // A row's cells and its key cell, with a prefix of that cell's text turned like the
@@ -386,6 +394,10 @@ struct cell_pair {
   uint64_t prefix;
   const cell* key;
   cell* cells;
+
+  // A row set apart from the sort: its key cell is empty, or missing (null).
+  static cell_pair apart(cell* cells, const cell* key) noexcept { return {0, key, cells}; }
+  [[nodiscard]] bool empty_key() const noexcept { return key != nullptr; }
 };
 
 // The key of an integer cell, ascending order: int values with the sign bit
@@ -520,8 +532,8 @@ presorted presorted_as(const Pair* pairs, size_t n, Before before) noexcept {
 
 // The pairs array: `capacity` pairs to collect the rows into, and as many
 // for the sort's scratch, allocated at once. Rows with a key fill it from
-// the front, those without from the back, so that collecting changes nothing
-// and may stop when the array turns out too small.
+// the front, those set apart (key missing or empty) from the back, so that
+// collecting changes nothing and may stop when the array turns out too small.
 template <typename Pair>
 class pair_array {
  public:
@@ -542,12 +554,12 @@ class pair_array {
   bool collect(row* rows, const sort_key& key, MakePair make_pair) noexcept {
     if (pairs_ == nullptr) return false;
     for (row* r = rows; r != nullptr; r = r->next) {
-      if (keyed_ == capacity_ - keyless_) return false;
+      if (keyed_ == capacity_ - apart_) return false;
       const cell* c = key.of(r);
-      if (c != nullptr) {
+      if (c != nullptr && !c->empty()) {
         pairs_[keyed_++] = make_pair(r->cells, c);
       } else {
-        pairs_[capacity_ - ++keyless_].cells = r->cells;
+        pairs_[capacity_ - ++apart_] = Pair::apart(r->cells, c);
       }
     }
     return true;
@@ -564,7 +576,7 @@ class pair_array {
     const Pair* sorted = pairs_;
     switch (presorted_as(pairs_, keyed_, before)) {
       case presorted::in_order:
-        if (keyless_ == 0) return;  // the rows are in this order already
+        if (apart_ == 0) return;  // the rows are in this order already
         break;
       case presorted::reversed:
         std::reverse(pairs_, pairs_ + keyed_);
@@ -578,19 +590,24 @@ class pair_array {
 
  private:
   // Gives the rows in list order the sorted pairs' cells, and the cells of
-  // the rows without a key in input order before (ascending) or after them.
-  // The list holds as many rows as were collected.
+  // the rows set apart in input order: ascending, those without a key and
+  // then those with an empty one before them; descending, the same after
+  // them in the reverse grouping. The list holds as many rows as were
+  // collected.
   void reorder(row* rows, const Pair* sorted, bool descending) const noexcept {
     row* r = rows;
-    if (!descending) r = take_keyless(r);
+    if (!descending) r = take_apart(take_apart(r, false), true);
     for (size_t i = 0; i < keyed_; ++i, r = r->next) r->cells = sorted[i].cells;
-    if (descending) take_keyless(r);
+    if (descending) take_apart(take_apart(r, true), false);
   }
 
-  // Hands the keyless rows' cells to the rows from r on; gives the row after.
-  row* take_keyless(row* r) const noexcept {
-    for (size_t i = capacity_; i > capacity_ - keyless_; --i, r = r->next) {
+  // Hands the cells of the rows set apart with an empty key (or with none)
+  // to the rows from r on; gives the row after.
+  row* take_apart(row* r, bool empty_key) const noexcept {
+    for (size_t i = capacity_; i > capacity_ - apart_; --i) {
+      if (pairs_[i - 1].empty_key() != empty_key) continue;
       r->cells = pairs_[i - 1].cells;
+      r = r->next;
     }
     return r;
   }
@@ -598,7 +615,7 @@ class pair_array {
   Pair* pairs_ = nullptr;
   size_t capacity_;
   size_t keyed_ = 0;
-  size_t keyless_ = 0;
+  size_t apart_ = 0;  // rows whose key cell is missing or empty
 };
 
 // Sorts by an integer column through value pairs; false, with the rows

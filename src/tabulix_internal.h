@@ -30,6 +30,8 @@ struct column {
   int32_t leading_zeros;        // nonzero: zero-fill hex digits (hex columns only)
   int32_t summarize;            // nonzero: summed and shown in the summary line
   uint64_t sum;                 // wrapping sum of the cells, signed in int columns
+  char* sum_text;               // own copy of the summary line's text, or null
+  uint32_t sum_text_len;        // bytes of sum_text
   int32_t id;                   // unique in the table's lifetime, from 1
   unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
 };
@@ -56,12 +58,22 @@ struct cell_text {
 // A cell is a link and 8 bytes of content (16 bytes on 64-bit ABIs); a string
 // cell's record is longer by its text. The content is aligned to 8 bytes on
 // every ABI, so a cell is 16 bytes on 32-bit ABIs too.
+//
+// An empty cell (a missing value) is marked in bit 0 of its own link: every
+// 64-bit number is a valid value, so the content has no value to spare, and
+// records are 8-aligned, so the bit is free. Its content is zero, which reads
+// as an empty text of length 0 in a string column and adds nothing to a sum.
 struct cell {
-  cell* next;  // following cell of the row, i.e. of the next column
+  uintptr_t link;  // address of the following cell of the row (next column), | empty_mark
   union {
     alignas(8) uint64_t value;  // numeric cells; int cells hold the two's complement bits
     cell_text str;              // string cells
   };
+
+  static constexpr uintptr_t empty_mark = 1;
+
+  [[nodiscard]] cell* next() const noexcept { return reinterpret_cast<cell*>(link & ~empty_mark); }
+  [[nodiscard]] bool empty() const noexcept { return (link & empty_mark) != 0; }
 };
 
 // Where a string cell's text starts, from the start of its record.
@@ -90,7 +102,7 @@ struct tblx_table {
   row* rows_tail;                      // last row
   row* open_row;                       // row being filled, or null
   column* cell_column;                 // column that takes the next cell, or null
-  cell** cell_tail;                    // link slot where the next cell is attached
+  cell* last_cell;                     // last cell of the open row, or null before its first
   int32_t next_column_id;              // ID of the next declared column
   int32_t row_count;                   // rows ended with tblx_endrow
   char* scratch;                       // formatting buffer sized by the measuring pass

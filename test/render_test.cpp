@@ -176,7 +176,7 @@ std::string render_case(const RenderCase& rc, bool summary = false) {
   cell value_cell{};
   support::TextCell text_cell(rc.text != nullptr ? rc.text : "");
   cell& c = rc.text != nullptr ? text_cell.get() : value_cell;
-  c.next = &next_cell;
+  c.link = reinterpret_cast<uintptr_t>(&next_cell);
   if (rc.text == nullptr) c.value = rc.value;
   return capture(
       [&](FILE* s) { EXPECT_EQ(0, render_to(t.get(), s, &col, summary ? nullptr : &c)); });

@@ -160,23 +160,23 @@ TEST(Cells, ValuesAndTextsAreStoredExactly) {
   // A number cell is its link and its value, with the records back to back.
   static_assert(sizeof(cell) == 16);
   EXPECT_EQ(reinterpret_cast<const char*>(c) + sizeof(cell),
-            reinterpret_cast<const char*>(c->next));
+            reinterpret_cast<const char*>(c->next()));
   EXPECT_EQ(INT64_MIN, static_cast<int64_t>(c->value));
-  EXPECT_EQ(UINT64_MAX, c->next->value);
-  EXPECT_EQ(UINT64_MAX, c->next->next->value);
-  c = c->next->next->next;
+  EXPECT_EQ(UINT64_MAX, c->next()->value);
+  EXPECT_EQ(UINT64_MAX, c->next()->next()->value);
+  c = c->next()->next()->next();
   for (const std::string& text : texts) {
     ASSERT_NE(nullptr, c);
     // The text lies in the cell's own record, behind its link and length: the
     // next record starts past the NUL.
     EXPECT_EQ(reinterpret_cast<const char*>(c) + cell_text_offset, c->str.text);
-    if (c->next != nullptr) {
-      EXPECT_GE(reinterpret_cast<const char*>(c->next), c->str.text + text.size() + 1);
+    if (c->next() != nullptr) {
+      EXPECT_GE(reinterpret_cast<const char*>(c->next()), c->str.text + text.size() + 1);
     }
     EXPECT_EQ(text.size(), c->str.len);
     EXPECT_EQ(text, std::string(c->str.text, c->str.len));
     EXPECT_EQ('\0', c->str.text[c->str.len]);
-    c = c->next;
+    c = c->next();
   }
   EXPECT_EQ(nullptr, c);
 }

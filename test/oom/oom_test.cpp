@@ -207,13 +207,12 @@ std::string describe(const tblx_table* t, bool with_measurements) {
     os << '\n';
   }
 
-  std::string cell_tail = t->cell_tail == nullptr ? "null" : "dangling";
+  std::string last_cell = t->last_cell == nullptr ? "null" : "dangling";
   for (size_t r = 0; r < rows.size(); ++r) {
     os << "row " << r << ':';
-    if (t->cell_tail == &rows[r]->cells) cell_tail = "row " + std::to_string(r) + " head";
     size_t i = 0;
     const column* c = t->columns;
-    for (const cell* x = rows[r]->cells; x != nullptr; x = x->next, ++i) {
+    for (const cell* x = rows[r]->cells; x != nullptr; x = x->next(), ++i) {
       if (c == nullptr) {
         os << " <cell beyond the last column>";
         break;
@@ -226,13 +225,13 @@ std::string describe(const tblx_table* t, bool with_measurements) {
       } else {
         os << ' ' << x->value;
       }
-      if (t->cell_tail == &x->next)
-        cell_tail = "row " + std::to_string(r) + " cell " + std::to_string(i);
+      if (x->empty()) os << "(empty)";
+      if (t->last_cell == x) last_cell = "row " + std::to_string(r) + " cell " + std::to_string(i);
       c = c->next;
     }
     os << '\n';
   }
-  os << "cell_tail=" << cell_tail << '\n';
+  os << "last_cell=" << last_cell << '\n';
   return os.str();
 }
 

@@ -240,7 +240,7 @@ inline std::vector<const row*> rows_of(const tblx_table* t) {
 
 inline std::vector<const cell*> cells_of(const row* r) {
   std::vector<const cell*> cells;
-  for (const cell* c = r->cells; c != nullptr; c = c->next) cells.push_back(c);
+  for (const cell* c = r->cells; c != nullptr; c = c->next()) cells.push_back(c);
   return cells;
 }
 
@@ -297,7 +297,7 @@ inline void append_image(std::string& out, const tblx_table* t) {
     for (const row* r = t->rows; r != nullptr; r = r->next) {
       take(r, sizeof *r);
       const column* col = t->columns;
-      for (const cell* x = r->cells; x != nullptr; x = x->next) {
+      for (const cell* x = r->cells; x != nullptr; x = x->next()) {
         take(x, sizeof *x);
         if (col != nullptr && col->type == TBLX_TYPE_STRING)
           take(x->str.text, size_t{x->str.len} + 1);
