@@ -80,8 +80,9 @@
 #endif
 #endif
 
-// to_string and operator<< print into a memory stream where the C library
-// offers open_memstream (POSIX.1-2008), and into a temporary file elsewhere.
+// table::to_string and operator<< print into a memory stream, so they exist
+// only where the C library has open_memstream (POSIX.1-2008: the Unix-like
+// systems; define TABULIX_HAVE_OPEN_MEMSTREAM to 1 on any other that has it).
 #if !defined(TABULIX_HAVE_OPEN_MEMSTREAM) && (defined(__unix__) || defined(__APPLE__))
 #define TABULIX_HAVE_OPEN_MEMSTREAM 1
 #endif
@@ -222,6 +223,13 @@ struct hex {
   std::uint64_t value;
 };
 
+// An empty cell, in a column of any type: add_row("disk", tabulix::empty, 3).
+// An empty std::optional (std::nullopt) gives one as well.
+struct empty_t {
+  explicit constexpr empty_t(int /*unused*/) noexcept {}
+};
+inline constexpr empty_t empty{0};
+
 // ---- free functions ---------------------------------------------------------------
 
 inline std::string_view version() noexcept { return tblx_version_str(); }
@@ -356,6 +364,7 @@ struct column_info {
   std::int32_t id;
   type kind;
   bool summed;
+  bool sum_text;  // the summary line shows a text in this column
 };
 
 // Everything a table keeps beside its C handle. It lives on the heap and
@@ -558,8 +567,8 @@ errc to_cell(const T& v, type column, std::string& scratch, cell& out) noexcept 
   if constexpr (is_optional<T>::value) {
     if (!v.has_value()) return errc::ok;  // an empty cell
     return to_cell(*v, column, scratch, out);
-  } else if constexpr (std::is_same_v<T, std::nullopt_t>) {
-    return errc::ok;
+  } else if constexpr (std::is_same_v<T, std::nullopt_t> || std::is_same_v<T, empty_t>) {
+    return errc::ok;  // an empty cell
   } else if constexpr (std::is_same_v<T, hex>) {
     if (column != type::hex) return errc::cell_type_mismatch;
     out.kind = cell_kind::hex;
@@ -571,9 +580,9 @@ errc to_cell(const T& v, type column, std::string& scratch, cell& out) noexcept 
     return text_cell(v, column, scratch, out);
   } else {
     static_assert(always_false<T>,
-                  "tabulix: a cell takes a text, an integer, tabulix::hex{...} or a "
-                  "std::optional of one (std::nullopt for an empty cell); format other values, "
-                  "such as floating-point numbers, into a text first");
+                  "tabulix: a cell takes a text, an integer, tabulix::hex{...}, tabulix::empty "
+                  "or a std::optional of one of them; format other values, such as "
+                  "floating-point numbers, into a text first");
     return errc::invalid_argument;
   }
 }
@@ -610,7 +619,7 @@ inline tblx_status put(tblx_table* t, const cell& c) noexcept {
     case cell_kind::empty:
       break;
   }
-  return TBLX_ERR_INVALID_ARGUMENT;
+  return tblx_addcell_empty(t);
 }
 
 template <class T>
@@ -935,7 +944,7 @@ class table {
       return {};
     }
     s.open_id = id;
-    s.columns.push_back({id, t, false});
+    s.columns.push_back({id, t, false, false});
     return {&s, id};
   }
 
@@ -1114,6 +1123,30 @@ class table {
                  ec);
   }
 
+  // The text the summary line shows in a column instead of its sum or
+  // filler, such as "Total"; copied. Needs the ended header.
+  void set_sum_text(const column& c, std::string_view text, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    if (c.state_ != state_.get()) return detail::set(ec, errc::no_such_column);
+    set_sum_text(c.id(), text, ec);
+  }
+  void set_sum_text(std::int32_t column_id, std::string_view text, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    if (detail::has_nul(text)) return detail::set(ec, errc::invalid_argument);
+    const char* copy = state_->terminated(text);
+    if (copy == nullptr) return detail::set(ec, errc::no_memory);
+    change_sum_text(column_id, copy, ec);
+  }
+  // The column shows its sum or filler again.
+  void clear_sum_text(const column& c, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    if (c.state_ != state_.get()) return detail::set(ec, errc::no_such_column);
+    change_sum_text(c.id(), nullptr, ec);
+  }
+  void clear_sum_text(std::int32_t column_id, std::error_code& ec) noexcept {
+    if (valid(ec)) change_sum_text(column_id, nullptr, ec);
+  }
+
   // ---- sorting ----
 
   // A column of another table is no column of this one.
@@ -1135,6 +1168,7 @@ class table {
   }
   void print(std::FILE* stream, std::error_code& ec) noexcept { print(stream, section::all, ec); }
 
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
   // The printed table as a string; "" on failure.
   [[nodiscard]] std::string to_string(section s, std::error_code& ec) noexcept {
     std::string out;
@@ -1146,8 +1180,8 @@ class table {
     return to_string(section::all, ec);
   }
 
-  // Writes the table, with its summary line only when a column is summed;
-  // a failure sets failbit on the stream.
+  // Writes the table, with its summary line only when a column is summed or
+  // has a summary text; a failure sets failbit on the stream.
   friend std::ostream& operator<<(std::ostream& os, table& t) {
     const auto write = [&os](const char* data, std::size_t size) {
       os.write(data, static_cast<std::streamsize>(size));
@@ -1157,6 +1191,7 @@ class table {
     return os;
   }
   friend std::ostream& operator<<(std::ostream& os, table&& t) { return os << t; }
+#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
 #if TABULIX_EXCEPTIONS
   // ---- the throwing forms ----
@@ -1211,6 +1246,18 @@ class table {
   void set_sum_filler(style s, char c) {
     detail::or_throw([&](std::error_code& ec) { set_sum_filler(s, c, ec); });
   }
+  void set_sum_text(const column& c, std::string_view text) {
+    detail::or_throw([&](std::error_code& ec) { set_sum_text(c, text, ec); });
+  }
+  void set_sum_text(std::int32_t column_id, std::string_view text) {
+    detail::or_throw([&](std::error_code& ec) { set_sum_text(column_id, text, ec); });
+  }
+  void clear_sum_text(const column& c) {
+    detail::or_throw([&](std::error_code& ec) { clear_sum_text(c, ec); });
+  }
+  void clear_sum_text(std::int32_t column_id) {
+    detail::or_throw([&](std::error_code& ec) { clear_sum_text(column_id, ec); });
+  }
   void sort(const column& by, order o) {
     detail::or_throw([&](std::error_code& ec) { sort(by, o, ec); });
   }
@@ -1219,11 +1266,13 @@ class table {
   }
   // A title callable's exception is rethrown as it was.
   void print(std::FILE* stream, section s = section::all) { print_to(stream, s).raise(); }
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
   [[nodiscard]] std::string to_string(section s = section::all) {
     std::string out;
     print_into(s, detail::string_sink{out}).raise();
     return out;
   }
+#endif
 #endif
 
  private:
@@ -1296,6 +1345,7 @@ class table {
     errc e = errc::ok;
     s.scratch.clear();
     static_cast<void>((((e = convert(values, cells, n)) == errc::ok) && ...));
+    static_cast<void>(n);  // unused in an empty row
     if (e != errc::ok) return detail::set(ec, e);
     for (std::size_t i = 0; i < count; ++i) detail::resolve_text(cells[i], s.scratch);
     if (!s.header_ended) {
@@ -1312,12 +1362,19 @@ class table {
 
   tblx_status add_one(const detail::cell& c) noexcept { return detail::put(state_->handle, c); }
 
+  void change_sum_text(std::int32_t column_id, const char* text, std::error_code& ec) noexcept {
+    if (detail::fail(tblx_setsumtext(state_->handle, column_id, text), ec)) return;
+    for (detail::column_info& c : state_->columns) {
+      if (c.id == column_id) c.sum_text = text != nullptr;
+    }
+  }
+
   // Which sections operator<< prints: the summary line only when it shows
   // something.
   [[nodiscard]] section stream_sections() const noexcept {
     if (state_ == nullptr) return section::all;
     for (const detail::column_info& c : state_->columns) {
-      if (c.summed) return section::all;
+      if (c.summed || c.sum_text) return section::all;
     }
     return ~(section::sum_rule | section::sum);
   }
@@ -1339,10 +1396,12 @@ class table {
     return outcome;
   }
 
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
   // Prints into memory and hands the bytes to sink(data, size), which gives
   // false when it ran out of memory. Nothing reaches sink after a failure.
   template <class Sink>
   detail::print_outcome print_into(section s, Sink&& sink);
+#endif
 
   std::unique_ptr<detail::table_state> state_;
 };
@@ -1374,12 +1433,12 @@ column& column::title_func(F&& f, std::error_code& ec) {
 
 // ---- printing into memory ------------------------------------------------------------
 
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
 template <class Sink>
 detail::print_outcome table::print_into(section s, Sink&& sink) {
   detail::print_outcome outcome;
   if (!valid(outcome.code)) return outcome;
   const auto lost = [&outcome] { outcome.code = make_error_code(errc::no_memory); };
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
   char* buffer = nullptr;
   std::size_t size = 0;
   std::FILE* stream = ::open_memstream(&buffer, &size);
@@ -1394,29 +1453,9 @@ detail::print_outcome table::print_into(section s, Sink&& sink) {
   const std::unique_ptr<char, void (*)(void*)> bytes(buffer, &std::free);
   if (outcome.error()) return outcome;
   if (failed || (size > 0 && !sink(static_cast<const char*>(buffer), size))) lost();
-#else
-  std::FILE* stream = std::tmpfile();
-  if (stream == nullptr) {
-    lost();
-    return outcome;
-  }
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(stream, &std::fclose);
-  outcome = print_to(stream, s);
-  if (outcome.error()) return outcome;
-  if (std::ferror(stream) != 0 || std::fseek(stream, 0, SEEK_SET) != 0) {
-    lost();
-    return outcome;
-  }
-  char chunk[4096];
-  while (const std::size_t got = std::fread(chunk, 1, sizeof chunk, stream)) {
-    if (!sink(static_cast<const char*>(chunk), got)) {
-      lost();
-      break;
-    }
-  }
-#endif
   return outcome;
 }
+#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
 }  // namespace tabulix
 

@@ -40,7 +40,9 @@ void check(bool ok, const char* what) {
 int main() {
   std::error_code ec = tabulix::errc::parse;
   tabulix::table t({{tabulix::type::string, "Item"},
-                    tabulix::column_spec(tabulix::type::uint64, "Qty").summarize()},
+                    tabulix::column_spec(tabulix::type::uint64, "Qty")
+                        .summarize()
+                        .cell_just(tabulix::just::right)},
                    ec);
   CHECK(!ec);
   t.add_row("pen", 3, ec);
@@ -49,26 +51,28 @@ int main() {
   CHECK(ec == tabulix::errc::cell_type_mismatch);
   t.add_row("cap", std::optional<int>(), ec);
   CHECK(!ec);
-  CHECK(t.row_count() == 2);
+  t.add_row(tabulix::empty, std::optional<unsigned>(4), ec);
+  CHECK(!ec);
+  CHECK(t.row_count() == 3);
   t.add_column(tabulix::type::string, ec);
   CHECK(ec == tabulix::errc::header_ended);
 
   const std::string text = t.to_string(ec);
   CHECK(!ec);
-  CHECK(text == "Item Qty\npen  3\ncap\n     3\n");
+  CHECK(text == "Item Qty\npen 3\ncap  \n    4\n    7\n");
   std::ostringstream os;
   os << t;
   CHECK(os.str() == text);
 
   t.sort(t.column_id(0), tabulix::order::asc, ec);
   CHECK(!ec);
-  CHECK(t.to_string(tabulix::section::rows, ec) == "cap\npen  3\n");
+  CHECK(t.to_string(tabulix::section::rows, ec) == "    4\ncap  \npen 3\n");
   t.print(nullptr, ec);
   CHECK(ec == tabulix::errc::invalid_argument);
 
   tabulix::table moved = std::move(t);
   t.clean(ec);
   CHECK(ec == tabulix::errc::invalid_argument);
-  CHECK(moved.row_count() == 2);
+  CHECK(moved.row_count() == 3);
   return failures == 0 ? 0 : 1;
 }
