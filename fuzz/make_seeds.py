@@ -115,6 +115,11 @@ def cell_hex(v):
 
 
 endrow = b"\x15" + TABLE
+cell_empty = b"\x1e" + TABLE
+
+
+def sumtext(column_id, s):
+    return b"\x1f" + bytes([column_id]) + text_arg(s) + TABLE
 removerows = b"\x16\x01"
 
 
@@ -356,6 +361,22 @@ def seed_busy_changes():
     ])
 
 
+def seed_missing_values():
+    return b"".join([
+        begincolumn(1), title("Item"), endcolumn,
+        begincolumn(2), celljust(2), summarize(), endcolumn,
+        begincolumn(1), celljust(4), endcolumn,
+        begincolumn(4), leadingzero(), celljust(5), justchar("x"), endcolumn,
+        begincolumn(3), celljust(3), summarize(), suffix(" kB"), endcolumn,
+        endheader, sumtext(1, "Total"), sumtext(3, "100.125"),
+        row(cell_empty, cell_int(5), cell_string("1.5"), cell_hex(0x1F), cell_uint(7)),
+        row(cell_string("pen"), cell_empty, cell_empty, cell_empty, cell_uint(12)),
+        row(cell_string("ink"), cell_int(-20), cell_string("12.25"), cell_hex(1), cell_empty),
+        print_(31), setstyle(2), print_(31), sort(1, 2), print_(31), sort(2, 3), sumtext(5, None),
+        sumtext(2, "a wide summary text"), setstyle(1), print_(31), setstyle(3), print_(31),
+    ])
+
+
 SEEDS = {
     "report": seed_report,
     "aligned": seed_aligned,
@@ -368,6 +389,7 @@ SEEDS = {
     "split_numbers": seed_split_numbers,
     "busy_titles": seed_busy_titles,
     "busy_changes": seed_busy_changes,
+    "missing_values": seed_missing_values,
 }
 
 if __name__ == "__main__":

@@ -3,7 +3,8 @@
 // justifications, casings, styles, sort orders, selectors and column IDs,
 // extreme numbers, texts of any bytes, title callbacks that return NULL, a
 // text that depends on the width, another text on their later calls, or that
-// call back into the table being printed, calls made out of phase) and prints
+// call back into the table being printed, empty cells in any column, summary
+// texts, calls made out of phase) and prints
 // the table into in-memory streams in every style with arbitrary flags. A few
 // steps build in one go what single calls reach only rarely: many columns,
 // rows that fill every column, texts and minimum widths wider than the
@@ -22,9 +23,9 @@
 //     end at their tails, IDs grow, the open row is the last row, the row
 //     count is the number of ended rows, and cells never outnumber columns.
 //  4. After a print every column is at least as wide as its minimum width and
-//     as every cell and sum it holds (split at the alignment character for
-//     the character justifications); a summed column's sum is the wrapping
-//     sum of its cells.
+//     as every cell and sum or summary text it holds (split at the alignment
+//     character for the character justifications; an empty cell as an empty
+//     text); a summed column's sum is the wrapping sum of its non-empty cells.
 //  5. A print gives one line per selected section and row (rules only in the
 //     fancy styles), each ending in a newline, when no text holds a newline.
 //     In the simple, fancy and fancyw styles, with W the measured widths:
@@ -512,9 +513,11 @@ void check_measurements(const tblx_table* t) {
     size_t i = 0;
     for (const cell* x = r->cells; x != nullptr; x = x->next(), ++i) {
       const column* c = cols[i];
-      if (c->type == TBLX_TYPE_STRING) {
+      if (c->type == TBLX_TYPE_STRING || x->empty()) {
+        // An empty cell holds an empty text.
         const shares s = split(c->cell_justification, x->str.text, x->str.len, c->justify_char);
-        require(fits(c, s), "a string cell is wider than its column");
+        require(fits(c, s), "a string or empty cell is wider than its column");
+        require(!x->empty() || x->str.len == 0, "an empty cell holds a text");
       } else {
         require(number_length(c, x->value) <= width_of(c), "a number is wider than its column");
         sums[i] += x->value;
@@ -524,8 +527,11 @@ void check_measurements(const tblx_table* t) {
   for (size_t i = 0; i < cols.size(); ++i) {
     const column* c = cols[i];
     require(width_of(c) >= c->min_width, "a column is narrower than its minimum width");
-    if (c->summarize) {
-      require(c->sum == sums[i], "the sum is not the sum of the cells");
+    if (c->summarize) require(c->sum == sums[i], "the sum is not the sum of the cells");
+    if (c->sum_text != nullptr) {
+      require(fits(c, split(c->cell_justification, c->sum_text, c->sum_text_len, c->justify_char)),
+              "a summary text is wider than its column");
+    } else if (c->summarize) {
       require(number_length(c, c->sum) <= width_of(c), "a sum is wider than its column");
     }
   }
@@ -547,6 +553,7 @@ bool has_newline(const tblx_table* t) {
   const auto cols = columns_of(t);
   for (const column* c : cols) {
     if (std::strchr(c->suffix, '\n') != nullptr) return true;
+    if (c->sum_text != nullptr && std::memchr(c->sum_text, '\n', c->sum_text_len)) return true;
     if (c->title_func == title_ident && c->title_arg != nullptr &&
         std::strchr(static_cast<const char*>(c->title_arg), '\n') != nullptr) {
       return true;
@@ -681,8 +688,8 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       const std::string_view line = lines[n++];
       bool all_fit = true;
       for (size_t i = 0; i < cells.size(); ++i) {
-        all_fit =
-            all_fit && (cols[i]->type == TBLX_TYPE_STRING || number_fits(cols[i], cells[i]->value));
+        all_fit = all_fit && (cols[i]->type == TBLX_TYPE_STRING || cells[i]->empty() ||
+                              number_fits(cols[i], cells[i]->value));
       }
       if (!all_fit) continue;
       if (fancy || cells.size() == cols.size()) {
@@ -705,9 +712,13 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
     const char* filler = t->sum_filler[fancy ? FILLER_FANCY : FILLER_SIMPLE];
     bool all_fit = true;
     for (const column* c : cols) {
-      all_fit = all_fit &&
-                (c->summarize ? number_fits(c, c->sum)
-                              : fits(c, split(c->cell_justification, filler, 1, c->justify_char)));
+      const bool has_text = c->sum_text != nullptr;
+      const char* text = has_text ? c->sum_text : filler;
+      const size_t len = has_text ? c->sum_text_len : 1;
+      all_fit =
+          all_fit && (c->summarize && !has_text
+                          ? number_fits(c, c->sum)
+                          : fits(c, split(c->cell_justification, text, len, c->justify_char)));
     }
     if (all_fit) check_separators(lines[n], cols, g, sep, "summary line");
     ++n;
@@ -980,7 +991,7 @@ class session {
       bulk_step(kind - 0xf0u);
       return;
     }
-    switch (kind % 30) {
+    switch (kind % 32) {
       case 0:
         status_call("begincolumn", {0, 1, 2, 5, 10, 12},
                     [&](tblx_table* t) { return tblx_begincolumn(t, in_.enumerated(1, 4)); });
@@ -1171,6 +1182,16 @@ class session {
           return tblx_setsumreplace(t, style, ch);
         });
         break;
+      case 30:
+        status_call("addcell_empty", {0, 1, 2, 13}, tblx_addcell_empty);
+        break;
+      case 31: {
+        const int32_t id = static_cast<int32_t>(in_.enumerated(1, 6));
+        const char* text = text_or_null();
+        status_call("setsumtext", {0, 1, 2, 9, 16},
+                    [&](tblx_table* t) { return tblx_setsumtext(t, id, text); });
+        break;
+      }
       default:
         print_step();
         break;

@@ -57,6 +57,9 @@ TEST(Header, EachStateGivesTheCodeOfTheFirstFailingCheck) {
       {"getcolumnid 0", call<tblx_getcolumnid, 0u, &id_place>, {1, 0, 9, 9}},
       {"getcolumnid 1", call<tblx_getcolumnid, 1u, &id_place>, {1, 16, 9, 9}},
       {"getcolumnid null", call<tblx_getcolumnid, 0u, nullptr>, {1, 1, 1, 1}},
+      {"setsumtext", call<tblx_setsumtext, 1, kText>, {1, 0, 9, 9}},
+      {"setsumtext null text", call<tblx_setsumtext, 1, nullptr>, {1, 0, 9, 9}},
+      {"setsumtext unknown ID", call<tblx_setsumtext, 2, kText>, {1, 16, 9, 9}},
   };
   for (const Case& c : cases) {
     for (int s = 0; s < kStates; ++s) {

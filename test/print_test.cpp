@@ -1,5 +1,6 @@
 // Whole-table printing: every section in every style, byte for byte.
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include "support/table.h"
@@ -130,6 +131,30 @@ Table addresses() {
        {.type = TBLX_TYPE_HEX, .title = "ADDR", .hex_case = TBLX_HEX_UPPER, .zeros = true},
        {.type = TBLX_TYPE_UINT, .title = "n", .min_width = 6, .sum = true, .suffix = "B"}},
       {{hex(0x1f), hex(0xabc), unum(7)}, {hex(0xdeadbeef), hex(0x5), unum(12)}});
+}
+
+// Empty cells at the start, in the middle and at the end of rows, in every
+// column type and justification; summary texts: a label, a text aligned on
+// the point, a text wider than its column (whose sum is still computed but
+// not shown), and a summed column without a text.
+Table missing_values() {
+  return make_table(
+      {{.type = TBLX_TYPE_STRING, .title = "Item", .sum_text = "Total"},
+       {.type = TBLX_TYPE_INT, .title = "Qty", .cell_just = TBLX_JUST_RIGHT, .sum = true},
+       {.type = TBLX_TYPE_STRING,
+        .title = "Price",
+        .cell_just = TBLX_JUST_CHAR_FIRST,
+        .sum_text = "100.125"},
+       {.type = TBLX_TYPE_INT, .title = "D", .cell_just = TBLX_JUST_CHAR_LAST, .suffix = ".0"},
+       {.type = TBLX_TYPE_HEX, .title = "Addr", .zeros = true},
+       {.type = TBLX_TYPE_UINT,
+        .title = "N",
+        .cell_just = TBLX_JUST_CENTER,
+        .sum = true,
+        .sum_text = "count 2"}},
+      {{blank(), num(5), str("1.5"), num(-3), hex(0x1f), unum(7)},
+       {str("pen"), blank(), blank(), blank(), hex(0xab), unum(12)},
+       {str("ink"), num(-20), str("12.25"), num(40), blank(), blank()}});
 }
 
 // ---- the golden cases ---------------------------------------------------------------
@@ -286,6 +311,30 @@ ink
      "0x1f 0xABC 7B\n"
      "0xdeadbeef 0x5 12B\n"
      "- - 19B\n"},
+    {"missing values simple", missing_values, TBLX_STYLE_SIMPLE, ALL, false,
+     "Item  Qty Price   D    Addr N\n"
+     "        5   1.5   -3.0 0x1f    7\n"
+     "pen                    0xab   12\n"
+     "ink   -20  12.25  40.0         \n"
+     "Total -15 100.125           count 2\n"},
+    {"missing values fancyw", missing_values, TBLX_STYLE_FANCYW, ALL, false,
+     "Item  | Qty | Price   | D    | Addr | N\n"
+     "------+-----+---------+------+------+--------\n"
+     "      |   5 |   1.5   | -3.0 | 0x1f |    7\n"
+     "pen   |     |         |      | 0xab |   12\n"
+     "ink   | -20 |  12.25  | 40.0 |      |    \n"
+     "------+-----+---------+------+------+--------\n"
+     "Total | -15 | 100.125 |      |      | count 2\n"},
+    {"missing values fancy", missing_values, TBLX_STYLE_FANCY, ROWS, false,
+     "     |  5|  1.5  |-3.0|0x1f|   7\n"
+     "pen  |   |       |    |0xab|  12\n"
+     "ink  |-20| 12.25 |40.0|    |   \n"},
+    {"missing values raw", missing_values, TBLX_STYLE_RAW, ALL, false,
+     "Item Qty Price D Addr N\n"
+     " 5 1.5 -3.0 0x1f 7\n"
+     "pen    0xab 12\n"
+     "ink -20 12.25 40.0  \n"
+     "Total -15 100.125 - - count 2\n"},
     // The section flags and their complement.
     {"flags 0", sizes_table, TBLX_STYLE_FANCY, 0, false, ""},
     {"flags beyond the sections", sizes_table, TBLX_STYLE_FANCY, 32, false, ""},
@@ -523,6 +572,31 @@ TEST(Print, TitleCallbackWritingToTheSameStream) {
     EXPECT_EQ(TBLX_OK, tblx_print_all(t.get(), s));
   });
   EXPECT_EQ("A <cb>T\nx y\n   \n", out);
+}
+
+// A summary text is a copy, replaces the sum until removed, outlives
+// tblx_removerows and goes with the columns on tblx_clean.
+TEST(Print, SummaryTextReplacesTheSumUntilRemoved) {
+  Table t = sizes_table();
+  char label[] = "Total";
+  ASSERT_EQ(TBLX_OK, tblx_setsumtext(t.get(), 1, label));
+  ASSERT_EQ(TBLX_OK, tblx_setsumtext(t.get(), 2, "1.2 kB"));
+  std::strcpy(label, "XXXX");
+  EXPECT_EQ("Total     1.2 kB\n", print_to_string(t.get(), TBLX_PRINT_SUM));
+  // Replaced with a wider one in the middle of a row, which widens its column.
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  ASSERT_EQ(TBLX_OK, tblx_setsumtext(t.get(), 1, "All the files"));
+  ASSERT_EQ(TBLX_OK, tblx_endrow(t.get()));
+  EXPECT_EQ("All the files 1.2 kB\n", print_to_string(t.get(), TBLX_PRINT_SUM));
+  ASSERT_EQ(TBLX_OK, tblx_setsumtext(t.get(), 2, nullptr));
+  EXPECT_EQ("All the files 1242\n", print_to_string(t.get(), TBLX_PRINT_SUM));
+  tblx_removerows(t.get());
+  EXPECT_EQ("All the files 0\n", print_to_string(t.get(), TBLX_PRINT_SUM));
+  tblx_clean(t.get());
+  ASSERT_EQ("", declare(t.get(), {TBLX_TYPE_STRING, "A"}));
+  ASSERT_EQ(TBLX_OK, tblx_endheader(t.get()));
+  EXPECT_EQ(TBLX_ERR_NO_SUCH_COLUMN, tblx_setsumtext(t.get(), 1, "gone"));
+  EXPECT_EQ(" \n", print_to_string(t.get(), TBLX_PRINT_SUM));
 }
 
 TEST(Print, RowsAddedBetweenPrintsAreMeasured) {

@@ -16,6 +16,7 @@ constexpr Call add_string = call<tblx_addcell_string, kText>;
 constexpr Call add_int = call<tblx_addcell_int, 5>;
 constexpr Call add_uint = call<tblx_addcell_uint, 5u>;
 constexpr Call add_hex = call<tblx_addcell_hex, 5u>;
+constexpr Call add_empty = call<tblx_addcell_empty>;
 tblx_status remove_rows(tblx_table* t) {
   tblx_removerows(t);
   return TBLX_OK;
@@ -44,8 +45,14 @@ TEST(Rows, CursorFollowsTheColumnsAndRefusalsChangeNothing) {
       {"its only cell", add_string, TBLX_OK, 1},
       {"endrow of the short row", tblx_endrow, TBLX_OK, 2},
       {"cell after endrow of a short row", add_int, TBLX_ERR_NO_MORE_COLUMNS, 2},
-      {"beginrow to be removed", tblx_beginrow, TBLX_OK, 2},
-      {"cell of the removed row", add_string, TBLX_OK, 2},
+      {"empty cell before beginrow", add_empty, TBLX_ERR_NO_MORE_COLUMNS, 2},
+      {"beginrow of empty cells", tblx_beginrow, TBLX_OK, 2},
+      {"empty cell in the string column", add_empty, TBLX_OK, 2},
+      {"empty cell in the int column", add_empty, TBLX_OK, 2},
+      {"empty cell past the last column", add_empty, TBLX_ERR_NO_MORE_COLUMNS, 2},
+      {"endrow of empty cells", tblx_endrow, TBLX_OK, 3},
+      {"beginrow to be removed", tblx_beginrow, TBLX_OK, 3},
+      {"cell of the removed row", add_string, TBLX_OK, 3},
       {"removerows with a row open", remove_rows, TBLX_OK, 0},
       {"cell after removerows", add_string, TBLX_ERR_NO_MORE_COLUMNS, 0},
       {"endrow after removerows", tblx_endrow, TBLX_ERR_NO_OPEN_ROW, 0},
@@ -87,13 +94,13 @@ TEST(Rows, HeaderStatesAndNullArguments) {
 
   Table no_columns = make_table({});
   ASSERT_EQ(TBLX_OK, tblx_beginrow(no_columns.get()));
-  for (Call add : {add_string, add_int, add_uint, add_hex}) {
+  for (Call add : {add_string, add_int, add_uint, add_hex, add_empty}) {
     EXPECT_EQ(TBLX_ERR_NO_MORE_COLUMNS, add(no_columns.get()));
   }
   EXPECT_EQ(TBLX_OK, tblx_endrow(no_columns.get()));
 
-  for (Call call :
-       {Call{tblx_beginrow}, Call{tblx_endrow}, add_string, add_int, add_uint, add_hex}) {
+  for (Call call : {Call{tblx_beginrow}, Call{tblx_endrow}, add_string, add_int, add_uint, add_hex,
+                    add_empty}) {
     EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, call(nullptr));
   }
   Table t = make_table({{TBLX_TYPE_STRING}});

@@ -180,6 +180,49 @@ TEST(Sort, RowsWithoutKeyFirstAscendingLastDescendingInInputOrder) {
   EXPECT_EQ(labels.order(t.get()), (std::vector<size_t>{0, 3, 1, 2, 4}));
 }
 
+// Empty cells sort below every value, the empty text included, and keep
+// their input order; rows without the cell stay outermost.
+TEST(Sort, EmptyCellsBelowEveryValue) {
+  struct Case {
+    ColDef key;
+    std::vector<Val> keys;  // one per row, after its label; `none`: a short row
+    std::vector<size_t> ascending, descending;
+  };
+  const Val none{TBLX_TYPE_HEX + 1, {}, 0};
+  const Case cases[] = {
+      {{TBLX_TYPE_INT},
+       {blank(), num(INT64_MIN), none, blank(), num(-1)},
+       {2, 0, 3, 1, 4},
+       {4, 1, 0, 3, 2}},
+      {{TBLX_TYPE_UINT}, {unum(0), blank(), blank(), unum(7)}, {1, 2, 0, 3}, {3, 0, 1, 2}},
+      {{TBLX_TYPE_HEX}, {blank(), hex(0)}, {0, 1}, {1, 0}},
+      {{TBLX_TYPE_STRING},
+       {str("b"), blank(), str(""), blank(), str("a")},
+       {1, 3, 2, 4, 0},
+       {0, 4, 2, 1, 3}},
+      {{.type = TBLX_TYPE_STRING, .sort_mode = TBLX_SORTMODE_BY_LENGTH},
+       {str("bb"), str(""), blank(), str("a")},
+       {2, 1, 3, 0},
+       {0, 3, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    for (const auto method : {sort_method::pairs, sort_method::in_place}) {
+      std::vector<std::vector<Val>> rows;
+      for (const Val& v : c.keys) {
+        rows.push_back({str("row")});
+        if (v.type != none.type) rows.back().push_back(v);
+      }
+      Table t = make_table({{TBLX_TYPE_STRING}, c.key}, rows);
+      row_labels labels(t.get());
+      SCOPED_TRACE(testing::Message() << "type " << c.key.type << " method " << int(method));
+      ASSERT_EQ(sort_rows(t.get(), TBLX_SORT_ASC, 2, method), TBLX_OK);
+      EXPECT_EQ(labels.order(t.get()), c.ascending);
+      ASSERT_EQ(sort_rows(t.get(), TBLX_SORT_DESC, 2, method), TBLX_OK);
+      EXPECT_EQ(labels.order(t.get()), c.descending);
+    }
+  }
+}
+
 TEST(Sort, SecondSortKeepsTheFirstOrderAmongEqualKeys) {
   Table t = make_table({{TBLX_TYPE_STRING}, {TBLX_TYPE_INT}}, {{str("b"), num(2)},
                                                                {str("a"), num(1)},
@@ -294,8 +337,10 @@ TEST(SortOrderNames, ListEndsWithNullAndEveryNameParses) {
 
 // ---- randomized comparison with insertion ----------------------------------------
 
-// Compares two present keys of one column as the column's sort mode says.
+// Compares two present keys of one column as the column's sort mode says;
+// an empty cell is below every value.
 int compare_keys(const ColDef& col, const Val& a, const Val& b) {
+  if (a.type == 0 || b.type == 0) return int{b.type == 0} - int{a.type == 0};
   switch (col.type) {
     case TBLX_TYPE_STRING: {
       const std::string& x = a.text;
@@ -356,6 +401,7 @@ Val random_value(unsigned type, std::mt19937& rng) {
       "abcdefgh1"};
   static const uint64_t numbers[] = {0, 1, 2, 3, uint64_t{1} << 63, UINT64_MAX, 42};
   const uint64_t n = numbers[rng() % std::size(numbers)];
+  if (rng() % 8 == 0) return blank();
   switch (type) {
     case TBLX_TYPE_STRING:
       return str(texts[rng() % std::size(texts)]);
@@ -419,7 +465,8 @@ TEST(SortRandomized, LargeTablesSameOrderAsStableSort) {
   for (row_values& r : rows) {
     const size_t len = rng() % 8 == 0 ? rng() % 3 : 3;  // some short and empty rows
     if (len > 0) r.push_back(str(texts_of_length(rng() % 4, rng)));
-    if (len > 1) r.push_back(num(static_cast<int64_t>(rng() % 50) - 25));  // many equal keys
+    // Many equal keys, and some empty cells.
+    if (len > 1) r.push_back(rng() % 16 ? num(static_cast<int64_t>(rng() % 50) - 25) : blank());
     // Many equal keys again, and bytes that all keys share between those that differ.
     if (len > 2) r.push_back(unum((uint64_t{rng() % 4} << 56) | (uint64_t{rng() % 1000} << 16)));
   }

@@ -195,7 +195,9 @@ std::string describe(const tblx_table* t, bool with_measurements) {
        << " tj=" << c->title_justification << " cj=" << c->cell_justification
        << " case=" << c->hex_case << " mode=" << c->sort_mode << " suffix_len=" << c->suffix_len
        << " lz=" << c->leading_zeros << " sum?=" << c->summarize << " jc=" << int(c->justify_char)
-       << " suffix=" << std::string(c->suffix, c->suffix_len) << " title=";
+       << " suffix=" << std::string(c->suffix, c->suffix_len)
+       << " sum_text=" << (c->sum_text ? std::string(c->sum_text, c->sum_text_len) : "(none)")
+       << " title=";
     // By content, so that tables built alike describe alike.
     if (c->title_func == title_ident) {
       os << static_cast<const char*>(c->title_arg);
@@ -338,6 +340,13 @@ step add_uint(uint64_t v) {
 step add_hex(uint64_t v) {
   return call("addcell_hex", [v](tblx_table* t) { return tblx_addcell_hex(t, v); });
 }
+const step add_empty = call("addcell_empty", tblx_addcell_empty);
+
+// A null text removes the column's summary text.
+step set_sum_text(int32_t id, const char* text) {
+  return call(std::string("setsumtext ") + (text ? text : "null"),
+              [id, text](tblx_table* t) { return tblx_setsumtext(t, id, text); });
+}
 
 // Prints the selected sections into a string.
 step print(unsigned int flags) {
@@ -413,6 +422,11 @@ TEST(OutOfMemory, RowsAndEveryCellTypeKeepTheRowAsItWas) {
                                       add_int(-1),
                                       end_row,  // a short row
                                       begin_row,
+                                      add_empty,
+                                      add_int(3),
+                                      add_empty,
+                                      end_row,
+                                      begin_row,
                                       add_string(long_text + "end"),
                                       add_int(7),
                                       add_uint(8),
@@ -421,6 +435,12 @@ TEST(OutOfMemory, RowsAndEveryCellTypeKeepTheRowAsItWas) {
                                       begin_row,  // left open
                                       add_string("open"),
                                   });
+}
+
+TEST(OutOfMemory, SummaryTextsAreCopiedOrLeftAsTheyWere) {
+  check_scenario(four_columns() + std::vector<step>{set_sum_text(1, "Total"), set_sum_text(2, "x"),
+                                                    set_sum_text(1, "Sum of all"), print(31),
+                                                    set_sum_text(2, nullptr), print(31)});
 }
 
 TEST(OutOfMemory, EmptyHeaderAndRowsWithoutCells) {

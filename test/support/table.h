@@ -52,9 +52,11 @@ struct ColDef {
   tblx_title_func title_func = nullptr;
   void* title_arg = nullptr;
   int sort_mode = 0;
+  const char* sum_text = nullptr;  // set after the header is ended
 };
 
-// A cell value of any type; the value's type picks the tblx_addcell_* call.
+// A cell value of any type; the value's type picks the tblx_addcell_* call,
+// and type 0 (blank()) adds an empty cell.
 struct Val {
   unsigned type;
   std::string text;
@@ -64,6 +66,7 @@ inline Val str(std::string text) { return {TBLX_TYPE_STRING, std::move(text), 0}
 inline Val num(int64_t v) { return {TBLX_TYPE_INT, {}, static_cast<uint64_t>(v)}; }
 inline Val unum(uint64_t v) { return {TBLX_TYPE_UINT, {}, v}; }
 inline Val hex(uint64_t v) { return {TBLX_TYPE_HEX, {}, v}; }
+inline Val blank() { return {0, {}, 0}; }
 
 using Rows = std::vector<std::vector<Val>>;
 
@@ -111,9 +114,23 @@ inline std::string add_cell(tblx_table* t, const Val& v) {
     case TBLX_TYPE_UINT:
       TBLX_SUPPORT_TRY(tblx_addcell_uint(t, v.value));
       break;
-    default:
+    case TBLX_TYPE_HEX:
       TBLX_SUPPORT_TRY(tblx_addcell_hex(t, v.value));
       break;
+    default:
+      TBLX_SUPPORT_TRY(tblx_addcell_empty(t));
+      break;
+  }
+  return {};
+}
+
+// Sets the summary texts of the columns that have one; the header is ended.
+inline std::string set_sum_texts(tblx_table* t, const std::vector<ColDef>& cols) {
+  for (size_t i = 0; i < cols.size(); ++i) {
+    if (cols[i].sum_text == nullptr) continue;
+    int32_t id = 0;
+    TBLX_SUPPORT_TRY(tblx_getcolumnid(t, static_cast<uint32_t>(i), &id));
+    TBLX_SUPPORT_TRY(tblx_setsumtext(t, id, cols[i].sum_text));
   }
   return {};
 }
@@ -164,7 +181,8 @@ inline Built build_table(const std::vector<ColDef>& cols, const Rows& rows = {})
     b.failure = failed("tblx_endheader", s);
     return b;
   }
-  b.failure = append_rows(b.table.get(), rows);
+  b.failure = set_sum_texts(b.table.get(), cols);
+  if (b.failure.empty()) b.failure = append_rows(b.table.get(), rows);
   return b;
 }
 
