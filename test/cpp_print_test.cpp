@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -112,6 +113,54 @@ tblx_table* items_c(unsigned price_title_just = 0) {
   return t;
 }
 
+// The README's missing values: empty cells and summary texts.
+tabulix::table missing_cpp() {
+  tabulix::table t{{type::string, "Item"},
+                   tabulix::column_spec(type::uint64, "Qty").cell_just(just::right).summarize(),
+                   tabulix::column_spec(type::string, "Price").cell_just(just::char_first)};
+  t.add_row("pen", 120, "1.25");
+  t.add_row("notebook", tabulix::empty, "12.5");
+  t.add_row("eraser", std::optional<short>(35), std::optional<std::string>());
+  t.set_sum_text(t.column_id(0), "Total");
+  t.set_sum_text(t.column_id(2), "13.75");
+  return t;
+}
+
+tblx_table* missing_c() {
+  tblx_table* t = tblx_new();
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_title(t, "Item");
+  tblx_endcolumn(t);
+  tblx_begincolumn(t, TBLX_TYPE_UINT);
+  tblx_setcolumn_title(t, "Qty");
+  tblx_setcolumn_celljust(t, TBLX_JUST_RIGHT);
+  tblx_setcolumn_summarize(t, 1);
+  tblx_endcolumn(t);
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_title(t, "Price");
+  tblx_setcolumn_celljust(t, TBLX_JUST_CHAR_FIRST);
+  tblx_endcolumn(t);
+  tblx_endheader(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "pen");
+  tblx_addcell_uint(t, 120);
+  tblx_addcell_string(t, "1.25");
+  tblx_endrow(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "notebook");
+  tblx_addcell_empty(t);
+  tblx_addcell_string(t, "12.5");
+  tblx_endrow(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "eraser");
+  tblx_addcell_uint(t, 35);
+  tblx_addcell_empty(t);
+  tblx_endrow(t);
+  tblx_setsumtext(t, 1, "Total");
+  tblx_setsumtext(t, 3, "13.75");
+  return t;
+}
+
 struct golden {
   const char* name;
   tabulix::table (*cpp)();
@@ -177,6 +226,16 @@ pen 1.25 10 pc
 notebook 12.5 3 pc
 ink
 - - 13 pc
+)"},
+      {"missing_values_fancyw", missing_cpp, missing_c, style::fancyw,
+       R"(Item     | Qty | Price
+---------+-----+------
+pen      | 120 |  1.25
+notebook |     | 12.5
+)"
+       "eraser   |  35 |   \n"
+       R"(---------+-----+------
+Total    | 155 | 13.75
 )"},
       {"items_title_on_char_fancyw", items_title_on_char, items_title_on_char_c, style::fancyw,
        R"(Item       | Price    | Qty
