@@ -1314,11 +1314,11 @@ class table {
     if (!ec && setting.has_value()) (c.*setter)(*setting, ec);
   }
 
-  static std::error_code* error_code_of(std::error_code& ec, std::error_code*) noexcept {
+  static std::error_code* error_code_of(std::error_code& ec, std::error_code* /*found*/) noexcept {
     return &ec;
   }
   template <class T>
-  static std::error_code* error_code_of(const T&, std::error_code* found) noexcept {
+  static std::error_code* error_code_of(const T& /*value*/, std::error_code* found) noexcept {
     return found;
   }
 
@@ -1330,7 +1330,8 @@ class table {
     ++n;
     return e;
   }
-  static errc convert(const std::error_code&, detail::cell*, std::size_t&) noexcept {
+  static errc convert(const std::error_code& /*ec*/, detail::cell* /*cells*/,
+                      std::size_t& /*n*/) noexcept {
     return errc::ok;
   }
 
