@@ -72,7 +72,11 @@ struct cell {
 
   static constexpr uintptr_t empty_mark = 1;
 
-  [[nodiscard]] cell* next() const noexcept { return reinterpret_cast<cell*>(link & ~empty_mark); }
+  // The link is an address with a mark bit by design: casting it back is the
+  // only way to follow it.
+  [[nodiscard]] cell* next() const noexcept {
+    return reinterpret_cast<cell*>(link & ~empty_mark);  // NOLINT(performance-no-int-to-ptr)
+  }
   [[nodiscard]] bool empty() const noexcept { return (link & empty_mark) != 0; }
 };
 
