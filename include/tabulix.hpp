@@ -1278,10 +1278,16 @@ class table {
  private:
   friend class column;
 
+  // The state comes from plain new where exceptions report its failure: a
+  // program that replaces operator new need not replace the nothrow form too.
   void create(std::error_code& ec) noexcept {
     tblx_table* handle = tblx_new();
     if (handle == nullptr) return detail::set(ec, errc::no_memory);
+#if TABULIX_EXCEPTIONS
+    detail::allocates([&] { state_ = std::make_unique<detail::table_state>(handle); });
+#else
     state_.reset(new (std::nothrow) detail::table_state(handle));
+#endif
     if (state_ == nullptr) {
       tblx_delete(handle);
       return detail::set(ec, errc::no_memory);
