@@ -18,24 +18,28 @@
 #if defined(_WIN32)
 inline void lock_stream(FILE* stream) noexcept { _lock_file(stream); }
 inline void unlock_stream(FILE* stream) noexcept { _unlock_file(stream); }
-inline size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
-  return _fwrite_nolock(bytes, 1, n, stream);
-}
-inline void flush_stream(FILE* stream) noexcept { _fflush_nolock(stream); }
 #else
 inline void lock_stream(FILE* stream) noexcept { flockfile(stream); }
 inline void unlock_stream(FILE* stream) noexcept { funlockfile(stream); }
+#endif
+
 #if defined(__GLIBC__)
 inline size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
   return fwrite_unlocked(bytes, 1, n, stream);
 }
 inline void flush_stream(FILE* stream) noexcept { fflush_unlocked(stream); }
+#elif defined(_WIN32) && (defined(_MSC_VER) || defined(_UCRT))
+inline size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
+  return _fwrite_nolock(bytes, 1, n, stream);
+}
+inline void flush_stream(FILE* stream) noexcept { _fflush_nolock(stream); }
 #else
+// Also the old msvcrt.dll (MinGW-w64's default), which has no _nolock writes:
+// its stream lock is recursive, so fwrite takes it again under ours.
 inline size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
   return std::fwrite(bytes, 1, n, stream);
 }
 inline void flush_stream(FILE* stream) noexcept { std::fflush(stream); }
-#endif
 #endif
 
 // Copies n bytes. Most pieces of a line are a few bytes long; for those,

@@ -353,6 +353,7 @@ TEST(Hostile, HugeWidthsFilledInTheScratchBuffer) {
 // Whatever part of a print reaches a failing stream is the start of the
 // right output, the print still gives 0, and the table prints whole afterwards.
 TEST(Hostile, StreamFailingPartWay) {
+  TABULIX_SKIP_WITHOUT_FAILING_STREAM();
   auto t = make_table(
       {{TBLX_TYPE_STRING, "Name"}, {.type = TBLX_TYPE_UINT, .title = "N", .min_width = 5000}},
       {{str("alpha"), unum(1)}, {str("b"), unum(2)}});

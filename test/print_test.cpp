@@ -422,6 +422,7 @@ TEST(Print, RefusalsWriteNothing) {
 
 // A stream that records what reaches its write function, or refuses it all.
 TEST(Print, RefusedPrintDoesNotFlushAndASuccessfulOneDoes) {
+  TABULIX_SKIP_WITHOUT_FAILING_STREAM();
   Table t = sizes_table();
   FailingSink sink{SIZE_MAX, {}};
   FILE* stream = open_failing(&sink);
@@ -439,6 +440,7 @@ TEST(Print, RefusedPrintDoesNotFlushAndASuccessfulOneDoes) {
 }
 
 TEST(Print, FailingStreamStillGivesSuccess) {
+  TABULIX_SKIP_WITHOUT_FAILING_STREAM();
   Table t = items_table();
   FailingSink refusing{0, {}};
   FILE* cookie = open_failing(&refusing);

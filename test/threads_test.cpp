@@ -245,7 +245,7 @@ shared_job cpp_job(tabulix::table& t) {
             t.print(f, ec);
             return ec ? "print: " + ec.message() : std::string();
           },
-          t.to_string()};
+          support::capture([&t](std::FILE* f) { t.print(f); })};  // also without to_string
 }
 
 // A C table, a C++ table, and a C++ table whose title callable writes to the

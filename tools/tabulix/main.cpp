@@ -1,5 +1,10 @@
 // tabulix: prints CSV or TSV as a typed, aligned table.
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -33,6 +38,25 @@ int check_output() {
   return 0;
 }
 
+bool stdout_is_terminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(STDOUT_FILENO) == 1;
+#endif
+}
+
+// Windows opens the standard streams in text mode, which turns LF into CR LF
+// on the way out, and CR LF into LF (and Ctrl-Z into an end) on the way in:
+// the bytes pass unchanged instead, as elsewhere (the reader takes CR LF).
+void use_binary_standard_streams() {
+#if defined(_WIN32)
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
 char delimiter_of(const options& opts) {
   if (opts.tsv) return '\t';
   if (opts.delimiter) return parse_delimiter(*opts.delimiter);
@@ -53,7 +77,7 @@ int run(int argc, char** argv) {
     // The records go as soon as the table holds their values.
     const dataset data = load_files(opts.files, delimiter_of(opts), opts.no_header);
     if (data.titles.empty()) return 0;  // no input, no table
-    plan = make_plan(opts, data, isatty(STDOUT_FILENO) == 1);
+    plan = make_plan(opts, data, stdout_is_terminal());
     table.emplace(build_table(plan, data));
   }
 
@@ -66,6 +90,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  use_binary_standard_streams();
   try {
     return run(argc, argv);
   } catch (const usage_error& e) {

@@ -2,8 +2,11 @@
 # Runs one end-to-end case of the tabulix command and compares what it gives
 # with what the case expects, byte for byte.
 #
-#   run_case.sh TOOL CASE_DIR
+#   run_case.sh TOOL CASE_DIR [RUNNER...]
 #
+# RUNNER, when given, is the command that runs TOOL (such as wine for a
+# cross-built tabulix.exe). For a Windows TOOL (*.exe), `F.windows` replaces an
+# expected file F where the C runtime's own message differs.
 # CASE_DIR holds `args` (the arguments, one per line; the command runs in
 # CASE_DIR, so input files are named relative to it), and optionally `stdin`
 # (standard input; empty when absent), `out` and `err` (the expected standard
@@ -15,6 +18,7 @@
 set -u
 tool=$1
 case_dir=$2
+runner=("${@:3}")
 cd "$case_dir" || exit 1
 
 mapfile -t args < args
@@ -26,7 +30,7 @@ output=$actual/out
 [ -f output ] && output=$(cat output)
 : > "$actual/out"
 
-"$tool" "${args[@]}" < "$input" > "$output" 2> "$actual/err"
+"${runner[@]}" "$tool" "${args[@]}" < "$input" > "$output" 2> "$actual/err"
 echo $? > "$actual/status"
 
 if [ "${UPDATE:-0}" = 1 ]; then
@@ -41,6 +45,7 @@ failed=0
 echo 0 > "$actual/status0"
 for f in out err status; do
   expected=$f
+  [[ $tool == *.exe && -f $f.windows ]] && expected=$f.windows
   if [ ! -f "$expected" ]; then
     expected=/dev/null
     [ "$f" = status ] && expected="$actual/status0"
