@@ -697,7 +697,9 @@ class table;
 //   tabulix::column_spec(tabulix::type::uint64, "Size").cell_just(tabulix::just::right)
 class column_spec {
  public:
-  column_spec(type t, std::string_view title_text = {}) noexcept  // NOLINT: brace lists
+  // Implicit, for {type, "Title"} in a brace list. The texts are copied when
+  // the column is declared.
+  column_spec(type t, std::string_view title_text = {}) noexcept  // NOLINT(google-explicit-*)
       : type_(t), title_(title_text) {}
 
   column_spec& title_just(just j) noexcept { return set(title_just_, j); }
