@@ -3,6 +3,9 @@
 // a second print of the unchanged table (output alone), the same print after
 // a sort, and sorting random and presorted rows. Prints go to /dev/null and
 // to a memory buffer.
+// The measuring pass and the prints also run with widths counting terminal
+// columns, on the workload as it is (ASCII) and with CJK names, and with
+// bytes counted on the CJK names for comparison.
 // Items are rows; bytes, for the prints, are the bytes written. The sorts
 // run on a copy of the table with an input position column, which restores
 // the input order between timed sorts.
@@ -11,6 +14,8 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/table.h"
@@ -52,14 +57,40 @@ size_t print_size(tblx_table* table) {
   return support::capture([&](FILE* f) { tblx_print_all(table, f); }).size();
 }
 
-prepared* prepare(size_t n) {
-  static std::map<size_t, std::unique_ptr<prepared>> cache;
-  std::unique_ptr<prepared>& current = cache[n];
+// The names of a table: the generated letters, or CJK ideographs.
+enum class text_kind { ascii, cjk };
+
+// A table of the workload in a width mode; the default is the workload as
+// the other benchmarks print it.
+struct variant {
+  text_kind text = text_kind::ascii;
+  int32_t width_mode = TBLX_WIDTH_BYTES;
+};
+
+// The workload's table with CJK names and the width mode set, or null.
+tblx_table* build_variant(const std::vector<workload::record>& rows, variant v) {
+  tblx_table* t = workload::new_table();
+  bool ok = t != nullptr && tblx_setwidthmode(t, v.width_mode) == TBLX_OK;
+  if (ok && v.text == text_kind::cjk) {
+    ok = workload::fill_renamed(t, rows, workload::cjk_names(rows));
+  } else if (ok) {
+    ok = workload::fill(t, rows);
+  }
+  if (!ok) {
+    tblx_delete(t);
+    return nullptr;
+  }
+  return t;
+}
+
+prepared* prepare(size_t n, variant v = {}) {
+  static std::map<std::tuple<size_t, text_kind, int32_t>, std::unique_ptr<prepared>> cache;
+  std::unique_ptr<prepared>& current = cache[{n, v.text, v.width_mode}];
   if (current) return current.get();
   auto p = std::make_unique<prepared>();
   p->n = n;
   p->rows = workload::generate(n);
-  p->table = workload::build_table(p->rows);
+  p->table = build_variant(p->rows, v);
   if (p->table == nullptr) return nullptr;
   p->print_bytes = print_size(p->table);
   current = std::move(p);
@@ -117,9 +148,9 @@ void BM_fill(benchmark::State& state) {
 }
 
 // The measuring pass alone: a print with no section selected.
-void BM_measure(benchmark::State& state) {
+void BM_measure_in(benchmark::State& state, variant v) {
   const auto n = static_cast<size_t>(state.range(0));
-  prepared* p = prepare(n);
+  prepared* p = prepare(n, v);
   if (p == nullptr) return state.SkipWithError("out of memory");
   sink out(sink_kind::devnull, 0);
   for (auto _ : state) {
@@ -129,10 +160,12 @@ void BM_measure(benchmark::State& state) {
   report(state, n, 0);
 }
 
+void BM_measure(benchmark::State& state) { BM_measure_in(state, {}); }
+
 // A print after the table changed: the measuring pass, then the output.
-void BM_first_print(benchmark::State& state, sink_kind kind) {
+void BM_first_print_in(benchmark::State& state, sink_kind kind, variant v) {
   const auto n = static_cast<size_t>(state.range(0));
-  prepared* p = prepare(n);
+  prepared* p = prepare(n, v);
   if (p == nullptr) return state.SkipWithError("out of memory");
   sink out(kind, p->print_bytes);
   for (auto _ : state) {
@@ -143,10 +176,12 @@ void BM_first_print(benchmark::State& state, sink_kind kind) {
   report(state, n, p->print_bytes);
 }
 
+void BM_first_print(benchmark::State& state, sink_kind kind) { BM_first_print_in(state, kind, {}); }
+
 // A print of an unchanged table: the output pass alone.
-void BM_print(benchmark::State& state, sink_kind kind) {
+void BM_print_in(benchmark::State& state, sink_kind kind, variant v) {
   const auto n = static_cast<size_t>(state.range(0));
-  prepared* p = prepare(n);
+  prepared* p = prepare(n, v);
   if (p == nullptr) return state.SkipWithError("out of memory");
   sink out(kind, p->print_bytes);
   tblx_print(p->table, 0, out.stream());  // measured, untimed
@@ -156,6 +191,8 @@ void BM_print(benchmark::State& state, sink_kind kind) {
   }
   report(state, n, p->print_bytes);
 }
+
+void BM_print(benchmark::State& state, sink_kind kind) { BM_print_in(state, kind, {}); }
 
 // The output pass over rows sorted by the bytes column, which links them in
 // an order unrelated to where they lie in memory; BM_print/devnull is the
@@ -221,6 +258,20 @@ BENCHMARK_CAPTURE(BM_first_print, memory, sink_kind::memory)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print, devnull, sink_kind::devnull)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print, memory, sink_kind::memory)->Apply(sizes);
 BENCHMARK(BM_print_sorted)->Apply(sizes);
+// Widths counting terminal columns (display) against bytes, on ASCII and CJK names.
+constexpr variant display_ascii{text_kind::ascii, TBLX_WIDTH_DISPLAY};
+constexpr variant bytes_cjk{text_kind::cjk, TBLX_WIDTH_BYTES};
+constexpr variant display_cjk{text_kind::cjk, TBLX_WIDTH_DISPLAY};
+BENCHMARK_CAPTURE(BM_measure_in, display_ascii, display_ascii)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_measure_in, bytes_cjk, bytes_cjk)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_measure_in, display_cjk, display_cjk)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_first_print_in, display_ascii, sink_kind::devnull, display_ascii)
+    ->Apply(sizes);
+BENCHMARK_CAPTURE(BM_first_print_in, bytes_cjk, sink_kind::devnull, bytes_cjk)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_first_print_in, display_cjk, sink_kind::devnull, display_cjk)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print_in, display_ascii, sink_kind::devnull, display_ascii)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print_in, bytes_cjk, sink_kind::devnull, bytes_cjk)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print_in, display_cjk, sink_kind::devnull, display_cjk)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_random, name, workload::NAME)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_random, bytes, workload::BYTES)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_presorted, name, workload::NAME)->Apply(sizes);

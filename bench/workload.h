@@ -7,6 +7,10 @@
 //   addr   hex of a 48-bit value, zero-filled, lower case
 //   price  string "I.F", I in 0..99999, F of 1 to 3 digits, aligned on '.'
 //
+// The display-width workloads print the same table with its widths counting
+// terminal columns (tblx_setwidthmode), as it is (ASCII) or with names of
+// CJK ideographs instead of letters (cjk_names).
+//
 // The table is printed in the fancyw style with all five sections. Generating
 // the rows is never timed; filling a table from them is. A table that is
 // sorted again and again gets a sixth column, each row's input position, so
@@ -17,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "tabulix.h"
@@ -70,6 +75,23 @@ inline std::vector<record> generate(size_t n) {
     std::snprintf(r.price, sizeof r.price, "%u.%0*u", integer, fraction_digits, fraction);
   }
   return rows;
+}
+
+// Names of mostly CJK text for the display-width workloads: each row's name
+// as as many ideographs (U+4E00 to U+9FFF, 3 bytes and 2 columns each) as
+// the generated name has letters, drawn with their own seed.
+inline std::vector<std::string> cjk_names(const std::vector<record>& rows) {
+  splitmix64 rng{seed + 1};
+  std::vector<std::string> names(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    for (const char* letter = rows[i].name; *letter != '\0'; ++letter) {
+      const auto cp = static_cast<uint32_t>(0x4E00 + rng.below(0x5200));
+      names[i] += static_cast<char>(0xE0 | cp >> 12);
+      names[i] += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+      names[i] += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return names;
 }
 
 // Column positions, and the IDs that tblx_sort takes (IDs count from 1).
@@ -127,6 +149,21 @@ inline bool add_cells(tblx_table* t, const record& r) {
   return tblx_addcell_string(t, r.name) == TBLX_OK && tblx_addcell_int(t, r.delta) == TBLX_OK &&
          tblx_addcell_uint(t, r.bytes) == TBLX_OK && tblx_addcell_hex(t, r.addr) == TBLX_OK &&
          tblx_addcell_string(t, r.price) == TBLX_OK;
+}
+
+// Adds the rows with other names (cjk_names) in the name column.
+inline bool fill_renamed(tblx_table* t, const std::vector<record>& rows,
+                         const std::vector<std::string>& names) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const record& r = rows[i];
+    if (tblx_beginrow(t) != TBLX_OK || tblx_addcell_string(t, names[i].c_str()) != TBLX_OK ||
+        tblx_addcell_int(t, r.delta) != TBLX_OK || tblx_addcell_uint(t, r.bytes) != TBLX_OK ||
+        tblx_addcell_hex(t, r.addr) != TBLX_OK || tblx_addcell_string(t, r.price) != TBLX_OK ||
+        tblx_endrow(t) != TBLX_OK) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Adds the rows to the table.

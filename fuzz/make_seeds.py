@@ -135,6 +135,10 @@ def setsumreplace(style, ch):
     return b"\x1c" + TABLE + bytes([style + 1]) + number(ord(ch))
 
 
+def setwidthmode(mode):  # 0 bytes, 1 display
+    return b"\x20" + TABLE + bytes([mode + 1])
+
+
 def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null stream
     return b"\x1d" + bytes([flags, how]) + TABLE
 
@@ -377,7 +381,26 @@ def seed_missing_values():
     ])
 
 
+def seed_display_widths():
+    def u(text):
+        return text.encode("utf-8")
+    return b"".join([
+        setwidthmode(1),
+        begincolumn(1), title(u("名前")), titlejust(3), endcolumn,
+        begincolumn(1), title(u("価格")), celljust(4), endcolumn,
+        begincolumn(2), title(u("Δ")), celljust(2), summarize(), suffix(u(" €")), endcolumn,
+        endheader, sumtext(1, u("合計")),
+        row(cell_string(u("café")), cell_string(u("¥1.5")), cell_int(-3)),
+        row(cell_string(u("cafe\u0301")), cell_string(u("12.五十")), cell_int(25)),
+        row(cell_string(u("東京")), cell_string(u("三.25")), cell_int(100)),
+        row(cell_string(u("🎉 ok")), cell_string(b"bad\xff\xc3."), cell_int(7)),
+        print_(31), setstyle(3), print_(31), setstyle(2), print_(31), setstyle(1), print_(31),
+        setwidthmode(0), setstyle(3), print_(31),
+    ])
+
+
 SEEDS = {
+    "display_widths": seed_display_widths,
     "report": seed_report,
     "aligned": seed_aligned,
     "short_rows": seed_short_rows,

@@ -4,7 +4,8 @@
 // extreme numbers, texts of any bytes, title callbacks that return NULL, a
 // text that depends on the width, another text on their later calls, or that
 // call back into the table being printed, empty cells in any column, summary
-// texts, calls made out of phase) and prints
+// texts, widths counting bytes or terminal columns, calls made out of phase)
+// and prints
 // the table into in-memory streams in every style with arbitrary flags. A few
 // steps build in one go what single calls reach only rarely: many columns,
 // rows that fill every column, texts and minimum widths wider than the
@@ -36,7 +37,8 @@
 //     field holds its text and blanks only, and the line is no longer than
 //     the rule. (Titles and summary fillers are placed in ways the measuring
 //     does not account for, so their fit is worked out first; every number
-//     fits.) The raw style gives the same lines.
+//     fits.) The raw style gives the same lines. In display mode widths,
+//     offsets and lengths count terminal columns instead of bytes.
 //  6. Sections compose: with current measurements the print of any set of
 //     sections is the single-section prints of its sections in order,
 //     tblx_print_except(f) prints the sections not in f, and flag bits above
@@ -68,6 +70,7 @@
 #include <utility>
 #include <vector>
 
+#include "display_width.h"
 #include "support/table.h"
 #include "tabulix.h"
 
@@ -232,6 +235,7 @@ const change_call busy_changes[] = {
     {"setstyle", [](tblx_table* t) { return tblx_setstyle(t, TBLX_STYLE_FANCYW); }},
     {"setstylestr", [](tblx_table* t) { return tblx_setstylestr(t, "fancy"); }},
     {"setsumreplace", [](tblx_table* t) { return tblx_setsumreplace(t, TBLX_STYLE_SIMPLE, '#'); }},
+    {"setwidthmode", [](tblx_table* t) { return tblx_setwidthmode(t, TBLX_WIDTH_DISPLAY); }},
 };
 
 // The reading calls answer from the records as they stand.
@@ -451,18 +455,48 @@ struct shares {
   uint64_t tail;
 };
 
-shares split(int32_t kind, const char* text, size_t len, unsigned char ch) {
-  if (kind != TBLX_JUST_CHAR_FIRST && kind != TBLX_JUST_CHAR_LAST) return {len, 0};
+// Widths as the table counts them: bytes, or in display mode
+// (TBLX_WIDTH_DISPLAY) terminal columns, where no byte of 0x80 or above
+// aligns a text.
+uint64_t width_in(bool display, const char* text, size_t len) {
+  return display ? display_width(text, len) : len;
+}
+
+shares split(int32_t kind, const char* text, size_t len, unsigned char ch, bool display) {
+  const uint64_t width = width_in(display, text, len);
+  if (kind != TBLX_JUST_CHAR_FIRST && kind != TBLX_JUST_CHAR_LAST) return {width, 0};
   const void* at =
       kind == TBLX_JUST_CHAR_FIRST ? std::memchr(text, ch, len) : tblx_memrchr__(text, ch, len);
-  if (at == nullptr) return {uint64_t{len} + 1, 0};
-  const auto p = static_cast<uint64_t>(static_cast<const char*>(at) - text);
-  return {p + 1, len - p - 1};
+  if (at == nullptr || (display && ch >= 0x80)) return {width + 1, 0};
+  const auto p = static_cast<size_t>(static_cast<const char*>(at) - text);
+  return {width_in(display, text, p + 1), width_in(display, text + p + 1, len - p - 1)};
+}
+
+// A line or text with every code point standing for as many bytes as it
+// takes columns in display mode (a wide one for two, a mark for none), so
+// that byte offsets are column offsets; as it is in bytes mode. ASCII stays
+// as it is, so separators and blanks keep their places.
+std::string columns_view(bool display, std::string_view text) {
+  if (!display) return std::string(text);
+  std::string view;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p != end) {
+    if (*p < 0x80) {
+      view += static_cast<char>(*p++);
+      continue;
+    }
+    const auto d = display_width_detail::decode_sequence(p, static_cast<size_t>(end - p));
+    const size_t len = d.len == 0 ? 1 : d.len;
+    view.append(d.len == 0 ? 1 : code_point_width(d.cp), '\x80');
+    p += len;
+  }
+  return view;
 }
 
 bool fits(const column* c, shares s) { return s.lead <= c->width_lead && s.tail <= c->width_tail; }
 
-uint64_t number_length(const column* c, uint64_t v) {
+uint64_t number_length(const column* c, uint64_t v, bool display) {
   char buf[32];
   int digits;
   switch (c->type) {
@@ -476,7 +510,7 @@ uint64_t number_length(const column* c, uint64_t v) {
       digits = std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
       break;
   }
-  return static_cast<uint64_t>(digits) + c->suffix_len;
+  return static_cast<uint64_t>(digits) + width_in(display, c->suffix, c->suffix_len);
 }
 
 // Whether a cell's number or a column's sum, as printed, stays inside its
@@ -484,7 +518,7 @@ uint64_t number_length(const column* c, uint64_t v) {
 // split there, where the print aligns it; one lacking it is measured whole
 // and its blanks end at the column's edge. So every measured number fits:
 // this only confirms the split of the first kind.
-bool number_fits(const column* c, uint64_t v) {
+bool number_fits(const column* c, uint64_t v, bool display) {
   const int32_t kind = c->cell_justification;
   if (kind != TBLX_JUST_CHAR_FIRST && kind != TBLX_JUST_CHAR_LAST) return true;
   if (c->type == TBLX_TYPE_HEX && c->leading_zeros) return true;  // zero-filled to the width
@@ -501,12 +535,13 @@ bool number_fits(const column* c, uint64_t v) {
   const void* at = kind == TBLX_JUST_CHAR_FIRST
                        ? std::memchr(text.data(), c->justify_char, text.size())
                        : tblx_memrchr__(text.data(), c->justify_char, text.size());
-  if (at == nullptr) return true;
-  return fits(c, split(kind, text.data(), text.size(), c->justify_char));
+  if (at == nullptr || (display && c->justify_char >= 0x80)) return true;
+  return fits(c, split(kind, text.data(), text.size(), c->justify_char, display));
 }
 
 // Invariant 4.
 void check_measurements(const tblx_table* t) {
+  const bool display = t->display_widths != 0;
   const auto cols = columns_of(t);
   std::vector<uint64_t> sums(cols.size(), 0);
   for (const row* r = t->rows; r != nullptr; r = r->next) {
@@ -515,11 +550,13 @@ void check_measurements(const tblx_table* t) {
       const column* c = cols[i];
       if (c->type == TBLX_TYPE_STRING || x->empty()) {
         // An empty cell holds an empty text.
-        const shares s = split(c->cell_justification, x->str.text, x->str.len, c->justify_char);
+        const shares s =
+            split(c->cell_justification, x->str.text, x->str.len, c->justify_char, display);
         require(fits(c, s), "a string or empty cell is wider than its column");
         require(!x->empty() || x->str.len == 0, "an empty cell holds a text");
       } else {
-        require(number_length(c, x->value) <= width_of(c), "a number is wider than its column");
+        require(number_length(c, x->value, display) <= width_of(c),
+                "a number is wider than its column");
         sums[i] += x->value;
       }
     }
@@ -529,10 +566,11 @@ void check_measurements(const tblx_table* t) {
     require(width_of(c) >= c->min_width, "a column is narrower than its minimum width");
     if (c->summarize) require(c->sum == sums[i], "the sum is not the sum of the cells");
     if (c->sum_text != nullptr) {
-      require(fits(c, split(c->cell_justification, c->sum_text, c->sum_text_len, c->justify_char)),
+      require(fits(c, split(c->cell_justification, c->sum_text, c->sum_text_len, c->justify_char,
+                            display)),
               "a summary text is wider than its column");
     } else if (c->summarize) {
-      require(number_length(c, c->sum) <= width_of(c), "a sum is wider than its column");
+      require(number_length(c, c->sum, display) <= width_of(c), "a sum is wider than its column");
     }
   }
 }
@@ -613,7 +651,7 @@ void check_separators(std::string_view line, const std::vector<const column*>& c
 
 // A string cell's field holds its text and nothing but blanks around it.
 void check_string_field(std::string_view line, const grid& g, size_t i, const column* c,
-                        const cell* x) {
+                        const cell* x, bool display) {
   const uint64_t start = g.start[i];
   const uint64_t end = std::min<uint64_t>(start + width_of(c), line.size());
   if (start > line.size()) fail("a field is missing", std::string(line));
@@ -624,7 +662,9 @@ void check_string_field(std::string_view line, const grid& g, size_t i, const co
     if (at != std::string_view::npos) fail("a blank field holds text", std::string(line));
     return;
   }
-  const std::string_view text(x->str.text, x->str.len);
+  // A copy only in display mode: this runs for every string cell of a print.
+  const std::string viewed = display ? columns_view(true, {x->str.text, x->str.len}) : "";
+  const std::string_view text = display ? viewed : std::string_view(x->str.text, x->str.len);
   const size_t leading = std::strspn(x->str.text, " ");
   if (at == std::string_view::npos || at < leading ||
       field.compare(at - leading, text.size(), text) != 0 ||
@@ -646,7 +686,10 @@ const char* title_line_text(const column* c) {
 // Invariant 5 for one print of the given flags.
 void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
   if (has_newline(t)) return;
-  const auto lines = split_lines(out);
+  // In display mode offsets in the lines count columns.
+  const bool display = t->display_widths != 0;
+  const std::string shown = display ? columns_view(true, out) : std::string();
+  const auto lines = split_lines(display ? std::string_view(shown) : std::string_view(out));
   const auto cols = columns_of(t);
   const auto rows = rows_of(t);
   const bool fancy = t->fancy != 0;
@@ -673,7 +716,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       const char* title = title_line_text(c);
       if (title != nullptr && *title != '\0') {
         all_fit = all_fit && fits(c, split(c->title_justification, title, std::strlen(title),
-                                           c->justify_char));
+                                           c->justify_char, display));
       }
     }
     if (all_fit) check_separators(lines[n], cols, g, sep, "title line");
@@ -689,7 +732,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       bool all_fit = true;
       for (size_t i = 0; i < cells.size(); ++i) {
         all_fit = all_fit && (cols[i]->type == TBLX_TYPE_STRING || cells[i]->empty() ||
-                              number_fits(cols[i], cells[i]->value));
+                              number_fits(cols[i], cells[i]->value, display));
       }
       if (!all_fit) continue;
       if (fancy || cells.size() == cols.size()) {
@@ -700,7 +743,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       for (size_t i = 0; i < cells.size(); ++i) {
         if (cols[i]->type == TBLX_TYPE_STRING &&
             (i + 1 < cols.size() || line.size() > g.start[i])) {
-          check_string_field(line, g, i, cols[i], cells[i]);
+          check_string_field(line, g, i, cols[i], cells[i], display);
         }
       }
     }
@@ -715,10 +758,10 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       const bool has_text = c->sum_text != nullptr;
       const char* text = has_text ? c->sum_text : filler;
       const size_t len = has_text ? c->sum_text_len : 1;
-      all_fit =
-          all_fit && (c->summarize && !has_text
-                          ? number_fits(c, c->sum)
-                          : fits(c, split(c->cell_justification, text, len, c->justify_char)));
+      all_fit = all_fit &&
+                (c->summarize && !has_text
+                     ? number_fits(c, c->sum, display)
+                     : fits(c, split(c->cell_justification, text, len, c->justify_char, display)));
     }
     if (all_fit) check_separators(lines[n], cols, g, sep, "summary line");
     ++n;
@@ -851,7 +894,8 @@ class session {
         const title_call& m = r->calls.front();
         const char* text = m.text != nullptr ? m.text : "";
         require(m.width <= width_of(c), "the measuring pass gave a title more than the width");
-        require(fits(c, split(c->title_justification, text, std::strlen(text), c->justify_char)),
+        require(fits(c, split(c->title_justification, text, std::strlen(text), c->justify_char,
+                              table_->display_widths != 0)),
                 "an aligned title is wider than the width measured with it");
       }
       if (line_call) {
@@ -991,7 +1035,7 @@ class session {
       bulk_step(kind - 0xf0u);
       return;
     }
-    switch (kind % 32) {
+    switch (kind % 33) {
       case 0:
         status_call("begincolumn", {0, 1, 2, 5, 10, 12},
                     [&](tblx_table* t) { return tblx_begincolumn(t, in_.enumerated(1, 4)); });
@@ -1192,6 +1236,11 @@ class session {
                     [&](tblx_table* t) { return tblx_setsumtext(t, id, text); });
         break;
       }
+      case 32:
+        status_call("setwidthmode", {0, 1}, [&](tblx_table* t) {
+          return tblx_setwidthmode(t, static_cast<int32_t>(in_.enumerated(0, 1)));
+        });
+        break;
       default:
         print_step();
         break;

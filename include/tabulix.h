@@ -373,6 +373,30 @@ TBLX_API const char* const* TBLX_CALL tblx_getstylelist(void) TBLX_NOEXCEPT;
 /* 1 when the style draws separators and rules (fancy, fancyw); 0 for NULL. */
 TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
 
+/* ---- width mode -------------------------------------------------------------- */
+
+/* Width modes: what a width counts. */
+#define TBLX_WIDTH_BYTES 0   /* bytes of the text (the default) */
+#define TBLX_WIDTH_DISPLAY 1 /* terminal columns of UTF-8 text */
+
+/* Extension: sets what every width of the table counts. TBLX_WIDTH_BYTES, the
+ * default, counts bytes. TBLX_WIDTH_DISPLAY counts the columns a terminal
+ * shows for UTF-8 text, so that accented, CJK and emoji texts line up: the
+ * widths of string cells, titles (measured, centred and placed), suffixes,
+ * summary texts and fillers, the width handed to a title callback, and the
+ * two shares of a text split at its alignment character. Each code point
+ * counts on its own, whatever the locale (Unicode 15): East Asian Wide and
+ * Fullwidth characters and default emoji 2 columns; combining marks,
+ * zero-width joiner and non-joiner, variation selectors, other
+ * default-ignorable code points and Hangul vowel and trailing jamo 0; all
+ * else 1, control characters included. A byte that is not part of valid
+ * UTF-8 counts 1. Sequences are not joined (a family emoji counts as the sum
+ * of its parts), as wcswidth counts them. The alignment character stays one
+ * byte; in this mode one of 0x80 or above never matches, since it could only
+ * hit part of a character. Callable in any phase; the next print measures
+ * again. Gives 0, 1 (NULL table, or an unknown mode: nothing changes). */
+TBLX_API tblx_status TBLX_CALL tblx_setwidthmode(tblx_table* table, int32_t mode) TBLX_NOEXCEPT;
+
 /* ---- byte search ------------------------------------------------------------ */
 
 /* Like memchr, but the last of the first n bytes equal to (unsigned char)c. */

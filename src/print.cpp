@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "digits.h"
+#include "display_width.h"
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
@@ -73,6 +74,8 @@ tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* strea
 void print_titles(sink& out, const print_context& ctx) noexcept;
 void print_rule(sink& out, const print_context& ctx) noexcept;
 void print_rows(sink& out, const print_context& ctx) noexcept;
+template <bool Display>
+void render_in(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept;
 void print_sums(sink& out, const print_context& ctx) noexcept;
 
 void print_sections(sink& out, const print_context& ctx, unsigned int flags) noexcept {
@@ -96,6 +99,20 @@ void put_separator(sink& out, const print_context& ctx) noexcept {
 // Gets a column's title for the given width. title_ident writes nothing and
 // takes no lock; a caller's callback runs outside the stream's lock, as it
 // may write to the stream or wait for another thread that does.
+// Places a title or summary text in its column, measured in the print's
+// width mode.
+void place_justified(sink& out, const print_context& ctx, int32_t kind, const char* text,
+                     size_t len, const column& col) noexcept {
+  const bool pad_trailing = col.next != nullptr;
+  if (ctx.display) {
+    const placed_text t{text, len, display_width(text, len)};
+    print_justified<true>(out, kind, t, col, col.justify_char, pad_trailing);
+  } else {
+    print_justified<false>(out, kind, placed_text{text, len, len}, col, col.justify_char,
+                           pad_trailing);
+  }
+}
+
 const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
   if (col.title_func == title_ident) return title_ident(col.title_arg, width);
   return out.call_unlocked([&] { return col.title_func(col.title_arg, width); });
@@ -115,8 +132,7 @@ void print_titles(sink& out, const print_context& ctx) noexcept {
     if (title == nullptr || *title == '\0') {
       pad(out, width);
     } else {
-      print_justified(out, col->title_justification, title, std::strlen(title), *col,
-                      col->justify_char, col->next != nullptr);
+      place_justified(out, ctx, col->title_justification, title, std::strlen(title), *col);
     }
   }
   out.put('\n');
@@ -135,7 +151,9 @@ void print_rule(sink& out, const print_context& ctx) noexcept {
 
 // The fancy styles keep the grid of a short row: a separator for every
 // missing cell and blanks for every missing field but the last.
-void fill_missing_cells(sink& out, const print_context& ctx, const column* col) noexcept {
+// Always inlined into both row walks, as it was into the one walk there was.
+[[gnu::always_inline]] inline void fill_missing_cells(sink& out, const print_context& ctx,
+                                                      const column* col) noexcept {
   for (; col != nullptr; col = col->next) {
     if (col != ctx.table->columns) put_separator(out, ctx);
     if (col->next != nullptr) pad(out, width_of(*col));
@@ -194,7 +212,10 @@ class read_ahead {
 // further columns, rare in practice, are planned field by field.
 constexpr size_t planned_columns = 16;
 
-void print_rows(sink& out, const print_context& ctx) noexcept {
+// The rows of one width mode; each mode has its own walk, so that bytes
+// mode pays nothing for the choice on each field.
+template <bool Display>
+void print_rows_in(sink& out, const print_context& ctx) noexcept {
   const column* first = ctx.table->columns;
   field_plan plans[planned_columns];
   size_t plan_count = 0;
@@ -209,13 +230,21 @@ void print_rows(sink& out, const print_context& ctx) noexcept {
     for (size_t i = 0; c != nullptr && col != nullptr; c = c->next(), col = col->next, ++i) {
       if (i != 0) put_separator(out, ctx);
       if (i < plan_count) {
-        render(out, ctx, plans[i], c);
+        render_in<Display>(out, ctx, plans[i], c);
       } else {
-        render(out, ctx, plan_field(ctx, *col), c);
+        render_in<Display>(out, ctx, plan_field(ctx, *col), c);
       }
     }
     if (ctx.fancy) fill_missing_cells(out, ctx, col);
     out.put('\n');
+  }
+}
+
+void print_rows(sink& out, const print_context& ctx) noexcept {
+  if (ctx.display) {
+    print_rows_in<true>(out, ctx);
+  } else {
+    print_rows_in<false>(out, ctx);
   }
 }
 
@@ -228,8 +257,7 @@ void print_sums(sink& out, const print_context& ctx) noexcept {
       if (ctx.raw) {
         out.put(col->sum_text, col->sum_text_len);
       } else {
-        print_justified(out, col->cell_justification, col->sum_text, col->sum_text_len, *col,
-                        col->justify_char, col->next != nullptr);
+        place_justified(out, ctx, col->cell_justification, col->sum_text, col->sum_text_len, *col);
       }
     } else if (col->summarize) {
       render(out, ctx, plan_field(ctx, *col), nullptr);
@@ -258,6 +286,7 @@ print_context make_context(const tblx_table& table) noexcept {
   ctx.table = &table;
   ctx.raw = table.style == TBLX_STYLE_RAW;
   ctx.fancy = table.fancy != 0;
+  ctx.display = table.display_widths != 0;
   ctx.separator = ctx.fancy ? table.column_separator : blank_separator;
   ctx.separator_len = std::strlen(ctx.separator);
   if (ctx.separator_len < sizeof ctx.short_separator) {
@@ -287,13 +316,15 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept {
   field_plan plan{};
   plan.col = &col;
   plan.width = width_of(col);
-  const uint64_t suffix_len = col.suffix_len;
-  plan.number_field = plan.width > suffix_len ? plan.width - suffix_len : 0u;
+  const uint64_t suffix_width =
+      ctx.display ? display_width(col.suffix, col.suffix_len) : uint64_t{col.suffix_len};
+  plan.suffix_extra = col.suffix_len - suffix_width;
+  plan.number_field = plan.width > suffix_width ? plan.width - suffix_width : 0u;
   plan.has_next = col.next != nullptr;
   if (ctx.raw) return plan;  // nothing is filled
   if (col.type == TBLX_TYPE_HEX) {
     if (col.leading_zeros) {
-      plan.hex_digits = plan.width > 2u + suffix_len ? plan.width - 2u - suffix_len : 0u;
+      plan.hex_digits = plan.width > 2u + suffix_width ? plan.width - 2u - suffix_width : 0u;
     }
   } else if (col.cell_justification == TBLX_JUST_LEFT ||
              col.cell_justification == TBLX_JUST_RIGHT) {
@@ -304,20 +335,22 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept {
 
 namespace {
 
+template <bool Display>
 bool render_number(sink& out, const print_context& ctx, const field_plan& plan, uint64_t value,
                    size_t& len) noexcept;
 number_fill fill_number(const field_plan& plan, const number_text& t) noexcept;
+template <bool Display>
 void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
                  size_t len, const cell* c) noexcept;
-template <typename Writer>
-void place_text(Writer& out, const field_plan& plan, const char* text, size_t len,
+template <bool Display, typename Writer>
+void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
-
-}  // namespace
 
 // An empty cell of a string column reads as an empty text; one of a number
 // column is placed as that empty text.
-void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept {
+template <bool Display>
+[[gnu::noinline]] void render_in(sink& out, const print_context& ctx, const field_plan& plan,
+                                 const cell* c) noexcept {
   const column& col = *plan.col;
   const char* text = empty_string;
   size_t len = 0;
@@ -327,10 +360,20 @@ void render(sink& out, const print_context& ctx, const field_plan& plan, const c
       len = c->str.len;
     }
   } else if (c != nullptr ? !c->empty() : col.summarize != 0) {
-    if (render_number(out, ctx, plan, c != nullptr ? c->value : col.sum, len)) return;
+    if (render_number<Display>(out, ctx, plan, c != nullptr ? c->value : col.sum, len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
-  place_field(out, ctx, plan, text, len, c);
+  place_field<Display>(out, ctx, plan, text, len, c);
+}
+
+}  // namespace
+
+void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept {
+  if (ctx.display) {
+    render_in<true>(out, ctx, plan, c);
+  } else {
+    render_in<false>(out, ctx, plan, c);
+  }
 }
 
 namespace {
@@ -338,14 +381,16 @@ namespace {
 // A number that needs no justification goes straight to the output, and
 // then this gives true. Every other one is made in the scratch buffer, as
 // much of it as fits, for the caller to place; len is set to its length.
+template <bool Display>
 bool render_number(sink& out, const print_context& ctx, const field_plan& plan, uint64_t value,
                    size_t& len) noexcept {
   const number_text number = make_number_text(*plan.col, value);
   const number_fill fill = fill_number(plan, number);
   const uint64_t length = fill.before + fill.zeros + number.length() + fill.after;
   // Also straight output is bounded by the scratch buffer, as every
-  // formatted text is.
-  if ((ctx.raw || length >= plan.width) && ctx.scratch != nullptr && length < ctx.scratch_size) {
+  // formatted text is. The width counts the suffix's columns.
+  const uint64_t width = Display ? length - plan.suffix_extra : length;
+  if ((ctx.raw || width >= plan.width) && ctx.scratch != nullptr && length < ctx.scratch_size) {
     if (char* at = out.reserve(static_cast<size_t>(length) + fill_chunk)) {
       span_writer field(at);
       put_number(field, number, fill);
@@ -373,12 +418,18 @@ number_fill fill_number(const field_plan& plan, const number_text& t) noexcept {
 
 // Writes a field's text into its column, justified unless the style is raw
 // or the text fills the width.
+template <bool Display>
 void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
                  size_t len, const cell* c) noexcept {
-  if (ctx.raw || len >= plan.width) {
+  uint64_t width = len;
+  if constexpr (Display) {
+    if (!ctx.raw) width = display_width(text, len);
+  }
+  if (ctx.raw || width >= plan.width) {
     out.put(text, len);
     return;
   }
+  const placed_text t{text, len, width};
   // No fill ends a line: the last column is never padded, nor in the
   // borderless styles the last cell of a short row.
   const bool pad_trailing = plan.has_next && (c == nullptr || ctx.fancy || c->next() != nullptr);
@@ -388,25 +439,25 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
   if (room <= sink::capacity) {
     char* at = out.reserve(static_cast<size_t>(room));
     span_writer field(at);
-    place_text(field, plan, text, len, pad_trailing);
+    place_text<Display>(field, plan, t, pad_trailing);
     out.advance(static_cast<size_t>(field.at() - at));
   } else {
-    place_text(out, plan, text, len, pad_trailing);
+    place_text<Display>(out, plan, t, pad_trailing);
   }
 }
 
 // Justifies a field's text in its column.
-template <typename Writer>
-void place_text(Writer& out, const field_plan& plan, const char* text, size_t len,
+template <bool Display, typename Writer>
+void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept {
   const column& col = *plan.col;
   if (col.cell_justification == TBLX_JUST_LEFT) {
     // The most common case, handled here as print_justified would.
-    out.put(text, len);
-    if (pad_trailing) pad(out, plan.width - len);
+    out.put(t.text, t.len);
+    if (pad_trailing) pad(out, plan.width - t.width);
     return;
   }
-  print_justified(out, col.cell_justification, text, len, col, col.justify_char, pad_trailing);
+  print_justified<Display>(out, col.cell_justification, t, col, col.justify_char, pad_trailing);
 }
 
 }  // namespace
@@ -425,39 +476,58 @@ int32_t measured_length(const column& col, const cell* c) noexcept {
 
 namespace {
 
+template <bool Display>
+uint64_t measure_columns(tblx_table& table) noexcept;
+template <bool Display>
 void measure_rows(tblx_table& table) noexcept;
+template <bool Display>
 void measure_text(column& col, const cell* c) noexcept;
+template <bool Display>
 void measure_summary(column& col) noexcept;
+template <bool Display>
 void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept;
+template <bool Display>
 void measure_title(column& col) noexcept;
 void apply_min_width(column& col) noexcept;
+template <bool Display>
+uint64_t suffix_extra(const column& col) noexcept;
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept;
 
 // Recomputes every column's sum and width pair and sizes the scratch buffer.
 tblx_status measure_layout(tblx_table& table) noexcept {
-  for (column* col = table.columns; col != nullptr; col = col->next) {
-    col->sum = 0;
-    col->width_lead = 0;
-    col->width_tail = 0;
-  }
-  measure_rows(table);
-  uint64_t widest = 0;
-  for (column* col = table.columns; col != nullptr; col = col->next) {
-    measure_summary(*col);
-    measure_title(*col);
-    apply_min_width(*col);
-    widest = std::max(widest, width_of(*col));
-  }
+  const uint64_t widest =
+      table.display_widths != 0 ? measure_columns<true>(table) : measure_columns<false>(table);
   if (tblx_status s = resize_scratch(table, widest); s != TBLX_OK) return s;
   table.layout_stale = 0;
   return TBLX_OK;
 }
 
+// Measures every column in one width mode and gives the bytes that the
+// widest formatted text may take, which is more than its width when a
+// suffix takes fewer columns than bytes.
+template <bool Display>
+uint64_t measure_columns(tblx_table& table) noexcept {
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    col->sum = 0;
+    col->width_lead = 0;
+    col->width_tail = 0;
+  }
+  measure_rows<Display>(table);
+  uint64_t widest = 0;
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    measure_summary<Display>(*col);
+    measure_title<Display>(*col);
+    apply_min_width(*col);
+    widest = std::max(widest, width_of(*col) + suffix_extra<Display>(*col));
+  }
+  return widest;
+}
+
 // What the measuring pass keeps of a column while it walks the rows. The
 // length of a number grows with its magnitude, so a number column needs
 // only its extreme values, measured once at the end; a text that is not
-// split at an alignment character needs only the longest length. Texts
-// that are split are measured cell by cell.
+// split at an alignment character needs only the longest (or widest)
+// text. Texts that are split are measured cell by cell.
 struct column_tally {
   enum class method : uint8_t { signed_extremes, unsigned_extreme, longest_text, each_cell };
 
@@ -472,13 +542,16 @@ struct column_tally {
 };
 
 column_tally start_tally(column& col) noexcept;
+template <bool Display>
 void add_to_tally(column_tally& t, const cell* c) noexcept;
+template <bool Display>
 void finish_tally(const column_tally& t) noexcept;
 
 // Tallies of the first columns live on the stack; further columns, rare in
 // practice, are measured cell by cell.
 constexpr size_t tallied_columns = 16;
 
+template <bool Display>
 void measure_rows(tblx_table& table) noexcept {
   column_tally tallies[tallied_columns];
   size_t tally_count = 0;
@@ -499,13 +572,13 @@ void measure_rows(tblx_table& table) noexcept {
       // Wraps modulo 2^64; an empty cell holds 0.
       if (col->summarize) col->sum += c->value;
       if (i < tally_count) {
-        add_to_tally(tallies[i], c);
+        add_to_tally<Display>(tallies[i], c);
       } else {
-        measure_text(*col, c);
+        measure_text<Display>(*col, c);
       }
     }
   });
-  for (size_t i = 0; i < tally_count; ++i) finish_tally(tallies[i]);
+  for (size_t i = 0; i < tally_count; ++i) finish_tally<Display>(tallies[i]);
 }
 
 column_tally start_tally(column& col) noexcept {
@@ -539,6 +612,7 @@ column_tally start_tally(column& col) noexcept {
 
 // Empty cells take no part in a number column's extremes: they are measured
 // once, as the empty text they print as, when the tally ends.
+template <bool Display>
 void add_to_tally(column_tally& t, const cell* c) noexcept {
   const bool by_extremes = t.how == column_tally::method::signed_extremes ||
                            t.how == column_tally::method::unsigned_extreme;
@@ -557,10 +631,12 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
       break;
     case column_tally::method::longest_text:
       // A text too long for a signed 32-bit count takes no part.
-      if (c->str.len <= INT32_MAX) t.longest = std::max<uint64_t>(t.longest, c->str.len);
+      if (c->str.len <= INT32_MAX) {
+        t.longest = std::max(t.longest, text_width<Display>(c->str.text, c->str.len));
+      }
       break;
     case column_tally::method::each_cell:
-      measure_text(*t.col, c);
+      measure_text<Display>(*t.col, c);
       break;
   }
 }
@@ -570,20 +646,21 @@ void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
   col.width_tail = std::max(col.width_tail, static_cast<uint32_t>(tail));
 }
 
+template <bool Display>
 void finish_tally(const column_tally& t) noexcept {
-  if (t.seen_empty) measure_split(*t.col, t.col->cell_justification, empty_string, 0);
+  if (t.seen_empty) measure_split<Display>(*t.col, t.col->cell_justification, empty_string, 0);
   if (!t.seen) return;
   cell extreme{};
   switch (t.how) {
     case column_tally::method::signed_extremes:
       extreme.value = static_cast<uint64_t>(t.min_signed);
-      measure_text(*t.col, &extreme);
+      measure_text<Display>(*t.col, &extreme);
       extreme.value = static_cast<uint64_t>(t.max_signed);
-      measure_text(*t.col, &extreme);
+      measure_text<Display>(*t.col, &extreme);
       break;
     case column_tally::method::unsigned_extreme:
       extreme.value = t.max_unsigned;
-      measure_text(*t.col, &extreme);
+      measure_text<Display>(*t.col, &extreme);
       break;
     case column_tally::method::longest_text:
       raise_widths(*t.col, t.longest, 0);
@@ -594,77 +671,99 @@ void finish_tally(const column_tally& t) noexcept {
 }
 
 // Raises the pair with a text split at its alignment character (kinds 4
-// and 5) or taken whole as lead. Lengths here are below 2^31, so both halves
-// fit the 32-bit fields.
+// and 5) or taken whole as lead. Lengths here are below 2^31, and widths are
+// at most lengths, so both halves fit the 32-bit fields.
+template <bool Display>
 void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept {
+  const uint64_t width = text_width<Display>(text, len);
   if (!aligns_on_char(kind)) {
-    raise_widths(col, len, 0);
-  } else if (const char* at = find_justify_char(kind, text, len, col.justify_char)) {
-    const auto position = static_cast<uint64_t>(at - text);
-    raise_widths(col, position + 1, len - position - 1);
+    raise_widths(col, width, 0);
+  } else if (const char* at = find_alignment<Display>(kind, text, len, col.justify_char)) {
+    // A text whose width is its length has one column for every byte.
+    const auto lead_len = static_cast<size_t>(at - text) + 1;
+    const uint64_t lead = Display && width != len ? display_width(text, lead_len) : lead_len;
+    raise_widths(col, lead, width - lead);
   } else {
-    raise_widths(col, uint64_t{len} + 1, 0);
+    raise_widths(col, width + 1, 0);
   }
 }
 
 // A number counts whole as lead, unless it holds the alignment character (a
 // digit, a sign, or in the suffix, say ".00"): the print aligns it on that
 // character, so it is split there to keep its column's lines in line.
+// The head is ASCII: only the suffix can take fewer columns than bytes.
+template <bool Display>
 void measure_number(column& col, uint64_t value) noexcept {
   const number_text number = make_number_text(col, value);
-  const uint64_t len = number.length();
-  if (len > INT32_MAX) return;
-  if (number.justify_at >= 0) {
-    const auto at = static_cast<uint64_t>(number.justify_at);
-    raise_widths(col, at + 1, len - at - 1);
-  } else {
-    raise_widths(col, len, 0);
+  if (number.length() > INT32_MAX) return;
+  const uint64_t width = number.head_len + text_width<Display>(number.suffix, number.suffix_len);
+  const bool aligned = number.justify_at >= 0 && (!Display || col.justify_char < 0x80);
+  if (!aligned) {
+    raise_widths(col, width, 0);
+    return;
   }
+  const auto at = static_cast<uint64_t>(number.justify_at);
+  const uint64_t lead =
+      at < number.head_len
+          ? at + 1
+          : number.head_len +
+                text_width<Display>(number.suffix, static_cast<size_t>(at - number.head_len) + 1);
+  raise_widths(col, lead, width - lead);
 }
 
 // Strings are split by the cell justification. The empty summary text of a
 // string column still has an alignment point to reserve, and so has an empty
 // cell of any column.
+template <bool Display>
 void measure_text(column& col, const cell* c) noexcept {
   if (col.type != TBLX_TYPE_STRING) {
     if (c != nullptr && c->empty()) {
-      measure_split(col, col.cell_justification, empty_string, 0);
+      measure_split<Display>(col, col.cell_justification, empty_string, 0);
     } else if (c != nullptr || col.summarize) {
-      measure_number(col, c != nullptr ? c->value : col.sum);
+      measure_number<Display>(col, c != nullptr ? c->value : col.sum);
     }
     return;
   }
   const int32_t len = measured_length(col, c);
   if (len < 0) return;
-  measure_split(col, col.cell_justification, c != nullptr ? c->str.text : empty_string,
-                static_cast<size_t>(len));
+  measure_split<Display>(col, col.cell_justification, c != nullptr ? c->str.text : empty_string,
+                         static_cast<size_t>(len));
 }
 
 // The summary line's field: its text, measured as a string cell of the
 // column would be, or else the sum or the empty text of a string column.
+template <bool Display>
 void measure_summary(column& col) noexcept {
   if (col.sum_text == nullptr) {
-    measure_text(col, nullptr);
+    measure_text<Display>(col, nullptr);
   } else if (col.sum_text_len <= INT32_MAX) {
-    measure_split(col, col.cell_justification, col.sum_text, col.sum_text_len);
+    measure_split<Display>(col, col.cell_justification, col.sum_text, col.sum_text_len);
   }
 }
 
 // A title counts only when aligned on a character; its callback gets the
 // width that the cells and the sum produced.
+template <bool Display>
 void measure_title(column& col) noexcept {
   if (!aligns_on_char(col.title_justification)) return;
   const char* title = col.title_func(col.title_arg, static_cast<uint32_t>(width_of(col)));
   if (title == nullptr) title = empty_string;
   const size_t len = std::strlen(title);
   if (len > INT32_MAX) return;
-  measure_split(col, col.title_justification, title, len);
+  measure_split<Display>(col, col.title_justification, title, len);
 }
 
 // The minimum width widens the lead, so the alignment point moves right.
 void apply_min_width(column& col) noexcept {
   const uint64_t width = width_of(col);
   if (col.min_width > width) col.width_lead += static_cast<uint32_t>(col.min_width - width);
+}
+
+// Bytes of a number's text beyond its width: those of the suffix beyond its
+// columns.
+template <bool Display>
+uint64_t suffix_extra(const column& col) noexcept {
+  return col.suffix_len - text_width<Display>(col.suffix, col.suffix_len);
 }
 
 // The scratch buffer holds the widest formatted text and its NUL, with room

@@ -14,6 +14,7 @@ struct print_context {
   const tblx_table* table;
   bool raw;               // fields as they are, unfilled
   bool fancy;             // separators and rules
+  bool display;           // widths count terminal columns, not bytes
   const char* separator;  // between two fields of a line
   size_t separator_len;
   char short_separator[8];  // the separator when shorter, for fixed-size copies
@@ -29,10 +30,11 @@ print_context make_context(const tblx_table& table) noexcept;
 struct field_plan {
   const column* col;
   uint64_t width;         // the column width W
-  uint64_t number_field;  // room for a decimal before its suffix: W - suffix_len, or 0
+  uint64_t number_field;  // room for a decimal before its suffix: W - suffix width, or 0
   uint64_t hex_digits;    // digit width of zero-filled hex numbers, else 0
   int32_t number_fill;    // TBLX_JUST_LEFT or _RIGHT: a decimal is filled out to the width
   bool has_next;          // not the last column
+  uint64_t suffix_extra;  // bytes of the suffix beyond its width: 0 unless display
 };
 
 field_plan plan_field(const print_context& ctx, const column& col) noexcept;

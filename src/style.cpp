@@ -1,4 +1,5 @@
-// Output styles: choosing one by value or by name, and querying it.
+// Output styles: choosing one by value or by name, and querying it; and
+// the width mode, what the widths of a printed table count.
 #include <cstring>
 
 #include "tabulix_internal.h"
@@ -63,4 +64,14 @@ TBLX_EXPORT const char* const* TBLX_CALL tblx_getstylelist(void) noexcept { retu
 
 TBLX_EXPORT int TBLX_CALL tblx_isfancy(const tblx_table* table) noexcept {
   return table == nullptr ? 0 : table->fancy;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setwidthmode(tblx_table* table, int32_t mode) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (mode != TBLX_WIDTH_BYTES && mode != TBLX_WIDTH_DISPLAY) return TBLX_ERR_INVALID_ARGUMENT;
+  const uint8_t display = mode == TBLX_WIDTH_DISPLAY ? 1 : 0;
+  // Widths, and the scratch buffer sized from them, hold for one mode.
+  if (display != table->display_widths) table->layout_stale = 1;
+  table->display_widths = display;
+  return TBLX_OK;
 }

@@ -60,6 +60,8 @@ TEST(Header, EachStateGivesTheCodeOfTheFirstFailingCheck) {
       {"setsumtext", call<tblx_setsumtext, 1, kText>, {1, 0, 9, 9}},
       {"setsumtext null text", call<tblx_setsumtext, 1, nullptr>, {1, 0, 9, 9}},
       {"setsumtext unknown ID", call<tblx_setsumtext, 2, kText>, {1, 16, 9, 9}},
+      {"setwidthmode in any phase", call<tblx_setwidthmode, TBLX_WIDTH_DISPLAY>, {1, 0, 0, 0}},
+      {"setwidthmode 2", call<tblx_setwidthmode, 2>, {1, 1, 1, 1}},
   };
   for (const Case& c : cases) {
     for (int s = 0; s < kStates; ++s) {

@@ -99,6 +99,7 @@ std::vector<table_call> changing_calls(int32_t& id) {
       {"sort", [](tblx_table* t) { return tblx_sort(t, TBLX_SORT_ASC, 1); }},
       {"setstyle", [](tblx_table* t) { return tblx_setstyle(t, 0); }},
       {"setstylestr", [](tblx_table* t) { return tblx_setstylestr(t, "raw"); }},
+      {"setwidthmode", [](tblx_table* t) { return tblx_setwidthmode(t, TBLX_WIDTH_DISPLAY); }},
       {"print", [](tblx_table* t) { return tblx_print(t, TBLX_PRINT_ALL, stdout); }},
       {"print_all", [](tblx_table* t) { return tblx_print_all(t, stdout); }},
       {"print_except", [](tblx_table* t) { return tblx_print_except(t, 0, stdout); }},
@@ -216,6 +217,9 @@ TEST(Hostile, ValuesOutsideEveryEnumeratedRange) {
   for (int v : bad_int) {
     cases.push_back({"setstyle", phase::header_ended,
                      [v](tblx_table* t) { return tblx_setstyle(t, v); }, TBLX_ERR_INVALID_STYLE});
+    cases.push_back({"setwidthmode", phase::header_ended,
+                     [v](tblx_table* t) { return tblx_setwidthmode(t, v); },
+                     TBLX_ERR_INVALID_ARGUMENT});
     cases.push_back({"sort order", phase::header_ended,
                      [v](tblx_table* t) { return tblx_sort(t, v, 1); },
                      TBLX_ERR_INVALID_SORT_ORDER});
@@ -231,6 +235,9 @@ TEST(Hostile, ValuesOutsideEveryEnumeratedRange) {
   }
   cases.push_back({"setstyle 4", phase::header_ended,
                    [](tblx_table* t) { return tblx_setstyle(t, 4); }, TBLX_ERR_INVALID_STYLE});
+  cases.push_back({"setwidthmode 2", phase::row_open,
+                   [](tblx_table* t) { return tblx_setwidthmode(t, 2); },
+                   TBLX_ERR_INVALID_ARGUMENT});
   cases.push_back({"sort order 3", phase::header_ended,
                    [](tblx_table* t) { return tblx_sort(t, 3, 1); }, TBLX_ERR_INVALID_SORT_ORDER});
   cases.push_back({"sort by the next, undeclared ID", phase::header_ended,

@@ -133,6 +133,35 @@ Table addresses() {
       {{hex(0x1f), hex(0xabc), unum(7)}, {hex(0xdeadbeef), hex(0x5), unum(12)}});
 }
 
+// UTF-8 texts: "é" precomposed and as "e" and U+0301, CJK words, an emoji,
+// malformed bytes; prices aligned on '.' with wide characters on both
+// sides of it, a centred wide title, a suffix " €" (4 bytes, 2 columns) and
+// a summary text.
+Table utf8_table() {
+  return make_table({{.type = TBLX_TYPE_STRING, .title = "Name", .sum_text = "合計"},
+                     {.type = TBLX_TYPE_STRING,
+                      .title = "価格",
+                      .title_just = TBLX_JUST_CENTER,
+                      .cell_just = TBLX_JUST_CHAR_FIRST},
+                     {.type = TBLX_TYPE_INT,
+                      .title = "Δ",
+                      .cell_just = TBLX_JUST_RIGHT,
+                      .sum = true,
+                      .suffix = " €"}},
+                    {{str("café"), str("¥1.5"), num(-3)},
+                     {str("cafe\u0301"), str("12.五十"), num(25)},
+                     {str("東京"), str("三.25"), num(100)},
+                     {str("🎉 ok"), str("0.125"), num(7)},
+                     {str("bad\xff\xc3!"), str("x"), num(0)}});
+}
+
+// A column whose title is longer than its cells, centred.
+Table wide_centred_title() {
+  return make_table({{.type = TBLX_TYPE_STRING, .title = "名前", .title_just = TBLX_JUST_CENTER},
+                     {TBLX_TYPE_STRING, "x"}},
+                    {{str("森鷗外さん"), str("a")}, {str("Émile"), str("b")}});
+}
+
 // Empty cells at the start, in the middle and at the end of rows, in every
 // column type and justification; summary texts: a label, a text aligned on
 // the point, a text wider than its column (whose sum is still computed but
@@ -169,6 +198,7 @@ struct Golden {
   unsigned flags;
   bool except;  // print with tblx_print_except instead of tblx_print
   const char* expected;
+  int32_t width_mode = TBLX_WIDTH_BYTES;
 };
 
 const Golden goldens[] = {
@@ -366,12 +396,68 @@ gamma-ray|   7
 )"},
     {"except rows, high bits ignored", sizes_table, TBLX_STYLE_SIMPLE, ROWS | 64, true,
      "Name      Size\n          1242\n"},
+    // Display widths, and the same tables counting bytes.
+    {"utf8 display fancyw", utf8_table, TBLX_STYLE_FANCYW, ALL, false,
+     "Name   |  価格   | Δ\n"
+     "-------+---------+------\n"
+     "café   | ¥1.5    |  -3 €\n"
+     "cafe\u0301   | 12.五十 |  25 €\n"
+     "東京   | 三.25   | 100 €\n"
+     "🎉 ok  |  0.125  |   7 €\n"
+     "bad\xff\xc3! |  x      |   0 €\n"
+     "-------+---------+------\n"
+     "合計   |         | 129 €\n",
+     TBLX_WIDTH_DISPLAY},
+    {"utf8 bytes fancyw", utf8_table, TBLX_STYLE_FANCYW, ALL, false,
+     "Name    |   価格   | Δ\n"
+     "--------+------------+--------\n"
+     "café   | ¥1.5      |  -3 €\n"
+     "cafe\u0301  |  12.五十 |  25 €\n"
+     "東京  | 三.25     | 100 €\n"
+     "🎉 ok |   0.125    |   7 €\n"
+     "bad\xff\xc3!  |   x        |   0 €\n"
+     "--------+------------+--------\n"
+     "合計  |            | 129 €\n"},
+    {"utf8 display simple", utf8_table, TBLX_STYLE_SIMPLE, ALL, false,
+     "Name    価格   Δ\n"
+     "café   ¥1.5     -3 €\n"
+     "cafe\u0301   12.五十  25 €\n"
+     "東京   三.25   100 €\n"
+     "🎉 ok   0.125    7 €\n"
+     "bad\xff\xc3!  x        0 €\n"
+     "合計           129 €\n",
+     TBLX_WIDTH_DISPLAY},
+    {"utf8 display raw", utf8_table, TBLX_STYLE_RAW, ALL, false,
+     "Name 価格 Δ\n"
+     "café ¥1.5 -3 €\n"
+     "cafe\u0301 12.五十 25 €\n"
+     "東京 三.25 100 €\n"
+     "🎉 ok 0.125 7 €\n"
+     "bad\xff\xc3! x 0 €\n"
+     "合計 - 129 €\n",
+     TBLX_WIDTH_DISPLAY},
+    {"centred wide title display", wide_centred_title, TBLX_STYLE_FANCY, ALL, false,
+     "   名前   |x\n"
+     "----------+-\n"
+     "森鷗外さん|a\n"
+     "Émile     |b\n"
+     "----------+-\n"
+     "          | \n",
+     TBLX_WIDTH_DISPLAY},
+    {"centred wide title bytes", wide_centred_title, TBLX_STYLE_FANCY, ALL, false,
+     "    名前     |x\n"
+     "---------------+-\n"
+     "森鷗外さん|a\n"
+     "Émile         |b\n"
+     "---------------+-\n"
+     "               | \n"},
 };
 
 TEST(Print, GoldenOutput) {
   for (const Golden& g : goldens) {
     Table t = g.setup();
     ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), g.style)) << g.name;
+    ASSERT_EQ(TBLX_OK, tblx_setwidthmode(t.get(), g.width_mode)) << g.name;
     const std::string out = capture([&](FILE* s) {
       const tblx_status got =
           g.except ? tblx_print_except(t.get(), g.flags, s) : tblx_print(t.get(), g.flags, s);
@@ -537,6 +623,28 @@ TEST(Print, TitleCallbackMayDependOnTheWidth) {
   // "w=6" splits at '=' into 2 and 1: the column grows to (6, 1).
   EXPECT_EQ("    w=7\nabcdef\n", print_to_string(t.get(), TBLX_PRINT_TITLES | ROWS));
   EXPECT_EQ((std::vector<uint32_t>{6, 7}), probe.widths);
+}
+
+// In display mode the callback is handed widths in terminal columns; a
+// change of mode makes the next print measure again, setting the same mode
+// does not.
+TEST(Print, TitleCallbackGetsTheWidthOfTheMode) {
+  TitleProbe probe{.text = "名"};
+  Table t = make_table({{.type = TBLX_TYPE_STRING,
+                         .title_just = TBLX_JUST_CHAR_FIRST,
+                         .title_func = probe_title,
+                         .title_arg = &probe}},
+                       {{str("東京.5")}});
+  EXPECT_EQ("    名\n", print_to_string(t.get(), TBLX_PRINT_TITLES));
+  EXPECT_EQ((std::vector<uint32_t>{8, 8}), probe.widths);
+  probe.widths.clear();
+  ASSERT_EQ(TBLX_OK, tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));
+  EXPECT_EQ("   名\n", print_to_string(t.get(), TBLX_PRINT_TITLES));
+  EXPECT_EQ((std::vector<uint32_t>{6, 6}), probe.widths);
+  probe.widths.clear();
+  ASSERT_EQ(TBLX_OK, tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));
+  EXPECT_EQ("   名\n", print_to_string(t.get(), TBLX_PRINT_TITLES));
+  EXPECT_EQ((std::vector<uint32_t>{6}), probe.widths);
 }
 
 TEST(Print, NullTitles) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
+#include <system_error>
 
 namespace tabulix::cli {
 
@@ -206,6 +207,13 @@ std::vector<std::size_t> sorted_order(const table_plan& plan, const dataset& dat
 tabulix::table build_table(const table_plan& plan, const dataset& data) {
   tabulix::table t;
   t.set_style(library_style(plan.style));
+  // Not in the C++ layer yet: the C call on the table it wraps. The input is
+  // valid UTF-8, checked when it was read.
+  if (plan.display_widths) {
+    if (const tblx_status s = tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY); s != TBLX_OK) {
+      throw std::system_error(tabulix::make_error_code(static_cast<tabulix::errc>(s)));
+    }
+  }
   for (const auto& f : plan.fillers) t.set_sum_filler(library_style(f.style), f.character);
   const std::vector<std::int32_t> ids = declare_columns(t, plan);
 

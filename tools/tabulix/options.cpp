@@ -96,6 +96,8 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, options
       ->type_name("C");
   app.add_flag("--no-header", out.no_header,
                "The first record is data; columns are titled 1, 2, ...");
+  app.add_flag("--byte-widths", out.byte_widths,
+               "Count widths in bytes instead of terminal columns");
   app.add_option("files", out.files, "Files to read; none or - reads standard input")
       ->type_name("FILE");
 

@@ -66,6 +66,7 @@ struct options {
   bool tsv = false;
   std::optional<std::string> delimiter;
   bool no_header = false;
+  bool byte_widths = false;  // widths count bytes, not terminal columns
 };
 
 // Parses argv. Gives the exit status when the tool is done already (--help,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "display_width.h"
+
 namespace tabulix::cli {
 
 namespace {
@@ -386,11 +388,13 @@ unsigned choose_sections(const options& opts, const std::vector<column_settings>
 }
 
 // The library sizes columns by their cells; a title line needs room for the
-// titles too.
-void fit_titles(std::vector<column_settings>& columns) {
+// titles too, in the unit the table counts.
+void fit_titles(std::vector<column_settings>& columns, bool display_widths) {
   std::string buffer;
   for (auto& c : columns) {
-    const std::size_t len = std::strlen(printable(c.title.c_str(), buffer));
+    const char* title = printable(c.title.c_str(), buffer);
+    const std::size_t len =
+        display_widths ? display_width(title, std::strlen(title)) : std::strlen(title);
     c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(len, 65535)));
   }
 }
@@ -422,7 +426,8 @@ table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
   plan.style = !opts.style.empty() ? opts.style : terminal ? "fancyw" : "simple";
   plan.sections = choose_sections(opts, plan.columns);
   for (const auto& f : opts.fillers) plan.fillers.push_back(parse_filler(f));
-  if ((plan.sections & sec_titles) != 0) fit_titles(plan.columns);
+  plan.display_widths = !opts.byte_widths;
+  if ((plan.sections & sec_titles) != 0) fit_titles(plan.columns, plan.display_widths);
   return plan;
 }
 

@@ -77,6 +77,7 @@ struct table_plan {
   std::string style;
   unsigned sections = 0;
   std::vector<filler> fillers;
+  bool display_widths = true;  // widths count terminal columns (else bytes)
 };
 
 // Checks the options that do not depend on the input; throws usage_error.
