@@ -196,6 +196,13 @@ enum class order : int {
   desc = TBLX_SORT_DESC,
 };
 
+// What the widths of a table count: bytes (the default) or the columns a
+// terminal shows for UTF-8 text, so that accented, CJK and emoji texts line up.
+enum class width : std::int32_t {
+  bytes = TBLX_WIDTH_BYTES,
+  display = TBLX_WIDTH_DISPLAY,
+};
+
 // Print sections; combine with | and &, ~ gives the other sections.
 enum class section : unsigned {
   titles = TBLX_PRINT_TITLES,
@@ -1116,6 +1123,12 @@ class table {
     set_style(std::string_view(name), ec);
   }
 
+  // What every width of the table counts; callable at any time.
+  void set_width_mode(width w, std::error_code& ec) noexcept {
+    if (valid(ec))
+      detail::fail(tblx_setwidthmode(state_->handle, static_cast<std::int32_t>(w)), ec);
+  }
+
   // What the summary line shows for unsummed columns in the given style
   // (fancy and fancyw share one filler).
   void set_sum_filler(style s, char c, std::error_code& ec) noexcept {
@@ -1244,6 +1257,9 @@ class table {
   }
   void set_style(const char* name) {
     detail::or_throw([&](std::error_code& ec) { set_style(name, ec); });
+  }
+  void set_width_mode(width w) {
+    detail::or_throw([&](std::error_code& ec) { set_width_mode(w, ec); });
   }
   void set_sum_filler(style s, char c) {
     detail::or_throw([&](std::error_code& ec) { set_sum_filler(s, c, ec); });

@@ -307,6 +307,45 @@ TEST(CppPrint, SortByHandleAndFillers) {
   EXPECT_EQ(t.to_string(section::sum), "*   *\n");
 }
 
+// Display widths line up UTF-8 text as a terminal shows it, as the C calls
+// do; the default counts bytes.
+TEST(CppPrint, WidthModes) {
+  tabulix::table t{{type::string, "City"}, tabulix::column_spec(type::uint64, "N").summarize()};
+  t.add_row("T\u014dky\u014d", 1);
+  t.add_row("Wien", 2);
+  t.set_sum_text(t.column_id(0), "\u5408\u8a08");  // two wide characters
+  t.set_style(style::fancyw);
+  const char* cells[] = {"T\u014dky\u014d", "Wien"};
+  support::Table c(tblx_new());
+  tblx_begincolumn(c.get(), TBLX_TYPE_STRING);
+  tblx_setcolumn_title(c.get(), "City");
+  tblx_endcolumn(c.get());
+  tblx_begincolumn(c.get(), TBLX_TYPE_UINT);
+  tblx_setcolumn_title(c.get(), "N");
+  tblx_setcolumn_summarize(c.get(), 1);
+  tblx_endcolumn(c.get());
+  tblx_endheader(c.get());
+  for (std::uint64_t i = 0; i < 2; ++i) {
+    tblx_beginrow(c.get());
+    tblx_addcell_string(c.get(), cells[i]);
+    tblx_addcell_uint(c.get(), i + 1);
+    tblx_endrow(c.get());
+  }
+  tblx_setsumtext(c.get(), 1, "\u5408\u8a08");
+  tblx_setstyle(c.get(), TBLX_STYLE_FANCYW);
+
+  const std::string bytes = t.to_string();
+  EXPECT_EQ(bytes, c_print(c.get(), TBLX_PRINT_ALL));
+  t.set_width_mode(tabulix::width::display);
+  tblx_setwidthmode(c.get(), TBLX_WIDTH_DISPLAY);
+  EXPECT_EQ(t.to_string(), c_print(c.get(), TBLX_PRINT_ALL));
+  EXPECT_EQ(t.to_string(section::rows),
+            "T\u014dky\u014d | 1\n"
+            "Wien  | 2\n");
+  t.set_width_mode(tabulix::width::bytes);
+  EXPECT_EQ(t.to_string(), bytes);
+}
+
 TEST(CppPrint, CharAlignedTitleCallbackSeesBothWidths) {
   std::vector<unsigned> widths;
   tabulix::table t;
