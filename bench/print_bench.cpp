@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Phases of the benchmark workload (workload.h) at 10k, 100k and 1M rows:
 // filling the table, the measuring pass, a first print (measure and output),
 // a second print of the unchanged table (output alone), the same print after

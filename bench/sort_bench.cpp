@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sorting speed by row count and input order. Only tblx_sort is timed: the
 // tables are built once per size, and each input order is prepared untimed.
 //

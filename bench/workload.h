@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark workload: N rows of five columns drawn from a splitmix64
 // generator with seed 42, so every program and every run sees the same data.
 //

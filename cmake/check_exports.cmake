@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails unless the shared library defines exactly the names of the export list.
 # Usage: cmake -DNM=<nm> -DLIBRARY=<path> -DEXPORTS=<tabulix.sym> [-DSTATIC=ON]
 #          -P check_exports.cmake
@@ -31,10 +32,11 @@ else()
 
   string(REPLACE "\n" ";" _nm_lines "${_nm}")
   foreach(_line IN LISTS _nm_lines)
-    # "<address> <type> <name>"; the version node of the map is not a function.
-    if(_line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ ]+)$")
+    # "<address> <type> <name>[@@<version node>]"; the nodes themselves are
+    # absolute symbols (type A), not functions.
+    if(_line MATCHES "^[0-9a-fA-F]+ [B-Zb-z] ([^ @]+)(@@?[^ ]+)?$")
       set(_name ${CMAKE_MATCH_1})
-      if(NOT _name MATCHES "^(_init|_fini)$" AND NOT _name MATCHES "@")
+      if(NOT _name MATCHES "^(_init|_fini)$")
         list(APPEND _defined ${_name})
       endif()
     endif()

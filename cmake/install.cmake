@@ -1,5 +1,7 @@
+# SPDX-License-Identifier: MIT
 # Installation: the library (with its SONAME links), both headers, a CMake
-# package giving tabulix::tabulix, and a pkg-config file.
+# package giving tabulix::tabulix, a pkg-config file, the manual page of the
+# library and the documents (README, CHANGELOG, LICENSE).
 include(CMakePackageConfigHelpers)
 
 set(TABULIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tabulix
@@ -7,21 +9,35 @@ set(TABULIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tabulix
 set(TABULIX_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   CACHE STRING "Where tabulix.pc goes, below the prefix")
 
+# Programs installed with the library find it through an RPATH relative to
+# their own place, so that any prefix works; none when the library goes to a
+# directory that the linker searches anyway (as /usr/lib/<multiarch>).
+set(TABULIX_INSTALL_RPATH "")
+set(_tblx_system_dirs ${CMAKE_PLATFORM_IMPLICIT_LINK_DIRECTORIES} ${CMAKE_C_IMPLICIT_LINK_DIRECTORIES})
+if(NOT CMAKE_INSTALL_FULL_LIBDIR IN_LIST _tblx_system_dirs)
+  file(RELATIVE_PATH _tblx_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+  set(TABULIX_INSTALL_RPATH "$ORIGIN/${_tblx_bin_to_lib}")
+endif()
+
 install(TARGETS tabulix EXPORT tabulixTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/tabulix.h ${PROJECT_SOURCE_DIR}/include/tabulix.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/libtabulix.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(EXPORT tabulixTargets NAMESPACE tabulix:: DESTINATION ${TABULIX_CMAKE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tabulixConfig.cmake.in
   ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
   INSTALL_DESTINATION ${TABULIX_CMAKE_DIR})
-# The SONAME carries only the major number, so any release with the same
-# major number satisfies a request.
+# While the major number is 0, a minor release may add names that a program
+# built against it needs, so a request is met only by the same minor version:
+# find_package(tabulix 0.5) does not accept 0.6.0.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
-  COMPATIBILITY SameMajorVersion)
+  COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
   ${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
   DESTINATION ${TABULIX_CMAKE_DIR})

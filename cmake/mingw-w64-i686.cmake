@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # CMake toolchain file: 32-bit Windows (i686) with Debian's MinGW-w64 cross
 # compilers (g++-mingw-w64-i686), programs run under Wine (wine32).
 #

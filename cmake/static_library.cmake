@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The static library: one relocatable object made from all of the library's
 # objects, with every hidden symbol made local. Like the shared library, it
 # then defines only the exported names, so its internal names can never

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A storage report printed in every style that libtabulix knows.
  *
  * Five typed columns: a service name, the signed change of its object count

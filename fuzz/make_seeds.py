@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed inputs of the print fuzz target into fuzz/corpus/.
 
 Each seed is a readable list of calls encoded the way print_fuzzer.cpp decodes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: decodes its input into a sequence of library calls with
 // arbitrary arguments (null tables and pointers, out-of-range types,
 // justifications, casings, styles, sort orders, selectors and column IDs,

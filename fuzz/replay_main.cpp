@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target over saved inputs without libFuzzer: every file named on
 // the command line, or every file in a named directory, once. Lets the seed
 // corpus and kept crash inputs run as an ordinary test with any compiler.

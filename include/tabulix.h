@@ -1,13 +1,15 @@
-/*
- * libtabulix: tables of typed columns printed as aligned plain text.
+/* SPDX-License-Identifier: MIT */
+/**
+ * @file tabulix.h
+ * @brief libtabulix: tables of typed columns printed as aligned plain text.
  *
  * A caller creates a table, declares its columns (the header), adds rows of
  * typed cells, may sort the rows by one column, and prints the table to a
  * FILE* it owns. Every fallible call returns a tblx_status: TBLX_OK (0) or one
  * of the TBLX_ERR_* codes, which tblx_strerror turns into a fixed message.
  * A refused call leaves the table exactly as it was. While a table is being
- * printed, every call that would change or print it gives 1 (see
- * tblx_title_func).
+ * printed, every call that would change or print it gives
+ * TBLX_ERR_INVALID_ARGUMENT (see tblx_title_func).
  *
  * Ownership: the table owns its columns, rows, cells and buffers. A string
  * cell keeps its own copy of the text. Titles, title-callback arguments and
@@ -22,6 +24,13 @@
  * writes to the same stream can appear at those points and only there. A
  * print of a table without caller callbacks appears in one piece.
  *
+ * Statuses: each function lists the statuses it gives in the order it checks
+ * them; the first check that fails decides the status.
+ *
+ * Versions: within 0.x a release only adds to the interface. Each function is
+ * exported with the symbol version of the release that added it (TABULIX_0.5,
+ * TABULIX_0.6); those marked "Added in 0.6" need 0.6.0 or later.
+ *
  * This header is plain C (C89 with <stdint.h>) and usable from C++.
  */
 #ifndef TABULIX_H
@@ -31,10 +40,14 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#define TBLX_VERSION_MAJOR 0
-#define TBLX_VERSION_MINOR 5
-#define TBLX_VERSION_PATCH 0
-#define TBLX_VERSION_STRING "0.5.0"
+/** @name Version of this header
+ * The library's own version at run time: tblx_version_str(), tblx_version_uint().
+ * @{ */
+#define TBLX_VERSION_MAJOR 0        /**< Major version. */
+#define TBLX_VERSION_MINOR 6        /**< Minor version: releases within 0.x only add. */
+#define TBLX_VERSION_PATCH 0        /**< Patch version. */
+#define TBLX_VERSION_STRING "0.6.0" /**< The version as text. */
+/** @} */
 
 /* TBLX_API marks the exported functions. TBLX_BUILDING is set while the
  * library itself is compiled; TBLX_STATIC selects a static build on Windows. */
@@ -80,75 +93,98 @@ extern "C" {
 
 /* ---- status codes ------------------------------------------------------ */
 
+/** The result of a fallible call: TBLX_OK or one of the TBLX_ERR_* codes. */
 typedef int32_t tblx_status;
 
-#define TBLX_OK 0
-#define TBLX_ERR_INVALID_ARGUMENT 1
-#define TBLX_ERR_NO_MEMORY 2
-#define TBLX_ERR_PARSE 3
-#define TBLX_ERR_INVALID_STYLE 4
-#define TBLX_ERR_INVALID_COLUMN_TYPE 5
-#define TBLX_ERR_INVALID_CASING 6
-#define TBLX_ERR_INVALID_JUSTIFICATION 7
-#define TBLX_ERR_CELL_TYPE_MISMATCH 8
-#define TBLX_ERR_NO_HEADER 9
-#define TBLX_ERR_HEADER_ENDED 10
-#define TBLX_ERR_NO_OPEN_COLUMN 11
-#define TBLX_ERR_COLUMN_OPEN 12
-#define TBLX_ERR_NO_MORE_COLUMNS 13
-#define TBLX_ERR_NO_OPEN_ROW 14
-#define TBLX_ERR_ROW_OPEN 15
-#define TBLX_ERR_NO_SUCH_COLUMN 16
-#define TBLX_ERR_NOT_COMPARABLE 17
-#define TBLX_ERR_INVALID_SORT_ORDER 18
+/** @name Status codes
+ * The comment of each is its message from tblx_strerror(). TBLX_ERR_INVALID_ARGUMENT
+ * also stands for a table being printed (see tblx_title_func), and after
+ * TBLX_ERR_NO_MEMORY the table is unchanged and the call may be retried.
+ * @{ */
+#define TBLX_OK 0                        /**< Success */
+#define TBLX_ERR_INVALID_ARGUMENT 1      /**< Invalid argument */
+#define TBLX_ERR_NO_MEMORY 2             /**< Out of memory */
+#define TBLX_ERR_PARSE 3                 /**< Parse error */
+#define TBLX_ERR_INVALID_STYLE 4         /**< Invalid style */
+#define TBLX_ERR_INVALID_COLUMN_TYPE 5   /**< Invalid column type */
+#define TBLX_ERR_INVALID_CASING 6        /**< Invalid letter casing */
+#define TBLX_ERR_INVALID_JUSTIFICATION 7 /**< Invalid justification */
+#define TBLX_ERR_CELL_TYPE_MISMATCH 8    /**< Cell type mismatch with column type */
+#define TBLX_ERR_NO_HEADER 9             /**< No header */
+#define TBLX_ERR_HEADER_ENDED 10         /**< Header is ended */
+#define TBLX_ERR_NO_OPEN_COLUMN 11       /**< No column is open */
+#define TBLX_ERR_COLUMN_OPEN 12          /**< Column is still open */
+#define TBLX_ERR_NO_MORE_COLUMNS 13      /**< No more columns specified */
+#define TBLX_ERR_NO_OPEN_ROW 14          /**< No row is open */
+#define TBLX_ERR_ROW_OPEN 15             /**< Row is still open */
+#define TBLX_ERR_NO_SUCH_COLUMN 16       /**< No such column ID */
+#define TBLX_ERR_NOT_COMPARABLE 17       /**< Could not compare values in the specified column */
+#define TBLX_ERR_INVALID_SORT_ORDER 18   /**< Invalid sort order */
+/** @} */
 
 /* ---- constants ---------------------------------------------------------- */
 
-/* Column types. */
-#define TBLX_TYPE_STRING 1
-#define TBLX_TYPE_INT 2
-#define TBLX_TYPE_UINT 3
-#define TBLX_TYPE_HEX 4
+/** @name Column types (tblx_begincolumn())
+ * @{ */
+#define TBLX_TYPE_STRING 1 /**< Text; string cells. */
+#define TBLX_TYPE_INT 2    /**< Signed 64-bit integers; int cells. */
+#define TBLX_TYPE_UINT 3   /**< Unsigned 64-bit integers; uint cells. */
+#define TBLX_TYPE_HEX 4    /**< Unsigned 64-bit integers shown in hex; hex cells. */
+/** @} */
 
-/* Justifications of titles, cells and sums. CHAR_FIRST and CHAR_LAST place
- * the first or last occurrence of the column's justify character on one
- * alignment position (for example decimal points under each other). */
-#define TBLX_JUST_LEFT 1
-#define TBLX_JUST_RIGHT 2
-#define TBLX_JUST_CENTER 3
-#define TBLX_JUST_CHAR_FIRST 4
-#define TBLX_JUST_CHAR_LAST 5
+/** @name Justifications of titles, cells and sums
+ * CHAR_FIRST and CHAR_LAST place the first or last occurrence of the column's
+ * justify character on one alignment position (for example decimal points
+ * under each other).
+ * @{ */
+#define TBLX_JUST_LEFT 1       /**< Left-justified. */
+#define TBLX_JUST_RIGHT 2      /**< Right-justified. */
+#define TBLX_JUST_CENTER 3     /**< Centred. */
+#define TBLX_JUST_CHAR_FIRST 4 /**< The first justify character on the alignment position. */
+#define TBLX_JUST_CHAR_LAST 5  /**< The last justify character on the alignment position. */
+/** @} */
 
-/* Letter case of hexadecimal digits; the "0x" prefix is always lower case. */
-#define TBLX_HEX_LOWER 1
-#define TBLX_HEX_UPPER 2
+/** @name Letter case of hexadecimal digits
+ * The "0x" prefix is always lower case.
+ * @{ */
+#define TBLX_HEX_LOWER 1 /**< a to f. */
+#define TBLX_HEX_UPPER 2 /**< A to F. */
+/** @} */
 
-/* Output styles: "simple", "raw", "fancy" ("|" and "+"), "fancyw" (" | " and "-+-"). */
-#define TBLX_STYLE_SIMPLE 0
-#define TBLX_STYLE_RAW 1
-#define TBLX_STYLE_FANCY 2
-#define TBLX_STYLE_FANCYW 3
+/** @name Output styles (tblx_setstyle())
+ * @{ */
+#define TBLX_STYLE_SIMPLE 0 /**< "simple": padded fields separated by one space. */
+#define TBLX_STYLE_RAW 1    /**< "raw": fields separated by one space, not padded. */
+#define TBLX_STYLE_FANCY 2  /**< "fancy": "|" between fields, rules of "-" and "+". */
+#define TBLX_STYLE_FANCYW 3 /**< "fancyw": " | " between fields, rules of "-" and "-+-". */
+/** @} */
 
-/* Sort orders: "unord", "asc", "desc". */
-#define TBLX_SORT_UNORD 0
-#define TBLX_SORT_ASC 1
-#define TBLX_SORT_DESC 2
+/** @name Sort orders (tblx_sort())
+ * @{ */
+#define TBLX_SORT_UNORD 0 /**< "unord": the order stays as it is. */
+#define TBLX_SORT_ASC 1   /**< "asc": ascending; rows without the key cell first. */
+#define TBLX_SORT_DESC 2  /**< "desc": descending; rows without the key cell last. */
+/** @} */
 
-/* Sort mode bit: string columns compare by length first, then by bytes. */
+/** Sort mode bit (tblx_setcolumn_sortmode()): string columns compare by
+ * length first, then by bytes. */
 #define TBLX_SORTMODE_BY_LENGTH 2
 
-/* Print sections, always written in this order. Rules appear only in the
- * fancy styles. */
-#define TBLX_PRINT_TITLES 1
-#define TBLX_PRINT_TITLE_RULE 2
-#define TBLX_PRINT_ROWS 4
-#define TBLX_PRINT_SUM_RULE 8
-#define TBLX_PRINT_SUM 16
-#define TBLX_PRINT_ALL 31
+/** @name Print sections (tblx_print())
+ * Bits that combine; the sections are always written in this order. Rules
+ * appear only in the fancy styles.
+ * @{ */
+#define TBLX_PRINT_TITLES 1     /**< The title line. */
+#define TBLX_PRINT_TITLE_RULE 2 /**< The rule under the titles. */
+#define TBLX_PRINT_ROWS 4       /**< The rows. */
+#define TBLX_PRINT_SUM_RULE 8   /**< The rule above the summary line. */
+#define TBLX_PRINT_SUM 16       /**< The summary line: sums, summary texts and fillers. */
+#define TBLX_PRINT_ALL 31       /**< Every section. */
+/** @} */
 
 /* ---- types -------------------------------------------------------------- */
 
-/* The table; only ever handled through a pointer. */
+/** The table; only ever handled through a pointer. */
 typedef struct tblx_table tblx_table;
 
 /* Internal records, named only by the record-freeing and comparator exports. */
@@ -156,265 +192,567 @@ struct column;
 struct row;
 struct cell;
 
-/* Title callback: gets the column's title argument and the width the title
- * will be placed in, and gives a NUL-terminated text that must stay valid
- * until the print call returns. NULL counts as an empty title.
- * It runs during tblx_print, and its table is busy meanwhile: on it the
- * reading calls (tblx_getrowcount, tblx_isfancy, tblx_getcolumnid) work,
- * every call that would change or print it gives 1 and changes nothing, and
- * tblx_delete, tblx_clean and tblx_removerows do nothing.
- * The print's bytes so far are on the stream when it runs, and the stream's
- * lock is not held: it may write to the stream itself, or wait for another
- * thread that does; such writes appear where the callback ran. */
+/**
+ * Title callback: gives the title of a column when its table is printed.
+ *
+ * It runs during tblx_print(), and its table is busy meanwhile: on it the
+ * reading calls (tblx_getrowcount(), tblx_isfancy(), tblx_getcolumnid()) work,
+ * every call that would change or print it gives TBLX_ERR_INVALID_ARGUMENT and
+ * changes nothing, and tblx_delete(), tblx_clean() and tblx_removerows() do
+ * nothing. The print's bytes so far are on the stream when it runs, and the
+ * stream's lock is not held: it may write to the stream itself, or wait for
+ * another thread that does; such writes appear where the callback ran.
+ *
+ * @param arg   the argument given to tblx_setcolumn_titlefunc()
+ * @param width the width the title will be placed in
+ * @return a NUL-terminated text that stays valid until the print call
+ *         returns; NULL counts as an empty title
+ */
 typedef const char*(TBLX_CALL* tblx_title_func)(void* arg, uint32_t width);
 
-/* Cell comparator: negative, zero or positive as a sorts before, with or after b. */
+/**
+ * Cell comparator, as given by tblx_get_cell_cmp__().
+ *
+ * @param a a cell of the column
+ * @param b another cell of the column
+ * @return negative, zero or positive as a sorts before, with or after b
+ */
 typedef int(TBLX_CALL* tblx_cell_cmp_func)(const struct cell* a, const struct cell* b);
 
 /* ---- status messages ---------------------------------------------------- */
 
-/* The fixed English message of a status code ("Success" for TBLX_OK), or
- * "<unknown error>" for any other value. Never NULL; library-owned. */
+/**
+ * The fixed English message of a status code.
+ *
+ * @param code a status code
+ * @return "Success" for TBLX_OK, the message of a TBLX_ERR_* code, or
+ *         "<unknown error>" for any other value; never NULL, library-owned
+ */
 TBLX_API const char* TBLX_CALL tblx_strerror(tblx_status code) TBLX_NOEXCEPT;
 
 /* ---- table lifetime, fillers, version ------------------------------------ */
 
-/* A new, empty table in the simple style, or NULL when memory is short.
- * Release it with tblx_delete. */
+/**
+ * Creates a new, empty table in the simple style. Release it with tblx_delete().
+ *
+ * @return the table, or NULL when memory is short
+ */
 TBLX_API tblx_table* TBLX_CALL tblx_new(void) TBLX_NOEXCEPT;
 
-/* Frees the table and everything it owns. NULL, or a table being printed,
- * does nothing. */
+/**
+ * Frees the table and everything it owns.
+ *
+ * @param table the table; NULL, or a table being printed, does nothing
+ */
 TBLX_API void TBLX_CALL tblx_delete(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Drops all columns and rows and reopens the header. Keeps the style, the
- * fillers and the column ID counter (IDs are never reused). NULL, or a table
- * being printed, does nothing. */
+/**
+ * Drops all columns and rows and reopens the header. Keeps the style, the
+ * fillers and the column ID counter (IDs are never reused).
+ *
+ * @param table the table; NULL, or a table being printed, does nothing
+ */
 TBLX_API void TBLX_CALL tblx_clean(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Extension: the text that the summary line shows in the column with the
- * given ID instead of its sum or filler, such as a label ("Total") or a
- * figure the caller computed. The text is copied; NULL removes it, and the
- * column shows its sum or filler again. The text is justified like the
- * column's cells and measured like a string cell of the column (split at its
- * alignment character), so it widens the column as needed; the raw style
- * writes it as it is. A summed column keeps computing its sum.
- * tblx_removerows keeps the texts, tblx_clean drops them with the columns.
- * Allowed with or without an open row. Gives 0, 1 (NULL table, or a text of
- * 4 GiB or more), 9 (header not ended), 16 (no such column ID), 2 (the table
- * unchanged). */
+/**
+ * Sets the text that the summary line shows in a column instead of its sum or
+ * filler, such as a label ("Total") or a figure the caller computed.
+ *
+ * The text is justified like the column's cells and measured like a string
+ * cell of the column (split at its alignment character), so it widens the
+ * column as needed; the raw style writes it as it is. A summed column keeps
+ * computing its sum. tblx_removerows() keeps the texts, tblx_clean() drops
+ * them with the columns. Allowed with or without an open row.
+ * Added in 0.6.
+ *
+ * @param table     the table
+ * @param column_id the column's ID (tblx_begincolumn_columnid(), tblx_getcolumnid())
+ * @param text      the text, copied; NULL removes it, and the column shows its
+ *                  sum or filler again
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL table, or a text of 4 GiB
+ *         or more), TBLX_ERR_NO_HEADER, TBLX_ERR_NO_SUCH_COLUMN,
+ *         TBLX_ERR_NO_MEMORY
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setsumtext(tblx_table* table, int32_t column_id,
                                                const char* text) TBLX_NOEXCEPT;
 
-/* Sets the summary-line filler shown for unsummed columns in one style:
- * 0 simple, 1 raw, 2 or 3 fancy and fancyw (shared). The low 8 bits of
- * character are used. Gives 1 for a NULL table or a character outside
- * 0x20..0x7E, then 4 for a style above 3. */
+/**
+ * Sets the summary-line filler shown for unsummed columns in one style.
+ *
+ * @param table     the table
+ * @param style     0 simple, 1 raw, 2 or 3 fancy and fancyw (which share one)
+ * @param character the filler; its low 8 bits are used, which must be 0x20 to 0x7E
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL table or a character out
+ *         of range), TBLX_ERR_INVALID_STYLE (a style above 3)
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setsumreplace(tblx_table* table, unsigned int style,
                                                   int character) TBLX_NOEXCEPT;
 
-/* "0.5.0" (TBLX_VERSION_STRING); library-owned. */
+/**
+ * The library's version as text.
+ *
+ * @return "0.6.0" (TBLX_VERSION_STRING of the library's build); library-owned
+ */
 TBLX_API const char* TBLX_CALL tblx_version_str(void) TBLX_NOEXCEPT;
 
-/* The version packed as major << 24 | minor << 16 | patch << 8: 0x50000. */
+/**
+ * The library's version as one number.
+ *
+ * @return major << 24 | minor << 16 | patch << 8: 0x60000
+ */
 TBLX_API uint32_t TBLX_CALL tblx_version_uint(void) TBLX_NOEXCEPT;
 
 /* ---- column definition ---------------------------------------------------- */
-/* All give 1 for a NULL table, then 10 once the header is ended; the setters
- * then give 11 when no column is open. Setters act on the open column only. */
+/* All give TBLX_ERR_INVALID_ARGUMENT for a NULL table, then
+ * TBLX_ERR_HEADER_ENDED once the header is ended; the setters then give
+ * TBLX_ERR_NO_OPEN_COLUMN when no column is open. Setters act on the open
+ * column only. */
 
-/* Declares a column of the given type (TBLX_TYPE_*) and opens it for
- * configuration. Gives 0, 1, 10, 12 (a column is open), 5 (bad type), 2. */
+/**
+ * Declares a column and opens it for configuration by the tblx_setcolumn_* calls.
+ *
+ * @param table the table
+ * @param type  TBLX_TYPE_STRING, TBLX_TYPE_INT, TBLX_TYPE_UINT or TBLX_TYPE_HEX
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_COLUMN_OPEN, TBLX_ERR_INVALID_COLUMN_TYPE, TBLX_ERR_NO_MEMORY
+ */
 TBLX_API tblx_status TBLX_CALL tblx_begincolumn(tblx_table* table, unsigned int type) TBLX_NOEXCEPT;
 
-/* As tblx_begincolumn, and writes the new column's ID (for tblx_sort) to *id.
- * A NULL id gives 1 and declares nothing. */
+/**
+ * As tblx_begincolumn(), and gives the new column's ID (for tblx_sort()).
+ *
+ * @param table the table
+ * @param type  the column type (TBLX_TYPE_*)
+ * @param id    where the ID is written; NULL gives TBLX_ERR_INVALID_ARGUMENT
+ *              and declares nothing
+ * @return as tblx_begincolumn()
+ */
 TBLX_API tblx_status TBLX_CALL tblx_begincolumn_columnid(tblx_table* table, unsigned int type,
                                                          int32_t* id) TBLX_NOEXCEPT;
 
-/* Closes the open column. Gives 0, 1, 10, 11. */
+/**
+ * Closes the open column.
+ *
+ * @param table the table
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_endcolumn(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Sets a fixed title. The text is not copied. Gives 0, 1, 10, 11. */
+/**
+ * Sets a fixed title of the open column.
+ *
+ * @param table the table
+ * @param title the title; not copied: keep it alive while the column exists
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_title(tblx_table* table,
                                                     const char* title) TBLX_NOEXCEPT;
 
-/* Sets a title callback and its argument (not copied). A NULL callback gives 1.
- * Gives 0, 1, 10, 11. */
+/**
+ * Sets a title callback of the open column.
+ *
+ * @param table the table
+ * @param func  the callback; NULL gives TBLX_ERR_INVALID_ARGUMENT
+ * @param arg   its argument; not copied
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_titlefunc(tblx_table* table, tblx_title_func func,
                                                         void* arg) TBLX_NOEXCEPT;
 
-/* Justification (TBLX_JUST_*) of the title. Gives 0, 1, 10, 11, 7. */
+/**
+ * Sets the justification of the open column's title.
+ *
+ * @param table         the table
+ * @param justification a TBLX_JUST_* value
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN, TBLX_ERR_INVALID_JUSTIFICATION
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_titlejust(tblx_table* table,
                                                         unsigned int justification) TBLX_NOEXCEPT;
 
-/* Justification (TBLX_JUST_*) of cells and of the sum. Gives 0, 1, 10, 11, 7. */
+/**
+ * Sets the justification of the open column's cells and sum.
+ *
+ * @param table         the table
+ * @param justification a TBLX_JUST_* value
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN, TBLX_ERR_INVALID_JUSTIFICATION
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_celljust(tblx_table* table,
                                                        unsigned int justification) TBLX_NOEXCEPT;
 
-/* Smallest column width; a negative width counts as 0. Gives 0, 1, 10, 11. */
+/**
+ * Sets the smallest width of the open column.
+ *
+ * @param table the table
+ * @param width the width; a negative width counts as 0
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_minwidth(tblx_table* table, int width) TBLX_NOEXCEPT;
 
-/* Nonzero: sum the column and show it in the summary line. Ignored (stored
- * as 0) for string columns. Gives 0, 1, 10, 11. */
+/**
+ * Sums the open column and shows the sum in the summary line.
+ *
+ * @param table the table
+ * @param flag  nonzero to sum; ignored (stored as 0) for string columns
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_summarize(tblx_table* table, int flag) TBLX_NOEXCEPT;
 
-/* Letter case of hex digits (TBLX_HEX_*). Gives 0, 1, 10, 11, 6. */
+/**
+ * Sets the letter case of the open column's hex digits.
+ *
+ * @param table    the table
+ * @param hex_case TBLX_HEX_LOWER or TBLX_HEX_UPPER
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN, TBLX_ERR_INVALID_CASING
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_hexcase(tblx_table* table,
                                                       unsigned int hex_case) TBLX_NOEXCEPT;
 
-/* Nonzero: hex cells are zero-filled to the column width (not in the raw
- * style). Ignored (stored as 0) for other column types. Gives 0, 1, 10, 11. */
+/**
+ * Zero-fills the open column's hex cells to the column width (not in the raw
+ * style).
+ *
+ * @param table the table
+ * @param flag  nonzero to fill; ignored (stored as 0) for other column types
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_leadingzero(tblx_table* table,
                                                           int flag) TBLX_NOEXCEPT;
 
-/* Text written after every number and sum of the column; NULL means none.
- * Not copied; its length is taken now. Gives 0, 1 (also for a suffix of
- * 4 GiB or more), 10, 11. */
+/**
+ * Sets the text written after every number and sum of the open column.
+ *
+ * @param table  the table
+ * @param suffix the text, or NULL for none; not copied, and its length is
+ *               taken now
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (also for a suffix of 4 GiB or
+ *         more), TBLX_ERR_HEADER_ENDED, TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_suffix(tblx_table* table,
                                                      const char* suffix) TBLX_NOEXCEPT;
 
-/* Sort mode flags (TBLX_SORTMODE_BY_LENGTH); any value is stored.
- * Gives 0, 1, 10, 11. */
+/**
+ * Sets the sort mode flags of the open column.
+ *
+ * @param table the table
+ * @param mode  TBLX_SORTMODE_BY_LENGTH or 0; any value is stored
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_sortmode(tblx_table* table, int mode) TBLX_NOEXCEPT;
 
-/* Alignment character for TBLX_JUST_CHAR_FIRST/LAST (low 8 bits; default
- * '.'). Gives 0, 1, 10, 11. */
+/**
+ * Sets the alignment character of the open column, for TBLX_JUST_CHAR_FIRST
+ * and TBLX_JUST_CHAR_LAST.
+ *
+ * @param table     the table
+ * @param character the character; its low 8 bits are used (default '.')
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_justchar(tblx_table* table,
                                                        int character) TBLX_NOEXCEPT;
 
-/* Closes the header and opens the table for rows. Gives 0, 1, 10, 12. */
+/**
+ * Closes the header and opens the table for rows.
+ *
+ * @param table the table
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_COLUMN_OPEN
+ */
 TBLX_API tblx_status TBLX_CALL tblx_endheader(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Writes the ID of the column at a 0-based position to *id. Gives 0, 1 (also
- * for a NULL id), 9 (header not ended), 16 (no such position). */
+/**
+ * Gives the ID of the column at a position.
+ *
+ * @param table    the table
+ * @param position the column's position, from 0
+ * @param id       where the ID is written
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL table or id),
+ *         TBLX_ERR_NO_HEADER, TBLX_ERR_NO_SUCH_COLUMN (no such position)
+ */
 TBLX_API tblx_status TBLX_CALL tblx_getcolumnid(tblx_table* table, uint32_t position,
                                                 int32_t* id) TBLX_NOEXCEPT;
 
-/* Frees one column record; used by the table itself. */
+/**
+ * Frees one column record; used by the table itself.
+ *
+ * @param column the record
+ */
 TBLX_API void TBLX_CALL free_column(struct column* column) TBLX_NOEXCEPT;
 
 /* ---- rows and cells -------------------------------------------------------- */
 
-/* Opens a new row at the end of the table. Gives 0, 1, 9 (header not ended),
- * 15 (a row is open), 2. */
+/**
+ * Opens a new row at the end of the table.
+ *
+ * @param table the table
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_NO_HEADER,
+ *         TBLX_ERR_ROW_OPEN, TBLX_ERR_NO_MEMORY
+ */
 TBLX_API tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Adds a cell to the open row, in the next column, whose type must match.
- * Give 0, 1, 13 (no row open, or no column left in it), 8 (type mismatch;
- * retry the same column), 2. The string is copied; NULL or a text
- * of 4 GiB or more gives 1. */
+/**
+ * Adds a string cell to the open row, in the next column.
+ *
+ * The tblx_addcell_* calls give, in this order: TBLX_OK,
+ * TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_NO_MORE_COLUMNS (no row open, or no
+ * column left in it), TBLX_ERR_CELL_TYPE_MISMATCH (the next column has
+ * another type; retry the same column), TBLX_ERR_NO_MEMORY.
+ *
+ * @param table the table
+ * @param text  the text, copied; NULL or a text of 4 GiB or more gives
+ *              TBLX_ERR_INVALID_ARGUMENT
+ * @return as above
+ */
 TBLX_API tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
                                                    const char* text) TBLX_NOEXCEPT;
+/**
+ * Adds an int cell to the open row, in the next column.
+ *
+ * @param table the table
+ * @param value the value
+ * @return as tblx_addcell_string()
+ */
 TBLX_API tblx_status TBLX_CALL tblx_addcell_int(tblx_table* table, int64_t value) TBLX_NOEXCEPT;
+/**
+ * Adds a uint cell to the open row, in the next column.
+ *
+ * @param table the table
+ * @param value the value
+ * @return as tblx_addcell_string()
+ */
 TBLX_API tblx_status TBLX_CALL tblx_addcell_uint(tblx_table* table, uint64_t value) TBLX_NOEXCEPT;
+/**
+ * Adds a hex cell to the open row, in the next column.
+ *
+ * @param table the table
+ * @param value the value
+ * @return as tblx_addcell_string()
+ */
 TBLX_API tblx_status TBLX_CALL tblx_addcell_hex(tblx_table* table, uint64_t value) TBLX_NOEXCEPT;
 
-/* Extension: adds an empty cell (a missing value) to the open row, in the
- * next column, whatever its type. Gives 0, 1, 13 (no row open, or no column
- * left in it), 2.
+/**
+ * Adds an empty cell (a missing value) to the open row, in the next column,
+ * whatever its type.
+ *
  * It prints as an empty text justified in its column (in a column aligned on
  * a character it ends one place before the alignment position), is measured
  * as that text and is never added to a sum. Sorting puts it below every value
  * of its column, the empty text included: first in ascending order (after
  * rows that lack the cell), last in descending order (before those rows);
  * empty cells keep their input order among themselves. The comparators of
- * tblx_get_cell_cmp__ order them the same way. */
+ * tblx_get_cell_cmp__() order them the same way.
+ * Added in 0.6.
+ *
+ * @param table the table
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_NO_MORE_COLUMNS (no row
+ *         open, or no column left in it), TBLX_ERR_NO_MEMORY
+ */
 TBLX_API tblx_status TBLX_CALL tblx_addcell_empty(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Ends the open row; it may hold fewer cells than there are columns.
- * Gives 0, 1, 14 (no row open). */
+/**
+ * Ends the open row; it may hold fewer cells than there are columns.
+ *
+ * @param table the table
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_NO_OPEN_ROW
+ */
 TBLX_API tblx_status TBLX_CALL tblx_endrow(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Number of ended rows; 0 for NULL. */
+/**
+ * Counts the ended rows.
+ *
+ * @param table the table
+ * @return the number of ended rows; 0 for NULL
+ */
 TBLX_API int32_t TBLX_CALL tblx_getrowcount(const tblx_table* table) TBLX_NOEXCEPT;
 
-/* Frees every row (the open one too) and keeps the header. NULL, or a table
- * being printed, does nothing. */
+/**
+ * Frees every row (the open one too) and keeps the header.
+ *
+ * @param table the table; NULL, or a table being printed, does nothing
+ */
 TBLX_API void TBLX_CALL tblx_removerows(tblx_table* table) TBLX_NOEXCEPT;
 
-/* Releases one row record and its cells. Rows and cells live in blocks that
- * their table frees as a whole (tblx_removerows, tblx_clean, tblx_delete), so
- * this frees nothing by itself and leaves the records as they are. */
+/**
+ * Releases one row record and its cells. Rows and cells live in blocks that
+ * their table frees as a whole (tblx_removerows(), tblx_clean(),
+ * tblx_delete()), so this frees nothing by itself and leaves the records as
+ * they are.
+ *
+ * @param row the record
+ */
 TBLX_API void TBLX_CALL free_row(struct row* row) TBLX_NOEXCEPT;
 
 /* ---- sorting --------------------------------------------------------------- */
 
-/* Sorts the rows stably by the column with the given ID, in TBLX_SORT_ASC
- * (rows without that cell first) or TBLX_SORT_DESC (those rows last) order;
- * TBLX_SORT_UNORD keeps the order. Gives 0, 1 (NULL table), 9, 15,
- * 16 (no such column ID), 17, 18 (bad order). */
+/**
+ * Sorts the rows stably by one column.
+ *
+ * @param table     the table
+ * @param sortorder TBLX_SORT_ASC (rows without that cell first),
+ *                  TBLX_SORT_DESC (those rows last) or TBLX_SORT_UNORD (the
+ *                  order stays)
+ * @param column_id the column's ID
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL table), TBLX_ERR_NO_HEADER,
+ *         TBLX_ERR_ROW_OPEN, TBLX_ERR_NO_SUCH_COLUMN, TBLX_ERR_NOT_COMPARABLE,
+ *         TBLX_ERR_INVALID_SORT_ORDER
+ */
 TBLX_API tblx_status TBLX_CALL tblx_sort(tblx_table* table, int sortorder,
                                          int column_id) TBLX_NOEXCEPT;
 
-/* Parses "asc", "desc" or "unord" into *sortorder. Gives 0, 1 (NULL pointer),
- * 3 (unknown name; *sortorder untouched). */
+/**
+ * Parses the name of a sort order.
+ *
+ * @param sortorder where the TBLX_SORT_* value is written
+ * @param name      "asc", "desc" or "unord"
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (a NULL pointer), TBLX_ERR_PARSE
+ *         (an unknown name; *sortorder is untouched)
+ */
 TBLX_API tblx_status TBLX_CALL tblx_parse_sortorder(int* sortorder, const char* name) TBLX_NOEXCEPT;
 
-/* The NULL-terminated list of sort order names; library-owned, constant. */
+/**
+ * The names of the sort orders.
+ *
+ * @return a NULL-terminated list; library-owned, constant
+ */
 TBLX_API const char* const* TBLX_CALL tblx_getsortorderlist(void) TBLX_NOEXCEPT;
 
-/* The comparator for a column's cells, or NULL when they cannot be compared. */
+/**
+ * The comparator for a column's cells.
+ *
+ * @param column the column record
+ * @return the comparator, or NULL when the cells cannot be compared
+ */
 TBLX_API tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const struct column* column)
     TBLX_NOEXCEPT;
 
 /* ---- styles ---------------------------------------------------------------- */
 
-/* Sets the style (TBLX_STYLE_*). Gives 0, 1, 4 (value above 3 or negative). */
+/**
+ * Sets the style.
+ *
+ * @param table the table
+ * @param style a TBLX_STYLE_* value
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_INVALID_STYLE (a value
+ *         above 3 or negative)
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setstyle(tblx_table* table, int style) TBLX_NOEXCEPT;
 
-/* Sets the style by its name ("raw", "simple", "fancy", "fancyw"; exact).
- * Gives 0, 1 (NULL table or name), 3 (unknown name). */
+/**
+ * Sets the style by its name.
+ *
+ * @param table the table
+ * @param name  "raw", "simple", "fancy" or "fancyw", exactly
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL table or name),
+ *         TBLX_ERR_PARSE (an unknown name)
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setstylestr(tblx_table* table, const char* name) TBLX_NOEXCEPT;
 
-/* The NULL-terminated list of style names; library-owned, constant. */
+/**
+ * The names of the styles.
+ *
+ * @return a NULL-terminated list; library-owned, constant
+ */
 TBLX_API const char* const* TBLX_CALL tblx_getstylelist(void) TBLX_NOEXCEPT;
 
-/* 1 when the style draws separators and rules (fancy, fancyw); 0 for NULL. */
+/**
+ * Tells whether the style draws separators and rules.
+ *
+ * @param table the table
+ * @return 1 for fancy and fancyw, 0 for the other styles and for NULL
+ */
 TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
 
 /* ---- width mode -------------------------------------------------------------- */
 
-/* Width modes: what a width counts. */
-#define TBLX_WIDTH_BYTES 0   /* bytes of the text (the default) */
-#define TBLX_WIDTH_DISPLAY 1 /* terminal columns of UTF-8 text */
+/** @name Width modes (tblx_setwidthmode()): what a width counts
+ * @{ */
+#define TBLX_WIDTH_BYTES 0   /**< Bytes of the text (the default). */
+#define TBLX_WIDTH_DISPLAY 1 /**< Terminal columns of UTF-8 text. */
+/** @} */
 
-/* Extension: sets what every width of the table counts. TBLX_WIDTH_BYTES, the
- * default, counts bytes. TBLX_WIDTH_DISPLAY counts the columns a terminal
- * shows for UTF-8 text, so that accented, CJK and emoji texts line up: the
- * widths of string cells, titles (measured, centred and placed), suffixes,
- * summary texts and fillers, the width handed to a title callback, and the
- * two shares of a text split at its alignment character. Each code point
- * counts on its own, whatever the locale (Unicode 15): East Asian Wide and
- * Fullwidth characters and default emoji 2 columns; combining marks,
- * zero-width joiner and non-joiner, variation selectors, other
+/**
+ * Sets what every width of the table counts.
+ *
+ * TBLX_WIDTH_BYTES, the default, counts bytes. TBLX_WIDTH_DISPLAY counts the
+ * columns a terminal shows for UTF-8 text, so that accented, CJK and emoji
+ * texts line up: the widths of string cells, titles (measured, centred and
+ * placed), suffixes, summary texts and fillers, the width handed to a title
+ * callback, and the two shares of a text split at its alignment character.
+ * Each code point counts on its own, whatever the locale (Unicode 15): East
+ * Asian Wide and Fullwidth characters and default emoji 2 columns; combining
+ * marks, zero-width joiner and non-joiner, variation selectors, other
  * default-ignorable code points and Hangul vowel and trailing jamo 0; all
- * else 1, control characters included. A byte that is not part of valid
- * UTF-8 counts 1. Sequences are not joined (a family emoji counts as the sum
- * of its parts), as wcswidth counts them. The alignment character stays one
- * byte; in this mode one of 0x80 or above never matches, since it could only
- * hit part of a character. Callable in any phase; the next print measures
- * again. Gives 0, 1 (NULL table, or an unknown mode: nothing changes). */
+ * else 1, control characters included. A byte that is not part of valid UTF-8
+ * counts 1. Sequences are not joined (a family emoji counts as the sum of its
+ * parts), as wcswidth() counts them. The alignment character stays one byte;
+ * in this mode one of 0x80 or above never matches, since it could only hit
+ * part of a character. Callable in any phase; the next print measures again.
+ * Added in 0.6.
+ *
+ * @param table the table
+ * @param mode  TBLX_WIDTH_BYTES or TBLX_WIDTH_DISPLAY
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table, or an
+ *         unknown mode: nothing changes)
+ */
 TBLX_API tblx_status TBLX_CALL tblx_setwidthmode(tblx_table* table, int32_t mode) TBLX_NOEXCEPT;
 
 /* ---- byte search ------------------------------------------------------------ */
 
-/* Like memchr, but the last of the first n bytes equal to (unsigned char)c. */
+/**
+ * Finds the last occurrence of a byte, like memchr() from the end.
+ *
+ * @param s the bytes
+ * @param c the byte, as (unsigned char)c
+ * @param n how many bytes of s to search
+ * @return the last of the first n bytes equal to c, or NULL
+ */
 TBLX_API void* TBLX_CALL tblx_memrchr__(const void* s, int c, size_t n) TBLX_NOEXCEPT;
 
 /* ---- printing --------------------------------------------------------------- */
 
-/* Writes the selected sections (TBLX_PRINT_* bits) to stream and flushes it.
- * Gives 0 (also when the stream fails), 1 (NULL stream or table, or a table
- * already being printed: a title callback printing its own table), 9 (header
- * not ended), 15 (a row is open), 2; nothing is written on a refusal. */
+/**
+ * Writes the selected sections of the table to a stream and flushes it.
+ * Nothing is written on a refusal.
+ *
+ * @param table  the table
+ * @param flags  TBLX_PRINT_* bits
+ * @param stream the stream; it stays the caller's
+ * @return TBLX_OK (also when the stream fails), TBLX_ERR_INVALID_ARGUMENT
+ *         (NULL stream or table, or a table already being printed: a title
+ *         callback printing its own table), TBLX_ERR_NO_HEADER,
+ *         TBLX_ERR_ROW_OPEN, TBLX_ERR_NO_MEMORY
+ */
 TBLX_API tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
                                           FILE* stream) TBLX_NOEXCEPT;
 
-/* tblx_print with TBLX_PRINT_ALL. */
+/**
+ * Writes every section: tblx_print() with TBLX_PRINT_ALL.
+ *
+ * @param table  the table
+ * @param stream the stream
+ * @return as tblx_print()
+ */
 TBLX_API tblx_status TBLX_CALL tblx_print_all(tblx_table* table, FILE* stream) TBLX_NOEXCEPT;
 
-/* tblx_print of every section whose bit is not in flags. */
+/**
+ * Writes every section whose bit is not in flags: tblx_print() with the
+ * other bits.
+ *
+ * @param table  the table
+ * @param flags  TBLX_PRINT_* bits of the sections to leave out
+ * @param stream the stream
+ * @return as tblx_print()
+ */
 TBLX_API tblx_status TBLX_CALL tblx_print_except(tblx_table* table, unsigned int flags,
                                                  FILE* stream) TBLX_NOEXCEPT;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cells: appending typed cells to the open row, and comparing cells.
 #include <algorithm>
 #include <cstring>

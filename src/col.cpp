@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Column definitions: declaring the header, the open column's setters, IDs.
 #include <cstdlib>
 #include <cstring>

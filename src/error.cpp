@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status messages.
 #include <iterator>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Last-occurrence byte search, shared by the printer and the width layout.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printing: the entry points, the five sections of a printed table, the
 // rendering of cells and sums, and the measuring pass that lays out the
 // columns. The self-contained parts live in private headers beside this file:

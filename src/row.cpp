@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rows: opening, ending, counting and removing them, and the arenas that
 // hold the rows and their cells.
 #include <algorithm>

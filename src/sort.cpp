@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sorting the rows by one column, and the names of the sort orders.
 #include "sort.h"
 

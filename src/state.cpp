@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table object: creation, emptying, destruction and the summary fillers.
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output styles: choosing one by value or by name, and querying it; and
 // the width mode, what the widths of a printed table count.
 #include <cstring>

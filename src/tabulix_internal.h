@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Records of the table and the helpers that the library's source files share.
 // Nothing here is exported; the public interface is include/tabulix.h.
 #ifndef TABULIX_INTERNAL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The version as one number: major in bits 24-31, minor in 16-23, patch in 8-15.
 #include "tabulix_internal.h"
 
@@ -6,8 +7,8 @@ namespace {
 constexpr uint32_t packed_version = (uint32_t{TBLX_VERSION_MAJOR} << 24) |
                                     (uint32_t{TBLX_VERSION_MINOR} << 16) |
                                     (uint32_t{TBLX_VERSION_PATCH} << 8);
-static_assert(TBLX_VERSION_MAJOR != 0 || TBLX_VERSION_MINOR != 5 || TBLX_VERSION_PATCH != 0 ||
-              packed_version == 0x50000);
+static_assert(TBLX_VERSION_MAJOR != 0 || TBLX_VERSION_MINOR != 6 || TBLX_VERSION_PATCH != 0 ||
+              packed_version == 0x60000);
 
 }  // namespace
 

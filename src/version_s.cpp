@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The version as text.
 #include "tabulix_internal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Column definitions: check orders, the header's states, the setters and IDs.
 #include <climits>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C++ layer: errors and their messages, the non-throwing overloads,
 // moved-from tables, column handles, and the lifetime of the titles,
 // suffixes and title callbacks that the table keeps for the library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printing through the C++ layer: the same tables built with tabulix.hpp and
 // with the C calls print the same bytes, and those are the expected ones.
 #include <gtest/gtest.h>

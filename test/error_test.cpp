@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status messages and version queries.
 #include <gtest/gtest.h>
 
@@ -45,9 +46,9 @@ TEST(Strerror, EveryCodeHasItsMessage) {
 }
 
 TEST(Version, StringAndNumberAgree) {
-  EXPECT_STREQ("0.5.0", tblx_version_str());
-  EXPECT_EQ(0x50000u, tblx_version_uint());
-  EXPECT_EQ(327680u, tblx_version_uint());
+  EXPECT_STREQ("0.6.0", tblx_version_str());
+  EXPECT_EQ(0x60000u, tblx_version_uint());
+  EXPECT_EQ(393216u, tblx_version_uint());
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile use of the interface: a null for every pointer, values outside every
 // enumerated range, a hundred thousand columns, megabyte suffixes and titles,
 // huge zero-filled fields, streams that fail part way, and title callbacks

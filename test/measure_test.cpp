@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The measuring pass keeps extremes and longest lengths for the first
 // columns and measures further columns cell by cell; the printer works out
 // its per-column settings for the first columns once. Both ways must give

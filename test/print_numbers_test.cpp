@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Numbers in printed rows, checked against the C library's printf for values
 // of every length: the digit writers work in blocks of digits and pairs of
 // hex digits, so block and power boundaries are where they could go wrong.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-table printing: every section in every style, byte for byte.
 #include <climits>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The layers under a print: justified fields, rendered cells and sums, and the
 // measuring pass that lays out the columns.
 #include "render.h"

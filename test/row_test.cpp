@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rows and cells: the row states, the cell cursor and how cells are stored.
 
 #include <cstring>

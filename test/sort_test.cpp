@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sorting rows: order, stability, absent keys, status codes, sort order names,
 // and a randomized comparison with a plain insertion sort of the same rows, by
 // both methods (pairs, and in place as when no pairs array can be allocated).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table object: start values, emptying, deletion and the summary fillers.
 #include <cstdlib>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output styles: setting them by value and by name, and what they select.
 #include <cstring>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tables used from several threads at once: each thread builds, sorts, prints
 // and deletes its own tables while all of them read the library's constant
 // lists and messages. Every thread's output must be byte for byte what the

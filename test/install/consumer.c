@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The README's C example, built against the installed package. */
 #include <stdio.h>
 #include <tabulix.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Allocation-failure injection. This executable links the library's objects
 // with -Wl,--wrap=calloc,--wrap=realloc,--wrap=free, so every heap call the
 // library makes passes through the wrappers below (the shared library is not

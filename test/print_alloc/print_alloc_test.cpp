@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A print allocates only the scratch buffer of its measuring pass; the output
 // pass allocates nothing. The executable is linked with --wrap for malloc,
 // calloc and realloc, so every heap call of the library's objects is counted.

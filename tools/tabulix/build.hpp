@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning the plan and the loaded records into a library table, sorted and
 // ready to print.
 #ifndef TABULIX_TOOL_BUILD_HPP

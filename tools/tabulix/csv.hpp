@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A streaming reader of delimited text: CSV after RFC 4180, TSV or any other
 // single-byte delimiter. It reads one record at a time, so memory stays
 // proportional to the longest record, and checks the bytes as it goes: text

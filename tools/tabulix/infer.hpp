@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading numbers from text and guessing a column's type from its values.
 #ifndef TABULIX_TOOL_INFER_HPP
 #define TABULIX_TOOL_INFER_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading every input into memory before anything is printed: the types of
 // the columns depend on all their values, and a fault late in the input must
 // not leave half a table behind.

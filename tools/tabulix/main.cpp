@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tabulix: prints CSV or TSV as a typed, aligned table.
 #if defined(_WIN32)
 #include <fcntl.h>

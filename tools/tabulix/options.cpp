@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "options.hpp"
 
 #include <CLI/CLI.hpp>

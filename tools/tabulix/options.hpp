@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line: what the user asked for, and the parsers of option values
 // that need no input data. Column references stay text until the header is
 // known.

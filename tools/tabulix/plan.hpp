@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the table will look like: every option applied to the columns that the
 // input gave, with the types settled. Making the plan checks everything that
 // can go wrong before a single line is printed.

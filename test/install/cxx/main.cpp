@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The README's C++ example, built against the installed package.
 #include <iostream>
 #include <tabulix.hpp>

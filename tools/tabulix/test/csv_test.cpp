@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The delimited-text reader: RFC 4180 quoting, line ends, byte checks and
 // the places named in its messages.
 #include "csv.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading numbers and guessing column types.
 #include "infer.hpp"
 

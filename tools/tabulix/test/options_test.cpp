@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Option values and column references.
 #include "options.hpp"
 

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Runs one end-to-end case of the tabulix command and compares what it gives
 # with what the case expects, byte for byte.
 #
