@@ -959,19 +959,19 @@ class table {
 
   // A column with its settings in one go; the first refused setting stops it,
   // and the column stays declared with the settings before that one.
-  column add_column(const column_spec& spec, std::error_code& ec) noexcept {
-    column c = add_column(spec.type_, ec);
+  column add_column(const column_spec& decl, std::error_code& ec) noexcept {
+    column c = add_column(decl.type_, ec);
     if (ec) return c;
-    if (!spec.title_.empty()) c.title(spec.title_, ec);
-    apply_setting(c, spec.title_just_, &column::title_just, ec);
-    apply_setting(c, spec.cell_just_, &column::cell_just, ec);
-    apply_setting(c, spec.min_width_, &column::min_width, ec);
-    apply_setting(c, spec.summarize_, &column::summarize, ec);
-    apply_setting(c, spec.hex_case_, &column::hex_case, ec);
-    apply_setting(c, spec.leading_zeros_, &column::leading_zeros, ec);
-    apply_setting(c, spec.suffix_, &column::suffix, ec);
-    apply_setting(c, spec.sort_by_length_, &column::sort_by_length, ec);
-    apply_setting(c, spec.justify_char_, &column::justify_char, ec);
+    if (!decl.title_.empty()) c.title(decl.title_, ec);
+    apply_setting(c, decl.title_just_, &column::title_just, ec);
+    apply_setting(c, decl.cell_just_, &column::cell_just, ec);
+    apply_setting(c, decl.min_width_, &column::min_width, ec);
+    apply_setting(c, decl.summarize_, &column::summarize, ec);
+    apply_setting(c, decl.hex_case_, &column::hex_case, ec);
+    apply_setting(c, decl.leading_zeros_, &column::leading_zeros, ec);
+    apply_setting(c, decl.suffix_, &column::suffix, ec);
+    apply_setting(c, decl.sort_by_length_, &column::sort_by_length, ec);
+    apply_setting(c, decl.justify_char_, &column::justify_char, ec);
     return c;
   }
 
@@ -980,8 +980,8 @@ class table {
   // until end_header or the first add_row.
   void add_columns(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
-    for (const column_spec& spec : columns) {
-      add_column(spec, ec);
+    for (const column_spec& decl : columns) {
+      add_column(decl, ec);
       if (ec) return;
     }
   }
@@ -1214,8 +1214,8 @@ class table {
   column add_column(type t) {
     return detail::or_throw([&](std::error_code& ec) { return add_column(t, ec); });
   }
-  column add_column(const column_spec& spec) {
-    return detail::or_throw([&](std::error_code& ec) { return add_column(spec, ec); });
+  column add_column(const column_spec& decl) {
+    return detail::or_throw([&](std::error_code& ec) { return add_column(decl, ec); });
   }
   void add_columns(std::initializer_list<column_spec> columns) {
     detail::or_throw([&](std::error_code& ec) { add_columns(columns, ec); });
