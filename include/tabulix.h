@@ -77,9 +77,12 @@
 #define TBLX_CALL
 #endif
 
-/* The library never throws; C++ callers see that in the declarations. */
-#ifdef __cplusplus
+/* The library never throws; C++ callers see that in the declarations
+ * (noexcept from C++11 on, throw() before). */
+#if defined(__cplusplus) && (__cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1900))
 #define TBLX_NOEXCEPT noexcept
+#elif defined(__cplusplus)
+#define TBLX_NOEXCEPT throw()
 #else
 #define TBLX_NOEXCEPT
 #endif

@@ -1,23 +1,26 @@
-// libtabulix for C++: a header-only layer over the C interface of tabulix.h.
+// SPDX-License-Identifier: MIT
+// libtabulix for C++17 and later: a header-only layer over the C interface of
+// tabulix.h.
 //
-//   tabulix::table t;
-//   t.add_column(tabulix::type::string).title("Item");
-//   t.add_column(tabulix::type::uint64).title("Qty").cell_just(tabulix::just::right).summarize();
-//   t.end_header();
-//   t.add_row("pen", 10u);
+//   tabulix::table t{{tabulix::type::string, "Item"},
+//                    tabulix::column_spec(tabulix::type::uint64, "Qty").summarize()};
+//   t.add_row("pen", 10);   // the first row ends the header
 //   std::cout << t;
 //
 // The table owns its tblx_table* and every text and callable that it hands to
 // the library (titles, suffixes, title callbacks), so nothing needs to outlive
-// a call in the caller's code. Failures throw std::system_error carrying a
-// tabulix::errc and the library's own message; every throwing member has a
-// noexcept overload with a trailing std::error_code& instead.
+// a call in the caller's code. Every member that can fail has a noexcept form
+// taking a trailing std::error_code&. Built with exceptions, each also has a
+// form that throws std::system_error carrying a tabulix::errc and the
+// library's own message instead; without exceptions (no __cpp_exceptions)
+// only the error_code forms exist.
 //
 // A table is move-only. A moved-from table holds nothing: destroying or
 // assigning to it is fine, and every other use reports errc::invalid_argument.
-// Column handles refer to the table object they came from; moving the table
-// leaves them pointing at the moved-from object. A table is used by one thread
-// at a time, printing included (a print refreshes the table's measurements).
+// Column handles follow their table when it moves, but must not outlive it.
+// A table is used by one thread at a time, printing included: a print
+// measures the table and may reallocate its buffers, so print() and
+// to_string() are not const.
 //
 // Title callables run in the middle of a print of their table. While that
 // print runs, the table refuses every call that would change it, print it or
@@ -40,7 +43,10 @@
 #ifndef TABULIX_HPP
 #define TABULIX_HPP
 
-#include <concepts>
+#if defined(_MSVC_LANG) ? _MSVC_LANG < 201703L : __cplusplus < 201703L
+#error "tabulix.hpp needs C++17 or later (for example -std=c++17)"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -48,8 +54,12 @@
 #include <cstring>
 #include <exception>
 #include <forward_list>
+#include <functional>
+#include <initializer_list>
+#include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -61,27 +71,28 @@
 
 #include "tabulix.h"
 
-// table::to_string and operator<< print into a memory stream, so they exist
-// only where the C library has open_memstream (POSIX.1-2008).
-#if __has_include(<unistd.h>)
-#include <unistd.h>
-#if defined(_POSIX_VERSION) && _POSIX_VERSION >= 200809L
-#define TABULIX_HAVE_OPEN_MEMSTREAM 1
+// 1 when the throwing forms exist: exceptions are on.
+#ifndef TABULIX_EXCEPTIONS
+#if defined(__cpp_exceptions) || (defined(_MSC_VER) && defined(_CPPUNWIND))
+#define TABULIX_EXCEPTIONS 1
+#else
+#define TABULIX_EXCEPTIONS 0
 #endif
 #endif
 
-// Under a leak checker, the texts that release() leaks on purpose are marked.
-#if defined(__SANITIZE_ADDRESS__)
-#define TABULIX_LEAK_CHECKER_ 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
-#define TABULIX_LEAK_CHECKER_ 1
+// table::to_string and operator<< print into a memory stream, so they exist
+// only where the C library has open_memstream (POSIX.1-2008: the Unix-like
+// systems; define TABULIX_HAVE_OPEN_MEMSTREAM to 1 on any other that has it).
+#if !defined(TABULIX_HAVE_OPEN_MEMSTREAM) && (defined(__unix__) || defined(__APPLE__))
+#define TABULIX_HAVE_OPEN_MEMSTREAM 1
 #endif
-#endif
-#if defined(TABULIX_LEAK_CHECKER_) && __has_include(<sanitizer/lsan_interface.h>)
-#include <sanitizer/lsan_interface.h>
+
+// The error category must be one object in the whole process, even when this
+// header is compiled into shared libraries built with hidden visibility.
+#if defined(__GNUC__) && !defined(_WIN32) && !defined(__CYGWIN__)
+#define TABULIX_VISIBLE_ __attribute__((visibility("default")))
 #else
-#undef TABULIX_LEAK_CHECKER_
+#define TABULIX_VISIBLE_
 #endif
 
 namespace tabulix {
@@ -132,7 +143,7 @@ class error_category final : public std::error_category {
 
 }  // namespace detail
 
-inline const std::error_category& category() noexcept {
+TABULIX_VISIBLE_ inline const std::error_category& category() noexcept {
   static const detail::error_category instance;
   return instance;
 }
@@ -143,8 +154,10 @@ inline std::error_code make_error_code(errc e) noexcept {
 
 }  // namespace tabulix
 
+namespace std {
 template <>
-struct std::is_error_code_enum<tabulix::errc> : std::true_type {};
+struct is_error_code_enum<tabulix::errc> : true_type {};
+}  // namespace std
 
 namespace tabulix {
 
@@ -183,6 +196,13 @@ enum class order : int {
   desc = TBLX_SORT_DESC,
 };
 
+// What the widths of a table count: bytes (the default) or the columns a
+// terminal shows for UTF-8 text, so that accented, CJK and emoji texts line up.
+enum class width : std::int32_t {
+  bytes = TBLX_WIDTH_BYTES,
+  display = TBLX_WIDTH_DISPLAY,
+};
+
 // Print sections; combine with | and &, ~ gives the other sections.
 enum class section : unsigned {
   titles = TBLX_PRINT_TITLES,
@@ -205,10 +225,17 @@ constexpr section operator~(section a) noexcept {
 constexpr section& operator|=(section& a, section b) noexcept { return a = a | b; }
 constexpr section& operator&=(section& a, section b) noexcept { return a = a & b; }
 
-// A value for a hex column (a plain unsigned integer goes to a uint64 column).
+// A value for a hex column only; plain integers go to any number column.
 struct hex {
   std::uint64_t value;
 };
+
+// An empty cell, in a column of any type: add_row("disk", tabulix::empty, 3).
+// An empty std::optional (std::nullopt) gives one as well.
+struct empty_t {
+  explicit constexpr empty_t(int /*unused*/) noexcept {}
+};
+inline constexpr empty_t empty{0};
 
 // ---- free functions ---------------------------------------------------------------
 
@@ -216,12 +243,6 @@ inline std::string_view version() noexcept { return tblx_version_str(); }
 inline std::uint32_t version_number() noexcept { return tblx_version_uint(); }
 
 namespace detail {
-
-[[noreturn]] inline void throw_error(std::error_code ec) { throw std::system_error(ec); }
-
-inline void throw_if(const std::error_code& ec) {
-  if (ec) throw_error(ec);
-}
 
 // Maps a library status to an error_code; returns whether it was a failure.
 inline bool fail(tblx_status rc, std::error_code& ec) noexcept {
@@ -234,6 +255,38 @@ inline bool fail(tblx_status rc, std::error_code& ec) noexcept {
 }
 
 inline void set(std::error_code& ec, errc e) noexcept { ec = make_error_code(e); }
+
+#if TABULIX_EXCEPTIONS
+// The throwing forms: run the error_code form, throw what it reported.
+template <class F>
+decltype(auto) or_throw(F&& f) {
+  std::error_code ec;
+  if constexpr (std::is_void_v<decltype(f(ec))>) {
+    f(ec);
+    if (ec) throw std::system_error(ec);
+  } else {
+    decltype(auto) result = f(ec);
+    if (ec) throw std::system_error(ec);
+    return result;
+  }
+}
+#endif
+
+// Runs f, which may allocate; false when memory ran out (without exceptions,
+// running out of memory ends the program before that).
+template <class F>
+bool allocates(F&& f) noexcept {
+#if TABULIX_EXCEPTIONS
+  try {
+    f();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+#else
+  f();
+#endif
+  return true;
+}
 
 // The library takes NUL-terminated texts: one with a NUL inside would be
 // silently cut short, so such texts are refused instead.
@@ -263,6 +316,7 @@ class title_source {
   // keeps the first exception of the print for the table to report.
   static const char* TBLX_CALL call(void* self, std::uint32_t width) noexcept {
     auto* source = static_cast<title_source*>(self);
+#if TABULIX_EXCEPTIONS
     try {
       return source->make(static_cast<unsigned>(width));
     } catch (...) {
@@ -271,16 +325,23 @@ class title_source {
       }
       return "";
     }
+#else
+    return source->make(static_cast<unsigned>(width));
+#endif
   }
 
+#if TABULIX_EXCEPTIONS
   // Where call() keeps an exception; the table reads it after each print.
   void report_to(std::exception_ptr* slot) noexcept { failure_ = slot; }
+#endif
 
  protected:
   virtual const char* make(unsigned width) = 0;
 
  private:
+#if TABULIX_EXCEPTIONS
   std::exception_ptr* failure_ = nullptr;
+#endif
 };
 
 template <class F>
@@ -305,12 +366,59 @@ class title_holder final : public title_source {
   std::string text_;  // the last title made, when f gives no C string
 };
 
-// Everything the table hands to the library by pointer. Nodes never move, so
-// the pointers stay valid however the lists or the table are moved.
-struct kept_texts {
-  std::forward_list<std::string> texts;
+// What the wrapper knows of a declared column.
+struct column_info {
+  std::int32_t id;
+  type kind;
+  bool summed;
+  bool sum_text;  // the summary line shows a text in this column
+};
+
+// Everything a table keeps beside its C handle. It lives on the heap and
+// never moves, so column handles and the pointers handed to the library stay
+// valid however the table object is moved.
+struct table_state {
+  explicit table_state(tblx_table* t) noexcept : handle(t) {}
+  table_state(const table_state&) = delete;
+  table_state& operator=(const table_state&) = delete;
+  table_state(table_state&&) = delete;
+  table_state& operator=(table_state&&) = delete;
+  ~table_state() { tblx_delete(handle); }
+
+  tblx_table* handle;
+  std::vector<column_info> columns;  // in declaration order
+  std::int32_t open_id = 0;          // ID of the open column, 0 when none
+  bool header_ended = false;
+  bool row_open = false;                 // a row opened through the wrapper
+  std::size_t row_cells = 0;             // cells in that row so far
+  int printing = 0;                      // prints running (title callables may nest them)
+  std::forward_list<std::string> texts;  // titles and suffixes the library points to
   std::forward_list<std::unique_ptr<title_source>> titles;
+#if TABULIX_EXCEPTIONS
   std::exception_ptr failure;  // the first exception of a title callable in this print
+#endif
+  std::string scratch;  // NUL-terminated copies of texts passed as views
+
+  [[nodiscard]] bool keeps_anything() const noexcept { return !texts.empty() || !titles.empty(); }
+
+  // Keeps a copy of text alive as long as the column can use it; gives its
+  // address, or null (with ec set) when it cannot.
+  const char* keep(std::string_view text, std::error_code& ec) noexcept {
+    if (has_nul(text)) {
+      set(ec, errc::invalid_argument);
+      return nullptr;
+    }
+    if (!allocates([&] { texts.emplace_front(text); })) {
+      set(ec, errc::no_memory);
+      return nullptr;
+    }
+    return texts.front().c_str();
+  }
+
+  // The scratch copy of name, NUL-terminated; null when memory ran out.
+  const char* terminated(std::string_view name) noexcept {
+    return allocates([&] { scratch.assign(name); }) ? scratch.c_str() : nullptr;
+  }
 };
 
 // Counts the prints of a table that are running, for as long as one runs.
@@ -327,52 +435,230 @@ class print_guard {
   int* running_;
 };
 
-// What one print gave: the library's (or the memory stream's) error, and the
-// first exception a title callable threw, which is reported in its place.
+// What one print gave: the library's (or the output's) error, and the first
+// exception a title callable threw, which is reported in its place.
 struct print_outcome {
   std::error_code code;
+#if TABULIX_EXCEPTIONS
   std::exception_ptr failure;
+#endif
+
+  // The error_code form of the outcome.
+  [[nodiscard]] std::error_code error() const noexcept {
+#if TABULIX_EXCEPTIONS
+    if (failure) {
+      try {
+        std::rethrow_exception(failure);
+      } catch (const std::bad_alloc&) {
+        return make_error_code(errc::no_memory);
+      } catch (const std::system_error& e) {
+        return e.code();
+      } catch (...) {
+        return std::make_error_code(std::errc::operation_canceled);
+      }
+    }
+#endif
+    return code;
+  }
+
+#if TABULIX_EXCEPTIONS
+  // The throwing form: the callable's own exception first.
+  void raise() const {
+    if (failure) std::rethrow_exception(failure);
+    if (code) throw std::system_error(code);
+  }
+#endif
 };
 
-// The error_code form of a title callable's exception.
-inline std::error_code code_of(const std::exception_ptr& failure) noexcept {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::bad_alloc&) {
-    return make_error_code(errc::no_memory);
-  } catch (const std::system_error& e) {
-    return e.code();
-  } catch (...) {
-    return std::make_error_code(std::errc::operation_canceled);
+// ---- cells ----
+
+// One value checked against its column, ready for the library.
+enum class cell_kind { text, int64, uint64, hex, empty };
+
+struct cell {
+  cell_kind kind = cell_kind::empty;
+  const char* text = nullptr;  // null for a text still in the scratch buffer
+  std::size_t offset = 0;      // where that text starts in the scratch buffer
+  std::int64_t signed_value = 0;
+  std::uint64_t unsigned_value = 0;
+};
+
+template <class T>
+inline constexpr bool always_false = false;
+
+template <class T>
+inline constexpr bool is_char = std::is_same_v<T, char> || std::is_same_v<T, wchar_t> ||
+#ifdef __cpp_char8_t
+                                std::is_same_v<T, char8_t> ||
+#endif
+                                std::is_same_v<T, char16_t> || std::is_same_v<T, char32_t>;
+
+// Integers of any width and signedness (std::int8_t and std::uint8_t too);
+// characters and bools are no numbers.
+template <class T>
+inline constexpr bool is_integer = std::is_integral_v<T> && !is_char<T> && !std::is_same_v<T, bool>;
+
+template <class T>
+inline constexpr bool is_text = std::is_convertible_v<const T&, std::string_view>;
+
+template <class T>
+struct is_optional : std::false_type {};
+template <class T>
+struct is_optional<std::optional<T>> : std::true_type {};
+
+template <class T>
+constexpr bool fits_int64(T v) noexcept {
+  using limits = std::numeric_limits<std::int64_t>;
+  if constexpr (std::is_signed_v<T> && sizeof(T) > sizeof(std::int64_t)) {
+    return v >= static_cast<T>(limits::min()) && v <= static_cast<T>(limits::max());
+  } else if constexpr (!std::is_signed_v<T> && sizeof(T) >= sizeof(std::int64_t)) {
+    return v <= static_cast<T>(limits::max());
+  } else {
+    static_cast<void>(v);
+    return true;
   }
 }
 
-inline void report(const print_outcome& outcome, std::error_code& ec) noexcept {
-  ec = outcome.failure ? code_of(outcome.failure) : outcome.code;
+template <class T>
+constexpr bool fits_uint64(T v) noexcept {
+  if constexpr (std::is_signed_v<T>) {
+    if (v < 0) return false;
+  }
+  if constexpr (sizeof(T) > sizeof(std::uint64_t)) {
+    return v <= static_cast<T>(std::numeric_limits<std::uint64_t>::max());
+  } else {
+    return true;
+  }
 }
 
-inline void throw_if(const print_outcome& outcome) {
-  if (outcome.failure) std::rethrow_exception(outcome.failure);
-  throw_if(outcome.code);
+// An integer becomes a cell of its column's number type when it fits there.
+template <class T>
+errc integer_cell(T v, type column, cell& out) noexcept {
+  if (column == type::int64 && fits_int64(v)) {
+    out.kind = cell_kind::int64;
+    out.signed_value = static_cast<std::int64_t>(v);
+    return errc::ok;
+  }
+  if ((column == type::uint64 || column == type::hex) && fits_uint64(v)) {
+    out.kind = column == type::hex ? cell_kind::hex : cell_kind::uint64;
+    out.unsigned_value = static_cast<std::uint64_t>(v);
+    return errc::ok;
+  }
+  return errc::cell_type_mismatch;
 }
+
+// Texts that are NUL-terminated already are passed as they are; others are
+// copied into the scratch buffer, whose address is known only at the end.
+template <class T>
+errc text_cell(const T& v, type column, std::string& scratch, cell& out) noexcept {
+  if (column != type::string) return errc::cell_type_mismatch;
+  out.kind = cell_kind::text;
+  if constexpr (std::is_same_v<T, std::string>) {
+    if (has_nul(v)) return errc::invalid_argument;
+    out.text = v.c_str();
+  } else if constexpr (std::is_convertible_v<const T&, const char*>) {
+    out.text = v;
+    if (out.text == nullptr) return errc::invalid_argument;
+  } else {
+    const std::string_view view = v;
+    if (has_nul(view)) return errc::invalid_argument;
+    out.offset = scratch.size();
+    if (!allocates([&] { scratch.append(view).push_back('\0'); })) return errc::no_memory;
+  }
+  return errc::ok;
+}
+
+// The cell of one add_row or add_cell argument for a column of type column.
+template <class T>
+errc to_cell(const T& v, type column, std::string& scratch, cell& out) noexcept {
+  if constexpr (is_optional<T>::value) {
+    if (!v.has_value()) return errc::ok;  // an empty cell
+    return to_cell(*v, column, scratch, out);
+  } else if constexpr (std::is_same_v<T, std::nullopt_t> || std::is_same_v<T, empty_t>) {
+    return errc::ok;  // an empty cell
+  } else if constexpr (std::is_same_v<T, hex>) {
+    if (column != type::hex) return errc::cell_type_mismatch;
+    out.kind = cell_kind::hex;
+    out.unsigned_value = v.value;
+    return errc::ok;
+  } else if constexpr (is_integer<T>) {
+    return integer_cell(v, column, out);
+  } else if constexpr (is_text<T>) {
+    return text_cell(v, column, scratch, out);
+  } else {
+    static_assert(always_false<T>,
+                  "tabulix: a cell takes a text, an integer, tabulix::hex{...}, tabulix::empty "
+                  "or a std::optional of one of them; format other values, such as "
+                  "floating-point numbers, into a text first");
+    return errc::invalid_argument;
+  }
+}
+
+// The column type a value goes to by itself, where its column is unknown
+// (no row open through the wrapper): the library then reports what is wrong.
+template <class T>
+constexpr type natural_type() noexcept {
+  if constexpr (is_optional<T>::value) {
+    return natural_type<typename T::value_type>();
+  } else if constexpr (std::is_same_v<T, hex>) {
+    return type::hex;
+  } else if constexpr (is_integer<T>) {
+    return std::is_signed_v<T> ? type::int64 : type::uint64;
+  } else {
+    return type::string;
+  }
+}
+
+inline void resolve_text(cell& c, const std::string& scratch) noexcept {
+  if (c.kind == cell_kind::text && c.text == nullptr) c.text = scratch.c_str() + c.offset;
+}
+
+inline tblx_status put(tblx_table* t, const cell& c) noexcept {
+  switch (c.kind) {
+    case cell_kind::text:
+      return tblx_addcell_string(t, c.text);
+    case cell_kind::int64:
+      return tblx_addcell_int(t, c.signed_value);
+    case cell_kind::uint64:
+      return tblx_addcell_uint(t, c.unsigned_value);
+    case cell_kind::hex:
+      return tblx_addcell_hex(t, c.unsigned_value);
+    case cell_kind::empty:
+      break;
+  }
+  return tblx_addcell_empty(t);
+}
+
+template <class T>
+inline constexpr bool is_error_code = std::is_same_v<T, std::error_code>;
+
+// add_row's arguments: values, then optionally a std::error_code&.
+template <class... Args>
+inline constexpr bool has_error_code = (is_error_code<std::remove_reference_t<Args>> || ...);
 
 template <class... Args>
-struct ends_with_error_code : std::false_type {};
-template <class Last>
-struct ends_with_error_code<Last> : std::is_same<Last, std::error_code&> {};
-template <class First, class... Rest>
-requires(sizeof...(Rest) > 0) struct ends_with_error_code<First, Rest...>
-    : ends_with_error_code<Rest...> {
+constexpr bool error_code_is_last() noexcept {
+  const bool flags[] = {false, is_error_code<std::remove_reference_t<Args>>...};
+  for (std::size_t i = 1; i < sizeof...(Args); ++i) {
+    if (flags[i]) return false;
+  }
+  return true;
+}
+
+// Where to_string collects the printed bytes.
+struct string_sink {
+  std::string& out;
+  bool operator()(const char* data, std::size_t size) noexcept {
+    return allocates([&] { out.append(data, size); });
+  }
 };
 
-template <class T>
-concept char_like = std::same_as<T, char> || std::same_as<T, wchar_t> || std::same_as<T, char8_t> ||
-    std::same_as<T, char16_t> || std::same_as<T, char32_t> || std::same_as<T, bool>;
-
-// What add_cell takes: texts, integers (not characters or bools), hex{}.
-template <class T>
-concept cell_value = std::convertible_to<const T&, std::string_view> || std::same_as<T, hex> ||
-    (std::integral<T> && !char_like<T>);
+struct identity {
+  template <class T>
+  constexpr T&& operator()(T&& v) const noexcept {
+    return std::forward<T>(v);
+  }
+};
 
 }  // namespace detail
 
@@ -384,9 +670,7 @@ inline order parse_order(std::string_view name, std::error_code& ec) noexcept {
     return order::unord;
   }
   std::string copy;
-  try {
-    copy.assign(name);
-  } catch (const std::bad_alloc&) {
+  if (!detail::allocates([&] { copy.assign(name); })) {
     detail::set(ec, errc::no_memory);
     return order::unord;
   }
@@ -394,12 +678,11 @@ inline order parse_order(std::string_view name, std::error_code& ec) noexcept {
   return static_cast<order>(value);
 }
 
+#if TABULIX_EXCEPTIONS
 inline order parse_order(std::string_view name) {
-  std::error_code ec;
-  order o = parse_order(name, ec);
-  detail::throw_if(ec);
-  return o;
+  return detail::or_throw([&](std::error_code& ec) { return parse_order(name, ec); });
 }
+#endif
 
 // The names set_style(std::string_view) and parse_order accept, in the
 // library's order.
@@ -410,13 +693,58 @@ inline std::vector<std::string_view> order_names() {
   return detail::name_list(tblx_getsortorderlist());
 }
 
-// ---- table -------------------------------------------------------------------------
+// ---- columns -----------------------------------------------------------------------
 
 class table;
+
+// A column declared in one go, for table's initializer-list constructor and
+// add_columns: the type, the title, and any of the settings of a column
+// handle. A setting left out keeps the library's default.
+//
+//   tabulix::column_spec(tabulix::type::uint64, "Size").cell_just(tabulix::just::right)
+class column_spec {
+ public:
+  // Implicit, for {type, "Title"} in a brace list. The texts are copied when
+  // the column is declared.
+  column_spec(type t, std::string_view title_text = {}) noexcept  // NOLINT(google-explicit-*)
+      : type_(t), title_(title_text) {}
+
+  column_spec& title_just(just j) noexcept { return set(title_just_, j); }
+  column_spec& cell_just(just j) noexcept { return set(cell_just_, j); }
+  column_spec& min_width(int width) noexcept { return set(min_width_, width); }
+  column_spec& summarize(bool on = true) noexcept { return set(summarize_, on); }
+  column_spec& hex_case(tabulix::hex_case c) noexcept { return set(hex_case_, c); }
+  column_spec& leading_zeros(bool on = true) noexcept { return set(leading_zeros_, on); }
+  column_spec& suffix(std::string_view text) noexcept { return set(suffix_, text); }
+  column_spec& sort_by_length(bool on = true) noexcept { return set(sort_by_length_, on); }
+  column_spec& justify_char(char c) noexcept { return set(justify_char_, c); }
+
+ private:
+  friend class table;
+
+  template <class T>
+  column_spec& set(std::optional<T>& field, T value) noexcept {
+    field = value;
+    return *this;
+  }
+
+  type type_;
+  std::string_view title_;
+  std::optional<just> title_just_;
+  std::optional<just> cell_just_;
+  std::optional<int> min_width_;
+  std::optional<bool> summarize_;
+  std::optional<tabulix::hex_case> hex_case_;
+  std::optional<bool> leading_zeros_;
+  std::optional<std::string_view> suffix_;
+  std::optional<bool> sort_by_length_;
+  std::optional<char> justify_char_;
+};
 
 // Handle on a declared column: its ID, and while it is the table's open
 // column, chainable setters. Setters on a column that is no longer open
 // report errc::no_open_column (errc::header_ended once the header is ended).
+// A handle follows its table when the table moves, and must not outlive it.
 class column {
  public:
   // A handle on no column: its setters report errc::invalid_argument.
@@ -424,593 +752,732 @@ class column {
 
   [[nodiscard]] std::int32_t id() const noexcept { return id_; }
 
-  column& title(std::string_view text);
-  column& title(std::string_view text, std::error_code& ec) noexcept;
+  column& title(std::string_view text, std::error_code& ec) noexcept {
+    apply(ec, [&](detail::table_state& s) { return set_kept(s, text, &tblx_setcolumn_title, ec); });
+    return *this;
+  }
 
   // f(unsigned width) gives the title for the column's width at print time:
   // anything convertible to std::string, or a C string that f keeps alive.
   // The table keeps its own copy of f. An exception from f gives an empty
   // title, and the print reports it (see the top of this file).
-  template <class F>
-  requires std::is_invocable_v < std::decay_t<F>
-  &, unsigned > column& title_func(F&& f) {
-    std::error_code ec;
-    title_func(std::forward<F>(f), ec);
-    detail::throw_if(ec);
+  template <class F, class = std::enable_if_t<std::is_invocable_v<std::decay_t<F>&, unsigned>>>
+  column& title_func(F&& f, std::error_code& ec);
+
+  column& title_just(just j, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_titlejust, static_cast<unsigned>(j));
+  }
+  column& cell_just(just j, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_celljust, static_cast<unsigned>(j));
+  }
+  column& min_width(int width, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_minwidth, width);
+  }
+  column& summarize(bool on, std::error_code& ec) noexcept {
+    apply(ec, [&](detail::table_state& s) {
+      const tblx_status rc = tblx_setcolumn_summarize(s.handle, on ? 1 : 0);
+      detail::column_info& info = s.columns.back();  // the open column
+      if (rc == TBLX_OK) info.summed = on && info.kind != type::string;
+      return rc;
+    });
     return *this;
   }
-  template <class F>
-  requires std::is_invocable_v < std::decay_t<F>
-  &, unsigned > column& title_func(F&& f, std::error_code& ec);
+  column& hex_case(tabulix::hex_case c, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_hexcase, static_cast<unsigned>(c));
+  }
+  column& leading_zeros(bool on, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_leadingzero, on ? 1 : 0);
+  }
+  column& suffix(std::string_view text, std::error_code& ec) noexcept {
+    apply(ec,
+          [&](detail::table_state& s) { return set_kept(s, text, &tblx_setcolumn_suffix, ec); });
+    return *this;
+  }
+  column& sort_by_length(bool on, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_sortmode, on ? TBLX_SORTMODE_BY_LENGTH : 0);
+  }
+  column& justify_char(char c, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_justchar, static_cast<int>(static_cast<unsigned char>(c)));
+  }
 
-  column& title_just(just j);
-  column& title_just(just j, std::error_code& ec) noexcept;
-  column& cell_just(just j);
-  column& cell_just(just j, std::error_code& ec) noexcept;
-  column& min_width(int width);
-  column& min_width(int width, std::error_code& ec) noexcept;
-  column& summarize(bool on = true);
-  column& summarize(bool on, std::error_code& ec) noexcept;
-  column& hex_case(tabulix::hex_case c);
-  column& hex_case(tabulix::hex_case c, std::error_code& ec) noexcept;
-  column& leading_zeros(bool on = true);
-  column& leading_zeros(bool on, std::error_code& ec) noexcept;
-  column& suffix(std::string_view text);
-  column& suffix(std::string_view text, std::error_code& ec) noexcept;
-  column& sort_by_length(bool on = true);
-  column& sort_by_length(bool on, std::error_code& ec) noexcept;
-  column& justify_char(char c);
-  column& justify_char(char c, std::error_code& ec) noexcept;
+#if TABULIX_EXCEPTIONS
+  column& title(std::string_view text) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return title(text, ec); });
+  }
+  template <class F, class = std::enable_if_t<std::is_invocable_v<std::decay_t<F>&, unsigned>>>
+  column& title_func(F&& f) {
+    return detail::or_throw(
+        [&](std::error_code& ec) -> column& { return title_func(std::forward<F>(f), ec); });
+  }
+  column& title_just(just j) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return title_just(j, ec); });
+  }
+  column& cell_just(just j) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return cell_just(j, ec); });
+  }
+  column& min_width(int width) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return min_width(width, ec); });
+  }
+  column& summarize(bool on = true) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return summarize(on, ec); });
+  }
+  column& hex_case(tabulix::hex_case c) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return hex_case(c, ec); });
+  }
+  column& leading_zeros(bool on = true) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return leading_zeros(on, ec); });
+  }
+  column& suffix(std::string_view text) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return suffix(text, ec); });
+  }
+  column& sort_by_length(bool on = true) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return sort_by_length(on, ec); });
+  }
+  column& justify_char(char c) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return justify_char(c, ec); });
+  }
+#endif
 
  private:
   friend class table;
-  column(table* owner, std::int32_t id) noexcept : table_(owner), id_(id) {}
+  column(detail::table_state* state, std::int32_t id) noexcept : state_(state), id_(id) {}
 
+  // Runs setter on the open column if it is this one; the C setters would
+  // otherwise act on whichever column is open.
   template <class Setter>
-  void apply(std::error_code& ec, Setter&& setter) noexcept;
+  void apply(std::error_code& ec, Setter&& setter) noexcept {
+    if (state_ == nullptr || state_->printing > 0) return detail::set(ec, errc::invalid_argument);
+    if (state_->header_ended) return detail::set(ec, errc::header_ended);
+    if (id_ == 0 || id_ != state_->open_id) return detail::set(ec, errc::no_open_column);
+    const tblx_status rc = setter(*state_);
+    if (rc != -1) detail::fail(rc, ec);
+  }
 
-  table* table_ = nullptr;
+  template <class Value>
+  column& call(std::error_code& ec, tblx_status(TBLX_CALL* setter)(tblx_table*, Value),
+               Value value) noexcept {
+    apply(ec, [&](detail::table_state& s) { return setter(s.handle, value); });
+    return *this;
+  }
+
+  // Sets a text the library keeps a pointer to; -1 when keep() set ec.
+  static tblx_status set_kept(detail::table_state& s, std::string_view text,
+                              tblx_status(TBLX_CALL* setter)(tblx_table*, const char*),
+                              std::error_code& ec) noexcept {
+    const char* kept = s.keep(text, ec);
+    if (kept == nullptr) return -1;
+    const tblx_status rc = setter(s.handle, kept);
+    if (rc != TBLX_OK) s.texts.pop_front();
+    return rc;
+  }
+
+  detail::table_state* state_ = nullptr;
   std::int32_t id_ = 0;
 };
+
+// ---- table -------------------------------------------------------------------------
 
 class table {
  public:
   // A new, empty table in the simple style; errc::no_memory if that fails.
-  table() : table_(tblx_new()) {
-    if (table_ == nullptr) detail::throw_error(make_error_code(errc::no_memory));
+  explicit table(std::error_code& ec) noexcept { create(ec); }
+  // The same, with its columns declared (see add_columns).
+  table(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept {
+    create(ec);
+    if (!ec) add_columns(columns, ec);
   }
-  explicit table(std::error_code& ec) noexcept : table_(tblx_new()) {
-    if (table_ == nullptr) {
-      detail::set(ec, errc::no_memory);
-    } else {
-      ec.clear();
-    }
+#if TABULIX_EXCEPTIONS
+  table() {
+    detail::or_throw([this](std::error_code& ec) { create(ec); });
   }
+  table(std::initializer_list<column_spec> columns) {
+    detail::or_throw([&](std::error_code& ec) {
+      create(ec);
+      if (!ec) add_columns(columns, ec);
+    });
+  }
+#endif
 
   table(const table&) = delete;
   table& operator=(const table&) = delete;
 
   // A table being printed stays where it is: its callables are running.
   table(table&& other) noexcept {
-    if (other.printing_ == 0) take(other);
+    if (other.printing() == 0) state_ = std::move(other.state_);
   }
 
   table& operator=(table&& other) noexcept {
-    if (this != &other && printing_ == 0 && other.printing_ == 0) {
-      reset();
-      take(other);
+    if (this != &other && printing() == 0 && other.printing() == 0) {
+      state_ = std::move(other.state_);
     }
     return *this;
   }
 
-  ~table() { reset(); }
+  ~table() = default;
 
   // The C handle, for calls the wrapper does not cover. Header and row calls
-  // made through it bypass the wrapper's tracking of the open column, and a
-  // print made through it is not known to the wrapper: its title callables
-  // must not use clean(), remove_rows(), moves or release() on this table.
-  [[nodiscard]] tblx_table* get() const noexcept { return table_; }
-  explicit operator bool() const noexcept { return table_ != nullptr; }
+  // made through it bypass the wrapper's record of the columns and the open
+  // row and column (add_row knows only the columns declared through the
+  // wrapper), and a print made through it is not known to the wrapper: its
+  // title callables must not use clean(), remove_rows(), moves or release()
+  // on this table.
+  [[nodiscard]] tblx_table* get() const noexcept {
+    return state_ != nullptr ? state_->handle : nullptr;
+  }
+  explicit operator bool() const noexcept { return state_ != nullptr; }
 
-  // Gives up the handle; the caller must tblx_delete it. Titles, suffixes and
-  // callbacks the columns still use cannot be freed safely any more, so they
-  // stay allocated for the rest of the process (clean() first avoids that).
-  // Null, keeping the handle, while the table is being printed.
+  // Hands the C table to the caller, who frees it with tblx_delete. Only a
+  // table that uses nothing the wrapper keeps can go: null, keeping the table,
+  // while a title, suffix or title callable set through the wrapper is in use
+  // (clean() drops them) or while the table is being printed.
   tblx_table* release() noexcept {
-    if (printing_ > 0) return nullptr;
-    if (detail::kept_texts* leaked = kept_.release()) {
-#ifdef TABULIX_LEAK_CHECKER_
-      __lsan_ignore_object(leaked);
-#endif
-      static_cast<void>(leaked);
-    }
-    open_id_ = 0;
-    header_ended_ = false;
-    return std::exchange(table_, nullptr);
+    if (state_ == nullptr || state_->printing > 0 || state_->keeps_anything()) return nullptr;
+    tblx_table* handle = std::exchange(state_->handle, nullptr);
+    state_.reset();
+    return handle;
   }
 
   // ---- header ----
 
   // Declares a column, closing the open one first.
-  column add_column(type t) {
-    std::error_code ec;
-    column c = add_column(t, ec);
-    detail::throw_if(ec);
-    return c;
-  }
   column add_column(type t, std::error_code& ec) noexcept {
     std::int32_t id = 0;
-    if (!valid(ec) || !close_column(ec)) return {this, 0};
-    if (!detail::fail(tblx_begincolumn_columnid(table_, static_cast<unsigned>(t), &id), ec)) {
-      open_id_ = id;
+    if (!valid(ec)) return {};
+    detail::table_state& s = *state_;
+    if (!detail::allocates([&] { s.columns.reserve(s.columns.size() + 1); })) {
+      detail::set(ec, errc::no_memory);
+      return {};
     }
-    return {this, id};
+    if (!close_column(ec)) return {};
+    if (detail::fail(tblx_begincolumn_columnid(s.handle, static_cast<unsigned>(t), &id), ec)) {
+      return {};
+    }
+    s.open_id = id;
+    s.columns.push_back({id, t, false, false});
+    return {&s, id};
+  }
+
+  // A column with its settings in one go; the first refused setting stops it,
+  // and the column stays declared with the settings before that one.
+  column add_column(const column_spec& decl, std::error_code& ec) noexcept {
+    column c = add_column(decl.type_, ec);
+    if (ec) return c;
+    if (!decl.title_.empty()) c.title(decl.title_, ec);
+    apply_setting(c, decl.title_just_, &column::title_just, ec);
+    apply_setting(c, decl.cell_just_, &column::cell_just, ec);
+    apply_setting(c, decl.min_width_, &column::min_width, ec);
+    apply_setting(c, decl.summarize_, &column::summarize, ec);
+    apply_setting(c, decl.hex_case_, &column::hex_case, ec);
+    apply_setting(c, decl.leading_zeros_, &column::leading_zeros, ec);
+    apply_setting(c, decl.suffix_, &column::suffix, ec);
+    apply_setting(c, decl.sort_by_length_, &column::sort_by_length, ec);
+    apply_setting(c, decl.justify_char_, &column::justify_char, ec);
+    return c;
+  }
+
+  // Declares the columns in order; the first refusal stops it, and the
+  // columns before stay declared. The header stays open for more columns
+  // until end_header or the first add_row.
+  void add_columns(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    for (const column_spec& decl : columns) {
+      add_column(decl, ec);
+      if (ec) return;
+    }
   }
 
   // Closes the open column, if any, and the header.
-  void end_header() {
-    std::error_code ec;
-    end_header(ec);
-    detail::throw_if(ec);
-  }
   void end_header(std::error_code& ec) noexcept {
     if (!valid(ec) || !close_column(ec)) return;
-    if (!detail::fail(tblx_endheader(table_), ec)) header_ended_ = true;
+    if (!detail::fail(tblx_endheader(state_->handle), ec)) state_->header_ended = true;
+  }
+
+  // The ID of the column at a 0-based position, for sort(); 0 for none.
+  [[nodiscard]] std::int32_t column_id(std::size_t position) const noexcept {
+    if (state_ == nullptr || position >= state_->columns.size()) return 0;
+    return state_->columns[position].id;
   }
 
   // ---- rows ----
 
-  void begin_row() { throw_on(&table::begin_row); }
-  void begin_row(std::error_code& ec) noexcept { detail::fail(tblx_beginrow(table_), ec); }
-
-  void end_row() { throw_on(&table::end_row); }
-  void end_row(std::error_code& ec) noexcept { detail::fail(tblx_endrow(table_), ec); }
-
-  // A cell for the next column of the open row: texts for string columns,
-  // signed integers for int64, unsigned for uint64, hex{} for hex columns.
-  void add_cell(const char* text, std::error_code& ec) noexcept {
-    detail::fail(tblx_addcell_string(table_, text), ec);
-  }
-  void add_cell(const std::string& text, std::error_code& ec) noexcept {
-    if (detail::has_nul(text)) return detail::set(ec, errc::invalid_argument);
-    add_cell(text.c_str(), ec);
-  }
-  void add_cell(std::string_view text, std::error_code& ec) noexcept {
-    if (detail::has_nul(text)) return detail::set(ec, errc::invalid_argument);
-    try {
-      scratch_.assign(text);
-    } catch (const std::bad_alloc&) {
-      return detail::set(ec, errc::no_memory);
-    }
-    add_cell(scratch_.c_str(), ec);
-  }
-  template <std::signed_integral T>
-  requires(!detail::char_like<T>) void add_cell(T value, std::error_code& ec) noexcept {
-    detail::fail(tblx_addcell_int(table_, static_cast<std::int64_t>(value)), ec);
-  }
-  template <std::unsigned_integral T>
-  requires(!detail::char_like<T>) void add_cell(T value, std::error_code& ec) noexcept {
-    detail::fail(tblx_addcell_uint(table_, static_cast<std::uint64_t>(value)), ec);
-  }
-  void add_cell(hex value, std::error_code& ec) noexcept {
-    detail::fail(tblx_addcell_hex(table_, value.value), ec);
-  }
-  template <detail::cell_value T>
-  void add_cell(const T& value) {
-    std::error_code ec;
-    add_cell(value, ec);
-    detail::throw_if(ec);
-  }
-
-  // begin_row, add_cell for each value, end_row. A trailing std::error_code&
-  // selects the non-throwing form. A refused cell still ends the row, short
-  // (so the table stays usable), and its error is the one reported.
+  // Adds a row with one cell per value, in column order; fewer values than
+  // columns give a short row. A first row ends the header. Each integer is
+  // converted to its column's type when its value fits there (any width,
+  // signed or unsigned) and refused with errc::cell_type_mismatch otherwise;
+  // texts go to string columns, tabulix::hex{} to hex columns, an empty
+  // std::optional gives an empty cell. A trailing std::error_code& selects
+  // the non-throwing form.
+  //
+  // Every value is checked before anything is added, so a refused row leaves
+  // the table as it was (the header open, too). Only running out of memory
+  // in the middle of the row can leave it short; it is then ended.
   template <class... Args>
-  void add_row(Args&&... args) noexcept(detail::ends_with_error_code<Args...>::value) {
-    if constexpr (detail::ends_with_error_code<Args...>::value) {
-      auto all = std::forward_as_tuple(args...);
-      std::error_code& ec = std::get<sizeof...(Args) - 1>(all);
-      [&]<std::size_t... I>(std::index_sequence<I...>) { add_row_to(ec, std::get<I>(all)...); }
-      (std::make_index_sequence<sizeof...(Args) - 1>{});
+  void add_row(Args&&... args) noexcept(detail::has_error_code<Args...>) {
+    static_assert(detail::error_code_is_last<Args...>(),
+                  "tabulix: add_row takes its std::error_code& after the values");
+    if constexpr (detail::has_error_code<Args...>) {
+      std::error_code* ec = nullptr;
+      static_cast<void>(((ec = error_code_of(args, ec)), ...));
+      add_row_to(*ec, args...);
     } else {
-      std::error_code ec;
-      add_row_to(ec, args...);
-      detail::throw_if(ec);
+#if TABULIX_EXCEPTIONS
+      detail::or_throw([&](std::error_code& ec) { add_row_to(ec, args...); });
+#else
+      static_assert(detail::has_error_code<Args...>,
+                    "tabulix: without exceptions, add_row needs a std::error_code& last");
+#endif
     }
+  }
+
+  // add_row for each element of rows, with the values project(element)
+  // gives as a tuple (std::tuple, std::pair, std::tie...); without project,
+  // the elements are such tuples themselves. Stops at the first refused row,
+  // which is not added; the rows before it stay. An exception from project
+  // passes through.
+  template <class Range, class Projection>
+  void add_rows(const Range& rows, Projection&& project, std::error_code& ec) {
+    if (!valid(ec)) return;
+    ec.clear();
+    for (const auto& element : rows) {
+      std::apply([&](const auto&... values) { add_row_to(ec, values...); },
+                 std::invoke(project, element));
+      if (ec) return;
+    }
+  }
+  template <class Range>
+  void add_rows(const Range& rows, std::error_code& ec) {
+    add_rows(rows, detail::identity{}, ec);
+  }
+
+  // The row by parts: begin_row, add_cell for each value, end_row. A cell
+  // goes to the next column of the open row and is converted like add_row's
+  // values. These do not end the header.
+  void begin_row(std::error_code& ec) noexcept {
+    if (!valid(ec) || detail::fail(tblx_beginrow(state_->handle), ec)) return;
+    state_->row_open = true;
+    state_->row_cells = 0;
+  }
+
+  template <class T>
+  void add_cell(const T& value, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    detail::table_state& s = *state_;
+    const bool known = s.row_open && s.row_cells < s.columns.size();
+    const type column_type = known ? s.columns[s.row_cells].kind : detail::natural_type<T>();
+    detail::cell c;
+    s.scratch.clear();
+    const errc e = detail::to_cell(value, column_type, s.scratch, c);
+    if (e != errc::ok) return detail::set(ec, e);
+    detail::resolve_text(c, s.scratch);
+    if (!detail::fail(add_one(c), ec)) ++s.row_cells;
+  }
+
+  void end_row(std::error_code& ec) noexcept {
+    if (!valid(ec) || detail::fail(tblx_endrow(state_->handle), ec)) return;
+    state_->row_open = false;
   }
 
   // Ended rows; 0 for a moved-from table.
-  [[nodiscard]] std::int32_t row_count() const noexcept {
-    return table_ != nullptr ? tblx_getrowcount(table_) : 0;
-  }
+  [[nodiscard]] std::int32_t row_count() const noexcept { return tblx_getrowcount(get()); }
 
   // Drops every row (the open one too); keeps the header. Like clean(), it is
   // refused (errc::invalid_argument) while the table is being printed: the
   // C call would silently do nothing.
-  void remove_rows() { throw_on(&table::remove_rows); }
   void remove_rows(std::error_code& ec) noexcept {
     if (!valid(ec)) return;
-    tblx_removerows(table_);
+    tblx_removerows(state_->handle);
+    state_->row_open = false;
+    ec.clear();
   }
 
   // Drops columns and rows and reopens the header; keeps style and fillers.
-  void clean() { throw_on(&table::clean); }
   void clean(std::error_code& ec) noexcept {
     if (!valid(ec)) return;
-    tblx_clean(table_);
-    kept_.reset();  // no column refers to these any more
-    open_id_ = 0;
-    header_ended_ = false;
+    detail::table_state& s = *state_;
+    tblx_clean(s.handle);
+    s.columns.clear();
+    s.texts.clear();  // no column refers to these any more
+    s.titles.clear();
+    s.open_id = 0;
+    s.header_ended = false;
+    s.row_open = false;
+    ec.clear();
   }
 
   // ---- style ----
 
-  void set_style(style s) {
-    std::error_code ec;
-    set_style(s, ec);
-    detail::throw_if(ec);
-  }
   void set_style(style s, std::error_code& ec) noexcept {
-    detail::fail(tblx_setstyle(table_, static_cast<int>(s)), ec);
+    if (valid(ec)) detail::fail(tblx_setstyle(state_->handle, static_cast<int>(s)), ec);
   }
   // By name: "simple", "raw", "fancy", "fancyw"; errc::parse for others.
-  void set_style(std::string_view name) {
-    std::error_code ec;
-    set_style(name, ec);
-    detail::throw_if(ec);
-  }
   void set_style(std::string_view name, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
     if (detail::has_nul(name)) return detail::set(ec, errc::parse);
-    try {
-      scratch_.assign(name);
-    } catch (const std::bad_alloc&) {
-      return detail::set(ec, errc::no_memory);
-    }
-    detail::fail(tblx_setstylestr(table_, scratch_.c_str()), ec);
+    const char* text = state_->terminated(name);
+    if (text == nullptr) return detail::set(ec, errc::no_memory);
+    detail::fail(tblx_setstylestr(state_->handle, text), ec);
   }
   // Avoids the ambiguity between style and string_view for literals.
-  void set_style(const char* name) {
-    std::error_code ec;
-    set_style(name, ec);
-    detail::throw_if(ec);
-  }
   void set_style(const char* name, std::error_code& ec) noexcept {
     if (name == nullptr) return detail::set(ec, errc::invalid_argument);
     set_style(std::string_view(name), ec);
   }
 
+  // What every width of the table counts; callable at any time.
+  void set_width_mode(width w, std::error_code& ec) noexcept {
+    if (valid(ec))
+      detail::fail(tblx_setwidthmode(state_->handle, static_cast<std::int32_t>(w)), ec);
+  }
+
   // What the summary line shows for unsummed columns in the given style
   // (fancy and fancyw share one filler).
-  void set_sum_filler(style s, char c) {
-    std::error_code ec;
-    set_sum_filler(s, c, ec);
-    detail::throw_if(ec);
-  }
   void set_sum_filler(style s, char c, std::error_code& ec) noexcept {
-    detail::fail(tblx_setsumreplace(table_, static_cast<unsigned>(s),
+    if (!valid(ec)) return;
+    detail::fail(tblx_setsumreplace(state_->handle, static_cast<unsigned>(s),
                                     static_cast<int>(static_cast<unsigned char>(c))),
                  ec);
   }
 
+  // The text the summary line shows in a column instead of its sum or
+  // filler, such as "Total"; copied. Needs the ended header.
+  void set_sum_text(const column& c, std::string_view text, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    if (c.state_ != state_.get()) return detail::set(ec, errc::no_such_column);
+    set_sum_text(c.id(), text, ec);
+  }
+  void set_sum_text(std::int32_t column_id, std::string_view text, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    if (detail::has_nul(text)) return detail::set(ec, errc::invalid_argument);
+    const char* copy = state_->terminated(text);
+    if (copy == nullptr) return detail::set(ec, errc::no_memory);
+    change_sum_text(column_id, copy, ec);
+  }
+  // The column shows its sum or filler again.
+  void clear_sum_text(const column& c, std::error_code& ec) noexcept {
+    if (!valid(ec)) return;
+    if (c.state_ != state_.get()) return detail::set(ec, errc::no_such_column);
+    change_sum_text(c.id(), nullptr, ec);
+  }
+  void clear_sum_text(std::int32_t column_id, std::error_code& ec) noexcept {
+    if (valid(ec)) change_sum_text(column_id, nullptr, ec);
+  }
+
   // ---- sorting ----
 
-  void sort(const column& by, order o) {
-    std::error_code ec;
-    sort(by, o, ec);
-    detail::throw_if(ec);
-  }
-  // A column of another table object is no column of this one.
+  // A column of another table is no column of this one.
   void sort(const column& by, order o, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
-    if (by.table_ != this) return detail::set(ec, errc::no_such_column);
+    if (by.state_ != state_.get()) return detail::set(ec, errc::no_such_column);
     sort(by.id(), o, ec);
-  }
-  void sort(std::int32_t column_id, order o) {
-    std::error_code ec;
-    sort(column_id, o, ec);
-    detail::throw_if(ec);
   }
   void sort(std::int32_t column_id, order o, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
-    detail::fail(tblx_sort(table_, static_cast<int>(o), column_id), ec);
+    detail::fail(tblx_sort(state_->handle, static_cast<int>(o), column_id), ec);
   }
 
   // ---- printing ----
-  // Printing only refreshes the table's cached measurements, so it is const.
+  // A print measures the table and may grow its buffers: not const.
 
-  void print(std::FILE* stream, section s = section::all) const {
-    detail::throw_if(print_to(stream, s));
+  void print(std::FILE* stream, section s, std::error_code& ec) noexcept {
+    ec = print_to(stream, s).error();
   }
-  void print(std::FILE* stream, section s, std::error_code& ec) const noexcept {
-    detail::report(print_to(stream, s), ec);
-  }
-  void print(std::FILE* stream, std::error_code& ec) const noexcept {
-    print(stream, section::all, ec);
-  }
+  void print(std::FILE* stream, std::error_code& ec) noexcept { print(stream, section::all, ec); }
 
 #ifdef TABULIX_HAVE_OPEN_MEMSTREAM
-  // The printed table as a string, by way of open_memstream: without it
-  // (TABULIX_HAVE_OPEN_MEMSTREAM undefined) neither to_string nor operator<<
-  // is declared, and print(FILE*) is the way out.
-  [[nodiscard]] std::string to_string(section s = section::all) const {
+  // The printed table as a string; "" on failure.
+  [[nodiscard]] std::string to_string(section s, std::error_code& ec) noexcept {
     std::string out;
-    detail::throw_if(print_into(s, out));
-    return out;
-  }
-  [[nodiscard]] std::string to_string(section s, std::error_code& ec) const noexcept {
-    std::string out;
-    detail::report(print_into(s, out), ec);
+    ec = print_into(s, detail::string_sink{out}).error();
     if (ec) out.clear();
     return out;
   }
-  [[nodiscard]] std::string to_string(std::error_code& ec) const noexcept {
+  [[nodiscard]] std::string to_string(std::error_code& ec) noexcept {
     return to_string(section::all, ec);
   }
 
-  // Writes the whole table; a failure sets failbit on the stream.
-  friend std::ostream& operator<<(std::ostream& os, const table& t) {
-    std::error_code ec;
-    std::string text = t.to_string(section::all, ec);
-    if (ec) {
-      os.setstate(std::ios_base::failbit);
-    } else {
-      os.write(text.data(), static_cast<std::streamsize>(text.size()));
-    }
+  // Writes the table, with its summary line only when a column is summed or
+  // has a summary text; a failure sets failbit on the stream.
+  friend std::ostream& operator<<(std::ostream& os, table& t) {
+    const auto write = [&os](const char* data, std::size_t size) {
+      os.write(data, static_cast<std::streamsize>(size));
+      return true;
+    };
+    if (t.print_into(t.stream_sections(), write).error()) os.setstate(std::ios_base::failbit);
     return os;
   }
+  friend std::ostream& operator<<(std::ostream& os, table&& t) { return os << t; }
 #endif  // TABULIX_HAVE_OPEN_MEMSTREAM
+
+#if TABULIX_EXCEPTIONS
+  // ---- the throwing forms ----
+
+  column add_column(type t) {
+    return detail::or_throw([&](std::error_code& ec) { return add_column(t, ec); });
+  }
+  column add_column(const column_spec& decl) {
+    return detail::or_throw([&](std::error_code& ec) { return add_column(decl, ec); });
+  }
+  void add_columns(std::initializer_list<column_spec> columns) {
+    detail::or_throw([&](std::error_code& ec) { add_columns(columns, ec); });
+  }
+  void end_header() {
+    detail::or_throw([&](std::error_code& ec) { end_header(ec); });
+  }
+  template <class Range, class Projection,
+            class = std::enable_if_t<!std::is_same_v<Projection, std::error_code&>>>
+  void add_rows(const Range& rows, Projection&& project) {
+    detail::or_throw(
+        [&](std::error_code& ec) { add_rows(rows, std::forward<Projection>(project), ec); });
+  }
+  template <class Range>
+  void add_rows(const Range& rows) {
+    detail::or_throw([&](std::error_code& ec) { add_rows(rows, detail::identity{}, ec); });
+  }
+  void begin_row() {
+    detail::or_throw([&](std::error_code& ec) { begin_row(ec); });
+  }
+  template <class T>
+  void add_cell(const T& value) {
+    detail::or_throw([&](std::error_code& ec) { add_cell(value, ec); });
+  }
+  void end_row() {
+    detail::or_throw([&](std::error_code& ec) { end_row(ec); });
+  }
+  void remove_rows() {
+    detail::or_throw([&](std::error_code& ec) { remove_rows(ec); });
+  }
+  void clean() {
+    detail::or_throw([&](std::error_code& ec) { clean(ec); });
+  }
+  void set_style(style s) {
+    detail::or_throw([&](std::error_code& ec) { set_style(s, ec); });
+  }
+  void set_style(std::string_view name) {
+    detail::or_throw([&](std::error_code& ec) { set_style(name, ec); });
+  }
+  void set_style(const char* name) {
+    detail::or_throw([&](std::error_code& ec) { set_style(name, ec); });
+  }
+  void set_width_mode(width w) {
+    detail::or_throw([&](std::error_code& ec) { set_width_mode(w, ec); });
+  }
+  void set_sum_filler(style s, char c) {
+    detail::or_throw([&](std::error_code& ec) { set_sum_filler(s, c, ec); });
+  }
+  void set_sum_text(const column& c, std::string_view text) {
+    detail::or_throw([&](std::error_code& ec) { set_sum_text(c, text, ec); });
+  }
+  void set_sum_text(std::int32_t column_id, std::string_view text) {
+    detail::or_throw([&](std::error_code& ec) { set_sum_text(column_id, text, ec); });
+  }
+  void clear_sum_text(const column& c) {
+    detail::or_throw([&](std::error_code& ec) { clear_sum_text(c, ec); });
+  }
+  void clear_sum_text(std::int32_t column_id) {
+    detail::or_throw([&](std::error_code& ec) { clear_sum_text(column_id, ec); });
+  }
+  void sort(const column& by, order o) {
+    detail::or_throw([&](std::error_code& ec) { sort(by, o, ec); });
+  }
+  void sort(std::int32_t column_id, order o) {
+    detail::or_throw([&](std::error_code& ec) { sort(column_id, o, ec); });
+  }
+  // A title callable's exception is rethrown as it was.
+  void print(std::FILE* stream, section s = section::all) { print_to(stream, s).raise(); }
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
+  [[nodiscard]] std::string to_string(section s = section::all) {
+    std::string out;
+    print_into(s, detail::string_sink{out}).raise();
+    return out;
+  }
+#endif
+#endif
 
  private:
   friend class column;
 
-  void reset() noexcept {
-    if (table_ != nullptr) tblx_delete(table_);
-    table_ = nullptr;
-    kept_.reset();
-    open_id_ = 0;
-    header_ended_ = false;
+  // The state comes from plain new where exceptions report its failure: a
+  // program that replaces operator new need not replace the nothrow form too.
+  void create(std::error_code& ec) noexcept {
+    tblx_table* handle = tblx_new();
+    if (handle == nullptr) return detail::set(ec, errc::no_memory);
+#if TABULIX_EXCEPTIONS
+    detail::allocates([&] { state_ = std::make_unique<detail::table_state>(handle); });
+#else
+    state_.reset(new (std::nothrow) detail::table_state(handle));
+#endif
+    if (state_ == nullptr) {
+      tblx_delete(handle);
+      return detail::set(ec, errc::no_memory);
+    }
+    ec.clear();
   }
 
-  void take(table& other) noexcept {
-    table_ = std::exchange(other.table_, nullptr);
-    kept_ = std::move(other.kept_);
-    open_id_ = std::exchange(other.open_id_, 0);
-    header_ended_ = std::exchange(other.header_ended_, false);
-  }
+  [[nodiscard]] int printing() const noexcept { return state_ != nullptr ? state_->printing : 0; }
 
-  // The C calls that make no null test of their own need this one, and so
-  // do the members that free what the table keeps: not while it is printed.
+  // A table that holds a C table and is not being printed; the C calls that
+  // make no null test of their own, and the members that free what the table
+  // keeps, need one.
   bool valid(std::error_code& ec) const noexcept {
-    if (table_ != nullptr && printing_ == 0) return true;
+    if (state_ != nullptr && state_->handle != nullptr && state_->printing == 0) return true;
     detail::set(ec, errc::invalid_argument);
     return false;
   }
 
-  // One print; a nested one (from a title callable) is refused before it
-  // could take the outer print's exception.
-  detail::print_outcome print_to(std::FILE* stream, section s) const noexcept {
-    if (printing_ > 0) return {make_error_code(errc::invalid_argument), nullptr};
-    // A print made through get() may have left a failure nobody took.
-    if (kept_ != nullptr) kept_->failure = nullptr;
-    const detail::print_guard guard(&printing_);
-    std::error_code ec;
-    detail::fail(tblx_print(table_, static_cast<unsigned>(s), stream), ec);
-    return {ec, kept_ != nullptr ? std::exchange(kept_->failure, nullptr) : nullptr};
-  }
-
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
-  detail::print_outcome print_into(section s, std::string& out) const noexcept;
-#endif
-
   bool close_column(std::error_code& ec) noexcept {
-    if (open_id_ == 0) return true;
-    if (detail::fail(tblx_endcolumn(table_), ec)) return false;
-    open_id_ = 0;
+    if (state_->open_id == 0) return true;
+    if (detail::fail(tblx_endcolumn(state_->handle), ec)) return false;
+    state_->open_id = 0;
     return true;
   }
 
-  void throw_on(void (table::*member)(std::error_code&) noexcept) {
-    std::error_code ec;
-    (this->*member)(ec);
-    detail::throw_if(ec);
+  template <class T, class Value>
+  static void apply_setting(column& c, const std::optional<T>& setting,
+                            column& (column::*setter)(Value, std::error_code&) noexcept,
+                            std::error_code& ec) noexcept {
+    if (!ec && setting.has_value()) (c.*setter)(*setting, ec);
   }
 
-  // Runs a setter on the open column if it is the one with this ID; the C
-  // setters would otherwise act on whichever column is open.
-  template <class Setter>
-  void on_column(std::int32_t id, std::error_code& ec, Setter&& setter) noexcept {
+  static std::error_code* error_code_of(std::error_code& ec, std::error_code* /*found*/) noexcept {
+    return &ec;
+  }
+  template <class T>
+  static std::error_code* error_code_of(const T& /*value*/, std::error_code* found) noexcept {
+    return found;
+  }
+
+  // The cell of one add_row argument, in the next column; the error code
+  // argument is none.
+  template <class T>
+  errc convert(const T& value, detail::cell* cells, std::size_t& n) noexcept {
+    const errc e = detail::to_cell(value, state_->columns[n].kind, state_->scratch, cells[n]);
+    ++n;
+    return e;
+  }
+  static errc convert(const std::error_code& /*ec*/, detail::cell* /*cells*/,
+                      std::size_t& /*n*/) noexcept {
+    return errc::ok;
+  }
+
+  template <class... Values>
+  void add_row_to(std::error_code& ec, const Values&... values) noexcept {
     if (!valid(ec)) return;
-    if (header_ended_) return detail::set(ec, errc::header_ended);
-    if (id == 0 || id != open_id_) return detail::set(ec, errc::no_open_column);
-    detail::fail(setter(table_), ec);
-  }
-
-  // Keeps a copy of text alive as long as the column can use it; gives its
-  // address, or null (with ec set) when it cannot.
-  const char* keep(std::string_view text, std::error_code& ec) noexcept {
-    if (detail::has_nul(text)) {
-      detail::set(ec, errc::invalid_argument);
-      return nullptr;
+    detail::table_state& s = *state_;
+    constexpr std::size_t count = (std::size_t{0} + ... + (detail::is_error_code<Values> ? 0 : 1));
+    if (count > s.columns.size()) return detail::set(ec, errc::no_more_columns);
+    detail::cell cells[count + 1];
+    std::size_t n = 0;
+    errc e = errc::ok;
+    s.scratch.clear();
+    static_cast<void>((((e = convert(values, cells, n)) == errc::ok) && ...));
+    static_cast<void>(n);  // unused in an empty row
+    if (e != errc::ok) return detail::set(ec, e);
+    for (std::size_t i = 0; i < count; ++i) detail::resolve_text(cells[i], s.scratch);
+    if (!s.header_ended) {
+      end_header(ec);
+      if (ec) return;
     }
-    try {
-      if (!kept_) kept_ = std::make_unique<detail::kept_texts>();
-      return kept_->texts.emplace_front(text).c_str();
-    } catch (const std::bad_alloc&) {
-      detail::set(ec, errc::no_memory);
-      return nullptr;
-    }
-  }
-  // Undoes the last keep() when the library refused the text.
-  void drop_kept_text() noexcept { kept_->texts.pop_front(); }
-
-  template <class... Cells>
-  void add_row_to(std::error_code& ec, const Cells&... cells) noexcept {
     begin_row(ec);
     if (ec) return;
-    std::error_code cell_ec;
-    static_cast<void>(((add_cell(cells, cell_ec), !cell_ec) && ...));
+    tblx_status rc = TBLX_OK;
+    for (std::size_t i = 0; i < count && rc == TBLX_OK; ++i) rc = add_one(cells[i]);
     end_row(ec);
-    if (cell_ec) ec = cell_ec;
+    if (rc != TBLX_OK) detail::fail(rc, ec);
   }
 
-  tblx_table* table_ = nullptr;
-  std::unique_ptr<detail::kept_texts> kept_;
-  std::int32_t open_id_ = 0;  // ID of the open column, 0 when none
-  bool header_ended_ = false;
-  std::string scratch_;       // NUL-terminated copies of string_view arguments
-  mutable int printing_ = 0;  // prints of this table running (title callables may nest them)
+  tblx_status add_one(const detail::cell& c) noexcept { return detail::put(state_->handle, c); }
+
+  void change_sum_text(std::int32_t column_id, const char* text, std::error_code& ec) noexcept {
+    if (detail::fail(tblx_setsumtext(state_->handle, column_id, text), ec)) return;
+    for (detail::column_info& c : state_->columns) {
+      if (c.id == column_id) c.sum_text = text != nullptr;
+    }
+  }
+
+  // Which sections operator<< prints: the summary line only when it shows
+  // something.
+  [[nodiscard]] section stream_sections() const noexcept {
+    if (state_ == nullptr) return section::all;
+    for (const detail::column_info& c : state_->columns) {
+      if (c.summed || c.sum_text) return section::all;
+    }
+    return ~(section::sum_rule | section::sum);
+  }
+
+  // One print; a nested one (from a title callable) is refused before it
+  // could take the outer print's exception.
+  detail::print_outcome print_to(std::FILE* stream, section s) noexcept {
+    detail::print_outcome outcome;
+    if (!valid(outcome.code)) return outcome;
+#if TABULIX_EXCEPTIONS
+    // A print made through get() may have left a failure nobody took.
+    state_->failure = nullptr;
+#endif
+    const detail::print_guard guard(&state_->printing);
+    detail::fail(tblx_print(state_->handle, static_cast<unsigned>(s), stream), outcome.code);
+#if TABULIX_EXCEPTIONS
+    outcome.failure = std::exchange(state_->failure, nullptr);
+#endif
+    return outcome;
+  }
+
+#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
+  // Prints into memory and hands the bytes to sink(data, size), which gives
+  // false when it ran out of memory. Nothing reaches sink after a failure.
+  template <class Sink>
+  detail::print_outcome print_into(section s, Sink&& sink);
+#endif
+
+  std::unique_ptr<detail::table_state> state_;
 };
 
-// ---- column setters --------------------------------------------------------------
-
-template <class Setter>
-void column::apply(std::error_code& ec, Setter&& setter) noexcept {
-  if (table_ == nullptr) return detail::set(ec, errc::invalid_argument);
-  table_->on_column(id_, ec, std::forward<Setter>(setter));
-}
-
-// The throwing setters; each parameter keeps the name of its declaration.
-#define TABULIX_COLUMN_THROWING_(name, param, value) \
-  inline column& column::name(param value) {         \
-    std::error_code ec;                              \
-    name(value, ec);                                 \
-    detail::throw_if(ec);                            \
-    return *this;                                    \
-  }
-
-TABULIX_COLUMN_THROWING_(title, std::string_view, text)
-TABULIX_COLUMN_THROWING_(title_just, just, j)
-TABULIX_COLUMN_THROWING_(cell_just, just, j)
-TABULIX_COLUMN_THROWING_(min_width, int, width)
-TABULIX_COLUMN_THROWING_(summarize, bool, on)
-TABULIX_COLUMN_THROWING_(hex_case, tabulix::hex_case, c)
-TABULIX_COLUMN_THROWING_(leading_zeros, bool, on)
-TABULIX_COLUMN_THROWING_(suffix, std::string_view, text)
-TABULIX_COLUMN_THROWING_(sort_by_length, bool, on)
-TABULIX_COLUMN_THROWING_(justify_char, char, c)
-
-#undef TABULIX_COLUMN_THROWING_
-
-inline column& column::title(std::string_view text, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) {
-    const char* kept = table_->keep(text, ec);
-    if (kept == nullptr) return static_cast<tblx_status>(ec.value());
-    tblx_status rc = tblx_setcolumn_title(t, kept);
-    if (rc != TBLX_OK) table_->drop_kept_text();
-    return rc;
-  });
-  return *this;
-}
-
-inline column& column::suffix(std::string_view text, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) {
-    const char* kept = table_->keep(text, ec);
-    if (kept == nullptr) return static_cast<tblx_status>(ec.value());
-    tblx_status rc = tblx_setcolumn_suffix(t, kept);
-    if (rc != TBLX_OK) table_->drop_kept_text();
-    return rc;
-  });
-  return *this;
-}
-
-template <class F>
-requires std::is_invocable_v < std::decay_t<F>
-&, unsigned > column& column::title_func(F&& f, std::error_code& ec) {
+template <class F, class>
+column& column::title_func(F&& f, std::error_code& ec) {
   // The copy of f is made first: only its own constructor may throw here.
   std::unique_ptr<detail::title_source> source;
-  try {
-    source = std::make_unique<detail::title_holder<std::decay_t<F>>>(std::forward<F>(f));
-  } catch (const std::bad_alloc&) {
+  if (!detail::allocates([&] {
+        source = std::make_unique<detail::title_holder<std::decay_t<F>>>(std::forward<F>(f));
+      })) {
     detail::set(ec, errc::no_memory);
     return *this;
   }
-  apply(ec, [&](tblx_table* t) noexcept {
-    try {
-      if (!table_->kept_) table_->kept_ = std::make_unique<detail::kept_texts>();
-      table_->kept_->titles.emplace_front(std::move(source));
-    } catch (const std::bad_alloc&) {
+  apply(ec, [&](detail::table_state& s) noexcept {
+    if (!detail::allocates([&] { s.titles.emplace_front(std::move(source)); })) {
       return static_cast<tblx_status>(TBLX_ERR_NO_MEMORY);
     }
-    auto* kept = table_->kept_->titles.front().get();
-    kept->report_to(&table_->kept_->failure);
-    tblx_status rc = tblx_setcolumn_titlefunc(t, &detail::title_source::call, kept);
-    if (rc != TBLX_OK) table_->kept_->titles.pop_front();
+    detail::title_source* kept = s.titles.front().get();
+#if TABULIX_EXCEPTIONS
+    kept->report_to(&s.failure);
+#endif
+    const tblx_status rc = tblx_setcolumn_titlefunc(s.handle, &detail::title_source::call, kept);
+    if (rc != TBLX_OK) s.titles.pop_front();
     return rc;
   });
   return *this;
 }
 
-inline column& column::title_just(just j, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_titlejust(t, static_cast<unsigned>(j)); });
-  return *this;
-}
-
-inline column& column::cell_just(just j, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_celljust(t, static_cast<unsigned>(j)); });
-  return *this;
-}
-
-inline column& column::min_width(int width, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_minwidth(t, width); });
-  return *this;
-}
-
-inline column& column::summarize(bool on, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_summarize(t, on); });
-  return *this;
-}
-
-inline column& column::hex_case(tabulix::hex_case c, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_hexcase(t, static_cast<unsigned>(c)); });
-  return *this;
-}
-
-inline column& column::leading_zeros(bool on, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) { return tblx_setcolumn_leadingzero(t, on); });
-  return *this;
-}
-
-inline column& column::sort_by_length(bool on, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) {
-    return tblx_setcolumn_sortmode(t, on ? TBLX_SORTMODE_BY_LENGTH : 0);
-  });
-  return *this;
-}
-
-inline column& column::justify_char(char c, std::error_code& ec) noexcept {
-  apply(ec, [&](tblx_table* t) {
-    return tblx_setcolumn_justchar(t, static_cast<int>(static_cast<unsigned char>(c)));
-  });
-  return *this;
-}
-
-// ---- printing to a string ------------------------------------------------------------
+// ---- printing into memory ------------------------------------------------------------
 
 #ifdef TABULIX_HAVE_OPEN_MEMSTREAM
-inline detail::print_outcome table::print_into(section s, std::string& out) const noexcept {
+template <class Sink>
+detail::print_outcome table::print_into(section s, Sink&& sink) {
   detail::print_outcome outcome;
   if (!valid(outcome.code)) return outcome;
+  const auto lost = [&outcome] { outcome.code = make_error_code(errc::no_memory); };
   char* buffer = nullptr;
   std::size_t size = 0;
-  std::FILE* stream = open_memstream(&buffer, &size);
-  if (stream == nullptr) return {make_error_code(errc::no_memory), nullptr};
+  std::FILE* stream = ::open_memstream(&buffer, &size);
+  if (stream == nullptr) {
+    lost();
+    return outcome;
+  }
   outcome = print_to(stream, s);
   // The library ignores stream errors; for a memory stream they mean no memory.
-  bool lost = std::ferror(stream) != 0;
-  if (std::fclose(stream) != 0) lost = true;
-  if (!outcome.code && !outcome.failure) {
-    if (lost) {
-      outcome.code = make_error_code(errc::no_memory);
-    } else if (size > 0) {
-      try {
-        out.assign(buffer, size);
-      } catch (const std::bad_alloc&) {
-        outcome.code = make_error_code(errc::no_memory);
-      }
-    }
-  }
-  std::free(buffer);
+  bool failed = std::ferror(stream) != 0;
+  if (std::fclose(stream) != 0) failed = true;
+  const std::unique_ptr<char, void (*)(void*)> bytes(buffer, &std::free);
+  if (outcome.error()) return outcome;
+  if (failed || (size > 0 && !sink(static_cast<const char*>(buffer), size))) lost();
   return outcome;
 }
 #endif  // TABULIX_HAVE_OPEN_MEMSTREAM

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -113,6 +114,54 @@ tblx_table* items_c(unsigned price_title_just = 0) {
   return t;
 }
 
+// The README's missing values: empty cells and summary texts.
+tabulix::table missing_cpp() {
+  tabulix::table t{{type::string, "Item"},
+                   tabulix::column_spec(type::uint64, "Qty").cell_just(just::right).summarize(),
+                   tabulix::column_spec(type::string, "Price").cell_just(just::char_first)};
+  t.add_row("pen", 120, "1.25");
+  t.add_row("notebook", tabulix::empty, "12.5");
+  t.add_row("eraser", std::optional<short>(35), std::optional<std::string>());
+  t.set_sum_text(t.column_id(0), "Total");
+  t.set_sum_text(t.column_id(2), "13.75");
+  return t;
+}
+
+tblx_table* missing_c() {
+  tblx_table* t = tblx_new();
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_title(t, "Item");
+  tblx_endcolumn(t);
+  tblx_begincolumn(t, TBLX_TYPE_UINT);
+  tblx_setcolumn_title(t, "Qty");
+  tblx_setcolumn_celljust(t, TBLX_JUST_RIGHT);
+  tblx_setcolumn_summarize(t, 1);
+  tblx_endcolumn(t);
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_title(t, "Price");
+  tblx_setcolumn_celljust(t, TBLX_JUST_CHAR_FIRST);
+  tblx_endcolumn(t);
+  tblx_endheader(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "pen");
+  tblx_addcell_uint(t, 120);
+  tblx_addcell_string(t, "1.25");
+  tblx_endrow(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "notebook");
+  tblx_addcell_empty(t);
+  tblx_addcell_string(t, "12.5");
+  tblx_endrow(t);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, "eraser");
+  tblx_addcell_uint(t, 35);
+  tblx_addcell_empty(t);
+  tblx_endrow(t);
+  tblx_setsumtext(t, 1, "Total");
+  tblx_setsumtext(t, 3, "13.75");
+  return t;
+}
+
 struct golden {
   const char* name;
   tabulix::table (*cpp)();
@@ -178,6 +227,16 @@ pen 1.25 10 pc
 notebook 12.5 3 pc
 ink
 - - 13 pc
+)"},
+      {"missing_values_fancyw", missing_cpp, missing_c, style::fancyw,
+       R"(Item     | Qty | Price
+---------+-----+------
+pen      | 120 |  1.25
+notebook |     | 12.5
+)"
+       "eraser   |  35 |   \n"
+       R"(---------+-----+------
+Total    | 155 | 13.75
 )"},
       {"items_title_on_char_fancyw", items_title_on_char, items_title_on_char_c, style::fancyw,
        R"(Item       | Price    | Qty
@@ -247,6 +306,45 @@ TEST(CppPrint, SortByHandleAndFillers) {
   EXPECT_EQ(t.to_string(section::rows), "a   0x1\nbb  0xFF\nccc 0xAB\n");
   t.set_sum_filler(style::simple, '*');
   EXPECT_EQ(t.to_string(section::sum), "*   *\n");
+}
+
+// Display widths line up UTF-8 text as a terminal shows it, as the C calls
+// do; the default counts bytes.
+TEST(CppPrint, WidthModes) {
+  tabulix::table t{{type::string, "City"}, tabulix::column_spec(type::uint64, "N").summarize()};
+  t.add_row("T\u014dky\u014d", 1);
+  t.add_row("Wien", 2);
+  t.set_sum_text(t.column_id(0), "\u5408\u8a08");  // two wide characters
+  t.set_style(style::fancyw);
+  const char* cells[] = {"T\u014dky\u014d", "Wien"};
+  support::Table c(tblx_new());
+  tblx_begincolumn(c.get(), TBLX_TYPE_STRING);
+  tblx_setcolumn_title(c.get(), "City");
+  tblx_endcolumn(c.get());
+  tblx_begincolumn(c.get(), TBLX_TYPE_UINT);
+  tblx_setcolumn_title(c.get(), "N");
+  tblx_setcolumn_summarize(c.get(), 1);
+  tblx_endcolumn(c.get());
+  tblx_endheader(c.get());
+  for (std::uint64_t i = 0; i < 2; ++i) {
+    tblx_beginrow(c.get());
+    tblx_addcell_string(c.get(), cells[i]);
+    tblx_addcell_uint(c.get(), i + 1);
+    tblx_endrow(c.get());
+  }
+  tblx_setsumtext(c.get(), 1, "\u5408\u8a08");
+  tblx_setstyle(c.get(), TBLX_STYLE_FANCYW);
+
+  const std::string bytes = t.to_string();
+  EXPECT_EQ(bytes, c_print(c.get(), TBLX_PRINT_ALL));
+  t.set_width_mode(tabulix::width::display);
+  tblx_setwidthmode(c.get(), TBLX_WIDTH_DISPLAY);
+  EXPECT_EQ(t.to_string(), c_print(c.get(), TBLX_PRINT_ALL));
+  EXPECT_EQ(t.to_string(section::rows),
+            "T\u014dky\u014d | 1\n"
+            "Wien  | 2\n");
+  t.set_width_mode(tabulix::width::bytes);
+  EXPECT_EQ(t.to_string(), bytes);
 }
 
 TEST(CppPrint, CharAlignedTitleCallbackSeesBothWidths) {

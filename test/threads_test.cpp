@@ -240,7 +240,7 @@ struct shared_job {
   std::string alone;
 };
 
-shared_job cpp_job(const tabulix::table& t) {
+shared_job cpp_job(tabulix::table& t) {
   return {[&t](std::FILE* f) {
             std::error_code ec;
             t.print(f, ec);
@@ -257,8 +257,8 @@ TEST(Threads, PrintsToOneSharedFileStayInOnePiece) {
   constexpr std::size_t rounds = 32;  // three threads: more rounds give prints more chances to meet
   std::FILE* callback_stream = nullptr;  // off while the expected bytes are printed
   const support::Table c_plain = c_table(0);
-  const tabulix::table cpp_plain = cpp_table(1, nullptr);
-  const tabulix::table cpp_logging = cpp_table(2, &callback_stream);
+  tabulix::table cpp_plain = cpp_table(1, nullptr);
+  tabulix::table cpp_logging = cpp_table(2, &callback_stream);
   const std::vector<shared_job> jobs = {
       {[&](std::FILE* f) {
          const tblx_status s = tblx_print(c_plain.get(), TBLX_PRINT_ALL, f);

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # cmake -DBUILD_DIR=... -DCONFIG=... -DWORK_DIR=... -DSOURCE_DIR=... -DGENERATOR=...
-#       -DC_COMPILER=... -DCXX_COMPILER=... -DPKG_CONFIG=... [-DEXTRA_FLAGS=...] -P run.cmake
+#       -DC_COMPILER=... -DCXX_COMPILER=... -DPKG_CONFIG=... -DEXAMPLES_DIR=...
+#       [-DEXTRA_FLAGS=...] -P run.cmake
 cmake_minimum_required(VERSION 3.25)
 
 function(run what)
@@ -40,17 +41,29 @@ if(NOT run_output STREQUAL expected)
   message(FATAL_ERROR "C consumer printed:\n${run_output}\nexpected:\n${expected}")
 endif()
 
-# C++, through find_package(tabulix CONFIG).
-run("C++ consumer configure" ${CMAKE_COMMAND} -S ${SOURCE_DIR}/cxx -B ${WORK_DIR}/cxx
-  -G ${GENERATOR} -DCMAKE_BUILD_TYPE=${CONFIG} -DCMAKE_PREFIX_PATH=${prefix}
-  -DCMAKE_CXX_COMPILER=${CXX_COMPILER} "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
-  "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}")
-run("C++ consumer build" ${CMAKE_COMMAND} --build ${WORK_DIR}/cxx --config ${CONFIG})
-file(GLOB_RECURSE cxx_exe ${WORK_DIR}/cxx/consumer ${WORK_DIR}/cxx/consumer.exe)
-list(GET cxx_exe 0 cxx_exe)
-run("C++ consumer" ${cxx_exe})
-if(NOT run_output STREQUAL expected)
-  message(FATAL_ERROR "C++ consumer printed:\n${run_output}\nexpected:\n${expected}")
-endif()
+# C++, through find_package(tabulix CONFIG): the README's example and the
+# three example programs, as C++17 and as C++20.
+foreach(std IN ITEMS 17 20)
+  set(dir ${WORK_DIR}/cxx${std})
+  run("C++${std} consumer configure" ${CMAKE_COMMAND} -S ${SOURCE_DIR}/cxx -B ${dir}
+    -G ${GENERATOR} -DCMAKE_BUILD_TYPE=${CONFIG} -DCMAKE_PREFIX_PATH=${prefix}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_CXX_STANDARD=${std}
+    -DEXAMPLES_DIR=${EXAMPLES_DIR} "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
+    "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}")
+  run("C++${std} consumer build" ${CMAKE_COMMAND} --build ${dir} --config ${CONFIG})
+  foreach(program IN ITEMS consumer process_list price_list memory_map)
+    if(program STREQUAL "consumer")
+      set(wanted "${expected}")
+    else()
+      file(READ ${SOURCE_DIR}/expected/${program}.txt wanted)
+    endif()
+    file(GLOB_RECURSE exe ${dir}/${program} ${dir}/${program}.exe)
+    list(GET exe 0 exe)
+    run("C++${std} ${program}" ${exe})
+    if(NOT run_output STREQUAL wanted)
+      message(FATAL_ERROR "C++${std} ${program} printed:\n${run_output}\nexpected:\n${wanted}")
+    endif()
+  endforeach()
+endforeach()
 
-message(STATUS "installed package works from C (pkg-config) and C++ (find_package)")
+message(STATUS "installed package works from C (pkg-config) and C++17 and C++20 (find_package)")

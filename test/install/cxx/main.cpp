@@ -4,12 +4,11 @@
 #include <tabulix.hpp>
 
 int main() try {
-  tabulix::table t;
-  t.add_column(tabulix::type::string).title("File");
-  t.add_column(tabulix::type::uint64).title("Size").cell_just(tabulix::just::right).summarize();
-  t.end_header();
-  t.add_row("notes.txt", 1200u);
-  t.add_row("photo.jpg", 58000u);
+  using tabulix::column_spec, tabulix::type, tabulix::just;
+  tabulix::table t{{type::string, "File"},
+                   column_spec(type::uint64, "Size").cell_just(just::right).summarize()};
+  t.add_row("notes.txt", 1200);  // the first row ends the header
+  t.add_row("photo.jpg", 58000);
   std::cout << t;
   return std::cout ? 0 : 1;
 } catch (const std::system_error& e) {

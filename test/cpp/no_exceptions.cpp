@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+// The C++ API built with -fno-exceptions: only the error_code forms exist,
+// and they report what the throwing forms would throw.
+#include <cstdio>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <type_traits>
+#include <utility>
+
+#include "tabulix.hpp"
+
+static_assert(TABULIX_EXCEPTIONS == 0, "built without exceptions");
+
+namespace {
+
+// Whether t.end_header() (the throwing form) is declared.
+template <class T, class = void>
+struct has_throwing_end_header : std::false_type {};
+template <class T>
+struct has_throwing_end_header<T, std::void_t<decltype(std::declval<T&>().end_header())>>
+    : std::true_type {};
+static_assert(!has_throwing_end_header<tabulix::table>::value);
+static_assert(!std::is_default_constructible_v<tabulix::table>);
+
+int failures = 0;
+
+void check(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "failed: %s\n", what);
+    ++failures;
+  }
+}
+
+#define CHECK(expr) check((expr), #expr)
+
+}  // namespace
+
+int main() {
+  std::error_code ec = tabulix::errc::parse;
+  tabulix::table t({{tabulix::type::string, "Item"},
+                    tabulix::column_spec(tabulix::type::uint64, "Qty")
+                        .summarize()
+                        .cell_just(tabulix::just::right)},
+                   ec);
+  CHECK(!ec);
+  t.add_row("pen", 3, ec);
+  CHECK(!ec);
+  t.add_row("ink", -1, ec);  // does not fit a uint64 column
+  CHECK(ec == tabulix::errc::cell_type_mismatch);
+  t.add_row("cap", std::optional<int>(), ec);
+  CHECK(!ec);
+  t.add_row(tabulix::empty, std::optional<unsigned>(4), ec);
+  CHECK(!ec);
+  CHECK(t.row_count() == 3);
+  t.add_column(tabulix::type::string, ec);
+  CHECK(ec == tabulix::errc::header_ended);
+
+  const std::string text = t.to_string(ec);
+  CHECK(!ec);
+  CHECK(text == "Item Qty\npen 3\ncap  \n    4\n    7\n");
+  std::ostringstream os;
+  os << t;
+  CHECK(os.str() == text);
+
+  t.sort(t.column_id(0), tabulix::order::asc, ec);
+  CHECK(!ec);
+  CHECK(t.to_string(tabulix::section::rows, ec) == "    4\ncap  \npen 3\n");
+  t.print(nullptr, ec);
+  CHECK(ec == tabulix::errc::invalid_argument);
+
+  tabulix::table moved = std::move(t);
+  t.clean(ec);
+  CHECK(ec == tabulix::errc::invalid_argument);
+  CHECK(moved.row_count() == 3);
+  return failures == 0 ? 0 : 1;
+}
