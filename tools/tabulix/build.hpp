@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Turning the plan and the loaded records into a library table, sorted and
+// Turning the plan and the stored records into a library table, in order and
 // ready to print.
 #ifndef TABULIX_TOOL_BUILD_HPP
 #define TABULIX_TOOL_BUILD_HPP
 
-#include <string>
-#include <string_view>
 #include <tabulix.hpp>
 
 #include "load.hpp"
@@ -13,9 +11,10 @@
 
 namespace tabulix::cli {
 
-// Builds and sorts the table. Throws data_error when a sum does not fit in
-// 64 bits, and std::system_error when the library refuses a call.
-tabulix::table build_table(const table_plan& plan, const dataset& data);
+// Builds the table, its rows in sorted order when the plan sorts. The
+// records' store is emptied on the way. Throws std::system_error when the
+// library refuses a call.
+tabulix::table build_table(const table_plan& plan, dataset& data);
 
 }  // namespace tabulix::cli
 

@@ -1,29 +1,26 @@
 // SPDX-License-Identifier: MIT
-// A streaming reader of delimited text: CSV after RFC 4180, TSV or any other
-// single-byte delimiter. It reads one record at a time, so memory stays
-// proportional to the longest record, and checks the bytes as it goes: text
-// must be UTF-8 without NUL bytes, and quoted fields must be well formed.
+// A streaming reader of delimited text: CSV after RFC 4180 with any ASCII
+// delimiter, TSV without quoting, or fields separated by runs of blanks. It
+// reads one line at a time, so memory stays proportional to the longest
+// record, and checks each line once: text must be UTF-8 without NUL bytes,
+// and quoted fields must be well formed. Lines end in LF or CR LF; an input
+// whose first lines end in CR alone is read with CR as the line end.
 #ifndef TABULIX_TOOL_CSV_HPP
 #define TABULIX_TOOL_CSV_HPP
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <stdexcept>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace tabulix::cli {
+#include "errors.hpp"
+#include "input.hpp"
+#include "options.hpp"
 
-// A fault in the input: its place and what is wrong. what() gives
-// "file:line:column: message" (the column counts bytes from 1); a column of 0
-// leaves the column out, a line of 0 the line as well.
-class input_error : public std::runtime_error {
- public:
-  input_error(const std::string& file, std::uint64_t line, std::uint64_t column,
-              const std::string& message);
-};
+namespace tabulix::cli {
 
 // One record: its fields, each followed by a NUL byte in `data`, so that a
 // field can be handed on as a C string.
@@ -37,11 +34,19 @@ struct csv_record {
   void clear();
 };
 
+struct reader_options {
+  input_format format = input_format::csv;
+  char delimiter = ',';  // for csv: any ASCII byte but '"', CR, LF and NUL
+  std::uint64_t skip = 0;
+  std::string comment;  // lines starting with it are skipped; empty: none
+};
+
 class csv_reader {
  public:
-  // Reads from `in`, which stays the caller's; `name` is used in messages.
-  // The delimiter may be any byte but '"', CR, LF and NUL.
-  csv_reader(std::FILE* in, std::string name, char delimiter = ',');
+  // Reads the decoded bytes of `in`; `name` is used in messages.
+  csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts);
+  // Reads UTF-8 CSV from `in`, which stays the caller's.
+  csv_reader(std::FILE* in, const std::string& name, char delimiter = ',');
 
   // Reads the next record into `record`. Gives false at the end of the input.
   // Lines with no bytes at all are skipped; a line holding "" is one empty
@@ -49,45 +54,40 @@ class csv_reader {
   // invalid UTF-8 or a read error.
   bool next(csv_record& record);
 
+  // With fields separated by blanks, the field `count` and those after it
+  // form one: the rest of the line, as in the last column of `ps` output.
+  // 0: no limit.
+  void set_field_limit(std::size_t count) { field_limit_ = count; }
+
  private:
-  // Where the reader stands in the current field.
-  enum class field_state { start, unquoted, quoted, after_quote };
-
-  int peek();
-  int get();
   bool refill();
-  void check_byte(unsigned char c);
+  bool load_line();
+  void start();
+  void check_line(const char* p, std::size_t n);
   [[noreturn]] void fail(std::uint64_t line, std::uint64_t column, const std::string& message);
-  void skip_byte_order_mark();
-  bool start_record(csv_record& record);
-  bool take_quoted(csv_record& record, int c, std::uint64_t line, std::uint64_t column);
-  bool take_unquoted(csv_record& record, int c);
+  [[nodiscard]] bool skipped_line() const;
+  void split_plain(csv_record& record, char delimiter);
+  void split_blanks(csv_record& record);
+  void split_csv(csv_record& record);
+  std::size_t take_quoted(csv_record& record, std::size_t at);
+  void next_line();
 
-  std::FILE* in_;
+  std::unique_ptr<byte_source> in_;
   std::string name_;
-  char delimiter_;
+  reader_options opts_;
   std::vector<char> buffer_;
-  std::size_t pos_ = 0;
-  std::size_t end_ = 0;
+  std::size_t pos_ = 0;  // start of the current line
+  std::size_t end_ = 0;  // end of the bytes read
   bool eof_ = false;
-  bool started_ = false;  // the byte order mark test has been made
+  bool started_ = false;  // the byte order mark and the line end are known
+  char line_end_ = '\n';
 
-  // The field being read, and where its opening quote stood.
-  field_state state_ = field_state::start;
-  std::uint64_t quote_line_ = 0;
-  std::uint64_t quote_column_ = 0;
-
-  // Position of the byte that get() returns next.
-  std::uint64_t line_ = 1;
-  std::uint64_t column_ = 1;
-
-  // UTF-8 sequence being checked: continuation bytes still expected, the
-  // range allowed for the next one, and where the sequence began.
-  int utf8_pending_ = 0;
-  unsigned char utf8_low_ = 0x80;
-  unsigned char utf8_high_ = 0xBF;
-  std::uint64_t utf8_line_ = 0;
-  std::uint64_t utf8_column_ = 0;
+  // The current line: [pos_, content_end_) without its line end, which
+  // takes [content_end_, line_stop_).
+  std::size_t content_end_ = 0;
+  std::size_t line_stop_ = 0;
+  std::uint64_t line_ = 0;  // number of the current line, from 1
+  std::size_t field_limit_ = 0;
 };
 
 }  // namespace tabulix::cli

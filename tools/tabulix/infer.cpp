@@ -15,17 +15,12 @@ bool all_digits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
 }
 
-bool is_hex_digit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// Digits of an unsigned decimal in the form the reader accepts, or an empty
-// view when the text is not one.
-std::string_view unsigned_digits(std::string_view text, bool lenient) {
-  if (lenient && !text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (!all_digits(text)) return {};
-  if (!lenient && text.size() > 1 && text.front() == '0') return {};
-  return text;
+// The value of a hex digit, or -1.
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 template <typename T>
@@ -34,6 +29,156 @@ std::optional<T> to_number(std::string_view digits, int base) {
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
   if (ec != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
   return value;
+}
+
+constexpr auto int64_max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+
+// "0x" and hex digits that fit 64 bits.
+void scan_hex(std::string_view digits, field_scan& s) {
+  std::uint64_t value = 0;
+  for (const char c : digits) {
+    const int d = hex_digit(c);
+    if (d < 0 || (value >> 60) != 0) return;  // not hex, or past 64 bits
+    value = value << 4 | static_cast<unsigned>(d);
+    if (c >= 'a') {
+      s.lower = true;
+    } else if (c >= 'A') {
+      s.upper = true;
+    }
+  }
+  s.kind = field_scan::form::hex;
+  s.u = value;
+  s.zero_led = digits.size() > 1 && digits.front() == '0';
+}
+
+// The integer form: the magnitude of a strict decimal integer settles its
+// type.
+void settle_integer(field_scan& s, bool negative, std::uint64_t magnitude) {
+  if (negative) {
+    if (magnitude > int64_max + 1) return;  // stays a decimal
+    s.i = static_cast<std::int64_t>(0 - magnitude);
+    s.int64 = true;
+    if (magnitude == 0) s.as_written = false;  // "-0"
+  } else if (magnitude <= int64_max) {
+    s.i = static_cast<std::int64_t>(magnitude);
+    s.int64 = true;
+  } else {
+    s.u = magnitude;
+    s.uint64 = true;
+  }
+  s.kind = field_scan::form::integer;
+}
+
+// Digits from `p`; gives their count and accumulates their value while it
+// fits 64 bits.
+std::size_t take_digits(std::string_view t, std::size_t& p, std::uint64_t& value, bool& overflow) {
+  const std::size_t from = p;
+  for (; p < t.size() && is_digit(t[p]); ++p) {
+    const auto d = static_cast<std::uint64_t>(t[p] - '0');
+    if (__builtin_mul_overflow(value, 10U, &value) || __builtin_add_overflow(value, d, &value)) {
+      overflow = true;
+    }
+  }
+  return p - from;
+}
+
+// Whether an exponent follows at p ("e", a sign, digits), which it skips.
+bool take_exponent(std::string_view t, std::size_t& p) {
+  if (p == t.size() || (t[p] != 'e' && t[p] != 'E')) return false;
+  std::size_t q = p + 1;
+  if (q < t.size() && (t[q] == '+' || t[q] == '-')) ++q;
+  const std::size_t digits = q;
+  while (q < t.size() && is_digit(t[q])) ++q;
+  if (q == digits) return false;
+  p = q;
+  return true;
+}
+
+void scan_decimal(std::string_view t, field_scan& s) {
+  std::size_t p = 0;
+  const bool negative = t[0] == '-';
+  const bool plus = t[0] == '+';
+  if (negative || plus) ++p;
+  std::uint64_t value = 0;
+  bool overflow = false;
+  const std::size_t whole_digits = take_digits(t, p, value, overflow);
+  s.whole = static_cast<std::uint32_t>(p);
+  std::size_t fraction_digits = 0;
+  if (p < t.size() && t[p] == '.') {
+    ++p;
+    s.point = true;
+    std::uint64_t ignored = 0;
+    bool ignored_overflow = false;
+    fraction_digits = take_digits(t, p, ignored, ignored_overflow);
+  }
+  if (whole_digits + fraction_digits == 0) return;
+  s.exponent = take_exponent(t, p);
+  if (p != t.size()) return;
+  s.fraction = static_cast<std::uint32_t>(fraction_digits);
+  s.kind = field_scan::form::decimal;
+  s.as_written = !plus;
+  const bool zero_led = whole_digits > 1 && t[negative || plus ? 1 : 0] == '0';
+  if (!s.point && !s.exponent && !zero_led && !overflow) settle_integer(s, negative, value);
+}
+
+std::int64_t exponent_value(std::string_view text) {
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  std::int64_t value = 0;
+  for (const char c : text) {
+    // Beyond a billion the exponent orders numbers the same way.
+    value = std::min<std::int64_t>(value * 10 + (c - '0'), 1000000000);
+  }
+  return negative ? -value : value;
+}
+
+std::string_view strip_leading_zeros(std::string_view s) {
+  while (!s.empty() && s.front() == '0') s.remove_prefix(1);
+  return s;
+}
+
+std::string_view strip_trailing_zeros(std::string_view s) {
+  while (!s.empty() && s.back() == '0') s.remove_suffix(1);
+  return s;
+}
+
+decimal_key split_decimal(std::string_view text) {
+  decimal_key d;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    d.negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  const auto e = text.find_first_of("eE");
+  const std::int64_t shift = e == std::string_view::npos ? 0 : exponent_value(text.substr(e + 1));
+  text = text.substr(0, e);
+  const auto point = text.find('.');
+  std::string_view whole = strip_leading_zeros(text.substr(0, point));
+  std::string_view fraction =
+      point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
+  if (!whole.empty()) {
+    d.exponent = static_cast<std::int64_t>(whole.size()) + shift;
+    fraction = strip_trailing_zeros(fraction);
+    if (fraction.empty()) whole = strip_trailing_zeros(whole);
+    d.head = whole;
+    d.tail = fraction;
+  } else {
+    const std::string_view digits = strip_leading_zeros(fraction);
+    d.exponent = shift - static_cast<std::int64_t>(fraction.size() - digits.size());
+    d.head = strip_trailing_zeros(digits);
+  }
+  d.zero = d.head.empty();
+  if (d.zero) d.negative = false;  // -0 is 0
+  return d;
+}
+
+int compare_magnitude(const decimal_key& x, const decimal_key& y) {
+  if (x.zero || y.zero) return static_cast<int>(y.zero) - static_cast<int>(x.zero);
+  if (x.exponent != y.exponent) return x.exponent < y.exponent ? -1 : 1;
+  const std::size_t n = std::min(x.size(), y.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
+  }
+  return (x.size() > n) - (y.size() > n);
 }
 
 }  // namespace
@@ -60,31 +205,45 @@ std::optional<value_type> parse_type_name(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<std::int64_t> parse_int(std::string_view text, bool lenient) {
-  const bool negative = !text.empty() && text.front() == '-';
-  if (negative) {
-    text.remove_prefix(1);
-    if (!text.empty() && text.front() == '+') return std::nullopt;
+field_scan scan_field(std::string_view text) {
+  field_scan s;
+  if (text.empty()) return s;
+  if (text.size() > 2 && text[0] == '0' && text[1] == 'x') {
+    scan_hex(text.substr(2), s);
+  } else {
+    scan_decimal(text, s);
   }
-  const std::string_view digits = unsigned_digits(text, lenient);
-  if (digits.empty()) return std::nullopt;
-  const auto magnitude = to_number<std::uint64_t>(digits, 10);
+  return s;
+}
+
+std::optional<std::int64_t> parse_int(std::string_view text, bool lenient) {
+  if (!lenient) {
+    const field_scan s = scan_field(text);
+    if (s.kind == field_scan::form::integer && s.int64) return s.i;
+    return std::nullopt;
+  }
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative || (!text.empty() && text.front() == '+')) text.remove_prefix(1);
+  if (!all_digits(text)) return std::nullopt;
+  const auto magnitude = to_number<std::uint64_t>(text, 10);
   if (!magnitude) return std::nullopt;
-  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   if (!negative) {
-    if (*magnitude > max) return std::nullopt;
+    if (*magnitude > int64_max) return std::nullopt;
     return static_cast<std::int64_t>(*magnitude);
   }
-  // "-0" would print back as "0".
-  if (*magnitude == 0 && !lenient) return std::nullopt;
-  if (*magnitude > max + 1) return std::nullopt;
+  if (*magnitude > int64_max + 1) return std::nullopt;
   return static_cast<std::int64_t>(0 - *magnitude);
 }
 
 std::optional<std::uint64_t> parse_uint(std::string_view text, bool lenient) {
-  const std::string_view digits = unsigned_digits(text, lenient);
-  if (digits.empty()) return std::nullopt;
-  return to_number<std::uint64_t>(digits, 10);
+  if (!lenient) {
+    const field_scan s = scan_field(text);
+    if (s.kind != field_scan::form::integer || (s.int64 && s.i < 0)) return std::nullopt;
+    return s.int64 ? static_cast<std::uint64_t>(s.i) : s.u;
+  }
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (!all_digits(text)) return std::nullopt;
+  return to_number<std::uint64_t>(text, 10);
 }
 
 std::optional<std::uint64_t> parse_hex(std::string_view text, bool lenient) {
@@ -95,100 +254,59 @@ std::optional<std::uint64_t> parse_hex(std::string_view text, bool lenient) {
   }
   if (text.empty()) return std::nullopt;
   for (const char c : text) {
-    if (!is_hex_digit(c)) return std::nullopt;
+    if (hex_digit(c) < 0) return std::nullopt;
   }
   return to_number<std::uint64_t>(text, 16);
 }
 
 bool is_decimal(std::string_view text) {
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
-  const auto point = text.find('.');
-  const std::string_view whole = text.substr(0, point);
-  if (point == std::string_view::npos) return all_digits(whole);
-  const std::string_view fraction = text.substr(point + 1);
-  if (whole.empty() && fraction.empty()) return false;
-  return (whole.empty() || all_digits(whole)) && (fraction.empty() || all_digits(fraction));
+  if (text.empty()) return false;
+  field_scan s;
+  scan_decimal(text, s);
+  return s.kind != field_scan::form::text;
 }
 
-namespace {
-
-// A decimal number taken apart: its sign, and its digits without the zeros
-// that do not change the value.
-struct decimal_parts {
-  bool negative = false;
-  std::string_view whole;     // no leading zeros
-  std::string_view fraction;  // no trailing zeros
-};
-
-decimal_parts split_decimal(std::string_view text) {
-  decimal_parts d;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    d.negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  const auto point = text.find('.');
-  d.whole = text.substr(0, point);
-  if (point != std::string_view::npos) d.fraction = text.substr(point + 1);
-  while (!d.whole.empty() && d.whole.front() == '0') d.whole.remove_prefix(1);
-  while (!d.fraction.empty() && d.fraction.back() == '0') d.fraction.remove_suffix(1);
-  if (d.whole.empty() && d.fraction.empty()) d.negative = false;  // -0 is 0
-  return d;
-}
-
-int sign_of(int n) { return (n > 0) - (n < 0); }
-
-}  // namespace
+decimal_key make_decimal_key(std::string_view text) { return split_decimal(text); }
 
 int compare_decimal(std::string_view a, std::string_view b) {
-  const decimal_parts x = split_decimal(a);
-  const decimal_parts y = split_decimal(b);
+  return compare_decimal_keys(split_decimal(a), split_decimal(b));
+}
+
+int compare_decimal_keys(const decimal_key& x, const decimal_key& y) {
   if (x.negative != y.negative) return x.negative ? -1 : 1;
-  int magnitude = 0;
-  if (x.whole.size() != y.whole.size()) {
-    magnitude = x.whole.size() < y.whole.size() ? -1 : 1;
-  } else {
-    magnitude = sign_of(x.whole.compare(y.whole));
-    if (magnitude == 0) magnitude = sign_of(x.fraction.compare(y.fraction));
-  }
+  const int magnitude = compare_magnitude(x, y);
   return x.negative ? -magnitude : magnitude;
 }
 
-void type_guess::add(std::string_view value) {
+void type_guess::add(const field_scan& s) {
   any_ = true;
-  add_number(value);
-  if (all_hex_) add_hex(value);
-  if (all_decimal_ && !is_decimal(value)) all_decimal_ = false;
-  if (value.find('.') != std::string_view::npos) point_ = true;
-}
-
-// A signed value settles both number tests with one reading.
-void type_guess::add_number(std::string_view value) {
-  const auto i = all_int_ ? parse_int(value) : std::nullopt;
-  if (i) {
-    if (*i < 0) all_uint_ = false;
-    return;
-  }
-  all_int_ = false;
-  if (!all_uint_) return;
-  const auto u = parse_uint(value);
-  if (!u) {
-    all_uint_ = false;
-  } else if (*u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-    needs_uint_ = true;
-  }
-}
-
-void type_guess::add_hex(std::string_view value) {
-  if (!parse_hex(value)) {
-    all_hex_ = false;
-    return;
-  }
-  const std::string_view digits = value.substr(2);
-  if (digits.size() > 1 && digits.front() == '0') zero_filled_ = true;
-  hex_width_ = std::max(hex_width_, value.size());
-  for (const char c : digits) {
-    if (c >= 'a' && c <= 'f') lower_ = true;
-    if (c >= 'A' && c <= 'F') upper_ = true;
+  switch (s.kind) {
+    case field_scan::form::text:
+      all_int_ = all_uint_ = all_hex_ = all_decimal_ = false;
+      return;
+    case field_scan::form::integer:
+      all_hex_ = false;
+      if (s.uint64) {
+        all_int_ = false;
+        needs_uint_ = true;
+      } else if (s.i < 0) {
+        all_uint_ = false;
+      }
+      whole_ = std::max(whole_, s.whole);
+      return;
+    case field_scan::form::decimal:
+      all_int_ = all_uint_ = all_hex_ = false;
+      point_ = point_ || s.point;
+      exponent_ = exponent_ || s.exponent;
+      whole_ = std::max(whole_, s.whole);
+      fraction_ = std::max(fraction_, s.fraction);
+      return;
+    case field_scan::form::hex:
+      all_int_ = all_uint_ = all_decimal_ = false;
+      lower_ = lower_ || s.lower;
+      upper_ = upper_ || s.upper;
+      zero_led_ = zero_led_ || s.zero_led;
+      return;
   }
 }
 
@@ -198,6 +316,15 @@ value_type type_guess::type() const {
   if (all_uint_ && needs_uint_) return value_type::uint64;
   if (all_hex_) return value_type::hex;
   return value_type::string;
+}
+
+column_kind type_guess::kind() const {
+  if (!any_) return column_kind::text;
+  if (all_int_) return column_kind::int64;
+  if (all_uint_ && needs_uint_) return column_kind::uint64;
+  if (all_hex_) return hex_as_written() ? column_kind::hex_text : column_kind::hex;
+  if (all_decimal_) return column_kind::decimal_text;
+  return column_kind::text;
 }
 
 }  // namespace tabulix::cli

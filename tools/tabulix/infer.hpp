@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Reading numbers from text and guessing a column's type from its values.
+// Each field is looked at once (scan_field); what it is and the number it
+// holds go to the store and to the column's guess.
 #ifndef TABULIX_TOOL_INFER_HPP
 #define TABULIX_TOOL_INFER_HPP
 
@@ -10,54 +12,117 @@
 
 namespace tabulix::cli {
 
+// The types --type names: string, int, uint, hex.
 enum class value_type { string, int64, uint64, hex };
 
-// The type's name as the --type option spells it: string, int, uint, hex.
 std::string_view type_name(value_type t);
 std::optional<value_type> parse_type_name(std::string_view name);
 
-// Strict forms are those the table prints back unchanged, so that a guessed
-// type never alters a value: decimals without a plus sign or leading zeros
-// ("-0" neither), hex as "0x" and 1 or more digits of either case. The
-// lenient forms, used for a type the user chose, also take a plus sign and
-// leading zeros, and hex without its "0x" or with "0X".
+// The strict forms are those a guessed number column takes: decimals without
+// leading zeros (a plus sign and "-0" are taken, and print as 7 and 0), hex
+// as "0x" and 1 or more digits of either case. The lenient forms, used for a
+// type the user chose, also take leading zeros, and hex without its "0x" or
+// with "0X".
 std::optional<std::int64_t> parse_int(std::string_view text, bool lenient = false);
 std::optional<std::uint64_t> parse_uint(std::string_view text, bool lenient = false);
 std::optional<std::uint64_t> parse_hex(std::string_view text, bool lenient = false);
 
-// A decimal number written out: an optional sign, digits, and optionally a
-// point with more digits ("12", "-3.5", "0.25", ".5", "7.").
+// A decimal number written out: an optional sign, digits, optionally a
+// point with more digits ("12", "-3.5", "0.25", ".5", "7."), and optionally
+// an exponent ("1e3", "2.5E-4").
 bool is_decimal(std::string_view text);
 
-// Compares two decimal numbers by value, exactly: negative, zero or
-// positive as a is less than, equal to or greater than b ("2.50" equals
-// "2.5", "-0" equals "0"). Both must pass is_decimal.
+// Compares two numbers that pass is_decimal by value, exactly: negative,
+// zero or positive as a is less than, equal to or greater than b ("2.50"
+// equals "2.5" and "25e-1", "-0" equals "0").
 int compare_decimal(std::string_view a, std::string_view b);
+
+// A decimal number taken apart for ordering: its sign, the exponent of its
+// first significant digit, and its significant digits, which are `head`
+// followed by `tail` (a point may stand between them in the text).
+struct decimal_key {
+  bool negative = false;
+  bool zero = true;
+  std::int64_t exponent = 0;
+  std::string_view head;
+  std::string_view tail;
+
+  [[nodiscard]] std::size_t size() const { return head.size() + tail.size(); }
+  [[nodiscard]] char operator[](std::size_t i) const {
+    return i < head.size() ? head[i] : tail[i - head.size()];
+  }
+};
+
+// The key of a number that passes is_decimal; it points into `text`.
+decimal_key make_decimal_key(std::string_view text);
+// Orders two keys by value, as compare_decimal orders their texts.
+int compare_decimal_keys(const decimal_key& x, const decimal_key& y);
+
+// What one field holds, found in one pass over its bytes.
+struct field_scan {
+  enum class form : std::uint8_t {
+    text,     // none of the below
+    integer,  // strict decimal integer; fits int64 or uint64 as noted
+    decimal,  // any other decimal number (is_decimal)
+    hex,      // "0x" and hex digits
+  };
+  form kind = form::text;
+  bool int64 = false;          // integer that fits int64 (value in i)
+  bool uint64 = false;         // integer that fits uint64 but not int64 (value in u)
+  bool as_written = true;      // prints back as written ("+7" and "-0" do not)
+  bool point = false;          // decimal with a point
+  bool exponent = false;       // decimal with an exponent
+  bool lower = false;          // hex letters a-f seen
+  bool upper = false;          // hex letters A-F seen
+  bool zero_led = false;       // hex with a leading zero digit
+  std::uint32_t whole = 0;     // decimal: bytes before the point (sign included)
+  std::uint32_t fraction = 0;  // decimal: digits after the point
+  std::int64_t i = 0;
+  std::uint64_t u = 0;  // uint64 integers and hex values of up to 16 digits
+};
+
+field_scan scan_field(std::string_view text);
+
+// How a column is shown, from what its values are.
+enum class column_kind {
+  text,
+  int64,         // library int column
+  uint64,        // library uint column
+  hex,           // library hex column (one letter case, no zero-filled values)
+  hex_text,      // hex shown as written, right-aligned, ordered by value
+  decimal_text,  // decimal numbers shown as written, ordered by value
+};
 
 // Gathers what the non-empty values of one column look like.
 class type_guess {
  public:
-  void add(std::string_view value);
+  void add(const field_scan& s);
+  void add(std::string_view value) { add(scan_field(value)); }
 
   // int when every value is a signed 64-bit decimal; uint when every value
   // fits unsigned 64 bits and some need it; hex when every value is "0x" and
   // hex digits; string otherwise, and for a column without values.
   [[nodiscard]] value_type type() const;
+  [[nodiscard]] column_kind kind() const;
   [[nodiscard]] bool has_values() const { return any_; }
   // Every value is a decimal number: such text sorts by value.
   [[nodiscard]] bool decimal() const { return any_ && all_decimal_; }
   // Some value has a decimal point: such text is aligned on it.
   [[nodiscard]] bool has_point() const { return point_; }
+  // Some value has an exponent.
+  [[nodiscard]] bool has_exponent() const { return exponent_; }
   // Hex letters appear only in upper case.
   [[nodiscard]] bool upper_hex() const { return upper_ && !lower_; }
-  // When some hex value is written with leading zeros, the length of the
-  // longest value, so that the zeros can be kept; else 0.
-  [[nodiscard]] std::size_t zero_filled_width() const { return zero_filled_ ? hex_width_ : 0; }
+  // Hex values are shown as written: zero-filled ones or letters of both
+  // cases keep their form.
+  [[nodiscard]] bool hex_as_written() const { return zero_led_ || (upper_ && lower_); }
+  // The most digits after the point of any value.
+  [[nodiscard]] std::uint32_t fraction_digits() const { return fraction_; }
+  // The widest whole part (sign included) and point with fraction.
+  [[nodiscard]] std::uint32_t whole_width() const { return whole_; }
+  [[nodiscard]] std::uint32_t point_width() const { return point_ ? fraction_ + 1 : 0; }
 
  private:
-  void add_number(std::string_view value);
-  void add_hex(std::string_view value);
-
   bool any_ = false;
   bool all_int_ = true;
   bool all_uint_ = true;
@@ -65,10 +130,12 @@ class type_guess {
   bool all_hex_ = true;
   bool all_decimal_ = true;
   bool point_ = false;
+  bool exponent_ = false;
   bool upper_ = false;
   bool lower_ = false;
-  bool zero_filled_ = false;
-  std::size_t hex_width_ = 0;
+  bool zero_led_ = false;
+  std::uint32_t whole_ = 0;
+  std::uint32_t fraction_ = 0;
 };
 
 }  // namespace tabulix::cli

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "load.hpp"
 
-#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <memory>
 
 #include "csv.hpp"
+#include "text.hpp"
 
 namespace tabulix::cli {
 
@@ -23,74 +24,222 @@ bool same_fields(const csv_record& record, const std::vector<std::string>& title
   return true;
 }
 
+std::string value_error(const std::string& where, const std::string& title, value_type t,
+                        std::string_view value) {
+  return where + ": column " + in_quotes(title) + ": " + in_quotes(value) + " is not " +
+         (t == value_type::int64 ? "an " : "a ") + std::string(type_name(t)) + " value";
+}
+
+// A value of a column whose type the user chose, read leniently. Gives what
+// it holds as scan_field would, or nothing when it does not fit.
+std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
+  field_scan s;
+  switch (t) {
+    case value_type::string:
+      return scan_field(v);
+    case value_type::int64: {
+      const auto n = parse_int(v, true);
+      if (!n) return std::nullopt;
+      s.kind = field_scan::form::integer;
+      s.int64 = true;
+      s.i = *n;
+      break;
+    }
+    case value_type::uint64: {
+      const auto n = parse_uint(v, true);
+      if (!n) return std::nullopt;
+      s.kind = field_scan::form::integer;
+      s.uint64 = true;
+      s.u = *n;
+      break;
+    }
+    case value_type::hex: {
+      const auto n = parse_hex(v, true);
+      if (!n) return std::nullopt;
+      s.kind = field_scan::form::hex;
+      s.u = *n;
+      return s;  // shown by value in a hex column
+    }
+  }
+  // The text is kept when the value would print otherwise.
+  char buffer[24];
+  const auto [end, ec] = s.uint64 ? std::to_chars(buffer, buffer + sizeof buffer, s.u)
+                                  : std::to_chars(buffer, buffer + sizeof buffer, s.i);
+  s.as_written =
+      ec == std::errc{} && std::string_view(buffer, static_cast<std::size_t>(end - buffer)) == v;
+  return s;
+}
+
+class loader {
+ public:
+  loader(const options& opts, bool measure, width_unit unit)
+      : opts_(opts), measure_(measure), unit_(unit) {}
+
+  void load_all() {
+    if (opts_.files.empty()) {
+      load_one(stdin, stdin_name);
+      return;
+    }
+    for (const auto& name : opts_.files) {
+      if (started_ && done()) return;  // the header is read even for --head 0
+      if (name == "-") {
+        load_one(stdin, stdin_name);
+        continue;
+      }
+      const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
+                                                                 &std::fclose);
+      if (!file) throw input_error(name, 0, 0, std::strerror(errno));
+      load_one(file.get(), name);
+    }
+  }
+
+  dataset take() { return std::move(data_); }
+
+ private:
+  [[nodiscard]] bool done() const { return opts_.head && data_.rows.size() >= *opts_.head; }
+
+  void load_one(std::FILE* in, const std::string& name) {
+    reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment};
+    csv_reader reader(open_source(in, name, opts_.encoding), name, std::move(ro));
+    if (first_file_.empty()) first_file_ = name;
+    if (!opts_.no_header && reader.next(record_)) {
+      take_header(name);
+      reader.set_field_limit(record_.size());
+    }
+    while (!done() && reader.next(record_)) take_record(name);
+  }
+
+  void take_header(const std::string& name) {
+    if (!started_) {
+      for (std::size_t i = 0; i < record_.size(); ++i) {
+        data_.input_titles.emplace_back(record_.field(i));
+      }
+      start();
+    } else if (!same_fields(record_, data_.input_titles)) {
+      throw input_error(name, record_.line, 0,
+                        "the header differs from the header of " + first_file_);
+    }
+  }
+
+  // Resolves the options once the columns are known.
+  void start() {
+    started_ = true;
+    data_.requests = resolve_requests(opts_, data_.input_titles);
+    data_.stats.resize(data_.requests.shown.size());
+    for (std::size_t j = 0; j < data_.stats.size(); ++j) {
+      if (data_.requests.figures[j]) data_.stats[j].figure.emplace(*data_.requests.figures[j]);
+    }
+    keep_addresses_ = !data_.requests.sort.empty();
+  }
+
+  // Without a header, a longer record brings more columns, shown when no
+  // column list was given.
+  void grow_columns() {
+    if (!started_) {
+      while (data_.input_titles.size() < record_.size()) {
+        data_.input_titles.push_back(std::to_string(data_.input_titles.size() + 1));
+      }
+      start();
+      return;
+    }
+    if (!data_.requests.all_shown) return;
+    while (data_.input_titles.size() < record_.size()) {
+      data_.requests.shown.push_back(data_.input_titles.size());
+      data_.requests.add_column();
+      data_.input_titles.push_back(std::to_string(data_.input_titles.size() + 1));
+      data_.stats.emplace_back();
+    }
+  }
+
+  void take_record(const std::string& name) {
+    if (opts_.no_header) {
+      if (!started_ || record_.size() > data_.input_titles.size()) grow_columns();
+    } else if (record_.size() > data_.input_titles.size()) {
+      throw input_error(name, record_.line, 0,
+                        "the record has " + std::to_string(record_.size()) +
+                            " fields, the header " + std::to_string(data_.input_titles.size()));
+    }
+    if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {
+      throw input_error(name, record_.line, 0, "too many records for one table");
+    }
+    const std::vector<std::size_t>& shown = data_.requests.shown;
+    // A row ends at its last non-empty field; empty fields before it are
+    // empty cells.
+    std::size_t end = shown.size();
+    while (end > 0 && field_of(shown[end - 1]).empty()) --end;
+    writer_.clear();
+    for (std::size_t j = 0; j < end; ++j) take_field(j, field_of(shown[j]), name);
+    const char* at = data_.rows.add(writer_.finish());
+    if (keep_addresses_) data_.records.push_back(at);
+  }
+
+  [[nodiscard]] std::string_view field_of(std::size_t input_column) const {
+    return input_column < record_.size() ? record_.field(input_column) : std::string_view{};
+  }
+
+  void take_field(std::size_t j, std::string_view v, const std::string& name) {
+    if (v.empty()) {
+      writer_.empty();
+      return;
+    }
+    column_stats& stats = data_.stats[j];
+    const std::optional<value_type> forced = data_.requests.types[j];
+    field_scan s;
+    if (forced) {
+      const auto fits = scan_forced(*forced, v);
+      if (!fits) {
+        throw data_error(value_error(name + ':' + std::to_string(record_.line),
+                                     data_.input_titles[data_.requests.shown[j]], *forced, v));
+      }
+      s = *fits;
+    } else {
+      s = scan_field(v);
+      stats.guess.add(s);
+    }
+    if (stats.figure) stats.figure->add(v, s);
+    store(s, v, stats, forced == value_type::string);
+  }
+
+  void store(const field_scan& s, std::string_view v, column_stats& stats, bool as_text) {
+    if (!as_text) {
+      switch (s.kind) {
+        case field_scan::form::integer:
+          writer_.number(s.uint64 ? cell_tag::uint64 : cell_tag::int64,
+                         s.uint64 ? s.u : static_cast<std::uint64_t>(s.i),
+                         s.as_written ? std::string_view{} : v);
+          if (measure_) stats.widest = std::max(stats.widest, v.size());
+          return;
+        case field_scan::form::hex:
+          writer_.number(cell_tag::hex, s.u, v);
+          if (measure_) stats.widest = std::max(stats.widest, v.size());
+          return;
+        case field_scan::form::decimal:
+        case field_scan::form::text:
+          break;
+      }
+    }
+    const text_look look = look_at(v, measure_, unit_);
+    writer_.text(v, look.escape);
+    stats.widest = std::max(stats.widest, look.width);
+  }
+
+  const options& opts_;
+  bool measure_;
+  width_unit unit_;
+  dataset data_;
+  csv_record record_;
+  record_writer writer_;
+  std::string first_file_;
+  bool started_ = false;
+  bool keep_addresses_ = false;
+};
+
 }  // namespace
 
-const char* text_store::add(std::string_view bytes) {
-  if (size_ - used_ < bytes.size()) {
-    size_ = std::max(block_size, bytes.size());
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size_));  // no need to clear it
-    used_ = 0;
-  }
-  char* at = blocks_.back().get() + used_;
-  std::memcpy(at, bytes.data(), bytes.size());
-  used_ += bytes.size();
-  return at;
-}
-
-std::string dataset::where(const record& r) const {
-  return files[r.file] + ':' + std::to_string(r.line);
-}
-
-void load(std::FILE* in, const std::string& name, char delimiter, bool no_header, dataset& data) {
-  csv_reader reader(in, name, delimiter);
-  csv_record record;
-  const auto file = static_cast<std::uint32_t>(data.files.size());
-  data.files.push_back(name);
-
-  if (!no_header && reader.next(record)) {
-    if (data.titles.empty() && data.records.empty()) {
-      for (std::size_t i = 0; i < record.size(); ++i) data.titles.emplace_back(record.field(i));
-    } else if (!same_fields(record, data.titles)) {
-      throw input_error(name, record.line, 0,
-                        "the header differs from the header of " + data.files.front());
-    }
-  }
-
-  while (reader.next(record)) {
-    if (no_header) {
-      while (data.titles.size() < record.size()) {
-        data.titles.push_back(std::to_string(data.titles.size() + 1));
-      }
-    } else if (record.size() > data.titles.size()) {
-      throw input_error(name, record.line, 0,
-                        "the record has " + std::to_string(record.size()) + " fields, the header " +
-                            std::to_string(data.titles.size()));
-    }
-    if (data.records.size() == std::numeric_limits<std::int32_t>::max()) {
-      throw input_error(name, record.line, 0, "too many records for one table");
-    }
-    data.records.push_back({data.store.add(record.data), record.line,
-                            static_cast<std::uint32_t>(record.size()), file});
-  }
-}
-
-dataset load_files(const std::vector<std::string>& names, char delimiter, bool no_header) {
-  dataset data;
-  if (names.empty()) {
-    load(stdin, stdin_name, delimiter, no_header, data);
-    return data;
-  }
-  for (const auto& name : names) {
-    if (name == "-") {
-      load(stdin, stdin_name, delimiter, no_header, data);
-      continue;
-    }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
-                                                               &std::fclose);
-    if (!file) throw input_error(name, 0, 0, std::strerror(errno));
-    load(file.get(), name, delimiter, no_header, data);
-  }
-  return data;
+dataset load_inputs(const options& opts, bool measure, width_unit unit) {
+  loader l(opts, measure, unit);
+  l.load_all();
+  return l.take();
 }
 
 }  // namespace tabulix::cli

@@ -3,8 +3,6 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#else
-#include <unistd.h>
 #endif
 
 #include <cerrno>
@@ -15,10 +13,15 @@
 #include <system_error>
 
 #include "build.hpp"
-#include "csv.hpp"
+#include "errors.hpp"
 #include "load.hpp"
 #include "options.hpp"
 #include "plan.hpp"
+#include "terminal.hpp"
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -39,14 +42,6 @@ int check_output() {
   return 0;
 }
 
-bool stdout_is_terminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stdout)) != 0;
-#else
-  return isatty(STDOUT_FILENO) == 1;
-#endif
-}
-
 // Windows opens the standard streams in text mode, which turns LF into CR LF
 // on the way out, and CR LF into LF (and Ctrl-Z into an end) on the way in:
 // the bytes pass unchanged instead, as elsewhere (the reader takes CR LF).
@@ -58,33 +53,39 @@ void use_binary_standard_streams() {
 #endif
 }
 
-char delimiter_of(const options& opts) {
-  if (opts.tsv) return '\t';
-  if (opts.delimiter) return parse_delimiter(*opts.delimiter);
-  return ',';
+// The records' blocks are freed while the table's blocks are allocated.
+// glibc maps blocks of a megabyte on their own and unmaps them when freed,
+// so the table would fault in fresh pages; from the heap it reuses them.
+void reuse_freed_blocks() {
+#ifdef __GLIBC__
+  mallopt(M_MMAP_THRESHOLD, 16 << 20);
+#endif
 }
 
 int run(int argc, char** argv) {
+  reuse_freed_blocks();
   options opts;
   if (const auto done = parse_command_line(argc, argv, opts)) {
     // --help and --version write to standard output too.
     return *done == 0 ? check_output() : *done;
   }
-  check_options(opts);
+  const terminal_info term = standard_output_terminal();
+  const output_place place{term.is_terminal, term.columns};
 
   std::optional<tabulix::table> table;
-  table_plan plan;
+  tabulix::section sections{};
   {
-    // The records go as soon as the table holds their values.
-    const dataset data = load_files(opts.files, delimiter_of(opts), opts.no_header);
-    if (data.titles.empty()) return 0;  // no input, no table
-    plan = make_plan(opts, data, stdout_is_terminal());
+    // The records go as the table takes their rows.
+    dataset data = load_inputs(opts, fit_width(opts, place) > 0, unit_of(opts));
+    if (data.input_titles.empty()) return 0;  // no input, no table
+    const table_plan plan = make_plan(opts, data, place);
+    sections = plan.sections;
     table.emplace(build_table(plan, data));
   }
 
   // The library writes field by field; a large buffer saves system calls.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-  table->print(stdout, static_cast<tabulix::section>(plan.sections));
+  table->print(stdout, sections);
   return check_output();
 }
 

@@ -6,7 +6,8 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
-#include <tabulix.hpp>
+#include <limits>
+#include <utility>
 
 namespace tabulix::cli {
 
@@ -15,17 +16,19 @@ namespace {
 constexpr const char* description =
     "Prints CSV or TSV as an aligned table. Each column gets a type from its values: int\n"
     "(signed 64-bit decimals), uint (unsigned 64-bit), hex (0x and hex digits) or string.\n"
-    "Numbers are right-aligned, decimal fractions such as 12.50 line up on the point.\n"
-    "COL is a header text or a column number from 1.\n";
+    "Numbers are right-aligned, decimal fractions such as 12.50 line up on the point, and\n"
+    "empty fields are empty cells. COL is a header text or a column number from 1; a LIST\n"
+    "is COL,COL,... where numbers may form ranges such as 2-5.\n";
 
 constexpr const char* examples =
     "Examples:\n"
     "  tabulix report.csv\n"
     "  tabulix --style fancyw --sort Size:desc --sum Size examples/disk-usage.csv\n"
-    "  tabulix --sort Category --sort Price:desc --align Price=last:. prices.csv\n"
+    "  tabulix --sort Category --sort Price:desc --sum Price --label Total prices.csv\n"
+    "  tabulix -c Name,3-5 --mean Price --head 20 big.csv.gz\n"
     "  tabulix --leading-zeros Start --hex-upper Start --suffix Size=' B' map.csv\n"
-    "  ps -eo pid,rss,comm | tr -s ' ' '\\t' | tabulix --tsv --sort 2:desc\n"
-    "  tabulix --no-header --delimiter ';' --sections rows data.txt\n"
+    "  ps -eo pid,rss,comm | tabulix -w --sort 2:desc\n"
+    "  tabulix --no-header --delimiter ';' --comment '#' --sections rows data.txt\n"
     "\n"
     "Exit status: 0 on success, 1 for bad input data, 2 for a bad command line.\n";
 
@@ -40,39 +43,62 @@ CLI::Option* add_list(CLI::App& app, const std::string& name, std::vector<T>& in
       ->allow_extra_args(false);
 }
 
-std::string in_quotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+// The option values as the command line gives them, before conversion.
+struct raw_values {
+  std::vector<std::string> fillers;
+  std::optional<std::string> sections;
+  std::optional<std::string> delimiter;
+  std::optional<std::string> head;
+  std::optional<std::string> skip;
+  std::optional<std::string> encoding;
+  std::optional<std::string> width;
+};
 
-}  // namespace
-
-bool is_style_name(std::string_view name) {
-  const auto names = tabulix::style_names();
-  return std::find(names.begin(), names.end(), name) != names.end();
+void add_input_options(CLI::App& app, options& out, raw_values& raw) {
+  app.add_flag("--tsv", out.tsv, "Read tab-separated values: no quoting, quotes are text");
+  app.add_flag("-w,--whitespace", out.whitespace,
+               "Fields are separated by runs of blanks and tabs, leading ones ignored; the "
+               "last column takes the rest of the line (ps, df and similar output)");
+  app.add_option("--delimiter", raw.delimiter,
+                 "Fields are separated by the ASCII byte C (\\t: tab); CSV quoting applies")
+      ->type_name("C");
+  app.add_flag("--no-header", out.no_header,
+               "The first record is data; columns are titled 1, 2, ...");
+  app.add_option("--skip", raw.skip, "Skip N lines before the header")->type_name("N");
+  app.add_option("--comment", out.comment, "Skip lines that start with TEXT")->type_name("TEXT");
+  app.add_option("-n,--head", raw.head, "Print the first N data rows and stop reading there")
+      ->type_name("N");
+  app.add_option("--encoding", raw.encoding,
+                 "The input's encoding: utf8 (default, checked) or latin1 (converted)")
+      ->type_name("NAME");
 }
 
-std::optional<int> parse_command_line(int argc, const char* const* argv, options& out) {
-  CLI::App app(description, "tabulix");
-  app.footer(examples);
-  app.set_version_flag("--version", "tabulix " + std::string(tabulix::version()),
-                       "Print the version and exit");
-
-  app.add_option("--style", out.style,
-                 "Output style: raw, simple, fancy or fancyw (default: fancyw on a "
-                 "terminal, simple otherwise)")
-      ->type_name("STYLE");
+void add_column_options(CLI::App& app, options& out) {
+  add_list(app, "-c,--columns", out.columns,
+           "Show only the columns in LIST, in that order (repeatable)", "LIST");
+  add_list(app, "--exclude", out.exclude, "Leave out the columns in LIST", "LIST");
   add_list(app, "--sort", out.sort,
            "Sort by COL, asc (default) or desc; repeat for more keys, the first given "
            "is the primary key",
            "COL[:asc|desc]");
   add_list(app, "--by-length", out.by_length,
-           "Sort the text column COL by length first, then by bytes", "COL");
-  add_list(app, "--sum", out.sum, "Show the sum of the numeric column COL", "COL");
+           "Sort the text column COL, a --sort key, by length first, then by bytes", "COL");
+  add_list(app, "--sum", out.sum, "Show the exact sum of the numeric column COL", "COL");
+  add_list(app, "--count", out.count, "Show the number of values (non-empty fields) of COL", "COL");
+  add_list(app, "--min", out.min, "Show the smallest value of the numeric column COL", "COL");
+  add_list(app, "--max", out.max, "Show the largest value of the numeric column COL", "COL");
+  add_list(app, "--mean", out.mean,
+           "Show the mean of the numeric column COL, to two more decimals than its values", "COL");
+  app.add_option("--label", out.label,
+                 "Show TEXT in the summary line, in the first text column without a figure")
+      ->type_name("TEXT");
   add_list(app, "--align", out.align,
            "Align the cells of COL: left, right, center, first:C or last:C (on the first "
            "or last character C; first and last alone mean '.')",
            "COL=ALIGN");
   add_list(app, "--title-align", out.title_align, "Align the title of COL, as --align",
            "COL=ALIGN");
-  add_list(app, "--suffix", out.suffix, "Write TEXT after every number of COL and its sum",
+  add_list(app, "--suffix", out.suffix, "Write TEXT after every number of COL and its figure",
            "COL=TEXT");
   add_list(app, "--min-width", out.min_width, "Make COL at least N characters wide", "COL=N");
   add_list(app, "--hex-upper", out.hex_upper, "Write the hex digits of COL in upper case", "COL");
@@ -82,24 +108,110 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, options
            "Read COL as string, int, uint or hex instead of guessing; hex then also "
            "takes digits without 0x",
            "COL=TYPE");
+}
+
+void add_output_options(CLI::App& app, options& out, raw_values& raw) {
+  app.add_option("--style", out.style,
+                 "Output style: raw, simple, fancy or fancyw (default: fancyw on a "
+                 "terminal, simple otherwise)")
+      ->type_name("STYLE");
   app.add_flag("--no-titles", out.no_titles, "Leave out the title line and its rule");
   app.add_flag("--no-rules", out.no_rules, "Leave out the rules of the fancy styles");
-  app.add_option("--sections", out.sections,
+  app.add_option("--sections", raw.sections,
                  "Print only these sections, comma-separated: titles, title-rule, rows, "
-                 "sum-rule, sum, all (default: all but the sum lines when nothing is summed)")
+                 "sum-rule, sum, all (default: all but the sum lines when no figure is shown)")
       ->type_name("LIST");
-  add_list(app, "--filler", out.fillers,
-           "Show C for unsummed columns in the sum line of STYLE (fancy and fancyw "
-           "share one)",
+  add_list(app, "--filler", raw.fillers,
+           "Show C for columns without a figure in the summary line of STYLE (fancy and "
+           "fancyw share one)",
            "STYLE=C");
-  app.add_flag("--tsv", out.tsv, "Read tab-separated values");
-  app.add_option("--delimiter", out.delimiter, "Fields are separated by the byte C (\\t: tab)")
-      ->type_name("C");
-  app.add_flag("--no-header", out.no_header,
-               "The first record is data; columns are titled 1, 2, ...");
   app.add_flag("--byte-widths", out.byte_widths,
                "Count widths in bytes instead of terminal columns");
-  app.add_option("files", out.files, "Files to read; none or - reads standard input")
+  app.add_option("--width", raw.width,
+                 "Fit the table into N columns by cutting the widest texts (default: the "
+                 "terminal's width when printing to one; 0: no fitting)")
+      ->type_name("N");
+}
+
+// Turns the option values that need no input data into typed values.
+void convert(const raw_values& raw, options& out) {
+  if (!out.style.empty() && !is_style_name(out.style)) {
+    throw usage_error("--style: unknown style " + in_quotes(out.style) +
+                      " (raw, simple, fancy, fancyw)");
+  }
+  if (raw.sections) out.sections = parse_sections(*raw.sections);
+  for (const auto& f : raw.fillers) out.fillers.push_back(parse_filler(f));
+  if (raw.delimiter) {
+    out.delimiter = parse_delimiter(*raw.delimiter);
+    if (out.tsv) throw usage_error("--tsv and --delimiter cannot be used together");
+  }
+  if (out.whitespace && (out.tsv || raw.delimiter)) {
+    throw usage_error("--whitespace cannot be used with --tsv or --delimiter");
+  }
+  if (raw.head) out.head = parse_count("--head", *raw.head);
+  if (raw.skip) out.skip = parse_count("--skip", *raw.skip);
+  if (raw.width) out.width = parse_width("--width", *raw.width);
+  if (raw.encoding) {
+    if (*raw.encoding == "latin1") {
+      out.encoding = text_encoding::latin1;
+    } else if (*raw.encoding != "utf8") {
+      throw usage_error("--encoding: unknown encoding " + in_quotes(*raw.encoding) +
+                        " (utf8, latin1)");
+    }
+  }
+  if (!out.by_length.empty() && out.sort.empty()) {
+    throw usage_error("--by-length sorts a --sort key; give --sort too");
+  }
+}
+
+}  // namespace
+
+bool is_style_name(std::string_view name) {
+  const auto names = tabulix::style_names();
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+tabulix::style style_of(std::string_view name) {
+  static constexpr std::pair<std::string_view, tabulix::style> styles[] = {
+      {"raw", tabulix::style::raw},
+      {"simple", tabulix::style::simple},
+      {"fancy", tabulix::style::fancy},
+      {"fancyw", tabulix::style::fancyw},
+  };
+  for (const auto& [n, s] : styles) {
+    if (n == name) return s;
+  }
+  return tabulix::style::simple;
+}
+
+std::string_view figure_option(figure f) {
+  switch (f) {
+    case figure::sum:
+      return "--sum";
+    case figure::count:
+      return "--count";
+    case figure::min:
+      return "--min";
+    case figure::max:
+      return "--max";
+    case figure::mean:
+      return "--mean";
+  }
+  return "--sum";
+}
+
+std::optional<int> parse_command_line(int argc, const char* const* argv, options& out) {
+  CLI::App app(description, "tabulix");
+  app.footer(examples);
+  app.set_version_flag("--version", "tabulix " + std::string(tabulix::version()),
+                       "Print the version and exit");
+  raw_values raw;
+  add_input_options(app, out, raw);
+  add_column_options(app, out);
+  add_output_options(app, out, raw);
+  app.add_option("files", out.files,
+                 "Files to read, plain or gzip-compressed; none or - reads "
+                 "standard input")
       ->type_name("FILE");
 
   try {
@@ -109,14 +221,15 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, options
   } catch (const CLI::ParseError& e) {
     throw usage_error(e.what());
   }
+  convert(raw, out);
   return std::nullopt;
 }
 
 alignment parse_alignment(std::string_view option, std::string_view text) {
-  static constexpr std::pair<std::string_view, align_kind> plain[] = {
-      {"left", align_kind::left},
-      {"right", align_kind::right},
-      {"center", align_kind::center},
+  static constexpr std::pair<std::string_view, tabulix::just> plain[] = {
+      {"left", tabulix::just::left},
+      {"right", tabulix::just::right},
+      {"center", tabulix::just::center},
   };
   for (const auto& [name, kind] : plain) {
     if (text == name) return {kind, '.'};
@@ -125,9 +238,9 @@ alignment parse_alignment(std::string_view option, std::string_view text) {
   const std::string_view name = text.substr(0, colon);
   alignment a;
   if (name == "first") {
-    a.kind = align_kind::char_first;
+    a.kind = tabulix::just::char_first;
   } else if (name == "last") {
-    a.kind = align_kind::char_last;
+    a.kind = tabulix::just::char_last;
   } else {
     throw usage_error(std::string(option) + ": unknown alignment " + in_quotes(text) +
                       " (left, right, center, first:C, last:C)");
@@ -143,25 +256,24 @@ alignment parse_alignment(std::string_view option, std::string_view text) {
   return a;
 }
 
-unsigned parse_sections(std::string_view text) {
-  static constexpr std::pair<std::string_view, unsigned> names[] = {
-      {"titles", sec_titles}, {"title-rule", sec_title_rule},
-      {"rows", sec_rows},     {"sum-rule", sec_sum_rule},
-      {"sum", sec_sum},       {"all", sec_all},
+tabulix::section parse_sections(std::string_view text) {
+  using tabulix::section;
+  static constexpr std::pair<std::string_view, section> names[] = {
+      {"titles", section::titles}, {"title-rule", section::title_rule},
+      {"rows", section::rows},     {"sum-rule", section::sum_rule},
+      {"sum", section::sum},       {"all", section::all},
   };
-  unsigned bits = 0;
+  auto bits = section{};
   for (;;) {
     const auto comma = text.find(',');
     const std::string_view name = text.substr(0, comma);
-    unsigned bit = 0;
-    for (const auto& [n, b] : names) {
-      if (name == n) bit = b;
-    }
-    if (bit == 0) {
+    const auto* found = std::find_if(std::begin(names), std::end(names),
+                                     [name](const auto& n) { return n.first == name; });
+    if (found == std::end(names)) {
       throw usage_error("--sections: unknown section " + in_quotes(name) +
                         " (titles, title-rule, rows, sum-rule, sum, all)");
     }
-    bits |= bit;
+    bits |= found->second;
     if (comma == std::string_view::npos) return bits;
     text.remove_prefix(comma + 1);
   }
@@ -188,9 +300,12 @@ filler parse_filler(std::string_view text) {
 
 char parse_delimiter(std::string_view text) {
   if (text == "\\t") return '\t';
-  if (text.size() != 1 || text == "\"" || text == "\r" || text == "\n") {
-    throw usage_error("--delimiter: expected one character other than a quote or a line end, got " +
-                      in_quotes(text));
+  // A byte of 0x80 or above would fall inside UTF-8 characters.
+  if (text.size() != 1 || static_cast<unsigned char>(text.front()) >= 0x80 || text == "\"" ||
+      text == "\r" || text == "\n" || text.front() == '\0') {
+    throw usage_error(
+        "--delimiter: expected one ASCII character other than a quote or a line end, got " +
+        in_quotes(text));
   }
   return text.front();
 }
@@ -201,6 +316,15 @@ int parse_width(std::string_view option, std::string_view text) {
   if (ec != std::errc{} || end != text.data() + text.size() || value < 0 || value > 65535) {
     throw usage_error(std::string(option) + ": the width must be a number from 0 to 65535, got " +
                       in_quotes(text));
+  }
+  return value;
+}
+
+std::uint64_t parse_count(std::string_view option, std::string_view text) {
+  std::uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size() || text.empty()) {
+    throw usage_error(std::string(option) + ": expected a number from 0, got " + in_quotes(text));
   }
   return value;
 }

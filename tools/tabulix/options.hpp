@@ -1,73 +1,77 @@
 // SPDX-License-Identifier: MIT
-// The command line: what the user asked for, and the parsers of option values
-// that need no input data. Column references stay text until the header is
-// known.
+// The command line: what the user asked for, parsed into typed values in one
+// place. Column references stay text until the header is known (plan.hpp
+// resolves them); everything else is checked and converted here.
 #ifndef TABULIX_TOOL_OPTIONS_HPP
 #define TABULIX_TOOL_OPTIONS_HPP
 
+#include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tabulix.hpp>
 #include <vector>
+
+#include "errors.hpp"
 
 namespace tabulix::cli {
 
-// A fault in the command line; the tool exits with status 2.
-class usage_error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// A fault in the input data; the tool exits with status 1.
-class data_error : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-enum class align_kind { left = 1, right, center, char_first, char_last };
-
 struct alignment {
-  align_kind kind = align_kind::left;
+  tabulix::just kind = tabulix::just::left;
   char justify_char = '.';  // for char_first and char_last
 };
 
-// Section bits, the same values as the library's print flags.
-enum section_bits : unsigned {
-  sec_titles = 1,
-  sec_title_rule = 2,
-  sec_rows = 4,
-  sec_sum_rule = 8,
-  sec_sum = 16,
-  sec_all = 31,
-};
-
 struct filler {
-  std::string style;
+  std::string style;  // one of the library's style names
   char character = ' ';
 };
+
+// How the input separates its fields.
+enum class input_format {
+  csv,         // a delimiter byte, with RFC 4180 quoting
+  tsv,         // tabs, no quoting
+  whitespace,  // runs of blanks and tabs, leading and trailing ones ignored
+};
+
+enum class text_encoding { utf8, latin1 };
+
+// The figures the summary line can show, one per column.
+enum class figure { sum, count, min, max, mean };
 
 struct options {
   std::vector<std::string> files;  // empty or "-": standard input
   std::string style;               // empty: fancyw on a terminal, else simple
   std::vector<std::string> sort;   // COL or COL:ORDER, primary key first
   std::vector<std::string> by_length;
-  std::vector<std::string> sum;
-  std::vector<std::string> align;        // COL=ALIGNMENT
-  std::vector<std::string> title_align;  // COL=ALIGNMENT
-  std::vector<std::string> suffix;       // COL=TEXT
-  std::vector<std::string> min_width;    // COL=N
+  std::vector<std::string> sum, count, min, max, mean;  // columns for each figure
+  std::optional<std::string> label;                     // for the summary line
+  std::vector<std::string> columns;                     // lists of columns to show, in order
+  std::vector<std::string> exclude;                     // lists of columns to leave out
+  std::vector<std::string> align;                       // COL=ALIGNMENT
+  std::vector<std::string> title_align;                 // COL=ALIGNMENT
+  std::vector<std::string> suffix;                      // COL=TEXT
+  std::vector<std::string> min_width;                   // COL=N
   std::vector<std::string> hex_upper;
   std::vector<std::string> leading_zeros;
-  std::vector<std::string> types;    // COL=TYPE
-  std::vector<std::string> fillers;  // STYLE=C
-  std::optional<std::string> sections;
+  std::vector<std::string> types;  // COL=TYPE
+  std::vector<filler> fillers;
+  std::optional<tabulix::section> sections;
   bool no_titles = false;
   bool no_rules = false;
   bool tsv = false;
-  std::optional<std::string> delimiter;
+  bool whitespace = false;
+  char delimiter = ',';
   bool no_header = false;
+  std::optional<std::uint64_t> head;  // data rows to read at most
+  std::uint64_t skip = 0;             // lines to skip before the header
+  std::string comment;                // lines starting with it are skipped
+  text_encoding encoding = text_encoding::utf8;
+  std::optional<int> width;  // the width to fit; 0 turns fitting off
   bool byte_widths = false;  // widths count bytes, not terminal columns
+
+  [[nodiscard]] input_format format() const {
+    return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;
+  }
 };
 
 // Parses argv. Gives the exit status when the tool is done already (--help,
@@ -80,19 +84,28 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, options
 alignment parse_alignment(std::string_view option, std::string_view text);
 
 // Comma-separated names: titles, title-rule, rows, sum-rule, sum, all.
-unsigned parse_sections(std::string_view text);
+tabulix::section parse_sections(std::string_view text);
 
 // STYLE=C with a printable ASCII character.
 filler parse_filler(std::string_view text);
 
-// One byte (a "\t" is the tab); not a quote, CR, LF or NUL.
+// One ASCII byte (a "\t" is the tab); not a quote, CR, LF or NUL.
 char parse_delimiter(std::string_view text);
 
-// A minimum width, 0 to 65535.
+// A width, 0 to 65535.
 int parse_width(std::string_view option, std::string_view text);
+
+// A count of lines or rows, from 0.
+std::uint64_t parse_count(std::string_view option, std::string_view text);
 
 // Whether --style and --filler accept `name`: one of the library's styles.
 bool is_style_name(std::string_view name);
+
+// The library's constant for a style name that is_style_name accepts.
+tabulix::style style_of(std::string_view name);
+
+// The figure's option name: "--sum", "--count", ...
+std::string_view figure_option(figure f);
 
 }  // namespace tabulix::cli
 

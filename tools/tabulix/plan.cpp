@@ -3,363 +3,120 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
-#include "display_width.h"
+#include "text.hpp"
 
 namespace tabulix::cli {
 
 namespace {
 
-std::string in_quotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+using tabulix::just;
 
-bool is_number_type(value_type t) { return t != value_type::string; }
-
-bool needs_escape(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
-bool is_char_kind(align_kind k) {
-  return k == align_kind::char_first || k == align_kind::char_last;
+bool is_library_number(column_kind k) {
+  return k == column_kind::int64 || k == column_kind::uint64 || k == column_kind::hex;
 }
 
-std::optional<std::size_t> column_number(std::string_view ref, std::size_t count) {
-  std::size_t n = 0;
-  if (ref.empty() || ref.size() > 9) return std::nullopt;
-  for (const char c : ref) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + static_cast<std::size_t>(c - '0');
+bool is_char_kind(just k) { return k == just::char_first || k == just::char_last; }
+
+bool asks(const std::vector<std::size_t>& list, std::size_t j) {
+  return std::find(list.begin(), list.end(), j) != list.end();
+}
+
+template <class T>
+bool asks(const std::vector<std::pair<std::size_t, T>>& list, std::size_t j) {
+  return std::any_of(list.begin(), list.end(), [j](const auto& p) { return p.first == j; });
+}
+
+std::string_view kind_name(column_kind k) {
+  switch (k) {
+    case column_kind::int64:
+      return "int";
+    case column_kind::uint64:
+      return "uint";
+    case column_kind::hex:
+    case column_kind::hex_text:
+      return "hex";
+    case column_kind::decimal_text:
+    case column_kind::text:
+      break;
   }
-  if (n < 1 || n > count) return std::nullopt;
-  return n - 1;
+  return "string";
 }
 
-// Gives the position of `ref`: a unique title first, else a number.
-// Throws for a title that several columns have.
-std::optional<std::size_t> find_title(const std::vector<std::string>& titles,
-                                      std::string_view option, std::string_view ref) {
-  std::optional<std::size_t> found;
-  for (std::size_t i = 0; i < titles.size(); ++i) {
-    if (titles[i] != ref) continue;
-    if (found) {
-      throw usage_error(std::string(option) + ": columns " + std::to_string(*found + 1) + " and " +
-                        std::to_string(i + 1) + " are both titled " + in_quotes(ref) +
-                        "; name the column by its number");
-    }
-    found = i;
-  }
-  if (found) return found;
-  return column_number(ref, titles.size());
-}
-
-std::string column_list(const std::vector<std::string>& titles) {
-  constexpr std::size_t shown = 12;
-  std::string list;
-  for (std::size_t i = 0; i < titles.size() && i < shown; ++i) {
-    if (i != 0) list += ", ";
-    list += titles[i];
-  }
-  if (titles.size() > shown) list += ", ...";
-  return list;
-}
-
-}  // namespace
-
-std::optional<std::size_t> column_names::lookup(std::string_view option,
-                                                std::string_view ref) const {
-  return find_title(titles_, option, ref);
-}
-
-std::size_t column_names::find(std::string_view option, std::string_view ref) const {
-  if (const auto at = lookup(option, ref)) return *at;
-  throw usage_error(std::string(option) + ": no column " + in_quotes(ref) +
-                    " (columns: " + column_list(titles_) + "; or a number from 1 to " +
-                    std::to_string(titles_.size()) + ")");
-}
-
-std::pair<std::size_t, std::string_view> column_names::find_pair(std::string_view option,
-                                                                 std::string_view arg) const {
-  const auto first = arg.find('=');
-  if (first == std::string_view::npos) {
-    throw usage_error(std::string(option) + ": expected COL=VALUE, got " + in_quotes(arg));
-  }
-  for (auto eq = arg.rfind('='); eq != first; eq = arg.rfind('=', eq - 1)) {
-    if (const auto at = lookup(option, arg.substr(0, eq))) {
-      return {*at, arg.substr(eq + 1)};
-    }
-  }
-  return {find(option, arg.substr(0, first)), arg.substr(first + 1)};
-}
-
-const char* printable(const char* text, std::string& buffer) {
-  const char* p = text;
-  while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p))) ++p;
-  if (*p == '\0') return text;
-
-  static constexpr char digits[] = "0123456789abcdef";
-  buffer.assign(text, p);
-  for (; *p != '\0'; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (!needs_escape(c)) {
-      buffer += *p;
-    } else if (c == '\n') {
-      buffer += "\\n";
-    } else if (c == '\r') {
-      buffer += "\\r";
-    } else if (c == '\t') {
-      buffer += "\\t";
-    } else {
-      buffer += "\\x";
-      buffer += digits[c >> 4];
-      buffer += digits[c & 0xF];
-    }
-  }
-  return buffer.c_str();
-}
-
-void check_options(const options& opts) {
-  if (!opts.style.empty()) {
-    if (!is_style_name(opts.style)) {
-      throw usage_error("--style: unknown style " + in_quotes(opts.style) +
-                        " (raw, simple, fancy, fancyw)");
-    }
-  }
-  if (opts.sections) parse_sections(*opts.sections);
-  for (const auto& f : opts.fillers) parse_filler(f);
-  if (opts.delimiter) {
-    parse_delimiter(*opts.delimiter);
-    if (opts.tsv) throw usage_error("--tsv and --delimiter cannot be used together");
-  }
-}
-
-namespace {
-
-// The options that name columns, resolved to positions and with their
-// values parsed, before the types are known.
-struct column_requests {
-  std::vector<std::optional<value_type>> types;
-  std::vector<sort_column> sort;
-  std::vector<std::size_t> sum, hex_upper, leading_zeros, by_length;
-  std::vector<std::pair<std::size_t, std::string>> suffix;
-  std::vector<std::pair<std::size_t, int>> min_width;
-  std::vector<std::pair<std::size_t, alignment>> align, title_align;
-};
-
-sort_column find_sort_column(const column_names& names, std::string_view arg) {
-  // A title may itself hold a colon, so the whole text is tried first.
-  const auto colon = arg.rfind(':');
-  if (colon == std::string_view::npos) return {names.find("--sort", arg), false};
-  if (const auto at = names.lookup("--sort", arg)) return {*at, false};
-  const std::string_view order = arg.substr(colon + 1);
-  if (order != "asc" && order != "desc") {
-    throw usage_error("--sort: unknown order " + in_quotes(order) + " in " + in_quotes(arg) +
-                      " (asc, desc)");
-  }
-  return {names.find("--sort", arg.substr(0, colon)), order == "desc"};
-}
-
-std::string value_error(const dataset& data, const dataset::record& r, const column_settings& c,
-                        std::string_view value) {
-  return data.where(r) + ": column " + in_quotes(c.title) + ": " + in_quotes(value) + " is not " +
-         (c.type == value_type::int64 ? "an " : "a ") + std::string(type_name(c.type)) + " value";
-}
-
-bool fits(value_type t, std::string_view value) {
+column_kind forced_kind(value_type t) {
   switch (t) {
-    case value_type::string:
-      return true;
     case value_type::int64:
-      return parse_int(value, true).has_value();
+      return column_kind::int64;
     case value_type::uint64:
-      return parse_uint(value, true).has_value();
+      return column_kind::uint64;
     case value_type::hex:
-      return parse_hex(value, true).has_value();
+      return column_kind::hex;
+    case value_type::string:
+      break;
   }
-  return false;
+  return column_kind::text;
 }
 
-// Looks at every value: guesses from those of the columns the user did not
-// type, checks those of the columns they did, and notes the first empty value
-// of each column that has more fields after it. Gives the guesses.
-std::vector<type_guess> scan_values(std::vector<column_settings>& columns, const dataset& data) {
-  std::vector<type_guess> guesses(columns.size());
-  for (const auto& r : data.records) {
-    // Empty fields at the end of a record are left out of the row; an empty
-    // field before others must be shown, which only a text column can do.
-    std::int64_t last = -1;
-    data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
-      if (!v.empty()) last = i;
-    });
-    data.for_each_field(r, [&](std::uint32_t i, std::string_view v) {
-      column_settings& c = columns[i];
-      if (v.empty()) {
-        if (static_cast<std::int64_t>(i) < last && c.blank_at.empty()) c.blank_at = data.where(r);
-        return;
-      }
-      if (!c.forced) {
-        guesses[i].add(v);
-      } else if (!fits(c.type, v)) {
-        throw data_error(value_error(data, r, c, v));
-      }
-    });
+// The kind of a shown column: the user's type, else the guess, which options
+// that ask for a library number column can settle further.
+column_kind settle_kind(const column_requests& req, std::size_t j, const type_guess& g) {
+  if (req.types[j]) return forced_kind(*req.types[j]);
+  const column_kind guessed = g.kind();
+  const bool wants_hex = asks(req.hex_upper, j) || asks(req.leading_zeros, j);
+  if (!g.has_values()) {
+    // A column without values takes the type its options ask for.
+    if (wants_hex) return column_kind::hex;
+    if (req.figures[j] || asks(req.suffix, j)) return column_kind::int64;
   }
-  return guesses;
-}
-
-// A typed number column cannot show an empty value that has fields after it.
-void check_forced_type(const column_settings& c) {
-  if (!is_number_type(c.type) || c.blank_at.empty()) return;
-  throw data_error(c.blank_at + ": column " + in_quotes(c.title) + ": empty " +
-                   std::string(type_name(c.type)) +
-                   " value (a number column can only leave out the last fields of a record)");
-}
-
-// Takes the guessed type, and what the values look like, for a column the
-// user did not type.
-void apply_guess(column_settings& c, const type_guess& g) {
-  c.type = g.type();
-  if (is_number_type(c.type) && !c.blank_at.empty()) {
-    c.type = value_type::string;
-    c.numbers_as_text = true;
+  if (guessed == column_kind::hex_text && (wants_hex || asks(req.suffix, j))) {
+    return column_kind::hex;
   }
-  c.decimal = c.type == value_type::string && g.decimal();
-  c.point = c.decimal && g.has_point();
-  if (c.type == value_type::hex) {
-    // Keep the input's way of writing hex: its letter case, its zeros.
-    c.hex_upper = g.upper_hex();
-    c.leading_zeros = g.zero_filled_width() != 0;
-    c.min_width = static_cast<int>(std::min<std::size_t>(g.zero_filled_width(), 65535));
-  }
-}
-
-// Guesses the type of every column the user did not type, and checks the
-// values of those they did. Gives what the values of each column look like.
-std::vector<type_guess> settle_types(std::vector<column_settings>& columns, const dataset& data) {
-  std::vector<type_guess> guesses = scan_values(columns, data);
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].forced) {
-      check_forced_type(columns[i]);
-    } else {
-      apply_guess(columns[i], guesses[i]);
-    }
-  }
-  return guesses;
-}
-
-// A column without any value takes the type its options ask for.
-void type_empty_columns(std::vector<column_settings>& columns, const column_requests& req,
-                        const std::vector<type_guess>& guesses) {
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    column_settings& c = columns[i];
-    if (c.forced || guesses[i].has_values()) continue;
-    const auto asks = [i](const std::vector<std::size_t>& list) {
-      return std::find(list.begin(), list.end(), i) != list.end();
-    };
-    const bool suffixed = std::any_of(req.suffix.begin(), req.suffix.end(),
-                                      [i](const auto& s) { return s.first == i; });
-    value_type wanted = value_type::string;
-    if (asks(req.hex_upper) || asks(req.leading_zeros)) {
-      wanted = value_type::hex;
-    } else if (asks(req.sum) || suffixed) {
-      wanted = value_type::int64;
-    }
-    if (wanted == value_type::string) continue;
-    // An empty value with more fields after it can only be shown as text.
-    if (!c.blank_at.empty()) {
-      c.numbers_as_text = true;
-      continue;
-    }
-    c.type = wanted;
-  }
-}
-
-std::string why_text(const column_settings& c) {
-  if (c.numbers_as_text) {
-    return "column " + in_quotes(c.title) + " is read as text: the empty value at " + c.blank_at +
-           " cannot be shown in a number column";
-  }
-  return "column " + in_quotes(c.title) + " holds text, not numbers";
-}
-
-void require_number(const char* option, const column_settings& c) {
-  if (!is_number_type(c.type)) throw usage_error(std::string(option) + ": " + why_text(c));
-}
-
-void require_type(const char* option, const column_settings& c, value_type t, const char* what) {
-  if (c.type == t) return;
-  throw usage_error(std::string(option) + ": column " + in_quotes(c.title) + " is " +
-                    std::string(type_name(c.type)) + ", " + what);
+  return guessed;
 }
 
 void set_default_alignment(column_settings& c) {
   if (c.point) {
-    c.cell = {align_kind::char_first, '.'};
-    c.title_align = {align_kind::right, '.'};
-  } else if (is_number_type(c.type) || c.decimal || c.numbers_as_text) {
-    c.cell = {align_kind::right, '.'};
-    c.title_align = {align_kind::right, '.'};
+    c.cell = {just::char_first, '.'};
+    c.title_align = {just::right, '.'};
+  } else if (c.kind != column_kind::text) {
+    c.cell = {just::right, '.'};
+    c.title_align = {just::right, '.'};
   }
 }
 
-column_requests resolve_requests(const options& opts, const column_names& names,
-                                 std::size_t count) {
-  column_requests req;
-  req.types.resize(count);
-  for (const auto& arg : opts.types) {
-    const auto [at, name] = names.find_pair("--type", arg);
-    const auto t = parse_type_name(name);
-    if (!t) {
-      throw usage_error("--type: unknown type " + in_quotes(name) + " (string, int, uint, hex)");
-    }
-    req.types[at] = t;
-  }
-  for (const auto& arg : opts.sort) req.sort.push_back(find_sort_column(names, arg));
-  const auto find_all = [&names](const char* option, const std::vector<std::string>& args,
-                                 std::vector<std::size_t>& into) {
-    for (const auto& arg : args) into.push_back(names.find(option, arg));
-  };
-  find_all("--sum", opts.sum, req.sum);
-  find_all("--hex-upper", opts.hex_upper, req.hex_upper);
-  find_all("--leading-zeros", opts.leading_zeros, req.leading_zeros);
-  find_all("--by-length", opts.by_length, req.by_length);
-  for (const auto& arg : opts.suffix) {
-    const auto [at, text] = names.find_pair("--suffix", arg);
-    req.suffix.emplace_back(at, text);
-  }
-  for (const auto& arg : opts.min_width) {
-    const auto [at, text] = names.find_pair("--min-width", arg);
-    req.min_width.emplace_back(at, parse_width("--min-width", text));
-  }
-  for (const auto& arg : opts.align) {
-    const auto [at, text] = names.find_pair("--align", arg);
-    req.align.emplace_back(at, parse_alignment("--align", text));
-  }
-  for (const auto& arg : opts.title_align) {
-    const auto [at, text] = names.find_pair("--title-align", arg);
-    req.title_align.emplace_back(at, parse_alignment("--title-align", text));
-  }
-  return req;
+void require_hex(const char* option, const column_settings& c) {
+  if (c.kind == column_kind::hex) return;
+  throw usage_error(std::string(option) + ": column " + in_quotes(c.title) + " is " +
+                    std::string(kind_name(c.kind)) + ", not hex");
 }
 
-// Applies the settings, each checked against its column's type.
 void apply_requests(std::vector<column_settings>& columns, const column_requests& req) {
-  for (const auto at : req.sum) {
-    require_number("--sum", columns[at]);
-    columns[at].sum = true;
-  }
   for (const auto& [at, text] : req.suffix) {
-    require_number("--suffix", columns[at]);
-    columns[at].suffix = text;
+    column_settings& c = columns[at];
+    if (!is_library_number(c.kind)) {
+      throw usage_error("--suffix: column " + in_quotes(c.title) +
+                        (c.kind == column_kind::text ? " holds text, not numbers"
+                                                     : " shows its numbers as written, which "
+                                                       "take no suffix"));
+    }
+    c.suffix = text;
   }
   for (const auto at : req.hex_upper) {
-    require_type("--hex-upper", columns[at], value_type::hex, "not hex");
+    require_hex("--hex-upper", columns[at]);
     columns[at].hex_upper = true;
   }
   for (const auto at : req.leading_zeros) {
-    require_type("--leading-zeros", columns[at], value_type::hex, "not hex");
+    require_hex("--leading-zeros", columns[at]);
     columns[at].leading_zeros = true;
   }
   for (const auto at : req.by_length) {
-    require_type("--by-length", columns[at], value_type::string,
-                 "and only text columns sort by length");
-    columns[at].by_length = true;
+    column_settings& c = columns[at];
+    if (is_library_number(c.kind)) {
+      throw usage_error("--by-length: column " + in_quotes(c.title) + " is " +
+                        std::string(kind_name(c.kind)) + ", and only text columns sort by length");
+    }
+    c.by_length = true;
   }
   for (const auto& [at, width] : req.min_width) {
     columns[at].min_width = std::max(columns[at].min_width, width);
@@ -377,58 +134,155 @@ void apply_requests(std::vector<column_settings>& columns, const column_requests
   }
 }
 
-unsigned choose_sections(const options& opts, const std::vector<column_settings>& columns) {
+// The figures, as summary texts, and the label in the first text column
+// without one.
+void make_summaries(const options& opts, const dataset& data, std::vector<column_settings>& cols) {
+  for (std::size_t j = 0; j < cols.size(); ++j) {
+    column_settings& c = cols[j];
+    const column_stats& s = data.stats[j];
+    if (!s.figure) continue;
+    const std::string why = s.figure->refusal(c.kind, s.guess.has_exponent());
+    if (!why.empty()) {
+      throw usage_error(std::string(figure_option(s.figure->what())) + ": column " +
+                        in_quotes(c.title) + " " + why);
+    }
+    const bool upper = c.hex_upper || (c.kind == column_kind::hex_text && s.guess.upper_hex());
+    c.summary = s.figure->text(c.kind, upper, s.guess.fraction_digits());
+    if (c.suffix && s.figure->what() != figure::count) *c.summary += *c.suffix;
+  }
+  if (!opts.label) return;
+  const auto free_text = std::find_if(cols.begin(), cols.end(), [](const column_settings& c) {
+    return c.kind == column_kind::text && !c.summary;
+  });
+  if (free_text == cols.end()) {
+    throw usage_error("--label: no text column without a figure to show it in");
+  }
+  free_text->summary = *opts.label;
+}
+
+tabulix::section choose_sections(const options& opts, const std::vector<column_settings>& cols) {
+  using tabulix::section;
   const bool summed =
-      std::any_of(columns.begin(), columns.end(), [](const auto& c) { return c.sum; });
-  unsigned sections = opts.sections ? parse_sections(*opts.sections)
-                      : summed      ? unsigned{sec_all}
-                                    : unsigned{sec_titles | sec_title_rule | sec_rows};
-  if (opts.no_titles) sections &= ~unsigned{sec_titles | sec_title_rule};
-  if (opts.no_rules) sections &= ~unsigned{sec_title_rule | sec_sum_rule};
+      std::any_of(cols.begin(), cols.end(), [](const auto& c) { return c.summary.has_value(); });
+  section sections = opts.sections ? *opts.sections
+                     : summed      ? section::all
+                                   : section::titles | section::title_rule | section::rows;
+  if (opts.no_titles) sections &= ~(section::titles | section::title_rule);
+  if (opts.no_rules) sections &= ~(section::title_rule | section::sum_rule);
   return sections;
 }
 
-// The library sizes columns by their cells; a title line needs room for the
-// titles too, in the unit the table counts.
-void fit_titles(std::vector<column_settings>& columns, bool display_widths) {
+std::size_t printed_width(const std::string& text, width_unit unit) {
   std::string buffer;
+  return shown_width(printable(text.c_str(), buffer), unit);
+}
+
+// The width a column takes, as far as the tool can tell before printing.
+std::size_t column_width(const column_settings& c, const column_stats& s, width_unit unit) {
+  std::size_t values = s.widest;
+  if (c.point)
+    values = std::max<std::size_t>(values, s.guess.whole_width() + s.guess.point_width());
+  if (c.suffix) values += shown_width(*c.suffix, unit);
+  std::size_t w = std::max(values, printed_width(c.title, unit));
+  if (c.summary) w = std::max(w, printed_width(*c.summary, unit));
+  return std::max(w, static_cast<std::size_t>(c.min_width));
+}
+
+// Cuts the widest text columns to one width so that the table fits `limit`
+// columns: the largest width at which it fits, but at least two columns (a
+// character and the ellipsis). Number columns are never cut.
+void fit_columns(std::vector<column_settings>& cols, const dataset& data, std::size_t limit,
+                 std::size_t separator, width_unit unit) {
+  constexpr std::size_t narrowest = 2;
+  std::vector<std::size_t> widths(cols.size());
+  std::size_t fixed = cols.empty() ? 0 : separator * (cols.size() - 1);
+  std::size_t widest_text = 0;
+  for (std::size_t j = 0; j < cols.size(); ++j) {
+    widths[j] = column_width(cols[j], data.stats[j], unit);
+    if (cols[j].kind == column_kind::text) {
+      widest_text = std::max(widest_text, widths[j]);
+    } else {
+      fixed += widths[j];
+    }
+  }
+  const auto total = [&](std::size_t cap) {
+    std::size_t sum = fixed;
+    for (std::size_t j = 0; j < cols.size(); ++j) {
+      if (cols[j].kind == column_kind::text) sum += std::min(widths[j], cap);
+    }
+    return sum;
+  };
+  if (widest_text <= narrowest || total(widest_text) <= limit) return;
+  std::size_t low = narrowest;  // the largest cap that fits lies in [low, high)
+  std::size_t high = widest_text;
+  while (high - low > 1) {
+    const std::size_t mid = low + (high - low) / 2;
+    (total(mid) <= limit ? low : high) = mid;
+  }
+  std::string buffer;
+  for (std::size_t j = 0; j < cols.size(); ++j) {
+    column_settings& c = cols[j];
+    if (c.kind != column_kind::text || widths[j] <= low) continue;
+    c.cut_at = low;
+    c.min_width = std::min(c.min_width, static_cast<int>(low));
+    std::string own;
+    c.title = std::string(cut_to_width(printable(c.title.c_str(), buffer), low, unit, own));
+    if (c.summary) {
+      c.summary = std::string(cut_to_width(printable(c.summary->c_str(), buffer), low, unit, own));
+    }
+  }
+}
+
+// The library sizes columns by their cells; a title line needs room for the
+// titles too.
+void fit_titles(std::vector<column_settings>& columns, width_unit unit) {
   for (auto& c : columns) {
-    const char* title = printable(c.title.c_str(), buffer);
-    const std::size_t len =
-        display_widths ? display_width(title, std::strlen(title)) : std::strlen(title);
-    c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(len, 65535)));
+    const std::size_t w = printed_width(c.title, unit);
+    c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(w, 65535)));
   }
 }
 
 }  // namespace
 
-table_plan make_plan(const options& opts, const dataset& data, bool terminal) {
-  const column_names names(data.titles);
-  const std::size_t count = data.titles.size();
-  // Columns first: an unknown column is a usage error whatever the data.
-  column_requests req = resolve_requests(opts, names, count);
+width_unit unit_of(const options& opts) {
+  return opts.byte_widths ? width_unit::bytes : width_unit::columns;
+}
 
+int fit_width(const options& opts, const output_place& out) {
+  if (opts.width) return *opts.width;
+  return out.terminal ? out.width : 0;
+}
+
+table_plan make_plan(const options& opts, const dataset& data, const output_place& out) {
+  const column_requests& req = data.requests;
   table_plan plan;
-  plan.columns.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    column_settings& c = plan.columns[i];
-    c.title = data.titles[i];
-    if (req.types[i]) {
-      c.type = *req.types[i];
-      c.forced = true;
-    }
+  plan.columns.resize(req.shown.size());
+  for (std::size_t j = 0; j < req.shown.size(); ++j) {
+    column_settings& c = plan.columns[j];
+    const type_guess& g = data.stats[j].guess;
+    c.title = data.input_titles[req.shown[j]];
+    c.kind = settle_kind(req, j, g);
+    c.point = c.kind == column_kind::decimal_text && g.has_point() && !g.has_exponent();
+    if (c.kind == column_kind::hex && !req.types[j]) c.hex_upper = g.upper_hex();
+    set_default_alignment(c);
   }
-  const std::vector<type_guess> guesses = settle_types(plan.columns, data);
-  type_empty_columns(plan.columns, req, guesses);
-  for (auto& c : plan.columns) set_default_alignment(c);
   apply_requests(plan.columns, req);
+  make_summaries(opts, data, plan.columns);
 
-  plan.sort = std::move(req.sort);
-  plan.style = !opts.style.empty() ? opts.style : terminal ? "fancyw" : "simple";
+  plan.sort = req.sort;
+  plan.style = !opts.style.empty() ? opts.style : out.terminal ? "fancyw" : "simple";
   plan.sections = choose_sections(opts, plan.columns);
-  for (const auto& f : opts.fillers) plan.fillers.push_back(parse_filler(f));
+  plan.fillers = opts.fillers;
   plan.display_widths = !opts.byte_widths;
-  if ((plan.sections & sec_titles) != 0) fit_titles(plan.columns, plan.display_widths);
+  const width_unit unit = unit_of(opts);
+  const int limit = fit_width(opts, out);
+  if (limit > 0 && plan.style != "raw") {
+    fit_columns(plan.columns, data, static_cast<std::size_t>(limit), plan.style == "fancyw" ? 3 : 1,
+                unit);
+  }
+  if ((plan.sections & tabulix::section::titles) == tabulix::section::titles) {
+    fit_titles(plan.columns, unit);
+  }
   return plan;
 }
 

@@ -94,6 +94,70 @@ TEST(CsvReader, OtherDelimiters) {
   EXPECT_EQ(read_all("a b\n", ' '), (records{{"a", "b"}}));
 }
 
+records read_with(const std::string& text, const tabulix::cli::reader_options& opts) {
+  const file_ptr f = open_text(text);
+  csv_reader reader(tabulix::cli::open_source(f.get(), "in.txt", tabulix::cli::text_encoding::utf8),
+                    "in.txt", opts);
+  csv_record record;
+  records out;
+  while (reader.next(record)) {
+    std::vector<std::string> fields;
+    for (std::size_t i = 0; i < record.size(); ++i) fields.emplace_back(record.field(i));
+    out.push_back(fields);
+  }
+  return out;
+}
+
+TEST(CsvReader, FormatsLinesToSkipAndLineEnds) {
+  using tabulix::cli::input_format;
+  struct test_case {
+    const char* name;
+    std::string text;
+    input_format format;
+    std::uint64_t skip;
+    const char* comment;
+    records expected;
+  };
+  const test_case cases[] = {
+      {"TSV takes quotes as text",
+       "\"a\tb\"\t\"\"\n",
+       input_format::tsv,
+       0,
+       "",
+       {{"\"a", "b\"", "\"\""}}},
+      {"TSV keeps empty fields", "a\t\tb\t\n", input_format::tsv, 0, "", {{"a", "", "b", ""}}},
+      {"blanks separate, leading and trailing ones do not",
+       "  PID TTY\n \t 1  ?\t\n   \n",
+       input_format::whitespace,
+       0,
+       "",
+       {{"PID", "TTY"}, {"1", "?"}}},
+      {"lines skipped before anything",
+       "# a\n\n# b\nh\n1\n",
+       input_format::csv,
+       3,
+       "",
+       {{"h"}, {"1"}}},
+      {"comment lines skipped", "#x,y\nh\n#1\n2\n", input_format::csv, 0, "#", {{"h"}, {"2"}}},
+      {"a comment sign inside a quoted field is data",
+       "h\n\"a\n#b\"\n",
+       input_format::csv,
+       0,
+       "#",
+       {{"h"}, {"a\n#b"}}},
+      {"CR alone ends lines",
+       "a,b\r1,2\r\r3,\"x\ry\"\r",
+       input_format::csv,
+       0,
+       "",
+       {{"a", "b"}, {"1", "2"}, {"3", "x\ry"}}},
+  };
+  for (const auto& c : cases) {
+    const tabulix::cli::reader_options opts{c.format, ',', c.skip, c.comment};
+    EXPECT_EQ(read_with(c.text, opts), c.expected) << c.name;
+  }
+}
+
 TEST(CsvReader, RecordsKnowTheLineTheyStartOn) {
   std::vector<std::uint64_t> lines;
   read_all("h\n\n\"a\nb\nc\"\nd\r\n\r\ne\n", ',', &lines);

@@ -33,10 +33,13 @@ TEST(ParseNumbers, SignedDecimals) {
       {"9223372036854775808", std::nullopt, std::nullopt},
       {"-9223372036854775809", std::nullopt, std::nullopt},
       {"99999999999999999999999", std::nullopt, std::nullopt},
-      // Forms that would not print back the same are left to lenient reading.
-      {"-0", std::nullopt, 0},
+      // A plus sign and "-0" are integers; leading zeros are left to lenient
+      // reading, as they would not print back.
+      {"-0", 0, 0},
+      {"+0", 0, 0},
       {"007", std::nullopt, 7},
-      {"+5", std::nullopt, 5},
+      {"+5", 5, 5},
+      {"+007", std::nullopt, 7},
       {"-007", std::nullopt, -7},
       {"", std::nullopt, std::nullopt},
       {"-", std::nullopt, std::nullopt},
@@ -88,10 +91,12 @@ TEST(ParseNumbers, Hex) {
 }
 
 TEST(ParseNumbers, Decimals) {
-  for (const char* yes : {"12.50", "-3.5", "+0.25", ".5", "7.", "12", "-12"}) {
+  for (const char* yes :
+       {"12.50", "-3.5", "+0.25", ".5", "7.", "12", "-12", "1e5", "2.5E-4", "-.5e+3", "007"}) {
     EXPECT_TRUE(is_decimal(yes)) << yes;
   }
-  for (const char* no : {"", ".", "-", "-.", "1.2.3", "1e5", "1,5", "12 ", "0x1"}) {
+  for (const char* no :
+       {"", ".", "-", "-.", "1.2.3", "1,5", "12 ", "0x1", "1e", "e5", "1e+", ".e1", "1e5.0"}) {
     EXPECT_FALSE(is_decimal(no)) << no;
   }
 }
@@ -116,6 +121,16 @@ TEST(ParseNumbers, DecimalsCompareByValue) {
       {"10", "9.99", 1},
       {"-10", "-9.99", -1},
       {"123456789012345678901234567890.5", "123456789012345678901234567890.25", 1},
+      // Exponents move the point.
+      {"1e3", "999", 1},
+      {"2.5E-4", "0.00025", 0},
+      {"25e-5", "0.00025", 0},
+      {"-1e3", "-999.5", -1},
+      {"1e-3", "0", 1},
+      {"0e9", "-0", 0},
+      {"12.5e1", "125", 0},
+      {"1e1000000000000", "1e2000000000", 0},  // past a billion the exponent saturates
+      {"9.9e2", "1e3", -1},
   };
   for (const auto& c : cases) {
     const int forward = compare_decimal(c.a, c.b);
@@ -145,6 +160,8 @@ TEST(TypeGuess, EveryValueCounts) {
       {{"1", "2.5"}, value_type::string},
       {{"1.25", "12", "100.5"}, value_type::string},
       {{"007"}, value_type::string},
+      {{"+7", "-0", "3"}, value_type::int64},
+      {{"1e3"}, value_type::string},
   };
   for (const auto& c : cases) {
     type_guess guess;
@@ -159,24 +176,29 @@ TEST(TypeGuess, DecimalTextAndHexCase) {
     bool decimal;
     bool point;
     bool upper_hex;
-    std::size_t zero_filled_width;
+    bool hex_as_written;
+    column_kind kind;
   };
   const test_case cases[] = {
-      {{"1.25", "12", "100.5"}, true, true, false, 0},
-      {{"1", "-2", "+3"}, true, false, false, 0},
-      {{"1.25", "n/a"}, false, true, false, 0},
-      {{}, false, false, false, 0},
-      {{"0xAB", "0x12"}, false, false, true, 0},
-      {{"0xAB", "0xcd"}, false, false, false, 0},
-      // One zero-filled value is enough to keep zeros, to the longest width.
-      {{"0x0", "0x00ff", "0x12345"}, false, false, false, 7},
+      {{"1.25", "12", "100.5"}, true, true, false, false, column_kind::decimal_text},
+      {{"1", "-2", "+3"}, true, false, false, false, column_kind::int64},
+      {{"1.25", "n/a"}, false, true, false, false, column_kind::text},
+      {{"1e3", "2.5"}, true, true, false, false, column_kind::decimal_text},
+      {{}, false, false, false, false, column_kind::text},
+      {{"0xAB", "0x12"}, false, false, true, false, column_kind::hex},
+      // Letters of both cases, or one zero-filled value, keep every value
+      // as written.
+      {{"0xAB", "0xcd"}, false, false, false, true, column_kind::hex_text},
+      {{"0xAb"}, false, false, false, true, column_kind::hex_text},
+      {{"0x0", "0x00ff", "0x12345"}, false, false, false, true, column_kind::hex_text},
+      {{"0x0", "0xff"}, false, false, false, false, column_kind::hex},
   };
   for (const auto& c : cases) {
     type_guess guess;
     for (const char* v : c.values) guess.add(v);
     const auto seen = std::make_tuple(guess.decimal(), guess.has_point(), guess.upper_hex(),
-                                      guess.zero_filled_width());
-    EXPECT_EQ(seen, std::make_tuple(c.decimal, c.point, c.upper_hex, c.zero_filled_width))
+                                      guess.hex_as_written(), guess.kind());
+    EXPECT_EQ(seen, std::make_tuple(c.decimal, c.point, c.upper_hex, c.hex_as_written, c.kind))
         << testing::PrintToString(c.values);
   }
 }
@@ -187,6 +209,7 @@ TEST(TypeNames, RoundTrip) {
     EXPECT_EQ(parse_type_name(type_name(t)), t);
   }
   EXPECT_EQ(parse_type_name("integer"), std::nullopt);
+  EXPECT_EQ(parse_type_name("hex_text"), std::nullopt);
   EXPECT_EQ(parse_type_name("Int"), std::nullopt);
 }
 

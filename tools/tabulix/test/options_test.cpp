@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plan.hpp"
+#include "columns.hpp"
 
 namespace {
 
@@ -27,14 +27,14 @@ std::string usage_message(F&& f) {
 TEST(OptionValues, Alignments) {
   struct test_case {
     const char* text;
-    align_kind kind;
+    tabulix::just kind;
     char c;
   };
   const test_case cases[] = {
-      {"left", align_kind::left, '.'},        {"right", align_kind::right, '.'},
-      {"center", align_kind::center, '.'},    {"first", align_kind::char_first, '.'},
-      {"last", align_kind::char_last, '.'},   {"first:,", align_kind::char_first, ','},
-      {"last::", align_kind::char_last, ':'}, {"first:=", align_kind::char_first, '='},
+      {"left", tabulix::just::left, '.'},        {"right", tabulix::just::right, '.'},
+      {"center", tabulix::just::center, '.'},    {"first", tabulix::just::char_first, '.'},
+      {"last", tabulix::just::char_last, '.'},   {"first:,", tabulix::just::char_first, ','},
+      {"last::", tabulix::just::char_last, ':'}, {"first:=", tabulix::just::char_first, '='},
   };
   for (const auto& c : cases) {
     const alignment a = parse_alignment("--align", c.text);
@@ -64,11 +64,12 @@ TEST(OptionValues, BadAlignmentsNameTheirOption) {
 }
 
 TEST(OptionValues, Sections) {
-  EXPECT_EQ(parse_sections("all"), unsigned{sec_all});
-  EXPECT_EQ(parse_sections("rows"), unsigned{sec_rows});
+  using tabulix::section;
+  EXPECT_EQ(parse_sections("all"), section::all);
+  EXPECT_EQ(parse_sections("rows"), section::rows);
   EXPECT_EQ(parse_sections("titles,title-rule,sum"),
-            unsigned{sec_titles | sec_title_rule | sec_sum});
-  EXPECT_EQ(parse_sections("sum-rule,rows,rows"), unsigned{sec_sum_rule | sec_rows});
+            section::titles | section::title_rule | section::sum);
+  EXPECT_EQ(parse_sections("sum-rule,rows,rows"), section::sum_rule | section::rows);
   for (const char* bad : {"", "rows,", "row", "titles,,sum", "ALL"}) {
     EXPECT_NE(usage_message([bad] { parse_sections(bad); }), "") << bad;
   }
@@ -89,7 +90,8 @@ TEST(OptionValues, Delimiters) {
   EXPECT_EQ(parse_delimiter(";"), ';');
   EXPECT_EQ(parse_delimiter("\\t"), '\t');
   EXPECT_EQ(parse_delimiter("\t"), '\t');
-  for (const char* bad : {"", ";;", "\"", "\n", "\r"}) {
+  // A byte of 0x80 or above would never match inside UTF-8 text.
+  for (const char* bad : {"", ";;", "\"", "\n", "\r", "\xA7", "\xC3\xA9"}) {
     EXPECT_NE(usage_message([bad] { parse_delimiter(bad); }), "") << bad;
   }
 }
@@ -147,6 +149,34 @@ TEST(ColumnNames, PairsSplitAfterTheLongestColumn) {
             0u);
 }
 
+TEST(ColumnNames, ListsKeepTheirOrderAndTakeRanges) {
+  const std::vector<std::string> titles = {"Name", "Size", "a,b", "Tax-free", "5", "x"};
+  const column_names names(titles);
+  struct test_case {
+    const char* list;
+    std::vector<std::size_t> columns;
+  };
+  const test_case cases[] = {
+      {"Name", {0}},
+      {"Size,Name", {1, 0}},
+      {"2-4", {1, 2, 3}},
+      {"4-2", {3, 2, 1}},
+      {"Name-Size", {0, 1}},
+      {"a,b,x", {2, 5}},       // a title holding a comma
+      {"Tax-free,1", {3, 0}},  // a title holding a dash
+      {"5", {4}},              // the title "5", not the fifth column
+      {"1,1", {0, 0}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(names.find_list("-c", c.list), c.columns) << c.list;
+  }
+  for (const char* bad : {"", "Name,", "7", "1-9", "Nope"}) {
+    EXPECT_EQ(usage_message([&] { return names.find_list("-c", bad); }).rfind("-c: no column", 0),
+              0u)
+        << bad;
+  }
+}
+
 TEST(CommandLine, RepeatedOptionsKeepTheirOrderAndLeaveFilesAlone) {
   const char* argv[] = {"tabulix", "--sort", "b:desc", "a.csv", "--sort",
                         "a",       "--sum",  "x",      "b.csv", "--tsv"};
@@ -160,10 +190,25 @@ TEST(CommandLine, RepeatedOptionsKeepTheirOrderAndLeaveFilesAlone) {
 }
 
 TEST(CommandLine, UnknownOptionsAndMissingValuesAreUsageErrors) {
-  for (const char* bad : {"--bogus", "--sum", "--style"}) {
-    const char* argv[] = {"tabulix", bad};
+  const std::vector<std::vector<const char*>> cases = {
+      {"--bogus"},
+      {"--sum"},
+      {"--style"},
+      {"--by-length=x"},  // sorts nothing without --sort
+      {"--head=-1"},
+      {"--encoding=latin9"},
+      {"--width=80x"},
+      {"-w", "--tsv"},
+      {"--delimiter=;", "--whitespace"},
+  };
+  for (const auto& args : cases) {
+    std::vector<const char*> argv = {"tabulix"};
+    argv.insert(argv.end(), args.begin(), args.end());
     options opts;
-    EXPECT_NE(usage_message([&] { parse_command_line(2, argv, opts); }), "") << bad;
+    EXPECT_NE(usage_message(
+                  [&] { parse_command_line(static_cast<int>(argv.size()), argv.data(), opts); }),
+              "")
+        << args.front();
   }
 }
 

@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: MIT
+#include "columns.hpp"
+
+#include <algorithm>
+
+namespace tabulix::cli {
+
+namespace {
+
+std::optional<std::size_t> column_number(std::string_view ref, std::size_t count) {
+  std::size_t n = 0;
+  if (ref.empty() || ref.size() > 9) return std::nullopt;
+  for (const char c : ref) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (n < 1 || n > count) return std::nullopt;
+  return n - 1;
+}
+
+std::string column_list(const std::vector<std::string>& titles) {
+  constexpr std::size_t shown = 12;
+  std::string list;
+  for (std::size_t i = 0; i < titles.size() && i < shown; ++i) {
+    if (i != 0) list += ", ";
+    list += titles[i];
+  }
+  if (titles.size() > shown) list += ", ...";
+  return list;
+}
+
+std::vector<std::string_view> split_commas(std::string_view text) {
+  std::vector<std::string_view> items;
+  for (;;) {
+    const auto comma = text.find(',');
+    items.push_back(text.substr(0, comma));
+    if (comma == std::string_view::npos) return items;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+// The positions among the shown columns that show input column `input`.
+std::vector<std::size_t> shown_at(const std::vector<std::size_t>& shown, std::size_t input) {
+  std::vector<std::size_t> at;
+  for (std::size_t j = 0; j < shown.size(); ++j) {
+    if (shown[j] == input) at.push_back(j);
+  }
+  return at;
+}
+
+// Resolves one option's columns to the shown positions; every column named
+// must be shown.
+class resolver {
+ public:
+  resolver(const column_names& names, const std::vector<std::string>& titles,
+           const std::vector<std::size_t>& shown)
+      : names_(names), titles_(titles), shown_(shown) {}
+
+  [[nodiscard]] std::vector<std::size_t> positions(std::string_view option,
+                                                   std::size_t input) const {
+    std::vector<std::size_t> at = shown_at(shown_, input);
+    if (at.empty()) {
+      throw usage_error(std::string(option) + ": column " + in_quotes(titles_[input]) +
+                        " is not shown (see --columns and --exclude)");
+    }
+    return at;
+  }
+  [[nodiscard]] std::vector<std::size_t> find(std::string_view option, std::string_view ref) const {
+    return positions(option, names_.find(option, ref));
+  }
+  template <class T, class Parse>
+  void pairs(const char* option, const std::vector<std::string>& args,
+             std::vector<std::pair<std::size_t, T>>& into, Parse&& parse) const {
+    for (const auto& arg : args) {
+      const auto [input, text] = names_.find_pair(option, arg);
+      const T value = parse(text);
+      for (const std::size_t j : positions(option, input)) into.emplace_back(j, value);
+    }
+  }
+  void all(const char* option, const std::vector<std::string>& args,
+           std::vector<std::size_t>& into) const {
+    for (const auto& arg : args) {
+      for (const std::size_t j : find(option, arg)) into.push_back(j);
+    }
+  }
+
+ private:
+  const column_names& names_;
+  const std::vector<std::string>& titles_;
+  const std::vector<std::size_t>& shown_;
+};
+
+std::vector<std::size_t> choose_shown(const options& opts, const column_names& names,
+                                      std::size_t count) {
+  std::vector<std::size_t> shown;
+  if (opts.columns.empty()) {
+    for (std::size_t i = 0; i < count; ++i) shown.push_back(i);
+  }
+  for (const auto& list : opts.columns) {
+    const auto more = names.find_list("--columns", list);
+    shown.insert(shown.end(), more.begin(), more.end());
+  }
+  for (const auto& list : opts.exclude) {
+    for (const std::size_t i : names.find_list("--exclude", list)) {
+      shown.erase(std::remove(shown.begin(), shown.end(), i), shown.end());
+    }
+  }
+  return shown;
+}
+
+sort_column find_sort_column(const column_names& names, std::string_view arg, std::size_t& input) {
+  // A title may itself hold a colon, so the whole text is tried first.
+  const auto colon = arg.rfind(':');
+  if (colon == std::string_view::npos) {
+    input = names.find("--sort", arg);
+    return {0, false};
+  }
+  if (const auto at = names.lookup("--sort", arg)) {
+    input = *at;
+    return {0, false};
+  }
+  const std::string_view order = arg.substr(colon + 1);
+  if (order != "asc" && order != "desc") {
+    throw usage_error("--sort: unknown order " + in_quotes(order) + " in " + in_quotes(arg) +
+                      " (asc, desc)");
+  }
+  input = names.find("--sort", arg.substr(0, colon));
+  return {0, tabulix::parse_order(order) == tabulix::order::desc};
+}
+
+void resolve_figures(const options& opts, const resolver& r, column_requests& req) {
+  const std::pair<figure, const std::vector<std::string>*> lists[] = {
+      {figure::sum, &opts.sum}, {figure::count, &opts.count}, {figure::min, &opts.min},
+      {figure::max, &opts.max}, {figure::mean, &opts.mean},
+  };
+  for (const auto& [what, args] : lists) {
+    const std::string option(figure_option(what));
+    for (const auto& arg : *args) {
+      for (const std::size_t j : r.find(option, arg)) {
+        if (req.figures[j] && *req.figures[j] != what) {
+          throw usage_error(option + ": column " + in_quotes(arg) + " shows " +
+                            std::string(figure_option(*req.figures[j])).substr(2) +
+                            " already; the summary line has one figure per column");
+        }
+        req.figures[j] = what;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<std::size_t> column_names::lookup(std::string_view option,
+                                                std::string_view ref) const {
+  std::optional<std::size_t> found;
+  for (std::size_t i = 0; i < titles_.size(); ++i) {
+    if (titles_[i] != ref) continue;
+    if (found) {
+      throw usage_error(std::string(option) + ": columns " + std::to_string(*found + 1) + " and " +
+                        std::to_string(i + 1) + " are both titled " + in_quotes(ref) +
+                        "; name the column by its number");
+    }
+    found = i;
+  }
+  if (found) return found;
+  return column_number(ref, titles_.size());
+}
+
+std::size_t column_names::find(std::string_view option, std::string_view ref) const {
+  if (const auto at = lookup(option, ref)) return *at;
+  throw usage_error(std::string(option) + ": no column " + in_quotes(ref) +
+                    " (columns: " + column_list(titles_) + "; or a number from 1 to " +
+                    std::to_string(titles_.size()) + ")");
+}
+
+std::pair<std::size_t, std::string_view> column_names::find_pair(std::string_view option,
+                                                                 std::string_view arg) const {
+  const auto first = arg.find('=');
+  if (first == std::string_view::npos) {
+    throw usage_error(std::string(option) + ": expected COL=VALUE, got " + in_quotes(arg));
+  }
+  for (auto eq = arg.rfind('='); eq != first; eq = arg.rfind('=', eq - 1)) {
+    if (const auto at = lookup(option, arg.substr(0, eq))) {
+      return {*at, arg.substr(eq + 1)};
+    }
+  }
+  return {find(option, arg.substr(0, first)), arg.substr(first + 1)};
+}
+
+std::optional<std::vector<std::size_t>> column_names::range(std::string_view option,
+                                                            std::string_view item) const {
+  for (auto dash = item.find('-'); dash != std::string_view::npos;
+       dash = item.find('-', dash + 1)) {
+    const auto from = lookup(option, item.substr(0, dash));
+    const auto to = lookup(option, item.substr(dash + 1));
+    if (!from || !to) continue;
+    std::vector<std::size_t> columns;
+    if (*from <= *to) {
+      for (std::size_t i = *from; i <= *to; ++i) columns.push_back(i);
+    } else {
+      for (std::size_t i = *from + 1; i-- > *to;) columns.push_back(i);
+    }
+    return columns;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::size_t> column_names::find_list(std::string_view option,
+                                                 std::string_view list) const {
+  const std::vector<std::string_view> items = split_commas(list);
+  std::vector<std::size_t> columns;
+  for (std::size_t i = 0; i < items.size();) {
+    // The longest run of items that together form a title (it may hold
+    // commas), else one item: a column or a range.
+    std::size_t taken = 0;
+    for (std::size_t n = items.size() - i; n > 1 && taken == 0; --n) {
+      const std::string_view joined(
+          items[i].data(), static_cast<std::size_t>(items[i + n - 1].data() +
+                                                    items[i + n - 1].size() - items[i].data()));
+      if (const auto at = lookup(option, joined)) {
+        columns.push_back(*at);
+        taken = n;
+      }
+    }
+    if (taken == 0) {
+      if (const auto at = lookup(option, items[i])) {
+        columns.push_back(*at);
+      } else if (const auto span = range(option, items[i])) {
+        columns.insert(columns.end(), span->begin(), span->end());
+      } else {
+        columns.push_back(find(option, items[i]));  // reports the unknown column
+      }
+      taken = 1;
+    }
+    i += taken;
+  }
+  return columns;
+}
+
+column_requests resolve_requests(const options& opts, const std::vector<std::string>& titles) {
+  const column_names names(titles);
+  column_requests req;
+  req.shown = choose_shown(opts, names, titles.size());
+  req.all_shown = opts.columns.empty() && opts.exclude.empty();
+  req.types.resize(req.shown.size());
+  req.figures.resize(req.shown.size());
+  const resolver r(names, titles, req.shown);
+
+  for (const auto& arg : opts.types) {
+    const auto [input, name] = names.find_pair("--type", arg);
+    const auto t = parse_type_name(name);
+    if (!t) {
+      throw usage_error("--type: unknown type " + in_quotes(name) + " (string, int, uint, hex)");
+    }
+    // A column that is not shown needs no type.
+    for (const std::size_t j : shown_at(req.shown, input)) req.types[j] = t;
+  }
+  for (const auto& arg : opts.sort) {
+    std::size_t input = 0;
+    const sort_column key = find_sort_column(names, arg, input);
+    for (const std::size_t j : r.positions("--sort", input))
+      req.sort.push_back({j, key.descending});
+  }
+  resolve_figures(opts, r, req);
+  r.all("--hex-upper", opts.hex_upper, req.hex_upper);
+  r.all("--leading-zeros", opts.leading_zeros, req.leading_zeros);
+  r.all("--by-length", opts.by_length, req.by_length);
+  for (const std::size_t j : req.by_length) {
+    const bool key = std::any_of(req.sort.begin(), req.sort.end(),
+                                 [j](const sort_column& k) { return k.column == j; });
+    if (!key) {
+      throw usage_error("--by-length: column " + in_quotes(titles[req.shown[j]]) +
+                        " is not a --sort key");
+    }
+  }
+  r.pairs<std::string>("--suffix", opts.suffix, req.suffix,
+                       [](std::string_view text) { return std::string(text); });
+  r.pairs<int>("--min-width", opts.min_width, req.min_width,
+               [](std::string_view text) { return parse_width("--min-width", text); });
+  r.pairs<alignment>("--align", opts.align, req.align,
+                     [](std::string_view text) { return parse_alignment("--align", text); });
+  r.pairs<alignment>("--title-align", opts.title_align, req.title_align,
+                     [](std::string_view text) { return parse_alignment("--title-align", text); });
+  return req;
+}
+
+}  // namespace tabulix::cli

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// The figure of one column for the summary line (sum, count, minimum,
+// maximum or mean), gathered value by value as the input is read.
+#ifndef TABULIX_TOOL_FIGURES_HPP
+#define TABULIX_TOOL_FIGURES_HPP
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "decimal.hpp"
+#include "infer.hpp"
+#include "options.hpp"
+
+namespace tabulix::cli {
+
+class figure_counter {
+ public:
+  explicit figure_counter(figure what) : what_(what) {}
+
+  // A non-empty value and what scan_field found in it.
+  void add(std::string_view text, const field_scan& s);
+
+  [[nodiscard]] figure what() const { return what_; }
+
+  // Why the figure cannot be shown for a column of this kind, or "".
+  [[nodiscard]] std::string refusal(column_kind kind, bool exponent) const;
+
+  // The figure as text, for a column of this kind; hex sums in the given
+  // letter case; a mean to two more digits than `fraction_digits`.
+  [[nodiscard]] std::string text(column_kind kind, bool upper_hex,
+                                 std::uint32_t fraction_digits) const;
+
+ private:
+  [[nodiscard]] bool better(std::string_view text, const field_scan& s) const;
+  void add_to_sum(std::string_view text, const field_scan& s);
+
+  figure what_;
+  std::uint64_t count_ = 0;
+  exact_sum sum_;
+  bool summable_ = true;  // every value so far is a number without an exponent
+  std::string best_;      // the smallest or largest value so far
+  field_scan best_scan_;
+};
+
+}  // namespace tabulix::cli
+
+#endif

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: MIT
+// The records between reading and printing, kept compactly: each field once,
+// numbers as the values read from them (with their text only when it does
+// not print back as written), in large blocks that are freed as soon as the
+// table holds their rows.
+#ifndef TABULIX_TOOL_STORE_HPP
+#define TABULIX_TOOL_STORE_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabulix::cli {
+
+enum class cell_tag : std::uint8_t { end = 0, empty, int64, uint64, hex, text };
+
+// One field as stored. Numbers hold their value in `bits` (int64 in two's
+// complement); `text` is empty for numbers that print back as their value.
+struct stored_field {
+  cell_tag tag = cell_tag::end;
+  bool escape = false;  // the text holds control characters
+  std::uint64_t bits = 0;
+  std::string_view text;  // NUL-terminated when not empty
+};
+
+// Encodes the fields of one record into bytes.
+class record_writer {
+ public:
+  void clear() { bytes_.clear(); }
+  void empty() { bytes_.push_back(static_cast<char>(cell_tag::empty)); }
+  // A number; `text` when it does not print back as written.
+  void number(cell_tag tag, std::uint64_t bits, std::string_view text) {
+    put_tag(tag, !text.empty(), false);
+    char raw[8];
+    std::memcpy(raw, &bits, 8);
+    bytes_.append(raw, 8);
+    if (!text.empty()) put_text(text);
+  }
+  void text(std::string_view t, bool escape) {
+    put_tag(cell_tag::text, true, escape);
+    put_text(t);
+  }
+  [[nodiscard]] std::string_view finish() {
+    bytes_.push_back(static_cast<char>(cell_tag::end));
+    return bytes_;
+  }
+
+ private:
+  static constexpr unsigned has_text_bit = 0x80;
+  static constexpr unsigned escape_bit = 0x40;
+  friend class record_reader;
+
+  void put_tag(cell_tag tag, bool has_text, bool escape) {
+    auto t = static_cast<unsigned>(tag);
+    if (has_text) t |= has_text_bit;
+    if (escape) t |= escape_bit;
+    bytes_.push_back(static_cast<char>(t));
+  }
+  // Lengths below 255 take one byte, others five.
+  void put_text(std::string_view t) {
+    if (t.size() < 255) {
+      bytes_.push_back(static_cast<char>(t.size()));
+    } else {
+      bytes_.push_back(static_cast<char>(0xFF));
+      const auto n = static_cast<std::uint32_t>(t.size());
+      char raw[4];
+      std::memcpy(raw, &n, 4);
+      bytes_.append(raw, 4);
+    }
+    bytes_.append(t);
+    bytes_.push_back('\0');
+  }
+
+  std::string bytes_;
+};
+
+// Decodes the fields of a record that record_writer encoded.
+class record_reader {
+ public:
+  explicit record_reader(const char* at) : p_(at) {}
+
+  // The next field; false after the last one.
+  bool next(stored_field& f) {
+    if (done_) return false;
+    const auto t = static_cast<unsigned char>(*p_++);
+    f.tag = static_cast<cell_tag>(t & 0x0F);
+    if (f.tag == cell_tag::end) {
+      done_ = true;
+      return false;
+    }
+    f.escape = (t & record_writer::escape_bit) != 0;
+    f.text = {};
+    if (f.tag == cell_tag::empty) return true;
+    if (f.tag != cell_tag::text) {
+      std::memcpy(&f.bits, p_, 8);
+      p_ += 8;
+    }
+    if ((t & record_writer::has_text_bit) != 0) {
+      std::uint32_t n = static_cast<unsigned char>(*p_++);
+      if (n == 0xFF) {
+        std::memcpy(&n, p_, 4);
+        p_ += 4;
+      }
+      f.text = std::string_view(p_, n);
+      p_ += n + 1;
+    }
+    return true;
+  }
+  [[nodiscard]] const char* position() const { return p_; }
+
+ private:
+  const char* p_;
+  bool done_ = false;
+};
+
+// The encoded records, in input order, in blocks that never move.
+class row_store {
+ public:
+  // Keeps a copy of one encoded record; gives its address.
+  const char* add(std::string_view record) {
+    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < record.size()) {
+      const std::size_t size = std::max(block_size, record.size());
+      blocks_.push_back({std::make_unique_for_overwrite<char[]>(size), size, 0});
+    }
+    block& b = blocks_.back();
+    char* at = b.bytes.get() + b.used;
+    std::memcpy(at, record.data(), record.size());
+    b.used += record.size();
+    ++count_;
+    return at;
+  }
+  [[nodiscard]] std::size_t size() const { return count_; }
+
+  // Calls f(reader) for each record in input order, which may read its
+  // fields; frees each block once its records are done.
+  template <class F>
+  void drain(F&& f) {
+    for (auto& b : blocks_) {
+      const char* p = b.bytes.get();
+      const char* const end = p + b.used;
+      while (p != end) {
+        record_reader r(p);
+        f(r);
+        stored_field ignored;
+        while (r.next(ignored)) {
+        }
+        p = r.position();
+      }
+      b.bytes.reset();
+    }
+    blocks_.clear();
+  }
+
+ private:
+  static constexpr std::size_t block_size = std::size_t{1} << 20;
+  struct block {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size;
+    std::size_t used;
+  };
+  std::vector<block> blocks_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace tabulix::cli
+
+#endif

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// Texts as a table line shows them: escapes, widths, and cutting to a width.
+#include "text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using tabulix::cli::cut_to_width;
+using tabulix::cli::look_at;
+using tabulix::cli::width_unit;
+
+TEST(Text, LookAtFindsEscapesAndWidths) {
+  struct test_case {
+    std::string text;
+    bool escape;
+    std::size_t columns;
+    std::size_t bytes;
+  };
+  const test_case cases[] = {
+      {"", false, 0, 0},
+      {"plain ascii text, longer than eight", false, 35, 35},
+      {"tab\there", true, 9, 9},  // shown as \t
+      {"del\x7F", true, 7, 7},    // shown as \x7f
+      {"bell\x07 and more text", true, 22, 22},
+      {"M\xC3\xBCnchen", false, 7, 8},  // ü: one column, two bytes
+      {"\xE2\x80\xA6", false, 1, 3},    // …
+  };
+  for (const auto& c : cases) {
+    const auto columns = look_at(c.text, true, width_unit::columns);
+    EXPECT_EQ(columns.escape, c.escape) << c.text;
+    EXPECT_EQ(columns.width, c.columns) << c.text;
+    EXPECT_EQ(look_at(c.text, true, width_unit::bytes).width, c.bytes) << c.text;
+  }
+}
+
+TEST(Text, CutsBetweenCharactersAndEndsInAnEllipsis) {
+  struct test_case {
+    const char* text;
+    std::size_t width;
+    width_unit unit;
+    const char* expected;
+  };
+  const test_case cases[] = {
+      {"short", 5, width_unit::columns, "short"},
+      {"longer", 5, width_unit::columns, "long\xE2\x80\xA6"},
+      {"longer", 1, width_unit::columns, "\xE2\x80\xA6"},
+      {"M\xC3\xBCnchen", 4, width_unit::columns, "M\xC3\xBCn\xE2\x80\xA6"},
+      {"M\xC3\xBCnchen", 8, width_unit::bytes, "M\xC3\xBCnchen"},
+      // CJK characters take two columns each, and are never split.
+      {"\xE6\x9D\xB1\xE4\xBA\xAC\xE5\xA4\xA7\xE5\xAD\xA6", 5, width_unit::columns,
+       "\xE6\x9D\xB1\xE4\xBA\xAC\xE2\x80\xA6"},
+      {"\xE6\x9D\xB1\xE4\xBA\xAC\xE5\xA4\xA7\xE5\xAD\xA6", 4, width_unit::columns,
+       "\xE6\x9D\xB1\xE2\x80\xA6"},
+      // In bytes the ellipsis takes three, and ü is not split.
+      {"M\xC3\xBCnchen", 5, width_unit::bytes, "M\xE2\x80\xA6"},
+      {"M\xC3\xBCnchen", 6, width_unit::bytes, "M\xC3\xBC\xE2\x80\xA6"},
+  };
+  for (const auto& c : cases) {
+    std::string buffer;
+    EXPECT_EQ(cut_to_width(c.text, c.width, c.unit, buffer), c.expected)
+        << c.text << " to " << c.width;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+#include "text.hpp"
+
+#include <cstdint>
+#include <cstring>
+
+#include "display_width.h"
+
+namespace tabulix::cli {
+
+namespace {
+
+bool needs_escape(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// Bytes of the UTF-8 sequence that starts with `lead` (valid input).
+std::size_t sequence_length(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  return 4;
+}
+
+constexpr std::string_view ellipsis = "\xE2\x80\xA6";  // …
+
+// The width of one character.
+std::size_t char_width(std::string_view ch, width_unit unit) {
+  if (unit == width_unit::bytes) return ch.size();
+  return display_width(ch.data(), ch.size());
+}
+
+std::size_t escaped_length(unsigned char c) { return c == '\n' || c == '\r' || c == '\t' ? 2 : 4; }
+
+// Whether all bytes are printable ASCII (0x20 to 0x7E), eight at a time.
+bool printable_ascii(std::string_view text) {
+  constexpr std::uint64_t ones = 0x0101010101010101U;
+  constexpr std::uint64_t highs = 0x8080808080808080U;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, text.data() + i, 8);
+    // High bits of bytes below 0x20, of 0x7F (which +1 takes to 0x80) and of
+    // bytes from 0x80.
+    const std::uint64_t low = (w - 0x20 * ones) & ~w;
+    const std::uint64_t del = ((w ^ (0x7F * ones)) - ones) & ~(w ^ (0x7F * ones));
+    if (((low | del | w) & highs) != 0) return false;
+  }
+  for (; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c >= 0x7F) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+text_look look_at(std::string_view text, bool measure, width_unit unit) {
+  text_look look;
+  if (printable_ascii(text)) {
+    look.width = text.size();
+    return look;
+  }
+  bool plain = true;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (needs_escape(c)) look.escape = true;
+    if (c >= 0x80) plain = false;
+  }
+  if (!measure) return look;
+  if (plain && !look.escape) {
+    look.width = text.size();
+    return look;
+  }
+  std::string buffer;
+  const std::string copy(text);
+  look.width = shown_width(printable(copy.c_str(), buffer), unit);
+  return look;
+}
+
+const char* printable(const char* text, std::string& buffer) {
+  const char* p = text;
+  while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '\0') return text;
+
+  static constexpr char digits[] = "0123456789abcdef";
+  buffer.assign(text, p);
+  for (; *p != '\0'; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (!needs_escape(c)) {
+      buffer += *p;
+    } else if (c == '\n') {
+      buffer += "\\n";
+    } else if (c == '\r') {
+      buffer += "\\r";
+    } else if (c == '\t') {
+      buffer += "\\t";
+    } else {
+      buffer += "\\x";
+      buffer += digits[c >> 4];
+      buffer += digits[c & 0xF];
+    }
+  }
+  return buffer.c_str();
+}
+
+std::size_t shown_width(std::string_view text, width_unit unit) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (needs_escape(c)) {
+      width += escaped_length(c);
+      ++i;
+      continue;
+    }
+    const std::size_t n = std::min(sequence_length(c), text.size() - i);
+    width += char_width(text.substr(i, n), unit);
+    i += n;
+  }
+  return width;
+}
+
+std::string_view cut_to_width(std::string_view text, std::size_t width, width_unit unit,
+                              std::string& buffer) {
+  // A text is never wider than its bytes.
+  if (text.size() <= width || shown_width(text, unit) <= width) return text;
+  const std::size_t mark = char_width(ellipsis, unit);
+  const std::size_t room = width > mark ? width - mark : 0;
+  std::size_t used = 0;
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t n =
+        std::min(sequence_length(static_cast<unsigned char>(text[end])), text.size() - end);
+    const std::size_t w = char_width(text.substr(end, n), unit);
+    if (used + w > room) break;
+    used += w;
+    end += n;
+  }
+  buffer.assign(text.substr(0, end));
+  buffer += ellipsis;
+  return buffer;
+}
+
+}  // namespace tabulix::cli

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+// Text as a table line shows it: control characters escaped, widths in
+// terminal columns, and texts cut to a width with an ellipsis.
+#ifndef TABULIX_TOOL_TEXT_HPP
+#define TABULIX_TOOL_TEXT_HPP
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tabulix::cli {
+
+// What widths count: terminal columns (the default), or bytes.
+enum class width_unit { columns, bytes };
+
+// What a field looks like on a table line.
+struct text_look {
+  bool escape = false;    // it holds control characters, which are shown escaped
+  std::size_t width = 0;  // its width as shown, when measured
+};
+
+// Looks at the bytes of a field once; measures its width when `measure`.
+text_look look_at(std::string_view text, bool measure, width_unit unit);
+
+// The text as it can stand in one table line: control characters become
+// \n, \r, \t or \xHH. Gives `text` itself when there is nothing to change,
+// else the text of `buffer`.
+const char* printable(const char* text, std::string& buffer);
+
+// The width of UTF-8 text as a table line shows it.
+std::size_t shown_width(std::string_view text, width_unit unit);
+
+// The longest start of `text` that fits `width` with "…" after it, with the
+// "…"; `text` itself when it fits already. Cuts between characters.
+std::string_view cut_to_width(std::string_view text, std::size_t width, width_unit unit,
+                              std::string& buffer);
+
+}  // namespace tabulix::cli
+
+#endif
