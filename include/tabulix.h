@@ -120,6 +120,7 @@ typedef int32_t tblx_status;
 #define TBLX_ERR_NO_SUCH_COLUMN 16       /**< No such column ID */
 #define TBLX_ERR_NOT_COMPARABLE 17       /**< Could not compare values in the specified column */
 #define TBLX_ERR_INVALID_SORT_ORDER 18   /**< Invalid sort order */
+#define TBLX_ERR_OUTPUT 19               /**< Output error */
 /** @} */
 
 /* ---- constants ---------------------------------------------------------- */

@@ -26,8 +26,9 @@ constexpr const char* messages[] = {
     "No such column ID",
     "Could not compare values in the specified column",
     "Invalid sort order",
+    "Output error",
 };
-static_assert(std::size(messages) == TBLX_ERR_INVALID_SORT_ORDER + 1);
+static_assert(std::size(messages) == TBLX_ERR_OUTPUT + 1);
 
 constexpr const char unknown_error[] = "<unknown error>";
 
