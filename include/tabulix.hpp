@@ -1081,9 +1081,8 @@ class table {
   // gives as a tuple (std::tuple, std::pair, std::tie...); without project,
   // the elements are such tuples themselves. Stops at the first refused row,
   // which is not added; the rows before it stay. An exception from project
-  // passes through.
-  // The range may be one that is iterated only when not const, such as a
-  // C++20 std::views::filter.
+  // passes through. The range may be one that can be iterated only when not
+  // const, such as a C++20 std::views::filter.
   template <class Range, class Projection>
   void add_rows(Range&& rows, Projection&& project, std::error_code& ec) {
     if (!valid(ec)) return;
