@@ -13,7 +13,8 @@
 // taking a trailing std::error_code&. Built with exceptions, each also has a
 // form that throws std::system_error carrying a tabulix::errc and the
 // library's own message instead; without exceptions (no __cpp_exceptions)
-// only the error_code forms exist.
+// only the error_code forms exist. Translation units built with and without
+// exceptions may share tables: no class changes its layout with the setting.
 //
 // A table is move-only. A moved-from table holds nothing: destroying or
 // assigning to it is fine, and every other use reports errc::invalid_argument.
@@ -120,6 +121,7 @@ enum class errc : int {
   no_such_column = TBLX_ERR_NO_SUCH_COLUMN,
   not_comparable = TBLX_ERR_NOT_COMPARABLE,
   invalid_sort_order = TBLX_ERR_INVALID_SORT_ORDER,
+  output_error = TBLX_ERR_OUTPUT,  // the stream reported an error: nothing or part written
 };
 
 namespace detail {
@@ -135,6 +137,8 @@ class error_category final : public std::error_category {
         return std::errc::invalid_argument;
       case TBLX_ERR_NO_MEMORY:
         return std::errc::not_enough_memory;
+      case TBLX_ERR_OUTPUT:
+        return std::errc::io_error;
       default:
         return {code, *this};
     }
@@ -300,8 +304,35 @@ inline std::vector<std::string_view> name_list(const char* const* list) {
   return names;
 }
 
+// The first exception a title callable threw in a print, with the error code
+// that the error_code forms report for it (classified where it was caught).
+struct callable_failure {
+  std::exception_ptr exception;
+  std::error_code code;
+};
+
+#if TABULIX_EXCEPTIONS
+// What the error_code forms report for the exception being handled.
+inline std::error_code code_of_current_exception() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return make_error_code(errc::no_memory);
+  } catch (const std::system_error& e) {
+    return e.code();
+  } catch (...) {
+    return std::make_error_code(std::errc::operation_canceled);
+  }
+}
+#endif
+
 // Type-erased title callback with the buffer its last result lives in; the
 // library uses a title before it asks for the next one, so one buffer does.
+//
+// A program may mix translation units built with and without exceptions that
+// share tables, so no class here changes its layout with the setting, and the
+// callback itself is the same code in both: the callable's own holder, built
+// where the callable was given, catches what it throws.
 class title_source {
  public:
   title_source() = default;
@@ -312,37 +343,46 @@ class title_source {
   title_source& operator=(title_source&&) = delete;
   virtual ~title_source() = default;
 
-  // Library callback: never lets an exception into C. It gives "" instead and
-  // keeps the first exception of the print for the table to report.
+  // Library callback: never lets an exception into C (make() does not).
   static const char* TBLX_CALL call(void* self, std::uint32_t width) noexcept {
-    auto* source = static_cast<title_source*>(self);
-#if TABULIX_EXCEPTIONS
-    try {
-      return source->make(static_cast<unsigned>(width));
-    } catch (...) {
-      if (source->failure_ != nullptr && !*source->failure_) {
-        *source->failure_ = std::current_exception();
-      }
-      return "";
-    }
-#else
-    return source->make(static_cast<unsigned>(width));
-#endif
+    return static_cast<title_source*>(self)->make(static_cast<unsigned>(width));
   }
 
-#if TABULIX_EXCEPTIONS
-  // Where call() keeps an exception; the table reads it after each print.
-  void report_to(std::exception_ptr* slot) noexcept { failure_ = slot; }
-#endif
+  // Where make() keeps an exception; the table reads it after each print.
+  void report_to(callable_failure* slot) noexcept { failure_ = slot; }
 
  protected:
-  virtual const char* make(unsigned width) = 0;
+  // The title for a column width. An exception from the callable gives ""
+  // and is kept as the first failure of the print, if it is the first.
+  virtual const char* make(unsigned width) noexcept = 0;
+
+#if TABULIX_EXCEPTIONS
+  const char* failed() noexcept {
+    if (failure_ != nullptr && !failure_->exception) {
+      failure_->exception = std::current_exception();
+      failure_->code = code_of_current_exception();
+    }
+    return "";
+  }
+#endif
 
  private:
-#if TABULIX_EXCEPTIONS
-  std::exception_ptr* failure_ = nullptr;
-#endif
+  callable_failure* failure_ = nullptr;
 };
+
+// A title callable: f(unsigned width) gives a C string, or a text that
+// converts to std::string_view or std::string. Other results, such as a
+// number, are refused: std::string would take a number as one character.
+template <class R>
+inline constexpr bool is_title =
+    std::is_convertible_v<R, const char*> || std::is_convertible_v<R, std::string_view> ||
+    std::is_convertible_v<R, std::string>;
+
+template <class F, class = void>
+struct is_title_callable : std::false_type {};
+template <class F>
+struct is_title_callable<F, std::enable_if_t<std::is_invocable_v<F&, unsigned>>>
+    : std::bool_constant<is_title<std::invoke_result_t<F&, unsigned>>> {};
 
 template <class F>
 class title_holder final : public title_source {
@@ -351,16 +391,30 @@ class title_holder final : public title_source {
   explicit title_holder(F&& f) : f_(std::move(f)) {}
 
  private:
-  const char* make(unsigned width) override {
+  const char* make(unsigned width) noexcept override {
+#if TABULIX_EXCEPTIONS
+    try {
+      return title(width);
+    } catch (...) {
+      return failed();
+    }
+#else
+    return title(width);
+#endif
+  }
+
+  const char* title(unsigned width) {
     using result = std::invoke_result_t<F&, unsigned>;
     if constexpr (std::is_convertible_v<result, const char*>) {
       // A C string is used as it is: the callable keeps it alive; null is "".
       const char* s = f_(width);
       return s != nullptr ? s : "";
+    } else if constexpr (std::is_convertible_v<result, std::string_view>) {
+      text_.assign(std::string_view(f_(width)));  // a temporary result lives until here
     } else {
-      text_ = f_(width);
-      return text_.c_str();
+      text_ = std::string(f_(width));
     }
+    return text_.c_str();
   }
   F f_;
   std::string text_;  // the last title made, when f gives no C string
@@ -394,10 +448,8 @@ struct table_state {
   int printing = 0;                      // prints running (title callables may nest them)
   std::forward_list<std::string> texts;  // titles and suffixes the library points to
   std::forward_list<std::unique_ptr<title_source>> titles;
-#if TABULIX_EXCEPTIONS
-  std::exception_ptr failure;  // the first exception of a title callable in this print
-#endif
-  std::string scratch;  // NUL-terminated copies of texts passed as views
+  callable_failure failure;  // the first exception of a title callable in this print
+  std::string scratch;       // NUL-terminated copies of texts passed as views
 
   [[nodiscard]] bool keeps_anything() const noexcept { return !texts.empty() || !titles.empty(); }
 
@@ -439,32 +491,17 @@ class print_guard {
 // exception a title callable threw, which is reported in its place.
 struct print_outcome {
   std::error_code code;
-#if TABULIX_EXCEPTIONS
-  std::exception_ptr failure;
-#endif
+  callable_failure failure;
 
   // The error_code form of the outcome.
   [[nodiscard]] std::error_code error() const noexcept {
-#if TABULIX_EXCEPTIONS
-    if (failure) {
-      try {
-        std::rethrow_exception(failure);
-      } catch (const std::bad_alloc&) {
-        return make_error_code(errc::no_memory);
-      } catch (const std::system_error& e) {
-        return e.code();
-      } catch (...) {
-        return std::make_error_code(std::errc::operation_canceled);
-      }
-    }
-#endif
-    return code;
+    return failure.exception ? failure.code : code;
   }
 
 #if TABULIX_EXCEPTIONS
   // The throwing form: the callable's own exception first.
   void raise() const {
-    if (failure) std::rethrow_exception(failure);
+    if (failure.exception) std::rethrow_exception(failure.exception);
     if (code) throw std::system_error(code);
   }
 #endif
@@ -699,14 +736,15 @@ class table;
 
 // A column declared in one go, for table's initializer-list constructor and
 // add_columns: the type, the title, and any of the settings of a column
-// handle. A setting left out keeps the library's default.
+// handle. A setting left out keeps the library's default. A spec keeps its
+// own copies of its title and suffix, so it may be built from temporary
+// strings and used later.
 //
 //   tabulix::column_spec(tabulix::type::uint64, "Size").cell_just(tabulix::just::right)
 class column_spec {
  public:
-  // Implicit, for {type, "Title"} in a brace list. The texts are copied when
-  // the column is declared.
-  column_spec(type t, std::string_view title_text = {}) noexcept  // NOLINT(google-explicit-*)
+  // Implicit, for {type, "Title"} in a brace list.
+  column_spec(type t, std::string_view title_text = {})  // NOLINT(google-explicit-*)
       : type_(t), title_(title_text) {}
 
   column_spec& title_just(just j) noexcept { return set(title_just_, j); }
@@ -715,7 +753,10 @@ class column_spec {
   column_spec& summarize(bool on = true) noexcept { return set(summarize_, on); }
   column_spec& hex_case(tabulix::hex_case c) noexcept { return set(hex_case_, c); }
   column_spec& leading_zeros(bool on = true) noexcept { return set(leading_zeros_, on); }
-  column_spec& suffix(std::string_view text) noexcept { return set(suffix_, text); }
+  column_spec& suffix(std::string_view text) {
+    suffix_.emplace(text);
+    return *this;
+  }
   column_spec& sort_by_length(bool on = true) noexcept { return set(sort_by_length_, on); }
   column_spec& justify_char(char c) noexcept { return set(justify_char_, c); }
 
@@ -729,14 +770,14 @@ class column_spec {
   }
 
   type type_;
-  std::string_view title_;
+  std::string title_;
   std::optional<just> title_just_;
   std::optional<just> cell_just_;
   std::optional<int> min_width_;
   std::optional<bool> summarize_;
   std::optional<tabulix::hex_case> hex_case_;
   std::optional<bool> leading_zeros_;
-  std::optional<std::string_view> suffix_;
+  std::optional<std::string> suffix_;
   std::optional<bool> sort_by_length_;
   std::optional<char> justify_char_;
 };
@@ -758,10 +799,12 @@ class column {
   }
 
   // f(unsigned width) gives the title for the column's width at print time:
-  // anything convertible to std::string, or a C string that f keeps alive.
+  // a text (anything convertible to std::string_view or std::string), or a C
+  // string that f keeps alive; a callable giving anything else, such as a
+  // number, is not accepted.
   // The table keeps its own copy of f. An exception from f gives an empty
   // title, and the print reports it (see the top of this file).
-  template <class F, class = std::enable_if_t<std::is_invocable_v<std::decay_t<F>&, unsigned>>>
+  template <class F, class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>::value>>
   column& title_func(F&& f, std::error_code& ec);
 
   column& title_just(just j, std::error_code& ec) noexcept {
@@ -804,7 +847,7 @@ class column {
   column& title(std::string_view text) {
     return detail::or_throw([&](std::error_code& ec) -> column& { return title(text, ec); });
   }
-  template <class F, class = std::enable_if_t<std::is_invocable_v<std::decay_t<F>&, unsigned>>>
+  template <class F, class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>::value>>
   column& title_func(F&& f) {
     return detail::or_throw(
         [&](std::error_code& ec) -> column& { return title_func(std::forward<F>(f), ec); });
@@ -944,7 +987,12 @@ class table {
     std::int32_t id = 0;
     if (!valid(ec)) return {};
     detail::table_state& s = *state_;
-    if (!detail::allocates([&] { s.columns.reserve(s.columns.size() + 1); })) {
+    // Room for the new column's record first, so that nothing fails after
+    // the library has declared it; grown geometrically, as push_back would.
+    const auto grow = [&s] {
+      if (s.columns.size() == s.columns.capacity()) s.columns.reserve(2 * s.columns.size() + 4);
+    };
+    if (!detail::allocates(grow)) {
       detail::set(ec, errc::no_memory);
       return {};
     }
@@ -1033,19 +1081,20 @@ class table {
   // gives as a tuple (std::tuple, std::pair, std::tie...); without project,
   // the elements are such tuples themselves. Stops at the first refused row,
   // which is not added; the rows before it stay. An exception from project
-  // passes through.
+  // passes through. The range may be one that can be iterated only when not
+  // const, such as a C++20 std::views::filter.
   template <class Range, class Projection>
-  void add_rows(const Range& rows, Projection&& project, std::error_code& ec) {
+  void add_rows(Range&& rows, Projection&& project, std::error_code& ec) {
     if (!valid(ec)) return;
     ec.clear();
-    for (const auto& element : rows) {
+    for (auto&& element : rows) {
       std::apply([&](const auto&... values) { add_row_to(ec, values...); },
                  std::invoke(project, element));
       if (ec) return;
     }
   }
   template <class Range>
-  void add_rows(const Range& rows, std::error_code& ec) {
+  void add_rows(Range&& rows, std::error_code& ec) {
     add_rows(rows, detail::identity{}, ec);
   }
 
@@ -1178,6 +1227,8 @@ class table {
   // ---- printing ----
   // A print measures the table and may grow its buffers: not const.
 
+  // errc::output_error when the stream reports an error (a full disk, a
+  // closed pipe): the table may then be written in part.
   void print(std::FILE* stream, section s, std::error_code& ec) noexcept {
     ec = print_to(stream, s).error();
   }
@@ -1225,12 +1276,12 @@ class table {
   }
   template <class Range, class Projection,
             class = std::enable_if_t<!std::is_same_v<Projection, std::error_code&>>>
-  void add_rows(const Range& rows, Projection&& project) {
+  void add_rows(Range&& rows, Projection&& project) {
     detail::or_throw(
         [&](std::error_code& ec) { add_rows(rows, std::forward<Projection>(project), ec); });
   }
   template <class Range>
-  void add_rows(const Range& rows) {
+  void add_rows(Range&& rows) {
     detail::or_throw([&](std::error_code& ec) { add_rows(rows, detail::identity{}, ec); });
   }
   void begin_row() {
@@ -1409,15 +1460,12 @@ class table {
   detail::print_outcome print_to(std::FILE* stream, section s) noexcept {
     detail::print_outcome outcome;
     if (!valid(outcome.code)) return outcome;
-#if TABULIX_EXCEPTIONS
     // A print made through get() may have left a failure nobody took.
-    state_->failure = nullptr;
-#endif
+    state_->failure = {};
     const detail::print_guard guard(&state_->printing);
     detail::fail(tblx_print(state_->handle, static_cast<unsigned>(s), stream), outcome.code);
-#if TABULIX_EXCEPTIONS
-    outcome.failure = std::exchange(state_->failure, nullptr);
-#endif
+    outcome.failure = std::move(state_->failure);
+    state_->failure = {};
     return outcome;
   }
 
@@ -1446,9 +1494,7 @@ column& column::title_func(F&& f, std::error_code& ec) {
       return static_cast<tblx_status>(TBLX_ERR_NO_MEMORY);
     }
     detail::title_source* kept = s.titles.front().get();
-#if TABULIX_EXCEPTIONS
     kept->report_to(&s.failure);
-#endif
     const tblx_status rc = tblx_setcolumn_titlefunc(s.handle, &detail::title_source::call, kept);
     if (rc != TBLX_OK) s.titles.pop_front();
     return rc;
@@ -1472,10 +1518,16 @@ detail::print_outcome table::print_into(section s, Sink&& sink) {
     return outcome;
   }
   outcome = print_to(stream, s);
-  // The library ignores stream errors; for a memory stream they mean no memory.
+  // A memory stream fails only when memory runs out: the library reports an
+  // output error then, and the stream keeps its error flag.
   bool failed = std::ferror(stream) != 0;
+  if (outcome.code == errc::output_error) {
+    outcome.code.clear();
+    failed = true;
+  }
   if (std::fclose(stream) != 0) failed = true;
-  const std::unique_ptr<char, void (*)(void*)> bytes(buffer, &std::free);
+  const auto release = [](char* p) { std::free(p); };  // no address of std::free: C++20
+  const std::unique_ptr<char, decltype(release)> bytes(buffer, release);
   if (outcome.error()) return outcome;
   if (failed || (size > 0 && !sink(static_cast<const char*>(buffer), size))) lost();
   return outcome;

@@ -20,6 +20,9 @@
 #include <system_error>
 #include <utility>
 #include <vector>
+#if __cplusplus >= 202002L && __has_include(<ranges>)
+#include <ranges>
+#endif
 
 #include "support/table.h"
 #include "tabulix.hpp"
@@ -56,6 +59,25 @@ struct printable : std::false_type {};
 template <class T>
 struct printable<T, std::void_t<decltype(std::declval<T&>().print(stdout))>> : std::true_type {};
 static_assert(printable<tabulix::table>::value && !printable<const tabulix::table>::value);
+// A title callable gives a text: one giving a number is refused (std::string
+// would take the number as a character), in both forms.
+template <class Void, class... Args>
+struct title_func_takes_ : std::false_type {};
+template <class... Args>
+struct title_func_takes_<
+    std::void_t<decltype(std::declval<tabulix::column&>().title_func(std::declval<Args>()...))>,
+    Args...> : std::true_type {};
+template <class... Args>
+constexpr bool title_func_takes = title_func_takes_<void, Args...>::value;
+template <class R>
+struct gives {
+  R operator()(unsigned /*width*/) const { return R(); }
+};
+static_assert(!title_func_takes<gives<unsigned>> && !title_func_takes<gives<char>> &&
+              !title_func_takes<gives<unsigned>, std::error_code&> &&
+              !title_func_takes<gives<int>, std::error_code&>);
+static_assert(title_func_takes<gives<std::string>> && title_func_takes<gives<std::string_view>> &&
+              title_func_takes<gives<const char*>, std::error_code&>);
 
 // ---- errors ------------------------------------------------------------------------
 
@@ -83,6 +105,9 @@ TEST(CppErrors, CategoryIsOneObjectAcrossSharedLibraries) {
 TEST(CppErrors, PortableConditionsMatchWhereTheyFit) {
   EXPECT_EQ(std::error_code(errc::invalid_argument), std::errc::invalid_argument);
   EXPECT_EQ(std::error_code(errc::no_memory), std::errc::not_enough_memory);
+  EXPECT_EQ(std::error_code(errc::output_error), std::errc::io_error);
+  EXPECT_EQ(static_cast<int>(errc::output_error), TBLX_ERR_OUTPUT);
+  EXPECT_EQ(std::error_code(errc::output_error).message(), "Output error");
   EXPECT_NE(std::error_code(errc::parse), std::errc::invalid_argument);
   EXPECT_EQ(std::error_code(errc::parse), errc::parse);
 }
@@ -490,6 +515,24 @@ TEST(CppRows, ColumnsInOneExpressionAndRowsFromARange) {
   EXPECT_EQ(t.row_count(), 4);
 }
 
+#ifdef __cpp_lib_ranges
+// A filter view can only be iterated when not const.
+TEST(CppRows, RowsFromAFilterView) {
+  const std::vector<std::pair<std::string, int>> stock = {{"pen", 3}, {"ink", 0}, {"cap", 5}};
+  const auto in_stock = [](const std::pair<std::string, int>& p) { return p.second > 0; };
+  auto view = stock | std::views::filter(in_stock);
+  tabulix::table t{{type::string, "Item"},
+                   tabulix::column_spec(type::int64, "Qty").cell_just(just::right)};
+  t.add_rows(view);
+  std::error_code ec;
+  t.add_rows(
+      stock | std::views::filter(in_stock),
+      [](const std::pair<std::string, int>& p) { return std::tuple(p.first, -p.second); }, ec);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(t.to_string(section::rows), "pen  3\ncap  5\npen -3\ncap -5\n");
+}
+#endif
+
 // The summary line shows a text in place of a sum or filler; operator<<
 // writes that line only when it shows something.
 TEST(CppRows, SumTextsAndTheStreamedSummaryLine) {
@@ -638,6 +681,20 @@ TEST(CppLifetime, TitlesAndSuffixesOutliveTheCallersStrings) {
   EXPECT_NE(rows.find("39 un"), std::string::npos);
 }
 
+// A spec keeps copies of its texts: the strings it was made from may be gone
+// before its column is declared.
+TEST(CppLifetime, SpecsKeepTheirOwnTexts) {
+  const auto long_text = [](const char* s) { return s + std::string(24, '.'); };
+  const tabulix::column_spec name(type::string, long_text("Name"));
+  const tabulix::column_spec size =
+      tabulix::column_spec(type::uint64, long_text("Size")).suffix(long_text(" B"));
+  tabulix::table t{name, size};
+  t.add_row("pen", 3);
+  const std::string printed = t.to_string(section::titles | section::rows);
+  EXPECT_EQ(printed.find(long_text("Name") + ' ' + long_text("Size")), 0u) << printed;
+  EXPECT_NE(printed.find('3' + long_text(" B")), std::string::npos) << printed;
+}
+
 TEST(CppLifetime, TitleCallbackGetsTheWidthAndIsOwned) {
   auto alive = std::make_shared<int>(0);
   std::vector<unsigned> widths;
@@ -661,10 +718,11 @@ TEST(CppLifetime, MoveOnlyAndCStringCallbacks) {
   t.add_column(type::string).title_func([p = std::move(text)](unsigned) { return *p; });
   t.add_column(type::string).title_func([](unsigned) -> const char* { return "cstr"; });
   t.add_column(type::string).title_func([](unsigned) -> const char* { return nullptr; });
+  t.add_column(type::string).title_func([](unsigned) { return std::string_view("view"); });
   t.add_column(type::string).title("end");
   t.end_header();
-  t.add_row("a", "b", "c", "d");
-  EXPECT_EQ(t.to_string(section::titles), "owned cstr   end\n");
+  t.add_row("a", "b", "c", "d", "e");
+  EXPECT_EQ(t.to_string(section::titles), "owned cstr   view end\n");
 }
 
 // A throwing callable gets an empty title, the print goes on, and the print

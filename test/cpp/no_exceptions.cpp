@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The C++ API built with -fno-exceptions: only the error_code forms exist,
-// and they report what the throwing forms would throw.
+// and they report what the throwing forms would throw. Built again with
+// TABULIX_TEST_MIXED and linked with with_exceptions.cpp, it shares tables
+// with code built with exceptions.
 #include <cstdio>
 #include <optional>
 #include <sstream>
@@ -10,6 +12,9 @@
 #include <utility>
 
 #include "tabulix.hpp"
+#ifdef TABULIX_TEST_MIXED
+#include "mixed_exceptions.h"
+#endif
 
 static_assert(TABULIX_EXCEPTIONS == 0, "built without exceptions");
 
@@ -34,6 +39,44 @@ void check(bool ok, const char* what) {
 }
 
 #define CHECK(expr) check((expr), #expr)
+
+#ifdef TABULIX_TEST_MIXED
+// One table filled from both halves of the program; each half's add_row and
+// print reach the same state, and a title callable's exception from the half
+// with exceptions is reported to this one.
+void check_mixed() {
+  const mixed::class_sizes here = mixed::sizes_here();
+  const mixed::class_sizes there = mixed::sizes_with_exceptions();
+  CHECK(here.table == there.table);
+  CHECK(here.column == there.column);
+  CHECK(here.column_spec == there.column_spec);
+  CHECK(here.table_state == there.table_state);
+  CHECK(here.title_source == there.title_source);
+  CHECK(here.print_outcome == there.print_outcome);
+
+  std::error_code ec;
+  tabulix::table t(ec);
+  bool fail = false;
+  mixed::declare_and_add_with_exceptions(t, &fail);
+  t.add_row("pen", 3, ec);
+  CHECK(!ec);
+  CHECK(mixed::add_row_with_exceptions(t, "cap", 5).empty());
+  CHECK(mixed::add_row_with_exceptions(t, "nib", -5) == "Cell type mismatch with column type");
+  t.add_row(std::string("long enough to need the heap"), 6, ec);
+  CHECK(!ec);
+  const tabulix::section shown = tabulix::section::titles | tabulix::section::rows;
+  CHECK(t.to_string(shown, ec) ==
+        "Item                         Qty\n"
+        "ink                          4\n"
+        "pen                          3\n"
+        "cap                          5\n"
+        "long enough to need the heap 6\n");
+  CHECK(!ec);
+  fail = true;
+  CHECK(t.to_string(shown, ec).empty());
+  CHECK(ec == std::errc::operation_canceled);
+}
+#endif
 
 }  // namespace
 
@@ -74,5 +117,8 @@ int main() {
   t.clean(ec);
   CHECK(ec == tabulix::errc::invalid_argument);
   CHECK(moved.row_count() == 3);
+#ifdef TABULIX_TEST_MIXED
+  check_mixed();
+#endif
   return failures == 0 ? 0 : 1;
 }
