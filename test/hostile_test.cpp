@@ -246,7 +246,7 @@ TEST(Hostile, ValuesOutsideEveryEnumeratedRange) {
                    TBLX_ERR_NO_SUCH_COLUMN});
   check_refusals(cases);
 
-  for (tblx_status code : {-1, 19, INT_MIN, INT_MAX}) {
+  for (tblx_status code : {-1, 20, INT_MIN, INT_MAX}) {
     EXPECT_STREQ("<unknown error>", tblx_strerror(code)) << code;
   }
 }
