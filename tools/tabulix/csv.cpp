@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "csv.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace tabulix::cli {
@@ -9,6 +12,10 @@ namespace tabulix::cli {
 namespace {
 
 constexpr std::size_t buffer_size = 1 << 16;
+
+// How far past the first CR of the input an LF is looked for: one there (as
+// in CR LF, or a lone CR in the data of an LF file) makes LF the line end.
+constexpr std::size_t line_end_window = 1 << 16;
 
 // Where the first byte that is not plain ASCII (0x80 and above, or NUL)
 // stands, eight bytes at a time; n when there is none.
@@ -26,8 +33,13 @@ std::size_t plain_ascii_prefix(const char* p, std::size_t n) {
   return i;
 }
 
-// The length of the valid UTF-8 sequence at p (of n bytes), or 0: no
-// overlong forms, no surrogates, nothing above U+10FFFF.
+// What utf8_sequence gives for bytes that begin a valid sequence but stop
+// before its end.
+constexpr std::size_t cut_short = SIZE_MAX;
+
+// The length of the valid UTF-8 sequence at p, of which n bytes are there;
+// 0 when it is invalid (an overlong form, a surrogate, above U+10FFFF), or
+// cut_short when the n bytes are a valid start of it.
 std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
   const unsigned char c = p[0];
   std::size_t len = 0;
@@ -46,11 +58,11 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
   } else {
     return 0;
   }
-  if (n < len || p[1] < low || p[1] > high) return 0;
-  for (std::size_t i = 2; i < len; ++i) {
+  if (n >= 2 && (p[1] < low || p[1] > high)) return 0;
+  for (std::size_t i = 2; i < len && i < n; ++i) {
     if (p[i] < 0x80 || p[i] > 0xBF) return 0;
   }
-  return len;
+  return n < len ? cut_short : len;
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -95,64 +107,106 @@ bool csv_reader::refill() {
 }
 
 // Drops a byte order mark, which spreadsheets often put first and which is no
-// data, and takes CR as the line end when the first bytes hold CR and no LF.
+// data.
 void csv_reader::start() {
   started_ = true;
   while (end_ < 3 && refill()) {
   }
   if (end_ - pos_ >= 3 && std::memcmp(buffer_.data() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
-  const char* p = buffer_.data() + pos_;
-  const std::size_t n = end_ - pos_;
-  if (std::memchr(p, '\n', n) == nullptr && std::memchr(p, '\r', n) != nullptr) line_end_ = '\r';
 }
 
-// Makes the line at pos_ whole in the buffer and sets its bounds. Gives
-// false at the end of the input.
-bool csv_reader::load_line() {
-  std::size_t searched = pos_;
-  for (;;) {
-    const void* found = std::memchr(buffer_.data() + searched, line_end_, end_ - searched);
-    if (found != nullptr) {
-      line_stop_ = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data()) + 1;
-      content_end_ = line_stop_ - 1;
-      break;
-    }
-    const std::size_t offset = end_ - pos_;
-    if (!refill()) {
-      if (pos_ == end_) return false;
-      line_stop_ = content_end_ = end_;  // the last line has no line end
-      break;
-    }
-    searched = pos_ + offset;
+// Decides the line end at the first CR or LF of the input, `at` bytes into
+// the current line: an LF, or a CR with an LF in the bytes after it, makes it
+// LF (CR LF included); a CR with none makes it CR.
+void csv_reader::decide_line_end(std::size_t at) {
+  line_end_known_ = true;
+  if (buffer_[pos_ + at] == '\n') return;
+  while (end_ - pos_ - at <= line_end_window && refill()) {
   }
-  if (line_end_ == '\n' && content_end_ > pos_ && buffer_[content_end_ - 1] == '\r') {
-    --content_end_;
-  }
-  ++line_;
-  return true;
+  const std::size_t n = std::min(end_ - pos_ - at, line_end_window + 1);
+  if (std::memchr(buffer_.data() + pos_ + at, '\n', n) == nullptr) line_end_ = '\r';
 }
 
-void csv_reader::next_line() { pos_ = line_stop_; }
-
-// Checks a line's bytes: UTF-8 without NUL bytes.
-void csv_reader::check_line(const char* p, std::size_t n) {
-  std::size_t i = 0;
+// Checks the bytes [from, to) of the current line (offsets from pos_): UTF-8
+// without NUL bytes. A sequence that `to` cuts short is left for the next
+// call unless the line ends there. Gives where checking stopped.
+std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_ends,
+                                    std::uint64_t line) {
+  const char* const p = buffer_.data() + pos_;
+  std::size_t i = from;
   for (;;) {
-    i += plain_ascii_prefix(p + i, n - i);
-    if (i == n) return;
-    if (p[i] == '\0') fail(line_, i + 1, "NUL byte");
-    const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(p + i), n - i);
-    if (len == 0) fail(line_, i + 1, "invalid UTF-8");
+    i += plain_ascii_prefix(p + i, to - i);
+    if (i == to) return i;
+    if (p[i] == '\0') fail(line, i + 1, "NUL byte");
+    const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(p + i), to - i);
+    if (len == cut_short && !line_ends) return i;
+    if (len == 0 || len == cut_short) fail(line, i + 1, "invalid UTF-8");
     i += len;
   }
 }
 
-bool csv_reader::skipped_line() const {
-  if (opts_.skip >= line_) return true;
-  if (content_end_ == pos_) return true;  // a line with no bytes holds no record
-  const std::string_view text(buffer_.data() + pos_, content_end_ - pos_);
-  return !opts_.comment.empty() && text.starts_with(opts_.comment);
+// Makes the line at pos_ whole in the buffer and sets its bounds, checking
+// its bytes as they are read, so that a fault is reported however long the
+// line would go on. A line that starts a record may be one to skip (by
+// number, or a comment): its bytes are not checked, and are dropped as they
+// are read. Gives false at the end of the input.
+bool csv_reader::load_line(bool record_start) {
+  const std::uint64_t number = line_ + 1;
+  skipped_ = record_start && opts_.skip >= number;
+  if (record_start && !skipped_ && !opts_.comment.empty()) {
+    while (end_ - pos_ < opts_.comment.size() && refill()) {
+    }
+    skipped_ = std::string_view(buffer_.data() + pos_, end_ - pos_).starts_with(opts_.comment);
+  }
+  std::size_t searched = 0;  // offsets from pos_: looked for the line end
+  std::size_t checked = 0;   // and checked, up to here
+  bool dropped = false;
+  for (;;) {
+    const char* const line = buffer_.data() + pos_;
+    const std::size_t size = end_ - pos_;
+    const char* found = nullptr;
+    if (line_end_known_) {
+      found = static_cast<const char*>(std::memchr(line + searched, line_end_, size - searched));
+    } else {
+      const char* const e = line + size;
+      const char* q = line + searched;
+      while (q != e && *q != '\n' && *q != '\r') ++q;
+      if (q != e) {
+        // The window after a CR may read more; offsets stay valid.
+        decide_line_end(static_cast<std::size_t>(q - line));
+        continue;
+      }
+    }
+    if (found != nullptr) {
+      const auto stop = static_cast<std::size_t>(found - line);
+      if (!skipped_) check_bytes(checked, stop + 1, true, number);
+      content_end_ = pos_ + stop;
+      line_stop_ = content_end_ + 1;
+      break;
+    }
+    searched = size;
+    if (!skipped_) {
+      checked = check_bytes(checked, size, false, number);
+    } else if (size != 0) {
+      pos_ = end_;
+      searched = checked = 0;
+      dropped = true;
+    }
+    if (!refill()) {
+      if (pos_ == end_ && !dropped) return false;
+      if (!skipped_) check_bytes(checked, end_ - pos_, true, number);
+      line_stop_ = content_end_ = end_;  // the last line has no line end
+      break;
+    }
+  }
+  if (line_end_ == '\n' && content_end_ > pos_ && buffer_[content_end_ - 1] == '\r') {
+    --content_end_;
+  }
+  line_ = number;
+  return true;
 }
+
+void csv_reader::next_line() { pos_ = line_stop_; }
 
 // Fields split at every delimiter, without quoting: the line is copied
 // once, and each delimiter becomes the NUL that ends a field.
@@ -207,8 +261,7 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
       // The field goes on after the line end, which belongs to it.
       record.data.append(from, static_cast<std::size_t>(buffer_.data() + line_stop_ - from));
       next_line();
-      if (!load_line()) fail(quote_line, quote_column, "quoted field is not closed");
-      check_line(buffer_.data() + pos_, line_stop_ - pos_);
+      if (!load_line(false)) fail(quote_line, quote_column, "quoted field is not closed");
       p = pos_;
       continue;
     }
@@ -257,12 +310,12 @@ bool csv_reader::next(csv_record& record) {
   record.clear();
   if (!started_) start();
   for (;;) {
-    if (!load_line()) return false;
-    if (skipped_line()) {
+    if (!load_line(true)) return false;
+    // A line with no bytes holds no record.
+    if (skipped_ || content_end_ == pos_) {
       next_line();
       continue;
     }
-    check_line(buffer_.data() + pos_, line_stop_ - pos_);
     record.line = line_;
     switch (opts_.format) {
       case input_format::csv:

@@ -151,6 +151,24 @@ TEST(CsvReader, FormatsLinesToSkipAndLineEnds) {
        0,
        "",
        {{"a", "b"}, {"1", "2"}, {"3", "x\ry"}}},
+      {"CR alone ends lines after a first line longer than a read",
+       std::string(70000, 'h') + "\r1\r",
+       input_format::csv,
+       0,
+       "",
+       {{std::string(70000, 'h')}, {"1"}}},
+      {"an LF within 64 KiB after the first CR makes LF the line end",
+       "a\rb" + std::string(60000, 'c') + "\nd\n",
+       input_format::csv,
+       0,
+       "",
+       {{"a\rb" + std::string(60000, 'c')}, {"d"}}},
+      {"skipped lines are not checked, however long",
+       std::string("\xFF\0", 2) + std::string(200000, '\xFF') + std::string("\n#\0\nh\n", 6),
+       input_format::csv,
+       1,
+       "#",
+       {{"h"}}},
   };
   for (const auto& c : cases) {
     const tabulix::cli::reader_options opts{c.format, ',', c.skip, c.comment};
@@ -177,6 +195,10 @@ TEST(CsvReader, FieldsLongerThanTheReadBuffer) {
   text += "\",y\r\n";
   text = std::string(65534, 'p') + ",q\r\n" + text;
   EXPECT_EQ(read_all(text), (records{{std::string(65534, 'p'), "q"}, {big, "y"}}));
+  // Characters of two to four bytes straddle the reads.
+  std::string wide = "x";
+  for (int i = 0; i < 20000; ++i) wide += "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E";
+  EXPECT_EQ(read_all(wide + "\n"), (records{{wide}}));
 }
 
 TEST(CsvReader, RecordFieldsAreCStrings) {
@@ -216,6 +238,11 @@ TEST(CsvReader, MalformedInputNamesItsPlace) {
       {"sequence cut by a delimiter", "\xC3,a\n", "in.csv:1:1: invalid UTF-8"},
       {"sequence cut by the end of input", "a\n\xE2\x82", "in.csv:2:1: invalid UTF-8"},
       {"bad byte inside quotes", "\"a\nb\xFF\"\n", "in.csv:2:2: invalid UTF-8"},
+      // Reported as read, before the line ends (reads are of 64 KiB).
+      {"bad byte past the first read", std::string(100000, 'a') + "\xFF\n",
+       "in.csv:1:100001: invalid UTF-8"},
+      {"NUL byte on a line that never ends", std::string(70000, 'a') + std::string(1, '\0'),
+       "in.csv:1:70001: NUL byte"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(read_error(c.text), c.message) << c.name;
