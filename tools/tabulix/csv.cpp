@@ -79,6 +79,7 @@ void csv_record::clear() {
   data.clear();
   starts.clear();
   line = 0;
+  extra = 0;
 }
 
 csv_reader::csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts)
@@ -221,6 +222,13 @@ void csv_reader::split_plain(csv_record& record, char delimiter) {
   for (;;) {
     p = static_cast<char*>(std::memchr(p, delimiter, static_cast<std::size_t>(e - p)));
     if (p == nullptr) return;
+    if (record.size() == field_limit_) {
+      // The fields past the limit are only counted; the last one kept ends here.
+      record.extra = static_cast<std::uint64_t>(std::count(p, e, delimiter));
+      record.data.resize(static_cast<std::size_t>(p - begin) + 1);
+      record.data.back() = '\0';
+      return;
+    }
     *p++ = '\0';
     record.starts.push_back(static_cast<std::size_t>(p - begin));
   }
@@ -289,7 +297,13 @@ void csv_reader::split_csv(csv_record& record) {
   }
   std::size_t p = pos_;
   for (;;) {
-    record.starts.push_back(record.data.size());
+    const std::size_t start = record.data.size();
+    const bool kept = record.size() != field_limit_ || field_limit_ == 0;
+    if (kept) {
+      record.starts.push_back(start);
+    } else {
+      ++record.extra;
+    }
     if (p < content_end_ && buffer_[p] == '"') {
       p = take_quoted(record, p);
     } else {
@@ -300,7 +314,11 @@ void csv_reader::split_csv(csv_record& record) {
       record.data.append(f, q);
       p = static_cast<std::size_t>(q - buffer_.data());
     }
-    record.data.push_back('\0');
+    if (kept) {
+      record.data.push_back('\0');
+    } else {
+      record.data.resize(start);
+    }
     if (p == content_end_) return;
     ++p;  // the delimiter
   }

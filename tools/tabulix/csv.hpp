@@ -29,6 +29,7 @@ struct csv_record {
   std::string data;
   std::vector<std::size_t> starts;  // where each field begins in data
   std::uint64_t line = 0;           // line on which the record begins, from 1
+  std::uint64_t extra = 0;          // fields past the reader's field limit: counted, not kept
 
   [[nodiscard]] std::size_t size() const { return starts.size(); }
   [[nodiscard]] std::string_view field(std::size_t i) const;
@@ -57,7 +58,9 @@ class csv_reader {
 
   // With fields separated by blanks, the field `count` and those after it
   // form one: the rest of the line, as in the last column of `ps` output.
-  // 0: no limit.
+  // Otherwise fields past `count` are counted in csv_record::extra but not
+  // kept, so that a line of a billion delimiters costs no more than its
+  // bytes. 0: no limit.
   void set_field_limit(std::size_t count) { field_limit_ = count; }
 
  private:

@@ -154,9 +154,9 @@ class loader {
   void take_record(const std::string& name) {
     if (opts_.no_header) {
       if (!started_ || record_.size() > data_.input_titles.size()) grow_columns();
-    } else if (record_.size() > data_.input_titles.size()) {
+    } else if (record_.size() + record_.extra > data_.input_titles.size()) {
       throw input_error(name, record_.line, 0,
-                        "the record has " + std::to_string(record_.size()) +
+                        "the record has " + std::to_string(record_.size() + record_.extra) +
                             " fields, the header " + std::to_string(data_.input_titles.size()));
     }
     if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {

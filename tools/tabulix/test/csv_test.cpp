@@ -176,6 +176,31 @@ TEST(CsvReader, FormatsLinesToSkipAndLineEnds) {
   }
 }
 
+TEST(CsvReader, FieldsPastTheLimitAreCountedNotKept) {
+  using tabulix::cli::input_format;
+  struct test_case {
+    input_format format;
+    std::string text;
+  };
+  const test_case cases[] = {
+      {input_format::csv, "1,2,3,4\n"},
+      {input_format::csv, "1,\"2\",\"3\n3\",4\n"},
+      {input_format::tsv, "1\t2\t3\t4\n"},
+  };
+  for (const auto& c : cases) {
+    const file_ptr f = open_text(c.text);
+    csv_reader reader(
+        tabulix::cli::open_source(f.get(), "in.txt", tabulix::cli::text_encoding::utf8), "in.txt",
+        {c.format, ',', 0, ""});
+    reader.set_field_limit(2);
+    csv_record record;
+    ASSERT_TRUE(reader.next(record)) << c.text;
+    EXPECT_EQ(record.size(), 2u) << c.text;
+    EXPECT_EQ(record.extra, 2u) << c.text;
+    EXPECT_STREQ(record.field(1).data(), "2") << c.text;
+  }
+}
+
 TEST(CsvReader, RecordsKnowTheLineTheyStartOn) {
   std::vector<std::uint64_t> lines;
   read_all("h\n\n\"a\nb\nc\"\nd\r\n\r\ne\n", ',', &lines);
