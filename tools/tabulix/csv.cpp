@@ -83,7 +83,11 @@ void csv_record::clear() {
 }
 
 csv_reader::csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts)
-    : in_(std::move(in)), name_(std::move(name)), opts_(std::move(opts)), buffer_(buffer_size) {}
+    : in_(std::move(in)),
+      name_(std::move(name)),
+      opts_(std::move(opts)),
+      buffer_(std::make_unique_for_overwrite<char[]>(buffer_size)),
+      capacity_(buffer_size) {}
 
 csv_reader::csv_reader(std::FILE* in, const std::string& name, char delimiter)
     : csv_reader(open_source(in, name, text_encoding::utf8), name,
@@ -97,11 +101,18 @@ void csv_reader::fail(std::uint64_t line, std::uint64_t column, const std::strin
 // buffer when the line fills it. Gives false when nothing more comes.
 bool csv_reader::refill() {
   if (eof_) return false;
-  std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-  end_ -= pos_;
-  pos_ = 0;
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  const std::size_t n = in_->read(buffer_.data() + end_, buffer_.size() - end_);
+  if (pos_ == 0 && end_ == capacity_) {
+    // Uninitialised: only the bytes read into it take memory.
+    auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+    std::memcpy(larger.get(), buffer_.get(), end_);
+    buffer_ = std::move(larger);
+    capacity_ *= 2;
+  } else {
+    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  const std::size_t n = in_->read(buffer_.get() + end_, capacity_ - end_);
   end_ += n;
   if (n == 0) eof_ = true;
   return n != 0;
@@ -113,7 +124,7 @@ void csv_reader::start() {
   started_ = true;
   while (end_ < 3 && refill()) {
   }
-  if (end_ - pos_ >= 3 && std::memcmp(buffer_.data() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
+  if (end_ - pos_ >= 3 && std::memcmp(buffer_.get() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
 }
 
 // Decides the line end at the first CR or LF of the input, `at` bytes into
@@ -125,7 +136,7 @@ void csv_reader::decide_line_end(std::size_t at) {
   while (end_ - pos_ - at <= line_end_window && refill()) {
   }
   const std::size_t n = std::min(end_ - pos_ - at, line_end_window + 1);
-  if (std::memchr(buffer_.data() + pos_ + at, '\n', n) == nullptr) line_end_ = '\r';
+  if (std::memchr(buffer_.get() + pos_ + at, '\n', n) == nullptr) line_end_ = '\r';
 }
 
 // Checks the bytes [from, to) of the current line (offsets from pos_): UTF-8
@@ -133,7 +144,7 @@ void csv_reader::decide_line_end(std::size_t at) {
 // call unless the line ends there. Gives where checking stopped.
 std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_ends,
                                     std::uint64_t line) {
-  const char* const p = buffer_.data() + pos_;
+  const char* const p = buffer_.get() + pos_;
   std::size_t i = from;
   for (;;) {
     i += plain_ascii_prefix(p + i, to - i);
@@ -157,13 +168,13 @@ bool csv_reader::load_line(bool record_start) {
   if (record_start && !skipped_ && !opts_.comment.empty()) {
     while (end_ - pos_ < opts_.comment.size() && refill()) {
     }
-    skipped_ = std::string_view(buffer_.data() + pos_, end_ - pos_).starts_with(opts_.comment);
+    skipped_ = std::string_view(buffer_.get() + pos_, end_ - pos_).starts_with(opts_.comment);
   }
   std::size_t searched = 0;  // offsets from pos_: looked for the line end
   std::size_t checked = 0;   // and checked, up to here
   bool dropped = false;
   for (;;) {
-    const char* const line = buffer_.data() + pos_;
+    const char* const line = buffer_.get() + pos_;
     const std::size_t size = end_ - pos_;
     const char* found = nullptr;
     if (line_end_known_) {
@@ -213,7 +224,9 @@ void csv_reader::next_line() { pos_ = line_stop_; }
 // once, and each delimiter becomes the NUL that ends a field.
 void csv_reader::split_plain(csv_record& record, char delimiter) {
   const std::size_t base = record.data.size();
-  record.data.append(buffer_.data() + pos_, content_end_ - pos_);
+  // Room for the NUL too: growing for it alone would copy a long line again.
+  record.data.reserve(base + content_end_ - pos_ + 1);
+  record.data.append(buffer_.get() + pos_, content_end_ - pos_);
   record.data.push_back('\0');
   char* const begin = record.data.data();
   char* p = begin + base;
@@ -237,8 +250,8 @@ void csv_reader::split_plain(csv_record& record, char delimiter) {
 // Fields separated by runs of blanks and tabs; those at either end separate
 // nothing.
 void csv_reader::split_blanks(csv_record& record) {
-  const char* p = buffer_.data() + pos_;
-  const char* const e = buffer_.data() + content_end_;
+  const char* p = buffer_.get() + pos_;
+  const char* const e = buffer_.get() + content_end_;
   for (;;) {
     while (p != e && is_blank(*p)) ++p;
     if (p == e) return;
@@ -263,18 +276,18 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
   const std::uint64_t quote_column = at - pos_ + 1;
   std::size_t p = at + 1;
   for (;;) {
-    const char* from = buffer_.data() + p;
+    const char* from = buffer_.get() + p;
     const auto* quote = static_cast<const char*>(std::memchr(from, '"', content_end_ - p));
     if (quote == nullptr) {
       // The field goes on after the line end, which belongs to it.
-      record.data.append(from, static_cast<std::size_t>(buffer_.data() + line_stop_ - from));
+      record.data.append(from, static_cast<std::size_t>(buffer_.get() + line_stop_ - from));
       next_line();
       if (!load_line(false)) fail(quote_line, quote_column, "quoted field is not closed");
       p = pos_;
       continue;
     }
     record.data.append(from, static_cast<std::size_t>(quote - from));
-    p = static_cast<std::size_t>(quote - buffer_.data()) + 1;
+    p = static_cast<std::size_t>(quote - buffer_.get()) + 1;
     if (p < content_end_ && buffer_[p] == '"') {  // a doubled quote stands for one
       record.data.push_back('"');
       ++p;
@@ -291,7 +304,7 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
 // unquoted field is taken as it is.
 void csv_reader::split_csv(csv_record& record) {
   const char delimiter = opts_.delimiter;
-  if (std::memchr(buffer_.data() + pos_, '"', content_end_ - pos_) == nullptr) {
+  if (std::memchr(buffer_.get() + pos_, '"', content_end_ - pos_) == nullptr) {
     split_plain(record, delimiter);  // no quoted field
     return;
   }
@@ -307,12 +320,12 @@ void csv_reader::split_csv(csv_record& record) {
     if (p < content_end_ && buffer_[p] == '"') {
       p = take_quoted(record, p);
     } else {
-      const char* f = buffer_.data() + p;
-      const char* const e = buffer_.data() + content_end_;
+      const char* f = buffer_.get() + p;
+      const char* const e = buffer_.get() + content_end_;
       const char* q = f;
       while (q != e && *q != delimiter) ++q;
       record.data.append(f, q);
-      p = static_cast<std::size_t>(q - buffer_.data());
+      p = static_cast<std::size_t>(q - buffer_.get());
     }
     if (kept) {
       record.data.push_back('\0');

@@ -79,7 +79,8 @@ class csv_reader {
   std::unique_ptr<byte_source> in_;
   std::string name_;
   reader_options opts_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
   std::size_t pos_ = 0;  // start of the current line
   std::size_t end_ = 0;  // end of the bytes read
   bool eof_ = false;

@@ -70,6 +70,13 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
   return s;
 }
 
+// The library holds a text of up to 4 GiB - 1 bytes in a cell or a title.
+bool too_long_to_show(std::uint64_t shown_bytes) {
+  return shown_bytes > std::numeric_limits<std::uint32_t>::max();
+}
+
+constexpr const char* too_long = "is 4 GiB or longer as shown, more than a table can hold";
+
 class loader {
  public:
   loader(const options& opts, bool measure, width_unit unit)
@@ -112,6 +119,10 @@ class loader {
   void take_header(const std::string& name) {
     if (!started_) {
       for (std::size_t i = 0; i < record_.size(); ++i) {
+        if (too_long_to_show(look_at(record_.field(i), false, unit_).size)) {
+          throw input_error(name, record_.line, 0,
+                            "the title of column " + std::to_string(i + 1) + ' ' + too_long);
+        }
         data_.input_titles.emplace_back(record_.field(i));
       }
       start();
@@ -182,6 +193,7 @@ class loader {
       writer_.empty();
       return;
     }
+    if (too_long_to_show(v.size())) refuse_field(j, name);
     column_stats& stats = data_.stats[j];
     const std::optional<value_type> forced = data_.requests.types[j];
     field_scan s;
@@ -197,10 +209,18 @@ class loader {
       stats.guess.add(s);
     }
     if (stats.figure) stats.figure->add(v, s);
-    store(s, v, stats, forced == value_type::string);
+    if (!store(s, v, stats, forced == value_type::string)) refuse_field(j, name);
   }
 
-  void store(const field_scan& s, std::string_view v, column_stats& stats, bool as_text) {
+  [[noreturn]] void refuse_field(std::size_t j, const std::string& name) const {
+    throw input_error(name, record_.line, 0,
+                      "the field of column " +
+                          in_quotes(data_.input_titles[data_.requests.shown[j]]) + ' ' + too_long);
+  }
+
+  // Gives false for a text too long to show.
+  [[nodiscard]] bool store(const field_scan& s, std::string_view v, column_stats& stats,
+                           bool as_text) {
     if (!as_text) {
       switch (s.kind) {
         case field_scan::form::integer:
@@ -208,19 +228,21 @@ class loader {
                          s.uint64 ? s.u : static_cast<std::uint64_t>(s.i),
                          s.as_written ? std::string_view{} : v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
-          return;
+          return true;
         case field_scan::form::hex:
           writer_.number(cell_tag::hex, s.u, v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
-          return;
+          return true;
         case field_scan::form::decimal:
         case field_scan::form::text:
           break;
       }
     }
     const text_look look = look_at(v, measure_, unit_);
+    if (too_long_to_show(look.size)) return false;
     writer_.text(v, look.escape);
     stats.widest = std::max(stats.widest, look.width);
+    return true;
   }
 
   const options& opts_;

@@ -5,6 +5,7 @@
 #define TABULIX_TOOL_TEXT_HPP
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,9 +16,9 @@ enum class width_unit { columns, bytes };
 
 // What a field looks like on a table line.
 struct text_look {
-  bool escape = false;    // it holds control characters, which are shown escaped
-  std::size_t width = 0;  // its width as shown, when measured
-  std::size_t size = 0;   // its bytes as shown, escapes included
+  bool escape = false;     // it holds control characters, which are shown escaped
+  std::size_t width = 0;   // its width as shown, when measured
+  std::uint64_t size = 0;  // its bytes as shown, escapes included
 };
 
 // Looks at the bytes of a field once; measures its width when `measure`.
