@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "csv.hpp"
+#include "terminal.hpp"
 #include "text.hpp"
 
 namespace tabulix::cli {
@@ -93,7 +94,7 @@ class loader {
         load_one(stdin, stdin_name);
         continue;
       }
-      const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
+      const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_input_file(name),
                                                                  &std::fclose);
       if (!file) throw input_error(name, 0, 0, std::strerror(errno));
       load_one(file.get(), name);
