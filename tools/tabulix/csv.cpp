@@ -157,6 +157,36 @@ std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_
   }
 }
 
+// Whether the line at pos_, which starts a record when `record_start`, is
+// one to skip: by its number, or as a comment.
+bool csv_reader::skip_line(bool record_start, std::uint64_t number) {
+  if (!record_start) return false;
+  if (opts_.skip >= number) return true;
+  if (opts_.comment.empty()) return false;
+  while (end_ - pos_ < opts_.comment.size() && refill()) {
+  }
+  return std::string_view(buffer_.get() + pos_, end_ - pos_).starts_with(opts_.comment);
+}
+
+// Where the current line ends, looking from `from` bytes into it; nullptr
+// when the bytes read hold no line end yet. Decides the line end at the
+// first CR or LF of the input.
+const char* csv_reader::find_line_end(std::size_t from) {
+  for (;;) {
+    const char* const line = buffer_.get() + pos_;
+    const std::size_t size = end_ - pos_;
+    if (line_end_known_) {
+      return static_cast<const char*>(std::memchr(line + from, line_end_, size - from));
+    }
+    const char* const e = line + size;
+    const char* const q =
+        std::find_if(line + from, e, [](char c) { return c == '\n' || c == '\r'; });
+    if (q == e) return nullptr;
+    // The look past a CR may read more; offsets from pos_ stay valid.
+    decide_line_end(static_cast<std::size_t>(q - line));
+  }
+}
+
 // Makes the line at pos_ whole in the buffer and sets its bounds, checking
 // its bytes as they are read, so that a fault is reported however long the
 // line would go on. A line that starts a record may be one to skip (by
@@ -164,45 +194,26 @@ std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_
 // are read. Gives false at the end of the input.
 bool csv_reader::load_line(bool record_start) {
   const std::uint64_t number = line_ + 1;
-  skipped_ = record_start && opts_.skip >= number;
-  if (record_start && !skipped_ && !opts_.comment.empty()) {
-    while (end_ - pos_ < opts_.comment.size() && refill()) {
-    }
-    skipped_ = std::string_view(buffer_.get() + pos_, end_ - pos_).starts_with(opts_.comment);
-  }
+  skipped_ = skip_line(record_start, number);
   std::size_t searched = 0;  // offsets from pos_: looked for the line end
   std::size_t checked = 0;   // and checked, up to here
   bool dropped = false;
   for (;;) {
-    const char* const line = buffer_.get() + pos_;
-    const std::size_t size = end_ - pos_;
-    const char* found = nullptr;
-    if (line_end_known_) {
-      found = static_cast<const char*>(std::memchr(line + searched, line_end_, size - searched));
-    } else {
-      const char* const e = line + size;
-      const char* q = line + searched;
-      while (q != e && *q != '\n' && *q != '\r') ++q;
-      if (q != e) {
-        // The window after a CR may read more; offsets stay valid.
-        decide_line_end(static_cast<std::size_t>(q - line));
-        continue;
-      }
-    }
+    const char* const found = find_line_end(searched);
     if (found != nullptr) {
-      const auto stop = static_cast<std::size_t>(found - line);
+      const auto stop = static_cast<std::size_t>(found - (buffer_.get() + pos_));
       if (!skipped_) check_bytes(checked, stop + 1, true, number);
       content_end_ = pos_ + stop;
       line_stop_ = content_end_ + 1;
       break;
     }
-    searched = size;
+    searched = end_ - pos_;
     if (!skipped_) {
-      checked = check_bytes(checked, size, false, number);
-    } else if (size != 0) {
+      checked = check_bytes(checked, searched, false, number);
+    } else {
+      dropped = dropped || searched != 0;
       pos_ = end_;
       searched = checked = 0;
-      dropped = true;
     }
     if (!refill()) {
       if (pos_ == end_ && !dropped) return false;

@@ -66,6 +66,8 @@ class csv_reader {
  private:
   bool refill();
   bool load_line(bool record_start);
+  bool skip_line(bool record_start, std::uint64_t number);
+  const char* find_line_end(std::size_t from);
   void start();
   void decide_line_end(std::size_t at);
   std::size_t check_bytes(std::size_t from, std::size_t to, bool line_ends, std::uint64_t line);
