@@ -13,8 +13,10 @@ namespace {
 
 constexpr std::size_t buffer_size = 1 << 16;
 
-// How far past the first CR of the input an LF is looked for: one there (as
-// in CR LF, or a lone CR in the data of an LF file) makes LF the line end.
+// How far an LF is looked for once the input's first line end is a CR: to
+// this many bytes from the start of the input, or past that CR when it comes
+// later. An LF there (as in CR LF, or a lone CR in the data of an LF file)
+// makes LF the line end.
 constexpr std::size_t line_end_window = 1 << 16;
 
 // Where the first byte that is not plain ASCII (0x80 and above, or NUL)
@@ -110,6 +112,7 @@ bool csv_reader::refill() {
   } else {
     std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
     end_ -= pos_;
+    shifted_ += pos_;
     pos_ = 0;
   }
   const std::size_t n = in_->read(buffer_.get() + end_, capacity_ - end_);
@@ -128,14 +131,18 @@ void csv_reader::start() {
 }
 
 // Decides the line end at the first CR or LF of the input, `at` bytes into
-// the current line: an LF, or a CR with an LF in the bytes after it, makes it
-// LF (CR LF included); a CR with none makes it CR.
+// the current line: an LF, or a CR with an LF in the window after it, makes
+// it LF (CR LF included); a CR with none makes it CR.
 void csv_reader::decide_line_end(std::size_t at) {
   line_end_known_ = true;
   if (buffer_[pos_ + at] == '\n') return;
-  while (end_ - pos_ - at <= line_end_window && refill()) {
+  const std::uint64_t cr = shifted_ + pos_ + at;  // in the input
+  const std::uint64_t window_end = cr < line_end_window ? line_end_window : cr + line_end_window;
+  // Offsets from the CR, which a refill may move.
+  const auto wanted = static_cast<std::size_t>(window_end - cr);
+  while (end_ - pos_ - at < wanted && refill()) {
   }
-  const std::size_t n = std::min(end_ - pos_ - at, line_end_window + 1);
+  const std::size_t n = std::min(end_ - pos_ - at, wanted);
   if (std::memchr(buffer_.get() + pos_ + at, '\n', n) == nullptr) line_end_ = '\r';
 }
 

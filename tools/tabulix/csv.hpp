@@ -4,8 +4,9 @@
 // reads one line at a time, so memory stays proportional to the longest
 // record, and checks each byte once as it is read: text must be UTF-8 without
 // NUL bytes, and quoted fields must be well formed. Lines end in LF or CR LF;
-// an input whose first line end is a CR with no LF in the 64 KiB after it is
-// read with CR alone as the line end.
+// an input whose first line end is a CR, with no LF in its first 64 KiB (or
+// in the 64 KiB after that CR, when it comes later), is read with CR alone as
+// the line end.
 #ifndef TABULIX_TOOL_CSV_HPP
 #define TABULIX_TOOL_CSV_HPP
 
@@ -83,8 +84,9 @@ class csv_reader {
   reader_options opts_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;
-  std::size_t pos_ = 0;  // start of the current line
-  std::size_t end_ = 0;  // end of the bytes read
+  std::size_t pos_ = 0;        // start of the current line
+  std::size_t end_ = 0;        // end of the bytes read
+  std::uint64_t shifted_ = 0;  // bytes of the input before the buffer's start
   bool eof_ = false;
   bool started_ = false;         // the byte order mark is dealt with
   bool line_end_known_ = false;  // decided at the first CR or LF
