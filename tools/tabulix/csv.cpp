@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "csv.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace tabulix::cli {
@@ -9,6 +12,12 @@ namespace tabulix::cli {
 namespace {
 
 constexpr std::size_t buffer_size = 1 << 16;
+
+// How far an LF is looked for once the input's first line end is a CR: to
+// this many bytes from the start of the input, or past that CR when it comes
+// later. An LF there (as in CR LF, or a lone CR in the data of an LF file)
+// makes LF the line end.
+constexpr std::size_t line_end_window = 1 << 16;
 
 // Where the first byte that is not plain ASCII (0x80 and above, or NUL)
 // stands, eight bytes at a time; n when there is none.
@@ -26,8 +35,13 @@ std::size_t plain_ascii_prefix(const char* p, std::size_t n) {
   return i;
 }
 
-// The length of the valid UTF-8 sequence at p (of n bytes), or 0: no
-// overlong forms, no surrogates, nothing above U+10FFFF.
+// What utf8_sequence gives for bytes that begin a valid sequence but stop
+// before its end.
+constexpr std::size_t cut_short = SIZE_MAX;
+
+// The length of the valid UTF-8 sequence at p, of which n bytes are there;
+// 0 when it is invalid (an overlong form, a surrogate, above U+10FFFF), or
+// cut_short when the n bytes are a valid start of it.
 std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
   const unsigned char c = p[0];
   std::size_t len = 0;
@@ -46,11 +60,11 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
   } else {
     return 0;
   }
-  if (n < len || p[1] < low || p[1] > high) return 0;
-  for (std::size_t i = 2; i < len; ++i) {
+  if (n >= 2 && (p[1] < low || p[1] > high)) return 0;
+  for (std::size_t i = 2; i < len && i < n; ++i) {
     if (p[i] < 0x80 || p[i] > 0xBF) return 0;
   }
-  return len;
+  return n < len ? cut_short : len;
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -67,10 +81,15 @@ void csv_record::clear() {
   data.clear();
   starts.clear();
   line = 0;
+  extra = 0;
 }
 
 csv_reader::csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts)
-    : in_(std::move(in)), name_(std::move(name)), opts_(std::move(opts)), buffer_(buffer_size) {}
+    : in_(std::move(in)),
+      name_(std::move(name)),
+      opts_(std::move(opts)),
+      buffer_(std::make_unique_for_overwrite<char[]>(buffer_size)),
+      capacity_(buffer_size) {}
 
 csv_reader::csv_reader(std::FILE* in, const std::string& name, char delimiter)
     : csv_reader(open_source(in, name, text_encoding::utf8), name,
@@ -84,81 +103,148 @@ void csv_reader::fail(std::uint64_t line, std::uint64_t column, const std::strin
 // buffer when the line fills it. Gives false when nothing more comes.
 bool csv_reader::refill() {
   if (eof_) return false;
-  std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-  end_ -= pos_;
-  pos_ = 0;
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  const std::size_t n = in_->read(buffer_.data() + end_, buffer_.size() - end_);
+  if (pos_ == 0 && end_ == capacity_) {
+    // Uninitialised: only the bytes read into it take memory.
+    auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+    std::memcpy(larger.get(), buffer_.get(), end_);
+    buffer_ = std::move(larger);
+    capacity_ *= 2;
+  } else {
+    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+    end_ -= pos_;
+    shifted_ += pos_;
+    pos_ = 0;
+  }
+  const std::size_t n = in_->read(buffer_.get() + end_, capacity_ - end_);
   end_ += n;
   if (n == 0) eof_ = true;
   return n != 0;
 }
 
 // Drops a byte order mark, which spreadsheets often put first and which is no
-// data, and takes CR as the line end when the first bytes hold CR and no LF.
+// data.
 void csv_reader::start() {
   started_ = true;
   while (end_ < 3 && refill()) {
   }
-  if (end_ - pos_ >= 3 && std::memcmp(buffer_.data() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
-  const char* p = buffer_.data() + pos_;
-  const std::size_t n = end_ - pos_;
-  if (std::memchr(p, '\n', n) == nullptr && std::memchr(p, '\r', n) != nullptr) line_end_ = '\r';
+  if (end_ - pos_ >= 3 && std::memcmp(buffer_.get() + pos_, "\xEF\xBB\xBF", 3) == 0) pos_ += 3;
 }
 
-// Makes the line at pos_ whole in the buffer and sets its bounds. Gives
-// false at the end of the input.
-bool csv_reader::load_line() {
-  std::size_t searched = pos_;
+// Decides the line end at the first CR or LF of the input, `at` bytes into
+// the current line: an LF, or a CR with an LF in the window after it, makes
+// it LF (CR LF included); a CR with none makes it CR.
+void csv_reader::decide_line_end(std::size_t at) {
+  line_end_known_ = true;
+  if (buffer_[pos_ + at] == '\n') return;
+  const std::uint64_t cr = shifted_ + pos_ + at;  // in the input
+  const std::uint64_t window_end = cr < line_end_window ? line_end_window : cr + line_end_window;
+  // Offsets from the CR, which a refill may move.
+  const auto wanted = static_cast<std::size_t>(window_end - cr);
+  while (end_ - pos_ - at < wanted && refill()) {
+  }
+  const std::size_t n = std::min(end_ - pos_ - at, wanted);
+  if (std::memchr(buffer_.get() + pos_ + at, '\n', n) == nullptr) line_end_ = '\r';
+}
+
+// Checks the bytes [from, to) of the current line (offsets from pos_): UTF-8
+// without NUL bytes. A sequence that `to` cuts short is left for the next
+// call unless the line ends there. Gives where checking stopped.
+std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_ends,
+                                    std::uint64_t line) {
+  const char* const p = buffer_.get() + pos_;
+  std::size_t i = from;
   for (;;) {
-    const void* found = std::memchr(buffer_.data() + searched, line_end_, end_ - searched);
+    i += plain_ascii_prefix(p + i, to - i);
+    if (i == to) return i;
+    if (p[i] == '\0') fail(line, i + 1, "NUL byte");
+    const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(p + i), to - i);
+    if (len == cut_short && !line_ends) return i;
+    if (len == 0 || len == cut_short) fail(line, i + 1, "invalid UTF-8");
+    i += len;
+  }
+}
+
+// Whether the line at pos_, which starts a record when `record_start`, is
+// one to skip: by its number, or as a comment.
+bool csv_reader::skip_line(bool record_start, std::uint64_t number) {
+  if (!record_start) return false;
+  if (opts_.skip >= number) return true;
+  if (opts_.comment.empty()) return false;
+  while (end_ - pos_ < opts_.comment.size() && refill()) {
+  }
+  return std::string_view(buffer_.get() + pos_, end_ - pos_).starts_with(opts_.comment);
+}
+
+// Where the current line ends, looking from `from` bytes into it; nullptr
+// when the bytes read hold no line end yet. Decides the line end at the
+// first CR or LF of the input.
+const char* csv_reader::find_line_end(std::size_t from) {
+  for (;;) {
+    const char* const line = buffer_.get() + pos_;
+    const std::size_t size = end_ - pos_;
+    if (line_end_known_) {
+      return static_cast<const char*>(std::memchr(line + from, line_end_, size - from));
+    }
+    const char* const e = line + size;
+    const char* const q =
+        std::find_if(line + from, e, [](char c) { return c == '\n' || c == '\r'; });
+    if (q == e) return nullptr;
+    // The look past a CR may read more; offsets from pos_ stay valid.
+    decide_line_end(static_cast<std::size_t>(q - line));
+  }
+}
+
+// Makes the line at pos_ whole in the buffer and sets its bounds, checking
+// its bytes as they are read, so that a fault is reported however long the
+// line would go on. A line that starts a record may be one to skip (by
+// number, or a comment): its bytes are not checked, and are dropped as they
+// are read. Gives false at the end of the input.
+bool csv_reader::load_line(bool record_start) {
+  const std::uint64_t number = line_ + 1;
+  skipped_ = skip_line(record_start, number);
+  std::size_t searched = 0;  // offsets from pos_: looked for the line end
+  std::size_t checked = 0;   // and checked, up to here
+  bool dropped = false;
+  for (;;) {
+    const char* const found = find_line_end(searched);
     if (found != nullptr) {
-      line_stop_ = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data()) + 1;
-      content_end_ = line_stop_ - 1;
+      const auto stop = static_cast<std::size_t>(found - (buffer_.get() + pos_));
+      if (!skipped_) check_bytes(checked, stop + 1, true, number);
+      content_end_ = pos_ + stop;
+      line_stop_ = content_end_ + 1;
       break;
     }
-    const std::size_t offset = end_ - pos_;
+    searched = end_ - pos_;
+    if (!skipped_) {
+      checked = check_bytes(checked, searched, false, number);
+    } else {
+      dropped = dropped || searched != 0;
+      pos_ = end_;
+      searched = checked = 0;
+    }
     if (!refill()) {
-      if (pos_ == end_) return false;
+      if (pos_ == end_ && !dropped) return false;
+      if (!skipped_) check_bytes(checked, end_ - pos_, true, number);
       line_stop_ = content_end_ = end_;  // the last line has no line end
       break;
     }
-    searched = pos_ + offset;
   }
   if (line_end_ == '\n' && content_end_ > pos_ && buffer_[content_end_ - 1] == '\r') {
     --content_end_;
   }
-  ++line_;
+  line_ = number;
   return true;
 }
 
 void csv_reader::next_line() { pos_ = line_stop_; }
 
-// Checks a line's bytes: UTF-8 without NUL bytes.
-void csv_reader::check_line(const char* p, std::size_t n) {
-  std::size_t i = 0;
-  for (;;) {
-    i += plain_ascii_prefix(p + i, n - i);
-    if (i == n) return;
-    if (p[i] == '\0') fail(line_, i + 1, "NUL byte");
-    const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(p + i), n - i);
-    if (len == 0) fail(line_, i + 1, "invalid UTF-8");
-    i += len;
-  }
-}
-
-bool csv_reader::skipped_line() const {
-  if (opts_.skip >= line_) return true;
-  if (content_end_ == pos_) return true;  // a line with no bytes holds no record
-  const std::string_view text(buffer_.data() + pos_, content_end_ - pos_);
-  return !opts_.comment.empty() && text.starts_with(opts_.comment);
-}
-
 // Fields split at every delimiter, without quoting: the line is copied
 // once, and each delimiter becomes the NUL that ends a field.
 void csv_reader::split_plain(csv_record& record, char delimiter) {
   const std::size_t base = record.data.size();
-  record.data.append(buffer_.data() + pos_, content_end_ - pos_);
+  // Room for the NUL too: growing for it alone would copy a long line again.
+  record.data.reserve(base + content_end_ - pos_ + 1);
+  record.data.append(buffer_.get() + pos_, content_end_ - pos_);
   record.data.push_back('\0');
   char* const begin = record.data.data();
   char* p = begin + base;
@@ -167,6 +253,13 @@ void csv_reader::split_plain(csv_record& record, char delimiter) {
   for (;;) {
     p = static_cast<char*>(std::memchr(p, delimiter, static_cast<std::size_t>(e - p)));
     if (p == nullptr) return;
+    if (record.size() == field_limit_) {
+      // The fields past the limit are only counted; the last one kept ends here.
+      record.extra = static_cast<std::uint64_t>(std::count(p, e, delimiter));
+      record.data.resize(static_cast<std::size_t>(p - begin) + 1);
+      record.data.back() = '\0';
+      return;
+    }
     *p++ = '\0';
     record.starts.push_back(static_cast<std::size_t>(p - begin));
   }
@@ -175,8 +268,8 @@ void csv_reader::split_plain(csv_record& record, char delimiter) {
 // Fields separated by runs of blanks and tabs; those at either end separate
 // nothing.
 void csv_reader::split_blanks(csv_record& record) {
-  const char* p = buffer_.data() + pos_;
-  const char* const e = buffer_.data() + content_end_;
+  const char* p = buffer_.get() + pos_;
+  const char* const e = buffer_.get() + content_end_;
   for (;;) {
     while (p != e && is_blank(*p)) ++p;
     if (p == e) return;
@@ -201,19 +294,18 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
   const std::uint64_t quote_column = at - pos_ + 1;
   std::size_t p = at + 1;
   for (;;) {
-    const char* from = buffer_.data() + p;
+    const char* from = buffer_.get() + p;
     const auto* quote = static_cast<const char*>(std::memchr(from, '"', content_end_ - p));
     if (quote == nullptr) {
       // The field goes on after the line end, which belongs to it.
-      record.data.append(from, static_cast<std::size_t>(buffer_.data() + line_stop_ - from));
+      record.data.append(from, static_cast<std::size_t>(buffer_.get() + line_stop_ - from));
       next_line();
-      if (!load_line()) fail(quote_line, quote_column, "quoted field is not closed");
-      check_line(buffer_.data() + pos_, line_stop_ - pos_);
+      if (!load_line(false)) fail(quote_line, quote_column, "quoted field is not closed");
       p = pos_;
       continue;
     }
     record.data.append(from, static_cast<std::size_t>(quote - from));
-    p = static_cast<std::size_t>(quote - buffer_.data()) + 1;
+    p = static_cast<std::size_t>(quote - buffer_.get()) + 1;
     if (p < content_end_ && buffer_[p] == '"') {  // a doubled quote stands for one
       record.data.push_back('"');
       ++p;
@@ -230,24 +322,34 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
 // unquoted field is taken as it is.
 void csv_reader::split_csv(csv_record& record) {
   const char delimiter = opts_.delimiter;
-  if (std::memchr(buffer_.data() + pos_, '"', content_end_ - pos_) == nullptr) {
+  if (std::memchr(buffer_.get() + pos_, '"', content_end_ - pos_) == nullptr) {
     split_plain(record, delimiter);  // no quoted field
     return;
   }
   std::size_t p = pos_;
   for (;;) {
-    record.starts.push_back(record.data.size());
+    const std::size_t start = record.data.size();
+    const bool kept = record.size() != field_limit_ || field_limit_ == 0;
+    if (kept) {
+      record.starts.push_back(start);
+    } else {
+      ++record.extra;
+    }
     if (p < content_end_ && buffer_[p] == '"') {
       p = take_quoted(record, p);
     } else {
-      const char* f = buffer_.data() + p;
-      const char* const e = buffer_.data() + content_end_;
+      const char* f = buffer_.get() + p;
+      const char* const e = buffer_.get() + content_end_;
       const char* q = f;
       while (q != e && *q != delimiter) ++q;
       record.data.append(f, q);
-      p = static_cast<std::size_t>(q - buffer_.data());
+      p = static_cast<std::size_t>(q - buffer_.get());
     }
-    record.data.push_back('\0');
+    if (kept) {
+      record.data.push_back('\0');
+    } else {
+      record.data.resize(start);
+    }
     if (p == content_end_) return;
     ++p;  // the delimiter
   }
@@ -257,12 +359,12 @@ bool csv_reader::next(csv_record& record) {
   record.clear();
   if (!started_) start();
   for (;;) {
-    if (!load_line()) return false;
-    if (skipped_line()) {
+    if (!load_line(true)) return false;
+    // A line with no bytes holds no record.
+    if (skipped_ || content_end_ == pos_) {
       next_line();
       continue;
     }
-    check_line(buffer_.data() + pos_, line_stop_ - pos_);
     record.line = line_;
     switch (opts_.format) {
       case input_format::csv:

@@ -2,9 +2,11 @@
 // A streaming reader of delimited text: CSV after RFC 4180 with any ASCII
 // delimiter, TSV without quoting, or fields separated by runs of blanks. It
 // reads one line at a time, so memory stays proportional to the longest
-// record, and checks each line once: text must be UTF-8 without NUL bytes,
-// and quoted fields must be well formed. Lines end in LF or CR LF; an input
-// whose first lines end in CR alone is read with CR as the line end.
+// record, and checks each byte once as it is read: text must be UTF-8 without
+// NUL bytes, and quoted fields must be well formed. Lines end in LF or CR LF;
+// an input whose first line end is a CR, with no LF in its first 64 KiB (or
+// in the 64 KiB after that CR, when it comes later), is read with CR alone as
+// the line end.
 #ifndef TABULIX_TOOL_CSV_HPP
 #define TABULIX_TOOL_CSV_HPP
 
@@ -28,6 +30,7 @@ struct csv_record {
   std::string data;
   std::vector<std::size_t> starts;  // where each field begins in data
   std::uint64_t line = 0;           // line on which the record begins, from 1
+  std::uint64_t extra = 0;          // fields past the reader's field limit: counted, not kept
 
   [[nodiscard]] std::size_t size() const { return starts.size(); }
   [[nodiscard]] std::string_view field(std::size_t i) const;
@@ -56,16 +59,20 @@ class csv_reader {
 
   // With fields separated by blanks, the field `count` and those after it
   // form one: the rest of the line, as in the last column of `ps` output.
-  // 0: no limit.
+  // Otherwise fields past `count` are counted in csv_record::extra but not
+  // kept, so that a line of a billion delimiters costs no more than its
+  // bytes. 0: no limit.
   void set_field_limit(std::size_t count) { field_limit_ = count; }
 
  private:
   bool refill();
-  bool load_line();
+  bool load_line(bool record_start);
+  bool skip_line(bool record_start, std::uint64_t number);
+  const char* find_line_end(std::size_t from);
   void start();
-  void check_line(const char* p, std::size_t n);
+  void decide_line_end(std::size_t at);
+  std::size_t check_bytes(std::size_t from, std::size_t to, bool line_ends, std::uint64_t line);
   [[noreturn]] void fail(std::uint64_t line, std::uint64_t column, const std::string& message);
-  [[nodiscard]] bool skipped_line() const;
   void split_plain(csv_record& record, char delimiter);
   void split_blanks(csv_record& record);
   void split_csv(csv_record& record);
@@ -75,11 +82,14 @@ class csv_reader {
   std::unique_ptr<byte_source> in_;
   std::string name_;
   reader_options opts_;
-  std::vector<char> buffer_;
-  std::size_t pos_ = 0;  // start of the current line
-  std::size_t end_ = 0;  // end of the bytes read
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
+  std::size_t pos_ = 0;        // start of the current line
+  std::size_t end_ = 0;        // end of the bytes read
+  std::uint64_t shifted_ = 0;  // bytes of the input before the buffer's start
   bool eof_ = false;
-  bool started_ = false;  // the byte order mark and the line end are known
+  bool started_ = false;         // the byte order mark is dealt with
+  bool line_end_known_ = false;  // decided at the first CR or LF
   char line_end_ = '\n';
 
   // The current line: [pos_, content_end_) without its line end, which
@@ -87,6 +97,7 @@ class csv_reader {
   std::size_t content_end_ = 0;
   std::size_t line_stop_ = 0;
   std::uint64_t line_ = 0;  // number of the current line, from 1
+  bool skipped_ = false;    // the current line is skipped (by number, or a comment)
   std::size_t field_limit_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "csv.hpp"
+#include "terminal.hpp"
 #include "text.hpp"
 
 namespace tabulix::cli {
@@ -70,6 +71,13 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
   return s;
 }
 
+// The library holds a text of up to 4 GiB - 1 bytes in a cell or a title.
+bool too_long_to_show(std::uint64_t shown_bytes) {
+  return shown_bytes > std::numeric_limits<std::uint32_t>::max();
+}
+
+constexpr const char* too_long = "is 4 GiB or longer as shown, more than a table can hold";
+
 class loader {
  public:
   loader(const options& opts, bool measure, width_unit unit)
@@ -86,7 +94,7 @@ class loader {
         load_one(stdin, stdin_name);
         continue;
       }
-      const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
+      const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_input_file(name),
                                                                  &std::fclose);
       if (!file) throw input_error(name, 0, 0, std::strerror(errno));
       load_one(file.get(), name);
@@ -112,6 +120,10 @@ class loader {
   void take_header(const std::string& name) {
     if (!started_) {
       for (std::size_t i = 0; i < record_.size(); ++i) {
+        if (too_long_to_show(look_at(record_.field(i), false, unit_).size)) {
+          throw input_error(name, record_.line, 0,
+                            "the title of column " + std::to_string(i + 1) + ' ' + too_long);
+        }
         data_.input_titles.emplace_back(record_.field(i));
       }
       start();
@@ -154,9 +166,9 @@ class loader {
   void take_record(const std::string& name) {
     if (opts_.no_header) {
       if (!started_ || record_.size() > data_.input_titles.size()) grow_columns();
-    } else if (record_.size() > data_.input_titles.size()) {
+    } else if (record_.size() + record_.extra > data_.input_titles.size()) {
       throw input_error(name, record_.line, 0,
-                        "the record has " + std::to_string(record_.size()) +
+                        "the record has " + std::to_string(record_.size() + record_.extra) +
                             " fields, the header " + std::to_string(data_.input_titles.size()));
     }
     if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {
@@ -182,6 +194,7 @@ class loader {
       writer_.empty();
       return;
     }
+    if (too_long_to_show(v.size())) refuse_field(j, name);
     column_stats& stats = data_.stats[j];
     const std::optional<value_type> forced = data_.requests.types[j];
     field_scan s;
@@ -197,10 +210,18 @@ class loader {
       stats.guess.add(s);
     }
     if (stats.figure) stats.figure->add(v, s);
-    store(s, v, stats, forced == value_type::string);
+    if (!store(s, v, stats, forced == value_type::string)) refuse_field(j, name);
   }
 
-  void store(const field_scan& s, std::string_view v, column_stats& stats, bool as_text) {
+  [[noreturn]] void refuse_field(std::size_t j, const std::string& name) const {
+    throw input_error(name, record_.line, 0,
+                      "the field of column " +
+                          in_quotes(data_.input_titles[data_.requests.shown[j]]) + ' ' + too_long);
+  }
+
+  // Gives false for a text too long to show.
+  [[nodiscard]] bool store(const field_scan& s, std::string_view v, column_stats& stats,
+                           bool as_text) {
     if (!as_text) {
       switch (s.kind) {
         case field_scan::form::integer:
@@ -208,19 +229,21 @@ class loader {
                          s.uint64 ? s.u : static_cast<std::uint64_t>(s.i),
                          s.as_written ? std::string_view{} : v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
-          return;
+          return true;
         case field_scan::form::hex:
           writer_.number(cell_tag::hex, s.u, v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
-          return;
+          return true;
         case field_scan::form::decimal:
         case field_scan::form::text:
           break;
       }
     }
     const text_look look = look_at(v, measure_, unit_);
+    if (too_long_to_show(look.size)) return false;
     writer_.text(v, look.escape);
     stats.widest = std::max(stats.widest, look.width);
+    return true;
   }
 
   const options& opts_;

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "build.hpp"
 #include "errors.hpp"
@@ -89,10 +91,9 @@ int run(int argc, char** argv) {
   return check_output();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int tabulix_main(int argc, char** argv) {
   use_binary_standard_streams();
+  use_utf8_console();
   try {
     return run(argc, argv);
   } catch (const usage_error& e) {
@@ -107,3 +108,23 @@ int main(int argc, char** argv) {
     return fail(1, e.what());
   }
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+// Windows gives main() its arguments in the ANSI code page, which holds few
+// of the characters a delimiter, a title or a file name may have: wmain()
+// (linked with -municode) has them whole, as UTF-16, and the tool takes them
+// as UTF-8 like everything else it reads.
+extern "C" int wmain(int argc, wchar_t** wide_argv) {
+  std::vector<std::string> texts;
+  texts.reserve(static_cast<std::size_t>(argc));
+  for (int i = 0; i < argc; ++i) texts.push_back(tabulix::cli::utf8_from_wide(wide_argv[i]));
+  std::vector<char*> argv;
+  for (auto& t : texts) argv.push_back(t.data());
+  argv.push_back(nullptr);
+  return tabulix_main(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return tabulix_main(argc, argv); }
+#endif

@@ -60,16 +60,17 @@ class record_writer {
     if (escape) t |= escape_bit;
     bytes_.push_back(static_cast<char>(t));
   }
-  // Lengths below 255 take one byte, others five.
+  // Lengths below 255 take one byte, others nine: the whole length, however
+  // large.
   void put_text(std::string_view t) {
     if (t.size() < 255) {
       bytes_.push_back(static_cast<char>(t.size()));
     } else {
       bytes_.push_back(static_cast<char>(0xFF));
-      const auto n = static_cast<std::uint32_t>(t.size());
-      char raw[4];
-      std::memcpy(raw, &n, 4);
-      bytes_.append(raw, 4);
+      const std::uint64_t n = t.size();
+      char raw[8];
+      std::memcpy(raw, &n, 8);
+      bytes_.append(raw, 8);
     }
     bytes_.append(t);
     bytes_.push_back('\0');
@@ -100,12 +101,12 @@ class record_reader {
       p_ += 8;
     }
     if ((t & record_writer::has_text_bit) != 0) {
-      std::uint32_t n = static_cast<unsigned char>(*p_++);
+      std::uint64_t n = static_cast<unsigned char>(*p_++);
       if (n == 0xFF) {
-        std::memcpy(&n, p_, 4);
-        p_ += 4;
+        std::memcpy(&n, p_, 8);
+        p_ += 8;
       }
-      f.text = std::string_view(p_, n);
+      f.text = std::string_view(p_, static_cast<std::size_t>(n));
       p_ += n + 1;
     }
     return true;

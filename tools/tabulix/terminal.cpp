@@ -47,4 +47,55 @@ terminal_info standard_output_terminal() {
   return info;
 }
 
+#ifdef _WIN32
+namespace {
+
+std::wstring wide_from_utf8(const std::string& text) {
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  if (n > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  }
+  return wide;
+}
+
+UINT code_page_before = 0;
+
+void restore_code_page() { SetConsoleOutputCP(code_page_before); }
+
+bool is_console(DWORD handle) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(handle), &mode) != 0;
+}
+
+}  // namespace
+
+std::string utf8_from_wide(const wchar_t* text) {
+  // Unpaired surrogates become U+FFFD.
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), n, nullptr, nullptr);
+  utf8.pop_back();  // the NUL
+  return utf8;
+}
+
+std::FILE* open_input_file(const std::string& name) {
+  return _wfopen(wide_from_utf8(name).c_str(), L"rb");
+}
+
+void use_utf8_console() {
+  if (!is_console(STD_OUTPUT_HANDLE) && !is_console(STD_ERROR_HANDLE)) return;
+  code_page_before = GetConsoleOutputCP();
+  if (code_page_before != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0) {
+    std::atexit(restore_code_page);
+  }
+}
+#else
+std::FILE* open_input_file(const std::string& name) { return std::fopen(name.c_str(), "rb"); }
+
+void use_utf8_console() {}
+#endif
+
 }  // namespace tabulix::cli

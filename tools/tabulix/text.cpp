@@ -12,6 +12,14 @@ namespace {
 
 bool needs_escape(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// Whether p starts a C1 control character (U+0080 to U+009F, C2 80 to C2 9F
+// in UTF-8), which a terminal may act on like C0: U+009B starts a command.
+// Reads p[1] only after a lead byte, which valid UTF-8 follows with another.
+bool is_c1(const char* p) {
+  return static_cast<unsigned char>(p[0]) == 0xC2 && static_cast<unsigned char>(p[1]) >= 0x80 &&
+         static_cast<unsigned char>(p[1]) <= 0x9F;
+}
+
 // Bytes of the UTF-8 sequence that starts with `lead` (valid input).
 std::size_t sequence_length(unsigned char lead) {
   if (lead < 0x80) return 1;
@@ -55,15 +63,25 @@ bool printable_ascii(std::string_view text) {
 
 text_look look_at(std::string_view text, bool measure, width_unit unit) {
   text_look look;
+  look.size = text.size();
   if (printable_ascii(text)) {
     look.width = text.size();
     return look;
   }
   bool plain = true;
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (needs_escape(c)) look.escape = true;
-    if (c >= 0x80) plain = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (needs_escape(c)) {
+      look.escape = true;
+      look.size += escaped_length(c) - 1;
+    } else if (c >= 0x80) {
+      plain = false;
+      if (i + 1 < text.size() && is_c1(text.data() + i)) {
+        look.escape = true;
+        look.size += 2;  // \xHH for two bytes
+        ++i;
+      }
+    }
   }
   if (!measure) return look;
   if (plain && !look.escape) {
@@ -78,14 +96,19 @@ text_look look_at(std::string_view text, bool measure, width_unit unit) {
 
 const char* printable(const char* text, std::string& buffer) {
   const char* p = text;
-  while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p))) ++p;
+  while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p)) && !is_c1(p)) ++p;
   if (*p == '\0') return text;
 
   static constexpr char digits[] = "0123456789abcdef";
   buffer.assign(text, p);
   for (; *p != '\0'; ++p) {
     const auto c = static_cast<unsigned char>(*p);
-    if (!needs_escape(c)) {
+    if (is_c1(p)) {
+      const auto code = static_cast<unsigned char>(*++p);  // the code point is the second byte
+      buffer += "\\x";
+      buffer += digits[code >> 4];
+      buffer += digits[code & 0xF];
+    } else if (!needs_escape(c)) {
       buffer += *p;
     } else if (c == '\n') {
       buffer += "\\n";
@@ -109,6 +132,11 @@ std::size_t shown_width(std::string_view text, width_unit unit) {
     if (needs_escape(c)) {
       width += escaped_length(c);
       ++i;
+      continue;
+    }
+    if (i + 1 < text.size() && is_c1(text.data() + i)) {
+      width += 4;  // \xHH
+      i += 2;
       continue;
     }
     const std::size_t n = std::min(sequence_length(c), text.size() - i);

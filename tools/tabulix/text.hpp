@@ -5,6 +5,7 @@
 #define TABULIX_TOOL_TEXT_HPP
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,16 +16,18 @@ enum class width_unit { columns, bytes };
 
 // What a field looks like on a table line.
 struct text_look {
-  bool escape = false;    // it holds control characters, which are shown escaped
-  std::size_t width = 0;  // its width as shown, when measured
+  bool escape = false;     // it holds control characters, which are shown escaped
+  std::size_t width = 0;   // its width as shown, when measured
+  std::uint64_t size = 0;  // its bytes as shown, escapes included
 };
 
 // Looks at the bytes of a field once; measures its width when `measure`.
 text_look look_at(std::string_view text, bool measure, width_unit unit);
 
 // The text as it can stand in one table line: control characters become
-// \n, \r, \t or \xHH. Gives `text` itself when there is nothing to change,
-// else the text of `buffer`.
+// \n, \r, \t or \xHH, HH being the code point (C0, DEL, and C1 from U+0080
+// to U+009F). Gives `text` itself when there is nothing to change, else the
+// text of `buffer`.
 const char* printable(const char* text, std::string& buffer);
 
 // The width of UTF-8 text as a table line shows it.

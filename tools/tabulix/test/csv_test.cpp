@@ -151,10 +151,67 @@ TEST(CsvReader, FormatsLinesToSkipAndLineEnds) {
        0,
        "",
        {{"a", "b"}, {"1", "2"}, {"3", "x\ry"}}},
+      {"CR alone ends lines after a first line longer than a read",
+       std::string(70000, 'h') + "\r1\r",
+       input_format::csv,
+       0,
+       "",
+       {{std::string(70000, 'h')}, {"1"}}},
+      // An LF in the first 64 KiB, or in the 64 KiB after a later first CR,
+      // makes LF the line end; CR alone otherwise.
+      {"an LF in the first 64 KiB after a CR",
+       "a\rb" + std::string(60000, 'c') + "\nd\n",
+       input_format::csv,
+       0,
+       "",
+       {{"a\rb" + std::string(60000, 'c')}, {"d"}}},
+      {"an LF past the first 64 KiB after an early CR",
+       std::string(10000, 'h') + "\r1\r" + std::string(60000, 'x') + "\n\r",
+       input_format::csv,
+       0,
+       "",
+       {{std::string(10000, 'h')}, {"1"}, {std::string(60000, 'x') + "\n"}}},
+      {"an LF soon after a CR past the first 64 KiB",
+       std::string(70000, 'h') + "\ry\n1\n",
+       input_format::csv,
+       0,
+       "",
+       {{std::string(70000, 'h') + "\ry"}, {"1"}}},
+      {"skipped lines are not checked, however long",
+       std::string("\xFF\0", 2) + std::string(200000, '\xFF') + std::string("\n#\0\nh\n", 6),
+       input_format::csv,
+       1,
+       "#",
+       {{"h"}}},
   };
   for (const auto& c : cases) {
     const tabulix::cli::reader_options opts{c.format, ',', c.skip, c.comment};
     EXPECT_EQ(read_with(c.text, opts), c.expected) << c.name;
+  }
+}
+
+TEST(CsvReader, FieldsPastTheLimitAreCountedNotKept) {
+  using tabulix::cli::input_format;
+  struct test_case {
+    input_format format;
+    std::string text;
+  };
+  const test_case cases[] = {
+      {input_format::csv, "1,2,3,4\n"},
+      {input_format::csv, "1,\"2\",\"3\n3\",4\n"},
+      {input_format::tsv, "1\t2\t3\t4\n"},
+  };
+  for (const auto& c : cases) {
+    const file_ptr f = open_text(c.text);
+    csv_reader reader(
+        tabulix::cli::open_source(f.get(), "in.txt", tabulix::cli::text_encoding::utf8), "in.txt",
+        {c.format, ',', 0, ""});
+    reader.set_field_limit(2);
+    csv_record record;
+    ASSERT_TRUE(reader.next(record)) << c.text;
+    EXPECT_EQ(record.size(), 2u) << c.text;
+    EXPECT_EQ(record.extra, 2u) << c.text;
+    EXPECT_STREQ(record.field(1).data(), "2") << c.text;
   }
 }
 
@@ -177,6 +234,10 @@ TEST(CsvReader, FieldsLongerThanTheReadBuffer) {
   text += "\",y\r\n";
   text = std::string(65534, 'p') + ",q\r\n" + text;
   EXPECT_EQ(read_all(text), (records{{std::string(65534, 'p'), "q"}, {big, "y"}}));
+  // Characters of two to four bytes straddle the reads.
+  std::string wide = "x";
+  for (int i = 0; i < 20000; ++i) wide += "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E";
+  EXPECT_EQ(read_all(wide + "\n"), (records{{wide}}));
 }
 
 TEST(CsvReader, RecordFieldsAreCStrings) {
@@ -216,6 +277,11 @@ TEST(CsvReader, MalformedInputNamesItsPlace) {
       {"sequence cut by a delimiter", "\xC3,a\n", "in.csv:1:1: invalid UTF-8"},
       {"sequence cut by the end of input", "a\n\xE2\x82", "in.csv:2:1: invalid UTF-8"},
       {"bad byte inside quotes", "\"a\nb\xFF\"\n", "in.csv:2:2: invalid UTF-8"},
+      // Reported as read, before the line ends (reads are of 64 KiB).
+      {"bad byte past the first read", std::string(100000, 'a') + "\xFF\n",
+       "in.csv:1:100001: invalid UTF-8"},
+      {"NUL byte on a line that never ends", std::string(70000, 'a') + std::string(1, '\0'),
+       "in.csv:1:70001: NUL byte"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(read_error(c.text), c.message) << c.name;

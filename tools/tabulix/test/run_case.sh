@@ -14,24 +14,48 @@
 # output and error; empty when absent) and `status` (the expected exit
 # status; 0 when absent), and optionally `output`, a file that standard output
 # goes to instead (/dev/full checks that a failed write is reported; `out` is
-# then empty). With UPDATE=1 in the environment the expected files
-# are written from this run instead: check them before committing.
+# then empty). Input too large to keep in the tree is made at test time:
+# `stdin.sh`, when there is no `stdin`, is a bash script whose output is the
+# standard input. `memory`, when present, caps the command's address space at
+# that many KiB (`ulimit -v`), so that reading without bound fails the case
+# instead of eating the machine's memory; sanitizer builds, which reserve much
+# address space, set TABULIX_CASE_NO_MEMORY_LIMIT=1 to run without it, and a
+# run through a RUNNER has none either. A case with a file `big` needs several
+# GiB of memory and a minute: it runs only with TABULIX_BIG_TESTS=1, and is
+# skipped (exit status 77) otherwise. With UPDATE=1 in the environment the
+# expected files are written from this run instead: check them before
+# committing.
 set -u
 tool=$1
 case_dir=$2
 runner=("${@:3}")
 cd "$case_dir" || exit 1
 
+if [ -f big ] && [ "${TABULIX_BIG_TESTS:-0}" != 1 ]; then
+  echo "skipped: needs TABULIX_BIG_TESTS=1"
+  exit 77
+fi
 mapfile -t args < args
-input=stdin
-[ -f "$input" ] || input=/dev/null
 actual=$(mktemp -d)
 trap 'rm -rf "$actual"' EXIT
+input=stdin
+if [ ! -f "$input" ]; then
+  input=/dev/null
+  if [ -f stdin.sh ]; then
+    input=$actual/stdin
+    bash stdin.sh > "$input" || exit 1
+  fi
+fi
+limit=
+if [ -f memory ] && [ ${#runner[@]} = 0 ] && [ "${TABULIX_CASE_NO_MEMORY_LIMIT:-0}" != 1 ]; then
+  limit=$(cat memory)
+fi
 output=$actual/out
 [ -f output ] && output=$(cat output)
 : > "$actual/out"
 
-"${runner[@]}" "$tool" "${args[@]}" < "$input" > "$output" 2> "$actual/err"
+(if [ -n "$limit" ]; then ulimit -v "$limit" || exit 125; fi
+ exec "${runner[@]}" "$tool" "${args[@]}") < "$input" > "$output" 2> "$actual/err"
 echo $? > "$actual/status"
 
 if [ "${UPDATE:-0}" = 1 ]; then

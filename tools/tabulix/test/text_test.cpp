@@ -27,13 +27,34 @@ TEST(Text, LookAtFindsEscapesAndWidths) {
       {"bell\x07 and more text", true, 22, 22},
       {"M\xC3\xBCnchen", false, 7, 8},  // ü: one column, two bytes
       {"\xE2\x80\xA6", false, 1, 3},    // …
+      // C1 controls, U+0080 to U+009F, are escaped as \xHH too: U+009B is a
+      // terminal's CSI. U+00A0 is not one.
+      {"csi\xC2\x9B"
+       "2J",
+       true, 9, 9},
+      {"\xC2\x80\xC2\x9F", true, 8, 8},
+      {"\xC2\xA0", false, 1, 2},
   };
   for (const auto& c : cases) {
     const auto columns = look_at(c.text, true, width_unit::columns);
     EXPECT_EQ(columns.escape, c.escape) << c.text;
     EXPECT_EQ(columns.width, c.columns) << c.text;
     EXPECT_EQ(look_at(c.text, true, width_unit::bytes).width, c.bytes) << c.text;
+    // The bytes as shown, whether measured or not.
+    std::string buffer;
+    EXPECT_EQ(look_at(c.text, false, width_unit::columns).size,
+              std::string_view(tabulix::cli::printable(c.text.c_str(), buffer)).size())
+        << c.text;
   }
+}
+
+TEST(Text, PrintableEscapesControlCharacters) {
+  std::string buffer;
+  EXPECT_STREQ(tabulix::cli::printable("a\n\x1b[0m\x7F\xC2\x9B"
+                                       "2J\xC2\x85\xC2\xA0\xC3\xA9",
+                                       buffer),
+               "a\\n\\x1b[0m\\x7f\\x9b"
+               "2J\\x85\xC2\xA0\xC3\xA9");
 }
 
 TEST(Text, CutsBetweenCharactersAndEndsInAnEllipsis) {
