@@ -188,10 +188,13 @@ typedef int32_t tblx_status;
 /** The table; only ever handled through a pointer. */
 typedef struct tblx_table tblx_table;
 
-/* Internal records, named only by the record-freeing and comparator exports. */
-struct column;
-struct row;
-struct cell;
+/* Internal records, named only by the record-freeing and comparator exports;
+ * callers never hold them. Their tags carry the prefix, so that no name of this
+ * header can clash with a caller's own (`column` in C++ code that says
+ * `using namespace tabulix;`). */
+struct tblx_column;
+struct tblx_row;
+struct tblx_cell;
 
 /**
  * Title callback: gives the title of a column when its table is printed.
@@ -218,7 +221,7 @@ typedef const char*(TBLX_CALL* tblx_title_func)(void* arg, uint32_t width);
  * @param b another cell of the column
  * @return negative, zero or positive as a sorts before, with or after b
  */
-typedef int(TBLX_CALL* tblx_cell_cmp_func)(const struct cell* a, const struct cell* b);
+typedef int(TBLX_CALL* tblx_cell_cmp_func)(const struct tblx_cell* a, const struct tblx_cell* b);
 
 /* ---- status messages ---------------------------------------------------- */
 
@@ -488,7 +491,7 @@ TBLX_API tblx_status TBLX_CALL tblx_getcolumnid(tblx_table* table, uint32_t posi
  *
  * @param column the record
  */
-TBLX_API void TBLX_CALL free_column(struct column* column) TBLX_NOEXCEPT;
+TBLX_API void TBLX_CALL free_column(struct tblx_column* column) TBLX_NOEXCEPT;
 
 /* ---- rows and cells -------------------------------------------------------- */
 
@@ -591,7 +594,7 @@ TBLX_API void TBLX_CALL tblx_removerows(tblx_table* table) TBLX_NOEXCEPT;
  *
  * @param row the record
  */
-TBLX_API void TBLX_CALL free_row(struct row* row) TBLX_NOEXCEPT;
+TBLX_API void TBLX_CALL free_row(struct tblx_row* row) TBLX_NOEXCEPT;
 
 /* ---- sorting --------------------------------------------------------------- */
 
@@ -633,7 +636,7 @@ TBLX_API const char* const* TBLX_CALL tblx_getsortorderlist(void) TBLX_NOEXCEPT;
  * @param column the column record
  * @return the comparator, or NULL when the cells cannot be compared
  */
-TBLX_API tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const struct column* column)
+TBLX_API tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const struct tblx_column* column)
     TBLX_NOEXCEPT;
 
 /* ---- styles ---------------------------------------------------------------- */

@@ -172,7 +172,7 @@ std::string render_case(const RenderCase& rc, bool summary = false) {
   col.leading_zeros = rc.zeros;
   col.justify_char = '.';
   col.summarize = summary;
-  col.sum = rc.value;
+  col.sum = {rc.value, rc.type == TBLX_TYPE_INT && rc.value >> 63 != 0 ? UINT64_MAX : 0u};
   cell next_cell{};
   cell value_cell{};
   support::TextCell text_cell(rc.text != nullptr ? rc.text : "");
@@ -286,7 +286,7 @@ TEST(Render, MeasuringGivesTheUnfilledLength) {
     c.value = k.value;
     EXPECT_EQ(k.expected, measured_length(col, &c)) << k.value;
     // Without a cell: the sum when summed, else the empty text.
-    col.sum = k.value;
+    col.sum = {k.value, k.type == TBLX_TYPE_INT && k.value >> 63 != 0 ? UINT64_MAX : 0u};
     col.summarize = 1;
     EXPECT_EQ(k.expected, measured_length(col, nullptr)) << k.value;
     col.summarize = 0;
@@ -296,13 +296,13 @@ TEST(Render, MeasuringGivesTheUnfilledLength) {
   support::TextCell hello("hello");
   EXPECT_EQ(5, measured_length(col, &hello.get()));
   EXPECT_EQ(0, measured_length(col, nullptr));
-  // A length beyond 32 bits signed takes no part in the widths.
+  // Lengths beyond 32 bits signed count whole.
   hello.get().str.len = 0x80000000u;
-  EXPECT_LT(measured_length(col, &hello.get()), 0);
+  EXPECT_EQ(0x80000000u, measured_length(col, &hello.get()));
   col.type = TBLX_TYPE_INT;
-  col.suffix_len = INT32_MAX;
+  col.suffix_len = UINT32_MAX;
   c.value = 5;
-  EXPECT_LT(measured_length(col, &c), 0);
+  EXPECT_EQ(uint64_t{UINT32_MAX} + 1, measured_length(col, &c));
 }
 
 // Lengths are counted without formatting; they must match the formatted text
@@ -525,7 +525,8 @@ TEST(Measure, WidthPairsAndScratchSize) {
   }
 }
 
-TEST(Measure, SumsWrapInEveryNumericType) {
+// Sums are exact in 128 bits, two's complement in int columns.
+TEST(Measure, SumsAreExactInEveryNumericType) {
   Table t = make_table({{.type = TBLX_TYPE_INT, .sum = true},
                         {.type = TBLX_TYPE_UINT, .sum = true},
                         {.type = TBLX_TYPE_HEX, .sum = true},
@@ -534,10 +535,13 @@ TEST(Measure, SumsWrapInEveryNumericType) {
                         {num(2), unum(3), hex(1), unum(9)}});
   print_to_string(t.get(), 0);
   const column* c = t->columns;
-  EXPECT_EQ(static_cast<uint64_t>(INT64_MIN) + 1, c->sum);
-  EXPECT_EQ(2u, c->next->sum);
-  EXPECT_EQ(0u, c->next->next->sum);
-  EXPECT_EQ(0u, c->next->next->next->sum);  // not summed
+  EXPECT_EQ(static_cast<uint64_t>(INT64_MIN) + 1, c->sum.low);
+  EXPECT_EQ(0u, c->sum.high);
+  EXPECT_EQ(2u, c->next->sum.low);
+  EXPECT_EQ(1u, c->next->sum.high);
+  EXPECT_EQ(0u, c->next->next->sum.low);
+  EXPECT_EQ(1u, c->next->next->sum.high);
+  EXPECT_EQ(0u, c->next->next->next->sum.low + c->next->next->next->sum.high);  // not summed
 }
 
 }  // namespace
