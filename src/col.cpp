@@ -229,4 +229,4 @@ void destroy_column(column* c) noexcept {
   std::free(c);
 }
 
-TBLX_EXPORT void TBLX_CALL free_column(column* c) noexcept { destroy_column(c); }
+TBLX_EXPORT void TBLX_CALL free_column(tblx_column* c) noexcept { destroy_column(c); }
