@@ -401,6 +401,12 @@ TBLX_API tblx_status TBLX_CALL tblx_setcolumn_minwidth(tblx_table* table, int wi
 /**
  * Sums the open column and shows the sum in the summary line.
  *
+ * The sum is exact: it is kept in 128 bits, so it never wraps. A sum beyond
+ * the column's 64-bit type is printed with every digit (such as
+ * 18446744073709551617, -9223372036854775809 or 0x10000000000000001) and
+ * measured, filled, suffixed and aligned as any number of the column; a sum
+ * within it prints as a cell of that value would.
+ *
  * @param table the table
  * @param flag  nonzero to sum; ignored (stored as 0) for string columns
  * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
@@ -487,7 +493,10 @@ TBLX_API tblx_status TBLX_CALL tblx_getcolumnid(tblx_table* table, uint32_t posi
                                                 int32_t* id) TBLX_NOEXCEPT;
 
 /**
- * Frees one column record; used by the table itself.
+ * Frees one column record. The table frees its own columns without calling
+ * this name, so a program's own function of that name never replaces the
+ * library's work (in the static library this name and free_row() are weak
+ * symbols, which a program's own definitions override).
  *
  * @param column the record
  */
@@ -728,13 +737,20 @@ TBLX_API void* TBLX_CALL tblx_memrchr__(const void* s, int c, size_t n) TBLX_NOE
  * Writes the selected sections of the table to a stream and flushes it.
  * Nothing is written on a refusal.
  *
+ * Every text the setters accepted prints whole, however long. A stream that
+ * fails gives TBLX_ERR_OUTPUT once the print has run: a write that fell
+ * short, a flush that failed, or the stream's error indicator set after the
+ * final flush, whether by this print, by a title callback's writes or before
+ * the print (clearerr() resets it). What reached the stream stays there, the
+ * table is unchanged and may be printed again.
+ *
  * @param table  the table
  * @param flags  TBLX_PRINT_* bits
  * @param stream the stream; it stays the caller's
- * @return TBLX_OK (also when the stream fails), TBLX_ERR_INVALID_ARGUMENT
- *         (NULL stream or table, or a table already being printed: a title
- *         callback printing its own table), TBLX_ERR_NO_HEADER,
- *         TBLX_ERR_ROW_OPEN, TBLX_ERR_NO_MEMORY
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL stream or table, or a
+ *         table already being printed: a title callback printing its own
+ *         table), TBLX_ERR_NO_HEADER, TBLX_ERR_ROW_OPEN, TBLX_ERR_NO_MEMORY,
+ *         TBLX_ERR_OUTPUT (the stream failed)
  */
 TBLX_API tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
                                           FILE* stream) TBLX_NOEXCEPT;

@@ -528,8 +528,9 @@ tblx_status measure_layout(tblx_table& table) noexcept {
 }
 
 // Measures every column in one width mode and gives the bytes that the
-// widest formatted text may take, which is more than its width when a
-// suffix takes fewer columns than bytes.
+// widest formatted number may take, which is more than its width when a
+// suffix takes fewer columns than bytes. Only numbers are formatted in the
+// scratch buffer: a long text makes it no larger.
 template <bool Display>
 uint64_t measure_columns(tblx_table& table) noexcept {
   for (column* col = table.columns; col != nullptr; col = col->next) {
@@ -543,7 +544,9 @@ uint64_t measure_columns(tblx_table& table) noexcept {
     measure_summary<Display>(*col);
     measure_title<Display>(*col);
     apply_min_width(*col);
-    widest = std::max(widest, width_of(*col) + suffix_extra<Display>(*col));
+    if (col->type != TBLX_TYPE_STRING) {
+      widest = std::max(widest, width_of(*col) + suffix_extra<Display>(*col));
+    }
   }
   return widest;
 }
@@ -783,8 +786,8 @@ uint64_t suffix_extra(const column& col) noexcept {
   return col.suffix_len - text_width<Display>(col.suffix, col.suffix_len);
 }
 
-// The scratch buffer holds the widest formatted text and its NUL, with room
-// to spare. A size that does not fit size_t (32-bit) cannot be allocated.
+// The scratch buffer holds the widest formatted number and its NUL, with
+// room to spare. A size that does not fit size_t (32-bit) cannot be allocated.
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept {
   constexpr uint64_t spare = 5;
   if (widest > SIZE_MAX - spare) return TBLX_ERR_NO_MEMORY;
