@@ -352,21 +352,20 @@ template <bool Display, typename Writer>
 void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
 
-// An empty cell of a string column reads as an empty text; one of a number
-// column is placed as that empty text.
+// Writes a row's cell (never null). An empty cell of a string column reads
+// as an empty text; one of a number column is placed as that empty text.
 template <bool Display>
 [[gnu::noinline]] void render_in(sink& out, const print_context& ctx, const field_plan& plan,
                                  const cell* c) noexcept {
   const column& col = *plan.col;
-  const char* text = c->str.text;
-  size_t len = c->str.len;
-  if (col.type != TBLX_TYPE_STRING) {
-    text = empty_string;
-    len = 0;
-    if (!c->empty()) {
-      if (render_number<Display>(out, ctx, plan, make_number_text(col, c->value), len)) return;
-      if (ctx.scratch != nullptr) text = ctx.scratch;
-    }
+  const char* text = empty_string;
+  size_t len = 0;
+  if (col.type == TBLX_TYPE_STRING) {
+    text = c->str.text;
+    len = c->str.len;
+  } else if (!c->empty()) {
+    if (render_number<Display>(out, ctx, plan, make_number_text(col, c->value), len)) return;
+    if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   place_field<Display>(out, ctx, plan, text, len, c);
 }
