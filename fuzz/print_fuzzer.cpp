@@ -548,6 +548,15 @@ std::string number_digits(const column* c, words w) {
     return buf;
   }
   const bool negative = c->type == TBLX_TYPE_INT && w.high >> 63 != 0;
+  if (w == cell_words(c, w.low)) {  // a value of the column's own type
+    char buf[32];
+    if (c->type == TBLX_TYPE_INT) {
+      std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(w.low));
+    } else {
+      std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(w.low));
+    }
+    return buf;
+  }
   if (negative) w = {0u - w.low, ~w.high + (w.low == 0 ? 1u : 0u)};
   uint32_t limbs[4] = {static_cast<uint32_t>(w.high >> 32), static_cast<uint32_t>(w.high),
                        static_cast<uint32_t>(w.low >> 32), static_cast<uint32_t>(w.low)};
