@@ -33,11 +33,13 @@ install(EXPORT tabulixTargets NAMESPACE tabulix:: DESTINATION ${TABULIX_CMAKE_DI
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tabulixConfig.cmake.in
   ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
   INSTALL_DESTINATION ${TABULIX_CMAKE_DIR})
-# While the major number is 0, a minor release may add names that a program
-# built against it needs, so a request is met only by the same minor version:
-# find_package(tabulix 0.5) does not accept 0.6.0.
+# Within 0.x a release only adds to the interface, and the symbol versions
+# keep programs built against an older release working: a request is met by
+# the same major version at that version or later. find_package(tabulix 0.5)
+# accepts 0.6.0; find_package(tabulix 0.7) refuses it, as it may lack names
+# that 0.7 added.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
-  COMPATIBILITY SameMinorVersion)
+  COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/tabulixConfig.cmake
   ${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
   DESTINATION ${TABULIX_CMAKE_DIR})

@@ -188,10 +188,13 @@ typedef int32_t tblx_status;
 /** The table; only ever handled through a pointer. */
 typedef struct tblx_table tblx_table;
 
-/* Internal records, named only by the record-freeing and comparator exports. */
-struct column;
-struct row;
-struct cell;
+/* Internal records, named only by the record-freeing and comparator exports;
+ * callers never hold them. Their tags carry the prefix, so that no name of this
+ * header can clash with a caller's own (`column` in C++ code that says
+ * `using namespace tabulix;`). */
+struct tblx_column;
+struct tblx_row;
+struct tblx_cell;
 
 /**
  * Title callback: gives the title of a column when its table is printed.
@@ -218,7 +221,7 @@ typedef const char*(TBLX_CALL* tblx_title_func)(void* arg, uint32_t width);
  * @param b another cell of the column
  * @return negative, zero or positive as a sorts before, with or after b
  */
-typedef int(TBLX_CALL* tblx_cell_cmp_func)(const struct cell* a, const struct cell* b);
+typedef int(TBLX_CALL* tblx_cell_cmp_func)(const struct tblx_cell* a, const struct tblx_cell* b);
 
 /* ---- status messages ---------------------------------------------------- */
 
@@ -398,6 +401,12 @@ TBLX_API tblx_status TBLX_CALL tblx_setcolumn_minwidth(tblx_table* table, int wi
 /**
  * Sums the open column and shows the sum in the summary line.
  *
+ * The sum is exact: it is kept in 128 bits, so it never wraps. A sum beyond
+ * the column's 64-bit type is printed with every digit (such as
+ * 18446744073709551617, -9223372036854775809 or 0x10000000000000001) and
+ * measured, filled, suffixed and aligned as any number of the column; a sum
+ * within it prints as a cell of that value would.
+ *
  * @param table the table
  * @param flag  nonzero to sum; ignored (stored as 0) for string columns
  * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
@@ -484,11 +493,14 @@ TBLX_API tblx_status TBLX_CALL tblx_getcolumnid(tblx_table* table, uint32_t posi
                                                 int32_t* id) TBLX_NOEXCEPT;
 
 /**
- * Frees one column record; used by the table itself.
+ * Frees one column record. The table frees its own columns without calling
+ * this name, so a program's own function of that name never replaces the
+ * library's work (in the static library this name and free_row() are weak
+ * symbols, which a program's own definitions override).
  *
  * @param column the record
  */
-TBLX_API void TBLX_CALL free_column(struct column* column) TBLX_NOEXCEPT;
+TBLX_API void TBLX_CALL free_column(struct tblx_column* column) TBLX_NOEXCEPT;
 
 /* ---- rows and cells -------------------------------------------------------- */
 
@@ -591,7 +603,7 @@ TBLX_API void TBLX_CALL tblx_removerows(tblx_table* table) TBLX_NOEXCEPT;
  *
  * @param row the record
  */
-TBLX_API void TBLX_CALL free_row(struct row* row) TBLX_NOEXCEPT;
+TBLX_API void TBLX_CALL free_row(struct tblx_row* row) TBLX_NOEXCEPT;
 
 /* ---- sorting --------------------------------------------------------------- */
 
@@ -633,7 +645,7 @@ TBLX_API const char* const* TBLX_CALL tblx_getsortorderlist(void) TBLX_NOEXCEPT;
  * @param column the column record
  * @return the comparator, or NULL when the cells cannot be compared
  */
-TBLX_API tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const struct column* column)
+TBLX_API tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const struct tblx_column* column)
     TBLX_NOEXCEPT;
 
 /* ---- styles ---------------------------------------------------------------- */
@@ -725,13 +737,20 @@ TBLX_API void* TBLX_CALL tblx_memrchr__(const void* s, int c, size_t n) TBLX_NOE
  * Writes the selected sections of the table to a stream and flushes it.
  * Nothing is written on a refusal.
  *
+ * Every text the setters accepted prints whole, however long. A stream that
+ * fails gives TBLX_ERR_OUTPUT once the print has run: a write that fell
+ * short, a flush that failed, or the stream's error indicator set after the
+ * final flush, whether by this print, by a title callback's writes or before
+ * the print (clearerr() resets it). What reached the stream stays there, the
+ * table is unchanged and may be printed again.
+ *
  * @param table  the table
  * @param flags  TBLX_PRINT_* bits
  * @param stream the stream; it stays the caller's
- * @return TBLX_OK (also when the stream fails), TBLX_ERR_INVALID_ARGUMENT
- *         (NULL stream or table, or a table already being printed: a title
- *         callback printing its own table), TBLX_ERR_NO_HEADER,
- *         TBLX_ERR_ROW_OPEN, TBLX_ERR_NO_MEMORY
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL stream or table, or a
+ *         table already being printed: a title callback printing its own
+ *         table), TBLX_ERR_NO_HEADER, TBLX_ERR_ROW_OPEN, TBLX_ERR_NO_MEMORY,
+ *         TBLX_ERR_OUTPUT (the stream failed)
  */
 TBLX_API tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
                                           FILE* stream) TBLX_NOEXCEPT;

@@ -121,7 +121,7 @@ int TBLX_CALL cell_cmp_str_len(const cell* a, const cell* b) noexcept {
   return cell_cmp_str(a, b);
 }
 
-TBLX_EXPORT tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const column* col) noexcept {
+TBLX_EXPORT tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const tblx_column* col) noexcept {
   if (col == nullptr) return nullptr;
   switch (col->type) {
     case TBLX_TYPE_STRING:

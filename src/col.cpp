@@ -224,7 +224,9 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setsumtext(tblx_table* table, int32_t col
   return TBLX_OK;
 }
 
-TBLX_EXPORT void TBLX_CALL free_column(column* c) noexcept {
+void destroy_column(column* c) noexcept {
   if (c != nullptr) std::free(c->sum_text);
   std::free(c);
 }
+
+TBLX_EXPORT void TBLX_CALL free_column(tblx_column* c) noexcept { destroy_column(c); }

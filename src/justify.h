@@ -12,9 +12,14 @@
 #include "print_sink.h"
 #include "tabulix_internal.h"
 
-// Widths are summed in 64 bits, so no combination of halves can wrap.
-inline uint64_t width_of(const column& col) noexcept {
-  return uint64_t{col.width_lead} + col.width_tail;
+// A column's width: its halves are at most the length of a text that the
+// library holds, or of a title, so their sum cannot wrap.
+inline uint64_t width_of(const column& col) noexcept { return col.width_lead + col.width_tail; }
+
+// The width handed to a title callback, which takes 32 bits: a wider column
+// gives it the largest such width.
+inline uint32_t callback_width(uint64_t width) noexcept {
+  return width > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(width);
 }
 
 // Kinds 4 and 5 align texts on a character: the lead ends with it.
@@ -85,8 +90,8 @@ template <typename Writer>
 // The lead ends with the alignment character at `at`, a byte below 0x80
 // with Display: the widths of the text up to it and of the rest add up.
 template <bool Display, typename Writer>
-void justify_at_char(Writer& out, const placed_text& t, const char* at, uint32_t lead,
-                     uint32_t tail, bool pad_trailing) noexcept {
+void justify_at_char(Writer& out, const placed_text& t, const char* at, uint64_t lead,
+                     uint64_t tail, bool pad_trailing) noexcept {
   // A text whose width is its length has one column for every byte, and so
   // has its lead.
   const auto lead_len = static_cast<size_t>(at - t.text) + 1;
@@ -105,14 +110,14 @@ void justify_at_char(Writer& out, const placed_text& t, const char* at, uint32_t
 // column's edge instead of one place beyond it.
 template <typename Writer>
 [[gnu::always_inline]] inline void justify_without_char(Writer& out, const placed_text& t,
-                                                        uint32_t lead, uint32_t tail,
+                                                        uint64_t lead, uint64_t tail,
                                                         bool pad_trailing) noexcept {
   if (lead != 0 && t.width < lead - 1u) pad(out, lead - 1u - t.width);
   out.put(t.text, t.len);
   if (!pad_trailing) return;
   if (lead == 0 || t.width < lead) {
-    pad(out, uint64_t{tail} + 1);
-  } else if (const uint64_t width = uint64_t{lead} + tail; width > t.width) {
+    pad(out, tail + 1);
+  } else if (const uint64_t width = lead + tail; width > t.width) {
     pad(out, width - t.width);
   }
 }
@@ -124,9 +129,9 @@ template <typename Writer>
 template <bool Display, typename Writer>
 void print_justified(Writer& out, int32_t kind, const placed_text& t, const column& widths,
                      unsigned char justify_char, bool pad_trailing) noexcept {
-  const uint32_t lead = widths.width_lead;
-  const uint32_t tail = widths.width_tail;
-  const uint64_t width = uint64_t{lead} + tail;
+  const uint64_t lead = widths.width_lead;
+  const uint64_t tail = widths.width_tail;
+  const uint64_t width = lead + tail;
   switch (kind) {
     case TBLX_JUST_LEFT:
       out.put(t.text, t.len);

@@ -16,9 +16,10 @@
 // column's suffix, which stays where the column keeps it.
 // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see head
 struct number_text {
-  // Room for the head: a sign and 20 decimal digits, or "0x" and 16 hex
-  // digits, and the junk that the digit writers may leave after them.
-  static constexpr size_t head_room = 24;
+  // Room for the head: a sign and the 39 decimal digits of a 128-bit sum,
+  // or "0x" and its 32 hex digits, and the junk that the digit writers may
+  // leave after them.
+  static constexpr size_t head_room = 48;
 
   // Left uncleared: only the first head_len bytes are ever read, and
   // clearing the rest would cost a print of numbers about 1 % more.
@@ -49,6 +50,16 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
   return -1;
 }
 
+// Completes a number's text with its column's suffix and the place of the
+// alignment character.
+[[gnu::always_inline]] inline void add_suffix(number_text& t, const column& col) noexcept {
+  t.suffix = col.suffix;
+  t.suffix_len = col.suffix_len;
+  t.justify_at = aligns_on_char(col.cell_justification)
+                     ? justify_char_in(t, col.cell_justification, col.justify_char)
+                     : -1;
+}
+
 // Makes the text of value in col, a column of type int, uint or hex. Always
 // inlined: as a call it would cost a print of numbers some 2 % more
 // instructions, the struct going back through memory.
@@ -72,11 +83,68 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
     write_decimal_digits(t.head + t.prefix_len, magnitude, digits);
     t.head_len = t.prefix_len + digits;
   }
-  t.suffix = col.suffix;
-  t.suffix_len = col.suffix_len;
-  t.justify_at = aligns_on_char(col.cell_justification)
-                     ? justify_char_in(t, col.cell_justification, col.justify_char)
-                     : -1;
+  add_suffix(t, col);
+  return t;
+}
+
+// Writes the decimal digits of the 128-bit magnitude (high, low) at out and
+// gives their count; may write junk into the next 8 bytes after them. Made
+// of nine-digit pieces, each the remainder of a long division by 10^9 over
+// 32-bit limbs, which needs no 128-bit type (there is none on 32-bit ABIs).
+inline uint32_t write_wide_decimal_digits(char* out, uint64_t high, uint64_t low) noexcept {
+  constexpr uint32_t piece = 1000000000u;
+  uint32_t limbs[4] = {static_cast<uint32_t>(high >> 32), static_cast<uint32_t>(high),
+                       static_cast<uint32_t>(low >> 32), static_cast<uint32_t>(low)};
+  uint32_t pieces[5] = {};  // least significant first; 10^45 > 2^128
+  size_t count = 0;
+  do {
+    uint64_t rest = 0;
+    bool nonzero = false;
+    for (uint32_t& limb : limbs) {
+      const uint64_t part = (rest << 32) | limb;
+      limb = static_cast<uint32_t>(part / piece);
+      rest = part % piece;
+      nonzero = nonzero || limb != 0;
+    }
+    pieces[count++] = static_cast<uint32_t>(rest);
+    if (!nonzero) break;
+  } while (count < 5);
+  const uint32_t first = decimal_digits(pieces[count - 1]);
+  write_decimal_digits(out, pieces[count - 1], first);
+  char* at = out + first;
+  for (size_t i = count - 1; i-- > 0; at += 9) write_decimal_digits(at, pieces[i], 9);
+  return first + static_cast<uint32_t>(9 * (count - 1));
+}
+
+// Makes the text of a summed column's sum. A sum that fits its column's
+// 64-bit type is made as a cell of that value would be; a larger one gets
+// all its digits.
+inline number_text make_sum_text(const column& col) noexcept {
+  const bool is_signed = col.type == TBLX_TYPE_INT;
+  if (col.sum.fits_word(is_signed)) return make_number_text(col, col.sum.low);
+  number_text t;
+  uint64_t high = col.sum.high;
+  uint64_t low = col.sum.low;
+  if (col.type == TBLX_TYPE_HEX) {
+    t.head[0] = '0';
+    t.head[1] = 'x';
+    t.prefix_len = 2;
+    const bool upper = col.hex_case == TBLX_HEX_UPPER;
+    const uint32_t digits = hex_digits(high);
+    write_hex_digits(t.head + 2, high, digits, upper);
+    write_hex_digits(t.head + 2 + digits, low, 16, upper);
+    t.head_len = 2 + digits + 16;
+  } else {
+    const bool negative = is_signed && high >> 63 != 0;
+    if (negative) {  // the magnitude: the two's complement negated
+      low = 0u - low;
+      high = ~high + (low == 0 ? 1u : 0u);
+    }
+    t.head[0] = '-';
+    t.prefix_len = negative ? 1u : 0u;
+    t.head_len = t.prefix_len + write_wide_decimal_digits(t.head + t.prefix_len, high, low);
+  }
+  add_suffix(t, col);
   return t;
 }
 

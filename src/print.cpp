@@ -61,15 +61,19 @@ tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* strea
   }
   const print_context ctx = make_context(table);
   lock_stream(stream);
+  bool failed = false;
   {
     sink out(stream);
     print_sections(out, ctx, flags);
     out.flush();
+    failed = out.failed();
   }
-  // Write errors are the caller's to find on the stream.
-  flush_stream(stream);
+  // A buffered stream may fail only when it is flushed; its error indicator
+  // also tells of writes that a title callback made, or earlier ones.
+  failed = !flush_stream(stream) || failed;
+  failed = stream_error(stream) || failed;
   unlock_stream(stream);
-  return TBLX_OK;
+  return failed ? TBLX_ERR_OUTPUT : TBLX_OK;
 }
 
 void print_titles(sink& out, const print_context& ctx) noexcept;
@@ -78,6 +82,7 @@ void print_rows(sink& out, const print_context& ctx) noexcept;
 template <bool Display>
 void render_in(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept;
 void print_sums(sink& out, const print_context& ctx) noexcept;
+void render_sum(sink& out, const print_context& ctx, const field_plan& plan) noexcept;
 
 void print_sections(sink& out, const print_context& ctx, unsigned int flags) noexcept {
   if (flags & TBLX_PRINT_TITLES) print_titles(out, ctx);
@@ -129,7 +134,7 @@ void print_titles(sink& out, const print_context& ctx) noexcept {
       continue;
     }
     const uint64_t width = width_of(*col);
-    const char* title = fetch_title(out, *col, static_cast<uint32_t>(width));
+    const char* title = fetch_title(out, *col, callback_width(width));
     if (title == nullptr || *title == '\0') {
       pad(out, width);
     } else {
@@ -261,7 +266,7 @@ void print_sums(sink& out, const print_context& ctx) noexcept {
         place_justified(out, ctx, col->cell_justification, col->sum_text, col->sum_text_len, *col);
       }
     } else if (col->summarize) {
-      render(out, ctx, plan_field(ctx, *col), nullptr);
+      render_sum(out, ctx, plan_field(ctx, *col));
     } else if (ctx.raw) {
       out.put(ctx.filler, std::strlen(ctx.filler));
     } else {
@@ -337,8 +342,8 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept {
 namespace {
 
 template <bool Display>
-bool render_number(sink& out, const print_context& ctx, const field_plan& plan, uint64_t value,
-                   size_t& len) noexcept;
+bool render_number(sink& out, const print_context& ctx, const field_plan& plan,
+                   const number_text& number, size_t& len) noexcept;
 number_fill fill_number(const field_plan& plan, const number_text& t) noexcept;
 template <bool Display>
 void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
@@ -347,8 +352,8 @@ template <bool Display, typename Writer>
 void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
 
-// An empty cell of a string column reads as an empty text; one of a number
-// column is placed as that empty text.
+// Writes a row's cell (never null). An empty cell of a string column reads
+// as an empty text; one of a number column is placed as that empty text.
 template <bool Display>
 [[gnu::noinline]] void render_in(sink& out, const print_context& ctx, const field_plan& plan,
                                  const cell* c) noexcept {
@@ -356,21 +361,43 @@ template <bool Display>
   const char* text = empty_string;
   size_t len = 0;
   if (col.type == TBLX_TYPE_STRING) {
-    if (c != nullptr) {
-      text = c->str.text;
-      len = c->str.len;
-    }
-  } else if (c != nullptr ? !c->empty() : col.summarize != 0) {
-    if (render_number<Display>(out, ctx, plan, c != nullptr ? c->value : col.sum, len)) return;
+    text = c->str.text;
+    len = c->str.len;
+  } else if (!c->empty()) {
+    if (render_number<Display>(out, ctx, plan, make_number_text(col, c->value), len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   place_field<Display>(out, ctx, plan, text, len, c);
 }
 
+// The summary line's field of a column without a summary text: the sum of
+// a summed number column, else an empty text.
+template <bool Display>
+void render_sum_in(sink& out, const print_context& ctx, const field_plan& plan) noexcept {
+  const column& col = *plan.col;
+  const char* text = empty_string;
+  size_t len = 0;
+  if (col.type != TBLX_TYPE_STRING && col.summarize != 0) {
+    if (render_number<Display>(out, ctx, plan, make_sum_text(col), len)) return;
+    if (ctx.scratch != nullptr) text = ctx.scratch;
+  }
+  place_field<Display>(out, ctx, plan, text, len, nullptr);
+}
+
+void render_sum(sink& out, const print_context& ctx, const field_plan& plan) noexcept {
+  if (ctx.display) {
+    render_sum_in<true>(out, ctx, plan);
+  } else {
+    render_sum_in<false>(out, ctx, plan);
+  }
+}
+
 }  // namespace
 
 void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept {
-  if (ctx.display) {
+  if (c == nullptr) {
+    render_sum(out, ctx, plan);
+  } else if (ctx.display) {
     render_in<true>(out, ctx, plan, c);
   } else {
     render_in<false>(out, ctx, plan, c);
@@ -383,9 +410,9 @@ namespace {
 // then this gives true. Every other one is made in the scratch buffer, as
 // much of it as fits, for the caller to place; len is set to its length.
 template <bool Display>
-bool render_number(sink& out, const print_context& ctx, const field_plan& plan, uint64_t value,
-                   size_t& len) noexcept {
-  const number_text number = make_number_text(*plan.col, value);
+[[gnu::always_inline]] inline bool render_number(sink& out, const print_context& ctx,
+                                                 const field_plan& plan, const number_text& number,
+                                                 size_t& len) noexcept {
   const number_fill fill = fill_number(plan, number);
   const uint64_t length = fill.before + fill.zeros + number.length() + fill.after;
   // Also straight output is bounded by the scratch buffer, as every
@@ -463,14 +490,10 @@ void place_text(Writer& out, const field_plan& plan, const placed_text& t,
 
 }  // namespace
 
-int32_t measured_length(const column& col, const cell* c) noexcept {
-  uint64_t len = 0;
-  if (col.type == TBLX_TYPE_STRING) {
-    if (c != nullptr) len = c->str.len;
-  } else if (c != nullptr ? !c->empty() : col.summarize != 0) {
-    len = make_number_text(col, c != nullptr ? c->value : col.sum).length();
-  }
-  return len > INT32_MAX ? -1 : static_cast<int32_t>(len);
+uint64_t measured_length(const column& col, const cell* c) noexcept {
+  if (col.type == TBLX_TYPE_STRING) return c != nullptr ? c->str.len : 0u;
+  if (c != nullptr) return c->empty() ? 0u : make_number_text(col, c->value).length();
+  return col.summarize != 0 ? make_sum_text(col).length() : 0u;
 }
 
 // ---- the measuring pass -------------------------------------------------------
@@ -504,12 +527,13 @@ tblx_status measure_layout(tblx_table& table) noexcept {
 }
 
 // Measures every column in one width mode and gives the bytes that the
-// widest formatted text may take, which is more than its width when a
-// suffix takes fewer columns than bytes.
+// widest formatted number may take, which is more than its width when a
+// suffix takes fewer columns than bytes. Only numbers are formatted in the
+// scratch buffer: a long text makes it no larger.
 template <bool Display>
 uint64_t measure_columns(tblx_table& table) noexcept {
   for (column* col = table.columns; col != nullptr; col = col->next) {
-    col->sum = 0;
+    col->sum = wide_sum{};
     col->width_lead = 0;
     col->width_tail = 0;
   }
@@ -519,7 +543,9 @@ uint64_t measure_columns(tblx_table& table) noexcept {
     measure_summary<Display>(*col);
     measure_title<Display>(*col);
     apply_min_width(*col);
-    widest = std::max(widest, width_of(*col) + suffix_extra<Display>(*col));
+    if (col->type != TBLX_TYPE_STRING) {
+      widest = std::max(widest, width_of(*col) + suffix_extra<Display>(*col));
+    }
   }
   return widest;
 }
@@ -570,8 +596,8 @@ void measure_rows(tblx_table& table) noexcept {
     size_t i = 0;
     for (const cell* c = r.cells; c != nullptr && col != nullptr;
          c = c->next(), col = col->next, ++i) {
-      // Wraps modulo 2^64; an empty cell holds 0.
-      if (col->summarize) col->sum += c->value;
+      // An empty cell holds 0.
+      if (col->summarize) col->sum.add(c->value, col->type == TBLX_TYPE_INT);
       if (i < tally_count) {
         add_to_tally<Display>(tallies[i], c);
       } else {
@@ -587,21 +613,16 @@ column_tally start_tally(column& col) noexcept {
   t.col = &col;
   t.min_signed = INT64_MAX;
   t.max_signed = INT64_MIN;
-  // With a suffix this long some numbers would be too long to count, and
-  // the extremes could be among them.
-  const bool short_suffix = col.suffix_len <= INT32_MAX - 24u;
   switch (col.type) {
     case TBLX_TYPE_STRING:
       t.how = aligns_on_char(col.cell_justification) ? column_tally::method::each_cell
                                                      : column_tally::method::longest_text;
       break;
     case TBLX_TYPE_INT:
-      t.how =
-          short_suffix ? column_tally::method::signed_extremes : column_tally::method::each_cell;
+      t.how = column_tally::method::signed_extremes;
       break;
     default:
-      t.how =
-          short_suffix ? column_tally::method::unsigned_extreme : column_tally::method::each_cell;
+      t.how = column_tally::method::unsigned_extreme;
       break;
   }
   // Numbers aligned on a character may be split at it: each one counts.
@@ -631,10 +652,7 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
       t.max_unsigned = std::max(t.max_unsigned, c->value);
       break;
     case column_tally::method::longest_text:
-      // A text too long for a signed 32-bit count takes no part.
-      if (c->str.len <= INT32_MAX) {
-        t.longest = std::max(t.longest, text_width<Display>(c->str.text, c->str.len));
-      }
+      t.longest = std::max(t.longest, text_width<Display>(c->str.text, c->str.len));
       break;
     case column_tally::method::each_cell:
       measure_text<Display>(*t.col, c);
@@ -643,8 +661,8 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
 }
 
 void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
-  col.width_lead = std::max(col.width_lead, static_cast<uint32_t>(lead));
-  col.width_tail = std::max(col.width_tail, static_cast<uint32_t>(tail));
+  col.width_lead = std::max(col.width_lead, lead);
+  col.width_tail = std::max(col.width_tail, tail);
 }
 
 template <bool Display>
@@ -672,8 +690,8 @@ void finish_tally(const column_tally& t) noexcept {
 }
 
 // Raises the pair with a text split at its alignment character (kinds 4
-// and 5) or taken whole as lead. Lengths here are below 2^31, and widths are
-// at most lengths, so both halves fit the 32-bit fields.
+// and 5) or taken whole as lead. Widths are at most lengths, and the pair
+// counts in 64 bits: a text of any length counts whole.
 template <bool Display>
 void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept {
   const uint64_t width = text_width<Display>(text, len);
@@ -694,9 +712,7 @@ void measure_split(column& col, int32_t kind, const char* text, size_t len) noex
 // character, so it is split there to keep its column's lines in line.
 // The head is ASCII: only the suffix can take fewer columns than bytes.
 template <bool Display>
-void measure_number(column& col, uint64_t value) noexcept {
-  const number_text number = make_number_text(col, value);
-  if (number.length() > INT32_MAX) return;
+void measure_number(column& col, const number_text& number) noexcept {
   const uint64_t width = number.head_len + text_width<Display>(number.suffix, number.suffix_len);
   const bool aligned = number.justify_at >= 0 && (!Display || col.justify_char < 0x80);
   if (!aligned) {
@@ -720,15 +736,18 @@ void measure_text(column& col, const cell* c) noexcept {
   if (col.type != TBLX_TYPE_STRING) {
     if (c != nullptr && c->empty()) {
       measure_split<Display>(col, col.cell_justification, empty_string, 0);
-    } else if (c != nullptr || col.summarize) {
-      measure_number<Display>(col, c != nullptr ? c->value : col.sum);
+    } else if (c != nullptr) {
+      measure_number<Display>(col, make_number_text(col, c->value));
+    } else if (col.summarize) {
+      measure_number<Display>(col, make_sum_text(col));
     }
     return;
   }
-  const int32_t len = measured_length(col, c);
-  if (len < 0) return;
-  measure_split<Display>(col, col.cell_justification, c != nullptr ? c->str.text : empty_string,
-                         static_cast<size_t>(len));
+  if (c != nullptr) {
+    measure_split<Display>(col, col.cell_justification, c->str.text, c->str.len);
+  } else {
+    measure_split<Display>(col, col.cell_justification, empty_string, 0);
+  }
 }
 
 // The summary line's field: its text, measured as a string cell of the
@@ -737,7 +756,7 @@ template <bool Display>
 void measure_summary(column& col) noexcept {
   if (col.sum_text == nullptr) {
     measure_text<Display>(col, nullptr);
-  } else if (col.sum_text_len <= INT32_MAX) {
+  } else {
     measure_split<Display>(col, col.cell_justification, col.sum_text, col.sum_text_len);
   }
 }
@@ -747,17 +766,16 @@ void measure_summary(column& col) noexcept {
 template <bool Display>
 void measure_title(column& col) noexcept {
   if (!aligns_on_char(col.title_justification)) return;
-  const char* title = col.title_func(col.title_arg, static_cast<uint32_t>(width_of(col)));
+  const char* title = col.title_func(col.title_arg, callback_width(width_of(col)));
   if (title == nullptr) title = empty_string;
   const size_t len = std::strlen(title);
-  if (len > INT32_MAX) return;
   measure_split<Display>(col, col.title_justification, title, len);
 }
 
 // The minimum width widens the lead, so the alignment point moves right.
 void apply_min_width(column& col) noexcept {
   const uint64_t width = width_of(col);
-  if (col.min_width > width) col.width_lead += static_cast<uint32_t>(col.min_width - width);
+  if (col.min_width > width) col.width_lead += col.min_width - width;
 }
 
 // Bytes of a number's text beyond its width: those of the suffix beyond its
@@ -767,8 +785,8 @@ uint64_t suffix_extra(const column& col) noexcept {
   return col.suffix_len - text_width<Display>(col.suffix, col.suffix_len);
 }
 
-// The scratch buffer holds the widest formatted text and its NUL, with room
-// to spare. A size that does not fit size_t (32-bit) cannot be allocated.
+// The scratch buffer holds the widest formatted number and its NUL, with
+// room to spare. A size that does not fit size_t (32-bit) cannot be allocated.
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept {
   constexpr uint64_t spare = 5;
   if (widest > SIZE_MAX - spare) return TBLX_ERR_NO_MEMORY;

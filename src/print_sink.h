@@ -23,23 +23,28 @@ inline void lock_stream(FILE* stream) noexcept { flockfile(stream); }
 inline void unlock_stream(FILE* stream) noexcept { funlockfile(stream); }
 #endif
 
+// flush_stream gives whether the flush succeeded; stream_error whether the
+// stream's error indicator is set.
 #if defined(__GLIBC__)
 inline size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
   return fwrite_unlocked(bytes, 1, n, stream);
 }
-inline void flush_stream(FILE* stream) noexcept { fflush_unlocked(stream); }
+inline bool flush_stream(FILE* stream) noexcept { return fflush_unlocked(stream) == 0; }
+inline bool stream_error(FILE* stream) noexcept { return ferror_unlocked(stream) != 0; }
 #elif defined(_WIN32) && (defined(_MSC_VER) || defined(_UCRT))
 inline size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
   return _fwrite_nolock(bytes, 1, n, stream);
 }
-inline void flush_stream(FILE* stream) noexcept { _fflush_nolock(stream); }
+inline bool flush_stream(FILE* stream) noexcept { return _fflush_nolock(stream) == 0; }
+inline bool stream_error(FILE* stream) noexcept { return std::ferror(stream) != 0; }
 #else
 // Also the old msvcrt.dll (MinGW-w64's default), which has no _nolock writes:
 // its stream lock is recursive, so fwrite takes it again under ours.
 inline size_t write_stream(const char* bytes, size_t n, FILE* stream) noexcept {
   return std::fwrite(bytes, 1, n, stream);
 }
-inline void flush_stream(FILE* stream) noexcept { std::fflush(stream); }
+inline bool flush_stream(FILE* stream) noexcept { return std::fflush(stream) == 0; }
+inline bool stream_error(FILE* stream) noexcept { return std::ferror(stream) != 0; }
 #endif
 
 // Copies n bytes. Most pieces of a line are a few bytes long; for those,
@@ -217,8 +222,8 @@ class span_writer {
 };
 
 // Appends to a buffer of a known size and never past its end. Whatever does
-// not fit is left out; with the buffer sized by the measuring pass that
-// happens only for a text that pass did not see.
+// not fit is left out; with the buffer sized by the measuring pass, which
+// sees every number and sum, nothing is.
 class bounded_text {
  public:
   bounded_text(char* buffer, size_t size) noexcept

@@ -42,9 +42,7 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept;
 // Writes one cell, or with a null cell the column's sum, into its column.
 void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept;
 
-// Length of a cell's or sum's text as render writes it unfilled, or -1 when
-// it does not fit a signed 32-bit count (such a text takes no part in the
-// widths).
-int32_t measured_length(const column& col, const cell* c) noexcept;
+// Length of a cell's or sum's text as render writes it unfilled.
+uint64_t measured_length(const column& col, const cell* c) noexcept;
 
 #endif  // TABULIX_RENDER_H

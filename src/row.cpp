@@ -113,4 +113,4 @@ TBLX_EXPORT void TBLX_CALL tblx_removerows(tblx_table* table) noexcept {
 // the table removes its rows, is cleaned or deleted. So this frees nothing
 // and leaves the records as they are; calling it on a table's row is
 // harmless, and the table itself never needs it.
-TBLX_EXPORT void TBLX_CALL free_row(row* /*r*/) noexcept {}
+TBLX_EXPORT void TBLX_CALL free_row(tblx_row* /*r*/) noexcept {}

@@ -9,7 +9,7 @@ namespace {
 void free_all_columns(tblx_table* table) noexcept {
   while (column* c = table->columns) {
     table->columns = c->next;
-    free_column(c);
+    destroy_column(c);
   }
   table->columns_tail = nullptr;
   table->open_column = nullptr;

@@ -14,12 +14,43 @@
 // Defines one exported function: C linkage, default visibility, never throws.
 #define TBLX_EXPORT extern "C" TBLX_API
 
-struct column {
+// The records' tags are those the public header declares (tblx_column,
+// tblx_row, tblx_cell); the library's own code names them by their short
+// names.
+struct tblx_column;
+struct tblx_row;
+struct tblx_cell;
+using column = tblx_column;
+using row = tblx_row;
+using cell = tblx_cell;
+
+// A column's sum, exact in 128 bits: two 64-bit words of a two's complement
+// number, so that no sum of 64-bit values wraps (2^64 cells would be needed).
+// Adding a cell costs two additions and a carry: int cells count with their
+// sign extended into the high word, uint and hex cells as they are.
+struct wide_sum {
+  uint64_t low;
+  uint64_t high;
+
+  void add(uint64_t value, bool is_signed) noexcept {
+    low += value;
+    const uint64_t carry = low < value ? 1u : 0u;
+    const uint64_t extension = (0u - (value >> 63)) & (0u - uint64_t{is_signed});
+    high += carry + extension;
+  }
+  // Whether the sum is a value of the column's own 64-bit type: the high
+  // word is all sign (int) or zero (uint, hex).
+  [[nodiscard]] bool fits_word(bool is_signed) const noexcept {
+    return high == (is_signed ? 0u - (low >> 63) : 0u);
+  }
+};
+
+struct tblx_column {
   column* next;                 // following column of the header, or null
   int32_t type;                 // TBLX_TYPE_*
   uint32_t min_width;           // smallest width in characters
-  uint32_t width_lead;          // measured width up to and including the alignment point
-  uint32_t width_tail;          // measured width after the alignment point
+  uint64_t width_lead;          // measured width up to and including the alignment point
+  uint64_t width_tail;          // measured width after the alignment point
   tblx_title_func title_func;   // produces the title text
   void* title_arg;              // argument handed to title_func
   int32_t title_justification;  // TBLX_JUST_* of the title
@@ -30,7 +61,7 @@ struct column {
   uint32_t suffix_len;          // bytes of suffix, taken when it was set
   int32_t leading_zeros;        // nonzero: zero-fill hex digits (hex columns only)
   int32_t summarize;            // nonzero: summed and shown in the summary line
-  uint64_t sum;                 // wrapping sum of the cells, signed in int columns
+  wide_sum sum;                 // exact sum of the cells, signed in int columns
   char* sum_text;               // own copy of the summary line's text, or null
   uint32_t sum_text_len;        // bytes of sum_text
   int32_t id;                   // unique in the table's lifetime, from 1
@@ -64,7 +95,7 @@ struct cell_text {
 // 64-bit number is a valid value, so the content has no value to spare, and
 // records are 8-aligned, so the bit is free. Its content is zero, which reads
 // as an empty text of length 0 in a string column and adds nothing to a sum.
-struct cell {
+struct tblx_cell {
   uintptr_t link;  // address of the following cell of the row (next column), | empty_mark
   union {
     alignas(8) uint64_t value;  // numeric cells; int cells hold the two's complement bits
@@ -84,7 +115,7 @@ struct cell {
 // Where a string cell's text starts, from the start of its record.
 constexpr size_t cell_text_offset = offsetof(cell, str) + offsetof(cell_text, text);
 
-struct row {
+struct tblx_row {
   row* next;    // following row, or null
   cell* cells;  // first cell, belonging to the first column
 };
@@ -145,6 +176,11 @@ inline bool fits_length_field(size_t len) noexcept {
     return true;
   }
 }
+
+// Frees a column record and its summary text: the table's own calls, which
+// never go through the exported free_column, so that a program's function of
+// that name cannot take their place (in the static library especially).
+void destroy_column(column* c) noexcept;
 
 // Frees every row and cell, with the blocks of their arenas, and resets the
 // row state (shared by removerows, clean, delete).

@@ -93,7 +93,7 @@ TEST(Header, NewColumnTakesTheTableDefaultsAndTheNextId) {
   EXPECT_EQ(title_ident, c.title_func);
   EXPECT_EQ(empty_string, c.title_arg);
   EXPECT_EQ(empty_string, c.suffix);
-  EXPECT_EQ(0u, c.suffix_len + c.min_width + c.width_lead + c.width_tail + c.sum);
+  EXPECT_EQ(0u, c.suffix_len + c.min_width + c.width_lead + c.width_tail + c.sum.low + c.sum.high);
   EXPECT_EQ(0, c.leading_zeros + c.summarize);
   EXPECT_EQ(TBLX_JUST_RIGHT, c.title_justification);
   EXPECT_EQ(TBLX_JUST_CENTER, c.cell_justification);

@@ -342,7 +342,7 @@ TEST(Hostile, MegabyteSuffixAndTitle) {
                       {{str("1.5")}, {str("22.25")}});
   EXPECT_EQ(title + "\n" + std::string(9, ' ') + "1.5\n" + std::string(8, ' ') + "22.25\n",
             print_to_string(u.get(), TBLX_PRINT_TITLES | TBLX_PRINT_ROWS));
-  EXPECT_EQ(std::make_pair(11u, (1u << 20) - 11u), widths(u.get(), 0));
+  EXPECT_EQ(width_pair(11u, (1u << 20) - 11u), widths(u.get(), 0));
 }
 
 // Fields far wider than any number: zero fill and the formatter's own blanks
@@ -359,7 +359,8 @@ TEST(Hostile, HugeWidthsFilledInTheScratchBuffer) {
 }
 
 // Whatever part of a print reaches a failing stream is the start of the
-// right output, the print still gives 0, and the table prints whole afterwards.
+// right output, the print gives TBLX_ERR_OUTPUT, and the table prints whole
+// afterwards.
 TEST(Hostile, StreamFailingPartWay) {
   TABULIX_SKIP_WITHOUT_FAILING_STREAM();
   auto t = make_table(
@@ -372,7 +373,7 @@ TEST(Hostile, StreamFailingPartWay) {
     FILE* stream = open_failing(&sink);
     ASSERT_NE(nullptr, stream);
     std::setvbuf(stream, nullptr, _IONBF, 0);  // every write reaches the sink at once
-    EXPECT_EQ(TBLX_OK, tblx_print_all(t.get(), stream)) << limit;
+    EXPECT_EQ(TBLX_ERR_OUTPUT, tblx_print_all(t.get(), stream)) << limit;
     EXPECT_TRUE(std::ferror(stream)) << limit;
     std::fclose(stream);
     EXPECT_EQ(whole.substr(0, limit), sink.got) << limit;

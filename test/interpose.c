@@ -9,12 +9,12 @@
 
 static int foreign_calls = 0;
 
-void TBLX_CALL free_column(struct column* column) TBLX_NOEXCEPT {
+void TBLX_CALL free_column(struct tblx_column* column) TBLX_NOEXCEPT {
   (void)column;
   ++foreign_calls;
 }
 
-void TBLX_CALL free_row(struct row* row) TBLX_NOEXCEPT {
+void TBLX_CALL free_row(struct tblx_row* row) TBLX_NOEXCEPT {
   (void)row;
   ++foreign_calls;
 }

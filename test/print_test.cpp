@@ -82,13 +82,40 @@ Table changed_fillers() {
   return t;
 }
 
-// The extreme values, and sums that wrap in every numeric type.
+// The extreme values, and sums past them in every numeric type.
 Table extremes() {
   return make_table(
       {{.type = TBLX_TYPE_INT, .cell_just = TBLX_JUST_RIGHT, .sum = true},
        {.type = TBLX_TYPE_UINT, .cell_just = TBLX_JUST_RIGHT, .sum = true},
        {.type = TBLX_TYPE_HEX, .sum = true, .hex_case = TBLX_HEX_UPPER}},
       {{num(INT64_MIN), unum(UINT64_MAX), hex(UINT64_MAX)}, {num(-1), unum(2), hex(1)}});
+}
+
+// Sums just past the 64-bit range, measured like any number of their
+// column: with a suffix, centred, aligned on the point of a suffix, and
+// zero-filled in upper case; and a sum that comes back into range.
+Table sums_past_64_bits() {
+  return make_table(
+      {{.type = TBLX_TYPE_INT,
+        .title = "A",
+        .cell_just = TBLX_JUST_RIGHT,
+        .sum = true,
+        .suffix = " pc"},
+       {.type = TBLX_TYPE_INT, .title = "B", .cell_just = TBLX_JUST_CENTER, .sum = true},
+       {.type = TBLX_TYPE_UINT,
+        .title = "C",
+        .cell_just = TBLX_JUST_CHAR_FIRST,
+        .sum = true,
+        .suffix = ".00"},
+       {.type = TBLX_TYPE_HEX,
+        .title = "D",
+        .sum = true,
+        .hex_case = TBLX_HEX_UPPER,
+        .zeros = true},
+       {.type = TBLX_TYPE_INT, .title = "E", .cell_just = TBLX_JUST_RIGHT, .sum = true}},
+      {{num(INT64_MAX), num(INT64_MIN), unum(UINT64_MAX), hex(UINT64_MAX), num(INT64_MAX)},
+       {num(1), num(-1), unum(2), hex(0xabc), num(INT64_MAX)},
+       {blank(), blank(), unum(0), hex(0), num(INT64_MIN)}});
 }
 
 // A left-justified number is filled out by its formatting even at a line's end.
@@ -324,10 +351,43 @@ ink
     {"fillers fancy", changed_fillers, TBLX_STYLE_FANCY, TBLX_PRINT_SUM, false, "~   | ~|5\n"},
     {"fillers fancyw", changed_fillers, TBLX_STYLE_FANCYW, TBLX_PRINT_SUM, false,
      "~    |  ~ | 5\n"},
-    {"extremes and wrapping sums", extremes, TBLX_STYLE_SIMPLE, ROWS | TBLX_PRINT_SUM, false,
+    {"extremes and exact sums", extremes, TBLX_STYLE_SIMPLE, ROWS | TBLX_PRINT_SUM, false,
      "-9223372036854775808 18446744073709551615 0xFFFFFFFFFFFFFFFF\n"
      "                  -1                    2 0x1\n"
-     " 9223372036854775807                    1 0x0\n"},
+     "-9223372036854775809 18446744073709551617 0x10000000000000000\n"},
+    {"sums past 64 bits simple", sums_past_64_bits, TBLX_STYLE_SIMPLE, ALL, false,
+     "A                      B                    C                       D                   E\n"
+     "9223372036854775807 pc -9223372036854775808 18446744073709551615.00 0x0FFFFFFFFFFFFFFFF  "
+     "9223372036854775807\n"
+     "                  1 pc          -1                             2.00 0x00000000000000ABC  "
+     "9223372036854775807\n"
+     "                                                               0.00 0x00000000000000000 "
+     "-9223372036854775808\n"
+     "9223372036854775808 pc -9223372036854775809 18446744073709551617.00 0x10000000000000ABB  "
+     "9223372036854775806\n"},
+    {"sums past 64 bits fancyw", sums_past_64_bits, TBLX_STYLE_FANCYW, ALL, false,
+     "A                      | B                    | C                       | D                  "
+     " | E\n"
+     "-----------------------+----------------------+-------------------------+--------------------"
+     "-+---------------------\n"
+     "9223372036854775807 pc | -9223372036854775808 | 18446744073709551615.00 | "
+     "0x0FFFFFFFFFFFFFFFF |  9223372036854775807\n"
+     "                  1 pc |          -1          |                    2.00 | "
+     "0x00000000000000ABC |  9223372036854775807\n"
+     "                       |                      |                    0.00 | "
+     "0x00000000000000000 | -9223372036854775808\n"
+     "-----------------------+----------------------+-------------------------+--------------------"
+     "-+---------------------\n"
+     "9223372036854775808 pc | -9223372036854775809 | 18446744073709551617.00 | "
+     "0x10000000000000ABB |  9223372036854775806\n"},
+    {"sums past 64 bits raw", sums_past_64_bits, TBLX_STYLE_RAW, ALL, false,
+     "A B C D E\n"
+     "9223372036854775807 pc -9223372036854775808 18446744073709551615.00 0xFFFFFFFFFFFFFFFF "
+     "9223372036854775807\n"
+     "1 pc -1 2.00 0xABC 9223372036854775807\n"
+     "  0.00 0x0 -9223372036854775808\n"
+     "9223372036854775808 pc -9223372036854775809 18446744073709551617.00 0x10000000000000ABB "
+     "9223372036854775806\n"},
     {"left number in the last column", left_number_last, TBLX_STYLE_SIMPLE, ROWS, false,
      "a 5  \nb 123\n"},
     {"number aligned on a character", number_on_point, TBLX_STYLE_SIMPLE, ROWS, false,
@@ -526,22 +586,44 @@ TEST(Print, RefusedPrintDoesNotFlushAndASuccessfulOneDoes) {
   std::fclose(stream);
 }
 
-TEST(Print, FailingStreamStillGivesSuccess) {
-  TABULIX_SKIP_WITHOUT_FAILING_STREAM();
+// A print whose stream fails gives TBLX_ERR_OUTPUT: a refused write, a
+// full device, a read-only stream, a stream whose error indicator an earlier
+// write set. A print that writes nothing to a sound stream gives 0, and the
+// table stays printable.
+TEST(Print, FailingStreamGivesOutputError) {
   Table t = items_table();
+  FILE* full = std::fopen("/dev/full", "w");
+  if (full != nullptr) {  // not on Windows
+    EXPECT_EQ(TBLX_ERR_OUTPUT, tblx_print_all(t.get(), full));
+    std::clearerr(full);
+    EXPECT_EQ(TBLX_ERR_OUTPUT, tblx_print(t.get(), TBLX_PRINT_SUM, full));  // a short line
+    std::clearerr(full);
+    EXPECT_EQ(TBLX_OK, tblx_print(t.get(), 0, full));
+    std::fclose(full);
+  }
+#if defined(_WIN32)
+  FILE* read_only = std::fopen("NUL", "r");
+#else
+  FILE* read_only = std::fopen("/dev/null", "r");
+#endif
+  ASSERT_NE(nullptr, read_only);
+  EXPECT_EQ(TBLX_ERR_OUTPUT, tblx_print_all(t.get(), read_only));
+  EXPECT_TRUE(std::ferror(read_only));
+  std::fclose(read_only);
+
+  TABULIX_SKIP_WITHOUT_FAILING_STREAM();
   FailingSink refusing{0, {}};
   FILE* cookie = open_failing(&refusing);
   ASSERT_NE(nullptr, cookie);
-  EXPECT_EQ(TBLX_OK, tblx_print_all(t.get(), cookie));
+  EXPECT_EQ(TBLX_ERR_OUTPUT, tblx_print_all(t.get(), cookie));
   EXPECT_GT(refusing.writes, 0);
   EXPECT_TRUE(std::ferror(cookie));
+  // The indicator stays set until the caller clears it.
+  EXPECT_EQ(TBLX_ERR_OUTPUT, tblx_print(t.get(), 0, cookie));
+  std::clearerr(cookie);
+  EXPECT_EQ(TBLX_OK, tblx_print(t.get(), 0, cookie));
   std::fclose(cookie);
-
-  FILE* read_only = std::fopen("/dev/null", "r");
-  ASSERT_NE(nullptr, read_only);
-  EXPECT_EQ(TBLX_OK, tblx_print_all(t.get(), read_only));
-  EXPECT_TRUE(std::ferror(read_only));
-  std::fclose(read_only);
+  EXPECT_EQ(print_to_string(t.get()), print_to_string(t.get()));
 }
 
 // Output larger than any staging buffer arrives whole and in order.
@@ -610,7 +692,7 @@ TEST(Print, TitleCallbackIsCalledToMeasureOnlyAfterAChange) {
   add_rows(t.get(), {{str("ruler"), str("100.125")}});
   EXPECT_EQ("", print_to_string(t.get(), 0));
   EXPECT_EQ((std::vector<uint32_t>{7}), probe.widths);
-  EXPECT_EQ(std::make_pair(6u, 3u), widths(t.get(), 1));
+  EXPECT_EQ(width_pair(6u, 3u), widths(t.get(), 1));
 }
 
 TEST(Print, TitleCallbackMayDependOnTheWidth) {
@@ -729,7 +811,7 @@ TEST(Print, RemovedRowsLeaveTheEmptyTablesSums) {
   print_to_string(t.get());
   tblx_removerows(t.get());
   EXPECT_EQ("Name Size\n  0\n", print_to_string(t.get()));
-  EXPECT_EQ(0u, t->columns->next->sum);
+  EXPECT_EQ(0u, t->columns->next->sum.low | t->columns->next->sum.high);
 }
 
 // ---- large widths --------------------------------------------------------------------
@@ -756,7 +838,7 @@ TEST(Print, MegabyteStringCell) {
   const std::string expected = big + " | -1\n" + std::string(999, ' ') + "y.z" +
                                std::string((1u << 20) - 1002, ' ') + " | -2\n";
   EXPECT_EQ(expected, print_to_string(t.get(), ROWS));
-  EXPECT_EQ(std::make_pair(1001u, (1u << 20) - 1001u), widths(t.get(), 0));
+  EXPECT_EQ(width_pair(1001u, (1u << 20) - 1001u), widths(t.get(), 0));
 }
 
 // The measuring pass runs even with flags 0; widths read from the records.
@@ -771,7 +853,7 @@ TEST(Print, HugeMinimumWidthDoesNotWrap) {
     EXPECT_TRUE(got == TBLX_OK || got == TBLX_ERR_NO_MEMORY) << got;
   });
   EXPECT_EQ("", out);
-  EXPECT_EQ(std::make_pair(static_cast<uint32_t>(INT_MAX) - 1, 1u), widths(t.get(), 0));
+  EXPECT_EQ(width_pair(static_cast<uint32_t>(INT_MAX) - 1, 1u), widths(t.get(), 0));
 }
 
 // ---- impossible values --------------------------------------------------------------------

@@ -206,7 +206,8 @@ std::string describe(const tblx_table* t, bool with_measurements) {
       os << "<callback>";
     }
     if (with_measurements)
-      os << " w=" << c->width_lead << '+' << c->width_tail << " sum=" << c->sum;
+      os << " w=" << c->width_lead << '+' << c->width_tail << " sum=" << c->sum.high << ":"
+         << c->sum.low;
     os << '\n';
   }
 

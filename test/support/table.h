@@ -387,9 +387,14 @@ inline std::string record_faults(const tblx_table* t) {
 
 // The measured width pair (up to and after the alignment point) of the
 // column at a 0-based position.
-inline std::pair<uint32_t, uint32_t> widths(const tblx_table* t, size_t position) {
+inline std::pair<uint64_t, uint64_t> widths(const tblx_table* t, size_t position) {
   const column* c = columns_of(t).at(position);
   return {c->width_lead, c->width_tail};
+}
+
+// A width pair as widths() gives it.
+inline std::pair<uint64_t, uint64_t> width_pair(uint64_t lead, uint64_t tail) {
+  return {lead, tail};
 }
 
 // The style and the separator texts it left; tblx_setstyle cannot put back
