@@ -87,7 +87,10 @@ int run(int argc, char** argv) {
 
   // The library writes field by field; a large buffer saves system calls.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-  table->print(stdout, sections);
+  std::error_code ec;
+  table->print(stdout, sections, ec);
+  // A failed write is reported below with the system's reason.
+  if (ec && ec != tabulix::errc::output_error) throw std::system_error(ec);
   return check_output();
 }
 
