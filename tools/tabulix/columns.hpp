@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,10 +17,11 @@
 
 namespace tabulix::cli {
 
-// Finds columns by header text, or else by number from 1.
+// Finds columns by header text, or else by number from 1. The titles are
+// indexed once, so that a lookup costs the length of the text looked up.
 class column_names {
  public:
-  explicit column_names(const std::vector<std::string>& titles) : titles_(titles) {}
+  explicit column_names(const std::vector<std::string>& titles);
 
   // The 0-based position of the column `ref`, if there is one; usage_error
   // naming `option` when the text names several columns.
@@ -45,6 +47,12 @@ class column_names {
                                                               std::string_view item) const;
 
   const std::vector<std::string>& titles_;
+  // Each title's first column, and its second (npos: none).
+  std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> index_;
+  std::size_t longest_ = 0;
+  // The numbers of commas that titles hold, most first, zero left out: a
+  // run of list items can only be a title with as many commas.
+  std::vector<std::size_t> comma_counts_;
 };
 
 // A column the rows are sorted by (--sort), and the direction.

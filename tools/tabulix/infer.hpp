@@ -39,11 +39,17 @@ int compare_decimal(std::string_view a, std::string_view b);
 
 // A decimal number taken apart for ordering: its sign, the exponent of its
 // first significant digit, and its significant digits, which are `head`
-// followed by `tail` (a point may stand between them in the text).
+// followed by `tail` (a point may stand between them in the text). The
+// exponent is `exponent` when `exponent_digits` is empty. An exponent written
+// with more digits than 64 bits hold is kept exactly instead: it is the
+// written one (its digits without leading zeros, and its sign) plus
+// `exponent`.
 struct decimal_key {
   bool negative = false;
   bool zero = true;
+  bool exponent_negative = false;
   std::int64_t exponent = 0;
+  std::string_view exponent_digits;
   std::string_view head;
   std::string_view tail;
 
