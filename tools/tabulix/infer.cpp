@@ -48,6 +48,7 @@ void scan_hex(std::string_view digits, field_scan& s) {
   }
   s.kind = field_scan::form::hex;
   s.u = value;
+  s.whole = static_cast<std::uint32_t>(std::min<std::size_t>(digits.size() + 2, UINT32_MAX));
   s.zero_led = digits.size() > 1 && digits.front() == '0';
 }
 
@@ -424,6 +425,7 @@ void type_guess::add(const field_scan& s) {
       lower_ = lower_ || s.lower;
       upper_ = upper_ || s.upper;
       zero_led_ = zero_led_ || s.zero_led;
+      hex_width_ = std::max(hex_width_, s.whole);
       return;
   }
 }

@@ -81,7 +81,8 @@ struct field_scan {
   bool lower = false;          // hex letters a-f seen
   bool upper = false;          // hex letters A-F seen
   bool zero_led = false;       // hex with a leading zero digit
-  std::uint32_t whole = 0;     // decimal: bytes before the point (sign included)
+  std::uint32_t whole = 0;     // decimal: bytes before the point (sign included); hex: all
+                               // its bytes
   std::uint32_t fraction = 0;  // decimal: digits after the point
   std::int64_t i = 0;
   std::uint64_t u = 0;  // uint64 integers and hex values of up to 16 digits
@@ -127,6 +128,8 @@ class type_guess {
   // The widest whole part (sign included) and point with fraction.
   [[nodiscard]] std::uint32_t whole_width() const { return whole_; }
   [[nodiscard]] std::uint32_t point_width() const { return point_ ? fraction_ + 1 : 0; }
+  // The widest hex value as written ("0x" and its digits).
+  [[nodiscard]] std::uint32_t hex_width() const { return hex_width_; }
 
  private:
   bool any_ = false;
@@ -142,6 +145,7 @@ class type_guess {
   bool zero_led_ = false;
   std::uint32_t whole_ = 0;
   std::uint32_t fraction_ = 0;
+  std::uint32_t hex_width_ = 0;
 };
 
 }  // namespace tabulix::cli
