@@ -159,7 +159,10 @@ void resolve_figures(const options& opts, const resolver& r, column_requests& re
 
 }  // namespace
 
-column_names::column_names(const std::vector<std::string>& titles) : titles_(titles) {
+void column_names::make_index() const {
+  if (indexed_) return;
+  indexed_ = true;
+  const std::vector<std::string>& titles = titles_;
   constexpr std::size_t none = std::string_view::npos;
   index_.reserve(titles.size());
   std::vector<std::size_t> commas;
@@ -177,6 +180,7 @@ column_names::column_names(const std::vector<std::string>& titles) : titles_(tit
 
 std::optional<std::size_t> column_names::lookup(std::string_view option,
                                                 std::string_view ref) const {
+  make_index();
   if (ref.size() <= longest_) {
     const auto found = index_.find(ref);
     if (found != index_.end()) {
@@ -235,6 +239,7 @@ std::vector<std::size_t> column_names::find_list(std::string_view option,
                                                  std::string_view list) const {
   const std::vector<std::string_view> items = split_commas(list);
   std::vector<std::size_t> columns;
+  make_index();
   for (std::size_t i = 0; i < items.size();) {
     // The longest run of items that together form a title (it may hold
     // commas), else one item: a column or a range.

@@ -21,7 +21,7 @@ namespace tabulix::cli {
 // indexed once, so that a lookup costs the length of the text looked up.
 class column_names {
  public:
-  explicit column_names(const std::vector<std::string>& titles);
+  explicit column_names(const std::vector<std::string>& titles) : titles_(titles) {}
 
   // The 0-based position of the column `ref`, if there is one; usage_error
   // naming `option` when the text names several columns.
@@ -46,13 +46,18 @@ class column_names {
   [[nodiscard]] std::optional<std::vector<std::size_t>> range(std::string_view option,
                                                               std::string_view item) const;
 
+  // Makes the index, on the first lookup: a table whose options name no
+  // column needs none.
+  void make_index() const;
+
   const std::vector<std::string>& titles_;
+  mutable bool indexed_ = false;
   // Each title's first column, and its second (npos: none).
-  std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> index_;
-  std::size_t longest_ = 0;
+  mutable std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> index_;
+  mutable std::size_t longest_ = 0;
   // The numbers of commas that titles hold, most first, zero left out: a
   // run of list items can only be a title with as many commas.
-  std::vector<std::size_t> comma_counts_;
+  mutable std::vector<std::size_t> comma_counts_;
 };
 
 // A column the rows are sorted by (--sort), and the direction.
