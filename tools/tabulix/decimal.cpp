@@ -269,7 +269,7 @@ exact_decimal aligned_sum::value(bool negative, std::uint32_t scale) const {
   }
   const std::size_t point = digits.find('.');
   digits.resize(point + 1 + scale, '0');  // the digits past `scale` are zeros
-  if (point + 1 == digits.size() && top == 0) return exact_decimal(false, 0, 0);
+  if (point + 1 == digits.size() && top == 0) return {false, 0, 0};
   return *exact_decimal::parse(digits);
 }
 
@@ -311,6 +311,21 @@ void exact_sum::add(bool negative, std::uint64_t magnitude, std::uint32_t scale)
   fast_ = value;
 }
 
+bool exact_sum::add_long(bool negative, std::string_view digits) {
+  const auto dot = digits.find('.');
+  const std::string_view whole = digits.substr(0, dot);
+  const std::string_view fraction =
+      dot == std::string_view::npos ? std::string_view{} : digits.substr(dot + 1);
+  if (!std::all_of(whole.begin(), whole.end(), is_digit) ||
+      !std::all_of(fraction.begin(), fraction.end(), is_digit)) {
+    return false;
+  }
+  const auto fraction_digits = static_cast<std::uint32_t>(fraction.size());
+  scale_ = std::max(scale_, fraction_digits);
+  (negative ? negative_ : positive_).add(whole, fraction, fraction_digits);
+  return true;
+}
+
 bool exact_sum::add(std::string_view text) {
   bool negative = false;
   std::string_view digits = text;
@@ -332,20 +347,7 @@ bool exact_sum::add(std::string_view text) {
     if (point) ++scale;
     if (magnitude != 0 || c != '0') ++count;
     magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
-    if (count > max_fast_digits) {
-      const auto dot = digits.find('.');
-      const std::string_view whole = digits.substr(0, dot);
-      const std::string_view fraction =
-          dot == std::string_view::npos ? std::string_view{} : digits.substr(dot + 1);
-      if (!std::all_of(whole.begin(), whole.end(), is_digit) ||
-          !std::all_of(fraction.begin(), fraction.end(), is_digit)) {
-        return false;
-      }
-      const auto fraction_digits = static_cast<std::uint32_t>(fraction.size());
-      scale_ = std::max(scale_, fraction_digits);
-      (negative ? negative_ : positive_).add(whole, fraction, fraction_digits);
-      return true;
-    }
+    if (count > max_fast_digits) return add_long(negative, digits);
   }
   if (digits.size() == (point ? 1U : 0U)) return false;
   add(negative, magnitude, scale);

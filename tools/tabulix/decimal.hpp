@@ -83,6 +83,8 @@ class exact_sum {
  private:
   void flush();
   void add_slow(bool negative, std::uint64_t magnitude, std::uint32_t scale);
+  // Adds the digits of a number too long for the fast path, if they are one.
+  bool add_long(bool negative, std::string_view digits);
 
   std::int64_t fast_ = 0;
   std::uint32_t fast_scale_ = 0;

@@ -49,7 +49,9 @@ using namespace tabulix::cli;
 
 void require(bool ok, const char* what) {
   if (!ok) {
-    std::fprintf(stderr, "broken: %s\n", what);
+    std::fputs("broken: ", stderr);
+    std::fputs(what, stderr);
+    std::fputc('\n', stderr);
     std::abort();
   }
 }
@@ -139,6 +141,8 @@ class memory_file {
   }
   memory_file(const memory_file&) = delete;
   memory_file& operator=(const memory_file&) = delete;
+  memory_file(memory_file&&) = delete;
+  memory_file& operator=(memory_file&&) = delete;
 
   [[nodiscard]] const std::string& name() const { return name_; }
 
@@ -152,13 +156,16 @@ class memory_file {
 const bool show = std::getenv("TABULIX_FUZZ_SHOW") != nullptr;
 
 std::FILE* output() {
-  static std::FILE* const stream = show ? stdout : std::fopen("/dev/null", "w");
+  static std::FILE* const stream = show ? stdout : std::fopen("/dev/null", "w");  // NOLINT
   require(stream != nullptr, "/dev/null opens");
   return stream;
 }
 
 void report(const std::exception& e) {
-  if (show) std::printf("fault: %s\n", e.what());
+  if (!show) return;
+  std::fputs("fault: ", stdout);
+  std::fputs(e.what(), stdout);
+  std::fputc('\n', stdout);
 }
 
 void print_table(const options& opts, const std::uint8_t* data, std::size_t size) {
