@@ -8,6 +8,7 @@
 //                                then N values of 20 digits (past the 64-bit
 //                                fast path), as the loader feeds them.
 //  BM_max_after_long_value/N     --max over an N-digit value, then N rows.
+//  BM_max_after_long_exponent/N  the same with an exponent of N digits.
 //  BM_column_list/N              -c naming all of N columns in reverse order.
 //  BM_wide_header/N              a CSV file with an N-column header and one
 //                                row, read and planned.
@@ -56,6 +57,20 @@ void BM_max_after_long_value(benchmark::State& state) {
   const std::string first(n, '1');
   std::vector<std::string> rows;
   for (std::size_t i = 0; i < n; ++i) rows.push_back(std::to_string(i) + ".5");
+  for (auto _ : state) {
+    figure_counter f(figure::max);
+    feed(f, first);
+    for (const auto& r : rows) feed(f, r);
+    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_max_after_long_exponent(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::string first = "1e" + std::string(n, '3');
+  std::vector<std::string> rows;
+  for (std::size_t i = 0; i < n; ++i) rows.push_back(std::to_string(i) + "e" + std::to_string(i));
   for (auto _ : state) {
     figure_counter f(figure::max);
     feed(f, first);
@@ -146,6 +161,7 @@ void sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_sum_after_long_fraction)->Apply(sizes);
 BENCHMARK(BM_max_after_long_value)->Apply(sizes);
+BENCHMARK(BM_max_after_long_exponent)->Apply(sizes);
 BENCHMARK(BM_column_list)->Apply(sizes);
 BENCHMARK(BM_wide_header)->Apply(sizes);
 BENCHMARK(BM_wide_header_print)->Apply(sizes);

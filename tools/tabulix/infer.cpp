@@ -213,6 +213,17 @@ int compare_digits(std::string_view a, std::string_view b) {
 wide_number subtract(bool a_negative, std::string_view a, bool b_negative, std::string_view b) {
   wide_number r;
   const std::size_t n = std::max(a.size(), b.size());
+  // Past 2^64 without a look at the digits, so that a long number against a
+  // short one costs no more than the short one: magnitudes that add with 21
+  // digits or more, or subtract with two digits more in one (at least
+  // 10^20 - 10^19).
+  constexpr std::size_t past_64_bits = 21;
+  const std::size_t shorter = std::min(a.size(), b.size());
+  if (n >= past_64_bits && (a_negative != b_negative || n - shorter >= 2)) {
+    r.big = true;
+    r.negative = a_negative != b_negative ? a_negative : (a.size() > b.size()) == b_negative;
+    return r;
+  }
   if (a_negative != b_negative) {  // the magnitudes add, with a's sign
     r.negative = a_negative;
     unsigned carry = 0;
