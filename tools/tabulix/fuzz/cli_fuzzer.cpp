@@ -22,8 +22,10 @@
 //
 // In the numbers mode the rest of the input is lines, each checked as a
 // decimal number: the order of two numbers is antisymmetric and, without
-// exponents, the sign of their exact difference; an exact sum is the same in
-// either order of its values, and a mean rounds the same sum.
+// exponents, the sign of their exact difference; it stays the same when both
+// are multiplied by 10^(10^25) or divided by it (exponents past 64 bits); an
+// exact sum is the same in either order of its values, and a mean rounds the
+// same sum.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -201,6 +203,35 @@ std::string negated(std::string_view v) {
   return "-" + std::string(v);
 }
 
+// "00...0n", `width` digits: n below 10^width.
+std::string padded(std::uint64_t n, std::size_t width) {
+  std::string digits = std::to_string(n);
+  return std::string(width - digits.size(), '0') + digits;
+}
+
+// The number with 10^25 added to its exponent (`up`) or taken from it, or ""
+// when its exponent is too long for that here.
+std::string shifted(std::string_view v, bool up) {
+  const auto e = v.find_first_of("eE");
+  std::string_view written = e == std::string_view::npos ? "0" : v.substr(e + 1);
+  const bool minus = written.front() == '-';
+  if (minus || written.front() == '+') written.remove_prefix(1);
+  while (written.size() > 1 && written.front() == '0') written.remove_prefix(1);
+  constexpr std::size_t digits = 18;
+  constexpr std::uint64_t limit = 1000000000000000000U;  // 10^18
+  if (written.size() > digits) return "";
+  // The exponent is m or -m; 10^25 + m, and 10^25 - m for 0 < m < 10^18
+  // (9999999 and the 18 digits of 10^18 - m).
+  const std::uint64_t m = std::stoull(std::string(written));
+  const bool negative = minus && m != 0;
+  const bool positive = !minus && m != 0;
+  const std::string sum = "1" + padded(m, 25);
+  const std::string difference = m == 0 ? sum : "9999999" + padded(limit - m, digits);
+  const std::string exponent = up ? (negative ? difference : sum)         // E + 10^25
+                                  : "-" + (positive ? difference : sum);  // E - 10^25
+  return std::string(v.substr(0, e)) + "e" + exponent;
+}
+
 void check_numbers(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string_view> values;
   std::string_view rest(reinterpret_cast<const char*>(data), size);
@@ -225,6 +256,12 @@ void check_numbers(const std::uint8_t* data, std::size_t size) {
     require(sign(compare_decimal(a, a)) == 0, "a number equals itself");
     require(sign(compare_decimal_keys(make_decimal_key(a), make_decimal_key(b))) == ab,
             "keys order as texts");
+    for (const bool up : {true, false}) {
+      const std::string x = shifted(a, up);
+      const std::string y = shifted(b, up);
+      if (x.empty() || y.empty()) continue;
+      require(sign(compare_decimal(x, y)) == ab, "the order under a common factor");
+    }
     if (exponent || b.find_first_of("eE") != std::string_view::npos) continue;
     exact_sum difference;
     require(difference.add(a) && difference.add(negated(b)), "a difference adds");
