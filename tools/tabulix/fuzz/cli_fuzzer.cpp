@@ -232,44 +232,34 @@ std::string shifted(std::string_view v, bool up) {
   return std::string(v.substr(0, e)) + "e" + exponent;
 }
 
-void check_numbers(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::string_view> values;
-  std::string_view rest(reinterpret_cast<const char*>(data), size);
-  while (!rest.empty()) {
-    const auto end = rest.find('\n');
-    const std::string_view v = rest.substr(0, end);
-    if (is_decimal(v)) values.push_back(v);
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+bool has_exponent(std::string_view v) { return v.find_first_of("eE") != std::string_view::npos; }
+
+// The order of two numbers, checked every way it can be.
+void check_order(std::string_view a, std::string_view b) {
+  const int ab = sign(compare_decimal(a, b));
+  require(ab == -sign(compare_decimal(b, a)), "the order is antisymmetric");
+  require(sign(compare_decimal(a, a)) == 0, "a number equals itself");
+  require(sign(compare_decimal_keys(make_decimal_key(a), make_decimal_key(b))) == ab,
+          "keys order as texts");
+  for (const bool up : {true, false}) {
+    const std::string x = shifted(a, up);
+    const std::string y = shifted(b, up);
+    if (x.empty() || y.empty()) continue;
+    require(sign(compare_decimal(x, y)) == ab, "the order under a common factor");
   }
+  if (has_exponent(a) || has_exponent(b)) return;
+  exact_sum difference;
+  require(difference.add(a) && difference.add(negated(b)), "a difference adds");
+  const exact_decimal d = difference.total();
+  const int by_difference = d.is_zero() ? 0 : d.to_string().front() == '-' ? -1 : 1;
+  require(by_difference == ab, "the order is the sign of the difference");
+}
+
+// Sums and means of numbers without exponents, forwards and backwards.
+void check_sums(const std::vector<std::string_view>& values) {
   exact_sum forward;
   exact_sum backward;
-  bool summable = true;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const std::string_view a = values[i];
-    const bool exponent = a.find_first_of("eE") != std::string_view::npos;
-    summable = summable && !exponent;
-    if (summable) require(forward.add(a), "a decimal adds");
-    if (i + 1 == values.size()) break;
-    const std::string_view b = values[i + 1];
-    const int ab = sign(compare_decimal(a, b));
-    require(ab == -sign(compare_decimal(b, a)), "the order is antisymmetric");
-    require(sign(compare_decimal(a, a)) == 0, "a number equals itself");
-    require(sign(compare_decimal_keys(make_decimal_key(a), make_decimal_key(b))) == ab,
-            "keys order as texts");
-    for (const bool up : {true, false}) {
-      const std::string x = shifted(a, up);
-      const std::string y = shifted(b, up);
-      if (x.empty() || y.empty()) continue;
-      require(sign(compare_decimal(x, y)) == ab, "the order under a common factor");
-    }
-    if (exponent || b.find_first_of("eE") != std::string_view::npos) continue;
-    exact_sum difference;
-    require(difference.add(a) && difference.add(negated(b)), "a difference adds");
-    const exact_decimal d = difference.total();
-    const int by_difference = d.is_zero() ? 0 : d.to_string().front() == '-' ? -1 : 1;
-    require(by_difference == ab, "the order is the sign of the difference");
-  }
-  if (!summable) return;
+  for (const auto v : values) require(forward.add(v), "a decimal adds");
   for (std::size_t i = values.size(); i-- > 0;) require(backward.add(values[i]), "adds back");
   const exact_decimal total = forward.total();
   require(total.to_string() == backward.total().to_string(), "a sum in either order");
@@ -279,6 +269,23 @@ void check_numbers(const std::uint8_t* data, std::size_t size) {
                 backward.total().divided(n, total.scale()).to_string(),
             "a mean in either order");
   }
+}
+
+void check_numbers(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string_view> values;
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  bool summable = true;
+  while (!rest.empty()) {
+    const auto end = rest.find('\n');
+    const std::string_view v = rest.substr(0, end);
+    if (is_decimal(v)) {
+      values.push_back(v);
+      summable = summable && !has_exponent(v);
+    }
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+  }
+  for (std::size_t i = 0; i + 1 < values.size(); ++i) check_order(values[i], values[i + 1]);
+  if (summable) check_sums(values);
 }
 
 }  // namespace
