@@ -110,6 +110,14 @@ class row_adder {
   void add_text(const column_settings& c, const stored_field& f) {
     const char* text = text_of(f, digits_).data();
     if (f.escape) text = printable(text, escaped_);
+    if (c.hex_upper && c.kind == column_kind::hex_text) {
+      // Hex as written, its digits in upper case; "0x" stays.
+      upper_.assign(text);
+      std::transform(upper_.begin(), upper_.end(), upper_.begin(), [](char ch) {
+        return ch >= 'a' && ch <= 'f' ? static_cast<char>(ch - 'a' + 'A') : ch;
+      });
+      text = upper_.c_str();
+    }
     if (c.cut_at != 0) {
       const std::string_view cut = cut_to_width(text, c.cut_at, unit_, cut_);
       if (cut.data() != text) text = cut_.c_str();
@@ -123,6 +131,7 @@ class row_adder {
   char digits_[24] = {};
   std::string escaped_;
   std::string cut_;
+  std::string upper_;
 };
 
 // The sort key of one row in one column.

@@ -2,6 +2,7 @@
 #include "columns.hpp"
 
 #include <algorithm>
+#include <functional>
 
 namespace tabulix::cli {
 
@@ -39,12 +40,11 @@ std::vector<std::string_view> split_commas(std::string_view text) {
   }
 }
 
-// The positions among the shown columns that show input column `input`.
-std::vector<std::size_t> shown_at(const std::vector<std::size_t>& shown, std::size_t input) {
-  std::vector<std::size_t> at;
-  for (std::size_t j = 0; j < shown.size(); ++j) {
-    if (shown[j] == input) at.push_back(j);
-  }
+// For each input column, the positions among the shown columns that show it.
+std::vector<std::vector<std::size_t>> index_shown(const std::vector<std::size_t>& shown,
+                                                  std::size_t count) {
+  std::vector<std::vector<std::size_t>> at(count);
+  for (std::size_t j = 0; j < shown.size(); ++j) at[shown[j]].push_back(j);
   return at;
 }
 
@@ -54,18 +54,23 @@ class resolver {
  public:
   resolver(const column_names& names, const std::vector<std::string>& titles,
            const std::vector<std::size_t>& shown)
-      : names_(names), titles_(titles), shown_(shown) {}
+      : names_(names), titles_(titles), shown_at_(index_shown(shown, titles.size())) {}
 
-  [[nodiscard]] std::vector<std::size_t> positions(std::string_view option,
-                                                   std::size_t input) const {
-    std::vector<std::size_t> at = shown_at(shown_, input);
+  // The positions that show input column `input`, perhaps none.
+  [[nodiscard]] const std::vector<std::size_t>& shown_at(std::size_t input) const {
+    return shown_at_[input];
+  }
+  [[nodiscard]] const std::vector<std::size_t>& positions(std::string_view option,
+                                                          std::size_t input) const {
+    const std::vector<std::size_t>& at = shown_at_[input];
     if (at.empty()) {
       throw usage_error(std::string(option) + ": column " + in_quotes(titles_[input]) +
                         " is not shown (see --columns and --exclude)");
     }
     return at;
   }
-  [[nodiscard]] std::vector<std::size_t> find(std::string_view option, std::string_view ref) const {
+  [[nodiscard]] const std::vector<std::size_t>& find(std::string_view option,
+                                                     std::string_view ref) const {
     return positions(option, names_.find(option, ref));
   }
   template <class T, class Parse>
@@ -87,7 +92,7 @@ class resolver {
  private:
   const column_names& names_;
   const std::vector<std::string>& titles_;
-  const std::vector<std::size_t>& shown_;
+  std::vector<std::vector<std::size_t>> shown_at_;
 };
 
 std::vector<std::size_t> choose_shown(const options& opts, const column_names& names,
@@ -100,10 +105,14 @@ std::vector<std::size_t> choose_shown(const options& opts, const column_names& n
     const auto more = names.find_list("--columns", list);
     shown.insert(shown.end(), more.begin(), more.end());
   }
+  std::vector<bool> excluded(count, false);
   for (const auto& list : opts.exclude) {
-    for (const std::size_t i : names.find_list("--exclude", list)) {
-      shown.erase(std::remove(shown.begin(), shown.end(), i), shown.end());
-    }
+    for (const std::size_t i : names.find_list("--exclude", list)) excluded[i] = true;
+  }
+  if (!opts.exclude.empty()) {
+    shown.erase(std::remove_if(shown.begin(), shown.end(),
+                               [&excluded](std::size_t i) { return excluded[i]; }),
+                shown.end());
   }
   return shown;
 }
@@ -150,19 +159,40 @@ void resolve_figures(const options& opts, const resolver& r, column_requests& re
 
 }  // namespace
 
+void column_names::make_index() const {
+  if (indexed_) return;
+  indexed_ = true;
+  const std::vector<std::string>& titles = titles_;
+  constexpr std::size_t none = std::string_view::npos;
+  index_.reserve(titles.size());
+  std::vector<std::size_t> commas;
+  for (std::size_t i = 0; i < titles.size(); ++i) {
+    const auto [at, fresh] = index_.try_emplace(titles[i], i, none);
+    if (!fresh && at->second.second == none) at->second.second = i;
+    longest_ = std::max(longest_, titles[i].size());
+    const auto n = static_cast<std::size_t>(std::count(titles[i].begin(), titles[i].end(), ','));
+    if (n != 0) commas.push_back(n);
+  }
+  std::sort(commas.begin(), commas.end(), std::greater<>());
+  commas.erase(std::unique(commas.begin(), commas.end()), commas.end());
+  comma_counts_ = std::move(commas);
+}
+
 std::optional<std::size_t> column_names::lookup(std::string_view option,
                                                 std::string_view ref) const {
-  std::optional<std::size_t> found;
-  for (std::size_t i = 0; i < titles_.size(); ++i) {
-    if (titles_[i] != ref) continue;
-    if (found) {
-      throw usage_error(std::string(option) + ": columns " + std::to_string(*found + 1) + " and " +
-                        std::to_string(i + 1) + " are both titled " + in_quotes(ref) +
-                        "; name the column by its number");
+  make_index();
+  if (ref.size() <= longest_) {
+    const auto found = index_.find(ref);
+    if (found != index_.end()) {
+      const auto [first, second] = found->second;
+      if (second != std::string_view::npos) {
+        throw usage_error(std::string(option) + ": columns " + std::to_string(first + 1) + " and " +
+                          std::to_string(second + 1) + " are both titled " + in_quotes(ref) +
+                          "; name the column by its number");
+      }
+      return first;
     }
-    found = i;
   }
-  if (found) return found;
   return column_number(ref, titles_.size());
 }
 
@@ -209,17 +239,21 @@ std::vector<std::size_t> column_names::find_list(std::string_view option,
                                                  std::string_view list) const {
   const std::vector<std::string_view> items = split_commas(list);
   std::vector<std::size_t> columns;
+  make_index();
   for (std::size_t i = 0; i < items.size();) {
     // The longest run of items that together form a title (it may hold
     // commas), else one item: a column or a range.
     std::size_t taken = 0;
-    for (std::size_t n = items.size() - i; n > 1 && taken == 0; --n) {
+    for (const std::size_t commas : comma_counts_) {
+      const std::size_t n = commas + 1;
+      if (n > items.size() - i) continue;
       const std::string_view joined(
           items[i].data(), static_cast<std::size_t>(items[i + n - 1].data() +
                                                     items[i + n - 1].size() - items[i].data()));
       if (const auto at = lookup(option, joined)) {
         columns.push_back(*at);
         taken = n;
+        break;
       }
     }
     if (taken == 0) {
@@ -253,7 +287,7 @@ column_requests resolve_requests(const options& opts, const std::vector<std::str
       throw usage_error("--type: unknown type " + in_quotes(name) + " (string, int, uint, hex)");
     }
     // A column that is not shown needs no type.
-    for (const std::size_t j : shown_at(req.shown, input)) req.types[j] = t;
+    for (const std::size_t j : r.shown_at(input)) req.types[j] = t;
   }
   for (const auto& arg : opts.sort) {
     std::size_t input = 0;

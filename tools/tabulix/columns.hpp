@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,7 +17,8 @@
 
 namespace tabulix::cli {
 
-// Finds columns by header text, or else by number from 1.
+// Finds columns by header text, or else by number from 1. The titles are
+// indexed once, so that a lookup costs the length of the text looked up.
 class column_names {
  public:
   explicit column_names(const std::vector<std::string>& titles) : titles_(titles) {}
@@ -44,7 +46,18 @@ class column_names {
   [[nodiscard]] std::optional<std::vector<std::size_t>> range(std::string_view option,
                                                               std::string_view item) const;
 
+  // Makes the index, on the first lookup: a table whose options name no
+  // column needs none.
+  void make_index() const;
+
   const std::vector<std::string>& titles_;
+  mutable bool indexed_ = false;
+  // Each title's first column, and its second (npos: none).
+  mutable std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> index_;
+  mutable std::size_t longest_ = 0;
+  // The numbers of commas that titles hold, most first, zero left out: a
+  // run of list items can only be a title with as many commas.
+  mutable std::vector<std::size_t> comma_counts_;
 };
 
 // A column the rows are sorted by (--sort), and the direction.

@@ -2,6 +2,7 @@
 #include "decimal.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 
 namespace tabulix::cli {
@@ -109,14 +110,20 @@ std::uint64_t exact_decimal::divide_small(std::uint64_t divisor) {
   return rest;
 }
 
-// Adds zeros after the point until there are `scale` digits after it.
+// Adds zeros after the point until there are `scale` digits after it: a
+// shift by whole limbs and one multiplication by the rest.
 void exact_decimal::rescale(std::uint32_t scale) {
-  for (std::uint32_t k = scale - scale_; k > 0;) {
-    const std::uint32_t step = std::min(k, limb_digits);
-    multiply_small(static_cast<std::uint32_t>(powers_of_ten[step]));
-    k -= step;
-  }
+  const std::uint32_t k = scale - scale_;
   scale_ = scale;
+  if (limbs_.empty()) return;
+  multiply_small(static_cast<std::uint32_t>(powers_of_ten[k % limb_digits]));
+  limbs_.insert(limbs_.begin(), k / limb_digits, 0);
+}
+
+void exact_decimal::drop_digits(std::uint32_t digits) {
+  const std::size_t limbs = std::min<std::size_t>(digits / limb_digits, limbs_.size());
+  limbs_.erase(limbs_.begin(), limbs_.begin() + static_cast<std::ptrdiff_t>(limbs));
+  divide_small(powers_of_ten[digits % limb_digits]);
 }
 
 int exact_decimal::compare_magnitude(const exact_decimal& other) const {
@@ -187,7 +194,7 @@ exact_decimal exact_decimal::divided(std::uint64_t n, std::uint32_t scale) const
   exact_decimal q = *this;
   // One digit more than asked, then rounded on it.
   q.rescale(std::max(scale + 1, scale_));
-  for (std::uint32_t k = q.scale_ - scale - 1; k > 0; --k) q.divide_small(10);
+  q.drop_digits(q.scale_ - scale - 1);
   q.divide_small(n);
   const std::uint64_t last = q.divide_small(10);
   q.scale_ = scale;
@@ -202,15 +209,89 @@ exact_decimal exact_decimal::divided(std::uint64_t n, std::uint32_t scale) const
   return q;
 }
 
+std::uint32_t& aligned_sum::limb(std::int64_t q) {
+  if (q >= 0) {
+    const auto at = static_cast<std::size_t>(q);
+    if (at >= whole_.size()) whole_.resize(at + 1, 0);
+    return whole_[at];
+  }
+  const auto at = static_cast<std::size_t>(-(q + 1));
+  if (at >= fraction_.size()) fraction_.resize(at + 1, 0);
+  return fraction_[at];
+}
+
+void aligned_sum::add(std::string_view head, std::string_view tail, std::uint64_t scale) {
+  while (!head.empty() && head.front() == '0') head.remove_prefix(1);
+  if (head.empty()) {
+    while (!tail.empty() && tail.front() == '0') tail.remove_prefix(1);
+  }
+  const std::size_t n = head.size() + tail.size();
+  if (n == 0) return;
+  const auto digit = [&](std::size_t i) {  // i-th digit from the right
+    const std::size_t at = n - 1 - i;
+    return static_cast<std::uint32_t>((at < head.size() ? head[at] : tail[at - head.size()]) - '0');
+  };
+  // Digit i stands at the power p = i - scale; limb q holds powers 9q to
+  // 9q + 8. Powers are far from the limits of 64 bits: a text is shorter.
+  const auto low = -static_cast<std::int64_t>(scale);
+  constexpr std::int64_t width = limb_digits;
+  const std::int64_t first = low >= 0 ? low / width : -((-low + width - 1) / width);
+  std::uint32_t carry = 0;
+  std::size_t i = 0;
+  for (std::int64_t q = first; i < n || carry != 0; ++q) {
+    std::uint32_t v = 0;
+    for (; i < n && static_cast<std::int64_t>(i) + low < (q + 1) * width; ++i) {
+      const std::int64_t p = static_cast<std::int64_t>(i) + low;
+      v += digit(i) * static_cast<std::uint32_t>(powers_of_ten[p - q * width]);
+    }
+    if (v == 0 && carry == 0) continue;
+    std::uint32_t& l = limb(q);
+    l += v + carry;
+    carry = l >= limb_base ? 1 : 0;
+    l -= carry * limb_base;
+  }
+}
+
+exact_decimal aligned_sum::value(bool negative, std::uint32_t scale) const {
+  std::string digits = negative ? "-" : "";
+  std::size_t top = whole_.size();
+  while (top > 0 && whole_[top - 1] == 0) --top;
+  for (std::size_t q = top; q-- > 0;) {
+    std::string part = std::to_string(whole_[q]);
+    if (q + 1 != top) part.insert(0, limb_digits - part.size(), '0');
+    digits += part;
+  }
+  digits += '.';
+  for (const std::uint32_t l : fraction_) {
+    const std::string part = std::to_string(l);
+    digits.append(limb_digits - part.size(), '0');
+    digits += part;
+  }
+  const std::size_t point = digits.find('.');
+  digits.resize(point + 1 + scale, '0');  // the digits past `scale` are zeros
+  if (point + 1 == digits.size() && top == 0) return {false, 0, 0};
+  return *exact_decimal::parse(digits);
+}
+
+void exact_sum::add_slow(bool negative, std::uint64_t magnitude, std::uint32_t scale) {
+  char digits[24];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, magnitude);
+  static_cast<void>(ec);  // 24 bytes hold any 64-bit number
+  (negative ? negative_ : positive_)
+      .add(std::string_view(digits, static_cast<std::size_t>(end - digits)), {}, scale);
+}
+
 void exact_sum::flush() {
-  slow_.add(exact_decimal(
-      fast_ < 0,
-      fast_ < 0 ? 0 - static_cast<std::uint64_t>(fast_) : static_cast<std::uint64_t>(fast_),
-      fast_scale_));
+  if (fast_ != 0) {
+    add_slow(fast_ < 0,
+             fast_ < 0 ? 0 - static_cast<std::uint64_t>(fast_) : static_cast<std::uint64_t>(fast_),
+             fast_scale_);
+  }
   fast_ = 0;
 }
 
 void exact_sum::add(bool negative, std::uint64_t magnitude, std::uint32_t scale) {
+  scale_ = std::max(scale_, scale);
   if (scale > fast_scale_) {
     flush();
     fast_scale_ = scale;
@@ -224,11 +305,25 @@ void exact_sum::add(bool negative, std::uint64_t magnitude, std::uint32_t scale)
     value = negative ? -scaled : scaled;
   }
   if (!fits || __builtin_add_overflow(fast_, value, &value)) {
-    flush();
-    slow_.add(exact_decimal(negative, magnitude, scale));
+    add_slow(negative, magnitude, scale);
     return;
   }
   fast_ = value;
+}
+
+bool exact_sum::add_long(bool negative, std::string_view digits) {
+  const auto dot = digits.find('.');
+  const std::string_view whole = digits.substr(0, dot);
+  const std::string_view fraction =
+      dot == std::string_view::npos ? std::string_view{} : digits.substr(dot + 1);
+  if (!std::all_of(whole.begin(), whole.end(), is_digit) ||
+      !std::all_of(fraction.begin(), fraction.end(), is_digit)) {
+    return false;
+  }
+  const auto fraction_digits = static_cast<std::uint32_t>(fraction.size());
+  scale_ = std::max(scale_, fraction_digits);
+  (negative ? negative_ : positive_).add(whole, fraction, fraction_digits);
+  return true;
 }
 
 bool exact_sum::add(std::string_view text) {
@@ -238,7 +333,7 @@ bool exact_sum::add(std::string_view text) {
     negative = digits.front() == '-';
     digits.remove_prefix(1);
   }
-  // Up to 18 digits fit the fast path; longer numbers are parsed exactly.
+  // Up to 18 digits fit the fast path; longer numbers are added exactly.
   std::uint64_t magnitude = 0;
   std::uint32_t count = 0;
   std::uint32_t scale = 0;
@@ -252,13 +347,7 @@ bool exact_sum::add(std::string_view text) {
     if (point) ++scale;
     if (magnitude != 0 || c != '0') ++count;
     magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
-    if (count > max_fast_digits) {
-      const auto exact = exact_decimal::parse(text);
-      if (!exact) return false;
-      flush();
-      slow_.add(*exact);
-      return true;
-    }
+    if (count > max_fast_digits) return add_long(negative, digits);
   }
   if (digits.size() == (point ? 1U : 0U)) return false;
   add(negative, magnitude, scale);
@@ -266,11 +355,13 @@ bool exact_sum::add(std::string_view text) {
 }
 
 exact_decimal exact_sum::total() const {
-  exact_decimal t = slow_;
+  exact_decimal t = positive_.value(false, scale_);
+  t.add(negative_.value(true, scale_));
   t.add(exact_decimal(
       fast_ < 0,
       fast_ < 0 ? 0 - static_cast<std::uint64_t>(fast_) : static_cast<std::uint64_t>(fast_),
       fast_scale_));
+  if (t.scale() < scale_) t.add(exact_decimal(false, 0, scale_));
   return t;
 }
 

@@ -35,6 +35,9 @@ class exact_decimal {
 
  private:
   void rescale(std::uint32_t scale);
+  // Drops the last `digits` digits of the magnitude (divides by a power of
+  // ten, truncating).
+  void drop_digits(std::uint32_t digits);
   void multiply_small(std::uint32_t factor);
   std::uint64_t divide_small(std::uint64_t divisor);
   void trim();
@@ -45,8 +48,31 @@ class exact_decimal {
   std::uint32_t scale_ = 0;
 };
 
+// A sum of magnitudes whose limbs (base 10^9) are aligned on the decimal
+// point: adding a number touches only the limbs its digits fall in, and those
+// a carry reaches, however many digits the sum already has on either side of
+// the point. (A carry runs only through limbs of 999999999, which it clears,
+// so carries cost no more than the digits added.)
+class aligned_sum {
+ public:
+  // Adds the digits of `head` followed by those of `tail`, the last of them
+  // standing `scale` places after the point.
+  void add(std::string_view head, std::string_view tail, std::uint64_t scale);
+  // The sum with `scale` digits after the point (none of its digits may
+  // stand further right).
+  [[nodiscard]] exact_decimal value(bool negative, std::uint32_t scale) const;
+
+ private:
+  std::uint32_t& limb(std::int64_t q);
+
+  std::vector<std::uint32_t> whole_;     // limb q >= 0: 10^(9q), least significant first
+  std::vector<std::uint32_t> fraction_;  // limb q < 0 at [-q - 1]: from the point on
+};
+
 // A running exact sum that adds numbers of up to 18 digits in a 64-bit
-// integer, and moves to exact_decimal only when that would overflow.
+// integer, and the others (or when that would overflow) into exact sums of
+// the positive and of the negative values, subtracted once at the end.
+// Each number costs time in proportion to its own digits.
 class exact_sum {
  public:
   void add(bool negative, std::uint64_t magnitude, std::uint32_t scale);
@@ -56,10 +82,15 @@ class exact_sum {
 
  private:
   void flush();
+  void add_slow(bool negative, std::uint64_t magnitude, std::uint32_t scale);
+  // Adds the digits of a number too long for the fast path, if they are one.
+  bool add_long(bool negative, std::string_view digits);
 
   std::int64_t fast_ = 0;
   std::uint32_t fast_scale_ = 0;
-  exact_decimal slow_;
+  std::uint32_t scale_ = 0;  // the most digits after the point of any value
+  aligned_sum positive_;
+  aligned_sum negative_;
 };
 
 }  // namespace tabulix::cli

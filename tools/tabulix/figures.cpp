@@ -14,16 +14,6 @@ std::uint64_t magnitude_of(const field_scan& s) {
   return s.i < 0 ? 0 - static_cast<std::uint64_t>(s.i) : static_cast<std::uint64_t>(s.i);
 }
 
-// Orders two numbers of one column: hex by value, decimals exactly.
-int compare_numbers(std::string_view a, const field_scan& x, std::string_view b,
-                    const field_scan& y) {
-  if (x.kind == field_scan::form::hex && y.kind == field_scan::form::hex) {
-    return (x.u > y.u) - (x.u < y.u);
-  }
-  if (x.int64 && y.int64) return (x.i > y.i) - (x.i < y.i);
-  return compare_decimal(a, b);
-}
-
 }  // namespace
 
 void figure_counter::add_to_sum(std::string_view text, const field_scan& s) {
@@ -43,10 +33,26 @@ void figure_counter::add_to_sum(std::string_view text, const field_scan& s) {
   }
 }
 
-bool figure_counter::better(std::string_view text, const field_scan& s) const {
+// Orders a number against the best so far: hex by value, integers of 64 bits
+// by value, other decimals exactly. Hex and decimal values together make a
+// text column, which has no minimum or maximum.
+bool figure_counter::better(std::string_view text, const field_scan& s) {
   if (count_ == 1) return true;
-  if (s.kind == field_scan::form::text || best_scan_.kind == field_scan::form::text) return false;
-  const int order = compare_numbers(text, s, best_, best_scan_);
+  const field_scan& b = best_scan_;
+  if (s.kind == field_scan::form::text || b.kind == field_scan::form::text) return false;
+  int order = 0;
+  if (s.kind == field_scan::form::hex || b.kind == field_scan::form::hex) {
+    if (s.kind != b.kind) return false;
+    order = (s.u > b.u) - (s.u < b.u);
+  } else if (s.int64 && b.int64) {
+    order = (s.i > b.i) - (s.i < b.i);
+  } else {
+    if (best_key_at_ != best_.data()) {
+      best_key_ = make_decimal_key(best_);
+      best_key_at_ = best_.data();
+    }
+    order = compare_decimal_keys(make_decimal_key(text), best_key_);
+  }
   return what_ == figure::min ? order < 0 : order > 0;
 }
 
@@ -67,6 +73,7 @@ void figure_counter::add(std::string_view text, const field_scan& s) {
                     ? (s.uint64 ? std::to_string(s.u) : std::to_string(s.i))
                     : std::string(text);
         best_scan_ = s;
+        best_key_at_ = nullptr;
       }
       break;
   }

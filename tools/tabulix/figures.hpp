@@ -32,7 +32,7 @@ class figure_counter {
                                  std::uint32_t fraction_digits) const;
 
  private:
-  [[nodiscard]] bool better(std::string_view text, const field_scan& s) const;
+  [[nodiscard]] bool better(std::string_view text, const field_scan& s);
   void add_to_sum(std::string_view text, const field_scan& s);
 
   figure what_;
@@ -41,6 +41,10 @@ class figure_counter {
   bool summable_ = true;  // every value so far is a number without an exponent
   std::string best_;      // the smallest or largest value so far
   field_scan best_scan_;
+  // best_ taken apart once, not on every comparison: it points into best_,
+  // at best_key_at_ (a moved counter takes it apart again).
+  decimal_key best_key_;
+  const char* best_key_at_ = nullptr;
 };
 
 }  // namespace tabulix::cli

@@ -48,6 +48,7 @@ void scan_hex(std::string_view digits, field_scan& s) {
   }
   s.kind = field_scan::form::hex;
   s.u = value;
+  s.whole = static_cast<std::uint32_t>(std::min<std::size_t>(digits.size() + 2, UINT32_MAX));
   s.zero_led = digits.size() > 1 && digits.front() == '0';
 }
 
@@ -121,17 +122,6 @@ void scan_decimal(std::string_view t, field_scan& s) {
   if (!s.point && !s.exponent && !zero_led && !overflow) settle_integer(s, negative, value);
 }
 
-std::int64_t exponent_value(std::string_view text) {
-  const bool negative = !text.empty() && text.front() == '-';
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
-  std::int64_t value = 0;
-  for (const char c : text) {
-    // Beyond a billion the exponent orders numbers the same way.
-    value = std::min<std::int64_t>(value * 10 + (c - '0'), 1000000000);
-  }
-  return negative ? -value : value;
-}
-
 std::string_view strip_leading_zeros(std::string_view s) {
   while (!s.empty() && s.front() == '0') s.remove_prefix(1);
   return s;
@@ -142,6 +132,25 @@ std::string_view strip_trailing_zeros(std::string_view s) {
   return s;
 }
 
+// Sets the exponent of the first significant digit: the written exponent
+// (its text after the 'e', if any) plus `offset`.
+void set_exponent(decimal_key& d, std::string_view written, std::int64_t offset) {
+  const bool negative = !written.empty() && written.front() == '-';
+  if (!written.empty() && (written.front() == '-' || written.front() == '+')) {
+    written.remove_prefix(1);
+  }
+  written = strip_leading_zeros(written);
+  constexpr std::size_t exact_digits = 18;  // below 10^18: no 64-bit overflow
+  if (written.size() <= exact_digits) {
+    std::int64_t value = 0;
+    for (const char c : written) value = value * 10 + (c - '0');
+    if (!__builtin_add_overflow(negative ? -value : value, offset, &d.exponent)) return;
+  }
+  d.exponent_negative = negative;
+  d.exponent_digits = written;
+  d.exponent = offset;
+}
+
 decimal_key split_decimal(std::string_view text) {
   decimal_key d;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
@@ -149,21 +158,22 @@ decimal_key split_decimal(std::string_view text) {
     text.remove_prefix(1);
   }
   const auto e = text.find_first_of("eE");
-  const std::int64_t shift = e == std::string_view::npos ? 0 : exponent_value(text.substr(e + 1));
+  const std::string_view written =
+      e == std::string_view::npos ? std::string_view{} : text.substr(e + 1);
   text = text.substr(0, e);
   const auto point = text.find('.');
   std::string_view whole = strip_leading_zeros(text.substr(0, point));
   std::string_view fraction =
       point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
   if (!whole.empty()) {
-    d.exponent = static_cast<std::int64_t>(whole.size()) + shift;
+    set_exponent(d, written, static_cast<std::int64_t>(whole.size()));
     fraction = strip_trailing_zeros(fraction);
     if (fraction.empty()) whole = strip_trailing_zeros(whole);
     d.head = whole;
     d.tail = fraction;
   } else {
     const std::string_view digits = strip_leading_zeros(fraction);
-    d.exponent = shift - static_cast<std::int64_t>(fraction.size() - digits.size());
+    set_exponent(d, written, -static_cast<std::int64_t>(fraction.size() - digits.size()));
     d.head = strip_trailing_zeros(digits);
   }
   d.zero = d.head.empty();
@@ -171,9 +181,129 @@ decimal_key split_decimal(std::string_view text) {
   return d;
 }
 
+// A signed number known exactly below 2^64, and otherwise only as "at least
+// 2^64" in magnitude.
+struct wide_number {
+  bool negative = false;
+  bool big = false;
+  std::uint64_t low = 0;
+
+  // Adds digit * 10^k to the magnitude.
+  void add_digit(unsigned digit, std::size_t k) {
+    if (digit == 0 || big) return;
+    std::uint64_t term = digit;
+    for (std::size_t i = 0; i < k && !big; ++i) big = __builtin_mul_overflow(term, 10U, &term);
+    if (!big) big = __builtin_add_overflow(low, term, &low);
+  }
+};
+
+// The digit k places from the right of a string of digits, or 0 past it.
+unsigned digit_at(std::string_view digits, std::size_t k) {
+  return k < digits.size() ? static_cast<unsigned>(digits[digits.size() - 1 - k] - '0') : 0;
+}
+
+// Compares two strings of digits without leading zeros by value.
+int compare_digits(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  const int order = a.compare(b);
+  return (order > 0) - (order < 0);
+}
+
+// a - b for strings of digits (without leading zeros) with signs.
+wide_number subtract(bool a_negative, std::string_view a, bool b_negative, std::string_view b) {
+  wide_number r;
+  const std::size_t n = std::max(a.size(), b.size());
+  // Past 2^64 without a look at the digits, so that a long number against a
+  // short one costs no more than the short one: magnitudes that add with 21
+  // digits or more, or subtract with two digits more in one (at least
+  // 10^20 - 10^19).
+  constexpr std::size_t past_64_bits = 21;
+  const std::size_t shorter = std::min(a.size(), b.size());
+  if (n >= past_64_bits && (a_negative != b_negative || n - shorter >= 2)) {
+    r.big = true;
+    r.negative = a_negative != b_negative ? a_negative : (a.size() > b.size()) == b_negative;
+    return r;
+  }
+  if (a_negative != b_negative) {  // the magnitudes add, with a's sign
+    r.negative = a_negative;
+    unsigned carry = 0;
+    for (std::size_t k = 0; k < n || carry != 0; ++k) {
+      const unsigned v = digit_at(a, k) + digit_at(b, k) + carry;
+      carry = v / 10;
+      r.add_digit(v % 10, k);
+    }
+  } else {  // the smaller magnitude from the larger
+    const bool swap = compare_digits(a, b) < 0;
+    if (swap) std::swap(a, b);
+    r.negative = a_negative != swap;
+    unsigned borrow = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+      const unsigned take = digit_at(b, k) + borrow;
+      const unsigned have = digit_at(a, k);
+      borrow = have < take ? 1 : 0;
+      r.add_digit(have + borrow * 10 - take, k);
+    }
+  }
+  if (!r.big && r.low == 0) r.negative = false;
+  return r;
+}
+
+int compare_wide(const wide_number& a, const wide_number& b) {
+  if (a.negative != b.negative) return a.negative ? -1 : 1;
+  int order = 0;
+  if (a.big != b.big) {
+    order = a.big ? 1 : -1;
+  } else if (!a.big) {
+    order = (a.low > b.low) - (a.low < b.low);
+  }
+  return a.negative ? -order : order;
+}
+
+// Orders the exponents of two keys, exactly, whatever their size.
+int compare_exponents(const decimal_key& x, const decimal_key& y) {
+  if (x.exponent_digits.empty() && y.exponent_digits.empty()) {
+    return (x.exponent > y.exponent) - (x.exponent < y.exponent);
+  }
+  // Each is written + offset; an exponent of 64 bits is its own written
+  // part, with no offset. x > y when written_x - written_y > offset_y - offset_x.
+  char x_digits[24];
+  char y_digits[24];
+  const auto parts = [](const decimal_key& k, char(&buffer)[24], bool& negative,
+                        std::string_view& written, std::int64_t& offset) {
+    if (!k.exponent_digits.empty()) {
+      negative = k.exponent_negative;
+      written = k.exponent_digits;
+      offset = k.exponent;
+      return;
+    }
+    negative = k.exponent < 0;
+    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(k.exponent)
+                                             : static_cast<std::uint64_t>(k.exponent);
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
+    static_cast<void>(ec);  // 24 bytes hold any 64-bit number
+    written = strip_leading_zeros(std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+    offset = 0;
+  };
+  bool x_negative = false;
+  bool y_negative = false;
+  std::string_view x_written;
+  std::string_view y_written;
+  std::int64_t x_offset = 0;
+  std::int64_t y_offset = 0;
+  parts(x, x_digits, x_negative, x_written, x_offset);
+  parts(y, y_digits, y_negative, y_written, y_offset);
+  const wide_number written = subtract(x_negative, x_written, y_negative, y_written);
+  wide_number offsets;  // y_offset - x_offset, which 64 bits hold in magnitude
+  offsets.negative = y_offset < x_offset;
+  offsets.low = offsets.negative
+                    ? static_cast<std::uint64_t>(x_offset) - static_cast<std::uint64_t>(y_offset)
+                    : static_cast<std::uint64_t>(y_offset) - static_cast<std::uint64_t>(x_offset);
+  return compare_wide(written, offsets);
+}
+
 int compare_magnitude(const decimal_key& x, const decimal_key& y) {
   if (x.zero || y.zero) return static_cast<int>(y.zero) - static_cast<int>(x.zero);
-  if (x.exponent != y.exponent) return x.exponent < y.exponent ? -1 : 1;
+  if (const int e = compare_exponents(x, y); e != 0) return e;
   const std::size_t n = std::min(x.size(), y.size());
   for (std::size_t i = 0; i < n; ++i) {
     if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
@@ -306,6 +436,7 @@ void type_guess::add(const field_scan& s) {
       lower_ = lower_ || s.lower;
       upper_ = upper_ || s.upper;
       zero_led_ = zero_led_ || s.zero_led;
+      hex_width_ = std::max(hex_width_, s.whole);
       return;
   }
 }

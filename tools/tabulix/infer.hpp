@@ -39,11 +39,17 @@ int compare_decimal(std::string_view a, std::string_view b);
 
 // A decimal number taken apart for ordering: its sign, the exponent of its
 // first significant digit, and its significant digits, which are `head`
-// followed by `tail` (a point may stand between them in the text).
+// followed by `tail` (a point may stand between them in the text). The
+// exponent is `exponent` when `exponent_digits` is empty. An exponent written
+// with more digits than 64 bits hold is kept exactly instead: it is the
+// written one (its digits without leading zeros, and its sign) plus
+// `exponent`.
 struct decimal_key {
   bool negative = false;
   bool zero = true;
+  bool exponent_negative = false;
   std::int64_t exponent = 0;
+  std::string_view exponent_digits;
   std::string_view head;
   std::string_view tail;
 
@@ -75,7 +81,8 @@ struct field_scan {
   bool lower = false;          // hex letters a-f seen
   bool upper = false;          // hex letters A-F seen
   bool zero_led = false;       // hex with a leading zero digit
-  std::uint32_t whole = 0;     // decimal: bytes before the point (sign included)
+  std::uint32_t whole = 0;     // decimal: bytes before the point (sign included); hex: all
+                               // its bytes
   std::uint32_t fraction = 0;  // decimal: digits after the point
   std::int64_t i = 0;
   std::uint64_t u = 0;  // uint64 integers and hex values of up to 16 digits
@@ -121,6 +128,8 @@ class type_guess {
   // The widest whole part (sign included) and point with fraction.
   [[nodiscard]] std::uint32_t whole_width() const { return whole_; }
   [[nodiscard]] std::uint32_t point_width() const { return point_ ? fraction_ + 1 : 0; }
+  // The widest hex value as written ("0x" and its digits).
+  [[nodiscard]] std::uint32_t hex_width() const { return hex_width_; }
 
  private:
   bool any_ = false;
@@ -136,6 +145,7 @@ class type_guess {
   bool zero_led_ = false;
   std::uint32_t whole_ = 0;
   std::uint32_t fraction_ = 0;
+  std::uint32_t hex_width_ = 0;
 };
 
 }  // namespace tabulix::cli

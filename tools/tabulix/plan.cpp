@@ -2,6 +2,7 @@
 #include "plan.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <numeric>
 
@@ -18,15 +19,6 @@ bool is_library_number(column_kind k) {
 }
 
 bool is_char_kind(just k) { return k == just::char_first || k == just::char_last; }
-
-bool asks(const std::vector<std::size_t>& list, std::size_t j) {
-  return std::find(list.begin(), list.end(), j) != list.end();
-}
-
-template <class T>
-bool asks(const std::vector<std::pair<std::size_t, T>>& list, std::size_t j) {
-  return std::any_of(list.begin(), list.end(), [j](const auto& p) { return p.first == j; });
-}
 
 std::string_view kind_name(column_kind k) {
   switch (k) {
@@ -58,18 +50,39 @@ column_kind forced_kind(value_type t) {
   return column_kind::text;
 }
 
+// What the options ask of each shown column, looked up once per column.
+struct column_asks {
+  std::vector<bool> hex, leading_zeros, suffix;
+
+  explicit column_asks(const column_requests& req)
+      : hex(req.shown.size()), leading_zeros(req.shown.size()), suffix(req.shown.size()) {
+    for (const auto j : req.hex_upper) hex[j] = true;
+    for (const auto j : req.leading_zeros) hex[j] = leading_zeros[j] = true;
+    for (const auto& p : req.suffix) suffix[p.first] = true;
+  }
+};
+
+// Hex written with zeros keeps them under --leading-zeros when the library
+// fills its digits to at least the widest value as written (no style but raw
+// fills them; an absurdly wide value stays as written).
+bool fills_written_hex(const type_guess& g, const std::string& style) {
+  return style != "raw" && g.hex_width() < static_cast<std::uint32_t>(INT32_MAX / 2);
+}
+
 // The kind of a shown column: the user's type, else the guess, which options
-// that ask for a library number column can settle further.
-column_kind settle_kind(const column_requests& req, std::size_t j, const type_guess& g) {
+// that ask for a library number column can settle further. Hex shown as
+// written stays so under --hex-upper, which then changes only its letters.
+column_kind settle_kind(const column_requests& req, const column_asks& asks, std::size_t j,
+                        const type_guess& g, const std::string& style) {
   if (req.types[j]) return forced_kind(*req.types[j]);
   const column_kind guessed = g.kind();
-  const bool wants_hex = asks(req.hex_upper, j) || asks(req.leading_zeros, j);
   if (!g.has_values()) {
     // A column without values takes the type its options ask for.
-    if (wants_hex) return column_kind::hex;
-    if (req.figures[j] || asks(req.suffix, j)) return column_kind::int64;
+    if (asks.hex[j]) return column_kind::hex;
+    if (req.figures[j] || asks.suffix[j]) return column_kind::int64;
   }
-  if (guessed == column_kind::hex_text && (wants_hex || asks(req.suffix, j))) {
+  if (guessed == column_kind::hex_text &&
+      ((asks.leading_zeros[j] && fills_written_hex(g, style)) || asks.suffix[j])) {
     return column_kind::hex;
   }
   return guessed;
@@ -86,7 +99,7 @@ void set_default_alignment(column_settings& c) {
 }
 
 void require_hex(const char* option, const column_settings& c) {
-  if (c.kind == column_kind::hex) return;
+  if (c.kind == column_kind::hex || c.kind == column_kind::hex_text) return;
   throw usage_error(std::string(option) + ": column " + in_quotes(c.title) + " is " +
                     std::string(kind_name(c.kind)) + ", not hex");
 }
@@ -108,7 +121,7 @@ void apply_requests(std::vector<column_settings>& columns, const column_requests
   }
   for (const auto at : req.leading_zeros) {
     require_hex("--leading-zeros", columns[at]);
-    columns[at].leading_zeros = true;
+    columns[at].leading_zeros = columns[at].kind == column_kind::hex;
   }
   for (const auto at : req.by_length) {
     column_settings& c = columns[at];
@@ -131,6 +144,20 @@ void apply_requests(std::vector<column_settings>& columns, const column_requests
                         in_quotes(std::string(1, c.cell.justify_char)) +
                         " and can align its title only on the same character");
     }
+  }
+}
+
+// A guessed hex column whose values were written with zeros and which the
+// library fills with zeros: at least as wide as its widest value as written
+// (and its suffix), so that no written zero is lost.
+void keep_written_zeros(std::vector<column_settings>& columns, const dataset& data,
+                        const column_requests& req, width_unit unit) {
+  for (std::size_t j = 0; j < columns.size(); ++j) {
+    column_settings& c = columns[j];
+    if (!c.leading_zeros || req.types[j]) continue;
+    std::size_t width = data.stats[j].guess.hex_width();
+    if (c.suffix) width += shown_width(*c.suffix, unit);
+    c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(width, INT32_MAX)));
   }
 }
 
@@ -256,21 +283,23 @@ int fit_width(const options& opts, const output_place& out) {
 table_plan make_plan(const options& opts, const dataset& data, const output_place& out) {
   const column_requests& req = data.requests;
   table_plan plan;
+  plan.style = !opts.style.empty() ? opts.style : out.terminal ? "fancyw" : "simple";
   plan.columns.resize(req.shown.size());
+  const column_asks asks(req);
   for (std::size_t j = 0; j < req.shown.size(); ++j) {
     column_settings& c = plan.columns[j];
     const type_guess& g = data.stats[j].guess;
     c.title = data.input_titles[req.shown[j]];
-    c.kind = settle_kind(req, j, g);
+    c.kind = settle_kind(req, asks, j, g, plan.style);
     c.point = c.kind == column_kind::decimal_text && g.has_point() && !g.has_exponent();
     if (c.kind == column_kind::hex && !req.types[j]) c.hex_upper = g.upper_hex();
     set_default_alignment(c);
   }
   apply_requests(plan.columns, req);
+  keep_written_zeros(plan.columns, data, req, unit_of(opts));
   make_summaries(opts, data, plan.columns);
 
   plan.sort = req.sort;
-  plan.style = !opts.style.empty() ? opts.style : out.terminal ? "fancyw" : "simple";
   plan.sections = choose_sections(opts, plan.columns);
   plan.fillers = opts.fillers;
   plan.display_widths = !opts.byte_widths;

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+// The tabulix command's costs on hostile input, each against the size of that
+// input: every one must grow linearly (the benchmark library fits the times
+// to O(N) and reports the fit's RMS error; a cost that grows with N^2 shows
+// as a time per item that grows with N).
+//
+//  BM_sum_after_long_fraction/N  --sum over a value with an N-digit fraction,
+//                                then N values of 20 digits (past the 64-bit
+//                                fast path), as the loader feeds them.
+//  BM_max_after_long_value/N     --max over an N-digit value, then N rows.
+//  BM_max_after_long_exponent/N  the same with an exponent of N digits.
+//  BM_column_list/N              -c naming all of N columns in reverse order.
+//  BM_wide_header/N              a CSV file with an N-column header and one
+//                                row, read and planned.
+//  BM_wide_header_print/N        the same, then built into a table through
+//                                the C++ layer and printed.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "build.hpp"
+#include "columns.hpp"
+#include "figures.hpp"
+#include "infer.hpp"
+#include "load.hpp"
+#include "plan.hpp"
+
+namespace {
+
+using namespace tabulix::cli;
+
+void feed(figure_counter& f, const std::string& text) { f.add(text, scan_field(text)); }
+
+void BM_sum_after_long_fraction(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::string first = "0." + std::string(n, '7');
+  std::vector<std::string> rows;
+  for (std::size_t i = 0; i < n; ++i) {
+    rows.push_back((i % 2 == 0 ? "1234567890123456789" : "-987654321098765432") +
+                   std::to_string(i % 10));
+  }
+  for (auto _ : state) {
+    figure_counter f(figure::sum);
+    feed(f, first);
+    for (const auto& r : rows) feed(f, r);
+    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_max_after_long_value(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::string first(n, '1');
+  std::vector<std::string> rows;
+  for (std::size_t i = 0; i < n; ++i) rows.push_back(std::to_string(i) + ".5");
+  for (auto _ : state) {
+    figure_counter f(figure::max);
+    feed(f, first);
+    for (const auto& r : rows) feed(f, r);
+    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_max_after_long_exponent(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::string first = "1e" + std::string(n, '3');
+  std::vector<std::string> rows;
+  for (std::size_t i = 0; i < n; ++i) rows.push_back(std::to_string(i) + "e" + std::to_string(i));
+  for (auto _ : state) {
+    figure_counter f(figure::max);
+    feed(f, first);
+    for (const auto& r : rows) feed(f, r);
+    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_column_list(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  std::vector<std::string> titles;
+  std::string list;
+  for (std::size_t i = 0; i < n; ++i) titles.push_back("col" + std::to_string(i));
+  for (std::size_t i = n; i-- > 0;) list += titles[i] + (i == 0 ? "" : ",");
+  options opts;
+  opts.columns.push_back(list);
+  for (auto _ : state) {
+    const column_requests req = resolve_requests(opts, titles);
+    if (req.shown.size() != n) return state.SkipWithError("wrong columns");
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+// A file that is removed at the end of the benchmark.
+struct temp_file {
+  std::string name;
+  explicit temp_file(const std::string& content) {
+    char pattern[] = "/tmp/tabulix-bench-XXXXXX";
+    const int fd = mkstemp(pattern);
+    if (fd < 0) return;
+    name = pattern;
+    const ssize_t written = write(fd, content.data(), content.size());
+    close(fd);
+    if (written != static_cast<ssize_t>(content.size())) name.clear();
+  }
+  ~temp_file() {
+    if (!name.empty()) std::remove(name.c_str());
+  }
+  temp_file(const temp_file&) = delete;
+  temp_file& operator=(const temp_file&) = delete;
+};
+
+std::string wide_csv(std::size_t n) {
+  std::string csv;
+  for (std::size_t i = 0; i < n; ++i) csv += (i == 0 ? "c" : ",c") + std::to_string(i);
+  csv += '\n';
+  for (std::size_t i = 0; i < n; ++i) csv += (i == 0 ? "" : ",") + std::to_string(i);
+  csv += '\n';
+  return csv;
+}
+
+void BM_wide_header(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const temp_file file(wide_csv(n));
+  if (file.name.empty()) return state.SkipWithError("no file");
+  options opts;
+  opts.files.push_back(file.name);
+  for (auto _ : state) {
+    dataset data = load_inputs(opts, false, width_unit::columns);
+    const table_plan plan = make_plan(opts, data, output_place{});
+    benchmark::DoNotOptimize(plan.columns.data());
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_wide_header_print(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const temp_file file(wide_csv(n));
+  std::FILE* null = std::fopen("/dev/null", "w");
+  if (file.name.empty() || null == nullptr) return state.SkipWithError("no file");
+  options opts;
+  opts.files.push_back(file.name);
+  for (auto _ : state) {
+    dataset data = load_inputs(opts, false, width_unit::columns);
+    const table_plan plan = make_plan(opts, data, output_place{});
+    tabulix::table t = build_table(plan, data);
+    t.print(null);
+  }
+  std::fclose(null);
+  state.SetComplexityN(state.range(0));
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+  b->Arg(1'000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+  b->Complexity(benchmark::oN);
+}
+
+BENCHMARK(BM_sum_after_long_fraction)->Apply(sizes);
+BENCHMARK(BM_max_after_long_value)->Apply(sizes);
+BENCHMARK(BM_max_after_long_exponent)->Apply(sizes);
+BENCHMARK(BM_column_list)->Apply(sizes);
+BENCHMARK(BM_wide_header)->Apply(sizes);
+BENCHMARK(BM_wide_header_print)->Apply(sizes);
+
+}  // namespace
