@@ -202,6 +202,9 @@ std::string_view figure_option(figure f) {
 
 std::optional<int> parse_command_line(int argc, const char* const* argv, options& out) {
   CLI::App app(description, "tabulix");
+  // The same options everywhere: on Windows the parser would otherwise take
+  // "/x" for an option, and a file named /dev/zero or /tmp/a.csv with it.
+  app.allow_windows_style_options(false);
   app.footer(examples);
   app.set_version_flag("--version", "tabulix " + std::string(tabulix::version()),
                        "Print the version and exit");
