@@ -17,11 +17,11 @@ namespace {
 
 void BM_CppAddColumns(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
-  const tabulix::column_spec spec(tabulix::type::string, "Column");
+  const tabulix::column_spec decl(tabulix::type::string, "Column");
   for (auto _ : state) {
     std::error_code ec;
     tabulix::table t(ec);
-    for (std::size_t i = 0; i < n && !ec; ++i) t.add_column(spec, ec);
+    for (std::size_t i = 0; i < n && !ec; ++i) t.add_column(decl, ec);
     if (!ec) t.end_header(ec);
     if (ec) {
       state.SkipWithError(ec.message().c_str());

@@ -736,7 +736,7 @@ class table;
 
 // A column declared in one go, for table's initializer-list constructor and
 // add_columns: the type, the title, and any of the settings of a column
-// handle. A setting left out keeps the library's default. A spec keeps its
+// handle. A setting left out keeps the library's default. A column_spec keeps its
 // own copies of its title and suffix, so it may be built from temporary
 // strings and used later.
 //

@@ -681,7 +681,7 @@ TEST(CppLifetime, TitlesAndSuffixesOutliveTheCallersStrings) {
   EXPECT_NE(rows.find("39 un"), std::string::npos);
 }
 
-// A spec keeps copies of its texts: the strings it was made from may be gone
+// A column_spec keeps copies of its texts: the strings it was made from may be gone
 // before its column is declared.
 TEST(CppLifetime, SpecsKeepTheirOwnTexts) {
   const auto long_text = [](const char* s) { return s + std::string(24, '.'); };
