@@ -511,8 +511,8 @@ void measure_summary(column& col) noexcept;
 template <bool Display>
 void measure_split(column& col, int32_t kind, const char* text, size_t len) noexcept;
 template <bool Display>
-void measure_title(column& col) noexcept;
-void apply_min_width(column& col) noexcept;
+void measure_title(column& col, bool all_titles) noexcept;
+void widen_lead(column& col, uint64_t width) noexcept;
 template <bool Display>
 uint64_t suffix_extra(const column& col) noexcept;
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept;
@@ -538,11 +538,12 @@ uint64_t measure_columns(tblx_table& table) noexcept {
     col->width_tail = 0;
   }
   measure_rows<Display>(table);
+  const bool all_titles = table.measure_titles != 0;
   uint64_t widest = 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
     measure_summary<Display>(*col);
-    measure_title<Display>(*col);
-    apply_min_width(*col);
+    measure_title<Display>(*col, all_titles);
+    widen_lead(*col, col->min_width);
     if (col->type != TBLX_TYPE_STRING) {
       widest = std::max(widest, width_of(*col) + suffix_extra<Display>(*col));
     }
@@ -761,21 +762,32 @@ void measure_summary(column& col) noexcept {
   }
 }
 
-// A title counts only when aligned on a character; its callback gets the
-// width that the cells and the sum produced.
+// A title aligned on a character counts, split there; with all_titles
+// (tblx_setmeasuretitles) every other title counts too, whole. Its callback
+// gets the width that the cells and the sum produced, and with all_titles the
+// minimum width as well: the width the title is placed in unless it is wider.
 template <bool Display>
-void measure_title(column& col) noexcept {
-  if (!aligns_on_char(col.title_justification)) return;
-  const char* title = col.title_func(col.title_arg, callback_width(width_of(col)));
+void measure_title(column& col, bool all_titles) noexcept {
+  const bool split = aligns_on_char(col.title_justification);
+  if (!split && !all_titles) return;
+  uint64_t width = width_of(col);
+  if (all_titles) width = std::max(width, uint64_t{col.min_width});
+  const char* title = col.title_func(col.title_arg, callback_width(width));
   if (title == nullptr) title = empty_string;
   const size_t len = std::strlen(title);
-  measure_split<Display>(col, col.title_justification, title, len);
+  if (split) {
+    measure_split<Display>(col, col.title_justification, title, len);
+  } else {
+    widen_lead(col, text_width<Display>(title, len));
+  }
 }
 
-// The minimum width widens the lead, so the alignment point moves right.
-void apply_min_width(column& col) noexcept {
-  const uint64_t width = width_of(col);
-  if (col.min_width > width) col.width_lead += col.min_width - width;
+// Widens a column to at least the given width (a minimum width, or a title
+// placed whole). The lead takes the difference, so the alignment point moves
+// right.
+void widen_lead(column& col, uint64_t width) noexcept {
+  const uint64_t now = width_of(col);
+  if (width > now) col.width_lead += width - now;
 }
 
 // Bytes of a number's text beyond its width: those of the suffix beyond its

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Output styles: choosing one by value or by name, and querying it; and
-// the width mode, what the widths of a printed table count.
+// Output styles: choosing one by value or by name, and querying it; the
+// width mode, what the widths of a printed table count; and whether titles
+// count in them.
 #include <cstring>
 
 #include "tabulix_internal.h"
@@ -74,5 +75,13 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setwidthmode(tblx_table* table, int32_t m
   // Widths, and the scratch buffer sized from them, hold for one mode.
   if (display != table->display_widths) table->layout_stale = 1;
   table->display_widths = display;
+  return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setmeasuretitles(tblx_table* table, int on) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  const uint8_t measure = on != 0 ? 1 : 0;
+  if (measure != table->measure_titles) table->layout_stale = 1;
+  table->measure_titles = measure;
   return TBLX_OK;
 }

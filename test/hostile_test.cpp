@@ -101,6 +101,7 @@ std::vector<table_call> changing_calls(int32_t& id) {
       {"setstyle", [](tblx_table* t) { return tblx_setstyle(t, 0); }},
       {"setstylestr", [](tblx_table* t) { return tblx_setstylestr(t, "raw"); }},
       {"setwidthmode", [](tblx_table* t) { return tblx_setwidthmode(t, TBLX_WIDTH_DISPLAY); }},
+      {"setmeasuretitles", [](tblx_table* t) { return tblx_setmeasuretitles(t, 1); }},
       {"print", [](tblx_table* t) { return tblx_print(t, TBLX_PRINT_ALL, stdout); }},
       {"print_all", [](tblx_table* t) { return tblx_print_all(t, stdout); }},
       {"print_except", [](tblx_table* t) { return tblx_print_except(t, 0, stdout); }},

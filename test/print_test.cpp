@@ -214,6 +214,49 @@ Table missing_values() {
        {str("ink"), num(-20), str("12.25"), num(40), blank(), blank()}});
 }
 
+// Titles longer than the numbers under them, in every justification: left,
+// right, centred, and split on '.' at its first and at its last occurrence.
+Table long_titles() {
+  return make_table(
+      {{.type = TBLX_TYPE_INT, .title = "Delta", .cell_just = TBLX_JUST_RIGHT, .sum = true},
+       {.type = TBLX_TYPE_INT,
+        .title = "Delta",
+        .title_just = TBLX_JUST_RIGHT,
+        .cell_just = TBLX_JUST_RIGHT},
+       {.type = TBLX_TYPE_INT,
+        .title = "Delta",
+        .title_just = TBLX_JUST_CENTER,
+        .cell_just = TBLX_JUST_RIGHT},
+       {.type = TBLX_TYPE_INT,
+        .title = "Mean.value",
+        .title_just = TBLX_JUST_CHAR_FIRST,
+        .cell_just = TBLX_JUST_CHAR_FIRST,
+        .suffix = ".0"},
+       {.type = TBLX_TYPE_INT,
+        .title = "a.b.Delta",
+        .title_just = TBLX_JUST_CHAR_LAST,
+        .cell_just = TBLX_JUST_CHAR_LAST,
+        .suffix = ".0"}},
+      {{num(-5), num(1), num(2), num(3), num(4)}, {num(7), num(10), num(20), num(30), num(40)}});
+}
+
+Table long_titles_measured() {
+  Table t = long_titles();
+  EXPECT_EQ(TBLX_OK, tblx_setmeasuretitles(t.get(), 1));
+  return t;
+}
+
+// Wide titles over narrow cells, measured in display mode.
+Table wide_titles_measured() {
+  Table t = make_table(
+      {{.type = TBLX_TYPE_STRING, .title = "名前", .title_just = TBLX_JUST_CENTER},
+       {.type = TBLX_TYPE_INT, .title = "合計金額", .cell_just = TBLX_JUST_RIGHT, .sum = true},
+       {.type = TBLX_TYPE_STRING, .title = "東京", .title_just = TBLX_JUST_RIGHT}},
+      {{str("a"), num(5), str("é")}, {str("bc"), num(12), str("x")}});
+  EXPECT_EQ(TBLX_OK, tblx_setmeasuretitles(t.get(), 1));
+  return t;
+}
+
 // ---- the golden cases ---------------------------------------------------------------
 
 constexpr unsigned ALL = TBLX_PRINT_ALL;
@@ -512,6 +555,70 @@ gamma-ray|   7
      "Émile         |b\n"
      "---------------+-\n"
      "               | \n"},
+    // Long titles, counted in their widths only after tblx_setmeasuretitles.
+    {"long titles simple", long_titles, TBLX_STYLE_SIMPLE, ALL, false,
+     "Delta Delta Delta Mean.value a.b.Delta\n"
+     "-5  1  2    3.0       4.0\n"
+     " 7 10 20   30.0      40.0\n"
+     " 2                     \n"},
+    {"long titles measured simple", long_titles_measured, TBLX_STYLE_SIMPLE, ALL, false,
+     "Delta Delta Delta Mean.value a.b.Delta\n"
+     "   -5     1     2    3.0       4.0\n"
+     "    7    10    20   30.0      40.0\n"
+     "    2                           \n"},
+    {"long titles fancy", long_titles, TBLX_STYLE_FANCY, ALL, false,
+     "Delta|Delta|Delta|Mean.value|a.b.Delta\n"
+     "--+--+--+----------+---------\n"
+     "-5| 1| 2|   3.0    |  4.0\n"
+     " 7|10|20|  30.0    | 40.0\n"
+     "--+--+--+----------+---------\n"
+     " 2|  |  |          |   \n"},
+    {"long titles measured fancy", long_titles_measured, TBLX_STYLE_FANCY, ALL, false,
+     "Delta|Delta|Delta|Mean.value|a.b.Delta\n"
+     "-----+-----+-----+----------+---------\n"
+     "   -5|    1|    2|   3.0    |  4.0\n"
+     "    7|   10|   20|  30.0    | 40.0\n"
+     "-----+-----+-----+----------+---------\n"
+     "    2|     |     |          |   \n"},
+    {"long titles fancyw", long_titles, TBLX_STYLE_FANCYW, ALL, false,
+     "Delta | Delta | Delta | Mean.value | a.b.Delta\n"
+     "---+----+----+------------+----------\n"
+     "-5 |  1 |  2 |    3.0     |   4.0\n"
+     " 7 | 10 | 20 |   30.0     |  40.0\n"
+     "---+----+----+------------+----------\n"
+     " 2 |    |    |            |    \n"},
+    {"long titles measured fancyw", long_titles_measured, TBLX_STYLE_FANCYW, ALL, false,
+     "Delta | Delta | Delta | Mean.value | a.b.Delta\n"
+     "------+-------+-------+------------+----------\n"
+     "   -5 |     1 |     2 |    3.0     |   4.0\n"
+     "    7 |    10 |    20 |   30.0     |  40.0\n"
+     "------+-------+-------+------------+----------\n"
+     "    2 |       |       |            |    \n"},
+    {"long titles raw", long_titles, TBLX_STYLE_RAW, ALL, false,
+     "Delta Delta Delta Mean.value a.b.Delta\n"
+     "-5 1 2 3.0 4.0\n"
+     "7 10 20 30.0 40.0\n"
+     "2 - - - -\n"},
+    {"long titles measured raw", long_titles_measured, TBLX_STYLE_RAW, ALL, false,
+     "Delta Delta Delta Mean.value a.b.Delta\n"
+     "-5 1 2 3.0 4.0\n"
+     "7 10 20 30.0 40.0\n"
+     "2 - - - -\n"},
+    {"wide titles measured display", wide_titles_measured, TBLX_STYLE_FANCYW, ALL, false,
+     "名前 | 合計金額 | 東京\n"
+     "-----+----------+-----\n"
+     "a    |        5 | é\n"
+     "bc   |       12 | x\n"
+     "-----+----------+-----\n"
+     "     |       17 |  \n",
+     TBLX_WIDTH_DISPLAY},
+    {"wide titles measured bytes", wide_titles_measured, TBLX_STYLE_FANCYW, ALL, false,
+     "名前 | 合計金額 | 東京\n"
+     "-------+--------------+-------\n"
+     "a      |            5 | é\n"
+     "bc     |           12 | x\n"
+     "-------+--------------+-------\n"
+     "       |           17 |  \n"},
 };
 
 TEST(Print, GoldenOutput) {
@@ -706,6 +813,33 @@ TEST(Print, TitleCallbackMayDependOnTheWidth) {
   // "w=6" splits at '=' into 2 and 1: the column grows to (6, 1).
   EXPECT_EQ("    w=7\nabcdef\n", print_to_string(t.get(), TBLX_PRINT_TITLES | ROWS));
   EXPECT_EQ((std::vector<uint32_t>{6, 7}), probe.widths);
+}
+
+// With titles measured, the measuring pass hands the callback the width of
+// the cells and the minimum width, and the title line the widened width; the
+// setting makes the next print measure again only when it changes.
+TEST(Print, MeasuredTitleWidensItsColumn) {
+  TitleProbe probe{.text = "Quantity"};
+  Table t = make_table({{.type = TBLX_TYPE_INT,
+                         .cell_just = TBLX_JUST_RIGHT,
+                         .min_width = 3,
+                         .title_func = probe_title,
+                         .title_arg = &probe},
+                        {TBLX_TYPE_STRING, "x"}},
+                       {{num(5), str("a")}, {num(12), str("b")}});
+  ASSERT_EQ(TBLX_OK, tblx_setmeasuretitles(t.get(), 1));
+  EXPECT_EQ("Quantity x\n       5 a\n      12 b\n",
+            print_to_string(t.get(), TBLX_PRINT_TITLES | ROWS));
+  EXPECT_EQ((std::vector<uint32_t>{3, 8}), probe.widths);
+  probe.widths.clear();
+  ASSERT_EQ(TBLX_OK, tblx_setmeasuretitles(t.get(), 7));
+  EXPECT_EQ(0, t->layout_stale);
+  EXPECT_EQ("Quantity x\n", print_to_string(t.get(), TBLX_PRINT_TITLES));
+  EXPECT_EQ((std::vector<uint32_t>{8}), probe.widths);
+  probe.widths.clear();
+  ASSERT_EQ(TBLX_OK, tblx_setmeasuretitles(t.get(), 0));
+  EXPECT_EQ("Quantity x\n  5 a\n 12 b\n", print_to_string(t.get(), TBLX_PRINT_TITLES | ROWS));
+  EXPECT_EQ((std::vector<uint32_t>{3}), probe.widths);
 }
 
 // In display mode the callback is handed widths in terminal columns; a
