@@ -36,8 +36,8 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tabulixConfig.cmake.in
 # Within 0.x a release only adds to the interface, and the symbol versions
 # keep programs built against an older release working: a request is met by
 # the same major version at that version or later. find_package(tabulix 0.5)
-# accepts 0.6.0; find_package(tabulix 0.7) refuses it, as it may lack names
-# that 0.7 added.
+# accepts 0.7.0; find_package(tabulix 0.8) refuses it, as it may lack names
+# that 0.8 added.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/tabulixConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/tabulixConfig.cmake

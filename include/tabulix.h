@@ -29,7 +29,8 @@
  *
  * Versions: within 0.x a release only adds to the interface. Each function is
  * exported with the symbol version of the release that added it (TABULIX_0.5,
- * TABULIX_0.6); those marked "Added in 0.6" need 0.6.0 or later.
+ * TABULIX_0.6, TABULIX_0.7); those marked "Added in 0.6" need 0.6.0 or
+ * later, and those marked "Added in 0.7" need 0.7.0 or later.
  *
  * This header is plain C (C89 with <stdint.h>) and usable from C++.
  */
@@ -44,9 +45,9 @@
  * The library's own version at run time: tblx_version_str(), tblx_version_uint().
  * @{ */
 #define TBLX_VERSION_MAJOR 0        /**< Major version. */
-#define TBLX_VERSION_MINOR 6        /**< Minor version: releases within 0.x only add. */
+#define TBLX_VERSION_MINOR 7        /**< Minor version: releases within 0.x only add. */
 #define TBLX_VERSION_PATCH 0        /**< Patch version. */
-#define TBLX_VERSION_STRING "0.6.0" /**< The version as text. */
+#define TBLX_VERSION_STRING "0.7.0" /**< The version as text. */
 /** @} */
 
 /* TBLX_API marks the exported functions. TBLX_BUILDING is set while the
@@ -295,14 +296,14 @@ TBLX_API tblx_status TBLX_CALL tblx_setsumreplace(tblx_table* table, unsigned in
 /**
  * The library's version as text.
  *
- * @return "0.6.0" (TBLX_VERSION_STRING of the library's build); library-owned
+ * @return "0.7.0" (TBLX_VERSION_STRING of the library's build); library-owned
  */
 TBLX_API const char* TBLX_CALL tblx_version_str(void) TBLX_NOEXCEPT;
 
 /**
  * The library's version as one number.
  *
- * @return major << 24 | minor << 16 | patch << 8: 0x60000
+ * @return major << 24 | minor << 16 | patch << 8: 0x70000
  */
 TBLX_API uint32_t TBLX_CALL tblx_version_uint(void) TBLX_NOEXCEPT;
 
@@ -685,7 +686,7 @@ TBLX_API const char* const* TBLX_CALL tblx_getstylelist(void) TBLX_NOEXCEPT;
  */
 TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
 
-/* ---- width mode -------------------------------------------------------------- */
+/* ---- width mode and title measuring --------------------------------------- */
 
 /** @name Width modes (tblx_setwidthmode()): what a width counts
  * @{ */
@@ -718,6 +719,31 @@ TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
  *         unknown mode: nothing changes)
  */
 TBLX_API tblx_status TBLX_CALL tblx_setwidthmode(tblx_table* table, int32_t mode) TBLX_NOEXCEPT;
+
+/**
+ * Sets whether every title counts in its column's width.
+ *
+ * By default only a title justified on a character (TBLX_JUST_CHAR_FIRST,
+ * TBLX_JUST_CHAR_LAST) counts in the width, split at the alignment character;
+ * a title justified left, right or centred is placed in the width that the
+ * cells, the sum and the minimum width give, and a longer one pushes the
+ * fields after it out of line. With on nonzero, every column's title counts,
+ * whatever its justification: the measuring pass calls the title callback
+ * once for each column with the width that the cells, the sum and the
+ * minimum width give, measures the text it returns in the table's width mode
+ * (split at the alignment character for the two character justifications)
+ * and widens the column to hold it; the title line then calls the callback
+ * again with the final width. The raw style fills nothing and prints as
+ * before. Callable in any phase; the next print measures again when the
+ * setting changes. Added in 0.7.
+ *
+ * @param table the table
+ * @param on    nonzero: every title counts; 0: only titles justified on a
+ *              character count (the default)
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table: nothing
+ *         changes)
+ */
+TBLX_API tblx_status TBLX_CALL tblx_setmeasuretitles(tblx_table* table, int on) TBLX_NOEXCEPT;
 
 /* ---- byte search ------------------------------------------------------------ */
 

@@ -7,8 +7,8 @@ namespace {
 constexpr uint32_t packed_version = (uint32_t{TBLX_VERSION_MAJOR} << 24) |
                                     (uint32_t{TBLX_VERSION_MINOR} << 16) |
                                     (uint32_t{TBLX_VERSION_PATCH} << 8);
-static_assert(TBLX_VERSION_MAJOR != 0 || TBLX_VERSION_MINOR != 6 || TBLX_VERSION_PATCH != 0 ||
-              packed_version == 0x60000);
+static_assert(TBLX_VERSION_MAJOR != 0 || TBLX_VERSION_MINOR != 7 || TBLX_VERSION_PATCH != 0 ||
+              packed_version == 0x70000);
 
 }  // namespace
 

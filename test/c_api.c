@@ -38,7 +38,7 @@ int main(void) {
 
   expect(t != NULL, "tblx_new");
   expect(strcmp(tblx_version_str(), TBLX_VERSION_STRING) == 0, "version string");
-  expect(tblx_version_uint() == 0x60000u, "version number");
+  expect(tblx_version_uint() == 0x70000u, "version number");
   expect(strcmp(tblx_strerror(TBLX_ERR_NO_HEADER), "No header") == 0, "strerror");
 
   expect(tblx_begincolumn_columnid(t, TBLX_TYPE_STRING, &id) == TBLX_OK, "begincolumn");

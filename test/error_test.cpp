@@ -47,9 +47,9 @@ TEST(Strerror, EveryCodeHasItsMessage) {
 }
 
 TEST(Version, StringAndNumberAgree) {
-  EXPECT_STREQ("0.6.0", tblx_version_str());
-  EXPECT_EQ(0x60000u, tblx_version_uint());
-  EXPECT_EQ(393216u, tblx_version_uint());
+  EXPECT_STREQ("0.7.0", tblx_version_str());
+  EXPECT_EQ(0x70000u, tblx_version_uint());
+  EXPECT_EQ(458752u, tblx_version_uint());
 }
 
 }  // namespace
