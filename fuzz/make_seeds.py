@@ -140,6 +140,10 @@ def setwidthmode(mode):  # 0 bytes, 1 display
     return b"\x20" + TABLE + bytes([mode + 1])
 
 
+def setmeasuretitles(on):
+    return b"\x21" + TABLE + number(on)
+
+
 def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null stream
     return b"\x1d" + bytes([flags, how]) + TABLE
 
@@ -400,6 +404,25 @@ def seed_display_widths():
     ])
 
 
+def seed_measured_titles():
+    """Long titles in every justification over short numbers, measured and not,
+    some narrower than a minimum width, in both width modes."""
+    def u(text):
+        return text.encode("utf-8")
+    return b"".join([
+        begincolumn(2), title("Delta"), celljust(2), summarize(), endcolumn,
+        begincolumn(2), title("Delta"), titlejust(2), minwidth(8), endcolumn,
+        begincolumn(3), title(u("合計金額")), titlejust(3), endcolumn,
+        begincolumn(1), title("Mean.value"), titlejust(4), celljust(4), endcolumn,
+        begincolumn(2), titlefunc(3), titlejust(5), celljust(1), endcolumn,
+        endheader,
+        row(cell_int(-5), cell_int(1), cell_uint(2), cell_string("3.5"), cell_int(4)),
+        row(cell_int(7), cell_int(10), cell_uint(20), cell_string("30.25"), cell_int(40)),
+        print_(31), setmeasuretitles(1), print_(31), setstyle(2), print_(31), setstyle(1),
+        print_(31), setwidthmode(1), setstyle(3), print_(31), setmeasuretitles(0), print_(31),
+    ])
+
+
 SEEDS = {
     "display_widths": seed_display_widths,
     "report": seed_report,
@@ -414,6 +437,7 @@ SEEDS = {
     "busy_titles": seed_busy_titles,
     "busy_changes": seed_busy_changes,
     "missing_values": seed_missing_values,
+    "measured_titles": seed_measured_titles,
 }
 
 if __name__ == "__main__":

@@ -57,8 +57,10 @@
 //     tblx_removerows do nothing, the reading calls give what the records
 //     hold; the table is byte for byte as it was before the call.
 // 10. A print calls a column's title callback exactly once in its measuring
-//     pass when the title is aligned on a character (with at most the width
-//     that pass ends with, and that width holds the text it gave) and once
+//     pass when the title is aligned on a character or the table measures
+//     every title (with at most the width that pass ends with, and at least
+//     the minimum width when it measures every title; that width holds the
+//     text it gave) and once
 //     for the title line (with the column's width, the minimum width in the
 //     raw style), and at no other time; the title line shows the text of its
 //     own call.
@@ -239,6 +241,7 @@ const change_call busy_changes[] = {
     {"setstylestr", [](tblx_table* t) { return tblx_setstylestr(t, "fancy"); }},
     {"setsumreplace", [](tblx_table* t) { return tblx_setsumreplace(t, TBLX_STYLE_SIMPLE, '#'); }},
     {"setwidthmode", [](tblx_table* t) { return tblx_setwidthmode(t, TBLX_WIDTH_DISPLAY); }},
+    {"setmeasuretitles", [](tblx_table* t) { return tblx_setmeasuretitles(t, 1); }},
 };
 
 // The reading calls answer from the records as they stand.
@@ -498,6 +501,17 @@ std::string columns_view(bool display, std::string_view text) {
 }
 
 bool fits(const column* c, shares s) { return s.lead <= c->width_lead && s.tail <= c->width_tail; }
+
+// Whether a title prints inside its column: one aligned on a character by
+// its two shares, any other by its whole width.
+bool title_fits(const column* c, const char* title, bool display) {
+  const int32_t kind = c->title_justification;
+  const size_t len = std::strlen(title);
+  if (kind == TBLX_JUST_CHAR_FIRST || kind == TBLX_JUST_CHAR_LAST) {
+    return fits(c, split(kind, title, len, c->justify_char, display));
+  }
+  return width_in(display, title, len) <= width_of(c);
+}
 
 // A number as two 64-bit words of a two's complement number: a cell's value
 // (sign-extended in an int column) or a column's sum.
@@ -774,8 +788,11 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
     for (const column* c : cols) {
       const char* title = title_line_text(c);
       if (title != nullptr && *title != '\0') {
-        all_fit = all_fit && fits(c, split(c->title_justification, title, std::strlen(title),
-                                           c->justify_char, display));
+        const bool fit = title_fits(c, title, display);
+        // A title that its callback gives whatever the width was measured as printed.
+        const bool fixed = c->title_func == title_ident || c->title_func == title_text;
+        if (t->measure_titles != 0 && fixed) require(fit, "a measured title is wider than its column");
+        all_fit = all_fit && fit;
       }
     }
     if (all_fit) check_separators(lines[n], cols, g, sep, "title line");
@@ -943,7 +960,8 @@ class session {
     for (const column* c = table_->columns; printed && c != nullptr; c = c->next) {
       const recorded_title* r = recorded(c);
       if (r == nullptr) continue;
-      const bool measure_call = measured && aligns_on_char(c->title_justification);
+      const bool measure_call =
+          measured && (aligns_on_char(c->title_justification) || table_->measure_titles != 0);
       const bool line_call = (sections & TBLX_PRINT_TITLES) != 0;
       const size_t count = size_t{measure_call} + size_t{line_call};
       if (r->calls.size() != count) {
@@ -955,9 +973,10 @@ class session {
         const title_call& m = r->calls.front();
         const char* text = m.text != nullptr ? m.text : "";
         require(m.width <= width_of(c), "the measuring pass gave a title more than the width");
-        require(fits(c, split(c->title_justification, text, std::strlen(text), c->justify_char,
-                              table_->display_widths != 0)),
-                "an aligned title is wider than the width measured with it");
+        require(table_->measure_titles == 0 || m.width >= c->min_width,
+                "the measuring pass gave a measured title less than the minimum width");
+        require(title_fits(c, text, table_->display_widths != 0),
+                "a measured title is wider than the width measured with it");
       }
       if (line_call) {
         const uint64_t width = table_->style == TBLX_STYLE_RAW ? c->min_width : width_of(c);
@@ -1098,7 +1117,7 @@ class session {
       bulk_step(kind - 0xf0u);
       return;
     }
-    switch (kind % 33) {
+    switch (kind % 34) {
       case 0:
         status_call("begincolumn", {0, 1, 2, 5, 10, 12},
                     [&](tblx_table* t) { return tblx_begincolumn(t, in_.enumerated(1, 4)); });
@@ -1302,6 +1321,11 @@ class session {
       case 32:
         status_call("setwidthmode", {0, 1}, [&](tblx_table* t) {
           return tblx_setwidthmode(t, static_cast<int32_t>(in_.enumerated(0, 1)));
+        });
+        break;
+      case 33:
+        status_call("setmeasuretitles", {0, 1}, [&](tblx_table* t) {
+          return tblx_setmeasuretitles(t, static_cast<int>(in_.number()));
         });
         break;
       default:
