@@ -791,7 +791,8 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
         const bool fit = title_fits(c, title, display);
         // A title that its callback gives whatever the width was measured as printed.
         const bool fixed = c->title_func == title_ident || c->title_func == title_text;
-        if (t->measure_titles != 0 && fixed) require(fit, "a measured title is wider than its column");
+        if (t->measure_titles != 0 && fixed)
+          require(fit, "a measured title is wider than its column");
         all_fit = all_fit && fit;
       }
     }
