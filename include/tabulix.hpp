@@ -1178,6 +1178,13 @@ class table {
       detail::fail(tblx_setwidthmode(state_->handle, static_cast<std::int32_t>(w)), ec);
   }
 
+  // Whether every title counts in its column's width, whatever its
+  // justification (by default only titles aligned on a character do); callable
+  // at any time.
+  void set_measure_titles(bool on, std::error_code& ec) noexcept {
+    if (valid(ec)) detail::fail(tblx_setmeasuretitles(state_->handle, on ? 1 : 0), ec);
+  }
+
   // What the summary line shows for unsummed columns in the given style
   // (fancy and fancyw share one filler).
   void set_sum_filler(style s, char c, std::error_code& ec) noexcept {
@@ -1311,6 +1318,9 @@ class table {
   }
   void set_width_mode(width w) {
     detail::or_throw([&](std::error_code& ec) { set_width_mode(w, ec); });
+  }
+  void set_measure_titles(bool on) {
+    detail::or_throw([&](std::error_code& ec) { set_measure_titles(on, ec); });
   }
   void set_sum_filler(style s, char c) {
     detail::or_throw([&](std::error_code& ec) { set_sum_filler(s, c, ec); });

@@ -568,6 +568,21 @@ TEST(CppRows, EmptyRowAndRemoval) {
   EXPECT_NO_THROW(t.add_row("again"));
 }
 
+// A long title widens its column once titles are measured, in either form.
+TEST(CppTable, MeasuredTitlesWidenTheirColumns) {
+  tabulix::table t;
+  t.add_column(type::int64).title("Delta").cell_just(just::right);
+  t.add_column(type::string).title("x");
+  t.end_header();
+  t.add_row(std::int64_t{-5}, "a");
+  t.set_measure_titles(true);
+  EXPECT_EQ(t.to_string(section::titles | section::rows), "Delta x\n   -5 a\n");
+  std::error_code ec = errc::parse;
+  t.set_measure_titles(false, ec);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(t.to_string(section::titles | section::rows), "Delta x\n-5 a\n");
+}
+
 // ---- moved-from tables ----------------------------------------------------------------
 
 TEST(CppMoves, MovedFromTableReportsInvalidArgument) {
@@ -591,6 +606,7 @@ TEST(CppMoves, MovedFromTableReportsInvalidArgument) {
       [&](std::error_code& ec) { t.set_style(tabulix::style::raw, ec); },
       [&](std::error_code& ec) { t.set_style("raw", ec); },
       [&](std::error_code& ec) { t.set_sum_filler(tabulix::style::raw, '*', ec); },
+      [&](std::error_code& ec) { t.set_measure_titles(true, ec); },
       [&](std::error_code& ec) { t.sort(1, tabulix::order::asc, ec); },
       [&](std::error_code& ec) { t.print(stdout, ec); },
       [&](std::error_code& ec) { static_cast<void>(t.to_string(ec)); },
@@ -602,6 +618,7 @@ TEST(CppMoves, MovedFromTableReportsInvalidArgument) {
   }
   EXPECT_THROW(t.clean(), std::system_error);
   EXPECT_THROW(t.sort(1, tabulix::order::asc), std::system_error);
+  EXPECT_THROW(t.set_measure_titles(false), std::system_error);
   std::ostringstream os;
   os << t;
   EXPECT_TRUE(os.fail());
