@@ -254,6 +254,7 @@ tabulix::table build_table(const table_plan& plan, dataset& data) {
   t.set_style(plan.style);
   // The input is valid UTF-8, checked when it was read.
   if (plan.display_widths) check(tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));
+  t.set_measure_titles(plan.measure_titles);
   for (const auto& f : plan.fillers) t.set_sum_filler(style_of(f.style), f.character);
   declare_columns(t, plan);
 

@@ -260,15 +260,6 @@ void fit_columns(std::vector<column_settings>& cols, const dataset& data, std::s
   }
 }
 
-// The library sizes columns by their cells; a title line needs room for the
-// titles too.
-void fit_titles(std::vector<column_settings>& columns, width_unit unit) {
-  for (auto& c : columns) {
-    const std::size_t w = printed_width(c.title, unit);
-    c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(w, 65535)));
-  }
-}
-
 }  // namespace
 
 width_unit unit_of(const options& opts) {
@@ -309,9 +300,8 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
     fit_columns(plan.columns, data, static_cast<std::size_t>(limit), plan.style == "fancyw" ? 3 : 1,
                 unit);
   }
-  if ((plan.sections & tabulix::section::titles) == tabulix::section::titles) {
-    fit_titles(plan.columns, unit);
-  }
+  // A title line needs room for the titles: the library widens the columns.
+  plan.measure_titles = (plan.sections & tabulix::section::titles) == tabulix::section::titles;
   return plan;
 }
 

@@ -40,7 +40,8 @@ struct table_plan {
   std::string style;
   tabulix::section sections = tabulix::section::all;
   std::vector<filler> fillers;
-  bool display_widths = true;  // widths count terminal columns (else bytes)
+  bool display_widths = true;   // widths count terminal columns (else bytes)
+  bool measure_titles = false;  // every title counts in its column's width (a title line is shown)
 };
 
 // Where the table is printed: whether it is a terminal, and how wide one is.
