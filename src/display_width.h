@@ -166,22 +166,26 @@ inline decoded decode_sequence(const unsigned char* p, size_t room) noexcept {
   return {0, 0};
 }
 
-// The length of the escape sequence that starts with the ESC at p, or 0
-// when the bytes there do not make a whole one (see the top of this file).
+// Lengths of whole escape sequences from p, the ESC, with room bytes there;
+// 0 when the bytes do not make one (see the top of this file).
+inline size_t csi_length(const unsigned char* p, size_t room) noexcept {
+  size_t i = 2;  // ESC [
+  while (i < room && p[i] >= 0x30 && p[i] <= 0x3F) ++i;
+  while (i < room && p[i] >= 0x20 && p[i] <= 0x2F) ++i;
+  return i < room && p[i] >= 0x40 && p[i] <= 0x7E ? i + 1 : 0;
+}
+
+inline size_t osc_length(const unsigned char* p, size_t room) noexcept {
+  size_t i = 2;  // ESC ]
+  while (i < room && p[i] != 0x07 && p[i] != escape) ++i;
+  if (i < room && p[i] == 0x07) return i + 1;
+  return i + 1 < room && p[i + 1] == '\\' ? i + 2 : 0;
+}
+
 inline size_t escape_length(const unsigned char* p, size_t room) noexcept {
+  if (room > 1 && p[1] == '[') return csi_length(p, room);
+  if (room > 1 && p[1] == ']') return osc_length(p, room);
   size_t i = 1;
-  if (room > 1 && p[1] == '[') {
-    i = 2;
-    while (i < room && p[i] >= 0x30 && p[i] <= 0x3F) ++i;
-    while (i < room && p[i] >= 0x20 && p[i] <= 0x2F) ++i;
-    return i < room && p[i] >= 0x40 && p[i] <= 0x7E ? i + 1 : 0;
-  }
-  if (room > 1 && p[1] == ']') {
-    i = 2;
-    while (i < room && p[i] != 0x07 && p[i] != escape) ++i;
-    if (i < room && p[i] == 0x07) return i + 1;
-    return i + 1 < room && p[i + 1] == '\\' ? i + 2 : 0;
-  }
   while (i < room && p[i] >= 0x20 && p[i] <= 0x2F) ++i;
   return i < room && p[i] >= 0x30 && p[i] <= 0x7E ? i + 1 : 0;
 }
@@ -200,18 +204,51 @@ inline bool is_regional_indicator(char32_t cp) noexcept { return cp >= 0x1F1E6 &
 
 namespace display_width_detail {
 
+// What the pairs need to know of the text before a character.
+struct pair_context {
+  const unsigned char* start = nullptr;       // the text's first byte
+  char32_t last = 0;                          // the last non-ASCII character
+  const unsigned char* last_end = nullptr;    // where it ends
+  const unsigned char* escape_end = nullptr;  // where the last escape sequence ends
+  const unsigned char* flag_end = nullptr;    // where an unpaired regional indicator ends
+};
+
+// The character just before a variation selector at p: the last non-ASCII
+// one, or an ASCII byte that ends no escape sequence; 0 when there is none.
+inline char32_t selector_base(const pair_context& c, const unsigned char* p) noexcept {
+  if (p == c.last_end) return c.last;
+  if (p != c.start && p != c.escape_end && p[-1] < 0x80) return p[-1];
+  return 0;
+}
+
+// The width so far with the character d at p added, which may end a pair.
+inline size_t add_character(size_t width, const decoded& d, const unsigned char* p,
+                            pair_context& c) noexcept {
+  if (d.cp == 0xFE0F || d.cp == 0xFE0E) {
+    const char32_t base = selector_base(c, p);
+    if (base != 0 && has_variation_sequences(base)) {
+      width = width - code_point_width(base) + (d.cp == 0xFE0F ? 2 : 1);
+    }
+  } else if (is_regional_indicator(d.cp)) {
+    // The second of a pair draws in the first one's two columns.
+    const bool pairs = p == c.flag_end;
+    width += pairs ? 0 : code_point_width(d.cp);
+    c.flag_end = pairs ? nullptr : p + d.len;
+  } else {
+    width += code_point_width(d.cp);
+  }
+  c.last = d.cp;
+  c.last_end = p + d.len;
+  return width;
+}
+
 // Terminal columns of the bytes from p to end, a text that starts at
 // `start` (the byte before p may be the base of a variation sequence).
 // Out of line, so that a text of plain ASCII costs only its fast path.
 [[gnu::noinline]] inline std::size_t mixed_width(const unsigned char* start, const unsigned char* p,
                                                  const unsigned char* const end) noexcept {
   std::size_t width = 0;
-  // The last non-ASCII character and where it ends, where the last escape
-  // sequence ends, and where a regional indicator waiting for its pair ends.
-  char32_t last = 0;
-  const unsigned char* last_end = nullptr;
-  const unsigned char* escape_end = nullptr;
-  const unsigned char* flag_end = nullptr;
+  pair_context context{start};
   while (p != end) {
     const unsigned char b = *p;
     if (plain_ascii(b)) {
@@ -225,7 +262,7 @@ namespace display_width_detail {
       const size_t sequence = b == escape ? escape_length(p, static_cast<size_t>(end - p)) : 0;
       width += sequence == 0 ? 1 : 0;
       p += sequence == 0 ? 1 : sequence;
-      if (sequence != 0) escape_end = p;
+      if (sequence != 0) context.escape_end = p;
       continue;
     }
     const decoded d = decode_sequence(p, static_cast<size_t>(end - p));
@@ -234,29 +271,8 @@ namespace display_width_detail {
       p += 1;
       continue;
     }
-    if (d.cp == 0xFE0F || d.cp == 0xFE0E) {
-      // The character just before: the last non-ASCII one, or an ASCII byte
-      // that ends no escape sequence.
-      char32_t base = 0;
-      if (p == last_end) {
-        base = last;
-      } else if (p != start && p != escape_end && p[-1] < 0x80) {
-        base = p[-1];
-      }
-      if (base != 0 && has_variation_sequences(base)) {
-        width = width - code_point_width(base) + (d.cp == 0xFE0F ? 2 : 1);
-      }
-    } else if (is_regional_indicator(d.cp)) {
-      // The second of a pair draws in the first one's two columns.
-      const bool pairs = p == flag_end;
-      width += pairs ? 0 : code_point_width(d.cp);
-      flag_end = pairs ? nullptr : p + d.len;
-    } else {
-      width += code_point_width(d.cp);
-    }
+    width = add_character(width, d, p, context);
     p += d.len;
-    last = d.cp;
-    last_end = p;
   }
   return width;
 }
