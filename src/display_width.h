@@ -207,39 +207,43 @@ namespace display_width_detail {
 // What the pairs need to know of the text before a character.
 struct pair_context {
   const unsigned char* start = nullptr;       // the text's first byte
-  char32_t last = 0;                          // the last non-ASCII character
-  const unsigned char* last_end = nullptr;    // where it ends
   const unsigned char* escape_end = nullptr;  // where the last escape sequence ends
   const unsigned char* flag_end = nullptr;    // where an unpaired regional indicator ends
 };
 
-// The character just before a variation selector at p: the last non-ASCII
-// one, or an ASCII byte that ends no escape sequence; 0 when there is none.
+// The character just before a variation selector at p, or 0 when there is
+// none: the end of an escape sequence is none. Well-formed UTF-8 is read
+// backwards as the forward pass read it: a lead byte is never a
+// continuation byte, and no sequence ends in a byte of 0x80 or above.
 inline char32_t selector_base(const pair_context& c, const unsigned char* p) noexcept {
-  if (p == c.last_end) return c.last;
-  if (p != c.start && p != c.escape_end && p[-1] < 0x80) return p[-1];
+  if (p == c.start || p == c.escape_end) return 0;
+  if (p[-1] < 0x80) return p[-1];
+  const auto before = static_cast<size_t>(p - c.start);
+  for (size_t k = 2; k <= 4 && k <= before; ++k) {
+    if (const decoded d = decode_sequence(p - k, k); d.len == k) return d.cp;
+  }
   return 0;
 }
 
-// The width so far with the character d at p added, which may end a pair.
+// The width so far with the character d at p added. The characters from
+// U+FE0E on may end a pair; the others (CJK among them) just count.
 inline size_t add_character(size_t width, const decoded& d, const unsigned char* p,
                             pair_context& c) noexcept {
+  if (d.cp < 0xFE0E) return width + code_point_width(d.cp);
   if (d.cp == 0xFE0F || d.cp == 0xFE0E) {
     const char32_t base = selector_base(c, p);
     if (base != 0 && has_variation_sequences(base)) {
       width = width - code_point_width(base) + (d.cp == 0xFE0F ? 2 : 1);
     }
-  } else if (is_regional_indicator(d.cp)) {
+    return width;
+  }
+  if (is_regional_indicator(d.cp)) {
     // The second of a pair draws in the first one's two columns.
     const bool pairs = p == c.flag_end;
-    width += pairs ? 0 : code_point_width(d.cp);
     c.flag_end = pairs ? nullptr : p + d.len;
-  } else {
-    width += code_point_width(d.cp);
+    return pairs ? width : width + code_point_width(d.cp);
   }
-  c.last = d.cp;
-  c.last_end = p + d.len;
-  return width;
+  return width + code_point_width(d.cp);
 }
 
 // Terminal columns of the bytes from p to end, a text that starts at
