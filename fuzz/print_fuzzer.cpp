@@ -5,7 +5,8 @@
 // extreme numbers, texts of any bytes, title callbacks that return NULL, a
 // text that depends on the width, another text on their later calls, or that
 // call back into the table being printed, empty cells in any column, summary
-// texts, widths counting bytes or terminal columns, calls made out of phase)
+// texts, widths counting bytes or terminal columns, texts with escape
+// sequences and emoji pairs, calls made out of phase)
 // and prints
 // the table into in-memory streams in every style with arbitrary flags. A few
 // steps build in one go what single calls reach only rarely: many columns,
@@ -136,8 +137,13 @@ class input {
     return static_cast<int64_t>(bits(8));
   }
 
-  // Any bytes up to the first NUL; long texts are rare but reachable.
+  // Any bytes up to the first NUL; long texts are rare but reachable. The
+  // bytes 0x10 to 0x19 stand for pieces of escape sequences and emoji pairs
+  // (ESC itself is any byte 0x1B).
   std::string text() {
+    static constexpr const char* pieces[] = {
+        "\x1b[", "\x1b[31m",     "\x1b[0m",      "\x1b]8;;",         "\x1b\\",
+        "\x07",  "\xEF\xB8\x8F", "\xEF\xB8\x8E", "\xF0\x9F\x87\xA9", "\xE2\x9D\xA4"};
     const uint8_t b = byte();
     size_t len = b & 0x1f;
     if (b & 0x20) len += 32;
@@ -146,7 +152,11 @@ class input {
     for (size_t i = 0; i < len && !empty(); ++i) {
       const char c = static_cast<char>(byte());
       if (c == '\0') break;
-      s += c;
+      if (c >= 0x10 && c <= 0x19) {
+        s += pieces[c - 0x10];
+      } else {
+        s += c;
+      }
     }
     return s;
   }
@@ -471,8 +481,10 @@ uint64_t width_in(bool display, const char* text, size_t len) {
 shares split(int32_t kind, const char* text, size_t len, unsigned char ch, bool display) {
   const uint64_t width = width_in(display, text, len);
   if (kind != TBLX_JUST_CHAR_FIRST && kind != TBLX_JUST_CHAR_LAST) return {width, 0};
-  const void* at =
-      kind == TBLX_JUST_CHAR_FIRST ? std::memchr(text, ch, len) : tblx_memrchr__(text, ch, len);
+  // In display mode the character is not looked for inside escape sequences.
+  const void* at = display ? find_visible_byte(text, len, ch, kind == TBLX_JUST_CHAR_LAST)
+                   : kind == TBLX_JUST_CHAR_FIRST ? std::memchr(text, ch, len)
+                                                  : tblx_memrchr__(text, ch, len);
   if (at == nullptr || (display && ch >= 0x80)) return {width + 1, 0};
   const auto p = static_cast<size_t>(static_cast<const char*>(at) - text);
   return {width_in(display, text, p + 1), width_in(display, text + p + 1, len - p - 1)};
@@ -481,21 +493,51 @@ shares split(int32_t kind, const char* text, size_t len, unsigned char ch, bool 
 // A line or text with every code point standing for as many bytes as it
 // takes columns in display mode (a wide one for two, a mark for none), so
 // that byte offsets are column offsets; as it is in bytes mode. ASCII stays
-// as it is, so separators and blanks keep their places.
+// as it is, so separators and blanks keep their places; escape sequences
+// are left out, a character listed with U+FE0F or U+FE0E stands for 2 or
+// 1 columns before it, and two regional indicators for one flag of 2.
 std::string columns_view(bool display, std::string_view text) {
   if (!display) return std::string(text);
   std::string view;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
+  char32_t base = 0;       // the character before, when it could take a selector
+  bool half_flag = false;  // a regional indicator waits for its pair
   while (p != end) {
+    const auto rest = static_cast<size_t>(end - p);
+    if (*p == 0x1B) {
+      if (const size_t n = display_width_detail::escape_length(p, rest); n != 0) {
+        p += n;
+        base = 0;
+        half_flag = false;
+        continue;
+      }
+    }
     if (*p < 0x80) {
+      base = *p;
+      half_flag = false;
       view += static_cast<char>(*p++);
       continue;
     }
-    const auto d = display_width_detail::decode_sequence(p, static_cast<size_t>(end - p));
-    const size_t len = d.len == 0 ? 1 : d.len;
-    view.append(d.len == 0 ? 1 : code_point_width(d.cp), '\x80');
-    p += len;
+    const auto d = display_width_detail::decode_sequence(p, rest);
+    p += d.len == 0 ? 1 : d.len;
+    if (d.len == 0) {
+      view += '\x80';
+      base = 0;
+      half_flag = false;
+      continue;
+    }
+    const bool indicator = is_regional_indicator(d.cp);
+    if ((d.cp == 0xFE0F || d.cp == 0xFE0E) && base != 0 && has_variation_sequences(base)) {
+      const size_t want = d.cp == 0xFE0F ? 2 : 1;
+      const size_t had = code_point_width(base);
+      if (want > had) view += '\x80';
+      if (want < had) view.pop_back();
+    } else if (!(indicator && half_flag)) {
+      view.append(code_point_width(d.cp), '\x80');
+    }
+    half_flag = indicator && !half_flag;
+    base = d.cp;
   }
   return view;
 }
@@ -658,23 +700,52 @@ std::vector<std::string_view> split_lines(std::string_view text) {
   return lines;
 }
 
-// True when some text that may be printed holds a newline, which makes
-// lines impossible to tell apart.
+// True when a text breaks the lines of a print: it holds a newline, or in
+// display mode an ESC that starts no whole sequence (the bytes after the
+// text could end one) or it starts with a variation selector (the byte
+// before it, a digit of a number say, could be its base). The library
+// measures each text on its own, and so does a terminal only when these
+// are absent.
+bool breaks_lines(const char* text, size_t len, bool display) {
+  if (std::memchr(text, '\n', len) != nullptr) return true;
+  if (!display) return false;
+  if (len >= 3 && std::memcmp(text, "\xEF\xB8", 2) == 0 &&
+      (static_cast<unsigned char>(text[2]) & 0xFE) == 0x8E) {
+    return true;
+  }
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  for (size_t i = 0; i < len; ++i) {
+    if (p[i] != 0x1B) continue;
+    const size_t n = display_width_detail::escape_length(p + i, len - i);
+    if (n == 0) return true;
+    i += n - 1;
+  }
+  return false;
+}
+
+bool breaks_lines(const char* text, bool display) {
+  return text != nullptr && breaks_lines(text, std::strlen(text), display);
+}
+
+// True when some text that may be printed breaks the lines of a print, which
+// makes them impossible to tell apart or to measure text by text.
 bool has_newline(const tblx_table* t) {
+  const bool display = t->display_widths != 0;
   const auto cols = columns_of(t);
   for (const column* c : cols) {
-    if (std::strchr(c->suffix, '\n') != nullptr) return true;
-    if (c->sum_text != nullptr && std::memchr(c->sum_text, '\n', c->sum_text_len)) return true;
-    if (c->title_func == title_ident && c->title_arg != nullptr &&
-        std::strchr(static_cast<const char*>(c->title_arg), '\n') != nullptr) {
+    if (breaks_lines(c->suffix, display)) return true;
+    if (c->sum_text != nullptr && breaks_lines(c->sum_text, c->sum_text_len, display)) return true;
+    if (c->title_func == title_ident &&
+        breaks_lines(static_cast<const char*>(c->title_arg), display)) {
       return true;
     }
-    if (c->title_func == title_text && std::strchr(static_cast<const char*>(c->title_arg), '\n')) {
+    if (c->title_func == title_text &&
+        breaks_lines(static_cast<const char*>(c->title_arg), display)) {
       return true;
     }
     if (const recorded_title* r = recorded(c)) {
       for (const char* text : {r->first, r->later}) {
-        if (text != nullptr && std::strchr(text, '\n') != nullptr) return true;
+        if (breaks_lines(text, display)) return true;
       }
     }
   }
@@ -682,7 +753,7 @@ bool has_newline(const tblx_table* t) {
     const auto cells = cells_of(r);
     for (size_t i = 0; i < cells.size() && i < cols.size(); ++i) {
       if (cols[i]->type == TBLX_TYPE_STRING &&
-          std::memchr(cells[i]->str.text, '\n', cells[i]->str.len)) {
+          breaks_lines(cells[i]->str.text, cells[i]->str.len, display)) {
         return true;
       }
     }
@@ -731,14 +802,14 @@ void check_string_field(std::string_view line, const grid& g, size_t i, const co
   const std::string_view field =
       line.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
   const size_t at = field.find_first_not_of(' ');
-  if (x->str.len == 0 || std::strspn(x->str.text, " ") == x->str.len) {
-    if (at != std::string_view::npos) fail("a blank field holds text", std::string(line));
-    return;
-  }
   // A copy only in display mode: this runs for every string cell of a print.
   const std::string viewed = display ? columns_view(true, {x->str.text, x->str.len}) : "";
   const std::string_view text = display ? viewed : std::string_view(x->str.text, x->str.len);
-  const size_t leading = std::strspn(x->str.text, " ");
+  const size_t leading = text.find_first_not_of(' ');
+  if (leading == std::string_view::npos) {  // empty or blanks only (escapes left out)
+    if (at != std::string_view::npos) fail("a blank field holds text", std::string(line));
+    return;
+  }
   if (at == std::string_view::npos || at < leading ||
       field.compare(at - leading, text.size(), text) != 0 ||
       field.find_first_not_of(' ', at - leading + text.size()) != std::string_view::npos) {

@@ -705,13 +705,20 @@ TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
  * Each code point counts on its own, whatever the locale (Unicode 15): East
  * Asian Wide and Fullwidth characters and default emoji 2 columns; combining
  * marks, zero-width joiner and non-joiner, variation selectors, other
- * default-ignorable code points and Hangul vowel and trailing jamo 0; all
- * else 1, control characters included. A byte that is not part of valid UTF-8
- * counts 1. Sequences are not joined (a family emoji counts as the sum of its
- * parts), as wcswidth() counts them. The alignment character stays one byte;
- * in this mode one of 0x80 or above never matches, since it could only hit
- * part of a character. Callable in any phase; the next print measures again.
- * Added in 0.6.
+ * default-ignorable code points and Hangul vowel and trailing jamo 0; all else
+ * 1, control characters included. A byte that is not part of valid UTF-8
+ * counts 1. Since 0.7 escape sequences count 0: CSI (ESC [, parameter and
+ * intermediate bytes, a final byte 0x40 to 0x7E, as the colour ESC [ 3 1 m),
+ * OSC (ESC ] up to BEL or ESC \, as an OSC 8 hyperlink) and any other ESC,
+ * intermediate bytes 0x20 to 0x2F and a final byte 0x30 to 0x7E; bytes that
+ * only start one count as text; a character that Unicode lists with an emoji
+ * presentation sequence counts 2 before U+FE0F and 1 before U+FE0E, and two
+ * regional indicators (a flag) count 2. Other sequences are not joined (a
+ * family emoji counts as the sum of its parts), as wcswidth() counts them. The
+ * alignment character stays one byte; in this mode one of 0x80 or above never
+ * matches, since it could only hit part of a character, nor does one inside an
+ * escape sequence. Callable in any phase; the next print measures again. Added
+ * in 0.6.
  *
  * @param table the table
  * @param mode  TBLX_WIDTH_BYTES or TBLX_WIDTH_DISPLAY

@@ -44,11 +44,18 @@ inline const char* find_justify_char(int32_t kind, const char* text, size_t len,
 
 // Where a text aligns on its character. When widths count terminal
 // columns, a byte of 0x80 or above never matches: it could only hit a byte
-// inside a character (or a malformed one).
+// inside a character (or a malformed one); nor does a byte inside an escape
+// sequence, which the terminal does not show (the ";" of ESC [ 1 ; 3 1 m).
+// A text whose width (in the print's mode) is its length holds no sequence.
 template <bool Display>
-const char* find_alignment(int32_t kind, const char* text, size_t len,
+const char* find_alignment(int32_t kind, const char* text, size_t len, uint64_t width,
                            unsigned char justify_char) noexcept {
-  if (Display && justify_char >= 0x80) return nullptr;
+  if constexpr (Display) {
+    if (justify_char >= 0x80) return nullptr;
+    if (width != len && std::memchr(text, 0x1B, len) != nullptr) {
+      return find_visible_byte(text, len, justify_char, kind == TBLX_JUST_CHAR_LAST);
+    }
+  }
   return find_justify_char(kind, text, len, justify_char);
 }
 
@@ -146,7 +153,7 @@ void print_justified(Writer& out, int32_t kind, const placed_text& t, const colu
       return;
     case TBLX_JUST_CHAR_FIRST:
     case TBLX_JUST_CHAR_LAST:
-      if (const char* at = find_alignment<Display>(kind, t.text, t.len, justify_char)) {
+      if (const char* at = find_alignment<Display>(kind, t.text, t.len, t.width, justify_char)) {
         justify_at_char<Display>(out, t, at, lead, tail, pad_trailing);
       } else {
         justify_without_char(out, t, lead, tail, pad_trailing);

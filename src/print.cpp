@@ -698,7 +698,7 @@ void measure_split(column& col, int32_t kind, const char* text, size_t len) noex
   const uint64_t width = text_width<Display>(text, len);
   if (!aligns_on_char(kind)) {
     raise_widths(col, width, 0);
-  } else if (const char* at = find_alignment<Display>(kind, text, len, col.justify_char)) {
+  } else if (const char* at = find_alignment<Display>(kind, text, len, width, col.justify_char)) {
     // A text whose width is its length has one column for every byte.
     const auto lead_len = static_cast<size_t>(at - text) + 1;
     const uint64_t lead = Display && width != len ? display_width(text, lead_len) : lead_len;

@@ -114,11 +114,98 @@ TEST(DisplayWidth, MalformedBytesCountOneEach) {
   for (const Case& c : cases) EXPECT_EQ(c.width, width(c.bytes)) << c.what;
 }
 
+// Escape sequences take no columns; bytes that only start one count as
+// text, so hostile input is never under-counted.
+TEST(DisplayWidth, EscapeSequences) {
+  struct Case {
+    std::string bytes;
+    size_t width;
+    const char* what;
+  };
+  const Case cases[] = {
+      {"\x1b[31mred\x1b[0m", 3, "SGR colour and reset"},
+      {"\x1b[m", 0, "SGR without parameters"},
+      {"\x1b[38;2;255;0;0m中", 2, "24-bit colour before a wide character"},
+      {"\x1b[?25l", 0, "private parameter byte"},
+      {"\x1b[1 q", 0, "intermediate byte"},
+      {"\x1b]8;;http://x.org/é\x1b\\link\x1b]8;;\x1b\\", 4, "OSC 8 link ended by ESC \\"},
+      {"\x1b]0;title\x07"
+       "ab",
+       2, "OSC ended by BEL"},
+      {"\x1b(B", 0, "charset selection (intermediate and final)"},
+      {"\x1b"
+       "7x\x1b"
+       "8",
+       1, "two-byte sequences"},
+      {"\x1b", 1, "lone ESC"},
+      {"\x1b\x1b[0m", 1, "ESC before a sequence"},
+      {"\x1b[31", 4, "CSI cut by the end"},
+      {"\x1b[3\x01m", 5, "CSI broken by a control"},
+      {"\x1b[3é", 4, "CSI broken by a non-ASCII byte"},
+      {"\x1b]8;;x", 6, "OSC never ended"},
+      {"\x1b]8;\x1b[0m", 4, "OSC broken by another sequence"},
+      {"\x1b]8;\x1b\x01", 6, "OSC with ESC but no backslash"},
+      {"\x1b\x80", 2, "ESC before a stray byte"},
+      {"a\x1b[1mb\x1b[0mc\x1b[4md", 4, "sequences between the words"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.width, width(c.bytes)) << c.what;
+}
+
+// The pairs that terminals draw as one emoji; other sequences still count
+// code point by code point.
+TEST(DisplayWidth, EmojiSequences) {
+  struct Case {
+    std::string text;
+    size_t width;
+    const char* what;
+  };
+  const std::string vs16 = "\uFE0F";
+  const std::string vs15 = "\uFE0E";
+  const std::string de = "\U0001F1E9\U0001F1EA";
+  const Case cases[] = {
+      {"\u2764" + vs16, 2, "red heart with VS16"},
+      {"\u2714" + vs16, 2, "check mark with VS16"},
+      {"\u2600" + vs16, 2, "sun with VS16"},
+      {"\u2600" + vs15, 1, "sun with VS15"},
+      {"\u231A" + vs15, 1, "watch (emoji by default) with VS15"},
+      {"\u231A" + vs16, 2, "watch (emoji by default) with VS16"},
+      {"#" + vs16, 2, "ASCII base with VS16"},
+      {"1" + vs16 + "\u20E3", 2, "keycap"},
+      {"x" + vs16, 1, "a base not listed, with VS16"},
+      {"\u4E2D" + vs15, 2, "a wide base not listed, with VS15"},
+      {vs16 + "a", 1, "VS16 at the start"},
+      {"\u2764" + vs16 + vs16, 2, "VS16 twice"},
+      {"\u2764\x1b[0m" + vs16, 1, "an escape sequence between"},
+      {"\x1b[1m#" + vs16, 2, "an ASCII base after a sequence"},
+      {"\x1b(1" + vs16, 0, "a sequence's final byte is no base"},
+      {"\u2764\u0301" + vs16, 1, "a mark between"},
+      {de, 2, "flag"},
+      {"\U0001F1E9", 2, "lone regional indicator"},
+      {de + "\U0001F1E9", 4, "three regional indicators"},
+      {de + de, 4, "two flags"},
+      {"\U0001F1E9a\U0001F1EA", 5, "indicators apart"},
+      {"\U0001F468\u200D\U0001F469", 4, "ZWJ sequences are not joined"},
+      {"\U0001F44D\U0001F3FB", 4, "nor skin tones"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.width, width(c.text)) << c.what;
+}
+
+// The alignment character is looked for outside escape sequences.
+TEST(DisplayWidth, VisibleByteSkipsSequences) {
+  const std::string s = "\x1b[1;2m;a;\x1b[3;4m";
+  EXPECT_EQ(s.data() + 6, find_visible_byte(s.data(), s.size(), ';', false));
+  EXPECT_EQ(s.data() + 8, find_visible_byte(s.data(), s.size(), ';', true));
+  EXPECT_EQ(nullptr, find_visible_byte(s.data(), s.size(), 'm', false));
+  const std::string lone = "\x1b[1;";  // not a sequence: its bytes are text
+  EXPECT_EQ(lone.data() + 3, find_visible_byte(lone.data(), lone.size(), ';', false));
+}
+
 // One non-ASCII character at every place of ASCII texts of 0 to 40 bytes:
 // the eight-byte steps and the overlapping loads at the end find it.
 TEST(DisplayWidth, NonAsciiAtEveryPlace) {
-  const std::pair<std::string, size_t> inserts[] = {
-      {"é", 1}, {"中", 2}, {"\xFF", 1}, {"e\xCC\x81", 1}, {"🎉", 2}};
+  const std::pair<std::string, size_t> inserts[] = {{"é", 1},         {"中", 2}, {"\xFF", 1},
+                                                    {"e\xCC\x81", 1}, {"🎉", 2},  {"\x1b[1;31m", 0},
+                                                    {"\x1b\x1b[m", 1}};
   for (size_t n = 0; n <= 40; ++n) {
     const std::string ascii(n, 'x');
     EXPECT_EQ(n, width(ascii)) << n;

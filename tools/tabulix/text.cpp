@@ -36,6 +36,27 @@ std::size_t char_width(std::string_view ch, width_unit unit) {
   return display_width(ch.data(), ch.size());
 }
 
+// Bytes of the character at `at` and of what a terminal draws with it: a
+// following U+FE0E or U+FE0F, or the second regional indicator of a flag.
+// A cut never falls between them.
+std::size_t joined_length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) -> unsigned char {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+  };
+  std::size_t n = std::min(sequence_length(byte(at)), text.size() - at);
+  const std::size_t next = at + n;
+  const auto indicator = [&](std::size_t i) {
+    return byte(i) == 0xF0 && byte(i + 1) == 0x9F && byte(i + 2) == 0x87 && byte(i + 3) >= 0xA6 &&
+           byte(i + 3) <= 0xBF;
+  };
+  if (byte(next) == 0xEF && byte(next + 1) == 0xB8 && (byte(next + 2) & 0xFE) == 0x8E) {
+    n += 3;
+  } else if (n == 4 && indicator(at) && indicator(next)) {
+    n += 4;
+  }
+  return n;
+}
+
 std::size_t escaped_length(unsigned char c) { return c == '\n' || c == '\r' || c == '\t' ? 2 : 4; }
 
 // Whether all bytes are printable ASCII (0x20 to 0x7E), eight at a time.
@@ -126,23 +147,32 @@ const char* printable(const char* text, std::string& buffer) {
 }
 
 std::size_t shown_width(std::string_view text, width_unit unit) {
+  // Runs of characters shown as they are count whole, so that the pairs a
+  // terminal joins (a character and U+FE0F, a flag) count as it draws them.
   std::size_t width = 0;
+  std::size_t run = 0;  // where the current run of shown characters starts
+  const auto end_run = [&](std::size_t at) {
+    if (at > run)
+      width += unit == width_unit::bytes ? at - run : display_width(text.data() + run, at - run);
+  };
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (needs_escape(c)) {
+      end_run(i);
       width += escaped_length(c);
-      ++i;
+      run = ++i;
       continue;
     }
     if (i + 1 < text.size() && is_c1(text.data() + i)) {
+      end_run(i);
       width += 4;  // \xHH
       i += 2;
+      run = i;
       continue;
     }
-    const std::size_t n = std::min(sequence_length(c), text.size() - i);
-    width += char_width(text.substr(i, n), unit);
-    i += n;
+    i += std::min(sequence_length(c), text.size() - i);
   }
+  end_run(text.size());
   return width;
 }
 
@@ -155,8 +185,7 @@ std::string_view cut_to_width(std::string_view text, std::size_t width, width_un
   std::size_t used = 0;
   std::size_t end = 0;
   while (end < text.size()) {
-    const std::size_t n =
-        std::min(sequence_length(static_cast<unsigned char>(text[end])), text.size() - end);
+    const std::size_t n = joined_length(text, end);
     const std::size_t w = char_width(text.substr(end, n), unit);
     if (used + w > room) break;
     used += w;

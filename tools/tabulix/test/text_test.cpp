@@ -34,6 +34,11 @@ TEST(Text, LookAtFindsEscapesAndWidths) {
        true, 9, 9},
       {"\xC2\x80\xC2\x9F", true, 8, 8},
       {"\xC2\xA0", false, 1, 2},
+      // Pairs count as the library counts them; an ESC in the input is shown
+      // as \x1b, so what follows it is text.
+      {"\xE2\x9D\xA4\xEF\xB8\x8F ok", false, 5, 9},
+      {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA\t", true, 4, 10},
+      {"\x1b[31mred", true, 11, 11},
   };
   for (const auto& c : cases) {
     const auto columns = look_at(c.text, true, width_unit::columns);
@@ -78,6 +83,14 @@ TEST(Text, CutsBetweenCharactersAndEndsInAnEllipsis) {
       // In bytes the ellipsis takes three, and ü is not split.
       {"M\xC3\xBCnchen", 5, width_unit::bytes, "M\xE2\x80\xA6"},
       {"M\xC3\xBCnchen", 6, width_unit::bytes, "M\xC3\xBC\xE2\x80\xA6"},
+      // A heart with U+FE0F takes two columns, a flag two; neither is split.
+      {"\xE2\x9D\xA4\xEF\xB8\x8Fxyz", 3, width_unit::columns,
+       "\xE2\x9D\xA4\xEF\xB8\x8F\xE2\x80\xA6"},
+      {"\xE2\x9D\xA4\xEF\xB8\x8Fxyz", 2, width_unit::columns, "\xE2\x80\xA6"},
+      {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAAxyz", 3, width_unit::columns,
+       "\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA\xE2\x80\xA6"},
+      {"\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA!", 3, width_unit::columns,
+       "\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA!"},
   };
   for (const auto& c : cases) {
     std::string buffer;
