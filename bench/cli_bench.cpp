@@ -35,6 +35,18 @@ using namespace tabulix::cli;
 
 void feed(figure_counter& f, const std::string& text) { f.add(text, scan_field(text)); }
 
+// Feeds a figure its first value, then the rows, once per iteration.
+void run_figure(benchmark::State& state, figure kind, const std::string& first,
+                const std::vector<std::string>& rows) {
+  for (auto _ : state) {
+    figure_counter f(kind);
+    feed(f, first);
+    for (const auto& r : rows) feed(f, r);
+    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
+  }
+  state.SetComplexityN(state.range(0));
+}
+
 void BM_sum_after_long_fraction(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const std::string first = "0." + std::string(n, '7');
@@ -43,13 +55,7 @@ void BM_sum_after_long_fraction(benchmark::State& state) {
     rows.push_back((i % 2 == 0 ? "1234567890123456789" : "-987654321098765432") +
                    std::to_string(i % 10));
   }
-  for (auto _ : state) {
-    figure_counter f(figure::sum);
-    feed(f, first);
-    for (const auto& r : rows) feed(f, r);
-    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
-  }
-  state.SetComplexityN(state.range(0));
+  run_figure(state, figure::sum, first, rows);
 }
 
 void BM_max_after_long_value(benchmark::State& state) {
@@ -57,13 +63,7 @@ void BM_max_after_long_value(benchmark::State& state) {
   const std::string first(n, '1');
   std::vector<std::string> rows;
   for (std::size_t i = 0; i < n; ++i) rows.push_back(std::to_string(i) + ".5");
-  for (auto _ : state) {
-    figure_counter f(figure::max);
-    feed(f, first);
-    for (const auto& r : rows) feed(f, r);
-    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
-  }
-  state.SetComplexityN(state.range(0));
+  run_figure(state, figure::max, first, rows);
 }
 
 void BM_max_after_long_exponent(benchmark::State& state) {
@@ -71,13 +71,7 @@ void BM_max_after_long_exponent(benchmark::State& state) {
   const std::string first = "1e" + std::string(n, '3');
   std::vector<std::string> rows;
   for (std::size_t i = 0; i < n; ++i) rows.push_back(std::to_string(i) + "e" + std::to_string(i));
-  for (auto _ : state) {
-    figure_counter f(figure::max);
-    feed(f, first);
-    for (const auto& r : rows) feed(f, r);
-    benchmark::DoNotOptimize(f.text(column_kind::decimal_text, false, 0));
-  }
-  state.SetComplexityN(state.range(0));
+  run_figure(state, figure::max, first, rows);
 }
 
 void BM_column_list(benchmark::State& state) {
