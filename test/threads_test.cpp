@@ -252,7 +252,11 @@ shared_job cpp_job(tabulix::table& t) {
 // A C table, a C++ table, and a C++ table whose title callable writes to the
 // shared stream itself and through another thread.
 TEST(Threads, PrintsToOneSharedFileStayInOnePiece) {
+#if defined(_WIN32)
+  std::FILE* shared = support::open_temporary_file();
+#else
   std::FILE* shared = std::tmpfile();
+#endif
   ASSERT_NE(shared, nullptr);
   constexpr std::size_t rounds = 32;  // three threads: more rounds give prints more chances to meet
   std::FILE* callback_stream = nullptr;  // off while the expected bytes are printed

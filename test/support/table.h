@@ -24,6 +24,16 @@
 
 #include "tabulix_internal.h"
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 #ifdef TABULIX_TEST_GTEST
 #include <gtest/gtest.h>
 #endif
@@ -195,11 +205,23 @@ tblx_status call(tblx_table* t) {
 // ---- capturing output --------------------------------------------------------
 
 #if defined(_WIN32)
+// A fresh temporary file, opened for update in binary mode and deleted when
+// closed. msvcrt's tmpfile() names its files by a counter of the process in
+// the drive's root, so two test programs at once may share one file;
+// GetTempFileName creates a file no other process has.
+inline FILE* open_temporary_file() {
+  char dir[MAX_PATH + 1];
+  char name[MAX_PATH + 1];
+  const DWORD n = GetTempPathA(sizeof dir, dir);
+  if (n == 0 || n > sizeof dir || GetTempFileNameA(dir, "tbx", 0, name) == 0) return nullptr;
+  return std::fopen(name, "w+bD");
+}
+
 // Everything write(stream) put on a fresh temporary file. Windows has no
-// in-memory stream; tmpfile opens in binary mode, so no LF becomes CR LF.
+// in-memory stream; the file is binary, so no LF becomes CR LF.
 template <typename Write>
 std::string capture(Write write) {
-  FILE* stream = std::tmpfile();
+  FILE* stream = open_temporary_file();
   if (stream == nullptr) std::abort();  // no temporary file for the test itself
   write(stream);
   std::rewind(stream);
