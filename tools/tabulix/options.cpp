@@ -52,6 +52,7 @@ struct raw_values {
   std::optional<std::string> skip;
   std::optional<std::string> encoding;
   std::optional<std::string> width;
+  std::optional<std::string> color;
 };
 
 void add_input_options(CLI::App& app, options& out, raw_values& raw) {
@@ -131,6 +132,17 @@ void add_output_options(CLI::App& app, options& out, raw_values& raw) {
                  "Fit the table into N columns by cutting the widest texts (default: the "
                  "terminal's width when printing to one; 0: no fitting)")
       ->type_name("N");
+  app.add_option("--color", raw.color,
+                 "Show titles in bold and rules and separators dimmed: auto (default: on a "
+                 "terminal unless NO_COLOR is set), always or never")
+      ->type_name("WHEN");
+}
+
+color_mode parse_color(const std::string& text) {
+  if (text == "auto") return color_mode::automatic;
+  if (text == "always") return color_mode::always;
+  if (text == "never") return color_mode::never;
+  throw usage_error("--color: unknown choice " + in_quotes(text) + " (auto, always, never)");
 }
 
 // Turns the option values that need no input data into typed values.
@@ -151,6 +163,7 @@ void convert(const raw_values& raw, options& out) {
   if (raw.head) out.head = parse_count("--head", *raw.head);
   if (raw.skip) out.skip = parse_count("--skip", *raw.skip);
   if (raw.width) out.width = parse_width("--width", *raw.width);
+  if (raw.color) out.color = parse_color(*raw.color);
   if (raw.encoding) {
     if (*raw.encoding == "latin1") {
       out.encoding = text_encoding::latin1;

@@ -35,6 +35,9 @@ enum class input_format {
 
 enum class text_encoding { utf8, latin1 };
 
+// When to colour the table (--color).
+enum class color_mode { automatic, always, never };
+
 // The figures the summary line can show, one per column.
 enum class figure { sum, count, min, max, mean };
 
@@ -68,6 +71,7 @@ struct options {
   text_encoding encoding = text_encoding::utf8;
   std::optional<int> width;  // the width to fit; 0 turns fitting off
   bool byte_widths = false;  // widths count bytes, not terminal columns
+  color_mode color = color_mode::automatic;
 
   [[nodiscard]] input_format format() const {
     return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;

@@ -196,4 +196,18 @@ std::string_view cut_to_width(std::string_view text, std::size_t width, width_un
   return buffer;
 }
 
+std::size_t offset_at_width(std::string_view text, std::size_t width, width_unit unit) {
+  std::size_t used = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t n = joined_length(text, at);
+    const std::size_t w = char_width(text.substr(at, n), unit);
+    // Marks that take no room belong to the character before them.
+    if (used == width && w > 0) return at;
+    used += w;
+    if (used > width) break;
+    at += n;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace tabulix::cli

@@ -38,6 +38,11 @@ std::size_t shown_width(std::string_view text, width_unit unit);
 std::string_view cut_to_width(std::string_view text, std::size_t width, width_unit unit,
                               std::string& buffer);
 
+// The offset of the byte at which the shown width of `text` reaches
+// `width`: the start of the character drawn in that column. npos when the
+// text is narrower, or when a wide character covers the column.
+std::size_t offset_at_width(std::string_view text, std::size_t width, width_unit unit);
+
 }  // namespace tabulix::cli
 
 #endif

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "color.hpp"
+
 namespace {
 
 using tabulix::cli::cut_to_width;
@@ -100,3 +102,44 @@ TEST(Text, CutsBetweenCharactersAndEndsInAnEllipsis) {
 }
 
 }  // namespace
+
+TEST(Text, FindsTheCharacterDrawnInAColumn) {
+  using tabulix::cli::offset_at_width;
+  constexpr auto none = std::string_view::npos;
+  struct test_case {
+    const char* text;
+    std::size_t width;
+    width_unit unit;
+    std::size_t expected;
+  };
+  const test_case cases[] = {
+      {"ab|c", 2, width_unit::columns, 2},
+      {"ab", 2, width_unit::columns, none},  // the text ends first
+      // 東 takes columns 0 and 1: column 1 starts no character.
+      {"\xE6\x9D\xB1|", 1, width_unit::columns, none},
+      {"\xE6\x9D\xB1|", 2, width_unit::columns, 3},
+      {"\xE6\x9D\xB1|", 3, width_unit::bytes, 3},
+      // A combining accent belongs to the e before it.
+      {"e\xCC\x81|", 1, width_unit::columns, 3},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(offset_at_width(c.text, c.width, c.unit), c.expected) << c.text << " at " << c.width;
+  }
+}
+
+TEST(Text, PaintsSeparatorsWhereTheRuleHasJunctions) {
+  using tabulix::cli::line_kind;
+  const tabulix::cli::painter paint("---+---+--", width_unit::bytes);
+  std::string out;
+  // In bytes, the two-byte ü moves the separator one column on: the bar
+  // written inside the text is left alone.
+  paint.paint("|\xC3\xBC|a|b|-", line_kind::cells, out);
+  EXPECT_EQ(out,
+            "|\xC3\xBC\x1b[2m|\x1b[0m"
+            "a|b\x1b[2m|\x1b[0m-");
+  out.clear();
+  paint.paint("ab", line_kind::titles, out);  // a short line: bold only
+  EXPECT_EQ(out,
+            "\x1b[1m"
+            "ab\x1b[0m");
+}
