@@ -1,0 +1,238 @@
+// SPDX-License-Identifier: MIT
+// Fields on several lines, string columns with a width limit and tables
+// fitted to a width: the setters, and the measuring pass of tables that use
+// them. The pass of one line a row measures first (numbers, sums, the
+// scratch buffer); the columns whose texts break into lines are then
+// measured again, line by line.
+#include <algorithm>
+#include <cstring>
+
+#include "fit.h"
+#include "justify.h"
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setmultiline(tblx_table* table, int on) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  const uint8_t multiline = on != 0 ? 1 : 0;
+  if (multiline != table->multiline) table->layout_stale = 1;
+  table->multiline = multiline;
+  return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setmaxwidth(tblx_table* table, unsigned int width) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (width != table->max_width) table->layout_stale = 1;
+  table->max_width = width;
+  return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_maxwidth(tblx_table* table, unsigned int width,
+                                                          int overflow) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (table->header_ended) return TBLX_ERR_HEADER_ENDED;
+  column* col = table->open_column;
+  if (col == nullptr) return TBLX_ERR_NO_OPEN_COLUMN;
+  // Numbers are never cut.
+  if (col->type != TBLX_TYPE_STRING) return TBLX_ERR_INVALID_ARGUMENT;
+  if (overflow != TBLX_OVERFLOW_CUT && overflow != TBLX_OVERFLOW_WRAP) {
+    return TBLX_ERR_INVALID_ARGUMENT;
+  }
+  if (col->max_width == 0 && width != 0) ++table->capped_columns;
+  if (col->max_width != 0 && width == 0) --table->capped_columns;
+  col->max_width = width;
+  col->wrap = overflow == TBLX_OVERFLOW_WRAP ? 1 : 0;
+  return TBLX_OK;
+}
+
+namespace {
+
+void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
+  col.width_lead = std::max(col.width_lead, lead);
+  col.width_tail = std::max(col.width_tail, tail);
+}
+
+void widen_lead(column& col, uint64_t width) noexcept {
+  const uint64_t now = width_of(col);
+  if (width > now) col.width_lead += width - now;
+}
+
+// Raises a column's width pair with one line, split at the alignment
+// character for kinds 4 and 5 as the pass of one line a row splits a text.
+template <bool Display>
+void measure_piece(column& col, int32_t kind, const line_piece& piece) noexcept {
+  if (!aligns_on_char(kind)) {
+    raise_widths(col, piece.width, 0);
+  } else if (const char* at = find_alignment<Display>(kind, piece.text, piece.len, piece.width,
+                                                      col.justify_char)) {
+    const auto lead_len = static_cast<size_t>(at - piece.text) + 1;
+    const uint64_t lead =
+        Display && piece.width != piece.len ? display_width(piece.text, lead_len) : lead_len;
+    raise_widths(col, lead, piece.width - lead);
+  } else {
+    raise_widths(col, piece.width + 1, 0);
+  }
+}
+
+template <bool Display>
+void measure_text(column& col, int32_t kind, const char* text, size_t len,
+                  const line_rules& rules) noexcept {
+  line_cursor cursor{};
+  cursor.start(text, len);
+  while (cursor.more) measure_piece<Display>(col, kind, next_line(cursor, rules));
+}
+
+// The widest line of a text.
+uint64_t widest_line(const char* text, const line_rules& rules) noexcept {
+  line_cursor cursor{};
+  cursor.start(text, std::strlen(text));
+  uint64_t widest = 0;
+  while (cursor.more) widest = std::max(widest, next_line(cursor, rules).width);
+  return widest;
+}
+
+const char* title_for(const column& col, uint64_t width) noexcept {
+  const char* title = col.title_func(col.title_arg, callback_width(width));
+  return title != nullptr ? title : empty_string;
+}
+
+// Which columns a pass measures again: every string column whose texts may
+// break into lines, or after fitting those that fitting narrowed.
+bool measured_again(const tblx_table& table, const column& col, bool fitted_only) noexcept {
+  if (col.type != TBLX_TYPE_STRING) return false;
+  if (fitted_only) return col.fit_width != 0;
+  return table.multiline != 0 || col.max_width != 0;
+}
+
+// Measures the chosen string columns again from their cells, summary texts,
+// titles and minimum widths, each text line by line within the column's
+// limit. A minimum width beyond the limit gives way to it.
+template <bool Display>
+void measure_again(tblx_table& table, bool fitted_only) noexcept {
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    if (!measured_again(table, *col, fitted_only)) continue;
+    col->width_lead = 0;
+    col->width_tail = 0;
+  }
+  for (const row* r = table.rows; r != nullptr; r = r->next) {
+    column* col = table.columns;
+    for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next(), col = col->next) {
+      if (!measured_again(table, *col, fitted_only)) continue;
+      measure_text<Display>(*col, col->cell_justification, c->str.text, c->str.len,
+                            rules_of(table, *col));
+    }
+  }
+  const bool all_titles = table.measure_titles != 0;
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    if (!measured_again(table, *col, fitted_only)) continue;
+    const line_rules rules = rules_of(table, *col);
+    if (col->sum_text != nullptr) {
+      measure_text<Display>(*col, col->cell_justification, col->sum_text, col->sum_text_len, rules);
+    } else {
+      measure_text<Display>(*col, col->cell_justification, empty_string, 0, rules);
+    }
+    const bool split = aligns_on_char(col->title_justification);
+    if (split || all_titles) {
+      uint64_t width = width_of(*col);
+      if (all_titles) width = std::max(width, uint64_t{col->min_width});
+      const char* title = title_for(*col, width);
+      const int32_t kind = split ? col->title_justification : TBLX_JUST_LEFT;
+      measure_text<Display>(*col, kind, title, std::strlen(title), rules);
+    }
+    const uint64_t cap = text_cap(*col);
+    widen_lead(*col, cap != 0 ? std::min<uint64_t>(col->min_width, cap) : col->min_width);
+  }
+}
+
+void measure_again(tblx_table& table, bool fitted_only) noexcept {
+  if (table.display_widths != 0) {
+    measure_again<true>(table, fitted_only);
+  } else {
+    measure_again<false>(table, fitted_only);
+  }
+}
+
+// ---- fitting the table to a width -------------------------------------------
+
+// The narrowest fitting makes a text column: its natural width when that is
+// less, else the width of its title but at least this, or its minimum width.
+constexpr uint64_t narrowest_text = 6;
+
+uint64_t separator_width(const tblx_table& table) noexcept {
+  const char* separator = table.fancy != 0 ? table.column_separator : " ";
+  const size_t len = std::strlen(separator);
+  return table.display_widths != 0 ? display_width(separator, len) : len;
+}
+
+// The width a text column keeps at the least, kept in fit_width while the
+// columns are fitted.
+uint64_t least_width(const tblx_table& table, const column& col) noexcept {
+  const uint64_t width = width_of(col);
+  line_rules rules = rules_of(table, col);
+  rules.cap = 0;
+  const uint64_t title = widest_line(title_for(col, width), rules);
+  const uint64_t floor = std::max({narrowest_text, title, uint64_t{col.min_width}});
+  return std::min(width, floor);
+}
+
+// The width of the first `shown` columns with every text column narrowed to
+// `level`, though not below its least width.
+uint64_t width_at(const tblx_table& table, uint32_t shown, uint64_t level) noexcept {
+  const uint64_t separator = separator_width(table);
+  uint64_t total = 0;
+  uint32_t i = 0;
+  for (const column* col = table.columns; col != nullptr && i < shown; col = col->next, ++i) {
+    if (i != 0) total += separator;
+    const uint64_t width = width_of(*col);
+    total += col->type == TBLX_TYPE_STRING ? std::max<uint64_t>(col->fit_width, std::min(width, level))
+                                           : width;
+  }
+  return total;
+}
+
+// Narrows the text columns, the widest first, so that the lines fit the
+// table's width: every text column is cut to one level, none below its
+// least width. When the least widths do not fit, the columns from the right
+// that do not are left out (one column always stays).
+void fit_to_width(tblx_table& table) noexcept {
+  uint64_t widest = 0;
+  uint32_t count = 0;
+  for (column* col = table.columns; col != nullptr; col = col->next, ++count) {
+    if (col->type == TBLX_TYPE_STRING) {
+      col->fit_width = static_cast<uint32_t>(std::min<uint64_t>(least_width(table, *col), UINT32_MAX));
+      widest = std::max(widest, width_of(*col));
+    }
+  }
+  const uint64_t limit = table.max_width;
+  uint32_t shown = count;
+  while (shown > 1 && width_at(table, shown, 0) > limit) --shown;
+  table.shown_columns = shown;
+  uint64_t level = widest;
+  if (width_at(table, shown, widest) > limit) {
+    uint64_t low = 0;  // the widest level that fits lies in [low, high)
+    uint64_t high = widest;
+    while (high - low > 1) {
+      const uint64_t mid = low + (high - low) / 2;
+      (width_at(table, shown, mid) <= limit ? low : high) = mid;
+    }
+    level = low;
+  }
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    if (col->type != TBLX_TYPE_STRING) continue;
+    const uint64_t width = std::max<uint64_t>(col->fit_width, level);
+    col->fit_width = width < width_of(*col) ? static_cast<uint32_t>(width) : 0;
+  }
+}
+
+}  // namespace
+
+tblx_status measure_lines(tblx_table& table) noexcept {
+  for (column* col = table.columns; col != nullptr; col = col->next) col->fit_width = 0;
+  if (tblx_status s = measure_layout(table); s != TBLX_OK) return s;
+  table.shown_columns = UINT32_MAX;
+  measure_again(table, false);
+  if (table.max_width != 0) {
+    fit_to_width(table);
+    measure_again(table, true);
+  }
+  table.fitted_style = static_cast<uint8_t>(table.style + 1);
+  return TBLX_OK;
+}
