@@ -116,26 +116,31 @@ void measure_again(tblx_table& table, bool fitted_only) noexcept {
     column* col = table.columns;
     for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next(), col = col->next) {
       if (!measured_again(table, *col, fitted_only)) continue;
-      measure_text<Display>(*col, col->cell_justification, c->str.text, c->str.len,
-                            rules_of(table, *col));
+      measure_text<Display>(*col, placed_kind(*col, col->cell_justification), c->str.text,
+                            c->str.len, rules_of(table, *col));
     }
   }
   const bool all_titles = table.measure_titles != 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
     if (!measured_again(table, *col, fitted_only)) continue;
     const line_rules rules = rules_of(table, *col);
+    const int32_t kind = placed_kind(*col, col->cell_justification);
     if (col->sum_text != nullptr) {
-      measure_text<Display>(*col, col->cell_justification, col->sum_text, col->sum_text_len, rules);
+      measure_text<Display>(*col, kind, col->sum_text, col->sum_text_len, rules);
     } else {
-      measure_text<Display>(*col, col->cell_justification, empty_string, 0, rules);
+      measure_text<Display>(*col, kind, empty_string, 0, rules);
     }
-    const bool split = aligns_on_char(col->title_justification);
+    const bool split = aligns_on_char(placed_kind(*col, col->title_justification));
     if (split || all_titles) {
       uint64_t width = width_of(*col);
       if (all_titles) width = std::max(width, uint64_t{col->min_width});
+      // A title that is not split widens the column as a whole.
       const char* title = title_for(*col, width);
-      const int32_t kind = split ? col->title_justification : TBLX_JUST_LEFT;
-      measure_text<Display>(*col, kind, title, std::strlen(title), rules);
+      if (split) {
+        measure_text<Display>(*col, col->title_justification, title, std::strlen(title), rules);
+      } else {
+        widen_lead(*col, widest_line(title, rules));
+      }
     }
     const uint64_t cap = text_cap(*col);
     widen_lead(*col, cap != 0 ? std::min<uint64_t>(col->min_width, cap) : col->min_width);
@@ -222,16 +227,36 @@ void fit_to_width(tblx_table& table) noexcept {
   }
 }
 
+// Lines aligned on a character can make a column wider than its limit: a
+// short lead of one line and a long tail of another. Such a column places
+// its texts left instead, within the limit.
+void keep_within_limits(tblx_table& table) noexcept {
+  bool over = false;
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    const uint64_t cap = text_cap(*col);
+    if (cap == 0 || width_of(*col) <= cap) continue;
+    col->unaligned = 1;
+    col->fit_width = static_cast<uint32_t>(cap);  // measured again below
+    over = true;
+  }
+  if (over) measure_again(table, true);
+}
+
 }  // namespace
 
 tblx_status measure_lines(tblx_table& table) noexcept {
-  for (column* col = table.columns; col != nullptr; col = col->next) col->fit_width = 0;
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    col->fit_width = 0;
+    col->unaligned = 0;
+  }
   if (tblx_status s = measure_layout(table); s != TBLX_OK) return s;
   table.shown_columns = UINT32_MAX;
   measure_again(table, false);
+  keep_within_limits(table);
   if (table.max_width != 0) {
     fit_to_width(table);
     measure_again(table, true);
+    keep_within_limits(table);
   }
   table.fitted_style = static_cast<uint8_t>(table.style + 1);
   return TBLX_OK;

@@ -38,6 +38,13 @@ inline uint64_t text_cap(const column& col) noexcept {
   return col.max_width;
 }
 
+// How a column places a text of justification kind: one whose lines would
+// not fit its limit aligned on a character places them left.
+inline int32_t placed_kind(const column& col, int32_t kind) noexcept {
+  const bool on_char = kind == TBLX_JUST_CHAR_FIRST || kind == TBLX_JUST_CHAR_LAST;
+  return col.unaligned != 0 && on_char ? TBLX_JUST_LEFT : kind;
+}
+
 // How a column's titles, cells and summary text break into lines. Wrapping
 // needs multi-line output; without it a wrapping column cuts.
 inline line_rules rules_of(const tblx_table& table, const column& col) noexcept {

@@ -51,9 +51,10 @@ struct lines_printer {
 
 // Places one line of a text in its column, as the one-line printer places a
 // whole text: written as it is when it fills the column.
-void lines_printer::place(const field_state& f, int32_t kind, const line_piece& piece,
+void lines_printer::place(const field_state& f, int32_t justification, const line_piece& piece,
                           bool pad_trailing) const noexcept {
   const column& col = *f.col;
+  const int32_t kind = placed_kind(col, justification);
   if (piece.width >= width_of(col)) {
     put_line(out, piece);
     return;

@@ -67,6 +67,7 @@ struct tblx_column {
   int32_t id;                   // unique in the table's lifetime, from 1
   unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
   uint8_t wrap;                 // 1: texts wider than max_width wrap (TBLX_OVERFLOW_WRAP)
+  uint8_t unaligned;            // 1: lines placed left, as aligned they would not fit the limit
   uint32_t max_width;           // widest a string column may be, 0: no limit
   uint32_t fit_width;           // width the table's width limit gave, 0: none
 };
