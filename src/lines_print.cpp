@@ -279,19 +279,24 @@ constexpr uint32_t fields_on_stack = 32;
 
 }  // namespace
 
+// The fields of every column are allocated before the measuring, so that a
+// failure leaves the table as it was, to be measured by the next print.
 tblx_status print_lines(tblx_table& table, unsigned int flags, FILE* stream) noexcept {
-  if (!lines_layout_current(table)) {
-    if (tblx_status s = measure_lines(table); s != TBLX_OK) return s;
-  }
   uint32_t count = 0;
   for (const column* col = table.columns; col != nullptr; col = col->next) ++count;
-  const uint32_t shown = count < table.shown_columns ? count : table.shown_columns;
   field_state on_stack[fields_on_stack];
   field_state* fields = on_stack;
-  if (shown > fields_on_stack) {
-    fields = static_cast<field_state*>(std::calloc(shown, sizeof(field_state)));
+  if (count > fields_on_stack) {
+    fields = static_cast<field_state*>(std::calloc(count, sizeof(field_state)));
     if (fields == nullptr) return TBLX_ERR_NO_MEMORY;
   }
+  if (!lines_layout_current(table)) {
+    if (tblx_status s = measure_lines(table); s != TBLX_OK) {
+      if (fields != on_stack) std::free(fields);
+      return s;
+    }
+  }
+  const uint32_t shown = count < table.shown_columns ? count : table.shown_columns;
   const print_context ctx = make_context(table);
   uint32_t j = 0;
   for (const column* col = table.columns; j < shown; col = col->next, ++j) {
