@@ -199,16 +199,23 @@ uint64_t width_at(const tblx_table& table, uint32_t shown, uint64_t level) noexc
 // that do not are left out (one column always stays).
 void fit_to_width(tblx_table& table) noexcept {
   uint64_t widest = 0;
-  uint32_t count = 0;
-  for (column* col = table.columns; col != nullptr; col = col->next, ++count) {
+  for (column* col = table.columns; col != nullptr; col = col->next) {
     if (col->type == TBLX_TYPE_STRING) {
       col->fit_width = static_cast<uint32_t>(std::min<uint64_t>(least_width(table, *col), UINT32_MAX));
       widest = std::max(widest, width_of(*col));
     }
   }
+  // The columns that fit at their least widths, from the left.
   const uint64_t limit = table.max_width;
-  uint32_t shown = count;
-  while (shown > 1 && width_at(table, shown, 0) > limit) --shown;
+  const uint64_t separator = separator_width(table);
+  uint64_t least_total = 0;
+  uint32_t shown = 0;
+  for (const column* col = table.columns; col != nullptr; col = col->next, ++shown) {
+    const uint64_t least = col->type == TBLX_TYPE_STRING ? col->fit_width : width_of(*col);
+    const uint64_t add = (shown != 0 ? separator : 0) + least;
+    if (shown != 0 && least_total + add > limit) break;
+    least_total += add;
+  }
   table.shown_columns = shown;
   uint64_t level = widest;
   if (width_at(table, shown, widest) > limit) {

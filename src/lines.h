@@ -26,15 +26,45 @@ constexpr char cut_mark_display[] = "\xE2\x80\xA6";  // …
 constexpr char cut_mark_bytes[] = "...";
 constexpr char style_reset[] = "\x1B[0m";
 
+// The styles (SGR sequences, ESC [ ... m) in force at a place of a text: the
+// last few set since the last reset, which a wrapped line's next line writes
+// again. Kept this way, wrapping a long styled text costs its length once.
+struct style_list {
+  static constexpr size_t most = 8;
+  static constexpr size_t longest = 32;  // a longer sequence is not kept
+  const char* at[most];
+  uint8_t len[most];
+  uint8_t count;
+
+  void take(const char* sequence, size_t n) noexcept {
+    const bool sgr = n >= 3 && sequence[1] == '[' && sequence[n - 1] == 'm';
+    if (!sgr) return;
+    if (n == 3 || (n == 4 && sequence[2] == '0')) {
+      count = 0;  // ESC [ m and ESC [ 0 m end every style
+      return;
+    }
+    if (n > longest) return;
+    if (count == most) {
+      for (size_t i = 1; i < most; ++i) {
+        at[i - 1] = at[i];
+        len[i - 1] = len[i];
+      }
+      --count;
+    }
+    at[count] = sequence;
+    len[count] = static_cast<uint8_t>(n);
+    ++count;
+  }
+};
+
 // One printed line of a field: a piece of its text, written after the
-// escape sequences of `restyle` (the styles that an earlier line of the same
-// text ended) and followed by mark_len bytes of the cut mark and by
+// styles of `restyle` (those in force where an earlier line of the same text
+// ended them) and followed by mark_len bytes of the cut mark and by
 // style_reset when `reset` is set.
 struct line_piece {
   const char* text;
   size_t len;
-  const char* restyle;  // bytes to take the escape sequences of, or null
-  size_t restyle_len;
+  style_list restyle;
   const char* mark;
   size_t mark_len;
   bool reset;
@@ -45,16 +75,18 @@ struct line_piece {
 struct line_cursor {
   const char* at;          // the rest of the text
   const char* end;         // end of the text
-  const char* line_start;  // start of the current line of the text (between line feeds)
+  const char* line_end;    // end of its current line (between line feeds), null until found
   bool more;               // a line is still to come (an empty text has one)
   bool styled;             // the last line ended styles with style_reset
+  style_list styles;       // the styles in force where the last line ended
 
   void start(const char* text, size_t len) noexcept {
     at = text;
     end = text + len;
-    line_start = text;
+    line_end = nullptr;
     more = true;
     styled = false;
+    styles.count = 0;
   }
 };
 
@@ -189,6 +221,22 @@ inline const char* wrap_line(line_piece& piece, const char* line_end,
 
 }  // namespace line_detail
 
+// Takes the styles that the escape sequences of the len bytes at text set.
+inline void remember_styles(style_list& styles, const char* text, size_t len) noexcept {
+  using namespace display_width_detail;
+  const char* p = text;
+  const char* const end = text + len;
+  while (p != end) {
+    const void* found = std::memchr(p, escape, static_cast<size_t>(end - p));
+    if (found == nullptr) return;
+    p = static_cast<const char*>(found);
+    const size_t n = escape_length(reinterpret_cast<const unsigned char*>(p),
+                                   static_cast<size_t>(end - p));
+    if (n != 0) styles.take(p, n);
+    p += n == 0 ? 1 : n;
+  }
+}
+
 // The next line of the text at the cursor; the cursor moves past it. Call
 // only while cursor.more is set.
 inline line_piece next_line(line_cursor& c, const line_rules& rules) noexcept {
@@ -196,16 +244,18 @@ inline line_piece next_line(line_cursor& c, const line_rules& rules) noexcept {
   line_piece piece{};
   piece.text = c.at;
   if (c.styled) {
-    piece.restyle = c.line_start;
-    piece.restyle_len = static_cast<size_t>(c.at - c.line_start);
+    piece.restyle = c.styles;
     piece.reset = true;  // a wrapped line that breaks again ends its styles again
   }
-  const char* line_end = c.end;
-  if (rules.split_newlines) {
-    if (const void* feed = std::memchr(c.at, '\n', static_cast<size_t>(c.end - c.at))) {
-      line_end = static_cast<const char*>(feed);
+  if (c.line_end == nullptr) {
+    c.line_end = c.end;
+    if (rules.split_newlines) {
+      if (const void* feed = std::memchr(c.at, '\n', static_cast<size_t>(c.end - c.at))) {
+        c.line_end = static_cast<const char*>(feed);
+      }
     }
   }
+  const char* const line_end = c.line_end;
   // A wrapped line is measured only as far as it goes: the rest of a long
   // text is not measured again for each of its lines.
   const auto whole = static_cast<size_t>(line_end - c.at);
@@ -223,42 +273,23 @@ inline line_piece next_line(line_cursor& c, const line_rules& rules) noexcept {
     cut_line(piece, line_end, rules);
   }
   c.styled = next != line_end && piece.reset;
+  if (c.styled) remember_styles(c.styles, piece.text, piece.len);
   if (next == line_end) {
     c.more = line_end != c.end;
     c.at = c.more ? line_end + 1 : c.end;
-    c.line_start = c.at;
+    c.line_end = nullptr;
     c.styled = false;
+    c.styles.count = 0;
   } else {
     c.at = next;
   }
   return piece;
 }
 
-// Whether a text needs more than one line or anything but its own bytes
-// under the rules: the printer places every other text as it always did.
-inline bool breaks_into_lines(const char* text, size_t len, const line_rules& rules) noexcept {
-  if (rules.split_newlines && std::memchr(text, '\n', len) != nullptr) return true;
-  return rules.cap != 0 && len > rules.cap && line_detail::line_width(text, len, rules.display) > rules.cap;
-}
-
-// Writes the escape sequences among the bytes at text: those that restore
-// the styles of a line that an earlier one ended.
-template <typename Writer>
-void put_escapes(Writer& out, const char* text, size_t len) noexcept {
-  using namespace display_width_detail;
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  const unsigned char* const end = p + len;
-  while (p != end) {
-    const size_t n = *p == escape ? escape_length(p, static_cast<size_t>(end - p)) : 0;
-    if (n != 0) out.put(reinterpret_cast<const char*>(p), n);
-    p += n == 0 ? 1 : n;
-  }
-}
-
 // Writes a line whole: its restored styles, its text, its mark and reset.
 template <typename Writer>
 void put_line(Writer& out, const line_piece& piece) noexcept {
-  if (piece.restyle_len != 0) put_escapes(out, piece.restyle, piece.restyle_len);
+  for (size_t i = 0; i < piece.restyle.count; ++i) out.put(piece.restyle.at[i], piece.restyle.len[i]);
   out.put(piece.text, piece.len);
   if (piece.mark_len != 0) out.put(piece.mark, piece.mark_len);
   if (piece.reset) out.put(style_reset, sizeof style_reset - 1);

@@ -60,7 +60,7 @@ void lines_printer::place(const field_state& f, int32_t justification, const lin
     return;
   }
   const placed_text t{piece.text, piece.len, piece.width};
-  const bool plain = piece.restyle_len == 0 && piece.mark_len == 0 && !piece.reset;
+  const bool plain = piece.restyle.count == 0 && piece.mark_len == 0 && !piece.reset;
   if (plain && ctx.display) {
     print_justified<true>(out, kind, t, col, col.justify_char, pad_trailing);
   } else if (plain) {

@@ -212,6 +212,7 @@ TEST(Lines, CutMarksAndWrappedStyles) {
       {"\x1B[31mred text\x1B[0m", {true, true, true, 4},
        "\x1B[31mred\x1B[0m|\x1B[31mtext\x1B[0m|"},
       {"\x1B[31mred text\x1B[0m", {true, false, true, 5}, "\x1B[31mred \xE2\x80\xA6\x1B[0m|"},
+      {"\x1B[1mbold\x1B[0m plain", {true, true, true, 5}, "\x1B[1mbold\x1B[0m\x1B[0m|plain|"},
       {"  indented words", {true, true, false, 8}, "  indent|ed words|"},
   };
   for (const Case& c : cases) {
