@@ -928,6 +928,12 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
 
 bool printable(const tblx_table* t) { return t->header_ended && t->open_row == nullptr; }
 
+// Whether the next print measures nothing: the printer of several lines
+// also measures when the style is not the one it measured for.
+bool measurements_current(const tblx_table* t) {
+  return t->layout_stale == 0 && (!prints_lines(*t) || t->fitted_style == t->style + 1);
+}
+
 // Whether a print goes through the printer of fields on several lines, or
 // (in the raw style, which uses no widths) reads widths that it measured.
 bool prints_on_lines(const tblx_table* t) { return prints_lines(*t) || t->fitted_style != 0; }
@@ -1028,7 +1034,7 @@ class session {
   // are the sections it prints. Checks invariant 10 for the recorded titles.
   template <typename Print>
   tblx_status watched_print(unsigned sections, Print print) {
-    const bool measures = printable(table_) && table_->layout_stale != 0;
+    const bool measures = printable(table_) && !measurements_current(table_);
     for (recorded_title& r : titles_) r.calls.clear();
     image_checks_left_ = image_checks_per_print;
     const bool on_lines = prints_on_lines(table_);
@@ -1141,7 +1147,7 @@ class session {
     next_repeated_style_ = (next_repeated_style_ + 1) % 4;
     for (int s = TBLX_STYLE_SIMPLE; s <= TBLX_STYLE_FANCYW; ++s) {
       require(tblx_setstyle(table_, s) == TBLX_OK, "setstyle");
-      const bool measures = table_->layout_stale != 0;
+      const bool measures = !measurements_current(table_);
       print_into(out_, flags);
       if (prints_on_lines(table_)) {
         if (printed_bytes_ > print_budget) break;
@@ -1188,7 +1194,7 @@ class session {
     const bool null_table = (in_.byte() & 0x3f) == 0;
     tblx_table* t = null_table ? nullptr : table_;
     take_image(image_before_);
-    const bool compare_prints = !null_table && printable(table_) && !table_->layout_stale;
+    const bool compare_prints = !null_table && printable(table_) && measurements_current(table_);
     if (compare_prints) print_of_table(image_before_);
     const tblx_status s = f(t);
     check_status(s, allowed, null_table, name);
