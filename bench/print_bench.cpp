@@ -332,5 +332,8 @@ BENCHMARK_CAPTURE(BM_sort_random, name, workload::NAME)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_random, bytes, workload::BYTES)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_presorted, name, workload::NAME)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_presorted, bytes, workload::BYTES)->Apply(sizes);
-BENCHMARK(BM_wrap_long_text)->RangeMultiplier(8)->Range(1 << 10, 1 << 22)->Complexity(benchmark::oN);
+BENCHMARK(BM_wrap_long_text)
+    ->RangeMultiplier(8)
+    ->Range(1 << 10, 1 << 22)
+    ->Complexity(benchmark::oN);
 BENCHMARK(BM_fit_columns)->RangeMultiplier(8)->Range(8, 1 << 15)->Complexity(benchmark::oN);

@@ -1494,9 +1494,8 @@ class session {
       default: {
         const auto width = static_cast<unsigned>(static_cast<uint64_t>(in_.number()) % 40);
         const int overflow = static_cast<int>(in_.enumerated(0, 2));
-        status_call("setcolumn_maxwidth", setter_codes, [&](tblx_table* t) {
-          return tblx_setcolumn_maxwidth(t, width, overflow);
-        });
+        status_call("setcolumn_maxwidth", setter_codes,
+                    [&](tblx_table* t) { return tblx_setcolumn_maxwidth(t, width, overflow); });
         break;
       }
     }

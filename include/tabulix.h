@@ -831,7 +831,8 @@ TBLX_API tblx_status TBLX_CALL tblx_setcolumn_maxwidth(tblx_table* table, unsign
  * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table: nothing
  *         changes)
  */
-TBLX_API tblx_status TBLX_CALL tblx_setmaxwidth(tblx_table* table, unsigned int width) TBLX_NOEXCEPT;
+TBLX_API tblx_status TBLX_CALL tblx_setmaxwidth(tblx_table* table,
+                                                unsigned int width) TBLX_NOEXCEPT;
 
 /* ---- byte search ------------------------------------------------------------ */
 

@@ -4,10 +4,11 @@
 // them. The pass of one line a row measures first (numbers, sums, the
 // scratch buffer); the columns whose texts break into lines are then
 // measured again, line by line.
+#include "fit.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "fit.h"
 #include "justify.h"
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setmultiline(tblx_table* table, int on) noexcept {
@@ -187,8 +188,9 @@ uint64_t width_at(const tblx_table& table, uint32_t shown, uint64_t level) noexc
   for (const column* col = table.columns; col != nullptr && i < shown; col = col->next, ++i) {
     if (i != 0) total += separator;
     const uint64_t width = width_of(*col);
-    total += col->type == TBLX_TYPE_STRING ? std::max<uint64_t>(col->fit_width, std::min(width, level))
-                                           : width;
+    total += col->type == TBLX_TYPE_STRING
+                 ? std::max<uint64_t>(col->fit_width, std::min(width, level))
+                 : width;
   }
   return total;
 }
@@ -201,7 +203,8 @@ void fit_to_width(tblx_table& table) noexcept {
   uint64_t widest = 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
     if (col->type == TBLX_TYPE_STRING) {
-      col->fit_width = static_cast<uint32_t>(std::min<uint64_t>(least_width(table, *col), UINT32_MAX));
+      col->fit_width =
+          static_cast<uint32_t>(std::min<uint64_t>(least_width(table, *col), UINT32_MAX));
       widest = std::max(widest, width_of(*col));
     }
   }

@@ -73,12 +73,12 @@ struct line_piece {
 
 // Where the next line of a text starts.
 struct line_cursor {
-  const char* at;          // the rest of the text
-  const char* end;         // end of the text
-  const char* line_end;    // end of its current line (between line feeds), null until found
-  bool more;               // a line is still to come (an empty text has one)
-  bool styled;             // the last line ended styles with style_reset
-  style_list styles;       // the styles in force where the last line ended
+  const char* at;        // the rest of the text
+  const char* end;       // end of the text
+  const char* line_end;  // end of its current line (between line feeds), null until found
+  bool more;             // a line is still to come (an empty text has one)
+  bool styled;           // the last line ended styles with style_reset
+  style_list styles;     // the styles in force where the last line ended
 
   void start(const char* text, size_t len) noexcept {
     at = text;
@@ -111,7 +111,8 @@ inline bool is_indicator_at(const unsigned char* p, const unsigned char* end) no
          p[3] <= 0xBF;
 }
 
-inline text_unit next_unit(const unsigned char* p, const unsigned char* end, bool display) noexcept {
+inline text_unit next_unit(const unsigned char* p, const unsigned char* end,
+                           bool display) noexcept {
   using namespace display_width_detail;
   const auto room = static_cast<size_t>(end - p);
   if (*p == escape) {
@@ -140,7 +141,8 @@ struct fitted_start {
   bool escapes;  // it holds an escape sequence
 };
 
-inline fitted_start fit_start(const char* p, const char* end, uint64_t room, bool display) noexcept {
+inline fitted_start fit_start(const char* p, const char* end, uint64_t room,
+                              bool display) noexcept {
   fitted_start f{p, 0, false};
   const auto* const stop = reinterpret_cast<const unsigned char*>(end);
   while (f.stop != end) {
@@ -230,8 +232,8 @@ inline void remember_styles(style_list& styles, const char* text, size_t len) no
     const void* found = std::memchr(p, escape, static_cast<size_t>(end - p));
     if (found == nullptr) return;
     p = static_cast<const char*>(found);
-    const size_t n = escape_length(reinterpret_cast<const unsigned char*>(p),
-                                   static_cast<size_t>(end - p));
+    const size_t n =
+        escape_length(reinterpret_cast<const unsigned char*>(p), static_cast<size_t>(end - p));
     if (n != 0) styles.take(p, n);
     p += n == 0 ? 1 : n;
   }
@@ -259,9 +261,9 @@ inline line_piece next_line(line_cursor& c, const line_rules& rules) noexcept {
   // A wrapped line is measured only as far as it goes: the rest of a long
   // text is not measured again for each of its lines.
   const auto whole = static_cast<size_t>(line_end - c.at);
-  const uint64_t width =
-      rules.cap == 0 || whole <= rules.cap || !rules.wrap ? line_width(c.at, whole, rules.display)
-                                                          : rules.cap + 1;
+  const uint64_t width = rules.cap == 0 || whole <= rules.cap || !rules.wrap
+                             ? line_width(c.at, whole, rules.display)
+                             : rules.cap + 1;
   const char* next = line_end;
   if (width <= rules.cap || rules.cap == 0) {
     piece.len = whole;
@@ -289,7 +291,8 @@ inline line_piece next_line(line_cursor& c, const line_rules& rules) noexcept {
 // Writes a line whole: its restored styles, its text, its mark and reset.
 template <typename Writer>
 void put_line(Writer& out, const line_piece& piece) noexcept {
-  for (size_t i = 0; i < piece.restyle.count; ++i) out.put(piece.restyle.at[i], piece.restyle.len[i]);
+  for (size_t i = 0; i < piece.restyle.count; ++i)
+    out.put(piece.restyle.at[i], piece.restyle.len[i]);
   out.put(piece.text, piece.len);
   if (piece.mark_len != 0) out.put(piece.mark, piece.mark_len);
   if (piece.reset) out.put(style_reset, sizeof style_reset - 1);

@@ -210,7 +210,8 @@ class budget_writer {
     const size_t len = std::strlen(text);
     for (size_t at = 0; at < len;) {
       const void* feed = std::memchr(text + at, '\n', len - at);
-      const size_t stop = feed != nullptr ? static_cast<size_t>(static_cast<const char*>(feed) - text) : len;
+      const size_t stop =
+          feed != nullptr ? static_cast<size_t>(static_cast<const char*>(feed) - text) : len;
       put(text + at, stop - at);
       if (feed != nullptr) put(" ", 1);
       at = stop + 1;

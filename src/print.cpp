@@ -518,7 +518,6 @@ template <bool Display>
 uint64_t suffix_extra(const column& col) noexcept;
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept;
 
-
 // Measures every column in one width mode and gives the bytes that the
 // widest formatted number may take, which is more than its width when a
 // suffix takes fewer columns than bytes. Only numbers are formatted in the

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Fields on several lines, string columns with a width limit, tables fitted
 // to a width.
+#include "lines.h"
+
 #include <string>
 #include <vector>
 
 #include "display_width.h"
-#include "lines.h"
 #include "support/table.h"
 
 namespace {
@@ -171,8 +172,8 @@ TEST(Lines, CutAndWrapKeepEveryLineWithinTheWidth) {
             put_line(line, piece);
             const std::string own(piece.text, piece.len);
             EXPECT_TRUE(whole_units(own)) << where;
-            const uint64_t width = display ? display_width(line.text.data(), line.text.size())
-                                           : line.text.size();
+            const uint64_t width =
+                display ? display_width(line.text.data(), line.text.size()) : line.text.size();
             EXPECT_EQ(piece.width, display ? width : own.size() + piece.mark_len) << where;
             // Only a character wider than the width may stand alone beyond it.
             if (width > cap) {
@@ -209,8 +210,7 @@ TEST(Lines, CutMarksAndWrappedStyles) {
       {"ab\ncdefgh", {true, false, true, 4}, "ab|cde\xE2\x80\xA6|"},
       {"ab\ncdefgh", {false, false, true, 4}, "ab\n\xE2\x80\xA6|"},
       {"one two  three", {true, true, true, 5}, "one|two|three|"},
-      {"\x1B[31mred text\x1B[0m", {true, true, true, 4},
-       "\x1B[31mred\x1B[0m|\x1B[31mtext\x1B[0m|"},
+      {"\x1B[31mred text\x1B[0m", {true, true, true, 4}, "\x1B[31mred\x1B[0m|\x1B[31mtext\x1B[0m|"},
       {"\x1B[31mred text\x1B[0m", {true, false, true, 5}, "\x1B[31mred \xE2\x80\xA6\x1B[0m|"},
       {"\x1B[1mbold\x1B[0m plain", {true, true, true, 5}, "\x1B[1mbold\x1B[0m\x1B[0m|plain|"},
       {"  indented words", {true, true, false, 8}, "  indent|ed words|"},
@@ -250,10 +250,9 @@ TEST(Lines, SettersRefuseWhatTheyCannotDo) {
 
 // ---- fitting a table to a width ------------------------------------------------
 
-const char* const package_titles[] = {"Package",  "Version",  "Arch",        "Size",
-                                      "Installed", "Maintainer", "Section",  "Priority",
-                                      "Homepage", "Description", "Depends", "Date",
-                                      "Downloads", "Score"};
+const char* const package_titles[] = {
+    "Package",  "Version",  "Arch",        "Size",    "Installed", "Maintainer", "Section",
+    "Priority", "Homepage", "Description", "Depends", "Date",      "Downloads",  "Score"};
 
 Table packages_table() {
   std::vector<ColDef> cols;
@@ -264,19 +263,19 @@ Table packages_table() {
     const bool version = t == "Version";
     cols.push_back({number ? unsigned{TBLX_TYPE_UINT} : unsigned{TBLX_TYPE_STRING}, title,
                     version ? TBLX_JUST_RIGHT : 0u,
-                    number ? TBLX_JUST_RIGHT : version ? TBLX_JUST_CHAR_FIRST : 0u});
+                    number    ? TBLX_JUST_RIGHT
+                    : version ? TBLX_JUST_CHAR_FIRST
+                              : 0u});
   }
   const auto package = [](const char* name, const char* version, uint64_t size,
                           const char* maintainer, const char* description, const char* depends,
                           uint64_t downloads) {
-    return std::vector<Val>{str(name),       str(version),
-                            str("amd64"),    unum(size),
-                            unum(size * 4),  str(maintainer),
-                            str("utils"),    str("optional"),
-                            str(std::string("https://example.org/") + name),
-                            str(description), str(depends),
-                            str("2024-03-17"), unum(downloads),
-                            unum(downloads % 97)};
+    return std::vector<Val>{
+        str(name),        str(version),        str("amd64"),
+        unum(size),       unum(size * 4),      str(maintainer),
+        str("utils"),     str("optional"),     str(std::string("https://example.org/") + name),
+        str(description), str(depends),        str("2024-03-17"),
+        unum(downloads),  unum(downloads % 97)};
   };
   Table t = make_table(
       cols, {package("coreutils", "9.4-3.1", 2876, "Michael Stone <mstone@example.org>",
@@ -299,7 +298,8 @@ TEST(Lines, FittingKeepsLinesWithinTheWidthAndNamesTheColumnsLeftOut) {
     ASSERT_EQ(TBLX_OK, tblx_setstyle(natural.get(), style));
     const std::string whole = print_to_string(natural.get());
     for (const unsigned limit : {20u, 40u, 80u, 200u, 400u}) {
-      const std::string where = "style " + std::to_string(style) + ", width " + std::to_string(limit);
+      const std::string where =
+          "style " + std::to_string(style) + ", width " + std::to_string(limit);
       Table t = packages_table();
       ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), style));
       ASSERT_EQ(TBLX_OK, tblx_setmaxwidth(t.get(), limit));
@@ -323,8 +323,8 @@ TEST(Lines, FittingKeepsLinesWithinTheWidthAndNamesTheColumnsLeftOut) {
         }
         continue;
       }
-      std::string note = "\xE2\x80\xA6 " + std::to_string(std::size(package_titles) - shown) +
-                         " more columns: ";
+      std::string note =
+          "\xE2\x80\xA6 " + std::to_string(std::size(package_titles) - shown) + " more columns: ";
       for (size_t i = shown; i < std::size(package_titles); ++i) {
         note += package_titles[i];
         if (i + 1 < std::size(package_titles)) note += ", ";

@@ -535,8 +535,8 @@ TEST(OutOfMemory, TablesOnSeveralLines) {
   std::vector<step> steps;
   for (int i = 0; i < 40; ++i) {
     steps.push_back(declare(TBLX_TYPE_STRING));
-    steps.push_back(call("setcolumn_maxwidth",
-                         [](tblx_table* t) { return tblx_setcolumn_maxwidth(t, 3, 1); }));
+    steps.push_back(
+        call("setcolumn_maxwidth", [](tblx_table* t) { return tblx_setcolumn_maxwidth(t, 3, 1); }));
     steps.push_back(end_column);
   }
   steps.push_back(end_header);
