@@ -103,11 +103,9 @@ bool measured_again(const tblx_table& table, const column& col, bool fitted_only
   return table.multiline != 0 || col.max_width != 0;
 }
 
-// Measures the chosen string columns again from their cells, summary texts,
-// titles and minimum widths, each text line by line within the column's
-// limit. A minimum width beyond the limit gives way to it.
+// The cells of the chosen string columns measured again, line by line.
 template <bool Display>
-void measure_again(tblx_table& table, bool fitted_only) noexcept {
+void measure_cells_again(tblx_table& table, bool fitted_only) noexcept {
   for (column* col = table.columns; col != nullptr; col = col->next) {
     if (!measured_again(table, *col, fitted_only)) continue;
     col->width_lead = 0;
@@ -121,30 +119,45 @@ void measure_again(tblx_table& table, bool fitted_only) noexcept {
                             c->str.len, rules_of(table, *col));
     }
   }
+}
+
+// The rest of a column measured again: its summary text, its title, its
+// minimum width.
+template <bool Display>
+void measure_rest_again(const tblx_table& table, column& col) noexcept {
+  const line_rules rules = rules_of(table, col);
+  const int32_t kind = placed_kind(col, col.cell_justification);
+  if (col.sum_text != nullptr) {
+    measure_text<Display>(col, kind, col.sum_text, col.sum_text_len, rules);
+  } else {
+    measure_text<Display>(col, kind, empty_string, 0, rules);
+  }
   const bool all_titles = table.measure_titles != 0;
-  for (column* col = table.columns; col != nullptr; col = col->next) {
-    if (!measured_again(table, *col, fitted_only)) continue;
-    const line_rules rules = rules_of(table, *col);
-    const int32_t kind = placed_kind(*col, col->cell_justification);
-    if (col->sum_text != nullptr) {
-      measure_text<Display>(*col, kind, col->sum_text, col->sum_text_len, rules);
+  const int32_t title_kind = placed_kind(col, col.title_justification);
+  const bool split = aligns_on_char(title_kind);
+  if (split || all_titles) {
+    uint64_t width = width_of(col);
+    if (all_titles) width = std::max(width, uint64_t{col.min_width});
+    // A title that is not split widens the column as a whole.
+    const char* title = title_for(col, width);
+    if (split) {
+      measure_text<Display>(col, title_kind, title, std::strlen(title), rules);
     } else {
-      measure_text<Display>(*col, kind, empty_string, 0, rules);
+      widen_lead(col, widest_line(title, rules));
     }
-    const bool split = aligns_on_char(placed_kind(*col, col->title_justification));
-    if (split || all_titles) {
-      uint64_t width = width_of(*col);
-      if (all_titles) width = std::max(width, uint64_t{col->min_width});
-      // A title that is not split widens the column as a whole.
-      const char* title = title_for(*col, width);
-      if (split) {
-        measure_text<Display>(*col, col->title_justification, title, std::strlen(title), rules);
-      } else {
-        widen_lead(*col, widest_line(title, rules));
-      }
-    }
-    const uint64_t cap = text_cap(*col);
-    widen_lead(*col, cap != 0 ? std::min<uint64_t>(col->min_width, cap) : col->min_width);
+  }
+  const uint64_t cap = text_cap(col);
+  widen_lead(col, cap != 0 ? std::min<uint64_t>(col.min_width, cap) : col.min_width);
+}
+
+// Measures the chosen string columns again from their cells, summary texts,
+// titles and minimum widths, each text line by line within the column's
+// limit. A minimum width beyond the limit gives way to it.
+template <bool Display>
+void measure_again(tblx_table& table, bool fitted_only) noexcept {
+  measure_cells_again<Display>(table, fitted_only);
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    if (measured_again(table, *col, fitted_only)) measure_rest_again<Display>(table, *col);
   }
 }
 

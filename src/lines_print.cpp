@@ -4,6 +4,7 @@
 // takes as many lines as its tallest field; the others are blank on the
 // lines after their last, the separators go on. Numbers and sums are written
 // by the printer of one line a row (render), on a field's first line.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,8 +45,10 @@ struct lines_printer {
   uint32_t shown;
 
   void put_separator() const noexcept { out.put(ctx.separator, ctx.separator_len); }
-  void place(const field_state& f, int32_t kind, const line_piece& piece,
+  void place(const field_state& f, int32_t justification, const line_piece& piece,
              bool pad_trailing) const noexcept;
+  [[nodiscard]] uint32_t fields_shown_on(bool first) const noexcept;
+  void print_field(field_state& f, bool first, bool titles, bool pad_trailing) const noexcept;
   void print_lines_of(bool titles) const noexcept;
 };
 
@@ -83,30 +86,41 @@ void lines_printer::print_lines_of(bool titles) const noexcept {
   bool first = true;
   bool more = true;
   while (more) {
-    uint32_t last = 0;
-    for (uint32_t j = 0; j < shown; ++j) {
-      if ((first && fields[j].number_line) || fields[j].cursor.more) last = j + 1;
-    }
+    const uint32_t last = fields_shown_on(first);
     more = false;
     for (uint32_t j = 0; j < shown; ++j) {
       if (j >= last && !ctx.fancy) break;
-      field_state& f = fields[j];
       if (j != 0) put_separator();
-      const bool pad_trailing = ctx.fancy ? j + 1 < shown : j + 1 < last;
-      if (first && f.number_line) {
-        f.plan.has_next = pad_trailing;
-        render(out, ctx, f.plan, f.number_cell);
-      } else if (f.cursor.more) {
-        const line_piece piece = next_line(f.cursor, f.rules);
-        place(f, titles ? f.col->title_justification : f.col->cell_justification, piece,
-              pad_trailing);
-      } else if (pad_trailing) {
-        pad(out, width_of(*f.col));
-      }
-      more = more || f.cursor.more;
+      print_field(fields[j], first, titles, ctx.fancy ? j + 1 < shown : j + 1 < last);
+      more = more || fields[j].cursor.more;
     }
     out.put('\n');
     first = false;
+  }
+}
+
+// How many fields from the left the line shows: up to the last one with
+// something on it.
+uint32_t lines_printer::fields_shown_on(bool first) const noexcept {
+  uint32_t last = 0;
+  for (uint32_t j = 0; j < shown; ++j) {
+    if ((first && fields[j].number_line) || fields[j].cursor.more) last = j + 1;
+  }
+  return last;
+}
+
+// Writes a field's next line: its number on the first line, else the next
+// line of its text, else blanks.
+void lines_printer::print_field(field_state& f, bool first, bool titles,
+                                bool pad_trailing) const noexcept {
+  if (first && f.number_line) {
+    f.plan.has_next = pad_trailing;
+    render(out, ctx, f.plan, f.number_cell);
+  } else if (f.cursor.more) {
+    const line_piece piece = next_line(f.cursor, f.rules);
+    place(f, titles ? f.col->title_justification : f.col->cell_justification, piece, pad_trailing);
+  } else if (pad_trailing) {
+    pad(out, width_of(*f.col));
   }
 }
 
@@ -233,10 +247,14 @@ class budget_writer {
 void put_note(budget_writer& w, sink& out, const lines_printer& p, uint32_t count) noexcept {
   const char* mark = p.ctx.display ? cut_mark_display : cut_mark_bytes;
   const uint32_t hidden = count - p.shown;
-  char head[64];
-  const int head_len = std::snprintf(head, sizeof head, "%s %u more column%s: ", mark, hidden,
-                                     hidden == 1 ? "" : "s");
-  w.put(head, head_len > 0 ? static_cast<size_t>(head_len) : 0);
+  char count_text[16];
+  const std::to_chars_result counted =
+      std::to_chars(count_text, count_text + sizeof count_text, hidden);
+  w.put(mark, std::strlen(mark));
+  w.put(" ", 1);
+  w.put(count_text, static_cast<size_t>(counted.ptr - count_text));
+  const char* const more = hidden == 1 ? " more column: " : " more columns: ";
+  w.put(more, std::strlen(more));
   uint32_t i = 0;
   for (const column* col = p.ctx.table->columns; col != nullptr; col = col->next, ++i) {
     if (i < p.shown) continue;

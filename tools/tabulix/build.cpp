@@ -82,10 +82,7 @@ std::string_view text_of(const stored_field& f, char (&digits)[24]) {
 // Adds stored records to the table as rows.
 class row_adder {
  public:
-  row_adder(tabulix::table& t, const table_plan& plan)
-      : t_(t.get()),
-        plan_(plan),
-        unit_(plan.display_widths ? width_unit::columns : width_unit::bytes) {}
+  row_adder(tabulix::table& t, const table_plan& plan) : t_(t.get()), plan_(plan) {}
 
   void add(record_reader& r) {
     check(tblx_beginrow(t_));
@@ -128,7 +125,6 @@ class row_adder {
 
   tblx_table* t_;
   const table_plan& plan_;
-  width_unit unit_;
   char digits_[24] = {};
   std::string escaped_;
   std::string upper_;
