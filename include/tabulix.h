@@ -795,12 +795,15 @@ TBLX_API tblx_status TBLX_CALL tblx_setmultiline(tblx_table* table, int on) TBLX
  * inside a flag) or an escape sequence; a character wider than the width
  * takes a line of its own. In TBLX_WIDTH_DISPLAY mode a cut or a break
  * inside styled text (a line that holds escape sequences) ends the line with
- * ESC [ 0 m, and a wrapped line's styles start its next line again. The raw
- * style writes texts as they are. Added in 0.7.
+ * ESC [ 0 m, and a wrapped line's styles start its next line again. A
+ * column justified on a character whose lines, so aligned, would be wider
+ * than width places them left instead. The raw style writes texts as they
+ * are. Added in 0.7.
  *
  * @param table    the table
  * @param width    widest line in columns (bytes in TBLX_WIDTH_BYTES mode);
- *                 0 removes the limit
+ *                 0 removes the limit, and the overflow mode still says how
+ *                 tblx_setmaxwidth() narrows the column
  * @param overflow TBLX_OVERFLOW_CUT or TBLX_OVERFLOW_WRAP
  * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table, a number
  *         column, whose numbers are never cut, or an unknown overflow
