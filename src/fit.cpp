@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "justify.h"
+#include "number_text.h"
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_setmultiline(tblx_table* table, int on) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
@@ -127,9 +128,10 @@ template <bool Display>
 void measure_rest_again(const tblx_table& table, column& col) noexcept {
   const line_rules rules = rules_of(table, col);
   const int32_t kind = placed_kind(col, col.cell_justification);
+  // The summary line of a string column without a text shows an empty one.
   if (col.sum_text != nullptr) {
     measure_text<Display>(col, kind, col.sum_text, col.sum_text_len, rules);
-  } else {
+  } else if (col.type == TBLX_TYPE_STRING) {
     measure_text<Display>(col, kind, empty_string, 0, rules);
   }
   const bool all_titles = table.measure_titles != 0;
@@ -150,6 +152,60 @@ void measure_rest_again(const tblx_table& table, column& col) noexcept {
   widen_lead(col, cap != 0 ? std::min<uint64_t>(col.min_width, cap) : col.min_width);
 }
 
+// ---- number columns whose title or summary text takes several lines ---------
+
+// The one-line pass measured such a text whole; the column's numbers are
+// measured again as it measures them, and the text line by line.
+bool number_lines_measured_whole(const tblx_table& table, const column& col) noexcept {
+  if (col.type == TBLX_TYPE_STRING || table.multiline == 0) return false;
+  if (col.sum_text != nullptr && std::memchr(col.sum_text, '\n', col.sum_text_len) != nullptr) {
+    return true;
+  }
+  if (!aligns_on_char(col.title_justification) && table.measure_titles == 0) return false;
+  return std::strchr(title_for(col, width_of(col)), '\n') != nullptr;
+}
+
+// A number counts whole as lead unless it holds the alignment character,
+// where it is split, as the one-line pass counts it.
+template <bool Display>
+void measure_number(column& col, const number_text& number) noexcept {
+  const uint64_t width = number.head_len + text_width<Display>(number.suffix, number.suffix_len);
+  const bool aligned = number.justify_at >= 0 && (!Display || col.justify_char < 0x80);
+  if (!aligned) {
+    raise_widths(col, width, 0);
+    return;
+  }
+  const auto at = static_cast<uint64_t>(number.justify_at);
+  const uint64_t lead =
+      at < number.head_len
+          ? at + 1
+          : number.head_len +
+                text_width<Display>(number.suffix, static_cast<size_t>(at - number.head_len) + 1);
+  raise_widths(col, lead, width - lead);
+}
+
+template <bool Display>
+void measure_numbers_again(const tblx_table& table, column& col) noexcept {
+  col.width_lead = 0;
+  col.width_tail = 0;
+  size_t position = 0;
+  for (const column* c = table.columns; c != &col; c = c->next) ++position;
+  const line_rules rules = rules_of(table, col);
+  for (const row* r = table.rows; r != nullptr; r = r->next) {
+    const cell* c = r->cells;
+    for (size_t i = 0; i < position && c != nullptr; ++i) c = c->next();
+    if (c == nullptr) continue;
+    if (c->empty()) {
+      measure_text<Display>(col, col.cell_justification, empty_string, 0, rules);
+    } else {
+      measure_number<Display>(col, make_number_text(col, c->value));
+    }
+  }
+  if (col.sum_text == nullptr && col.summarize != 0) {
+    measure_number<Display>(col, make_sum_text(col));
+  }
+}
+
 // Measures the chosen string columns again from their cells, summary texts,
 // titles and minimum widths, each text line by line within the column's
 // limit. A minimum width beyond the limit gives way to it.
@@ -157,7 +213,12 @@ template <bool Display>
 void measure_again(tblx_table& table, bool fitted_only) noexcept {
   measure_cells_again<Display>(table, fitted_only);
   for (column* col = table.columns; col != nullptr; col = col->next) {
-    if (measured_again(table, *col, fitted_only)) measure_rest_again<Display>(table, *col);
+    if (measured_again(table, *col, fitted_only)) {
+      measure_rest_again<Display>(table, *col);
+    } else if (!fitted_only && number_lines_measured_whole(table, *col)) {
+      measure_numbers_again<Display>(table, *col);
+      measure_rest_again<Display>(table, *col);
+    }
   }
 }
 

@@ -101,6 +101,24 @@ TEST(Lines, MultiLineFieldsInEveryStyle) {
   }
 }
 
+// A number column's title and summary text on two lines are as wide as
+// their widest line, as its numbers are measured.
+TEST(Lines, NumberColumnsWithTitlesAndSummariesOnTwoLines) {
+  Table t = make_table({{TBLX_TYPE_INT, "Size\n(bytes)", 0, TBLX_JUST_RIGHT, 0, true},
+                        {TBLX_TYPE_UINT, "N", 0, TBLX_JUST_RIGHT, 0, false, nullptr, 0, false, 0,
+                         nullptr, nullptr, 0, "all\nrows"}},
+                       {{num(1200), unum(3)}, {num(-7), blank()}});
+  ASSERT_EQ(TBLX_OK, tblx_setmultiline(t.get(), 1));
+  ASSERT_EQ(TBLX_OK, tblx_setmeasuretitles(t.get(), 1));
+  EXPECT_EQ(print_to_string(t.get()),
+            "Size    N\n"
+            "(bytes)\n"
+            "   1200    3\n"
+            "     -7     \n"
+            "   1193  all\n"
+            "        rows\n");
+}
+
 // ---- cut and wrap ------------------------------------------------------------
 
 // Whether the bytes hold whole characters and whole escape sequences only:
