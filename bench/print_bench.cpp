@@ -245,6 +245,61 @@ void BM_sort_presorted(benchmark::State& state, workload::column_position key) {
   report(state, n, 0);
 }
 
+// A print that wraps one coloured text of n bytes of words into a column of
+// 20 (tblx_setcolumn_maxwidth), each line in the colour: linear in n.
+void BM_wrap_long_text(benchmark::State& state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  std::string text = "\x1B[31m";
+  while (text.size() < n) text += "lorem ipsum dolor sit amet ";
+  text.resize(n);
+  tblx_table* t = tblx_new();
+  tblx_begincolumn(t, TBLX_TYPE_STRING);
+  tblx_setcolumn_maxwidth(t, 20, TBLX_OVERFLOW_WRAP);
+  tblx_endcolumn(t);
+  tblx_endheader(t);
+  tblx_setmultiline(t, 1);
+  tblx_setwidthmode(t, TBLX_WIDTH_DISPLAY);
+  tblx_beginrow(t);
+  tblx_addcell_string(t, text.c_str());
+  tblx_endrow(t);
+  sink out(sink_kind::devnull, 0);
+  for (auto _ : state) {
+    support::force_remeasure(t);
+    if (tblx_print_all(t, out.stream()) != TBLX_OK) return state.SkipWithError("failed");
+  }
+  tblx_delete(t);
+  state.SetComplexityN(static_cast<int64_t>(n));
+}
+
+// Fitting n columns to 80: linear in n, whatever the number left out.
+void BM_fit_columns(benchmark::State& state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  tblx_table* t = tblx_new();
+  for (size_t i = 0; i < n; ++i) {
+    tblx_begincolumn(t, i % 2 == 0 ? TBLX_TYPE_STRING : TBLX_TYPE_INT);
+    tblx_setcolumn_title(t, "Title");
+    tblx_endcolumn(t);
+  }
+  tblx_endheader(t);
+  tblx_setmaxwidth(t, 80);
+  tblx_beginrow(t);
+  for (size_t i = 0; i < n; ++i) {
+    if (i % 2 == 0) {
+      tblx_addcell_string(t, "a text of some length");
+    } else {
+      tblx_addcell_int(t, static_cast<int64_t>(i));
+    }
+  }
+  tblx_endrow(t);
+  sink out(sink_kind::devnull, 0);
+  for (auto _ : state) {
+    support::force_remeasure(t);
+    if (tblx_print_all(t, out.stream()) != TBLX_OK) return state.SkipWithError("failed");
+  }
+  tblx_delete(t);
+  state.SetComplexityN(static_cast<int64_t>(n));
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   for (size_t n : workload::sizes) b->Arg(static_cast<int64_t>(n));
   b->Unit(benchmark::kMillisecond);
@@ -277,3 +332,8 @@ BENCHMARK_CAPTURE(BM_sort_random, name, workload::NAME)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_random, bytes, workload::BYTES)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_presorted, name, workload::NAME)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_sort_presorted, bytes, workload::BYTES)->Apply(sizes);
+BENCHMARK(BM_wrap_long_text)
+    ->RangeMultiplier(8)
+    ->Range(1 << 10, 1 << 22)
+    ->Complexity(benchmark::oN);
+BENCHMARK(BM_fit_columns)->RangeMultiplier(8)->Range(8, 1 << 15)->Complexity(benchmark::oN);

@@ -144,6 +144,18 @@ def setmeasuretitles(on):
     return b"\x21" + TABLE + number(on)
 
 
+def setmultiline(on):
+    return b"\xf6" + TABLE + number(on)
+
+
+def setmaxwidth(width):
+    return b"\xf7" + number(width) + TABLE
+
+
+def setcolumn_maxwidth(width, overflow):  # overflow 0 cut, 1 wrap
+    return b"\xf8" + number(width) + bytes([overflow + 1]) + TABLE
+
+
 def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null stream
     return b"\x1d" + bytes([flags, how]) + TABLE
 
@@ -423,6 +435,29 @@ def seed_measured_titles():
     ])
 
 
+def seed_lines():
+    """Texts on several lines, cut and wrapped at column limits, and a wide
+    table fitted to a width in both width modes."""
+    def u(text):
+        return text.encode("utf-8")
+    return b"".join([
+        setmultiline(1),
+        begincolumn(1), title(u("Name\nfirst")), setcolumn_maxwidth(6, 1), endcolumn,
+        begincolumn(2), title("Size"), celljust(2), summarize(), endcolumn,
+        begincolumn(1), title("Note"), setcolumn_maxwidth(5, 0), endcolumn,
+        begincolumn(1), title("Version"), celljust(4), endcolumn,
+        begincolumn(1), title(u("説明")), endcolumn,
+        endheader, sumtext(1, u("Total\nall")),
+        row(cell_string(u("alpha beta\ngamma")), cell_int(12), cell_string(u("\x1b[31mred text\x1b[0m")),
+            cell_string("1:1.3.dfsg"), cell_string(u("長い説明の文章です"))),
+        row(cell_string(u("short"))),
+        row(cell_string(u("東京都 大阪")), cell_int(-3), cell_string(u("🇩🇪 flag")), cell_string("9.4-3")),
+        print_(31), setstyle(2), print_(31), setmaxwidth(30), print_(31), setwidthmode(1),
+        print_(31), setstyle(3), setmaxwidth(12), print_(31), setstyle(1), print_(31),
+        setmultiline(0), print_(31), setmaxwidth(0), print_(31),
+    ])
+
+
 SEEDS = {
     "display_widths": seed_display_widths,
     "report": seed_report,
@@ -438,6 +473,7 @@ SEEDS = {
     "busy_changes": seed_busy_changes,
     "missing_values": seed_missing_values,
     "measured_titles": seed_measured_titles,
+    "lines": seed_lines,
 }
 
 if __name__ == "__main__":

@@ -752,6 +752,91 @@ TBLX_API tblx_status TBLX_CALL tblx_setwidthmode(tblx_table* table, int32_t mode
  */
 TBLX_API tblx_status TBLX_CALL tblx_setmeasuretitles(tblx_table* table, int on) TBLX_NOEXCEPT;
 
+/* ---- fields on several lines and width limits ----------------------------- */
+
+/**
+ * Sets whether line feeds in texts start new lines inside their fields.
+ *
+ * With on nonzero, a line feed in a string cell, a title or a summary text
+ * starts a new line inside that field: the row takes as many lines as its
+ * tallest field, every other field is blank on the extra lines (texts stand
+ * at the top), separators go on on every line, and a field is as wide as its
+ * widest line. Without drawn separators a line ends after its last field
+ * that shows something. With 0, the default, texts are written as they are.
+ * The raw style writes texts as they are either way. Callable in any phase;
+ * the next print measures again when the setting changes. Added in 0.7.
+ *
+ * @param table the table
+ * @param on    nonzero: line feeds break texts into lines; 0: they do not
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table: nothing
+ *         changes)
+ */
+TBLX_API tblx_status TBLX_CALL tblx_setmultiline(tblx_table* table, int on) TBLX_NOEXCEPT;
+
+/** @name Overflow modes (tblx_setcolumn_maxwidth()): what a text too wide does
+ * @{ */
+#define TBLX_OVERFLOW_CUT 0  /**< Cut, ending with a mark. */
+#define TBLX_OVERFLOW_WRAP 1 /**< Go on over more lines (needs multi-line). */
+/** @} */
+
+/**
+ * Limits the width of the open column, a string column.
+ *
+ * No line of a cell, title or summary text of the column is wider than
+ * width (counted in the table's width mode); the column is no wider than
+ * that either, whatever its minimum width. A longer line is cut, ending with
+ * "…" ("..." in TBLX_WIDTH_BYTES mode, as many dots as fit below 3
+ * columns), with TBLX_OVERFLOW_CUT, or with TBLX_OVERFLOW_WRAP goes on over
+ * more lines when the table prints on several lines (tblx_setmultiline();
+ * without it the line is cut): it breaks after the last blank that keeps it
+ * within the width, dropping the blanks there, and a word longer than the
+ * width breaks where the width falls. No line is ever broken inside a UTF-8
+ * character (nor between a character and its variation selector, nor
+ * inside a flag) or an escape sequence; a character wider than the width
+ * takes a line of its own. In TBLX_WIDTH_DISPLAY mode a cut or a break
+ * inside styled text (a line that holds escape sequences) ends the line with
+ * ESC [ 0 m, and a wrapped line's styles start its next line again. A
+ * column justified on a character whose lines, so aligned, would be wider
+ * than width places them left instead. The raw style writes texts as they
+ * are. Added in 0.7.
+ *
+ * @param table    the table
+ * @param width    widest line in columns (bytes in TBLX_WIDTH_BYTES mode);
+ *                 0 removes the limit, and the overflow mode still says how
+ *                 tblx_setmaxwidth() narrows the column
+ * @param overflow TBLX_OVERFLOW_CUT or TBLX_OVERFLOW_WRAP
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table, a number
+ *         column, whose numbers are never cut, or an unknown overflow
+ *         mode), TBLX_ERR_HEADER_ENDED, TBLX_ERR_NO_OPEN_COLUMN
+ */
+TBLX_API tblx_status TBLX_CALL tblx_setcolumn_maxwidth(tblx_table* table, unsigned int width,
+                                                       int overflow) TBLX_NOEXCEPT;
+
+/**
+ * Fits the printed lines to a width, where the numbers leave room for it.
+ *
+ * With width nonzero, text (string) columns give up width first, the widest
+ * first: all that are wider are cut to one width, the widest that lets the
+ * lines fit, but none below the smaller of its natural width and a floor:
+ * its title's width, at least 6, or its minimum width if larger. Each then
+ * cuts or wraps as tblx_setcolumn_maxwidth() says (cuts by default), titles
+ * and summary texts included. When even the floors do not fit, the columns
+ * from the right that do not are left out (the first column always stays)
+ * and a print that writes the rows ends with a line "… N more columns:
+ * title, title" naming them, itself cut to the width. Numbers and number
+ * columns are never cut, so a table of wide numbers may stay wider than
+ * width. The separators count; the raw style ignores the limit. Callable in
+ * any phase; the next print measures again. Added in 0.7.
+ *
+ * @param table the table
+ * @param width widest line in columns (bytes in TBLX_WIDTH_BYTES mode), or
+ *              0, the default: no limit
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table: nothing
+ *         changes)
+ */
+TBLX_API tblx_status TBLX_CALL tblx_setmaxwidth(tblx_table* table,
+                                                unsigned int width) TBLX_NOEXCEPT;
+
 /* ---- byte search ------------------------------------------------------------ */
 
 /**

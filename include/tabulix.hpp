@@ -187,6 +187,12 @@ enum class hex_case : unsigned {
   upper = TBLX_HEX_UPPER,
 };
 
+// What a text wider than its column's max_width does (added in 0.7).
+enum class overflow : int {
+  cut = TBLX_OVERFLOW_CUT,
+  wrap = TBLX_OVERFLOW_WRAP,  // with set_multiline(true); else cut
+};
+
 enum class style : int {
   simple = TBLX_STYLE_SIMPLE,
   raw = TBLX_STYLE_RAW,
@@ -759,6 +765,12 @@ class column_spec {
   }
   column_spec& sort_by_length(bool on = true) noexcept { return set(sort_by_length_, on); }
   column_spec& justify_char(char c) noexcept { return set(justify_char_, c); }
+  // String columns only; 0 removes the limit and keeps the overflow mode
+  // for set_max_width (added in 0.7).
+  column_spec& max_width(unsigned width, overflow o = overflow::cut) noexcept {
+    max_width_ = width_limit{width, o};
+    return *this;
+  }
 
  private:
   friend class table;
@@ -780,6 +792,11 @@ class column_spec {
   std::optional<std::string> suffix_;
   std::optional<bool> sort_by_length_;
   std::optional<char> justify_char_;
+  struct width_limit {
+    unsigned width;
+    overflow how;
+  };
+  std::optional<width_limit> max_width_;
 };
 
 // Handle on a declared column: its ID, and while it is the table's open
@@ -815,6 +832,14 @@ class column {
   }
   column& min_width(int width, std::error_code& ec) noexcept {
     return call(ec, &tblx_setcolumn_minwidth, width);
+  }
+  // String columns only: no line wider than width; longer ones are cut or
+  // wrapped (added in 0.7).
+  column& max_width(unsigned width, overflow o, std::error_code& ec) noexcept {
+    apply(ec, [&](detail::table_state& s) {
+      return tblx_setcolumn_maxwidth(s.handle, width, static_cast<int>(o));
+    });
+    return *this;
   }
   column& summarize(bool on, std::error_code& ec) noexcept {
     apply(ec, [&](detail::table_state& s) {
@@ -860,6 +885,10 @@ class column {
   }
   column& min_width(int width) {
     return detail::or_throw([&](std::error_code& ec) -> column& { return min_width(width, ec); });
+  }
+  column& max_width(unsigned width, overflow o = overflow::cut) {
+    return detail::or_throw(
+        [&](std::error_code& ec) -> column& { return max_width(width, o, ec); });
   }
   column& summarize(bool on = true) {
     return detail::or_throw([&](std::error_code& ec) -> column& { return summarize(on, ec); });
@@ -1020,6 +1049,7 @@ class table {
     apply_setting(c, decl.suffix_, &column::suffix, ec);
     apply_setting(c, decl.sort_by_length_, &column::sort_by_length, ec);
     apply_setting(c, decl.justify_char_, &column::justify_char, ec);
+    if (!ec && decl.max_width_) c.max_width(decl.max_width_->width, decl.max_width_->how, ec);
     return c;
   }
 
@@ -1185,6 +1215,19 @@ class table {
     if (valid(ec)) detail::fail(tblx_setmeasuretitles(state_->handle, on ? 1 : 0), ec);
   }
 
+  // Whether line feeds in texts start new lines inside their fields; callable
+  // at any time (added in 0.7).
+  void set_multiline(bool on, std::error_code& ec) noexcept {
+    if (valid(ec)) detail::fail(tblx_setmultiline(state_->handle, on ? 1 : 0), ec);
+  }
+
+  // The width the printed lines should fit, 0 for none: text columns are
+  // narrowed and columns that still do not fit are left out and named;
+  // callable at any time (added in 0.7).
+  void set_max_width(unsigned width, std::error_code& ec) noexcept {
+    if (valid(ec)) detail::fail(tblx_setmaxwidth(state_->handle, width), ec);
+  }
+
   // What the summary line shows for unsummed columns in the given style
   // (fancy and fancyw share one filler).
   void set_sum_filler(style s, char c, std::error_code& ec) noexcept {
@@ -1321,6 +1364,12 @@ class table {
   }
   void set_measure_titles(bool on) {
     detail::or_throw([&](std::error_code& ec) { set_measure_titles(on, ec); });
+  }
+  void set_multiline(bool on) {
+    detail::or_throw([&](std::error_code& ec) { set_multiline(on, ec); });
+  }
+  void set_max_width(unsigned width) {
+    detail::or_throw([&](std::error_code& ec) { set_max_width(width, ec); });
   }
   void set_sum_filler(style s, char c) {
     detail::or_throw([&](std::error_code& ec) { set_sum_filler(s, c, ec); });

@@ -11,6 +11,7 @@
 
 #include "digits.h"
 #include "display_width.h"
+#include "fit.h"
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
@@ -20,7 +21,6 @@
 namespace {
 
 tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* stream) noexcept;
-tblx_status measure_layout(tblx_table& table) noexcept;
 void print_sections(sink& out, const print_context& ctx, unsigned int flags) noexcept;
 
 }  // namespace
@@ -35,7 +35,8 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int fla
   // Busy until the print returns, whichever way: a title callback that calls
   // back into the table is refused instead of changing what the print reads.
   table->busy = 1;
-  const tblx_status status = measure_and_write(*table, flags, stream);
+  const tblx_status status = prints_lines(*table) ? print_lines(*table, flags, stream)
+                                                  : measure_and_write(*table, flags, stream);
   table->busy = 0;
   return status;
 }
@@ -517,15 +518,6 @@ template <bool Display>
 uint64_t suffix_extra(const column& col) noexcept;
 tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept;
 
-// Recomputes every column's sum and width pair and sizes the scratch buffer.
-tblx_status measure_layout(tblx_table& table) noexcept {
-  const uint64_t widest =
-      table.display_widths != 0 ? measure_columns<true>(table) : measure_columns<false>(table);
-  if (tblx_status s = resize_scratch(table, widest); s != TBLX_OK) return s;
-  table.layout_stale = 0;
-  return TBLX_OK;
-}
-
 // Measures every column in one width mode and gives the bytes that the
 // widest formatted number may take, which is more than its width when a
 // suffix takes fewer columns than bytes. Only numbers are formatted in the
@@ -811,3 +803,13 @@ tblx_status resize_scratch(tblx_table& table, uint64_t widest) noexcept {
 }
 
 }  // namespace
+
+// Recomputes every column's sum and width pair and sizes the scratch buffer.
+tblx_status measure_layout(tblx_table& table) noexcept {
+  const uint64_t widest =
+      table.display_widths != 0 ? measure_columns<true>(table) : measure_columns<false>(table);
+  if (tblx_status s = resize_scratch(table, widest); s != TBLX_OK) return s;
+  table.layout_stale = 0;
+  table.fitted_style = 0;
+  return TBLX_OK;
+}

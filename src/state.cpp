@@ -48,6 +48,7 @@ TBLX_EXPORT void TBLX_CALL tblx_clean(tblx_table* table) noexcept {
   if (unavailable(table)) return;
   remove_all_rows(table);
   free_all_columns(table);
+  table->capped_columns = 0;
   table->header_ended = 0;
 }
 

@@ -66,6 +66,10 @@ struct tblx_column {
   uint32_t sum_text_len;        // bytes of sum_text
   int32_t id;                   // unique in the table's lifetime, from 1
   unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
+  uint8_t wrap;                 // 1: texts wider than max_width wrap (TBLX_OVERFLOW_WRAP)
+  uint8_t unaligned;            // 1: lines placed left, as aligned they would not fit the limit
+  uint32_t max_width;           // widest a string column may be, 0: no limit
+  uint32_t fit_width;           // width the table's width limit gave, 0: none
 };
 
 // The text of a string cell: its length, then its bytes and a NUL. They start
@@ -153,7 +157,20 @@ struct tblx_table {
   int32_t default_cell_justification;
   int32_t default_hex_case;
   int32_t default_sort_mode;
+  uint8_t multiline;        // 1: line feeds break texts into lines (tblx_setmultiline)
+  uint8_t fitted_style;     // style + 1 that the widths were fitted for, 0: none
+  uint32_t max_width;       // widest a printed line should be, 0: no limit
+  uint32_t capped_columns;  // columns with a max_width
+  uint32_t shown_columns;   // columns that fit the width limit (the others are named)
 };
+
+// Whether a print goes through the printer of fields on several lines
+// (lines_print.cpp): the table uses one of its settings and the style
+// aligns fields. Every other print takes the printer of one line a row.
+inline bool prints_lines(const tblx_table& table) noexcept {
+  return (table.multiline | table.max_width | table.capped_columns) != 0 &&
+         table.style != TBLX_STYLE_RAW;
+}
 
 // The first test of every call that changes or prints a table: a null table
 // is refused, and so is one being printed, whose title callbacks may call back

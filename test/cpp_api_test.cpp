@@ -583,6 +583,23 @@ TEST(CppTable, MeasuredTitlesWidenTheirColumns) {
   EXPECT_EQ(t.to_string(section::titles | section::rows), "Delta x\n-5 a\n");
 }
 
+// Multi-line texts, a column's width limit and the table's, in both forms.
+TEST(CppTable, LinesAndWidthLimits) {
+  tabulix::table t{tabulix::column_spec(type::string, "Note").max_width(5, tabulix::overflow::wrap),
+                   tabulix::column_spec(type::string, "Long")};
+  t.end_header();
+  t.add_row("one two\nx", "abcdefghij");
+  t.set_multiline(true);
+  EXPECT_EQ(t.to_string(section::rows), "one abcdefghij\ntwo\nx\n");
+  t.set_max_width(12);
+  EXPECT_EQ(t.to_string(section::rows), "one abcde...\ntwo\nx\n");
+  std::error_code ec;
+  t.set_max_width(0, ec);
+  EXPECT_FALSE(ec);
+  tabulix::table numbers;
+  EXPECT_THROW(numbers.add_column(type::int64).max_width(3), std::system_error);
+}
+
 // ---- moved-from tables ----------------------------------------------------------------
 
 TEST(CppMoves, MovedFromTableReportsInvalidArgument) {

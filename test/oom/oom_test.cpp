@@ -529,6 +529,27 @@ TEST(OutOfMemory, SortingAllocatesNothing) {
   check_scenario(steps);
 }
 
+// A table printed on several lines measures as any table does; with more
+// columns than its printer keeps on the stack it allocates their fields.
+TEST(OutOfMemory, TablesOnSeveralLines) {
+  std::vector<step> steps;
+  for (int i = 0; i < 40; ++i) {
+    steps.push_back(declare(TBLX_TYPE_STRING));
+    steps.push_back(
+        call("setcolumn_maxwidth", [](tblx_table* t) { return tblx_setcolumn_maxwidth(t, 3, 1); }));
+    steps.push_back(end_column);
+  }
+  steps.push_back(end_header);
+  steps.push_back(call("setmultiline", [](tblx_table* t) { return tblx_setmultiline(t, 1); }));
+  steps.push_back(begin_row);
+  for (int i = 0; i < 40; ++i) steps.push_back(add_string("one two\nthree"));
+  steps.push_back(end_row);
+  steps.push_back(print(TBLX_PRINT_ALL));
+  steps.push_back(call("setmaxwidth", [](tblx_table* t) { return tblx_setmaxwidth(t, 30); }));
+  steps.push_back(print(TBLX_PRINT_ALL));
+  check_scenario(steps);
+}
+
 // The scratch buffer is allocated by the first print, grown when a wider row
 // arrives, and resized again after the rows are removed.
 TEST(OutOfMemory, PrintsKeepTheTableAndWriteNothing) {

@@ -63,6 +63,8 @@ struct ColDef {
   void* title_arg = nullptr;
   int sort_mode = 0;
   const char* sum_text = nullptr;  // set after the header is ended
+  unsigned max_width = 0;
+  int overflow = TBLX_OVERFLOW_CUT;
 };
 
 // A cell value of any type; the value's type picks the tblx_addcell_* call,
@@ -108,6 +110,7 @@ inline std::string declare(tblx_table* t, const ColDef& d) {
   if (d.zeros) TBLX_SUPPORT_TRY(tblx_setcolumn_leadingzero(t, 1));
   if (d.just_char != 0) TBLX_SUPPORT_TRY(tblx_setcolumn_justchar(t, d.just_char));
   if (d.sort_mode != 0) TBLX_SUPPORT_TRY(tblx_setcolumn_sortmode(t, d.sort_mode));
+  if (d.max_width != 0) TBLX_SUPPORT_TRY(tblx_setcolumn_maxwidth(t, d.max_width, d.overflow));
   TBLX_SUPPORT_TRY(tblx_endcolumn(t));
   return {};
 }

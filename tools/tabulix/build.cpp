@@ -49,6 +49,11 @@ std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& p
         .cell_just(c.cell.kind)
         .justify_char(is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char)
         .min_width(c.min_width);
+    // The overflow mode also tells how fitting narrows the column.
+    if (c.kind == column_kind::text && (c.max_width != 0 || plan.wrap)) {
+      col.max_width(static_cast<unsigned>(c.max_width),
+                    plan.wrap ? tabulix::overflow::wrap : tabulix::overflow::cut);
+    }
     if (c.suffix) col.suffix(*c.suffix);
     if (c.hex_upper) col.hex_case(tabulix::hex_case::upper);
     if (c.leading_zeros) col.leading_zeros();
@@ -77,10 +82,7 @@ std::string_view text_of(const stored_field& f, char (&digits)[24]) {
 // Adds stored records to the table as rows.
 class row_adder {
  public:
-  row_adder(tabulix::table& t, const table_plan& plan)
-      : t_(t.get()),
-        plan_(plan),
-        unit_(plan.display_widths ? width_unit::columns : width_unit::bytes) {}
+  row_adder(tabulix::table& t, const table_plan& plan) : t_(t.get()), plan_(plan) {}
 
   void add(record_reader& r) {
     check(tblx_beginrow(t_));
@@ -109,7 +111,7 @@ class row_adder {
 
   void add_text(const column_settings& c, const stored_field& f) {
     const char* text = text_of(f, digits_).data();
-    if (f.escape) text = printable(text, escaped_);
+    if (f.escape) text = printable(text, escaped_, plan_.wrap);
     if (c.hex_upper && c.kind == column_kind::hex_text) {
       // Hex as written, its digits in upper case; "0x" stays.
       upper_.assign(text);
@@ -118,19 +120,13 @@ class row_adder {
       });
       text = upper_.c_str();
     }
-    if (c.cut_at != 0) {
-      const std::string_view cut = cut_to_width(text, c.cut_at, unit_, cut_);
-      if (cut.data() != text) text = cut_.c_str();
-    }
     check(tblx_addcell_string(t_, text));
   }
 
   tblx_table* t_;
   const table_plan& plan_;
-  width_unit unit_;
   char digits_[24] = {};
   std::string escaped_;
-  std::string cut_;
   std::string upper_;
 };
 
@@ -255,6 +251,8 @@ tabulix::table build_table(const table_plan& plan, dataset& data) {
   // The input is valid UTF-8, checked when it was read.
   if (plan.display_widths) check(tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));
   t.set_measure_titles(plan.measure_titles);
+  t.set_multiline(plan.wrap);
+  t.set_max_width(static_cast<unsigned>(plan.fit_width));
   for (const auto& f : plan.fillers) t.set_sum_filler(style_of(f.style), f.character);
   declare_columns(t, plan);
 

@@ -311,6 +311,16 @@ column_requests resolve_requests(const options& opts, const std::vector<std::str
                        [](std::string_view text) { return std::string(text); });
   r.pairs<int>("--min-width", opts.min_width, req.min_width,
                [](std::string_view text) { return parse_width("--min-width", text); });
+  std::vector<std::string> per_column;
+  for (const auto& arg : opts.max_column_width) {
+    if (arg.find('=') == std::string::npos) {
+      req.every_max_width = parse_width("--max-column-width", arg);
+    } else {
+      per_column.push_back(arg);
+    }
+  }
+  r.pairs<int>("--max-column-width", per_column, req.max_width,
+               [](std::string_view text) { return parse_width("--max-column-width", text); });
   r.pairs<alignment>("--align", opts.align, req.align,
                      [](std::string_view text) { return parse_alignment("--align", text); });
   r.pairs<alignment>("--title-align", opts.title_align, req.title_align,

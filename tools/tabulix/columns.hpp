@@ -76,6 +76,8 @@ struct column_requests {
   std::vector<std::size_t> hex_upper, leading_zeros, by_length;
   std::vector<std::pair<std::size_t, std::string>> suffix;
   std::vector<std::pair<std::size_t, int>> min_width;
+  std::vector<std::pair<std::size_t, int>> max_width;
+  int every_max_width = 0;  // --max-column-width N: every text column
   std::vector<std::pair<std::size_t, alignment>> align, title_align;
 
   // Makes room for one more shown column.

@@ -102,6 +102,10 @@ void add_column_options(CLI::App& app, options& out) {
   add_list(app, "--suffix", out.suffix, "Write TEXT after every number of COL and its figure",
            "COL=TEXT");
   add_list(app, "--min-width", out.min_width, "Make COL at least N characters wide", "COL=N");
+  add_list(app, "--max-column-width", out.max_column_width,
+           "Make the text column COL (with N alone, every text column) at most N characters "
+           "wide: longer texts are cut, or wrapped with --wrap",
+           "[COL=]N");
   add_list(app, "--hex-upper", out.hex_upper, "Write the hex digits of COL in upper case", "COL");
   add_list(app, "--leading-zeros", out.leading_zeros,
            "Fill the hex digits of COL with zeros to the column width", "COL");
@@ -126,10 +130,14 @@ void add_output_options(CLI::App& app, options& out, raw_values& raw) {
            "Show C for columns without a figure in the summary line of STYLE (fancy and "
            "fancyw share one)",
            "STYLE=C");
+  app.add_flag("--wrap", out.wrap,
+               "Wrap texts too wide for their column onto more lines instead of cutting them, "
+               "and print fields that hold line breaks on several lines");
   app.add_flag("--byte-widths", out.byte_widths,
                "Count widths in bytes instead of terminal columns");
   app.add_option("--width", raw.width,
-                 "Fit the table into N columns by cutting the widest texts (default: the "
+                 "Fit the table into N columns: the widest texts are cut (or wrapped), and "
+                 "columns that still do not fit are left out and named (default: the "
                  "terminal's width when printing to one; 0: no fitting)")
       ->type_name("N");
   app.add_option("--color", raw.color,

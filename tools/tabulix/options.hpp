@@ -54,6 +54,8 @@ struct options {
   std::vector<std::string> title_align;                 // COL=ALIGNMENT
   std::vector<std::string> suffix;                      // COL=TEXT
   std::vector<std::string> min_width;                   // COL=N
+  std::vector<std::string> max_column_width;            // N or COL=N
+  bool wrap = false;  // texts too wide wrap onto more lines; line breaks kept
   std::vector<std::string> hex_upper;
   std::vector<std::string> leading_zeros;
   std::vector<std::string> types;  // COL=TYPE

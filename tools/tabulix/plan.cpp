@@ -134,6 +134,17 @@ void apply_requests(std::vector<column_settings>& columns, const column_requests
   for (const auto& [at, width] : req.min_width) {
     columns[at].min_width = std::max(columns[at].min_width, width);
   }
+  for (auto& c : columns) {
+    if (c.kind == column_kind::text) c.max_width = req.every_max_width;
+  }
+  for (const auto& [at, width] : req.max_width) {
+    column_settings& c = columns[at];
+    if (c.kind != column_kind::text) {
+      throw usage_error("--max-column-width: column " + in_quotes(c.title) +
+                        " holds numbers, which are never cut");
+    }
+    c.max_width = width;
+  }
   for (const auto& [at, a] : req.align) columns[at].cell = a;
   for (const auto& [at, a] : req.title_align) columns[at].title_align = a;
   for (const auto& c : columns) {
@@ -215,48 +226,14 @@ std::size_t column_width(const column_settings& c, const column_stats& s, width_
   return std::max(w, static_cast<std::size_t>(c.min_width));
 }
 
-// Cuts the widest text columns to one width so that the table fits `limit`
-// columns: the largest width at which it fits, but at least two columns (a
-// character and the ellipsis). Number columns are never cut.
-void fit_columns(std::vector<column_settings>& cols, const dataset& data, std::size_t limit,
-                 std::size_t separator, width_unit unit) {
-  constexpr std::size_t narrowest = 2;
-  std::vector<std::size_t> widths(cols.size());
-  std::size_t fixed = cols.empty() ? 0 : separator * (cols.size() - 1);
-  std::size_t widest_text = 0;
-  for (std::size_t j = 0; j < cols.size(); ++j) {
-    widths[j] = column_width(cols[j], data.stats[j], unit);
-    if (cols[j].kind == column_kind::text) {
-      widest_text = std::max(widest_text, widths[j]);
-    } else {
-      fixed += widths[j];
-    }
-  }
-  const auto total = [&](std::size_t cap) {
-    std::size_t sum = fixed;
-    for (std::size_t j = 0; j < cols.size(); ++j) {
-      if (cols[j].kind == column_kind::text) sum += std::min(widths[j], cap);
-    }
-    return sum;
-  };
-  if (widest_text <= narrowest || total(widest_text) <= limit) return;
-  std::size_t low = narrowest;  // the largest cap that fits lies in [low, high)
-  std::size_t high = widest_text;
-  while (high - low > 1) {
-    const std::size_t mid = low + (high - low) / 2;
-    (total(mid) <= limit ? low : high) = mid;
-  }
-  std::string buffer;
+// Numbers shown as written are string columns to the library, which fits a
+// table by narrowing string columns: their minimum width keeps them whole.
+void keep_numbers_whole(std::vector<column_settings>& cols, const dataset& data, width_unit unit) {
   for (std::size_t j = 0; j < cols.size(); ++j) {
     column_settings& c = cols[j];
-    if (c.kind != column_kind::text || widths[j] <= low) continue;
-    c.cut_at = low;
-    c.min_width = std::min(c.min_width, static_cast<int>(low));
-    std::string own;
-    c.title = std::string(cut_to_width(printable(c.title.c_str(), buffer), low, unit, own));
-    if (c.summary) {
-      c.summary = std::string(cut_to_width(printable(c.summary->c_str(), buffer), low, unit, own));
-    }
+    if (c.kind != column_kind::decimal_text && c.kind != column_kind::hex_text) continue;
+    const std::size_t width = column_width(c, data.stats[j], unit);
+    c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(width, INT32_MAX)));
   }
 }
 
@@ -296,9 +273,10 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
   plan.display_widths = !opts.byte_widths;
   const width_unit unit = unit_of(opts);
   const int limit = fit_width(opts, out);
+  plan.wrap = opts.wrap;
   if (limit > 0 && plan.style != "raw") {
-    fit_columns(plan.columns, data, static_cast<std::size_t>(limit), plan.style == "fancyw" ? 3 : 1,
-                unit);
+    plan.fit_width = limit;
+    keep_numbers_whole(plan.columns, data, unit);
   }
   // A title line needs room for the titles: the library widens the columns.
   plan.measure_titles = (plan.sections & tabulix::section::titles) == tabulix::section::titles;

@@ -31,7 +31,7 @@ struct column_settings {
   bool hex_upper = false;
   bool leading_zeros = false;
   bool by_length = false;
-  std::size_t cut_at = 0;  // texts wider than this are cut; 0: none
+  int max_width = 0;  // texts wider than this are cut or wrapped; 0: none
 };
 
 struct table_plan {
@@ -42,6 +42,8 @@ struct table_plan {
   std::vector<filler> fillers;
   bool display_widths = true;   // widths count terminal columns (else bytes)
   bool measure_titles = false;  // every title counts in its column's width (a title line is shown)
+  bool wrap = false;            // texts wrap instead of being cut; fields keep their line breaks
+  int fit_width = 0;            // the width the lines should fit, 0: none
 };
 
 // Where the table is printed: whether it is a terminal, and how wide one is.

@@ -115,7 +115,7 @@ text_look look_at(std::string_view text, bool measure, width_unit unit) {
   return look;
 }
 
-const char* printable(const char* text, std::string& buffer) {
+const char* printable(const char* text, std::string& buffer, bool keep_line_breaks) {
   const char* p = text;
   while (*p != '\0' && !needs_escape(static_cast<unsigned char>(*p)) && !is_c1(p)) ++p;
   if (*p == '\0') return text;
@@ -131,6 +131,10 @@ const char* printable(const char* text, std::string& buffer) {
       buffer += digits[code & 0xF];
     } else if (!needs_escape(c)) {
       buffer += *p;
+    } else if (c == '\n' && keep_line_breaks) {
+      buffer += '\n';
+    } else if (c == '\r' && keep_line_breaks && p[1] == '\n') {
+      continue;  // a line break of two bytes is one
     } else if (c == '\n') {
       buffer += "\\n";
     } else if (c == '\r') {

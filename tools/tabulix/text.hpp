@@ -28,7 +28,7 @@ text_look look_at(std::string_view text, bool measure, width_unit unit);
 // \n, \r, \t or \xHH, HH being the code point (C0, DEL, and C1 from U+0080
 // to U+009F). Gives `text` itself when there is nothing to change, else the
 // text of `buffer`.
-const char* printable(const char* text, std::string& buffer);
+const char* printable(const char* text, std::string& buffer, bool keep_line_breaks = false);
 
 // The width of UTF-8 text as a table line shows it.
 std::size_t shown_width(std::string_view text, width_unit unit);

@@ -15,6 +15,8 @@
 //   byte 3: bits 0-1 the type of column 1, bit 2 -c 2,1, bit 3 --exclude 3,
 //           bit 4 --width 24, bit 5 a label, bit 6 column 2 aligned on '.',
 //           bit 7 the numbers mode below instead of a table
+//   the input's length: bit 0 --wrap, bit 1 --max-column-width 6 (bits
+//           that mutations change freely, leaving the bytes' meaning as it was)
 //
 // Faults the command reports (usage_error, data_error, input_error, a refused
 // library call, memory running out) end a run quietly; anything else, and any
@@ -80,7 +82,7 @@ void add_figure(options& o, unsigned code, const char* column) {
   }
 }
 
-options options_from(const std::uint8_t* b) {
+options options_from(const std::uint8_t* b, std::size_t size) {
   options o;
   switch (b[0] & 3U) {
     case 1:
@@ -123,6 +125,8 @@ options options_from(const std::uint8_t* b) {
   if ((b[3] & 16U) != 0) o.width = 24;
   if ((b[3] & 32U) != 0) o.label = "Total";
   if ((b[3] & 64U) != 0) o.align.emplace_back("2=first:.");
+  o.wrap = (size & 1U) != 0;
+  if ((size & 2U) != 0) o.max_column_width.emplace_back("6");
   return o;
 }
 
@@ -296,6 +300,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_numbers(data + 4, size - 4);
     return 0;
   }
-  print_table(options_from(data), data + 4, size - 4);
+  print_table(options_from(data, size), data + 4, size - 4);
   return 0;
 }
