@@ -69,6 +69,17 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+// The message for invalid UTF-8 at p, with n bytes of its line there: text
+// that decodes as Windows-1252 (no byte of the five it leaves unassigned)
+// most likely is, as most text labelled Latin-1 is.
+std::string invalid_utf8(const char* p, std::size_t n) {
+  const std::string_view rest(p, n);
+  if (rest.find_first_of(std::string_view("\x81\x8D\x8F\x90\x9D", 5)) != std::string_view::npos) {
+    return "invalid UTF-8";
+  }
+  return "invalid UTF-8 (for Windows-1252 or Latin-1 text, use --encoding cp1252)";
+}
+
 }  // namespace
 
 std::string_view csv_record::field(std::size_t i) const {
@@ -159,7 +170,7 @@ std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_
     if (p[i] == '\0') fail(line, i + 1, "NUL byte");
     const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(p + i), to - i);
     if (len == cut_short && !line_ends) return i;
-    if (len == 0 || len == cut_short) fail(line, i + 1, "invalid UTF-8");
+    if (len == 0 || len == cut_short) fail(line, i + 1, invalid_utf8(p + i, to - i));
     i += len;
   }
 }

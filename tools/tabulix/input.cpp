@@ -292,42 +292,67 @@ class zstd_source final : public byte_source {
 };
 #endif
 
-// Latin-1 to UTF-8: each byte is its own code point, and those of 0x80 and
-// above take two bytes.
-class latin1_source final : public byte_source {
+// Windows-1252 puts printable characters where Latin-1 has the C1 controls
+// 0x80 to 0x9F; its five unassigned bytes stay those controls.
+constexpr std::uint16_t cp1252_high[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// The code point of a byte of 0x80 or above.
+std::uint16_t code_point(unsigned char c, text_encoding encoding) {
+  if (encoding == text_encoding::cp1252 && c < 0xA0) return cp1252_high[c - 0x80];
+  return c;
+}
+
+// A single-byte encoding (Latin-1, Windows-1252) to UTF-8: bytes below 0x80
+// stay, the others take two or three bytes.
+class single_byte_source final : public byte_source {
  public:
-  explicit latin1_source(std::unique_ptr<byte_source> raw)
-      : raw_(std::move(raw)), in_(chunk_size) {}
+  single_byte_source(std::unique_ptr<byte_source> raw, text_encoding encoding)
+      : raw_(std::move(raw)), encoding_(encoding), in_(chunk_size) {}
 
   std::size_t read(char* to, std::size_t size) override {
     std::size_t out = 0;
-    if (pending_ != 0 && size > 0) {
-      to[out++] = static_cast<char>(pending_);
-      pending_ = 0;
-    }
+    while (pending_at_ < pending_.size() && out < size) to[out++] = pending_[pending_at_++];
     if (out == size) return out;
-    const std::size_t n = raw_->read(in_.data(), std::min(in_.size(), (size - out + 1) / 2));
+    const std::size_t n = raw_->read(in_.data(), std::min(in_.size(), (size - out + 2) / 3));
     for (std::size_t i = 0; i < n; ++i) {
       const auto c = static_cast<unsigned char>(in_[i]);
       if (c < 0x80) {
         to[out++] = static_cast<char>(c);
         continue;
       }
-      to[out++] = static_cast<char>(0xC0 | (c >> 6));
-      const auto second = static_cast<unsigned char>(0x80 | (c & 0x3F));
-      if (out < size) {
-        to[out++] = static_cast<char>(second);
-      } else {
-        pending_ = second;
-      }
+      const std::string_view bytes = encode(code_point(c, encoding_));
+      const std::size_t fits = std::min(bytes.size(), size - out);
+      std::memcpy(to + out, bytes.data(), fits);
+      out += fits;
+      pending_.assign(bytes.substr(fits));  // at most the last character's
+      pending_at_ = 0;
     }
     return out;
   }
 
  private:
+  std::string_view encode(std::uint16_t cp) {
+    if (cp < 0x800) {
+      utf8_[0] = static_cast<char>(0xC0 | (cp >> 6));
+      utf8_[1] = static_cast<char>(0x80 | (cp & 0x3F));
+      return {utf8_, 2};
+    }
+    utf8_[0] = static_cast<char>(0xE0 | (cp >> 12));
+    utf8_[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    utf8_[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return {utf8_, 3};
+  }
+
   std::unique_ptr<byte_source> raw_;
+  text_encoding encoding_;
   std::vector<char> in_;
-  unsigned char pending_ = 0;  // second byte that did not fit
+  char utf8_[3] = {};
+  std::string pending_;  // bytes of a character that did not fit
+  std::size_t pending_at_ = 0;
 };
 
 enum class compression { none, gzip, bzip2, xz, zstd };
@@ -412,8 +437,8 @@ std::unique_ptr<byte_source> open_source(std::FILE* in, const std::string& name,
   const compression c = compression_of(first);
   std::unique_ptr<byte_source> source =
       decompressed(std::make_unique<file_source>(in, name, std::move(first)), name, c);
-  if (encoding == text_encoding::latin1) {
-    source = std::make_unique<latin1_source>(std::move(source));
+  if (encoding != text_encoding::utf8) {
+    source = std::make_unique<single_byte_source>(std::move(source), encoding);
   }
   return source;
 }

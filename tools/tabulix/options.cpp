@@ -70,7 +70,8 @@ void add_input_options(CLI::App& app, options& out, raw_values& raw) {
   app.add_option("-n,--head", raw.head, "Print the first N data rows and stop reading there")
       ->type_name("N");
   app.add_option("--encoding", raw.encoding,
-                 "The input's encoding: utf8 (default, checked) or latin1 (converted)")
+                 "The input's encoding: utf8 (default, checked), latin1 or cp1252 (Windows-1252, "
+                 "converted)")
       ->type_name("NAME");
 }
 
@@ -167,9 +168,11 @@ void convert(const raw_values& raw, options& out) {
   if (raw.encoding) {
     if (*raw.encoding == "latin1") {
       out.encoding = text_encoding::latin1;
+    } else if (*raw.encoding == "cp1252") {
+      out.encoding = text_encoding::cp1252;
     } else if (*raw.encoding != "utf8") {
       throw usage_error("--encoding: unknown encoding " + in_quotes(*raw.encoding) +
-                        " (utf8, latin1)");
+                        " (utf8, latin1, cp1252)");
     }
   }
   if (!out.by_length.empty() && out.sort.empty()) {

@@ -33,7 +33,7 @@ enum class input_format {
   whitespace,  // runs of blanks and tabs, leading and trailing ones ignored
 };
 
-enum class text_encoding { utf8, latin1 };
+enum class text_encoding { utf8, latin1, cp1252 };
 
 // When to colour the table (--color).
 enum class color_mode { automatic, always, never };
