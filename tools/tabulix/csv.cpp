@@ -104,7 +104,7 @@ csv_reader::csv_reader(std::unique_ptr<byte_source> in, std::string name, reader
 
 csv_reader::csv_reader(std::FILE* in, const std::string& name, char delimiter)
     : csv_reader(open_source(in, name, text_encoding::utf8), name,
-                 reader_options{input_format::csv, delimiter, 0, {}}) {}
+                 reader_options{input_format::csv, delimiter, 0, {}, false, {}}) {}
 
 void csv_reader::fail(std::uint64_t line, std::uint64_t column, const std::string& message) {
   throw input_error(name_, line, column, message);
@@ -279,6 +279,10 @@ void csv_reader::split_plain(csv_record& record, char delimiter) {
 // Fields separated by runs of blanks and tabs; those at either end separate
 // nothing.
 void csv_reader::split_blanks(csv_record& record) {
+  if (fits_columns(std::string_view(buffer_.get() + pos_, content_end_ - pos_), opts_.spans)) {
+    split_spans(record);
+    return;
+  }
   const char* p = buffer_.get() + pos_;
   const char* const e = buffer_.get() + content_end_;
   for (;;) {
@@ -295,6 +299,36 @@ void csv_reader::split_blanks(csv_record& record) {
     record.data.append(f, p);
     record.data.push_back('\0');
   }
+}
+
+// Fields at the spans of aligned text; the last takes the rest of the line.
+void csv_reader::split_spans(csv_record& record) {
+  const std::string_view line(buffer_.get() + pos_, content_end_ - pos_);
+  for (std::size_t i = 0; i < opts_.spans.size(); ++i) {
+    text_span s = opts_.spans[i];
+    if (i + 1 == opts_.spans.size()) s.end = std::max(s.end, line.size());
+    record.starts.push_back(record.data.size());
+    record.data.append(trimmed(line, s));
+    record.data.push_back('\0');
+  }
+}
+
+// Drops the blanks at the start of each field, moving the fields down.
+void csv_reader::trim_fields(csv_record& record) const {
+  const char delimiter = opts_.format == input_format::tsv ? '\t' : opts_.delimiter;
+  std::size_t to = 0;
+  const std::size_t n = record.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t from = record.starts[i];
+    const std::size_t end = (i + 1 < n ? record.starts[i + 1] : record.data.size());
+    while (from + 1 < end && (record.data[from] == ' ' || (record.data[from] == '\t' && delimiter != '\t'))) {
+      ++from;
+    }
+    record.starts[i] = to;
+    std::memmove(record.data.data() + to, record.data.data() + from, end - from);
+    to += end - from;
+  }
+  record.data.resize(to);
 }
 
 // A quoted field whose opening quote stands at `at` in the current line;
@@ -323,6 +357,13 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
       continue;
     }
     if (p < content_end_ && buffer_[p] != opts_.delimiter) {
+      // A field that began lines before most likely lacks its closing quote
+      // there, and the quote here opened another.
+      if (line_ != quote_line) {
+        fail(quote_line, quote_column,
+             "quoted field is not closed (its quote pairs with one on line " +
+                 std::to_string(line_) + ")");
+      }
       fail(line_, p - pos_ + 1, "unexpected character after the closing quote of a quoted field");
     }
     return p;
@@ -335,6 +376,7 @@ void csv_reader::split_csv(csv_record& record) {
   const char delimiter = opts_.delimiter;
   if (std::memchr(buffer_.get() + pos_, '"', content_end_ - pos_) == nullptr) {
     split_plain(record, delimiter);  // no quoted field
+    if (opts_.trim) trim_fields(record);
     return;
   }
   std::size_t p = pos_;
@@ -345,6 +387,9 @@ void csv_reader::split_csv(csv_record& record) {
       record.starts.push_back(start);
     } else {
       ++record.extra;
+    }
+    if (opts_.trim) {
+      while (p < content_end_ && (buffer_[p] == ' ' || (buffer_[p] == '\t' && delimiter != '\t'))) ++p;
     }
     if (p < content_end_ && buffer_[p] == '"') {
       p = take_quoted(record, p);
@@ -383,6 +428,7 @@ bool csv_reader::next(csv_record& record) {
         break;
       case input_format::tsv:
         split_plain(record, '\t');
+        if (opts_.trim) trim_fields(record);
         break;
       case input_format::whitespace:
         split_blanks(record);

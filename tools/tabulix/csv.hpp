@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "aligned.hpp"
 #include "errors.hpp"
 #include "input.hpp"
 #include "options.hpp"
@@ -42,6 +43,10 @@ struct reader_options {
   char delimiter = ',';  // for csv: any ASCII byte but '"', CR, LF and NUL
   std::uint64_t skip = 0;
   std::string comment;  // lines starting with it are skipped; empty: none
+  bool trim = false;    // blanks after a delimiter are dropped
+  // Fields separated by blanks: where the fields of aligned lines stand;
+  // lines that do not fit them, and all without them, split at blank runs.
+  std::vector<text_span> spans;
 };
 
 class csv_reader {
@@ -75,6 +80,8 @@ class csv_reader {
   [[noreturn]] void fail(std::uint64_t line, std::uint64_t column, const std::string& message);
   void split_plain(csv_record& record, char delimiter);
   void split_blanks(csv_record& record);
+  void split_spans(csv_record& record);
+  void trim_fields(csv_record& record) const;
   void split_csv(csv_record& record);
   std::size_t take_quoted(csv_record& record, std::size_t at);
   void next_line();

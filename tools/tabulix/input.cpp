@@ -412,7 +412,44 @@ std::unique_ptr<byte_source> decompressed(std::unique_ptr<byte_source> source,
   return source;
 }
 
+// A sample read ahead, then the rest of the source.
+class sampled_source final : public byte_source {
+ public:
+  sampled_source(std::unique_ptr<byte_source> rest, std::string sample)
+      : rest_(std::move(rest)), sample_(std::move(sample)) {}
+
+  std::size_t read(char* to, std::size_t size) override {
+    if (taken_ == sample_.size()) return rest_->read(to, size);
+    const std::size_t n = std::min(size, sample_.size() - taken_);
+    std::memcpy(to, sample_.data() + taken_, n);
+    taken_ += n;
+    if (taken_ == sample_.size()) {  // no longer needed
+      sample_ = std::string();
+      taken_ = 0;
+    }
+    return n;
+  }
+
+ private:
+  std::unique_ptr<byte_source> rest_;
+  std::string sample_;
+  std::size_t taken_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<byte_source> take_sample(std::unique_ptr<byte_source> source, std::size_t size,
+                                         std::string& sample) {
+  sample.resize(size);
+  std::size_t got = 0;
+  while (got < size) {
+    const std::size_t n = source->read(sample.data() + got, size - got);
+    if (n == 0) break;
+    got += n;
+  }
+  sample.resize(got);
+  return std::make_unique<sampled_source>(std::move(source), sample);
+}
 
 bool gzip_supported() {
 #ifdef TABULIX_TOOL_ZLIB

@@ -7,7 +7,9 @@
 #include <limits>
 #include <memory>
 
+#include "aligned.hpp"
 #include "csv.hpp"
+#include "sniff.hpp"
 #include "terminal.hpp"
 #include "text.hpp"
 
@@ -107,14 +109,57 @@ class loader {
   [[nodiscard]] bool done() const { return opts_.head && data_.rows.size() >= *opts_.head; }
 
   void load_one(std::FILE* in, const std::string& name) {
-    reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment};
-    csv_reader reader(open_source(in, name, opts_.encoding), name, std::move(ro));
+    reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
+    std::unique_ptr<byte_source> source = open_source(in, name, opts_.encoding);
+    read_as_ = {};
+    if (ro.format == input_format::whitespace) {
+      std::string sample;
+      source = take_sample(std::move(source), sniff_sample_size, sample);
+      ro.spans = find_aligned_columns(sample, sample.size() == sniff_sample_size, opts_.skip,
+                                      opts_.comment, opts_.no_header);
+    } else if (!opts_.delimiter_given && !opts_.tsv) {
+      choose_delimiter(name, source, ro);
+    }
+    csv_reader reader(std::move(source), name, std::move(ro));
     if (first_file_.empty()) first_file_ = name;
+    if (opts_.fields) reader.set_field_limit(*opts_.fields);
     if (!opts_.no_header && reader.next(record_)) {
       take_header(name);
-      reader.set_field_limit(record_.size());
+      if (!opts_.fields) reader.set_field_limit(record_.size());
     }
     while (!done() && reader.next(record_)) take_record(name);
+  }
+
+  // The delimiter of an input that names none: tab for a *.tsv or *.tab
+  // file, else the one that splits the first lines alike.
+  void choose_delimiter(const std::string& name, std::unique_ptr<byte_source>& source,
+                        reader_options& ro) {
+    if (named_tab_separated(name)) {
+      ro.format = input_format::tsv;
+      read_as_ = "fields split at tabs, as the file name says";
+      return;
+    }
+    std::string sample;
+    source = take_sample(std::move(source), sniff_sample_size, sample);
+    ro.delimiter =
+        sniff_delimiter(sample, sample.size() == sniff_sample_size, opts_.skip, opts_.comment);
+    if (ro.delimiter == '\t') {
+      ro.format = input_format::tsv;
+      read_as_ = "fields split at tabs, as the first lines suggest";
+    } else if (ro.delimiter != ',') {
+      read_as_ = "fields split at " + in_quotes(std::string(1, ro.delimiter)) +
+                 ", as the first lines suggest";
+    }
+  }
+
+  // Why a record may not have the fields of the header: a comment line,
+  // or the delimiter the tool chose.
+  [[nodiscard]] std::string field_count_hint() const {
+    if (opts_.comment.empty() && record_.size() != 0 && record_.field(0).starts_with('#')) {
+      return " (a comment? --comment '#' skips such lines)";
+    }
+    if (!read_as_.empty()) return " (" + read_as_ + "; --delimiter chooses)";
+    return "";
   }
 
   void take_header(const std::string& name) {
@@ -169,7 +214,8 @@ class loader {
     } else if (record_.size() + record_.extra > data_.input_titles.size()) {
       throw input_error(name, record_.line, 0,
                         "the record has " + std::to_string(record_.size() + record_.extra) +
-                            " fields, the header " + std::to_string(data_.input_titles.size()));
+                            " fields, the header " + std::to_string(data_.input_titles.size()) +
+                            field_count_hint());
     }
     if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {
       throw input_error(name, record_.line, 0, "too many records for one table");
@@ -253,6 +299,7 @@ class loader {
   csv_record record_;
   record_writer writer_;
   std::string first_file_;
+  std::string read_as_;  // how the current input is split, when the tool chose it
   bool started_ = false;
   bool keep_addresses_ = false;
 };

@@ -85,6 +85,7 @@ options options_from(const std::uint8_t* b) {
   switch (b[0] & 3U) {
     case 1:
       o.delimiter = ';';
+      o.delimiter_given = true;
       break;
     case 2:
       o.tsv = true;
