@@ -91,7 +91,9 @@ class row_adder {
 
  private:
   void add_cell(const column_settings& c, const stored_field& f) {
-    if (f.tag == cell_tag::empty) return check(tblx_addcell_empty(t_));
+    if (f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text)) {
+      return check(tblx_addcell_empty(t_));
+    }
     switch (c.kind) {
       case column_kind::int64:
         return check(tblx_addcell_int(t_, static_cast<std::int64_t>(f.bits)));
@@ -194,7 +196,7 @@ class row_sorter {
 
   sort_key key_of(const column_settings& c, const stored_field& f) {
     sort_key key;
-    if (f.tag == cell_tag::empty) {
+    if (f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text)) {
       key.state = sort_key::empty;
       return key;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "figures.hpp"
 
+#include "errors.hpp"
+
 namespace tabulix::cli {
 
 namespace {
@@ -56,8 +58,12 @@ bool figure_counter::better(std::string_view text, const field_scan& s) {
   return what_ == figure::min ? order < 0 : order > 0;
 }
 
-void figure_counter::add(std::string_view text, const field_scan& s) {
+void figure_counter::add(std::string_view text, const field_scan& s, const std::string& where) {
   ++count_;
+  if (s.kind == field_scan::form::text && first_text_at_.empty() && !where.empty()) {
+    first_text_ = text;
+    first_text_at_ = where;
+  }
   switch (what_) {
     case figure::count:
       break;
@@ -81,7 +87,10 @@ void figure_counter::add(std::string_view text, const field_scan& s) {
 
 std::string figure_counter::refusal(column_kind kind, bool exponent) const {
   if (what_ == figure::count) return "";
-  if (!is_number_kind(kind)) return "holds text, not numbers";
+  if (!is_number_kind(kind)) {
+    if (first_text_at_.empty()) return "holds text, not numbers";
+    return "holds text, not numbers: " + in_quotes(first_text_) + " at " + first_text_at_;
+  }
   if (what_ == figure::mean && is_hex_kind(kind)) return "is hex, which has no mean";
   if ((what_ == figure::sum || what_ == figure::mean) && (exponent || !summable_)) {
     return "holds numbers with exponents, which are not summed";
@@ -93,7 +102,7 @@ std::string figure_counter::text(column_kind kind, bool upper_hex,
                                  std::uint32_t fraction_digits) const {
   switch (what_) {
     case figure::count:
-      return std::to_string(count_);
+      return std::to_string(kind == column_kind::text ? count_ + missing_ : count_);
     case figure::sum:
       return is_hex_kind(kind) ? sum_.total().to_hex(upper_hex) : sum_.total().to_string();
     case figure::mean:

@@ -18,8 +18,11 @@ class figure_counter {
  public:
   explicit figure_counter(figure what) : what_(what) {}
 
-  // A non-empty value and what scan_field found in it.
-  void add(std::string_view text, const field_scan& s);
+  // A non-empty value and what scan_field found in it; `where` tells where it
+  // stands ("file:line"), for a message on a value that is not a number.
+  void add(std::string_view text, const field_scan& s, const std::string& where = {});
+  // A marker of a missing value: counted only in a text column.
+  void add_missing() { ++missing_; }
 
   [[nodiscard]] figure what() const { return what_; }
 
@@ -37,6 +40,9 @@ class figure_counter {
 
   figure what_;
   std::uint64_t count_ = 0;
+  std::uint64_t missing_ = 0;
+  std::string first_text_;  // the first value that is not a number, and where
+  std::string first_text_at_;
   exact_sum sum_;
   bool summable_ = true;  // every value so far is a number without an exponent
   std::string best_;      // the smallest or largest value so far

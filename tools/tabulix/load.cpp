@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "load.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -73,6 +75,28 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
   return s;
 }
 
+// The markers of missing values, looked up for every field: most fields are
+// told apart by their length or first byte alone.
+class missing_markers {
+ public:
+  explicit missing_markers(const std::vector<std::string>& markers) : markers_(markers) {
+    for (const auto& m : markers_) {
+      longest_ = std::max(longest_, m.size());
+      first_[static_cast<unsigned char>(m.front())] = true;
+    }
+  }
+
+  [[nodiscard]] bool contains(std::string_view v) const {
+    if (v.size() > longest_ || !first_[static_cast<unsigned char>(v.front())]) return false;
+    return std::find(markers_.begin(), markers_.end(), v) != markers_.end();
+  }
+
+ private:
+  std::vector<std::string> markers_;
+  std::size_t longest_ = 0;
+  std::array<bool, 256> first_{};
+};
+
 // The library holds a text of up to 4 GiB - 1 bytes in a cell or a title.
 bool too_long_to_show(std::uint64_t shown_bytes) {
   return shown_bytes > std::numeric_limits<std::uint32_t>::max();
@@ -83,7 +107,7 @@ constexpr const char* too_long = "is 4 GiB or longer as shown, more than a table
 class loader {
  public:
   loader(const options& opts, bool measure, width_unit unit)
-      : opts_(opts), measure_(measure), unit_(unit) {}
+      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na) {}
 
   void load_all() {
     if (opts_.files.empty()) {
@@ -243,6 +267,10 @@ class loader {
     if (too_long_to_show(v.size())) refuse_field(j, name);
     column_stats& stats = data_.stats[j];
     const std::optional<value_type> forced = data_.requests.types[j];
+    if (markers_.contains(v) && forced != value_type::string) {
+      take_missing(stats, v);
+      return;
+    }
     field_scan s;
     if (forced) {
       const auto fits = scan_forced(*forced, v);
@@ -255,8 +283,23 @@ class loader {
       s = scan_field(v);
       stats.guess.add(s);
     }
-    if (stats.figure) stats.figure->add(v, s);
+    if (stats.figure) {
+      if (s.kind == field_scan::form::text) {
+        stats.figure->add(v, s, name + ':' + std::to_string(record_.line));
+      } else {
+        stats.figure->add(v, s);
+      }
+    }
     if (!store(s, v, stats, forced == value_type::string)) refuse_field(j, name);
+  }
+
+  // A marker of a missing value: kept with its text, for a column that turns
+  // out to hold text; it takes no part in the guess.
+  void take_missing(column_stats& stats, std::string_view v) {
+    const text_look look = look_at(v, measure_, unit_);
+    writer_.text(v, look.escape, cell_tag::missing);
+    stats.widest = std::max(stats.widest, look.width);
+    if (stats.figure) stats.figure->add_missing();
   }
 
   [[noreturn]] void refuse_field(std::size_t j, const std::string& name) const {
@@ -299,7 +342,8 @@ class loader {
   csv_record record_;
   record_writer writer_;
   std::string first_file_;
-  std::string read_as_;  // how the current input is split, when the tool chose it
+  std::string read_as_;
+  missing_markers markers_;  // how the current input is split, when the tool chose it
   bool started_ = false;
   bool keep_addresses_ = false;
 };
