@@ -23,6 +23,7 @@ tabulix::type library_type(column_kind k) {
       return tabulix::type::hex;
     case column_kind::hex_text:
     case column_kind::decimal_text:
+    case column_kind::decorated_text:
     case column_kind::text:
       break;
   }
@@ -103,6 +104,7 @@ class row_adder {
         return check(tblx_addcell_hex(t_, f.bits));
       case column_kind::hex_text:
       case column_kind::decimal_text:
+      case column_kind::decorated_text:
       case column_kind::text:
         break;
     }
@@ -142,6 +144,7 @@ struct sort_key {
   std::uint64_t bits = 0;
   std::string_view text;
   decimal_key number;
+  double amount = 0;  // a decorated number's value
 };
 
 class row_sorter {
@@ -202,7 +205,8 @@ class row_sorter {
     }
     key.state = sort_key::value;
     key.bits = f.bits;
-    if (c.kind == column_kind::text || c.kind == column_kind::decimal_text) {
+    if (c.kind == column_kind::text || c.kind == column_kind::decimal_text ||
+        c.kind == column_kind::decorated_text) {
       key.text = f.text;
       if (key.text.empty()) {  // a number stored without its text
         char digits[24];
@@ -211,6 +215,7 @@ class row_sorter {
       if (c.kind == column_kind::decimal_text && !c.by_length) {
         key.number = make_decimal_key(key.text);
       }
+      if (c.kind == column_kind::decorated_text) key.amount = value_of(key.text);
     }
     return key;
   }
@@ -233,6 +238,9 @@ class row_sorter {
         return (a.bits > b.bits) - (a.bits < b.bits);
       case column_kind::decimal_text:
         if (!c.by_length) return compare_decimal_keys(a.number, b.number);
+        break;
+      case column_kind::decorated_text:
+        if (!c.by_length) return (a.amount > b.amount) - (a.amount < b.amount);
         break;
       case column_kind::text:
         break;

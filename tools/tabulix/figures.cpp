@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "figures.hpp"
 
+#include <cstdlib>
+
 #include "errors.hpp"
 
 namespace tabulix::cli {
@@ -8,6 +10,13 @@ namespace tabulix::cli {
 namespace {
 
 bool is_number_kind(column_kind k) { return k != column_kind::text; }
+
+// The value of a number for ordering by value.
+double value_of_scan(std::string_view text, const field_scan& s) {
+  if (s.kind == field_scan::form::decorated) return s.value;
+  if (s.int64) return static_cast<double>(s.i);
+  return value_of(text);
+}
 bool is_hex_kind(column_kind k) { return k == column_kind::hex || k == column_kind::hex_text; }
 
 // The value of an integer field as a sign and a magnitude.
@@ -29,10 +38,55 @@ void figure_counter::add_to_sum(std::string_view text, const field_scan& s) {
     case field_scan::form::decimal:
       if (s.exponent || !sum_.add(text)) summable_ = false;
       break;
+    case field_scan::form::decorated:
+      add_decorated(text);
+      break;
     case field_scan::form::text:
       summable_ = false;
       break;
   }
+}
+
+// Sizes add up in bytes; other decorated numbers add exactly, as written.
+void figure_counter::add_decorated(std::string_view text) {
+  decorated_number d;
+  static_cast<void>(read_decorated(text, d));  // scan_field found it one
+  if (d.what == decoration::size) {
+    sizes_ = true;
+    bytes_ += d.value;
+    if (largest_after_.empty() || d.power > largest_.power) {
+      largest_after_ = d.after;
+      largest_ = d;
+      largest_.after = largest_after_;
+      largest_.before = {};
+    }
+    return;
+  }
+  if (!sum_.add(plain_digits(d))) summable_ = false;
+  if (!decorated_ || (like_.what == decoration::group && d.what != decoration::group)) {
+    // The decoration to give the figure: the currency or '%' of any value.
+    const char group = decorated_ ? like_.group : d.group;
+    like_before_ = d.before;
+    like_after_ = d.after;
+    like_ = d;
+    like_.group = group != 0 ? group : d.group;
+    like_.before = like_before_;
+    like_.after = like_after_;
+  } else if (like_.group == 0) {
+    like_.group = d.group;
+  }
+  decorated_ = true;
+}
+
+std::string figure_counter::decorated_text(const exact_decimal& value) const {
+  if (sizes_) {
+    // Plain numbers among sizes are bytes.
+    const long double plain = std::strtold(value.to_string().c_str(), nullptr);
+    const long double total = bytes_ + plain;
+    return size_in_unit(what_ == figure::mean ? total / static_cast<long double>(count_) : total,
+                        largest_);
+  }
+  return decorate(value.to_string(), like_);
 }
 
 // Orders a number against the best so far: hex by value, integers of 64 bits
@@ -43,7 +97,11 @@ bool figure_counter::better(std::string_view text, const field_scan& s) {
   const field_scan& b = best_scan_;
   if (s.kind == field_scan::form::text || b.kind == field_scan::form::text) return false;
   int order = 0;
-  if (s.kind == field_scan::form::hex || b.kind == field_scan::form::hex) {
+  if (s.kind == field_scan::form::decorated || b.kind == field_scan::form::decorated) {
+    const double x = value_of_scan(text, s);
+    const double y = value_of_scan(best_, b);
+    order = (x > y) - (x < y);
+  } else if (s.kind == field_scan::form::hex || b.kind == field_scan::form::hex) {
     if (s.kind != b.kind) return false;
     order = (s.u > b.u) - (s.u < b.u);
   } else if (s.int64 && b.int64) {
@@ -60,6 +118,7 @@ bool figure_counter::better(std::string_view text, const field_scan& s) {
 
 void figure_counter::add(std::string_view text, const field_scan& s, const std::string& where) {
   ++count_;
+  any_decorated_ = any_decorated_ || s.kind == field_scan::form::decorated;
   if (s.kind == field_scan::form::text && first_text_at_.empty() && !where.empty()) {
     first_text_ = text;
     first_text_at_ = where;
@@ -88,7 +147,8 @@ void figure_counter::add(std::string_view text, const field_scan& s, const std::
 std::string figure_counter::refusal(column_kind kind, bool exponent) const {
   if (what_ == figure::count) return "";
   if (!is_number_kind(kind)) {
-    if (first_text_at_.empty()) return "holds text, not numbers";
+    // Every value is a number, but their decorations do not go together.
+    if (first_text_at_.empty()) return "holds numbers decorated in different ways, such as two currencies";
     return "holds text, not numbers: " + in_quotes(first_text_) + " at " + first_text_at_;
   }
   if (what_ == figure::mean && is_hex_kind(kind)) return "is hex, which has no mean";
@@ -104,9 +164,14 @@ std::string figure_counter::text(column_kind kind, bool upper_hex,
     case figure::count:
       return std::to_string(kind == column_kind::text ? count_ + missing_ : count_);
     case figure::sum:
+      if (kind == column_kind::decorated_text) return decorated_text(sum_.total());
       return is_hex_kind(kind) ? sum_.total().to_hex(upper_hex) : sum_.total().to_string();
     case figure::mean:
       if (count_ == 0) return "";
+      if (kind == column_kind::decorated_text) {
+        return decorated_text(sizes_ ? sum_.total()
+                                     : sum_.total().divided(count_, fraction_digits + 2));
+      }
       return sum_.total().divided(count_, fraction_digits + 2).to_string();
     case figure::min:
     case figure::max:

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string_view>
 
+#include "decorated.hpp"
+
 namespace tabulix::cli {
 
 // The types --type names: string, int, uint, hex.
@@ -71,6 +73,7 @@ struct field_scan {
     integer,  // strict decimal integer; fits int64 or uint64 as noted
     decimal,  // any other decimal number (is_decimal)
     hex,      // "0x" and hex digits
+    decorated,  // a number with thousands separators, a currency sign, '%' or a unit
   };
   form kind = form::text;
   bool int64 = false;          // integer that fits int64 (value in i)
@@ -86,6 +89,11 @@ struct field_scan {
   std::uint32_t fraction = 0;  // decimal: digits after the point
   std::int64_t i = 0;
   std::uint64_t u = 0;  // uint64 integers and hex values of up to 16 digits
+  // A decorated number: how, and its value (a size in bytes).
+  decoration deco = decoration::group;
+  char group = 0;
+  std::uint8_t currency = 0;
+  double value = 0;
 };
 
 field_scan scan_field(std::string_view text);
@@ -98,6 +106,7 @@ enum class column_kind {
   hex,           // library hex column (one letter case, no zero-filled values)
   hex_text,      // hex shown as written, right-aligned, ordered by value
   decimal_text,  // decimal numbers shown as written, ordered by value
+  decorated_text,  // decorated numbers (and plain ones) shown as written, ordered by value
 };
 
 // Gathers what the non-empty values of one column look like.
@@ -118,6 +127,8 @@ class type_guess {
   [[nodiscard]] bool has_point() const { return point_; }
   // Some value has an exponent.
   [[nodiscard]] bool has_exponent() const { return exponent_; }
+  // The decoration of the decorated numbers, when they share one.
+  [[nodiscard]] decoration decorated_as() const { return deco_; }
   // Hex letters appear only in upper case.
   [[nodiscard]] bool upper_hex() const { return upper_ && !lower_; }
   // Hex values are shown as written: zero-filled ones or letters of both
@@ -138,6 +149,12 @@ class type_guess {
   bool needs_uint_ = false;
   bool all_hex_ = true;
   bool all_decimal_ = true;
+  bool all_numbers_ = true;  // decimal or decorated
+  bool decorated_ = false;
+  bool mixed_ = false;  // decorations that cannot be summed together
+  decoration deco_ = decoration::group;
+  char group_ = 0;
+  std::uint8_t currency_ = 0;
   bool point_ = false;
   bool exponent_ = false;
   bool upper_ = false;
@@ -146,6 +163,8 @@ class type_guess {
   std::uint32_t whole_ = 0;
   std::uint32_t fraction_ = 0;
   std::uint32_t hex_width_ = 0;
+
+  void add_decoration(const field_scan& s);
 };
 
 }  // namespace tabulix::cli

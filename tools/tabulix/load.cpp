@@ -324,6 +324,7 @@ class loader {
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::decimal:
+        case field_scan::form::decorated:
         case field_scan::form::text:
           break;
       }
