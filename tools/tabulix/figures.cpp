@@ -147,8 +147,11 @@ void figure_counter::add(std::string_view text, const field_scan& s, const std::
 std::string figure_counter::refusal(column_kind kind, bool exponent) const {
   if (what_ == figure::count) return "";
   if (!is_number_kind(kind)) {
-    // Every value is a number, but their decorations do not go together.
-    if (first_text_at_.empty()) return "holds numbers decorated in different ways, such as two currencies";
+    if (first_text_at_.empty()) {
+      // Every value may be a number, whose decorations do not go together.
+      return any_decorated_ ? "holds numbers decorated in different ways, such as two currencies"
+                            : "holds text, not numbers";
+    }
     return "holds text, not numbers: " + in_quotes(first_text_) + " at " + first_text_at_;
   }
   if (what_ == figure::mean && is_hex_kind(kind)) return "is hex, which has no mean";
