@@ -94,9 +94,17 @@ std::vector<text_span> find_aligned_columns(std::string_view sample, bool cut, s
     }
     runs = std::move(joined);
     for (const text_span& run : runs) {
-      if (trimmed(header, run).find("  ") != std::string_view::npos) {
-        return {};  // two titles over one run of columns
-      }
+      const std::string_view title = trimmed(header, run);
+      if (title.find("  ") != std::string_view::npos) return {};  // two titles over one run
+      // A title with a blank inside ("Mounted on") stands over values that
+      // start where it starts; values that start elsewhere ("RSS COMMAND"
+      // over "12844 /sbin/init") make it two titles run together.
+      if (title.find(' ') == std::string_view::npos) continue;
+      const auto starts_at_title = [&](std::string_view line) {
+        const std::string_view value = trimmed(line, run);
+        return value.empty() || value.data() - line.data() == title.data() - header.data();
+      };
+      if (!std::all_of(lines.begin() + 1, lines.end(), starts_at_title)) return {};
     }
   }
   return runs;

@@ -46,7 +46,7 @@ struct reader_options {
   bool trim = false;    // blanks after a delimiter are dropped
   // Fields separated by blanks: where the fields of aligned lines stand;
   // lines that do not fit them, and all without them, split at blank runs.
-  std::vector<text_span> spans;
+  std::vector<text_span> spans{};
 };
 
 class csv_reader {
