@@ -74,13 +74,16 @@ std::string_view trimmed(std::string_view line, text_span s) {
 
 std::vector<text_span> find_aligned_columns(std::string_view sample, bool cut, std::uint64_t skip,
                                             std::string_view comment, bool no_header) {
+  // Without titles to stand over them, runs of columns tell too little:
+  // such lines split at blank runs.
+  if (no_header) return {};
   const std::vector<std::string_view> lines = counted_lines(sample, cut, skip, comment);
   if (lines.empty() ||
       !std::all_of(lines.begin(), lines.end(), [](auto l) { return plain_ascii(l); })) {
     return {};
   }
   std::vector<text_span> runs = filled_runs(lines);
-  if (!no_header) {
+  {
     const std::string_view header = lines.front();
     std::vector<text_span> joined;
     for (const text_span& run : runs) {

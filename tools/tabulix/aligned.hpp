@@ -25,8 +25,8 @@ struct text_span {
 // a title with two blanks inside it, or a line with characters beyond ASCII
 // (whose bytes are no columns). The first `skip` lines, those that start
 // with `comment` (when not empty) and a last line that `cut` says the
-// sample cuts short do not count; the first line left is the header unless
-// `no_header`.
+// sample cuts short do not count; the first line left is the header. Gives
+// none for `no_header`: without titles, runs of columns tell too little.
 std::vector<text_span> find_aligned_columns(std::string_view sample, bool cut, std::uint64_t skip,
                                             std::string_view comment, bool no_header);
 

@@ -301,15 +301,18 @@ void csv_reader::split_blanks(csv_record& record) {
   }
 }
 
-// Fields at the spans of aligned text; the last takes the rest of the line.
+// Fields at the spans of aligned text; the last, or the one at the field
+// limit, takes the rest of the line.
 void csv_reader::split_spans(csv_record& record) {
   const std::string_view line(buffer_.get() + pos_, content_end_ - pos_);
   for (std::size_t i = 0; i < opts_.spans.size(); ++i) {
     text_span s = opts_.spans[i];
-    if (i + 1 == opts_.spans.size()) s.end = std::max(s.end, line.size());
+    const bool last = i + 1 == opts_.spans.size() || i + 1 == field_limit_;
+    if (last) s.end = std::max(s.end, line.size());
     record.starts.push_back(record.data.size());
     record.data.append(trimmed(line, s));
     record.data.push_back('\0');
+    if (last) return;
   }
 }
 
