@@ -87,8 +87,8 @@ std::vector<text_span> find_aligned_columns(std::string_view sample, bool cut, s
     const std::string_view header = lines.front();
     std::vector<text_span> joined;
     for (const text_span& run : runs) {
-      const bool data_below = std::any_of(lines.begin() + 1, lines.end(),
-                                          [&](auto l) { return has_text(l, run); });
+      const bool data_below =
+          std::any_of(lines.begin() + 1, lines.end(), [&](auto l) { return has_text(l, run); });
       if (!joined.empty() && !data_below && run.begin == joined.back().end + 1) {
         joined.back().end = run.end;  // more words of the title before
         continue;

@@ -324,7 +324,8 @@ void csv_reader::trim_fields(csv_record& record) const {
   for (std::size_t i = 0; i < n; ++i) {
     std::size_t from = record.starts[i];
     const std::size_t end = (i + 1 < n ? record.starts[i + 1] : record.data.size());
-    while (from + 1 < end && (record.data[from] == ' ' || (record.data[from] == '\t' && delimiter != '\t'))) {
+    while (from + 1 < end &&
+           (record.data[from] == ' ' || (record.data[from] == '\t' && delimiter != '\t'))) {
       ++from;
     }
     record.starts[i] = to;
@@ -392,7 +393,8 @@ void csv_reader::split_csv(csv_record& record) {
       ++record.extra;
     }
     if (opts_.trim) {
-      while (p < content_end_ && (buffer_[p] == ' ' || (buffer_[p] == '\t' && delimiter != '\t'))) ++p;
+      while (p < content_end_ && (buffer_[p] == ' ' || (buffer_[p] == '\t' && delimiter != '\t')))
+        ++p;
     }
     if (p < content_end_ && buffer_[p] == '"') {
       p = take_quoted(record, p);

@@ -23,7 +23,7 @@ enum class decoration : std::uint8_t {
 // A decorated number taken apart.
 struct decorated_number {
   decoration what = decoration::group;
-  char group = 0;            // the thousands separator, 0 for none
+  char group = 0;             // the thousands separator, 0 for none
   std::uint8_t currency = 0;  // which sign, from 1, for decoration::currency
   std::uint8_t power = 0;     // size: the unit's power of the base (K: 1, M: 2, ...)
   bool binary = false;        // size: powers of 1024 ("Ki", "KiB"), else of 1000

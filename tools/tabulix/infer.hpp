@@ -69,10 +69,10 @@ int compare_decimal_keys(const decimal_key& x, const decimal_key& y);
 // What one field holds, found in one pass over its bytes.
 struct field_scan {
   enum class form : std::uint8_t {
-    text,     // none of the below
-    integer,  // strict decimal integer; fits int64 or uint64 as noted
-    decimal,  // any other decimal number (is_decimal)
-    hex,      // "0x" and hex digits
+    text,       // none of the below
+    integer,    // strict decimal integer; fits int64 or uint64 as noted
+    decimal,    // any other decimal number (is_decimal)
+    hex,        // "0x" and hex digits
     decorated,  // a number with thousands separators, a currency sign, '%' or a unit
   };
   form kind = form::text;
@@ -101,11 +101,11 @@ field_scan scan_field(std::string_view text);
 // How a column is shown, from what its values are.
 enum class column_kind {
   text,
-  int64,         // library int column
-  uint64,        // library uint column
-  hex,           // library hex column (one letter case, no zero-filled values)
-  hex_text,      // hex shown as written, right-aligned, ordered by value
-  decimal_text,  // decimal numbers shown as written, ordered by value
+  int64,           // library int column
+  uint64,          // library uint column
+  hex,             // library hex column (one letter case, no zero-filled values)
+  hex_text,        // hex shown as written, right-aligned, ordered by value
+  decimal_text,    // decimal numbers shown as written, ordered by value
   decorated_text,  // decorated numbers (and plain ones) shown as written, ordered by value
 };
 

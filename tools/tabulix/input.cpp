@@ -114,7 +114,8 @@ class gzip_source final : public byte_source {
 // The compressed bytes of a stream, read a chunk at a time for a decoder.
 class compressed_input {
  public:
-  explicit compressed_input(std::unique_ptr<byte_source> raw) : raw_(std::move(raw)), in_(chunk_size) {}
+  explicit compressed_input(std::unique_ptr<byte_source> raw)
+      : raw_(std::move(raw)), in_(chunk_size) {}
 
   // Reads the next chunk; false at the end of the input.
   bool fill() {
@@ -273,8 +274,7 @@ class zstd_source final : public byte_source {
       }
       const std::size_t rc = ZSTD_decompressStream(z_, &out, &pending_);
       if (ZSTD_isError(rc) != 0) {
-        throw input_error(name_, 0, 0,
-                          std::string("broken zstd data: ") + ZSTD_getErrorName(rc));
+        throw input_error(name_, 0, 0, std::string("broken zstd data: ") + ZSTD_getErrorName(rc));
       }
       ended_ = rc == 0;  // a frame is whole; another may follow
       full_ = out.pos == out.size;
@@ -367,7 +367,10 @@ compression compression_of(const std::vector<char>& first) {
        bytes.substr(4, 6) == "\x17\x72\x45\x38\x50\x90")) {
     return compression::bzip2;
   }
-  if (bytes.starts_with(std::string_view("\xFD" "7zXZ\0", 6))) return compression::xz;
+  if (bytes.starts_with(std::string_view("\xFD"
+                                         "7zXZ\0",
+                                         6)))
+    return compression::xz;
   if (bytes.starts_with("\x28\xB5\x2F\xFD")) return compression::zstd;
   return compression::none;
 }
@@ -375,8 +378,8 @@ compression compression_of(const std::vector<char>& first) {
 [[noreturn, maybe_unused]] void not_built(const std::string& name, const char* format) {
   throw input_error(name, 0, 0,
                     std::string(format) +
-                        "-compressed input cannot be read: this build was made without " +
-                        format + " support");
+                        "-compressed input cannot be read: this build was made without " + format +
+                        " support");
 }
 
 std::unique_ptr<byte_source> decompressed(std::unique_ptr<byte_source> source,

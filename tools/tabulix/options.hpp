@@ -64,8 +64,8 @@ struct options {
   bool tsv = false;
   bool whitespace = false;
   char delimiter = ',';
-  bool delimiter_given = false;  // else the delimiter is sniffed, unless --tsv or -w
-  bool trim = false;             // blanks after a delimiter are dropped
+  bool delimiter_given = false;       // else the delimiter is sniffed, unless --tsv or -w
+  bool trim = false;                  // blanks after a delimiter are dropped
   std::optional<std::size_t> fields;  // -w: the last field takes the rest of the line
   // Fields that stand for a missing value in a column of numbers.
   std::vector<std::string> na{"NA", "N/A", "n/a", "NaN", "null", "NULL", "None", "-", "."};
