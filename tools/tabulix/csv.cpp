@@ -316,6 +316,16 @@ void csv_reader::split_spans(csv_record& record) {
   }
 }
 
+// Where the blanks that start at p (in the buffer) end, within the line; a
+// tab that delimits is no blank.
+std::size_t csv_reader::skip_blanks(std::size_t p) const {
+  while (p < content_end_ &&
+         (buffer_[p] == ' ' || (buffer_[p] == '\t' && opts_.delimiter != '\t'))) {
+    ++p;
+  }
+  return p;
+}
+
 // Drops the blanks at the start of each field, moving the fields down.
 void csv_reader::trim_fields(csv_record& record) const {
   const char delimiter = opts_.format == input_format::tsv ? '\t' : opts_.delimiter;
@@ -392,10 +402,7 @@ void csv_reader::split_csv(csv_record& record) {
     } else {
       ++record.extra;
     }
-    if (opts_.trim) {
-      while (p < content_end_ && (buffer_[p] == ' ' || (buffer_[p] == '\t' && delimiter != '\t')))
-        ++p;
-    }
+    if (opts_.trim) p = skip_blanks(p);
     if (p < content_end_ && buffer_[p] == '"') {
       p = take_quoted(record, p);
     } else {

@@ -82,6 +82,7 @@ class csv_reader {
   void split_blanks(csv_record& record);
   void split_spans(csv_record& record);
   void trim_fields(csv_record& record) const;
+  [[nodiscard]] std::size_t skip_blanks(std::size_t p) const;
   void split_csv(csv_record& record);
   std::size_t take_quoted(csv_record& record, std::size_t at);
   void next_line();

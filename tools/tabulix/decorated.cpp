@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "decorated.hpp"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace tabulix::cli {
@@ -152,9 +152,12 @@ std::string decorate(std::string_view number, const decorated_number& like) {
 
 std::string size_in_unit(long double bytes, const decorated_number& like) {
   const long double unit = std::pow(like.binary ? 1024.0L : 1000.0L, like.power);
-  char digits[64];
-  std::snprintf(digits, sizeof digits, "%.1Lf", bytes / unit);
-  return std::string(digits) + std::string(like.after);
+  char digits[400];  // the largest double in fixed notation
+  const auto [end, ec] =
+      std::to_chars(digits, digits + sizeof digits, static_cast<double>(bytes / unit),
+                    std::chars_format::fixed, 1);
+  static_cast<void>(ec);
+  return std::string(digits, end) + std::string(like.after);
 }
 
 double value_of(std::string_view text) {

@@ -361,10 +361,10 @@ enum class compression { none, gzip, bzip2, xz, zstd };
 compression compression_of(const std::vector<char>& first) {
   const std::string_view bytes(first.data(), first.size());
   if (bytes.starts_with("\x1F\x8B")) return compression::gzip;
-  // "BZh" and a block size digit, then the magic of a block or of the end.
+  // "BZh" and a block size digit, then the magic of a block (the digits of
+  // pi, 31 41 59 26 53 59, which read as ASCII) or of the end.
   if (bytes.size() >= 10 && bytes.starts_with("BZh") && bytes[3] >= '1' && bytes[3] <= '9' &&
-      (bytes.substr(4, 6) == "\x31\x41\x59\x26\x53\x59" ||
-       bytes.substr(4, 6) == "\x17\x72\x45\x38\x50\x90")) {
+      (bytes.substr(4, 6) == "1AY&SY" || bytes.substr(4, 6) == "\x17\x72\x45\x38\x50\x90")) {
     return compression::bzip2;
   }
   if (bytes.starts_with(std::string_view("\xFD"

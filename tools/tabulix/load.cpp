@@ -79,7 +79,7 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
 // told apart by their length or first byte alone.
 class missing_markers {
  public:
-  explicit missing_markers(const std::vector<std::string>& markers) : markers_(markers) {
+  explicit missing_markers(std::vector<std::string> markers) : markers_(std::move(markers)) {
     for (const auto& m : markers_) {
       longest_ = std::max(longest_, m.size());
       first_[static_cast<unsigned char>(m.front())] = true;

@@ -151,6 +151,13 @@ void add_output_options(CLI::App& app, options& out, raw_values& raw) {
       ->type_name("WHEN");
 }
 
+text_encoding parse_encoding(const std::string& name) {
+  if (name == "utf8") return text_encoding::utf8;
+  if (name == "latin1") return text_encoding::latin1;
+  if (name == "cp1252") return text_encoding::cp1252;
+  throw usage_error("--encoding: unknown encoding " + in_quotes(name) + " (utf8, latin1, cp1252)");
+}
+
 // The markers of missing values: comma-separated, none for an empty list.
 std::vector<std::string> parse_na_list(std::string_view text) {
   std::vector<std::string> markers;
@@ -198,16 +205,7 @@ void convert(const raw_values& raw, options& out) {
   if (raw.skip) out.skip = parse_count("--skip", *raw.skip);
   if (raw.width) out.width = parse_width("--width", *raw.width);
   if (raw.color) out.color = parse_color(*raw.color);
-  if (raw.encoding) {
-    if (*raw.encoding == "latin1") {
-      out.encoding = text_encoding::latin1;
-    } else if (*raw.encoding == "cp1252") {
-      out.encoding = text_encoding::cp1252;
-    } else if (*raw.encoding != "utf8") {
-      throw usage_error("--encoding: unknown encoding " + in_quotes(*raw.encoding) +
-                        " (utf8, latin1, cp1252)");
-    }
-  }
+  if (raw.encoding) out.encoding = parse_encoding(*raw.encoding);
   if (!out.by_length.empty() && out.sort.empty()) {
     throw usage_error("--by-length sorts a --sort key; give --sort too");
   }
