@@ -2,6 +2,8 @@
 #include "aligned.hpp"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 
 namespace tabulix::cli {
 
@@ -34,32 +36,50 @@ std::vector<std::string_view> counted_lines(std::string_view sample, bool cut, s
   return lines;
 }
 
-// The runs of columns in which some line has a character.
-std::vector<text_span> filled_runs(const std::vector<std::string_view>& lines) {
-  std::size_t widest = 0;
-  for (const auto line : lines) widest = std::max(widest, line.size());
-  std::vector<bool> filled(widest);
+// Which columns hold a character in some line.
+std::vector<bool> filled_columns(const std::vector<std::string_view>& lines) {
+  std::vector<bool> filled;
   for (const auto line : lines) {
+    if (filled.size() < line.size()) filled.resize(line.size());
     for (std::size_t c = 0; c < line.size(); ++c) filled[c] = filled[c] || !is_blank(line[c]);
   }
+  return filled;
+}
+
+// Joins a run that has no data below it to the run before, one blank away:
+// more words of that title.
+std::vector<text_span> join_title_words(const std::vector<text_span>& runs,
+                                        const std::vector<bool>& data_filled) {
+  std::vector<text_span> joined;
+  for (const text_span& run : runs) {
+    bool data_below = false;
+    for (std::size_t c = run.begin; c < std::min(run.end, data_filled.size()); ++c) {
+      data_below = data_below || data_filled[c];
+    }
+    if (!joined.empty() && !data_below && run.begin == joined.back().end + 1) {
+      joined.back().end = run.end;
+      continue;
+    }
+    joined.push_back(run);
+  }
+  return joined;
+}
+
+// The runs of columns in which some line has a character.
+std::vector<text_span> filled_runs(const std::vector<std::string_view>& lines) {
+  const std::vector<bool> filled = filled_columns(lines);
   std::vector<text_span> runs;
-  for (std::size_t c = 0; c < widest;) {
+  for (std::size_t c = 0; c < filled.size();) {
     if (!filled[c]) {
       ++c;
       continue;
     }
     text_span run{c, c};
-    while (run.end < widest && filled[run.end]) ++run.end;
+    while (run.end < filled.size() && filled[run.end]) ++run.end;
     runs.push_back(run);
     c = run.end;
   }
   return runs;
-}
-
-bool has_text(std::string_view line, text_span s) {
-  if (s.begin >= line.size()) return false;
-  const std::string_view part = line.substr(s.begin, s.end - s.begin);
-  return std::any_of(part.begin(), part.end(), [](char c) { return !is_blank(c); });
 }
 
 }  // namespace
@@ -82,32 +102,31 @@ std::vector<text_span> find_aligned_columns(std::string_view sample, bool cut, s
       !std::all_of(lines.begin(), lines.end(), [](auto l) { return plain_ascii(l); })) {
     return {};
   }
-  std::vector<text_span> runs = filled_runs(lines);
-  {
-    const std::string_view header = lines.front();
-    std::vector<text_span> joined;
-    for (const text_span& run : runs) {
-      const bool data_below =
-          std::any_of(lines.begin() + 1, lines.end(), [&](auto l) { return has_text(l, run); });
-      if (!joined.empty() && !data_below && run.begin == joined.back().end + 1) {
-        joined.back().end = run.end;  // more words of the title before
-        continue;
-      }
-      joined.push_back(run);
+  const std::string_view header = lines.front();
+  const std::vector<std::string_view> data(lines.begin() + 1, lines.end());
+  const std::vector<text_span> runs = join_title_words(filled_runs(lines), filled_columns(data));
+  // A title with a blank inside ("Mounted on") stands over values that start
+  // where it starts; values that start elsewhere ("RSS COMMAND" over "12844
+  // /sbin/init") make it two titles run together. Each line is walked once.
+  std::vector<std::size_t> title_start(runs.size(), std::string_view::npos);
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const std::string_view title = trimmed(header, runs[r]);
+    if (title.find("  ") != std::string_view::npos) return {};  // two titles over one run
+    if (title.find(' ') != std::string_view::npos) {
+      title_start[r] = static_cast<std::size_t>(title.data() - header.data());
     }
-    runs = std::move(joined);
-    for (const text_span& run : runs) {
-      const std::string_view title = trimmed(header, run);
-      if (title.find("  ") != std::string_view::npos) return {};  // two titles over one run
-      // A title with a blank inside ("Mounted on") stands over values that
-      // start where it starts; values that start elsewhere ("RSS COMMAND"
-      // over "12844 /sbin/init") make it two titles run together.
-      if (title.find(' ') == std::string_view::npos) continue;
-      const auto starts_at_title = [&](std::string_view line) {
-        const std::string_view value = trimmed(line, run);
-        return value.empty() || value.data() - line.data() == title.data() - header.data();
-      };
-      if (!std::all_of(lines.begin() + 1, lines.end(), starts_at_title)) return {};
+  }
+  std::vector<std::size_t> run_of(runs.empty() ? 0 : runs.back().end);
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    std::fill(run_of.begin() + static_cast<std::ptrdiff_t>(runs[r].begin),
+              run_of.begin() + static_cast<std::ptrdiff_t>(runs[r].end), r);
+  }
+  for (const auto line : data) {
+    std::size_t seen = SIZE_MAX;  // the run whose value has started
+    for (std::size_t c = 0; c < line.size(); ++c) {
+      if (is_blank(line[c]) || run_of[c] == seen) continue;
+      seen = run_of[c];
+      if (title_start[seen] != std::string_view::npos && c != title_start[seen]) return {};
     }
   }
   return runs;
@@ -118,11 +137,13 @@ bool fits_columns(std::string_view line, const std::vector<text_span>& spans) {
   const std::size_t last = spans.back().begin;
   if (!plain_ascii(line.substr(0, last))) return false;
   std::size_t from = 0;
-  for (const text_span& s : spans) {
-    for (std::size_t c = from; c < std::min(s.begin, line.size()); ++c) {
+  // Spans past the end of the line cost nothing: a short line under a wide
+  // header is looked at for its own length only.
+  for (auto s = spans.begin(); s != spans.end() && from < line.size(); ++s) {
+    for (std::size_t c = from; c < std::min(s->begin, line.size()); ++c) {
       if (!is_blank(line[c])) return false;
     }
-    from = s.end;
+    from = s->end;
   }
   return true;
 }

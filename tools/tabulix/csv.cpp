@@ -305,7 +305,13 @@ void csv_reader::split_blanks(csv_record& record) {
 // limit, takes the rest of the line.
 void csv_reader::split_spans(csv_record& record) {
   const std::string_view line(buffer_.get() + pos_, content_end_ - pos_);
-  for (std::size_t i = 0; i < opts_.spans.size(); ++i) {
+  // Past the end of a line the fields are empty, and a row ends at its last
+  // field that is not: they are left out. The header has a title for every
+  // span, an empty one where it has none.
+  const bool header = !split_header_;
+  split_header_ = true;
+  for (std::size_t i = 0; i < opts_.spans.size() && (header || opts_.spans[i].begin < line.size());
+       ++i) {
     text_span s = opts_.spans[i];
     const bool last = i + 1 == opts_.spans.size() || i + 1 == field_limit_;
     if (last) s.end = std::max(s.end, line.size());

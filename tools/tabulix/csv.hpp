@@ -107,6 +107,7 @@ class csv_reader {
   std::uint64_t line_ = 0;  // number of the current line, from 1
   bool skipped_ = false;    // the current line is skipped (by number, or a comment)
   std::size_t field_limit_ = 0;
+  bool split_header_ = false;  // the first line split at spans, the header, is done
 };
 
 }  // namespace tabulix::cli

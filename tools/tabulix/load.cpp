@@ -247,7 +247,10 @@ class loader {
     const std::vector<std::size_t>& shown = data_.requests.shown;
     // A row ends at its last non-empty field; empty fields before it are
     // empty cells.
-    std::size_t end = shown.size();
+    // With every column shown in order, the fields past the record's are
+    // empty: a short row under a wide header costs its own fields only.
+    std::size_t end =
+        data_.requests.all_shown ? std::min(shown.size(), record_.size()) : shown.size();
     while (end > 0 && field_of(shown[end - 1]).empty()) --end;
     writer_.clear();
     for (std::size_t j = 0; j < end; ++j) take_field(j, field_of(shown[j]), name);
