@@ -104,7 +104,7 @@ std::vector<text_span> find_aligned_columns(std::string_view sample, bool cut, s
   }
   const std::string_view header = lines.front();
   const std::vector<std::string_view> data(lines.begin() + 1, lines.end());
-  const std::vector<text_span> runs = join_title_words(filled_runs(lines), filled_columns(data));
+  std::vector<text_span> runs = join_title_words(filled_runs(lines), filled_columns(data));
   // A title with a blank inside ("Mounted on") stands over values that start
   // where it starts; values that start elsewhere ("RSS COMMAND" over "12844
   // /sbin/init") make it two titles run together. Each line is walked once.
