@@ -25,6 +25,20 @@ std::uint64_t magnitude_of(const field_scan& s) {
   return s.i < 0 ? 0 - static_cast<std::uint64_t>(s.i) : static_cast<std::uint64_t>(s.i);
 }
 
+// A decorated number kept without the texts it points into, which a counter
+// keeps in strings of its own (a moved counter moves them), and given them
+// back for use.
+decorated_number without_text(decorated_number d) {
+  d.digits = d.before = d.after = {};
+  return d;
+}
+
+decorated_number with_text(decorated_number d, std::string_view before, std::string_view after) {
+  d.before = before;
+  d.after = after;
+  return d;
+}
+
 }  // namespace
 
 void figure_counter::add_to_sum(std::string_view text, const field_scan& s) {
@@ -56,9 +70,7 @@ void figure_counter::add_decorated(std::string_view text) {
     bytes_ += d.value;
     if (largest_after_.empty() || d.power > largest_.power) {
       largest_after_ = d.after;
-      largest_ = d;
-      largest_.after = largest_after_;
-      largest_.before = {};
+      largest_ = without_text(d);
     }
     return;
   }
@@ -68,10 +80,8 @@ void figure_counter::add_decorated(std::string_view text) {
     const char group = decorated_ ? like_.group : d.group;
     like_before_ = d.before;
     like_after_ = d.after;
-    like_ = d;
+    like_ = without_text(d);
     like_.group = group != 0 ? group : d.group;
-    like_.before = like_before_;
-    like_.after = like_after_;
   } else if (like_.group == 0) {
     like_.group = d.group;
   }
@@ -84,9 +94,9 @@ std::string figure_counter::decorated_text(const exact_decimal& value) const {
     const long double plain = std::strtold(value.to_string().c_str(), nullptr);
     const long double total = bytes_ + plain;
     return size_in_unit(what_ == figure::mean ? total / static_cast<long double>(count_) : total,
-                        largest_);
+                        with_text(largest_, {}, largest_after_));
   }
-  return decorate(value.to_string(), like_);
+  return decorate(value.to_string(), with_text(like_, like_before_, like_after_));
 }
 
 // Orders a number against the best so far: hex by value, integers of 64 bits

@@ -47,7 +47,8 @@ class figure_counter {
   std::string first_text_at_;
   exact_sum sum_;
   // Decorated numbers: how the first one was decorated (its sign before and
-  // its text after), the sizes in bytes and the largest unit among them.
+  // its text after), the sizes in bytes and the largest unit among them. The
+  // decorated_number members point into no text: a counter may move.
   bool decorated_ = false;
   bool any_decorated_ = false;  // for any figure
   decorated_number like_;
