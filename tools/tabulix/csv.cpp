@@ -82,12 +82,6 @@ std::string invalid_utf8(const char* p, std::size_t n) {
 
 }  // namespace
 
-std::string_view csv_record::field(std::size_t i) const {
-  // Every field ends with the NUL that the reader put after it.
-  const std::size_t end = (i + 1 < starts.size() ? starts[i + 1] : data.size()) - 1;
-  return std::string_view(data).substr(starts[i], end - starts[i]);
-}
-
 void csv_record::clear() {
   data.clear();
   starts.clear();

@@ -34,7 +34,12 @@ struct csv_record {
   std::uint64_t extra = 0;          // fields past the reader's field limit: counted, not kept
 
   [[nodiscard]] std::size_t size() const { return starts.size(); }
-  [[nodiscard]] std::string_view field(std::size_t i) const;
+  // Inline: the loader asks for every field of every record.
+  [[nodiscard]] std::string_view field(std::size_t i) const {
+    // Every field ends with the NUL that the reader put after it.
+    const std::size_t end = (i + 1 < starts.size() ? starts[i + 1] : data.size()) - 1;
+    return {data.data() + starts[i], end - starts[i]};
+  }
   void clear();
 };
 

@@ -97,10 +97,7 @@ bool take_after(std::string_view after, decorated_number& d) {
 }  // namespace
 
 bool read_decorated(std::string_view text, decorated_number& d) {
-  // Most text is told apart by its first byte: none of a digit, a sign, a
-  // point, '$' or the first byte of the other currency signs.
-  static constexpr std::string_view starts = "0123456789-+.$\xE2\xC2";
-  if (text.empty() || starts.find(text.front()) == std::string_view::npos) return false;
+  if (!may_be_decorated(text)) return false;
   d = decorated_number{};
   std::string_view t = text;
   if (t.starts_with('-') || t.starts_with('+')) {

@@ -35,6 +35,16 @@ struct decorated_number {
   double value = 0;            // the value, a size in bytes
 };
 
+// Whether `text` may be a decorated number, from its first byte: a digit, a
+// sign, a point, '$' or the first byte of another currency sign. Most text
+// is told apart here.
+inline bool may_be_decorated(std::string_view text) {
+  if (text.empty()) return false;
+  const char c = text.front();
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == '$' || c == '\xE2' ||
+         c == '\xC2';
+}
+
 // Takes `text` apart when it is a decorated number; false otherwise, and
 // for a plain number.
 bool read_decorated(std::string_view text, decorated_number& d);

@@ -13,7 +13,6 @@ bool is_number_kind(column_kind k) { return k != column_kind::text; }
 
 // The value of a number for ordering by value.
 double value_of_scan(std::string_view text, const field_scan& s) {
-  if (s.kind == field_scan::form::decorated) return s.value;
   if (s.int64) return static_cast<double>(s.i);
   return value_of(text);
 }

@@ -122,7 +122,8 @@ void scan_decimal(std::string_view t, field_scan& s) {
   if (!s.point && !s.exponent && !zero_led && !overflow) settle_integer(s, negative, value);
 }
 
-void scan_decorated(std::string_view text, field_scan& s) {
+// Kept out of scan_field, whose numbers and most texts never get here.
+[[gnu::noinline]] void scan_decorated(std::string_view text, field_scan& s) {
   decorated_number d;
   if (!read_decorated(text, d)) return;
   s.kind = field_scan::form::decorated;
@@ -130,7 +131,6 @@ void scan_decorated(std::string_view text, field_scan& s) {
   s.group = d.group;
   s.currency = d.currency;
   s.fraction = d.fraction;
-  s.value = d.value;
 }
 
 std::string_view strip_leading_zeros(std::string_view s) {
@@ -353,7 +353,7 @@ field_scan scan_field(std::string_view text) {
     scan_hex(text.substr(2), s);
   } else {
     scan_decimal(text, s);
-    if (s.kind == field_scan::form::text) scan_decorated(text, s);
+    if (s.kind == field_scan::form::text && may_be_decorated(text)) scan_decorated(text, s);
   }
   return s;
 }

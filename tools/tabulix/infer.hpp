@@ -76,24 +76,24 @@ struct field_scan {
     decorated,  // a number with thousands separators, a currency sign, '%' or a unit
   };
   form kind = form::text;
-  bool int64 = false;          // integer that fits int64 (value in i)
-  bool uint64 = false;         // integer that fits uint64 but not int64 (value in u)
-  bool as_written = true;      // prints back as written ("+7" and "-0" do not)
-  bool point = false;          // decimal with a point
-  bool exponent = false;       // decimal with an exponent
-  bool lower = false;          // hex letters a-f seen
-  bool upper = false;          // hex letters A-F seen
-  bool zero_led = false;       // hex with a leading zero digit
+  bool int64 = false;      // integer that fits int64 (value in i)
+  bool uint64 = false;     // integer that fits uint64 but not int64 (value in u)
+  bool as_written = true;  // prints back as written ("+7" and "-0" do not)
+  bool point = false;      // decimal with a point
+  bool exponent = false;   // decimal with an exponent
+  bool lower = false;      // hex letters a-f seen
+  bool upper = false;      // hex letters A-F seen
+  bool zero_led = false;   // hex with a leading zero digit
+  // A decorated number: how it is decorated (its value is read again when
+  // needed, which keeps this small for the fields of every other kind).
+  decoration deco = decoration::group;
+  char group = 0;
+  std::uint8_t currency = 0;
   std::uint32_t whole = 0;     // decimal: bytes before the point (sign included); hex: all
                                // its bytes
   std::uint32_t fraction = 0;  // decimal: digits after the point
   std::int64_t i = 0;
   std::uint64_t u = 0;  // uint64 integers and hex values of up to 16 digits
-  // A decorated number: how, and its value (a size in bytes).
-  decoration deco = decoration::group;
-  char group = 0;
-  std::uint8_t currency = 0;
-  double value = 0;
 };
 
 field_scan scan_field(std::string_view text);

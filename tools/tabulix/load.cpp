@@ -83,18 +83,27 @@ class missing_markers {
     for (const auto& m : markers_) {
       longest_ = std::max(longest_, m.size());
       first_[static_cast<unsigned char>(m.front())] = true;
+      numbers_ = numbers_ || scan_field(m).kind != field_scan::form::text;
     }
   }
 
+  [[nodiscard]] bool has_numbers() const { return numbers_; }
+
   [[nodiscard]] bool contains(std::string_view v) const {
     if (v.size() > longest_ || !first_[static_cast<unsigned char>(v.front())]) return false;
-    return std::find(markers_.begin(), markers_.end(), v) != markers_.end();
+    return listed(v);
   }
 
  private:
   std::vector<std::string> markers_;
   std::size_t longest_ = 0;
   std::array<bool, 256> first_{};
+  bool numbers_ = false;  // some marker reads as a number
+
+  // Out of the loader's loop, which most fields leave before it.
+  [[gnu::noinline]] bool listed(std::string_view v) const {
+    return std::find(markers_.begin(), markers_.end(), v) != markers_.end();
+  }
 };
 
 // The library holds a text of up to 4 GiB - 1 bytes in a cell or a title.
@@ -270,12 +279,12 @@ class loader {
     if (too_long_to_show(v.size())) refuse_field(j, name);
     column_stats& stats = data_.stats[j];
     const std::optional<value_type> forced = data_.requests.types[j];
-    if (markers_.contains(v) && forced != value_type::string) {
-      take_missing(stats, v);
-      return;
-    }
     field_scan s;
     if (forced) {
+      if (forced != value_type::string && markers_.contains(v)) {
+        take_missing(stats, v);
+        return;
+      }
       const auto fits = scan_forced(*forced, v);
       if (!fits) {
         throw data_error(value_error(name + ':' + std::to_string(record_.line),
@@ -284,6 +293,12 @@ class loader {
       s = *fits;
     } else {
       s = scan_field(v);
+      // Markers are looked for among texts, and among numbers only when
+      // some marker is one (--na -999).
+      if ((s.kind == field_scan::form::text || markers_.has_numbers()) && markers_.contains(v)) {
+        take_missing(stats, v);
+        return;
+      }
       stats.guess.add(s);
     }
     if (stats.figure) {
