@@ -101,7 +101,7 @@ class missing_markers {
   bool numbers_ = false;  // some marker reads as a number
 
   // Out of the loader's loop, which most fields leave before it.
-  [[gnu::noinline]] bool listed(std::string_view v) const {
+  [[nodiscard, gnu::noinline]] bool listed(std::string_view v) const {
     return std::find(markers_.begin(), markers_.end(), v) != markers_.end();
   }
 };
