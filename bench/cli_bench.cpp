@@ -14,6 +14,8 @@
 //                                row, read and planned.
 //  BM_wide_header_print/N        the same, then built into a table through
 //                                the C++ layer and printed.
+//  BM_wide_aligned_header/N      -w over an aligned header of N titles, then
+//                                N lines of one short field each.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -148,6 +150,27 @@ void BM_wide_header_print(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 
+void BM_wide_aligned_header(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  std::string text;
+  // Two blanks apart: titles one blank apart with nothing under them would
+  // be words of one title.
+  for (std::size_t i = 0; i < n; ++i) text += "t  ";
+  text += '\n';
+  for (std::size_t i = 0; i < n; ++i) text += "x\n";
+  const temp_file file(text);
+  if (file.name.empty()) return state.SkipWithError("no file");
+  options opts;
+  opts.whitespace = true;
+  opts.files.push_back(file.name);
+  for (auto _ : state) {
+    dataset data = load_inputs(opts, false, width_unit::columns);
+    if (data.input_titles.size() != n) return state.SkipWithError("the titles are not columns");
+    benchmark::DoNotOptimize(data.rows.size());
+  }
+  state.SetComplexityN(state.range(0));
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   b->Arg(1'000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
   b->Complexity(benchmark::oN);
@@ -159,5 +182,12 @@ BENCHMARK(BM_max_after_long_exponent)->Apply(sizes);
 BENCHMARK(BM_column_list)->Apply(sizes);
 BENCHMARK(BM_wide_header)->Apply(sizes);
 BENCHMARK(BM_wide_header_print)->Apply(sizes);
+// The header of aligned text is found in the first 64 KiB.
+BENCHMARK(BM_wide_aligned_header)
+    ->Arg(2'000)
+    ->Arg(6'000)
+    ->Arg(20'000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 }  // namespace

@@ -23,6 +23,7 @@ tabulix::type library_type(column_kind k) {
       return tabulix::type::hex;
     case column_kind::hex_text:
     case column_kind::decimal_text:
+    case column_kind::decorated_text:
     case column_kind::text:
       break;
   }
@@ -93,7 +94,9 @@ class row_adder {
 
  private:
   void add_cell(const column_settings& c, const stored_field& f) {
-    if (f.tag == cell_tag::empty) return check(tblx_addcell_empty(t_));
+    if (f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text)) {
+      return check(tblx_addcell_empty(t_));
+    }
     switch (c.kind) {
       case column_kind::int64:
         return check(tblx_addcell_int(t_, static_cast<std::int64_t>(f.bits)));
@@ -103,6 +106,7 @@ class row_adder {
         return check(tblx_addcell_hex(t_, f.bits));
       case column_kind::hex_text:
       case column_kind::decimal_text:
+      case column_kind::decorated_text:
       case column_kind::text:
         break;
     }
@@ -136,6 +140,7 @@ struct sort_key {
   std::uint64_t bits = 0;
   std::string_view text;
   decimal_key number;
+  double amount = 0;  // a decorated number's value
 };
 
 class row_sorter {
@@ -190,13 +195,14 @@ class row_sorter {
 
   sort_key key_of(const column_settings& c, const stored_field& f) {
     sort_key key;
-    if (f.tag == cell_tag::empty) {
+    if (f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text)) {
       key.state = sort_key::empty;
       return key;
     }
     key.state = sort_key::value;
     key.bits = f.bits;
-    if (c.kind == column_kind::text || c.kind == column_kind::decimal_text) {
+    if (c.kind == column_kind::text || c.kind == column_kind::decimal_text ||
+        c.kind == column_kind::decorated_text) {
       key.text = f.text;
       if (key.text.empty()) {  // a number stored without its text
         char digits[24];
@@ -205,6 +211,7 @@ class row_sorter {
       if (c.kind == column_kind::decimal_text && !c.by_length) {
         key.number = make_decimal_key(key.text);
       }
+      if (c.kind == column_kind::decorated_text) key.amount = value_of(key.text);
     }
     return key;
   }
@@ -227,6 +234,9 @@ class row_sorter {
         return (a.bits > b.bits) - (a.bits < b.bits);
       case column_kind::decimal_text:
         if (!c.by_length) return compare_decimal_keys(a.number, b.number);
+        break;
+      case column_kind::decorated_text:
+        if (!c.by_length) return (a.amount > b.amount) - (a.amount < b.amount);
         break;
       case column_kind::text:
         break;

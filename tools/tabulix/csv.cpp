@@ -69,13 +69,18 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-}  // namespace
-
-std::string_view csv_record::field(std::size_t i) const {
-  // Every field ends with the NUL that the reader put after it.
-  const std::size_t end = (i + 1 < starts.size() ? starts[i + 1] : data.size()) - 1;
-  return std::string_view(data).substr(starts[i], end - starts[i]);
+// The message for invalid UTF-8 at p, with n bytes of its line there: text
+// that decodes as Windows-1252 (no byte of the five it leaves unassigned)
+// most likely is, as most text labelled Latin-1 is.
+std::string invalid_utf8(const char* p, std::size_t n) {
+  const std::string_view rest(p, n);
+  if (rest.find_first_of(std::string_view("\x81\x8D\x8F\x90\x9D", 5)) != std::string_view::npos) {
+    return "invalid UTF-8";
+  }
+  return "invalid UTF-8 (for Windows-1252 or Latin-1 text, use --encoding cp1252)";
 }
+
+}  // namespace
 
 void csv_record::clear() {
   data.clear();
@@ -93,7 +98,7 @@ csv_reader::csv_reader(std::unique_ptr<byte_source> in, std::string name, reader
 
 csv_reader::csv_reader(std::FILE* in, const std::string& name, char delimiter)
     : csv_reader(open_source(in, name, text_encoding::utf8), name,
-                 reader_options{input_format::csv, delimiter, 0, {}}) {}
+                 reader_options{input_format::csv, delimiter, 0, {}, false, {}}) {}
 
 void csv_reader::fail(std::uint64_t line, std::uint64_t column, const std::string& message) {
   throw input_error(name_, line, column, message);
@@ -159,7 +164,7 @@ std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_
     if (p[i] == '\0') fail(line, i + 1, "NUL byte");
     const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(p + i), to - i);
     if (len == cut_short && !line_ends) return i;
-    if (len == 0 || len == cut_short) fail(line, i + 1, "invalid UTF-8");
+    if (len == 0 || len == cut_short) fail(line, i + 1, invalid_utf8(p + i, to - i));
     i += len;
   }
 }
@@ -268,6 +273,10 @@ void csv_reader::split_plain(csv_record& record, char delimiter) {
 // Fields separated by runs of blanks and tabs; those at either end separate
 // nothing.
 void csv_reader::split_blanks(csv_record& record) {
+  if (fits_columns(std::string_view(buffer_.get() + pos_, content_end_ - pos_), opts_.spans)) {
+    split_spans(record);
+    return;
+  }
   const char* p = buffer_.get() + pos_;
   const char* const e = buffer_.get() + content_end_;
   for (;;) {
@@ -284,6 +293,56 @@ void csv_reader::split_blanks(csv_record& record) {
     record.data.append(f, p);
     record.data.push_back('\0');
   }
+}
+
+// Fields at the spans of aligned text; the last, or the one at the field
+// limit, takes the rest of the line.
+void csv_reader::split_spans(csv_record& record) {
+  const std::string_view line(buffer_.get() + pos_, content_end_ - pos_);
+  // Past the end of a line the fields are empty, and a row ends at its last
+  // field that is not: they are left out. The header has a title for every
+  // span, an empty one where it has none.
+  const bool header = !split_header_;
+  split_header_ = true;
+  for (std::size_t i = 0; i < opts_.spans.size() && (header || opts_.spans[i].begin < line.size());
+       ++i) {
+    text_span s = opts_.spans[i];
+    const bool last = i + 1 == opts_.spans.size() || i + 1 == field_limit_;
+    if (last) s.end = std::max(s.end, line.size());
+    record.starts.push_back(record.data.size());
+    record.data.append(trimmed(line, s));
+    record.data.push_back('\0');
+    if (last) return;
+  }
+}
+
+// Where the blanks that start at p (in the buffer) end, within the line; a
+// tab that delimits is no blank.
+std::size_t csv_reader::skip_blanks(std::size_t p) const {
+  while (p < content_end_ &&
+         (buffer_[p] == ' ' || (buffer_[p] == '\t' && opts_.delimiter != '\t'))) {
+    ++p;
+  }
+  return p;
+}
+
+// Drops the blanks at the start of each field, moving the fields down.
+void csv_reader::trim_fields(csv_record& record) const {
+  const char delimiter = opts_.format == input_format::tsv ? '\t' : opts_.delimiter;
+  std::size_t to = 0;
+  const std::size_t n = record.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t from = record.starts[i];
+    const std::size_t end = (i + 1 < n ? record.starts[i + 1] : record.data.size());
+    while (from + 1 < end &&
+           (record.data[from] == ' ' || (record.data[from] == '\t' && delimiter != '\t'))) {
+      ++from;
+    }
+    record.starts[i] = to;
+    std::memmove(record.data.data() + to, record.data.data() + from, end - from);
+    to += end - from;
+  }
+  record.data.resize(to);
 }
 
 // A quoted field whose opening quote stands at `at` in the current line;
@@ -312,6 +371,13 @@ std::size_t csv_reader::take_quoted(csv_record& record, std::size_t at) {
       continue;
     }
     if (p < content_end_ && buffer_[p] != opts_.delimiter) {
+      // A field that began lines before most likely lacks its closing quote
+      // there, and the quote here opened another.
+      if (line_ != quote_line) {
+        fail(quote_line, quote_column,
+             "quoted field is not closed (its quote pairs with one on line " +
+                 std::to_string(line_) + ")");
+      }
       fail(line_, p - pos_ + 1, "unexpected character after the closing quote of a quoted field");
     }
     return p;
@@ -324,6 +390,7 @@ void csv_reader::split_csv(csv_record& record) {
   const char delimiter = opts_.delimiter;
   if (std::memchr(buffer_.get() + pos_, '"', content_end_ - pos_) == nullptr) {
     split_plain(record, delimiter);  // no quoted field
+    if (opts_.trim) trim_fields(record);
     return;
   }
   std::size_t p = pos_;
@@ -335,6 +402,7 @@ void csv_reader::split_csv(csv_record& record) {
     } else {
       ++record.extra;
     }
+    if (opts_.trim) p = skip_blanks(p);
     if (p < content_end_ && buffer_[p] == '"') {
       p = take_quoted(record, p);
     } else {
@@ -372,6 +440,7 @@ bool csv_reader::next(csv_record& record) {
         break;
       case input_format::tsv:
         split_plain(record, '\t');
+        if (opts_.trim) trim_fields(record);
         break;
       case input_format::whitespace:
         split_blanks(record);

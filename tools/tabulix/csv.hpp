@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "aligned.hpp"
 #include "errors.hpp"
 #include "input.hpp"
 #include "options.hpp"
@@ -33,7 +34,12 @@ struct csv_record {
   std::uint64_t extra = 0;          // fields past the reader's field limit: counted, not kept
 
   [[nodiscard]] std::size_t size() const { return starts.size(); }
-  [[nodiscard]] std::string_view field(std::size_t i) const;
+  // Inline: the loader asks for every field of every record.
+  [[nodiscard]] std::string_view field(std::size_t i) const {
+    // Every field ends with the NUL that the reader put after it.
+    const std::size_t end = (i + 1 < starts.size() ? starts[i + 1] : data.size()) - 1;
+    return {data.data() + starts[i], end - starts[i]};
+  }
   void clear();
 };
 
@@ -42,6 +48,10 @@ struct reader_options {
   char delimiter = ',';  // for csv: any ASCII byte but '"', CR, LF and NUL
   std::uint64_t skip = 0;
   std::string comment;  // lines starting with it are skipped; empty: none
+  bool trim = false;    // blanks after a delimiter are dropped
+  // Fields separated by blanks: where the fields of aligned lines stand;
+  // lines that do not fit them, and all without them, split at blank runs.
+  std::vector<text_span> spans{};
 };
 
 class csv_reader {
@@ -75,6 +85,9 @@ class csv_reader {
   [[noreturn]] void fail(std::uint64_t line, std::uint64_t column, const std::string& message);
   void split_plain(csv_record& record, char delimiter);
   void split_blanks(csv_record& record);
+  void split_spans(csv_record& record);
+  void trim_fields(csv_record& record) const;
+  [[nodiscard]] std::size_t skip_blanks(std::size_t p) const;
   void split_csv(csv_record& record);
   std::size_t take_quoted(csv_record& record, std::size_t at);
   void next_line();
@@ -99,6 +112,7 @@ class csv_reader {
   std::uint64_t line_ = 0;  // number of the current line, from 1
   bool skipped_ = false;    // the current line is skipped (by number, or a comment)
   std::size_t field_limit_ = 0;
+  bool split_header_ = false;  // the first line split at spans, the header, is done
 };
 
 }  // namespace tabulix::cli

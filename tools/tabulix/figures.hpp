@@ -18,8 +18,11 @@ class figure_counter {
  public:
   explicit figure_counter(figure what) : what_(what) {}
 
-  // A non-empty value and what scan_field found in it.
-  void add(std::string_view text, const field_scan& s);
+  // A non-empty value and what scan_field found in it; `where` tells where it
+  // stands ("file:line"), for a message on a value that is not a number.
+  void add(std::string_view text, const field_scan& s, const std::string& where = {});
+  // A marker of a missing value: counted only in a text column.
+  void add_missing() { ++missing_; }
 
   [[nodiscard]] figure what() const { return what_; }
 
@@ -34,10 +37,27 @@ class figure_counter {
  private:
   [[nodiscard]] bool better(std::string_view text, const field_scan& s);
   void add_to_sum(std::string_view text, const field_scan& s);
+  void add_decorated(std::string_view text);
+  [[nodiscard]] std::string decorated_text(const exact_decimal& value) const;
 
   figure what_;
   std::uint64_t count_ = 0;
+  std::uint64_t missing_ = 0;
+  std::string first_text_;  // the first value that is not a number, and where
+  std::string first_text_at_;
   exact_sum sum_;
+  // Decorated numbers: how the first one was decorated (its sign before and
+  // its text after), the sizes in bytes and the largest unit among them. The
+  // decorated_number members point into no text: a counter may move.
+  bool decorated_ = false;
+  bool any_decorated_ = false;  // for any figure
+  decorated_number like_;
+  std::string like_before_;
+  std::string like_after_;
+  bool sizes_ = false;
+  long double bytes_ = 0;
+  decorated_number largest_;
+  std::string largest_after_;
   bool summable_ = true;  // every value so far is a number without an exponent
   std::string best_;      // the smallest or largest value so far
   field_scan best_scan_;

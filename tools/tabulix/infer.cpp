@@ -122,6 +122,17 @@ void scan_decimal(std::string_view t, field_scan& s) {
   if (!s.point && !s.exponent && !zero_led && !overflow) settle_integer(s, negative, value);
 }
 
+// Kept out of scan_field, whose numbers and most texts never get here.
+[[gnu::noinline]] void scan_decorated(std::string_view text, field_scan& s) {
+  decorated_number d;
+  if (!read_decorated(text, d)) return;
+  s.kind = field_scan::form::decorated;
+  s.deco = d.what;
+  s.group = d.group;
+  s.currency = d.currency;
+  s.fraction = d.fraction;
+}
+
 std::string_view strip_leading_zeros(std::string_view s) {
   while (!s.empty() && s.front() == '0') s.remove_prefix(1);
   return s;
@@ -342,6 +353,7 @@ field_scan scan_field(std::string_view text) {
     scan_hex(text.substr(2), s);
   } else {
     scan_decimal(text, s);
+    if (s.kind == field_scan::form::text && may_be_decorated(text)) scan_decorated(text, s);
   }
   return s;
 }
@@ -412,7 +424,12 @@ void type_guess::add(const field_scan& s) {
   any_ = true;
   switch (s.kind) {
     case field_scan::form::text:
+      all_int_ = all_uint_ = all_hex_ = all_decimal_ = all_numbers_ = false;
+      return;
+    case field_scan::form::decorated:
       all_int_ = all_uint_ = all_hex_ = all_decimal_ = false;
+      add_decoration(s);
+      fraction_ = std::max(fraction_, s.fraction);
       return;
     case field_scan::form::integer:
       all_hex_ = false;
@@ -432,13 +449,28 @@ void type_guess::add(const field_scan& s) {
       fraction_ = std::max(fraction_, s.fraction);
       return;
     case field_scan::form::hex:
-      all_int_ = all_uint_ = all_decimal_ = false;
+      all_int_ = all_uint_ = all_decimal_ = all_numbers_ = false;
       lower_ = lower_ || s.lower;
       upper_ = upper_ || s.upper;
       zero_led_ = zero_led_ || s.zero_led;
       hex_width_ = std::max(hex_width_, s.whole);
       return;
   }
+}
+
+// Values with thousands separators mix with any one other decoration and
+// with plain numbers; one separator, one kind of decoration, one currency.
+void type_guess::add_decoration(const field_scan& s) {
+  if (s.group != 0) {
+    if (group_ != 0 && group_ != s.group) mixed_ = true;
+    group_ = s.group;
+  }
+  if (s.deco != decoration::group) {
+    if (deco_ != decoration::group && (deco_ != s.deco || currency_ != s.currency)) mixed_ = true;
+    deco_ = s.deco;
+    currency_ = s.currency;
+  }
+  decorated_ = true;
 }
 
 value_type type_guess::type() const {
@@ -455,6 +487,7 @@ column_kind type_guess::kind() const {
   if (all_uint_ && needs_uint_) return column_kind::uint64;
   if (all_hex_) return hex_as_written() ? column_kind::hex_text : column_kind::hex;
   if (all_decimal_) return column_kind::decimal_text;
+  if (decorated_ && all_numbers_ && !mixed_) return column_kind::decorated_text;
   return column_kind::text;
 }
 

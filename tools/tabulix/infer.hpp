@@ -10,6 +10,8 @@
 #include <optional>
 #include <string_view>
 
+#include "decorated.hpp"
+
 namespace tabulix::cli {
 
 // The types --type names: string, int, uint, hex.
@@ -67,20 +69,26 @@ int compare_decimal_keys(const decimal_key& x, const decimal_key& y);
 // What one field holds, found in one pass over its bytes.
 struct field_scan {
   enum class form : std::uint8_t {
-    text,     // none of the below
-    integer,  // strict decimal integer; fits int64 or uint64 as noted
-    decimal,  // any other decimal number (is_decimal)
-    hex,      // "0x" and hex digits
+    text,       // none of the below
+    integer,    // strict decimal integer; fits int64 or uint64 as noted
+    decimal,    // any other decimal number (is_decimal)
+    hex,        // "0x" and hex digits
+    decorated,  // a number with thousands separators, a currency sign, '%' or a unit
   };
   form kind = form::text;
-  bool int64 = false;          // integer that fits int64 (value in i)
-  bool uint64 = false;         // integer that fits uint64 but not int64 (value in u)
-  bool as_written = true;      // prints back as written ("+7" and "-0" do not)
-  bool point = false;          // decimal with a point
-  bool exponent = false;       // decimal with an exponent
-  bool lower = false;          // hex letters a-f seen
-  bool upper = false;          // hex letters A-F seen
-  bool zero_led = false;       // hex with a leading zero digit
+  bool int64 = false;      // integer that fits int64 (value in i)
+  bool uint64 = false;     // integer that fits uint64 but not int64 (value in u)
+  bool as_written = true;  // prints back as written ("+7" and "-0" do not)
+  bool point = false;      // decimal with a point
+  bool exponent = false;   // decimal with an exponent
+  bool lower = false;      // hex letters a-f seen
+  bool upper = false;      // hex letters A-F seen
+  bool zero_led = false;   // hex with a leading zero digit
+  // A decorated number: how it is decorated (its value is read again when
+  // needed, which keeps this small for the fields of every other kind).
+  decoration deco = decoration::group;
+  char group = 0;
+  std::uint8_t currency = 0;
   std::uint32_t whole = 0;     // decimal: bytes before the point (sign included); hex: all
                                // its bytes
   std::uint32_t fraction = 0;  // decimal: digits after the point
@@ -93,11 +101,12 @@ field_scan scan_field(std::string_view text);
 // How a column is shown, from what its values are.
 enum class column_kind {
   text,
-  int64,         // library int column
-  uint64,        // library uint column
-  hex,           // library hex column (one letter case, no zero-filled values)
-  hex_text,      // hex shown as written, right-aligned, ordered by value
-  decimal_text,  // decimal numbers shown as written, ordered by value
+  int64,           // library int column
+  uint64,          // library uint column
+  hex,             // library hex column (one letter case, no zero-filled values)
+  hex_text,        // hex shown as written, right-aligned, ordered by value
+  decimal_text,    // decimal numbers shown as written, ordered by value
+  decorated_text,  // decorated numbers (and plain ones) shown as written, ordered by value
 };
 
 // Gathers what the non-empty values of one column look like.
@@ -118,6 +127,8 @@ class type_guess {
   [[nodiscard]] bool has_point() const { return point_; }
   // Some value has an exponent.
   [[nodiscard]] bool has_exponent() const { return exponent_; }
+  // The decoration of the decorated numbers, when they share one.
+  [[nodiscard]] decoration decorated_as() const { return deco_; }
   // Hex letters appear only in upper case.
   [[nodiscard]] bool upper_hex() const { return upper_ && !lower_; }
   // Hex values are shown as written: zero-filled ones or letters of both
@@ -138,6 +149,12 @@ class type_guess {
   bool needs_uint_ = false;
   bool all_hex_ = true;
   bool all_decimal_ = true;
+  bool all_numbers_ = true;  // decimal or decorated
+  bool decorated_ = false;
+  bool mixed_ = false;  // decorations that cannot be summed together
+  decoration deco_ = decoration::group;
+  char group_ = 0;
+  std::uint8_t currency_ = 0;
   bool point_ = false;
   bool exponent_ = false;
   bool upper_ = false;
@@ -146,6 +163,8 @@ class type_guess {
   std::uint32_t whole_ = 0;
   std::uint32_t fraction_ = 0;
   std::uint32_t hex_width_ = 0;
+
+  void add_decoration(const field_scan& s);
 };
 
 }  // namespace tabulix::cli

@@ -36,6 +36,11 @@ bool gzip_supported();
 std::unique_ptr<byte_source> open_source(std::FILE* in, const std::string& name,
                                          text_encoding encoding);
 
+// Reads up to `size` bytes of `source` into `sample` (fewer at its end);
+// gives a source that reads them again, then the rest.
+std::unique_ptr<byte_source> take_sample(std::unique_ptr<byte_source> source, std::size_t size,
+                                         std::string& sample);
+
 }  // namespace tabulix::cli
 
 #endif

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "load.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <memory>
 
+#include "aligned.hpp"
 #include "csv.hpp"
+#include "sniff.hpp"
 #include "terminal.hpp"
 #include "text.hpp"
 
@@ -71,6 +75,37 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
   return s;
 }
 
+// The markers of missing values, looked up for every field: most fields are
+// told apart by their length or first byte alone.
+class missing_markers {
+ public:
+  explicit missing_markers(std::vector<std::string> markers) : markers_(std::move(markers)) {
+    for (const auto& m : markers_) {
+      longest_ = std::max(longest_, m.size());
+      first_[static_cast<unsigned char>(m.front())] = true;
+      numbers_ = numbers_ || scan_field(m).kind != field_scan::form::text;
+    }
+  }
+
+  [[nodiscard]] bool has_numbers() const { return numbers_; }
+
+  [[nodiscard]] bool contains(std::string_view v) const {
+    if (v.size() > longest_ || !first_[static_cast<unsigned char>(v.front())]) return false;
+    return listed(v);
+  }
+
+ private:
+  std::vector<std::string> markers_;
+  std::size_t longest_ = 0;
+  std::array<bool, 256> first_{};
+  bool numbers_ = false;  // some marker reads as a number
+
+  // Out of the loader's loop, which most fields leave before it.
+  [[nodiscard, gnu::noinline]] bool listed(std::string_view v) const {
+    return std::find(markers_.begin(), markers_.end(), v) != markers_.end();
+  }
+};
+
 // The library holds a text of up to 4 GiB - 1 bytes in a cell or a title.
 bool too_long_to_show(std::uint64_t shown_bytes) {
   return shown_bytes > std::numeric_limits<std::uint32_t>::max();
@@ -81,7 +116,7 @@ constexpr const char* too_long = "is 4 GiB or longer as shown, more than a table
 class loader {
  public:
   loader(const options& opts, bool measure, width_unit unit)
-      : opts_(opts), measure_(measure), unit_(unit) {}
+      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na) {}
 
   void load_all() {
     if (opts_.files.empty()) {
@@ -107,14 +142,57 @@ class loader {
   [[nodiscard]] bool done() const { return opts_.head && data_.rows.size() >= *opts_.head; }
 
   void load_one(std::FILE* in, const std::string& name) {
-    reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment};
-    csv_reader reader(open_source(in, name, opts_.encoding), name, std::move(ro));
+    reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
+    std::unique_ptr<byte_source> source = open_source(in, name, opts_.encoding);
+    read_as_ = {};
+    if (ro.format == input_format::whitespace) {
+      std::string sample;
+      source = take_sample(std::move(source), sniff_sample_size, sample);
+      ro.spans = find_aligned_columns(sample, sample.size() == sniff_sample_size, opts_.skip,
+                                      opts_.comment, opts_.no_header);
+    } else if (!opts_.delimiter_given && !opts_.tsv) {
+      choose_delimiter(name, source, ro);
+    }
+    csv_reader reader(std::move(source), name, std::move(ro));
     if (first_file_.empty()) first_file_ = name;
+    if (opts_.fields) reader.set_field_limit(*opts_.fields);
     if (!opts_.no_header && reader.next(record_)) {
       take_header(name);
-      reader.set_field_limit(record_.size());
+      if (!opts_.fields) reader.set_field_limit(record_.size());
     }
     while (!done() && reader.next(record_)) take_record(name);
+  }
+
+  // The delimiter of an input that names none: tab for a *.tsv or *.tab
+  // file, else the one that splits the first lines alike.
+  void choose_delimiter(const std::string& name, std::unique_ptr<byte_source>& source,
+                        reader_options& ro) {
+    if (named_tab_separated(name)) {
+      ro.format = input_format::tsv;
+      read_as_ = "fields split at tabs, as the file name says";
+      return;
+    }
+    std::string sample;
+    source = take_sample(std::move(source), sniff_sample_size, sample);
+    ro.delimiter =
+        sniff_delimiter(sample, sample.size() == sniff_sample_size, opts_.skip, opts_.comment);
+    if (ro.delimiter == '\t') {
+      ro.format = input_format::tsv;
+      read_as_ = "fields split at tabs, as the first lines suggest";
+    } else if (ro.delimiter != ',') {
+      read_as_ = "fields split at " + in_quotes(std::string(1, ro.delimiter)) +
+                 ", as the first lines suggest";
+    }
+  }
+
+  // Why a record may not have the fields of the header: a comment line,
+  // or the delimiter the tool chose.
+  [[nodiscard]] std::string field_count_hint() const {
+    if (opts_.comment.empty() && record_.size() != 0 && record_.field(0).starts_with('#')) {
+      return " (a comment? --comment '#' skips such lines)";
+    }
+    if (!read_as_.empty()) return " (" + read_as_ + "; --delimiter chooses)";
+    return "";
   }
 
   void take_header(const std::string& name) {
@@ -169,7 +247,8 @@ class loader {
     } else if (record_.size() + record_.extra > data_.input_titles.size()) {
       throw input_error(name, record_.line, 0,
                         "the record has " + std::to_string(record_.size() + record_.extra) +
-                            " fields, the header " + std::to_string(data_.input_titles.size()));
+                            " fields, the header " + std::to_string(data_.input_titles.size()) +
+                            field_count_hint());
     }
     if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {
       throw input_error(name, record_.line, 0, "too many records for one table");
@@ -177,7 +256,10 @@ class loader {
     const std::vector<std::size_t>& shown = data_.requests.shown;
     // A row ends at its last non-empty field; empty fields before it are
     // empty cells.
-    std::size_t end = shown.size();
+    // With every column shown in order, the fields past the record's are
+    // empty: a short row under a wide header costs its own fields only.
+    std::size_t end =
+        data_.requests.all_shown ? std::min(shown.size(), record_.size()) : shown.size();
     while (end > 0 && field_of(shown[end - 1]).empty()) --end;
     writer_.clear();
     for (std::size_t j = 0; j < end; ++j) take_field(j, field_of(shown[j]), name);
@@ -199,6 +281,10 @@ class loader {
     const std::optional<value_type> forced = data_.requests.types[j];
     field_scan s;
     if (forced) {
+      if (forced != value_type::string && markers_.contains(v)) {
+        take_missing(stats, v);
+        return;
+      }
       const auto fits = scan_forced(*forced, v);
       if (!fits) {
         throw data_error(value_error(name + ':' + std::to_string(record_.line),
@@ -207,10 +293,31 @@ class loader {
       s = *fits;
     } else {
       s = scan_field(v);
+      // Markers are looked for among texts, and among numbers only when
+      // some marker is one (--na -999).
+      if ((s.kind == field_scan::form::text || markers_.has_numbers()) && markers_.contains(v)) {
+        take_missing(stats, v);
+        return;
+      }
       stats.guess.add(s);
     }
-    if (stats.figure) stats.figure->add(v, s);
+    if (stats.figure) {
+      if (s.kind == field_scan::form::text) {
+        stats.figure->add(v, s, name + ':' + std::to_string(record_.line));
+      } else {
+        stats.figure->add(v, s);
+      }
+    }
     if (!store(s, v, stats, forced == value_type::string)) refuse_field(j, name);
+  }
+
+  // A marker of a missing value: kept with its text, for a column that turns
+  // out to hold text; it takes no part in the guess.
+  void take_missing(column_stats& stats, std::string_view v) {
+    const text_look look = look_at(v, measure_, unit_);
+    writer_.text(v, look.escape, cell_tag::missing);
+    stats.widest = std::max(stats.widest, look.width);
+    if (stats.figure) stats.figure->add_missing();
   }
 
   [[noreturn]] void refuse_field(std::size_t j, const std::string& name) const {
@@ -235,6 +342,7 @@ class loader {
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::decimal:
+        case field_scan::form::decorated:
         case field_scan::form::text:
           break;
       }
@@ -253,6 +361,8 @@ class loader {
   csv_record record_;
   record_writer writer_;
   std::string first_file_;
+  std::string read_as_;
+  missing_markers markers_;  // how the current input is split, when the tool chose it
   bool started_ = false;
   bool keep_addresses_ = false;
 };

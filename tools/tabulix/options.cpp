@@ -53,6 +53,8 @@ struct raw_values {
   std::optional<std::string> encoding;
   std::optional<std::string> width;
   std::optional<std::string> color;
+  std::optional<std::string> na;
+  std::optional<std::string> fields;
 };
 
 void add_input_options(CLI::App& app, options& out, raw_values& raw) {
@@ -61,8 +63,18 @@ void add_input_options(CLI::App& app, options& out, raw_values& raw) {
                "Fields are separated by runs of blanks and tabs, leading ones ignored; the "
                "last column takes the rest of the line (ps, df and similar output)");
   app.add_option("--delimiter", raw.delimiter,
-                 "Fields are separated by the ASCII byte C (\\t: tab); CSV quoting applies")
+                 "Fields are separated by the ASCII byte C (\\t: tab); CSV quoting applies "
+                 "(default: tab for *.tsv and *.tab files, else ',', ';', tab or '|', "
+                 "whichever splits the most lines of the first 64 KiB alike)")
       ->type_name("C");
+  app.add_flag("--trim", out.trim, "Drop the blanks that follow a delimiter");
+  app.add_option("--fields", raw.fields,
+                 "With -w: N fields at most, the last one taking the rest of the line")
+      ->type_name("N");
+  app.add_option("--na", raw.na,
+                 "Fields that are missing values in a column of numbers, comma-separated "
+                 "(default: NA,N/A,n/a,NaN,null,NULL,None,-,.; '' for none)")
+      ->type_name("LIST");
   app.add_flag("--no-header", out.no_header,
                "The first record is data; columns are titled 1, 2, ...");
   app.add_option("--skip", raw.skip, "Skip N lines before the header")->type_name("N");
@@ -70,7 +82,8 @@ void add_input_options(CLI::App& app, options& out, raw_values& raw) {
   app.add_option("-n,--head", raw.head, "Print the first N data rows and stop reading there")
       ->type_name("N");
   app.add_option("--encoding", raw.encoding,
-                 "The input's encoding: utf8 (default, checked) or latin1 (converted)")
+                 "The input's encoding: utf8 (default, checked), latin1 or cp1252 (Windows-1252, "
+                 "converted)")
       ->type_name("NAME");
 }
 
@@ -146,6 +159,26 @@ void add_output_options(CLI::App& app, options& out, raw_values& raw) {
       ->type_name("WHEN");
 }
 
+text_encoding parse_encoding(const std::string& name) {
+  if (name == "utf8") return text_encoding::utf8;
+  if (name == "latin1") return text_encoding::latin1;
+  if (name == "cp1252") return text_encoding::cp1252;
+  throw usage_error("--encoding: unknown encoding " + in_quotes(name) + " (utf8, latin1, cp1252)");
+}
+
+// The markers of missing values: comma-separated, none for an empty list.
+std::vector<std::string> parse_na_list(std::string_view text) {
+  std::vector<std::string> markers;
+  while (!text.empty()) {
+    const auto comma = text.find(',');
+    const std::string_view marker = text.substr(0, comma);
+    if (!marker.empty()) markers.emplace_back(marker);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  return markers;
+}
+
 color_mode parse_color(const std::string& text) {
   if (text == "auto") return color_mode::automatic;
   if (text == "always") return color_mode::always;
@@ -163,23 +196,24 @@ void convert(const raw_values& raw, options& out) {
   for (const auto& f : raw.fillers) out.fillers.push_back(parse_filler(f));
   if (raw.delimiter) {
     out.delimiter = parse_delimiter(*raw.delimiter);
+    out.delimiter_given = true;
     if (out.tsv) throw usage_error("--tsv and --delimiter cannot be used together");
   }
   if (out.whitespace && (out.tsv || raw.delimiter)) {
     throw usage_error("--whitespace cannot be used with --tsv or --delimiter");
   }
+  if (raw.na) out.na = parse_na_list(*raw.na);
+  if (raw.fields) {
+    if (!out.whitespace) throw usage_error("--fields needs -w");
+    const std::uint64_t n = parse_count("--fields", *raw.fields);
+    if (n == 0) throw usage_error("--fields: expected a number from 1, got '0'");
+    out.fields = static_cast<std::size_t>(std::min<std::uint64_t>(n, SIZE_MAX));
+  }
   if (raw.head) out.head = parse_count("--head", *raw.head);
   if (raw.skip) out.skip = parse_count("--skip", *raw.skip);
   if (raw.width) out.width = parse_width("--width", *raw.width);
   if (raw.color) out.color = parse_color(*raw.color);
-  if (raw.encoding) {
-    if (*raw.encoding == "latin1") {
-      out.encoding = text_encoding::latin1;
-    } else if (*raw.encoding != "utf8") {
-      throw usage_error("--encoding: unknown encoding " + in_quotes(*raw.encoding) +
-                        " (utf8, latin1)");
-    }
-  }
+  if (raw.encoding) out.encoding = parse_encoding(*raw.encoding);
   if (!out.by_length.empty() && out.sort.empty()) {
     throw usage_error("--by-length sorts a --sort key; give --sort too");
   }

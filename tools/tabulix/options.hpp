@@ -33,7 +33,7 @@ enum class input_format {
   whitespace,  // runs of blanks and tabs, leading and trailing ones ignored
 };
 
-enum class text_encoding { utf8, latin1 };
+enum class text_encoding { utf8, latin1, cp1252 };
 
 // When to colour the table (--color).
 enum class color_mode { automatic, always, never };
@@ -66,6 +66,11 @@ struct options {
   bool tsv = false;
   bool whitespace = false;
   char delimiter = ',';
+  bool delimiter_given = false;       // else the delimiter is sniffed, unless --tsv or -w
+  bool trim = false;                  // blanks after a delimiter are dropped
+  std::optional<std::size_t> fields;  // -w: the last field takes the rest of the line
+  // Fields that stand for a missing value in a column of numbers.
+  std::vector<std::string> na{"NA", "N/A", "n/a", "NaN", "null", "NULL", "None", "-", "."};
   bool no_header = false;
   std::optional<std::uint64_t> head;  // data rows to read at most
   std::uint64_t skip = 0;             // lines to skip before the header

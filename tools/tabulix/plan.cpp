@@ -30,6 +30,7 @@ std::string_view kind_name(column_kind k) {
     case column_kind::hex_text:
       return "hex";
     case column_kind::decimal_text:
+    case column_kind::decorated_text:
     case column_kind::text:
       break;
   }

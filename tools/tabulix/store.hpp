@@ -16,7 +16,9 @@
 
 namespace tabulix::cli {
 
-enum class cell_tag : std::uint8_t { end = 0, empty, int64, uint64, hex, text };
+// `missing`: a marker of a missing value ("NA"), with its text: an empty cell
+// in a column of numbers, its text in a text column.
+enum class cell_tag : std::uint8_t { end = 0, empty, int64, uint64, hex, text, missing };
 
 // One field as stored. Numbers hold their value in `bits` (int64 in two's
 // complement); `text` is empty for numbers that print back as their value.
@@ -40,8 +42,8 @@ class record_writer {
     bytes_.append(raw, 8);
     if (!text.empty()) put_text(text);
   }
-  void text(std::string_view t, bool escape) {
-    put_tag(cell_tag::text, true, escape);
+  void text(std::string_view t, bool escape, cell_tag tag = cell_tag::text) {
+    put_tag(tag, true, escape);
     put_text(t);
   }
   [[nodiscard]] std::string_view finish() {
@@ -96,7 +98,7 @@ class record_reader {
     f.escape = (t & record_writer::escape_bit) != 0;
     f.text = {};
     if (f.tag == cell_tag::empty) return true;
-    if (f.tag != cell_tag::text) {
+    if (f.tag != cell_tag::text && f.tag != cell_tag::missing) {
       std::memcpy(&f.bits, p_, 8);
       p_ += 8;
     }

@@ -15,6 +15,8 @@
 //   byte 3: bits 0-1 the type of column 1, bit 2 -c 2,1, bit 3 --exclude 3,
 //           bit 4 --width 24, bit 5 a label, bit 6 column 2 aligned on '.',
 //           bit 7 the numbers mode below instead of a table
+//   byte 4: bit 0 --trim, bit 1 Windows-1252, bit 2 --fields 2 (with -w),
+//           bit 3 --na -999,x instead of the usual markers, bit 4 --na ''
 //   the input's length: bit 0 --wrap, bit 1 --max-column-width 6 (bits
 //           that mutations change freely, leaving the bytes' meaning as it was)
 //
@@ -87,6 +89,7 @@ options options_from(const std::uint8_t* b, std::size_t size) {
   switch (b[0] & 3U) {
     case 1:
       o.delimiter = ';';
+      o.delimiter_given = true;
       break;
     case 2:
       o.tsv = true;
@@ -127,6 +130,11 @@ options options_from(const std::uint8_t* b, std::size_t size) {
   if ((b[3] & 64U) != 0) o.align.emplace_back("2=first:.");
   o.wrap = (size & 1U) != 0;
   if ((size & 2U) != 0) o.max_column_width.emplace_back("6");
+  o.trim = (b[4] & 1U) != 0;
+  if ((b[4] & 2U) != 0) o.encoding = text_encoding::cp1252;
+  if ((b[4] & 4U) != 0 && o.whitespace) o.fields = 2;
+  if ((b[4] & 8U) != 0) o.na = {"-999", "x"};
+  if ((b[4] & 16U) != 0) o.na.clear();
   return o;
 }
 
@@ -295,11 +303,12 @@ void check_numbers(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 4) return 0;
+  constexpr std::size_t option_bytes = 5;
+  if (size < option_bytes) return 0;
   if ((data[3] & 128U) != 0) {
-    check_numbers(data + 4, size - 4);
+    check_numbers(data + option_bytes, size - option_bytes);
     return 0;
   }
-  print_table(options_from(data, size), data + 4, size - 4);
+  print_table(options_from(data, size), data + option_bytes, size - option_bytes);
   return 0;
 }

@@ -260,26 +260,31 @@ TEST(CsvReader, MalformedInputNamesItsPlace) {
     std::string text;
     std::string message;
   };
+// Invalid UTF-8 that decodes as Windows-1252 (none of 0x81, 0x8D, 0x8F,
+// 0x90, 0x9D) gets a hint at --encoding.
+#define CP1252_HINT " (for Windows-1252 or Latin-1 text, use --encoding cp1252)"
   const test_case cases[] = {
       {"quote never closed", "a,b\nc,\"d\ne\n", "in.csv:2:3: quoted field is not closed"},
+      {"quote closed lines later", "a,b\nc,\"d\ne,\"f\"\n",
+       "in.csv:2:3: quoted field is not closed (its quote pairs with one on line 3)"},
       {"text after the closing quote", "a,\"b\"c\n",
        "in.csv:1:6: unexpected character after the closing quote of a quoted field"},
       {"blank after the closing quote", "\"b\" ,c\n",
        "in.csv:1:4: unexpected character after the closing quote of a quoted field"},
       {"NUL byte", std::string("ab\ncd\0e\n", 8), "in.csv:2:3: NUL byte"},
       {"NUL inside quotes", std::string("\"a\0\"\n", 5), "in.csv:1:3: NUL byte"},
-      {"stray continuation byte", "a,\x80\n", "in.csv:1:3: invalid UTF-8"},
-      {"overlong two-byte form", "\xC0\x80\n", "in.csv:1:1: invalid UTF-8"},
-      {"overlong three-byte form", "ab\xE0\x80\x80\n", "in.csv:1:3: invalid UTF-8"},
-      {"surrogate", "\xED\xA0\x80\n", "in.csv:1:1: invalid UTF-8"},
+      {"stray continuation byte", "a,\x80\n", "in.csv:1:3: invalid UTF-8" CP1252_HINT},
+      {"overlong two-byte form", "\xC0\x80\n", "in.csv:1:1: invalid UTF-8" CP1252_HINT},
+      {"overlong three-byte form", "ab\xE0\x80\x80\n", "in.csv:1:3: invalid UTF-8" CP1252_HINT},
+      {"surrogate", "\xED\xA0\x80\n", "in.csv:1:1: invalid UTF-8" CP1252_HINT},
       {"above U+10FFFF", "\xF4\x90\x80\x80\n", "in.csv:1:1: invalid UTF-8"},
-      {"no such lead byte", "x\n\xF5\x80\x80\x80\n", "in.csv:2:1: invalid UTF-8"},
-      {"sequence cut by a delimiter", "\xC3,a\n", "in.csv:1:1: invalid UTF-8"},
-      {"sequence cut by the end of input", "a\n\xE2\x82", "in.csv:2:1: invalid UTF-8"},
-      {"bad byte inside quotes", "\"a\nb\xFF\"\n", "in.csv:2:2: invalid UTF-8"},
+      {"no such lead byte", "x\n\xF5\x80\x80\x80\n", "in.csv:2:1: invalid UTF-8" CP1252_HINT},
+      {"sequence cut by a delimiter", "\xC3,a\n", "in.csv:1:1: invalid UTF-8" CP1252_HINT},
+      {"sequence cut by the end of input", "a\n\xE2\x82", "in.csv:2:1: invalid UTF-8" CP1252_HINT},
+      {"bad byte inside quotes", "\"a\nb\xFF\"\n", "in.csv:2:2: invalid UTF-8" CP1252_HINT},
       // Reported as read, before the line ends (reads are of 64 KiB).
       {"bad byte past the first read", std::string(100000, 'a') + "\xFF\n",
-       "in.csv:1:100001: invalid UTF-8"},
+       "in.csv:1:100001: invalid UTF-8" CP1252_HINT},
       {"NUL byte on a line that never ends", std::string(70000, 'a') + std::string(1, '\0'),
        "in.csv:1:70001: NUL byte"},
   };

@@ -208,6 +208,22 @@ TEST(TypeGuess, DecimalTextAndHexCase) {
       {{"0xAb"}, false, false, false, true, column_kind::hex_text},
       {{"0x0", "0x00ff", "0x12345"}, false, false, false, true, column_kind::hex_text},
       {{"0x0", "0xff"}, false, false, false, false, column_kind::hex},
+      // Numbers written for people, with plain ones among them; decorations
+      // that do not add up, or separators that are not thousands, make text.
+      {{"$1,925.50", "-$5", "12"}, false, false, false, false, column_kind::decorated_text},
+      {{"12G", "1.5Gi", "0B", "4.0 kB", "512"},
+       false,
+       false,
+       false,
+       false,
+       column_kind::decorated_text},
+      {{"1 234 567", "0.44%"}, false, false, false, false, column_kind::decorated_text},
+      {{"$5", "5 \xE2\x82\xAC"}, false, false, false, false, column_kind::text},
+      {{"12%", "$5"}, false, false, false, false, column_kind::text},
+      {{"1,234", "1'234"}, false, false, false, false, column_kind::text},
+      {{"1,2345"}, false, false, false, false, column_kind::text},
+      {{"12,5", "1,234"}, false, false, false, false, column_kind::text},
+      {{"12Q"}, false, false, false, false, column_kind::text},
   };
   for (const auto& c : cases) {
     type_guess guess;
