@@ -58,17 +58,67 @@ struct cell_value {
   ~cell_value() = default;
 };
 
-// The value of a row's cell in the plan's column; a null cell is a missing one.
-void value_of(cell_value& v, const field_plan& plan, const cell* c) noexcept;
+// A number's text, zero-filled as the text format fills it.
+inline void number_value(cell_value& v, const field_plan& plan, value_kind kind) noexcept {
+  v.kind = kind;
+  v.text = v.number.head;
+  v.len = v.number.head_len;
+  v.prefix_len = v.number.prefix_len;
+  v.zeros = plan.hex_digits > v.number.digit_count() ? plan.hex_digits - v.number.digit_count() : 0;
+  v.suffix = plan.col->suffix;
+  v.suffix_len = plan.col->suffix_len;
+}
+
+// The value of a row's cell in the plan's column; a null cell is a missing
+// one. One case per column type: a new type of cell is one more case here.
+[[gnu::always_inline]] inline void value_of(cell_value& v, const field_plan& plan,
+                                            const cell* c) noexcept {
+  const column& col = *plan.col;
+  if (c == nullptr || c->empty()) {
+    v.kind = value_kind::none;
+    return;
+  }
+  switch (col.type) {
+    case TBLX_TYPE_STRING:
+      v.kind = value_kind::text;
+      v.text = c->str.text;
+      v.len = c->str.len;
+      return;
+    case TBLX_TYPE_HEX:
+      v.number = make_number_text(col, c->value);
+      number_value(v, plan, value_kind::word);
+      return;
+    default:  // int, uint
+      v.number = make_number_text(col, c->value);
+      number_value(v, plan, value_kind::number);
+      return;
+  }
+}
 
 // The value of a column's field in the summary line: its summary text, else
 // its sum if summed, else none.
-void sum_value_of(cell_value& v, const field_plan& plan) noexcept;
+inline void sum_value_of(cell_value& v, const field_plan& plan) noexcept {
+  const column& col = *plan.col;
+  if (col.sum_text != nullptr) {
+    v.kind = value_kind::text;
+    v.text = col.sum_text;
+    v.len = col.sum_text_len;
+  } else if (col.summarize != 0 && col.type != TBLX_TYPE_STRING) {
+    v.number = make_sum_text(col);
+    number_value(v, plan, col.type == TBLX_TYPE_HEX ? value_kind::word : value_kind::number);
+  } else {
+    v.kind = value_kind::none;
+  }
+}
 
 // Writes a value's text with its zeros, unescaped (numbers and words).
 inline void put_digits(sink& out, const cell_value& v) noexcept {
+  if (v.zeros == 0) {
+    out.put(v.text, v.len);
+    return;
+  }
   out.put(v.text, v.prefix_len);
-  if (v.zeros != 0) fill(out, zeros, v.zeros);
+  fill(out, zeros, v.zeros);
   out.put(v.text + v.prefix_len, v.len - v.prefix_len);
 }
 
@@ -78,19 +128,28 @@ inline void put_digits(sink& out, const cell_value& v) noexcept {
 // columns, rare in practice, are made field by field.
 class column_plans {
  public:
-  explicit column_plans(const print_context& ctx) noexcept : ctx_(ctx) {
+  // With pad_last, the last column is padded too, as if a column followed.
+  explicit column_plans(const print_context& ctx, bool pad_last = false) noexcept
+      : ctx_(ctx), pad_last_(pad_last) {
     for (const column* col = ctx.table->columns; col != nullptr && count_ < kept; col = col->next) {
-      plans_[count_++] = plan_field(ctx, *col);
+      plans_[count_++] = make(*col);
     }
   }
 
   [[nodiscard]] field_plan at(size_t i, const column& col) const noexcept {
-    return i < count_ ? plans_[i] : plan_field(ctx_, col);
+    return i < count_ ? plans_[i] : make(col);
   }
 
  private:
+  [[nodiscard]] field_plan make(const column& col) const noexcept {
+    field_plan plan = plan_field(ctx_, col);
+    plan.has_next = plan.has_next || pad_last_;
+    return plan;
+  }
+
   static constexpr size_t kept = 16;
   const print_context& ctx_;
+  bool pad_last_;
   field_plan plans_[kept] = {};
   size_t count_ = 0;
 };

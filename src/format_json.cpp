@@ -13,9 +13,26 @@ namespace {
 
 constexpr char replacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
-// Whether a byte ends a run that goes out as it is: a control, a quote, a
+// The bytes that end a run that goes out as it is: a control, a quote, a
 // backslash, or a byte of a multi-byte sequence (checked on its own).
-bool stops_run(unsigned char b) noexcept { return b < 0x20 || b == '"' || b == '\\' || b >= 0x80; }
+struct run_stops {
+  bool stops[256];
+  constexpr run_stops() noexcept : stops() {
+    for (int b = 0; b < 256; ++b) stops[b] = b < 0x20 || b == '"' || b == '\\' || b >= 0x80;
+  }
+};
+constexpr run_stops json_stops;
+
+bool stops_run(unsigned char b) noexcept { return json_stops.stops[b]; }
+
+// Whether a text goes out as it is between quotes.
+bool plain_string(const char* text, size_t len) noexcept {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  for (size_t i = 0; i < len; ++i) {
+    if (stops_run(p[i])) return false;
+  }
+  return true;
+}
 
 void put_control(sink& out, unsigned char b) noexcept {
   constexpr char hex[] = "0123456789abcdef";
@@ -43,6 +60,7 @@ void put_string(sink& out, const char* text, size_t len) noexcept {
   out.put('"');
   size_t run = 0;
   size_t i = 0;
+  while (i < len && !stops_run(p[i])) ++i;
   while (i < len) {
     const unsigned char b = p[i];
     if (!stops_run(b)) {
@@ -91,24 +109,54 @@ void put_value(sink& out, const cell_value& v) noexcept {
   }
 }
 
-// Keys of the first columns, fetched once per print; the callbacks' texts
-// stay valid until the print returns. Keys of further columns are fetched
-// for each row.
+// Keys of the first columns, fetched once per print: the callbacks' texts
+// stay valid until the print returns. A short key that needs no escapes is
+// kept ready with its quotes, its colon and the comma before it. Keys of
+// further columns are fetched for each row.
 class keys {
  public:
   keys(sink& out, const print_context& ctx) noexcept {
     for (const column* col = ctx.table->columns; col != nullptr && count_ < kept; col = col->next) {
-      titles_[count_++] = title_of(out, *col);
+      key& k = keys_[count_++];
+      k.text = title_of(out, *col);
+      k.len = std::strlen(k.text);
+      if (k.len + 4 <= sizeof k.ready && plain_string(k.text, k.len)) {
+        k.ready[0] = ',';
+        k.ready[1] = '"';
+        std::memcpy(k.ready + 2, k.text, k.len);
+        k.ready[k.len + 2] = '"';
+        k.ready[k.len + 3] = ':';
+        k.ready_len = k.len + 4;
+      }
     }
   }
 
-  [[nodiscard]] const char* at(sink& out, size_t i, const column& col) const noexcept {
-    return i < count_ ? titles_[i] : title_of(out, col);
+  // Writes the key of column i and its colon, after a comma but for the first.
+  void put(sink& out, size_t i, const column& col) const noexcept {
+    if (i < count_ && keys_[i].ready_len != 0) {
+      const size_t skip = i == 0 ? 1 : 0;
+      out.put(keys_[i].ready + skip, keys_[i].ready_len - skip);
+      return;
+    }
+    if (i != 0) out.put(',');
+    if (i < count_) {
+      put_string(out, keys_[i].text, keys_[i].len);
+    } else {
+      const char* title = title_of(out, col);
+      put_string(out, title, std::strlen(title));
+    }
+    out.put(':');
   }
 
  private:
+  struct key {
+    const char* text;
+    size_t len;
+    char ready[48];
+    size_t ready_len;  // 0: written with escapes
+  };
   static constexpr size_t kept = 16;
-  const char* titles_[kept] = {};
+  key keys_[kept] = {};
   size_t count_ = 0;
 };
 
@@ -128,10 +176,7 @@ void write_json(sink& out, const print_context& ctx, unsigned int flags) noexcep
       if (!lines) out.put(r == ctx.table->rows ? "\n{" : ",\n{", r == ctx.table->rows ? 2 : 3);
       if (lines) out.put('{');
       for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
-        if (i != 0) out.put(',');
-        const char* key = names.at(out, i, col);
-        put_string(out, key, std::strlen(key));
-        out.put(':');
+        names.put(out, i, col);
         value_of(v, plans.at(i, col), c);
         put_value(out, v);
       });

@@ -60,8 +60,20 @@ class row_escaper {
 
 // Whether a text holds a byte to escape.
 bool needs_escapes(const char* text, size_t len) noexcept {
-  return std::find_if(text, text + len, [](char ch) { return row_escape(ch) != nullptr; }) !=
-         text + len;
+  struct byte_set {
+    bool has[256];
+    constexpr byte_set() noexcept : has() {
+      has[static_cast<unsigned char>('|')] = true;
+      has[static_cast<unsigned char>('\n')] = true;
+      has[static_cast<unsigned char>('\r')] = true;
+    }
+  };
+  static constexpr byte_set escaped;
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  for (size_t i = 0; i < len; ++i) {
+    if (escaped.has[p[i]]) return true;
+  }
+  return false;
 }
 
 // Columns that the escapes add to a text: each replaces one byte.
@@ -74,8 +86,8 @@ uint64_t escape_extra(const char* text, size_t len) noexcept {
 }
 
 // A text placed by kind in its column, escaped; its width counts the escapes.
-void place_escaped(sink& out, const print_context& ctx, int32_t kind, const char* text,
-                   size_t len, const column& col) noexcept {
+void place_escaped(sink& out, const print_context& ctx, int32_t kind, const char* text, size_t len,
+                   const column& col) noexcept {
   const uint64_t width = ctx.display ? display_width(text, len) : uint64_t{len};
   row_escaper escaped(out);
   const placed_text t{text, len, width + escape_extra(text, len)};
@@ -130,8 +142,7 @@ void put_alignments(sink& out, const print_context& ctx) noexcept {
 
 // A cell with a byte to escape, in its text or in its column's suffix, is
 // placed from its unfilled text; every other one as the text format places it.
-void put_cell(sink& out, const print_context& ctx, const field_plan& plan,
-              const cell* c) noexcept {
+void put_cell(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept {
   const column& col = *plan.col;
   if (c == nullptr) {
     pad(out, width_of(col));
@@ -153,15 +164,13 @@ void put_cell(sink& out, const print_context& ctx, const field_plan& plan,
 }
 
 void put_rows(sink& out, const print_context& ctx) noexcept {
-  const column_plans plans(ctx);
+  const column_plans plans(ctx, true);  // " |" follows every field
   read_ahead ahead(ctx.table->rows);
   for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
     ahead.step();
     for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
       start_field(out, col, ctx);
-      field_plan plan = plans.at(i, col);
-      plan.has_next = true;  // " |" follows every field
-      put_cell(out, ctx, plan, c);
+      put_cell(out, ctx, plans.at(i, col), c);
     });
     end_line(out, ctx);
   }
@@ -170,16 +179,14 @@ void put_rows(sink& out, const print_context& ctx) noexcept {
 // Summary texts, sums and blanks: the fillers of the text styles have no
 // place in a Markdown table.
 void put_summary(sink& out, const print_context& ctx) noexcept {
-  const column_plans plans(ctx);
+  const column_plans plans(ctx, true);
   size_t i = 0;
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next, ++i) {
     start_field(out, *col, ctx);
     if (col->sum_text != nullptr) {
       place_escaped(out, ctx, col->cell_justification, col->sum_text, col->sum_text_len, *col);
     } else if (col->summarize != 0 && col->type != TBLX_TYPE_STRING) {
-      field_plan plan = plans.at(i, *col);
-      plan.has_next = true;
-      render(out, ctx, plan, nullptr);
+      render(out, ctx, plans.at(i, *col), nullptr);
     } else {
       pad(out, width_of(*col));
     }

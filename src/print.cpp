@@ -158,7 +158,6 @@ void place_justified(sink& out, const print_context& ctx, int32_t kind, const ch
   }
 }
 
-
 void print_titles(sink& out, const print_context& ctx) noexcept {
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
     if (col != ctx.table->columns) put_separator(out, ctx);
