@@ -150,3 +150,91 @@ TEST(Format, Goldens) {
 }
 
 }  // namespace
+
+namespace {
+
+// Collects what a print hands to its writer; refuses every call after the
+// first `accept` ones.
+struct Collector {
+  std::string got;
+  int calls = 0;
+  int accept = INT_MAX;
+};
+
+int TBLX_CALL collect(void* context, const char* data, size_t size) {
+  auto* c = static_cast<Collector*>(context);
+  if (++c->calls > c->accept) return 1;
+  c->got.append(data, size);
+  return 0;
+}
+
+// Every format and style writes the same bytes through a writer as to a stream.
+TEST(Format, WriterGetsWhatTheStreamGets) {
+  Table t = mixed();
+  for (int format = TBLX_FORMAT_TEXT; format <= TBLX_FORMAT_HTML; ++format) {
+    for (int style = TBLX_STYLE_SIMPLE; style <= TBLX_STYLE_FANCYW; ++style) {
+      SCOPED_TRACE(std::to_string(format) + "/" + std::to_string(style));
+      ASSERT_EQ(TBLX_OK, tblx_setformat(t.get(), format));
+      ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), style));
+      Collector c;
+      EXPECT_EQ(TBLX_OK, tblx_print_to(t.get(), TBLX_PRINT_ALL, collect, &c));
+      EXPECT_EQ(print_capture(t.get()).text, c.got);
+    }
+  }
+}
+
+// A refusing writer is not called again and the print gives an output error;
+// refusals and a busy table are checked as for a stream.
+TEST(Format, WriterFailureAndRefusals) {
+  Table t = make_table({{TBLX_TYPE_STRING, "A"}}, Rows(3000, {str("some text")}));
+  Collector c;
+  c.accept = 1;
+  EXPECT_EQ(TBLX_ERR_OUTPUT, tblx_print_to(t.get(), TBLX_PRINT_ALL, collect, &c));
+  EXPECT_EQ(2, c.calls);
+  c = Collector{};
+  EXPECT_EQ(TBLX_OK, tblx_print_to(t.get(), TBLX_PRINT_TITLES, collect, &c));  // printable again
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_print_to(t.get(), TBLX_PRINT_ALL, nullptr, &c));
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_print_to(nullptr, TBLX_PRINT_ALL, collect, &c));
+  Built open = build_header({{TBLX_TYPE_STRING, "A"}});
+  EXPECT_EQ(TBLX_ERR_NO_HEADER, tblx_print_to(open.table.get(), TBLX_PRINT_ALL, collect, &c));
+
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_setformat(t.get(), -1));
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_setformat(t.get(), TBLX_FORMAT_HTML + 1));
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_setformat(nullptr, TBLX_FORMAT_CSV));
+}
+
+// A title callback runs with the bytes before it handed to the writer, and
+// its table refuses to change format or print meanwhile.
+struct Reentry {
+  tblx_table* table;
+  Collector* seen;
+  std::string before;
+  tblx_status format_status;
+  tblx_status print_status;
+};
+
+const char* TBLX_CALL reenter(void* arg, uint32_t) {
+  auto* r = static_cast<Reentry*>(arg);
+  r->before = r->seen->got;
+  r->format_status = tblx_setformat(r->table, TBLX_FORMAT_TEXT);
+  Collector other;
+  r->print_status = tblx_print_to(r->table, TBLX_PRINT_ALL, collect, &other);
+  return "B";
+}
+
+TEST(Format, TitleCallbackDuringWriterPrint) {
+  Collector c;
+  Reentry r{nullptr, &c, {}, TBLX_OK, TBLX_OK};
+  Table t = make_table(
+      {{TBLX_TYPE_STRING, "A"}, {.type = TBLX_TYPE_INT, .title_func = reenter, .title_arg = &r}},
+      {{str("x"), num(1)}});
+  r.table = t.get();
+  ASSERT_EQ(TBLX_OK, tblx_setformat(t.get(), TBLX_FORMAT_CSV));
+  EXPECT_EQ(TBLX_OK, tblx_print_to(t.get(), TBLX_PRINT_ALL, collect, &c));
+  EXPECT_EQ("A,", r.before);
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, r.format_status);
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, r.print_status);
+  EXPECT_EQ("A,B\r\nx,1\r\n", c.got);
+}
+
+}  // namespace
