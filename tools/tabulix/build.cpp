@@ -252,6 +252,7 @@ class row_sorter {
 tabulix::table build_table(const table_plan& plan, dataset& data) {
   tabulix::table t;
   t.set_style(plan.style);
+  t.set_format(plan.format);
   // The input is valid UTF-8, checked when it was read.
   if (plan.display_widths) check(tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));
   t.set_measure_titles(plan.measure_titles);

@@ -41,6 +41,7 @@ enum class figure { sum, count, min, max, mean };
 struct options {
   std::vector<std::string> files;  // empty or "-": standard input
   std::string style;               // empty: fancyw on a terminal, else simple
+  tabulix::format output_format = tabulix::format::text;
   std::vector<std::string> sort;   // COL or COL:ORDER, primary key first
   std::vector<std::string> by_length;
   std::vector<std::string> sum, count, min, max, mean;  // columns for each figure
@@ -97,6 +98,9 @@ int parse_width(std::string_view option, std::string_view text);
 
 // A count of lines or rows, from 0.
 std::uint64_t parse_count(std::string_view option, std::string_view text);
+
+// The format that --format names, or nothing for an unknown name.
+std::optional<tabulix::format> format_of(std::string_view name);
 
 // Whether --style and --filler accept `name`: one of the library's styles.
 bool is_style_name(std::string_view name);

@@ -275,6 +275,7 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
   const column_requests& req = data.requests;
   table_plan plan;
   plan.style = !opts.style.empty() ? opts.style : out.terminal ? "fancyw" : "simple";
+  plan.format = opts.output_format;
   plan.columns.resize(req.shown.size());
   const column_asks asks(req);
   for (std::size_t j = 0; j < req.shown.size(); ++j) {
@@ -296,7 +297,8 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
   plan.display_widths = !opts.byte_widths;
   const width_unit unit = unit_of(opts);
   const int limit = fit_width(opts, out);
-  if (limit > 0 && plan.style != "raw") {
+  // Only the text format fits the terminal: the others carry every byte.
+  if (limit > 0 && plan.style != "raw" && plan.format == tabulix::format::text) {
     fit_columns(plan.columns, data, static_cast<std::size_t>(limit), plan.style == "fancyw" ? 3 : 1,
                 unit);
   }
