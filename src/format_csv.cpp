@@ -4,7 +4,9 @@
 // no padding, no rules, no summary line.
 //
 // CSV lines end with CR LF, as the RFC has them; a field is quoted when it
-// holds a comma, a quote, CR or LF, and a quote in it is doubled. TSV lines
+// holds a comma, a quote, CR or LF, and a quote in it is doubled. The empty
+// field of a table of one column is written "" so that its record is no
+// blank line, which many readers skip. TSV lines
 // end with LF; a text's tab, LF, CR and backslash are written "\t", "\n",
 // "\r" and "\\", so that every line is one record.
 #include <cstring>
@@ -19,6 +21,8 @@ struct separated_style {
   const char* line_end;
   size_t line_end_len;
   void (*put_text)(sink& out, const char* text, size_t len) noexcept;
+  const char* empty_record;  // the record of one empty field
+  size_t empty_record_len;
 };
 
 bool needs_quotes(const char* text, size_t len) noexcept {
@@ -75,8 +79,15 @@ void put_tsv_text(sink& out, const char* text, size_t len) noexcept {
   out.put(text + run, len - run);
 }
 
-constexpr separated_style csv{',', "\r\n", 2, put_csv_text};
-constexpr separated_style tsv{'\t', "\n", 1, put_tsv_text};
+constexpr separated_style csv{',', "\r\n", 2, put_csv_text, "\"\"", 2};
+constexpr separated_style tsv{'\t', "\n", 1, put_tsv_text, "", 0};
+
+// Ends a record; one that is empty so far (one column, an empty field) gets
+// the style's empty record first.
+void end_record(sink& out, const separated_style& style, bool empty) noexcept {
+  if (empty) out.put(style.empty_record, style.empty_record_len);
+  out.put(style.line_end, style.line_end_len);
+}
 
 void put_value(sink& out, const separated_style& style, const cell_value& v) noexcept {
   switch (v.kind) {
@@ -92,26 +103,31 @@ void put_value(sink& out, const separated_style& style, const cell_value& v) noe
 }
 
 void put_titles(sink& out, const print_context& ctx, const separated_style& style) noexcept {
+  bool empty = ctx.table->columns != nullptr;
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
     if (col != ctx.table->columns) out.put(style.separator);
     const char* title = title_of(out, *col);
     style.put_text(out, title, std::strlen(title));
+    empty = empty && *title == '\0';
   }
-  out.put(style.line_end, style.line_end_len);
+  end_record(out, style, empty && ctx.table->columns->next == nullptr);
 }
 
 void put_rows(sink& out, const print_context& ctx, const separated_style& style) noexcept {
   const column_plans plans(ctx);
+  const bool one_column = ctx.table->columns != nullptr && ctx.table->columns->next == nullptr;
   read_ahead ahead(ctx.table->rows);
   cell_value v;
   for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
     ahead.step();
+    bool empty = true;
     for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
       if (i != 0) out.put(style.separator);
       value_of(v, plans.at(i, col), c);
       put_value(out, style, v);
+      empty = empty && (v.kind == value_kind::none || v.len == 0);
     });
-    out.put(style.line_end, style.line_end_len);
+    end_record(out, style, one_column && empty);
   }
 }
 

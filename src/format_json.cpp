@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // JSON (an array of one object per row, one object a line) and JSON Lines
 // (one object per line): keys from the titles, values typed. Valid for any
-// input: bytes that are not UTF-8 become U+FFFD and control characters are
-// escaped.
+// input: bytes that are not UTF-8 become U+FFFD (one for each maximal
+// subpart of an ill-formed sequence) and control characters are escaped.
 #include <cstring>
 
 #include "display_width.h"
@@ -32,6 +32,36 @@ bool plain_string(const char* text, size_t len) noexcept {
     if (stops_run(p[i])) return false;
   }
   return true;
+}
+
+// How many bytes one U+FFFD replaces at a byte that does not start a
+// well-formed sequence: the longest start of one that is still possible
+// there (its maximal subpart), else the byte alone, as Unicode recommends
+// and most decoders do.
+size_t ill_formed_length(const unsigned char* p, size_t room) noexcept {
+  const unsigned lead = p[0];
+  size_t need = 0;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    need = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    need = 3;
+    low = lead == 0xE0 ? 0xA0 : low;
+    high = lead == 0xED ? 0x9F : high;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    need = 4;
+    low = lead == 0xF0 ? 0x90 : low;
+    high = lead == 0xF4 ? 0x8F : high;
+  } else {
+    return 1;
+  }
+  size_t n = 1;
+  if (n < room && p[n] >= low && p[n] <= high) {
+    ++n;
+    while (n < need && n < room && display_width_detail::is_continuation(p[n])) ++n;
+  }
+  return n;
 }
 
 void put_control(sink& out, unsigned char b) noexcept {
@@ -78,7 +108,11 @@ void put_string(sink& out, const char* text, size_t len) noexcept {
     out.put(text + run, i - run);
     if (b >= 0x80) {
       out.put(replacement, sizeof replacement - 1);
-    } else if (b == '"' || b == '\\') {
+      i += ill_formed_length(p + i, len - i);
+      run = i;
+      continue;
+    }
+    if (b == '"' || b == '\\') {
       const char pair[2] = {'\\', static_cast<char>(b)};
       out.put(pair, 2);
     } else {
