@@ -748,8 +748,8 @@ TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
  *   as style="text-align:left", "right" (also both character justifications)
  *   or "center".
  *
- * Callable in any phase but during a print; the next print measures again.
- * Added in 0.7.
+ * Callable in any phase but during a print; the layout, the same for every
+ * format, is not measured again. Added in 0.7.
  *
  * @param table  the table
  * @param format a TBLX_FORMAT_* value
