@@ -15,22 +15,18 @@ using namespace support;
 // backslash, a control character and a byte that is not UTF-8.
 Table mixed() {
   return make_table(
-      {{.type = TBLX_TYPE_STRING, .title = "Name \"n\"", .sum_text = "Total"},
-       {.type = TBLX_TYPE_INT,
-        .title = "Delta",
-        .title_just = TBLX_JUST_RIGHT,
-        .cell_just = TBLX_JUST_RIGHT,
-        .sum = true},
+      {{.type = TBLX_TYPE_STRING, .title = "N\"", .sum_text = "Sum"},
+       {.type = TBLX_TYPE_INT, .title = "D", .cell_just = TBLX_JUST_RIGHT, .sum = true},
        {.type = TBLX_TYPE_UINT,
-        .title = "Size",
+        .title = "S",
         .cell_just = TBLX_JUST_CENTER,
         .sum = true,
         .suffix = " B"},
-       {.type = TBLX_TYPE_HEX, .title = "Addr", .hex_case = TBLX_HEX_UPPER, .zeros = true},
-       {.type = TBLX_TYPE_STRING, .title = "Price", .cell_just = TBLX_JUST_CHAR_FIRST}},
-      {{str("a|b"), num(-5), unum(1200), hex(0xbeef), str("1.5")},
+       {.type = TBLX_TYPE_HEX, .title = "A", .hex_case = TBLX_HEX_UPPER, .zeros = true},
+       {.type = TBLX_TYPE_STRING, .title = "P", .cell_just = TBLX_JUST_CHAR_FIRST}},
+      {{str("a|b"), num(-5), unum(UINT64_MAX), hex(0xbe), str("1.5")},
        {str("x, \"y\""), blank(), unum(7), blank(), str("12.25")},
-       {str("tab\there\nnew"), num(INT64_MIN), unum(UINT64_MAX), hex(UINT64_MAX), blank()},
+       {str("t\tb\nc"), num(-10), unum(0), hex(0xfff)},
        {str("<b>&'\\\x01\xff")},
        {blank(), num(3)}});
 }
@@ -44,84 +40,60 @@ struct FormatGolden {
 
 const FormatGolden format_goldens[] = {
     {"markdown", TBLX_FORMAT_MARKDOWN, TBLX_PRINT_ALL,
-     "| Name \"n\"     |                Delta | Size                   | Addr               | "
-     "Price |\n"
-     "| :----------- | -------------------: | :--------------------: | :----------------- | ----: "
-     "|\n"
-     "| a\\|b         |                   -5 |         1200 B         | 0x000000000000BEEF |  1.5  "
-     "|\n"
-     "| x, \"y\"       |                      |          7 B           |                    | "
-     "12.25 |\n"
-     "| tab\there<br>new | -9223372036854775808 | 18446744073709551615 B | 0xFFFFFFFFFFFFFFFF |    "
-     "   |\n"
-     "| <b>&'\\\x01\xff     |                      |                        |                    | "
-     "      |\n"
-     "|              |                    3 |                        |                    |       "
-     "|\n"
-     "| Total        | -9223372036854775810 | 18446744073709552822 B |                    |       "
-     "|\n"},
+     "| N\"       | D   | S                      | A     | P     |\n"
+     "| :------- | --: | :--------------------: | :---- | ----: |\n"
+     "| a\\|b     |  -5 | 18446744073709551615 B | 0x0BE |  1.5  |\n"
+     "| x, \"y\"   |     |          7 B           |       | 12.25 |\n"
+     "| t\tb<br>c | -10 |          0 B           | 0xFFF |       |\n"
+     "| <b>&'\\\x01\xff |     |                        |       |       |\n"
+     "|          |   3 |                        |       |       |\n"
+     "| Sum      | -12 | 18446744073709551622 B |       |       |\n"},
     {"csv", TBLX_FORMAT_CSV, TBLX_PRINT_ALL,
-     "\"Name \"\"n\"\"\",Delta,Size,Addr,Price\r\n"
-     "a|b,-5,1200,0x000000000000BEEF,1.5\r\n"
+     "\"N\"\"\",D,S,A,P\r\n"
+     "a|b,-5,18446744073709551615,0x0BE,1.5\r\n"
      "\"x, \"\"y\"\"\",,7,,12.25\r\n"
-     "\"tab\there\n"
-     "new\",-9223372036854775808,18446744073709551615,0xFFFFFFFFFFFFFFFF,\r\n"
+     "\"t\tb\n"
+     "c\",-10,0,0xFFF,\r\n"
      "<b>&'\\\x01\xff,,,,\r\n"
      ",3,,,\r\n"},
     {"tsv", TBLX_FORMAT_TSV, TBLX_PRINT_ALL,
-     "Name \"n\"\tDelta\tSize\tAddr\tPrice\n"
-     "a|b\t-5\t1200\t0x000000000000BEEF\t1.5\n"
+     "N\"\tD\tS\tA\tP\n"
+     "a|b\t-5\t18446744073709551615\t0x0BE\t1.5\n"
      "x, \"y\"\t\t7\t\t12.25\n"
-     "tab\\there\\nnew\t-9223372036854775808\t18446744073709551615\t0xFFFFFFFFFFFFFFFF\t\n"
+     "t\\tb\\nc\t-10\t0\t0xFFF\t\n"
      "<b>&'\\\\\x01\xff\t\t\t\t\n"
      "\t3\t\t\t\n"},
     {"json", TBLX_FORMAT_JSON, TBLX_PRINT_ALL,
      "[\n"
-     "{\"Name "
-     "\\\"n\\\"\":\"a|b\",\"Delta\":-5,\"Size\":1200,\"Addr\":\"0x000000000000BEEF\",\"Price\":\"1."
-     "5\"},\n"
-     "{\"Name \\\"n\\\"\":\"x, "
-     "\\\"y\\\"\",\"Delta\":null,\"Size\":7,\"Addr\":null,\"Price\":\"12.25\"},\n"
-     "{\"Name "
-     "\\\"n\\\"\":\"tab\\there\\nnew\",\"Delta\":-9223372036854775808,\"Size\":"
-     "18446744073709551615,\"Addr\":\"0xFFFFFFFFFFFFFFFF\",\"Price\":null},\n"
-     "{\"Name "
-     "\\\"n\\\"\":\"<b>&'\\\\\\u0001\xef\xbf\xbd\",\"Delta\":null,\"Size\":null,\"Addr\":null,"
-     "\"Price\":null},\n"
-     "{\"Name \\\"n\\\"\":null,\"Delta\":3,\"Size\":null,\"Addr\":null,\"Price\":null}\n"
+     "{\"N\\\"\":\"a|b\",\"D\":-5,\"S\":18446744073709551615,\"A\":\"0x0BE\",\"P\":\"1.5\"},\n"
+     "{\"N\\\"\":\"x, \\\"y\\\"\",\"D\":null,\"S\":7,\"A\":null,\"P\":\"12.25\"},\n"
+     "{\"N\\\"\":\"t\\tb\\nc\",\"D\":-10,\"S\":0,\"A\":\"0xFFF\",\"P\":null},\n"
+     "{\"N\\\"\":\"<b>&'\\\\\\u0001\xef\xbf\xbd\",\"D\":null,\"S\":null,\"A\":null,\"P\":null},\n"
+     "{\"N\\\"\":null,\"D\":3,\"S\":null,\"A\":null,\"P\":null}\n"
      "]\n"},
     {"jsonl", TBLX_FORMAT_JSONL, TBLX_PRINT_ALL,
-     "{\"Name "
-     "\\\"n\\\"\":\"a|b\",\"Delta\":-5,\"Size\":1200,\"Addr\":\"0x000000000000BEEF\",\"Price\":\"1."
-     "5\"}\n"
-     "{\"Name \\\"n\\\"\":\"x, "
-     "\\\"y\\\"\",\"Delta\":null,\"Size\":7,\"Addr\":null,\"Price\":\"12.25\"}\n"
-     "{\"Name "
-     "\\\"n\\\"\":\"tab\\there\\nnew\",\"Delta\":-9223372036854775808,\"Size\":"
-     "18446744073709551615,\"Addr\":\"0xFFFFFFFFFFFFFFFF\",\"Price\":null}\n"
-     "{\"Name "
-     "\\\"n\\\"\":\"<b>&'\\\\\\u0001\xef\xbf\xbd\",\"Delta\":null,\"Size\":null,\"Addr\":null,"
-     "\"Price\":null}\n"
-     "{\"Name \\\"n\\\"\":null,\"Delta\":3,\"Size\":null,\"Addr\":null,\"Price\":null}\n"},
+     "{\"N\\\"\":\"a|b\",\"D\":-5,\"S\":18446744073709551615,\"A\":\"0x0BE\",\"P\":\"1.5\"}\n"
+     "{\"N\\\"\":\"x, \\\"y\\\"\",\"D\":null,\"S\":7,\"A\":null,\"P\":\"12.25\"}\n"
+     "{\"N\\\"\":\"t\\tb\\nc\",\"D\":-10,\"S\":0,\"A\":\"0xFFF\",\"P\":null}\n"
+     "{\"N\\\"\":\"<b>&'\\\\\\u0001\xef\xbf\xbd\",\"D\":null,\"S\":null,\"A\":null,\"P\":null}\n"
+     "{\"N\\\"\":null,\"D\":3,\"S\":null,\"A\":null,\"P\":null}\n"},
     {"html", TBLX_FORMAT_HTML, TBLX_PRINT_ALL,
      "<table>\n"
      "<thead>\n"
-     "<tr><th style=\"text-align:left\">Name &quot;n&quot;</th><th "
-     "style=\"text-align:right\">Delta</th><th style=\"text-align:left\">Size</th><th "
-     "style=\"text-align:left\">Addr</th><th style=\"text-align:left\">Price</th></tr>\n"
+     "<tr><th style=\"text-align:left\">N&quot;</th><th style=\"text-align:left\">D</th><th "
+     "style=\"text-align:left\">S</th><th style=\"text-align:left\">A</th><th "
+     "style=\"text-align:left\">P</th></tr>\n"
      "</thead>\n"
      "<tbody>\n"
      "<tr><td style=\"text-align:left\">a|b</td><td style=\"text-align:right\">-5</td><td "
-     "style=\"text-align:center\">1200 B</td><td "
-     "style=\"text-align:left\">0x000000000000BEEF</td><td "
-     "style=\"text-align:right\">1.5</td></tr>\n"
+     "style=\"text-align:center\">18446744073709551615 B</td><td "
+     "style=\"text-align:left\">0x0BE</td><td style=\"text-align:right\">1.5</td></tr>\n"
      "<tr><td style=\"text-align:left\">x, &quot;y&quot;</td><td "
      "style=\"text-align:right\"></td><td style=\"text-align:center\">7 B</td><td "
      "style=\"text-align:left\"></td><td style=\"text-align:right\">12.25</td></tr>\n"
-     "<tr><td style=\"text-align:left\">tab\there\n"
-     "new</td><td style=\"text-align:right\">-9223372036854775808</td><td "
-     "style=\"text-align:center\">18446744073709551615 B</td><td "
-     "style=\"text-align:left\">0xFFFFFFFFFFFFFFFF</td><td style=\"text-align:right\"></td></tr>\n"
+     "<tr><td style=\"text-align:left\">t\tb\n"
+     "c</td><td style=\"text-align:right\">-10</td><td style=\"text-align:center\">0 B</td><td "
+     "style=\"text-align:left\">0xFFF</td><td style=\"text-align:right\"></td></tr>\n"
      "<tr><td style=\"text-align:left\">&lt;b&gt;&amp;&#39;\\\x01\xff</td><td "
      "style=\"text-align:right\"></td><td style=\"text-align:center\"></td><td "
      "style=\"text-align:left\"></td><td style=\"text-align:right\"></td></tr>\n"
@@ -130,9 +102,34 @@ const FormatGolden format_goldens[] = {
      "style=\"text-align:right\"></td></tr>\n"
      "</tbody>\n"
      "<tfoot>\n"
-     "<tr><td style=\"text-align:left\">Total</td><td "
-     "style=\"text-align:right\">-9223372036854775810</td><td "
-     "style=\"text-align:center\">18446744073709552822 B</td><td "
+     "<tr><td style=\"text-align:left\">Sum</td><td style=\"text-align:right\">-12</td><td "
+     "style=\"text-align:center\">18446744073709551622 B</td><td "
+     "style=\"text-align:left\"></td><td style=\"text-align:right\"></td></tr>\n"
+     "</tfoot>\n"
+     "</table>\n"},
+    {"markdown-rows", TBLX_FORMAT_MARKDOWN, TBLX_PRINT_ROWS,
+     "| N\"       | D   | S                      | A     | P     |\n"
+     "| :------- | --: | :--------------------: | :---- | ----: |\n"
+     "| a\\|b     |  -5 | 18446744073709551615 B | 0x0BE |  1.5  |\n"
+     "| x, \"y\"   |     |          7 B           |       | 12.25 |\n"
+     "| t\tb<br>c | -10 |          0 B           | 0xFFF |       |\n"
+     "| <b>&'\\\x01\xff |     |                        |       |       |\n"
+     "|          |   3 |                        |       |       |\n"},
+    {"csv-rows", TBLX_FORMAT_CSV, TBLX_PRINT_ROWS,
+     "a|b,-5,18446744073709551615,0x0BE,1.5\r\n"
+     "\"x, \"\"y\"\"\",,7,,12.25\r\n"
+     "\"t\tb\n"
+     "c\",-10,0,0xFFF,\r\n"
+     "<b>&'\\\x01\xff,,,,\r\n"
+     ",3,,,\r\n"},
+    {"json-titles", TBLX_FORMAT_JSON, TBLX_PRINT_TITLES | TBLX_PRINT_SUM,
+     "[\n"
+     "]\n"},
+    {"html-sum", TBLX_FORMAT_HTML, TBLX_PRINT_SUM,
+     "<table>\n"
+     "<tfoot>\n"
+     "<tr><td style=\"text-align:left\">Sum</td><td style=\"text-align:right\">-12</td><td "
+     "style=\"text-align:center\">18446744073709551622 B</td><td "
      "style=\"text-align:left\"></td><td style=\"text-align:right\"></td></tr>\n"
      "</tfoot>\n"
      "</table>\n"},
