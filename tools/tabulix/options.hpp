@@ -42,7 +42,7 @@ struct options {
   std::vector<std::string> files;  // empty or "-": standard input
   std::string style;               // empty: fancyw on a terminal, else simple
   tabulix::format output_format = tabulix::format::text;
-  std::vector<std::string> sort;   // COL or COL:ORDER, primary key first
+  std::vector<std::string> sort;  // COL or COL:ORDER, primary key first
   std::vector<std::string> by_length;
   std::vector<std::string> sum, count, min, max, mean;  // columns for each figure
   std::optional<std::string> label;                     // for the summary line
