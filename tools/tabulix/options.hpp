@@ -41,8 +41,7 @@ enum class figure { sum, count, min, max, mean };
 struct options {
   std::vector<std::string> files;  // empty or "-": standard input
   std::string style;               // empty: fancyw on a terminal, else simple
-  tabulix::format output_format = tabulix::format::text;
-  std::vector<std::string> sort;  // COL or COL:ORDER, primary key first
+  std::vector<std::string> sort;   // COL or COL:ORDER, primary key first
   std::vector<std::string> by_length;
   std::vector<std::string> sum, count, min, max, mean;  // columns for each figure
   std::optional<std::string> label;                     // for the summary line
@@ -69,6 +68,7 @@ struct options {
   text_encoding encoding = text_encoding::utf8;
   std::optional<int> width;  // the width to fit; 0 turns fitting off
   bool byte_widths = false;  // widths count bytes, not terminal columns
+  tabulix::format output_format = tabulix::format::text;
 
   [[nodiscard]] input_format format() const {
     return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;
