@@ -718,7 +718,8 @@ TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
  * TBLX_FORMAT_TEXT, the default, prints aligned text in the table's style. The
  * other formats print the same rows in the same order, each section flag
  * selecting its part where the format has it; titles come from the title
- * callbacks, given the width the text format would place them in.
+ * callbacks, given the width the text format would give them (the column's
+ * width, or its minimum width in the raw style).
  *
  * - TBLX_FORMAT_MARKDOWN: a GitHub table. The title line and the alignment
  *   row (":---" left, "---:" right and both character justifications,

@@ -166,9 +166,12 @@ void for_each_field(const print_context& ctx, const row& r, Field field) noexcep
   }
 }
 
-// A column's title as the text format would get it for its width; never null.
-inline const char* title_of(sink& out, const column& col) noexcept {
-  const char* title = fetch_title(out, col, callback_width(width_of(col)));
+// A column's title as the text format would get it: for its width, or its
+// minimum width in the raw style, which fills nothing; never null.
+inline const char* title_of(sink& out, const print_context& ctx, const column& col) noexcept {
+  const uint32_t width =
+      ctx.table->style == TBLX_STYLE_RAW ? col.min_width : callback_width(width_of(col));
+  const char* title = fetch_title(out, col, width);
   return title != nullptr ? title : empty_string;
 }
 

@@ -106,7 +106,7 @@ void put_titles(sink& out, const print_context& ctx, const separated_style& styl
   bool empty = ctx.table->columns != nullptr;
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
     if (col != ctx.table->columns) out.put(style.separator);
-    const char* title = title_of(out, *col);
+    const char* title = title_of(out, ctx, *col);
     style.put_text(out, title, std::strlen(title));
     empty = empty && *title == '\0';
   }

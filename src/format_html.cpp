@@ -81,7 +81,7 @@ void put_titles(sink& out, const print_context& ctx) noexcept {
   put_line(out, "<thead>\n<tr>");
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
     open_cell(out, "th", col->title_justification);
-    const char* title = title_of(out, *col);
+    const char* title = title_of(out, ctx, *col);
     put_text(out, title, std::strlen(title));
     close_cell(out, "th");
   }

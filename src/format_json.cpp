@@ -149,10 +149,10 @@ void put_value(sink& out, const cell_value& v) noexcept {
 // further columns are fetched for each row.
 class keys {
  public:
-  keys(sink& out, const print_context& ctx) noexcept {
+  keys(sink& out, const print_context& ctx) noexcept : ctx_(&ctx) {
     for (const column* col = ctx.table->columns; col != nullptr && count_ < kept; col = col->next) {
       key& k = keys_[count_++];
-      k.text = title_of(out, *col);
+      k.text = title_of(out, ctx, *col);
       k.len = std::strlen(k.text);
       if (k.len + 4 <= sizeof k.ready && plain_string(k.text, k.len)) {
         k.ready[0] = ',';
@@ -176,7 +176,7 @@ class keys {
     if (i < count_) {
       put_string(out, keys_[i].text, keys_[i].len);
     } else {
-      const char* title = title_of(out, col);
+      const char* title = title_of(out, *ctx_, col);
       put_string(out, title, std::strlen(title));
     }
     out.put(':');
@@ -190,6 +190,7 @@ class keys {
     size_t ready_len;  // 0: written with escapes
   };
   static constexpr size_t kept = 16;
+  const print_context* ctx_;
   key keys_[kept] = {};
   size_t count_ = 0;
 };

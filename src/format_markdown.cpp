@@ -116,7 +116,7 @@ void end_line(sink& out, const print_context& ctx) noexcept {
 void put_titles(sink& out, const print_context& ctx) noexcept {
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next) {
     start_field(out, *col, ctx);
-    const char* title = title_of(out, *col);
+    const char* title = title_of(out, ctx, *col);
     place_escaped(out, ctx, col->title_justification, title, std::strlen(title), *col);
     widen(out, *col);
   }
