@@ -29,8 +29,8 @@ tblx_status measure_layout(tblx_table& table) noexcept;
 void print_sections(sink& out, const print_context& ctx, unsigned int flags) noexcept;
 
 // The checks of every print, in their order; nothing is written on a refusal.
-tblx_status refusal(const tblx_table* table, const void* destination) noexcept {
-  if (destination == nullptr || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+tblx_status refusal(const tblx_table* table, bool has_destination) noexcept {
+  if (!has_destination || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
   return TBLX_OK;
@@ -44,7 +44,7 @@ tblx_status refusal(const tblx_table* table, const void* destination) noexcept {
 // back into the table is refused instead of changing what the print reads.
 TBLX_EXPORT tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
                                              FILE* stream) noexcept {
-  if (tblx_status s = refusal(table, stream); s != TBLX_OK) return s;
+  if (tblx_status s = refusal(table, stream != nullptr); s != TBLX_OK) return s;
   table->busy = 1;
   const tblx_status status = print_to_stream(*table, flags, stream);
   table->busy = 0;
@@ -53,9 +53,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int fla
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_print_to(tblx_table* table, unsigned int flags,
                                                 tblx_writer write, void* context) noexcept {
-  if (tblx_status s = refusal(table, reinterpret_cast<const void*>(write)); s != TBLX_OK) {
-    return s;
-  }
+  if (tblx_status s = refusal(table, write != nullptr); s != TBLX_OK) return s;
   table->busy = 1;
   const tblx_status status = print_to_writer(*table, flags, write, context);
   table->busy = 0;
