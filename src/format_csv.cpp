@@ -39,7 +39,8 @@ void put_csv_text(sink& out, const char* text, size_t len) noexcept {
     return;
   }
   out.put('"');
-  for (const void* quote; (quote = std::memchr(text, '"', len)) != nullptr;) {
+  const void* quote = std::memchr(text, '"', len);
+  for (; quote != nullptr; quote = std::memchr(text, '"', len)) {
     const auto run = static_cast<size_t>(static_cast<const char*>(quote) - text) + 1;
     out.put(text, run);
     out.put('"');

@@ -16,8 +16,8 @@ constexpr char replacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 // The bytes that end a run that goes out as it is: a control, a quote, a
 // backslash, or a byte of a multi-byte sequence (checked on its own).
 struct run_stops {
-  bool stops[256];
-  constexpr run_stops() noexcept : stops() {
+  bool stops[256] = {};
+  constexpr run_stops() noexcept {
     for (int b = 0; b < 256; ++b) stops[b] = b < 0x20 || b == '"' || b == '\\' || b >= 0x80;
   }
 };

@@ -61,8 +61,8 @@ class row_escaper {
 // Whether a text holds a byte to escape.
 bool needs_escapes(const char* text, size_t len) noexcept {
   struct byte_set {
-    bool has[256];
-    constexpr byte_set() noexcept : has() {
+    bool has[256] = {};
+    constexpr byte_set() noexcept {
       has[static_cast<unsigned char>('|')] = true;
       has[static_cast<unsigned char>('\n')] = true;
       has[static_cast<unsigned char>('\r')] = true;
