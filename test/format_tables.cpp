@@ -93,7 +93,7 @@ bool ok(tblx_status s) {
 
 // Declares the columns, and writes them.
 void declare(tblx_table* t, std::vector<column_def>& cols, random_bits& rng) {
-  const size_t count = 1 + rng.below(6);
+  const auto count = static_cast<size_t>(1 + rng.below(6));
   std::printf("table %zu\n", count);
   for (size_t i = 0; i < count; ++i) {
     column_def c{};
@@ -135,7 +135,8 @@ void add_rows(tblx_table* t, const std::vector<column_def>& cols, random_bits& r
   const uint64_t rows = rng.below(8);
   for (uint64_t r = 0; r < rows; ++r) {
     ok(tblx_beginrow(t));
-    const size_t cells = rng.below(4) == 0 ? rng.below(cols.size() + 1) : cols.size();
+    const size_t cells =
+        rng.below(4) == 0 ? static_cast<size_t>(rng.below(cols.size() + 1)) : cols.size();
     std::printf("row");
     for (size_t i = 0; i < cells; ++i) {
       if (rng.below(6) == 0) {
