@@ -6,8 +6,9 @@
  * A caller creates a table, declares its columns (the header), adds rows of
  * typed cells, may sort the rows by one column, and prints the table to a
  * FILE* it owns, or through a writer function (tblx_print_to()), as aligned
- * text or in another format (tblx_setformat()). Every fallible call returns a tblx_status: TBLX_OK (0) or one
- * of the TBLX_ERR_* codes, which tblx_strerror turns into a fixed message.
+ * text or in another format (tblx_setformat()). Every fallible call returns
+ * a tblx_status: TBLX_OK (0) or one of the TBLX_ERR_* codes, which
+ * tblx_strerror turns into a fixed message.
  * A refused call leaves the table exactly as it was. While a table is being
  * printed, every call that would change or print it gives
  * TBLX_ERR_INVALID_ARGUMENT (see tblx_title_func).
