@@ -717,22 +717,33 @@ struct writer_call {
 
   static int TBLX_CALL call(void* self, const char* data, std::size_t size) noexcept {
     auto& c = *static_cast<writer_call*>(self);
+    // A writer that cannot throw runs the same code with exceptions on or
+    // off, so that translation units built both ways may share its type.
+    if constexpr (std::is_nothrow_invocable_v<W&, const char*, std::size_t>) {
+      return c.take(data, size) ? 0 : 1;
+    } else {
+      return c.guarded(data, size);
+    }
+  }
+
+  int guarded(const char* data, std::size_t size) noexcept {
 #if TABULIX_EXCEPTIONS
     try {
-      return c.take(data, size) ? 0 : 1;
+      return take(data, size) ? 0 : 1;
     } catch (...) {
-      if (!c.failure->exception) {
-        c.failure->exception = std::current_exception();
-        c.failure->code = code_of_current_exception();
+      if (!failure->exception) {
+        failure->exception = std::current_exception();
+        failure->code = code_of_current_exception();
       }
       return 1;
     }
 #else
-    return c.take(data, size) ? 0 : 1;
+    return take(data, size) ? 0 : 1;
 #endif
   }
 
-  bool take(const char* data, std::size_t size) {
+  bool take(const char* data,
+            std::size_t size) noexcept(std::is_nothrow_invocable_v<W&, const char*, std::size_t>) {
     if constexpr (std::is_void_v<std::invoke_result_t<W&, const char*, std::size_t>>) {
       write(data, size);
       return true;
@@ -1324,13 +1335,16 @@ class table {
   }
 
   // Writes the table, with its summary line only when a column is summed or
-  // has a summary text; a failure sets failbit on the stream.
+  // has a summary text; a failure sets failbit on the stream. The table is
+  // made whole first: the stream's own exceptions, if it throws any, come
+  // from here and not from inside the library.
   friend std::ostream& operator<<(std::ostream& os, table& t) {
-    const auto write = [&os](const char* data, std::size_t size) {
-      os.write(data, static_cast<std::streamsize>(size));
-      return true;
-    };
-    if (t.print_through(t.stream_sections(), write).error()) os.setstate(std::ios_base::failbit);
+    std::string text;
+    if (t.print_into(t.stream_sections(), detail::string_sink{text}).error()) {
+      os.setstate(std::ios_base::failbit);
+    } else {
+      os.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
     return os;
   }
   friend std::ostream& operator<<(std::ostream& os, table&& t) { return os << t; }
