@@ -7,6 +7,8 @@
 // The measuring pass and the prints also run with widths counting terminal
 // columns, on the workload as it is (ASCII) and with CJK names, and with
 // bytes counted on the CJK names for comparison.
+// The output pass also runs in the Markdown, CSV and JSON formats against
+// text, each on its own table of the same rows.
 // Items are rows; bytes, for the prints, are the bytes written. The sorts
 // run on a copy of the table with an input position column, which restores
 // the input order between timed sorts.
@@ -195,6 +197,23 @@ void BM_print_in(benchmark::State& state, sink_kind kind, variant v) {
 
 void BM_print(benchmark::State& state, sink_kind kind) { BM_print_in(state, kind, {}); }
 
+// The output pass in one format, on a table of its own (the format is the
+// table's); text is the same print as BM_print/devnull, for the comparison.
+void BM_print_format(benchmark::State& state, int format) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  const std::unique_ptr<tblx_table, support::TableDeleter> t(workload::build_table(p->rows));
+  if (!t || tblx_setformat(t.get(), format) != TBLX_OK) return state.SkipWithError("failed");
+  const size_t bytes = print_size(t.get());
+  sink out(sink_kind::devnull, 0);
+  tblx_print(t.get(), 0, out.stream());  // measured, untimed
+  for (auto _ : state) {
+    if (tblx_print_all(t.get(), out.stream()) != TBLX_OK) return state.SkipWithError("failed");
+  }
+  report(state, n, bytes);
+}
+
 // The output pass over rows sorted by the bytes column, which links them in
 // an order unrelated to where they lie in memory; BM_print/devnull is the
 // same print in insertion order (this table has the input position column too).
@@ -314,6 +333,10 @@ BENCHMARK_CAPTURE(BM_first_print, memory, sink_kind::memory)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print, devnull, sink_kind::devnull)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print, memory, sink_kind::memory)->Apply(sizes);
 BENCHMARK(BM_print_sorted)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print_format, text, TBLX_FORMAT_TEXT)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print_format, markdown, TBLX_FORMAT_MARKDOWN)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print_format, csv, TBLX_FORMAT_CSV)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_print_format, json, TBLX_FORMAT_JSON)->Apply(sizes);
 // Widths counting terminal columns (display) against bytes, on ASCII and CJK names.
 constexpr variant display_ascii{text_kind::ascii, TBLX_WIDTH_DISPLAY};
 constexpr variant bytes_cjk{text_kind::cjk, TBLX_WIDTH_BYTES};

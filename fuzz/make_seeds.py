@@ -145,22 +145,22 @@ def setmeasuretitles(on):
 
 
 def setmultiline(on):
-    return b"\xf6" + TABLE + number(on)
+    return b"\xf7" + TABLE + number(on)
 
 
 def setmaxwidth(width):
-    return b"\xf7" + number(width) + TABLE
+    return b"\xf8" + number(width) + TABLE
 
 
 def setcolumn_maxwidth(width, overflow):  # overflow 0 cut, 1 wrap
-    return b"\xf8" + number(width) + bytes([overflow + 1]) + TABLE
+    return b"\xf9" + number(width) + bytes([overflow + 1]) + TABLE
 
 
 def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null stream
     return b"\x1d" + bytes([flags, how]) + TABLE
 
 
-# ---- the bulk steps (step bytes 0xf0 to 0xf5) ----
+# ---- the bulk steps (step bytes 0xf0 to 0xf6) ----
 
 def raw_text(s):
     """An input::text() of fewer than 32 bytes."""
@@ -213,6 +213,12 @@ def recorded_title(call, variant=0, first="", later=None, aligned=True):
         out += text_arg(later)
     out += bytes([0 if aligned else 0x80]) + TABLE
     return out + (TABLE if aligned else b"")
+
+
+def format_(fmt, flags=31, refuse_after=0xff):
+    """Bulk step 0xf6: a format (7 is unknown), a print in it through a writer
+    that refuses after refuse_after calls (0xff: never), back to text."""
+    return b"\xf6" + bytes([fmt + 1]) + TABLE + bytes([flags, refuse_after])
 
 
 def row(*cells):
@@ -458,6 +464,24 @@ def seed_lines():
     ])
 
 
+def seed_formats():
+    return b"".join([
+        begincolumn(1), title('Na"me|,'), endcolumn,
+        begincolumn(2), title("Delta"), celljust(2), summarize(), suffix(" |B"), endcolumn,
+        begincolumn(4), title("<Addr>"), hexcase(2), leadingzero(), endcolumn,
+        begincolumn(1), titlefunc(3), celljust(4), endcolumn,
+        endheader, sumtext(1, "Total\n"),
+        row(cell_string("a|b,\"c\""), cell_int(-5), cell_hex(0xBEEF), cell_string("1.5")),
+        row(cell_string("tab\there\r\nx"), cell_int(-2**63)),
+        row(cell_string(b"\xff\xe2\x82<&>\x01\\"), cell_empty, cell_hex(2**64 - 1)),
+        row(),
+        recorded_title("print", 2, "T", "later"),
+        format_(1), format_(2), format_(3, 0b101), format_(4), format_(5, 4), format_(6),
+        format_(7), format_(4, 31, 0), format_(1, 31, 1), setwidthmode(1), format_(1),
+        print_(31),
+    ])
+
+
 SEEDS = {
     "display_widths": seed_display_widths,
     "report": seed_report,
@@ -474,6 +498,7 @@ SEEDS = {
     "missing_values": seed_missing_values,
     "measured_titles": seed_measured_titles,
     "lines": seed_lines,
+    "formats": seed_formats,
 }
 
 if __name__ == "__main__":

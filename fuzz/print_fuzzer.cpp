@@ -8,7 +8,8 @@
 // texts, widths counting bytes or terminal columns, texts with escape
 // sequences and emoji pairs, calls made out of phase)
 // and prints
-// the table into in-memory streams in every style with arbitrary flags. A few
+// the table into in-memory streams in every style with arbitrary flags, and
+// in every output format through writer functions. A few
 // steps build in one go what single calls reach only rarely: many columns,
 // rows that fill every column, texts and minimum widths wider than the
 // library's output buffer, and number columns aligned on a character of
@@ -71,6 +72,15 @@
 //     for the title line (with the column's width, the minimum width in the
 //     raw style), and at no other time; the title line shows the text of its
 //     own call.
+// 11. In every output format a print through a writer function hands over
+//     what a print to a stream writes; a writer that refuses is not called
+//     again and the print gives TBLX_ERR_OUTPUT; JSON and JSON Lines are
+//     valid UTF-8 without raw control bytes but line ends, and JSON Lines has
+//     one line per row. tblx_setformat refuses a busy table and unknown
+//     formats. (The format goes back to text after each such step, so that
+//     the other invariants, which read the text format, hold.)
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -1474,7 +1484,7 @@ class session {
   // ---- steps that build in one go what single calls reach rarely ----
 
   // Step bytes 0xf0 and up to this; the others select the single calls.
-  static constexpr unsigned bulk_steps = 6;
+  static constexpr unsigned bulk_steps = 7;
   static constexpr unsigned line_steps = 3;
 
   // The calls of fields on several lines and width limits.
@@ -1518,8 +1528,11 @@ class session {
       case 4:
         add_number_column_aligned_on_char();
         break;
-      default:
+      case 5:
         set_recorded_title();
+        break;
+      default:
+        format_step();
         break;
     }
   }
@@ -1588,6 +1601,80 @@ class session {
         status_call("setcolumn_suffix", setter_codes,
                     [&](tblx_table* t) { return tblx_setcolumn_suffix(t, p); });
         break;
+    }
+  }
+
+  // Invariant 11: a format (or an unknown one), then a print in it through a
+  // writer that may refuse after some calls; the format goes back to text.
+  void format_step() {
+    const auto format = static_cast<int>(in_.enumerated(0, 7));
+    status_call("setformat", {0, 1}, [&](tblx_table* t) { return tblx_setformat(t, format); });
+    const unsigned flags = in_.byte() % 32u;
+    const uint8_t refuse_after = in_.byte();
+    if (printable(table_)) {
+      writer_log log;
+      log.accept = refuse_after < 4 ? refuse_after : INT_MAX;
+      // Each print starts the recorded titles afresh, as watched_print does;
+      // their call counts differ by format and are not checked here. A print
+      // of no section measures first, so that neither print measures and
+      // the titles' first and later texts fall alike.
+      memory_.clear();
+      require(tblx_print(table_, 0, memory_.get()) == TBLX_OK, "a print in a format failed");
+      const auto start_print = [&] {
+        for (recorded_title& r : titles_) r.calls.clear();
+        image_checks_left_ = image_checks_per_print;
+      };
+      start_print();
+      const tblx_status s = tblx_print_to(table_, flags, writer_log::take, &log);
+      start_print();
+      memory_.clear();
+      require(tblx_print(table_, flags, memory_.get()) == TBLX_OK, "a print in a format failed");
+      const std::string& streamed = memory_.text();
+      if (log.accept == INT_MAX) {
+        require(s == TBLX_OK && log.text == streamed, "a writer got another print than a stream",
+                "status " + std::to_string(s) + ", format " + std::to_string(table_->format) +
+                    "\n" + log.text + "\n----\n" + streamed);
+      } else {
+        require(s == (log.calls > log.accept ? TBLX_ERR_OUTPUT : TBLX_OK) &&
+                    log.calls <= log.accept + 1 &&
+                    streamed.compare(0, log.text.size(), log.text) == 0,
+                "a refusing writer");
+      }
+      if (table_->format == TBLX_FORMAT_JSON || table_->format == TBLX_FORMAT_JSONL) {
+        check_json_bytes(streamed, flags);
+      }
+    }
+    tblx_setformat(table_, TBLX_FORMAT_TEXT);
+  }
+
+  struct writer_log {
+    std::string text;
+    int calls = 0;
+    int accept = INT_MAX;
+    static int TBLX_CALL take(void* context, const char* data, size_t size) {
+      auto* log = static_cast<writer_log*>(context);
+      require(log->calls++ <= log->accept, "a writer was called after it refused");
+      if (log->calls > log->accept) return 1;
+      log->text.append(data, size);
+      return 0;
+    }
+  };
+
+  void check_json_bytes(const std::string& out, unsigned flags) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(out.data());
+    for (size_t i = 0; i < out.size();) {
+      require(p[i] >= 0x20 || p[i] == '\n', "a raw control byte in JSON");
+      if (p[i] < 0x80) {
+        ++i;
+        continue;
+      }
+      const auto seq = display_width_detail::decode_sequence(p + i, out.size() - i);
+      require(seq.len != 0, "JSON that is not UTF-8");
+      i += seq.len;
+    }
+    if (table_->format == TBLX_FORMAT_JSONL && (flags & TBLX_PRINT_ROWS) != 0) {
+      const auto lines = static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
+      require(lines == rows_of(table_).size(), "JSON Lines without one line per row");
     }
   }
 

@@ -5,8 +5,10 @@
  *
  * A caller creates a table, declares its columns (the header), adds rows of
  * typed cells, may sort the rows by one column, and prints the table to a
- * FILE* it owns. Every fallible call returns a tblx_status: TBLX_OK (0) or one
- * of the TBLX_ERR_* codes, which tblx_strerror turns into a fixed message.
+ * FILE* it owns, or through a writer function (tblx_print_to()), as aligned
+ * text or in another format (tblx_setformat()). Every fallible call returns
+ * a tblx_status: TBLX_OK (0) or one of the TBLX_ERR_* codes, which
+ * tblx_strerror turns into a fixed message.
  * A refused call leaves the table exactly as it was. While a table is being
  * printed, every call that would change or print it gives
  * TBLX_ERR_INVALID_ARGUMENT (see tblx_title_func).
@@ -161,6 +163,17 @@ typedef int32_t tblx_status;
 #define TBLX_STYLE_FANCYW 3 /**< "fancyw": " | " between fields, rules of "-" and "-+-". */
 /** @} */
 
+/** @name Output formats (tblx_setformat()); added in 0.7
+ * @{ */
+#define TBLX_FORMAT_TEXT 0     /**< Aligned text in the table's style (the default). */
+#define TBLX_FORMAT_MARKDOWN 1 /**< A GitHub Markdown table, padded to line up. */
+#define TBLX_FORMAT_CSV 2      /**< Comma-separated values (RFC 4180), CR LF line ends. */
+#define TBLX_FORMAT_TSV 3      /**< Tab-separated values, escapes with backslashes. */
+#define TBLX_FORMAT_JSON 4     /**< A JSON array of one object per row. */
+#define TBLX_FORMAT_JSONL 5    /**< JSON Lines: one JSON object per row and line. */
+#define TBLX_FORMAT_HTML 6     /**< One HTML table. */
+/** @} */
+
 /** @name Sort orders (tblx_sort())
  * @{ */
 #define TBLX_SORT_UNORD 0 /**< "unord": the order stays as it is. */
@@ -223,6 +236,21 @@ typedef const char*(TBLX_CALL* tblx_title_func)(void* arg, uint32_t width);
  * @return negative, zero or positive as a sorts before, with or after b
  */
 typedef int(TBLX_CALL* tblx_cell_cmp_func)(const struct tblx_cell* a, const struct tblx_cell* b);
+
+/**
+ * Writer: takes the bytes of a print made with tblx_print_to().
+ *
+ * A print hands its bytes over in order, in pieces of any size (a few
+ * kilobytes at a time as a rule), and before each title callback it calls.
+ * Added in 0.7.
+ *
+ * @param context the context given to tblx_print_to()
+ * @param data    the next bytes; not NUL-terminated, valid during the call
+ * @param size    how many, never 0
+ * @return 0 when the bytes were taken; anything else stops the print, which
+ *         then writes nothing more and gives TBLX_ERR_OUTPUT
+ */
+typedef int(TBLX_CALL* tblx_writer)(void* context, const char* data, size_t size);
 
 /* ---- status messages ---------------------------------------------------- */
 
@@ -686,6 +714,53 @@ TBLX_API const char* const* TBLX_CALL tblx_getstylelist(void) TBLX_NOEXCEPT;
  */
 TBLX_API int TBLX_CALL tblx_isfancy(const tblx_table* table) TBLX_NOEXCEPT;
 
+/**
+ * Sets the output format of the prints.
+ *
+ * TBLX_FORMAT_TEXT, the default, prints aligned text in the table's style. The
+ * other formats print the same rows in the same order, each section flag
+ * selecting its part where the format has it; titles come from the title
+ * callbacks, given the width the text format would give them (the column's
+ * width, or its minimum width in the raw style).
+ *
+ * - TBLX_FORMAT_MARKDOWN: a GitHub table. The title line and the alignment
+ *   row (":---" left, "---:" right and both character justifications,
+ *   ":---:" centred) are always written; cells are placed as in the fancyw
+ *   style between "| " and " |", every column at least 3 wide; a "|" in a
+ *   text is written "\|" (which widens that line by one); the summary line,
+ *   when selected, is the last row. No rules.
+ * - TBLX_FORMAT_CSV: RFC 4180, every line ended by CR LF. TBLX_FORMAT_TSV:
+ *   fields separated by a tab, lines ended by LF, and in a text tab, LF, CR
+ *   and backslash written "\t", "\n", "\r", "\\". Both print a header
+ *   record of the titles when titles are selected, then one record per row
+ *   with a field for every column (empty for an empty or missing cell). A
+ *   CSV field is quoted when it holds a comma, a quote, CR or LF, a quote
+ *   doubled. Values, not presentation: numbers in plain digits, hex numbers
+ *   as "0x" and their digits in the column's case (zero-filled as the text
+ *   format fills them when leading zeros are set); no suffix, no padding,
+ *   no rules, no summary line.
+ * - TBLX_FORMAT_JSON: an array of one object per row, one object a line;
+ *   TBLX_FORMAT_JSONL: one object per line and nothing else. Keys are the
+ *   titles, in column order; int and uint cells are numbers with all their
+ *   digits, hex cells and texts strings (bytes that are not UTF-8 become
+ *   U+FFFD, control characters are escaped), empty and missing cells null.
+ *   No summary line. The title flag is ignored: every object has its keys.
+ * - TBLX_FORMAT_HTML: one table, with the titles in thead, the rows in tbody
+ *   and the summary line in tfoot, each cell as the text format shows it
+ *   unpadded, with "&", "<", ">", '"' and "'" escaped and its justification
+ *   as style="text-align:left", "right" (also both character justifications)
+ *   or "center".
+ *
+ * Callable in any phase but during a print; the layout, the same for every
+ * format, is not measured again. Added in 0.7.
+ *
+ * @param table  the table
+ * @param format a TBLX_FORMAT_* value
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table, or an
+ *         unknown format: nothing changes)
+ */
+TBLX_API tblx_status TBLX_CALL tblx_setformat(tblx_table* table, int format) TBLX_NOEXCEPT;
+
 /* ---- width mode and title measuring --------------------------------------- */
 
 /** @name Width modes (tblx_setwidthmode()): what a width counts
@@ -893,6 +968,24 @@ TBLX_API tblx_status TBLX_CALL tblx_print_all(tblx_table* table, FILE* stream) T
  */
 TBLX_API tblx_status TBLX_CALL tblx_print_except(tblx_table* table, unsigned int flags,
                                                  FILE* stream) TBLX_NOEXCEPT;
+
+/**
+ * Writes the selected sections of the table through a writer function: as
+ * tblx_print(), with the bytes handed to write(context, data, size) instead
+ * of a stream. No lock is taken and nothing is flushed. A writer that gives
+ * nonzero stops the print: it is not called again, and the print gives
+ * TBLX_ERR_OUTPUT. Added in 0.7.
+ *
+ * @param table   the table
+ * @param flags   TBLX_PRINT_* bits
+ * @param write   the writer
+ * @param context handed to every call of write
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL writer or table, or a
+ *         table already being printed), TBLX_ERR_NO_HEADER, TBLX_ERR_ROW_OPEN,
+ *         TBLX_ERR_NO_MEMORY, TBLX_ERR_OUTPUT (the writer failed)
+ */
+TBLX_API tblx_status TBLX_CALL tblx_print_to(tblx_table* table, unsigned int flags,
+                                             tblx_writer write, void* context) TBLX_NOEXCEPT;
 
 #ifdef __cplusplus
 }

@@ -81,9 +81,9 @@
 #endif
 #endif
 
-// table::to_string and operator<< print into a memory stream, so they exist
-// only where the C library has open_memstream (POSIX.1-2008: the Unix-like
-// systems; define TABULIX_HAVE_OPEN_MEMSTREAM to 1 on any other that has it).
+// Before 0.7, table::to_string and operator<< printed into a memory stream
+// and existed only where this macro was set; they print through a writer
+// function now, on every platform. The macro stays for programs that test it.
 #if !defined(TABULIX_HAVE_OPEN_MEMSTREAM) && (defined(__unix__) || defined(__APPLE__))
 #define TABULIX_HAVE_OPEN_MEMSTREAM 1
 #endif
@@ -198,6 +198,17 @@ enum class style : int {
   raw = TBLX_STYLE_RAW,
   fancy = TBLX_STYLE_FANCY,
   fancyw = TBLX_STYLE_FANCYW,
+};
+
+// Output formats (table::set_format); added in 0.7.
+enum class format : int {
+  text = TBLX_FORMAT_TEXT,
+  markdown = TBLX_FORMAT_MARKDOWN,
+  csv = TBLX_FORMAT_CSV,
+  tsv = TBLX_FORMAT_TSV,
+  json = TBLX_FORMAT_JSON,
+  jsonl = TBLX_FORMAT_JSONL,
+  html = TBLX_FORMAT_HTML,
 };
 
 enum class order : int {
@@ -688,11 +699,63 @@ constexpr bool error_code_is_last() noexcept {
   return true;
 }
 
-// Where to_string collects the printed bytes.
+// Where to_string collects the printed bytes; lost tells that memory ran out.
 struct string_sink {
   std::string& out;
+  bool lost = false;
   bool operator()(const char* data, std::size_t size) noexcept {
-    return allocates([&] { out.append(data, size); });
+    lost = !allocates([&] { out.append(data, size); });
+    return !lost;
+  }
+};
+
+// A caller's writer: called as w(data, size), it gives nothing, or a value
+// that converts to bool, false refusing the bytes.
+template <class W>
+inline constexpr bool is_writer = std::is_invocable_v<W&, const char*, std::size_t>;
+
+// The library's writer function over a caller's writer. An exception from the
+// writer stops the print and is kept as its first failure, if it is the first.
+template <class W>
+struct writer_call {
+  W& write;
+  callable_failure* failure;
+
+  static int TBLX_CALL call(void* self, const char* data, std::size_t size) noexcept {
+    auto& c = *static_cast<writer_call*>(self);
+    // A writer that cannot throw runs the same code with exceptions on or
+    // off, so that translation units built both ways may share its type.
+    if constexpr (std::is_nothrow_invocable_v<W&, const char*, std::size_t>) {
+      return c.take(data, size) ? 0 : 1;
+    } else {
+      return c.guarded(data, size);
+    }
+  }
+
+  int guarded(const char* data, std::size_t size) noexcept {
+#if TABULIX_EXCEPTIONS
+    try {
+      return take(data, size) ? 0 : 1;
+    } catch (...) {
+      if (!failure->exception) {
+        failure->exception = std::current_exception();
+        failure->code = code_of_current_exception();
+      }
+      return 1;
+    }
+#else
+    return take(data, size) ? 0 : 1;
+#endif
+  }
+
+  bool take(const char* data,
+            std::size_t size) noexcept(std::is_nothrow_invocable_v<W&, const char*, std::size_t>) {
+    if constexpr (std::is_void_v<std::invoke_result_t<W&, const char*, std::size_t>>) {
+      write(data, size);
+      return true;
+    } else {
+      return static_cast<bool>(write(data, size));
+    }
   }
 };
 
@@ -1202,6 +1265,11 @@ class table {
     set_style(std::string_view(name), ec);
   }
 
+  // The output format of the prints; callable at any time but during a print.
+  void set_format(format f, std::error_code& ec) noexcept {
+    if (valid(ec)) detail::fail(tblx_setformat(state_->handle, static_cast<int>(f)), ec);
+  }
+
   // What every width of the table counts; callable at any time.
   void set_width_mode(width w, std::error_code& ec) noexcept {
     if (valid(ec))
@@ -1284,7 +1352,20 @@ class table {
   }
   void print(std::FILE* stream, std::error_code& ec) noexcept { print(stream, section::all, ec); }
 
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
+  // Prints through write(const char* data, std::size_t size), called with the
+  // bytes in order, a few kilobytes at a time; it gives nothing, or false to
+  // refuse the bytes, which stops the print with errc::output_error. An
+  // exception from it stops the print too, and is reported as a title
+  // callable's is (see the top of this file).
+  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
+  void print(Writer&& write, section s, std::error_code& ec) noexcept {
+    ec = print_through(s, write).error();
+  }
+  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
+  void print(Writer&& write, std::error_code& ec) noexcept {
+    print(std::forward<Writer>(write), section::all, ec);
+  }
+
   // The printed table as a string; "" on failure.
   [[nodiscard]] std::string to_string(section s, std::error_code& ec) noexcept {
     std::string out;
@@ -1297,17 +1378,19 @@ class table {
   }
 
   // Writes the table, with its summary line only when a column is summed or
-  // has a summary text; a failure sets failbit on the stream.
+  // has a summary text; a failure sets failbit on the stream. The table is
+  // made whole first: the stream's own exceptions, if it throws any, come
+  // from here and not from inside the library.
   friend std::ostream& operator<<(std::ostream& os, table& t) {
-    const auto write = [&os](const char* data, std::size_t size) {
-      os.write(data, static_cast<std::streamsize>(size));
-      return true;
-    };
-    if (t.print_into(t.stream_sections(), write).error()) os.setstate(std::ios_base::failbit);
+    std::string text;
+    if (t.print_into(t.stream_sections(), detail::string_sink{text}).error()) {
+      os.setstate(std::ios_base::failbit);
+    } else {
+      os.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
     return os;
   }
   friend std::ostream& operator<<(std::ostream& os, table&& t) { return os << t; }
-#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
 #if TABULIX_EXCEPTIONS
   // ---- the throwing forms ----
@@ -1394,13 +1477,19 @@ class table {
   }
   // A title callable's exception is rethrown as it was.
   void print(std::FILE* stream, section s = section::all) { print_to(stream, s).raise(); }
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
+  // A writer's exception, too.
+  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
+  void print(Writer&& write, section s = section::all) {
+    print_through(s, write).raise();
+  }
   [[nodiscard]] std::string to_string(section s = section::all) {
     std::string out;
     print_into(s, detail::string_sink{out}).raise();
     return out;
   }
-#endif
+  void set_format(format f) {
+    detail::or_throw([&](std::error_code& ec) { set_format(f, ec); });
+  }
 #endif
 
  private:
@@ -1528,12 +1617,28 @@ class table {
     return outcome;
   }
 
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
-  // Prints into memory and hands the bytes to sink(data, size), which gives
-  // false when it ran out of memory. Nothing reaches sink after a failure.
-  template <class Sink>
-  detail::print_outcome print_into(section s, Sink&& sink);
-#endif
+  // One print through a writer.
+  template <class Writer>
+  detail::print_outcome print_through(section s, Writer& write) noexcept {
+    detail::print_outcome outcome;
+    if (!valid(outcome.code)) return outcome;
+    state_->failure = {};
+    const detail::print_guard guard(&state_->printing);
+    detail::writer_call<Writer> call{write, &state_->failure};
+    detail::fail(tblx_print_to(state_->handle, static_cast<unsigned>(s),
+                               &detail::writer_call<Writer>::call, &call),
+                 outcome.code);
+    outcome.failure = std::move(state_->failure);
+    state_->failure = {};
+    return outcome;
+  }
+
+  // Prints into a string: errc::no_memory when the string could not grow.
+  detail::print_outcome print_into(section s, detail::string_sink&& sink) noexcept {
+    detail::print_outcome outcome = print_through(s, sink);
+    if (sink.lost) outcome.code = make_error_code(errc::no_memory);
+    return outcome;
+  }
 
   std::unique_ptr<detail::table_state> state_;
 };
@@ -1560,38 +1665,6 @@ column& column::title_func(F&& f, std::error_code& ec) {
   });
   return *this;
 }
-
-// ---- printing into memory ------------------------------------------------------------
-
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
-template <class Sink>
-detail::print_outcome table::print_into(section s, Sink&& sink) {
-  detail::print_outcome outcome;
-  if (!valid(outcome.code)) return outcome;
-  const auto lost = [&outcome] { outcome.code = make_error_code(errc::no_memory); };
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* stream = ::open_memstream(&buffer, &size);
-  if (stream == nullptr) {
-    lost();
-    return outcome;
-  }
-  outcome = print_to(stream, s);
-  // A memory stream fails only when memory runs out: the library reports an
-  // output error then, and the stream keeps its error flag.
-  bool failed = std::ferror(stream) != 0;
-  if (outcome.code == errc::output_error) {
-    outcome.code.clear();
-    failed = true;
-  }
-  if (std::fclose(stream) != 0) failed = true;
-  const auto release = [](char* p) { std::free(p); };  // no address of std::free: C++20
-  const std::unique_ptr<char, decltype(release)> bytes(buffer, release);
-  if (outcome.error()) return outcome;
-  if (failed || (size > 0 && !sink(static_cast<const char*>(buffer), size))) lost();
-  return outcome;
-}
-#endif  // TABULIX_HAVE_OPEN_MEMSTREAM
 
 }  // namespace tabulix
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "lines.h"
+#include "print_sink.h"
 #include "tabulix_internal.h"
 
 // The measuring pass of every table (print.cpp): sums, widths of one line a
@@ -16,7 +17,7 @@
 tblx_status measure_layout(tblx_table& table) noexcept;
 
 // Prints a table for which prints_lines holds.
-tblx_status print_lines(tblx_table& table, unsigned int flags, FILE* stream) noexcept;
+tblx_status print_lines(tblx_table& table, unsigned int flags, const destination& to) noexcept;
 
 // Measures such a table: each field as wide as its widest line, string
 // columns within their limits, and with a width limit on the table the

@@ -300,7 +300,7 @@ constexpr uint32_t fields_on_stack = 32;
 
 // The fields of every column are allocated before the measuring, so that a
 // failure leaves the table as it was, to be measured by the next print.
-tblx_status print_lines(tblx_table& table, unsigned int flags, FILE* stream) noexcept {
+tblx_status print_lines(tblx_table& table, unsigned int flags, const destination& to) noexcept {
   uint32_t count = 0;
   for (const column* col = table.columns; col != nullptr; col = col->next) ++count;
   field_state on_stack[fields_on_stack];
@@ -323,17 +323,8 @@ tblx_status print_lines(tblx_table& table, unsigned int flags, FILE* stream) noe
     fields[j].plan = plan_field(ctx, *col);
     fields[j].rules = rules_of(table, *col);
   }
-  lock_stream(stream);
-  bool failed = false;
-  {
-    sink out(stream);
-    print_sections(lines_printer{out, ctx, fields, shown}, flags, count);
-    out.flush();
-    failed = out.failed();
-  }
-  failed = !flush_stream(stream) || failed;
-  failed = stream_error(stream) || failed;
-  unlock_stream(stream);
+  const tblx_status status = write_to(
+      to, [&](sink& out) { print_sections(lines_printer{out, ctx, fields, shown}, flags, count); });
   if (fields != on_stack) std::free(fields);
-  return failed ? TBLX_ERR_OUTPUT : TBLX_OK;
+  return status;
 }

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Printing: the entry points, the five sections of a printed table, the
-// rendering of cells and sums, and the measuring pass that lays out the
-// columns. The self-contained parts live in private headers beside this file:
-// print_sink.h (stream and staging buffer), justify.h (one justified field),
-// digits.h and number_text.h (the text of a number), render.h (the field
-// routines that the tests drive).
+// Printing: the entry points, the five sections of a printed table in the
+// text format, the rendering of cells and sums, and the measuring pass that
+// lays out the columns. The other formats write the same layout in files of
+// their own (format.h). The self-contained parts live in private headers
+// beside this file: print_sink.h (the writer and its staging buffer),
+// justify.h (one justified field), digits.h and number_text.h (the text of a
+// number), render.h (the field routines that the tests and formats share).
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -12,31 +13,48 @@
 #include "digits.h"
 #include "display_width.h"
 #include "fit.h"
+#include "format.h"
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
 #include "render.h"
+#include "row_walk.h"
 #include "tabulix_internal.h"
 
 namespace {
 
-tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* stream) noexcept;
+tblx_status measure_and_print(tblx_table& table, unsigned int flags,
+                              const destination& to) noexcept;
 void print_sections(sink& out, const print_context& ctx, unsigned int flags) noexcept;
+
+// The checks of every print, in their order; nothing is written on a refusal.
+tblx_status refusal(const tblx_table* table, bool has_destination) noexcept {
+  if (!has_destination || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (!table->header_ended) return TBLX_ERR_NO_HEADER;
+  if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
+  return TBLX_OK;
+}
 
 }  // namespace
 
 // ---- entry points ---------------------------------------------------------------
 
+// Busy until the print returns, whichever way: a title callback that calls
+// back into the table is refused instead of changing what the print reads.
 TBLX_EXPORT tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int flags,
                                              FILE* stream) noexcept {
-  if (stream == nullptr || unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
-  if (!table->header_ended) return TBLX_ERR_NO_HEADER;
-  if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
-  // Busy until the print returns, whichever way: a title callback that calls
-  // back into the table is refused instead of changing what the print reads.
+  if (tblx_status s = refusal(table, stream != nullptr); s != TBLX_OK) return s;
   table->busy = 1;
-  const tblx_status status = prints_lines(*table) ? print_lines(*table, flags, stream)
-                                                  : measure_and_write(*table, flags, stream);
+  const tblx_status status = measure_and_print(*table, flags, destination{stream, nullptr, nullptr});
+  table->busy = 0;
+  return status;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_print_to(tblx_table* table, unsigned int flags,
+                                                tblx_writer write, void* context) noexcept {
+  if (tblx_status s = refusal(table, write != nullptr); s != TBLX_OK) return s;
+  table->busy = 1;
+  const tblx_status status = measure_and_print(*table, flags, destination{nullptr, write, context});
   table->busy = 0;
   return status;
 }
@@ -54,27 +72,28 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_print_except(tblx_table* table, unsigned 
 
 namespace {
 
+// Writes the selected sections in the table's format.
+void print_format(sink& out, const print_context& ctx, unsigned int flags) noexcept {
+  if (ctx.table->format == TBLX_FORMAT_TEXT) {
+    print_sections(out, ctx, flags);
+  } else {
+    write_format(out, ctx, flags);
+  }
+  out.flush();
+}
+
 // The measuring pass runs before the stream is locked, so the title
-// callbacks it calls run unlocked, as those of the title line do.
-tblx_status measure_and_write(tblx_table& table, unsigned int flags, FILE* stream) noexcept {
+// callbacks it calls run unlocked, as those of the title line do. Texts on
+// several lines, width limits and fitting have a printer of their own
+// (lines_print.cpp), for the text format only: the others write values.
+tblx_status measure_and_print(tblx_table& table, unsigned int flags,
+                              const destination& to) noexcept {
+  if (table.format == TBLX_FORMAT_TEXT && prints_lines(table)) return print_lines(table, flags, to);
   if (table.layout_stale) {
     if (tblx_status s = measure_layout(table); s != TBLX_OK) return s;
   }
   const print_context ctx = make_context(table);
-  lock_stream(stream);
-  bool failed = false;
-  {
-    sink out(stream);
-    print_sections(out, ctx, flags);
-    out.flush();
-    failed = out.failed();
-  }
-  // A buffered stream may fail only when it is flushed; its error indicator
-  // also tells of writes that a title callback made, or earlier ones.
-  failed = !flush_stream(stream) || failed;
-  failed = stream_error(stream) || failed;
-  unlock_stream(stream);
-  return failed ? TBLX_ERR_OUTPUT : TBLX_OK;
+  return write_to(to, [&](sink& out) { print_format(out, ctx, flags); });
 }
 
 void print_titles(sink& out, const print_context& ctx) noexcept;
@@ -103,9 +122,6 @@ void put_separator(sink& out, const print_context& ctx) noexcept {
   }
 }
 
-// Gets a column's title for the given width. title_ident writes nothing and
-// takes no lock; a caller's callback runs outside the stream's lock, as it
-// may write to the stream or wait for another thread that does.
 // Places a title or summary text in its column, measured in the print's
 // width mode.
 void place_justified(sink& out, const print_context& ctx, int32_t kind, const char* text,
@@ -118,11 +134,6 @@ void place_justified(sink& out, const print_context& ctx, int32_t kind, const ch
     print_justified<false>(out, kind, placed_text{text, len, len}, col, col.justify_char,
                            pad_trailing);
   }
-}
-
-const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
-  if (col.title_func == title_ident) return title_ident(col.title_arg, width);
-  return out.call_unlocked([&] { return col.title_func(col.title_arg, width); });
 }
 
 void print_titles(sink& out, const print_context& ctx) noexcept {
@@ -166,54 +177,6 @@ void print_rule(sink& out, const print_context& ctx) noexcept {
     if (col->next != nullptr) pad(out, width_of(*col));
   }
 }
-
-// Asks for a cache line that the walk will read soon, where the compiler can.
-inline void prefetch_line(const void* p) noexcept {
-#if defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(p);
-#else
-  static_cast<void>(p);
-#endif
-}
-
-// Requests the first lines of a row's cells, which lie back to back as the
-// row was filled; null for an empty row. Written out line by line: GCC drops
-// prefetches made in a loop behind the null test.
-inline void prefetch_cells(const cell* cells) noexcept {
-  constexpr size_t line_size = 64;
-  if (cells == nullptr) return;
-  const char* at = reinterpret_cast<const char*>(cells);
-  prefetch_line(at);
-  prefetch_line(at + line_size);
-  prefetch_line(at + 2 * line_size);
-}
-
-// How many rows ahead the measuring pass requests cells.
-constexpr size_t measure_distance = 64;
-
-// A cursor some rows ahead of a walk over the row list. After a sort each
-// row record holds the cells of a row that lay elsewhere, so each row's cells
-// would be waited for in turn; asking for them ahead lets the waits overlap
-// with the work on the rows before. The records themselves lie in list order,
-// as a sort leaves them, so the cursor does not wait long for its next row.
-class read_ahead {
- public:
-  explicit read_ahead(const row* first) noexcept : at_(first) {
-    for (int i = 0; i < distance && at_ != nullptr; ++i) at_ = at_->next;
-  }
-
-  void step() noexcept {
-    if (at_ == nullptr) return;
-    const row* next = at_->next;
-    prefetch_line(next);
-    prefetch_cells(at_->cells);
-    at_ = next;
-  }
-
- private:
-  static constexpr int distance = 16;
-  const row* at_;
-};
 
 // The plans of the first columns live on the stack for the whole print;
 // further columns, rare in practice, are planned field by field.
@@ -281,6 +244,11 @@ void print_sums(sink& out, const print_context& ctx) noexcept {
 }  // namespace
 
 // ---- rendering ----------------------------------------------------------------
+
+const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
+  if (col.title_func == title_ident) return title_ident(col.title_arg, width);
+  return out.call_unlocked([&] { return col.title_func(col.title_arg, width); });
+}
 
 namespace {
 
@@ -500,6 +468,9 @@ uint64_t measured_length(const column& col, const cell* c) noexcept {
 // ---- the measuring pass -------------------------------------------------------
 
 namespace {
+
+// How many rows ahead the measuring pass requests cells.
+constexpr size_t measure_distance = 64;
 
 template <bool Display>
 uint64_t measure_columns(tblx_table& table) noexcept;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Where a print's bytes go: the locked stream, its staging buffer, and runs of fill characters.
+// Where a print's bytes go: the writer (the locked stream, or a caller's
+// function), its staging buffer, and runs of fill characters.
 #ifndef TABULIX_PRINT_SINK_H
 #define TABULIX_PRINT_SINK_H
 
@@ -8,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include "tabulix.h"
 
 // ---- stream access ----------------------------------------------------------
 // A print locks the stream once and then writes with the calls that skip the
@@ -74,17 +77,29 @@ inline void copy_bytes(char* to, const char* from, size_t n) noexcept {
 
 // ---- the staging buffer -----------------------------------------------------
 
+// The writer of a print to a stream, locked by the print: a short write
+// fails it.
+inline int TBLX_CALL write_locked_stream(void* stream, const char* data, size_t size) noexcept {
+  return write_stream(data, size, static_cast<FILE*>(stream)) == size ? 0 : 1;
+}
+
 // Output staged in a fixed buffer, so that the many small pieces of a line
-// cost a copy each instead of a stdio call. It lives on the caller's stack:
-// the output pass allocates nothing. The owner flushes it before it goes.
+// cost a copy each instead of a call of the writer. It lives on the caller's
+// stack: the output pass allocates nothing. The owner flushes it before it
+// goes. After the writer fails once, it is not called again: the rest of the
+// print is dropped.
 class sink {
  public:
   // Reserving this much or less always succeeds.
   static constexpr size_t max_reserve = 64;
-  // Bytes staged before they go to the stream.
+  // Bytes staged before they go to the writer.
   static constexpr size_t capacity = 8192;
 
-  explicit sink(FILE* stream) noexcept : stream_(stream) {}
+  // A print to a stream that it holds locked, released around title callbacks.
+  explicit sink(FILE* stream) noexcept
+      : write_(write_locked_stream), context_(stream), locked_(stream) {}
+  // A print through a caller's writer: nothing to lock.
+  sink(tblx_writer write, void* context) noexcept : write_(write), context_(context) {}
   sink(const sink&) = delete;
   sink& operator=(const sink&) = delete;
   sink(sink&&) = delete;
@@ -116,11 +131,11 @@ class sink {
   }
   void advance(size_t n) noexcept { used_ += n; }
 
-  // Hands the staged bytes to the stream: at the end of a print, and before
+  // Hands the staged bytes to the writer: at the end of a print, and before
   // a title callback, which may write to the same stream itself.
   void flush() noexcept {
     if (used_ == 0) return;
-    if (write_stream(buffer_, used_, stream_) != used_) failed_ = true;
+    write_out(buffer_, used_);
     used_ = 0;
   }
 
@@ -131,27 +146,33 @@ class sink {
   template <typename Call>
   auto call_unlocked(Call call) noexcept {
     flush();
-    unlock_stream(stream_);
+    if (locked_ != nullptr) unlock_stream(locked_);
     auto result = call();
-    lock_stream(stream_);
+    if (locked_ != nullptr) lock_stream(locked_);
     return result;
   }
 
-  // A write to the stream fell short.
+  // The writer failed.
   [[nodiscard]] bool failed() const noexcept { return failed_; }
 
  private:
   void put_long(const char* bytes, size_t n) noexcept {
     flush();
     if (n >= sizeof(buffer_)) {
-      if (write_stream(bytes, n, stream_) != n) failed_ = true;
+      write_out(bytes, n);
     } else {
       std::memcpy(buffer_, bytes, n);
       used_ = n;
     }
   }
 
-  FILE* stream_;
+  void write_out(const char* bytes, size_t n) noexcept {
+    if (!failed_ && write_(context_, bytes, n) != 0) failed_ = true;
+  }
+
+  tblx_writer write_;
+  void* context_;
+  FILE* locked_ = nullptr;  // the stream whose lock the print holds, if any
   size_t used_ = 0;
   bool failed_ = false;
   // Only the first used_ bytes are ever read. Clearing the buffer costs a few
@@ -255,5 +276,40 @@ class bounded_text {
   size_t room_;  // bytes available for text, the NUL excluded
   size_t len_ = 0;
 };
+
+// ---- where a print goes ---------------------------------------------------------
+
+// A stream, or (with a null stream) a caller's writer and its context.
+struct destination {
+  FILE* stream;
+  tblx_writer write;
+  void* context;
+};
+
+// Writes through a sink on `to` what `body(sink&)` puts into it. A stream is
+// locked for the time and flushed after: a buffered stream may fail only when
+// it is flushed, and its error indicator also tells of writes that a title
+// callback made, or earlier ones. Gives TBLX_ERR_OUTPUT when a write failed.
+template <class Body>
+tblx_status write_to(const destination& to, Body&& body) noexcept {
+  if (to.stream == nullptr) {
+    sink out(to.write, to.context);
+    body(out);
+    out.flush();
+    return out.failed() ? TBLX_ERR_OUTPUT : TBLX_OK;
+  }
+  lock_stream(to.stream);
+  bool failed = false;
+  {
+    sink out(to.stream);
+    body(out);
+    out.flush();
+    failed = out.failed();
+  }
+  failed = !flush_stream(to.stream) || failed;
+  failed = stream_error(to.stream) || failed;
+  unlock_stream(to.stream);
+  return failed ? TBLX_ERR_OUTPUT : TBLX_OK;
+}
 
 #endif  // TABULIX_PRINT_SINK_H

@@ -42,6 +42,11 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept;
 // Writes one cell, or with a null cell the column's sum, into its column.
 void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept;
 
+// Gets a column's title for the given width. title_ident writes nothing and
+// takes no lock; a caller's callback runs outside the stream's lock, as it
+// may write to the stream or wait for another thread that does.
+const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept;
+
 // Length of a cell's or sum's text as render writes it unfilled.
 uint64_t measured_length(const column& col, const cell* c) noexcept;
 

@@ -134,6 +134,7 @@ struct tblx_table {
   uint8_t busy;                        // 1 while a print (and its measuring pass) runs
   uint8_t display_widths;              // 1: widths count terminal columns (TBLX_WIDTH_DISPLAY)
   uint8_t measure_titles;              // 1: every title counts in its column's width
+  uint8_t format;                      // TBLX_FORMAT_*
   int32_t style;                       // TBLX_STYLE_*
   column* columns;                     // the header, in declaration order
   column* columns_tail;                // last column

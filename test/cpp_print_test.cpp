@@ -316,6 +316,33 @@ TEST(CppPrint, StreamErrorIsReported) {
   EXPECT_EQ(t.to_string(section::rows), "alpha     1200\nb           35\ngamma-ray    7\n");
 }
 
+// A writer gets the same bytes as a stream, in every format; one that
+// refuses them or throws stops the print, which is reported as for a stream
+// or a title callable.
+TEST(CppPrint, WritersAndFormats) {
+  tabulix::table t = sizes_cpp();
+  t.set_format(tabulix::format::csv);
+  std::string got;
+  t.print([&](const char* data, std::size_t size) { got.append(data, size); });
+  EXPECT_EQ(got, "Name,Size\r\nalpha,1200\r\nb,35\r\ngamma-ray,7\r\n");
+  EXPECT_EQ(t.to_string(), got);
+  t.set_format(tabulix::format::jsonl);
+  EXPECT_EQ(t.to_string(section::rows),
+            "{\"Name\":\"alpha\",\"Size\":1200}\n{\"Name\":\"b\",\"Size\":35}\n"
+            "{\"Name\":\"gamma-ray\",\"Size\":7}\n");
+
+  int calls = 0;
+  std::error_code ec;
+  t.print([&](const char*, std::size_t) { return ++calls > 1; }, ec);
+  EXPECT_EQ(ec, tabulix::errc::output_error);
+  EXPECT_EQ(calls, 1);
+  EXPECT_THROW(t.print([](const char*, std::size_t) { throw std::runtime_error("full"); }),
+               std::runtime_error);
+  t.print([](const char*, std::size_t) { throw std::bad_alloc(); }, ec);
+  EXPECT_EQ(ec, tabulix::errc::no_memory);
+  EXPECT_THROW(t.set_format(static_cast<tabulix::format>(7)), std::system_error);
+}
+
 TEST(CppPrint, SortByHandleAndFillers) {
   tabulix::table t;
   t.add_column(type::string).title("Name").sort_by_length();

@@ -112,6 +112,14 @@ int main() {
   CHECK(t.to_string(tabulix::section::rows, ec) == "    4\ncap  \npen 3\n");
   t.print(nullptr, ec);
   CHECK(ec == tabulix::errc::invalid_argument);
+  std::string written;
+  t.print([&](const char* data, std::size_t size) { written.append(data, size); }, ec);
+  CHECK(!ec && written == t.to_string(ec));
+  t.print([](const char*, std::size_t) { return false; }, ec);
+  CHECK(ec == tabulix::errc::output_error);
+  t.set_format(tabulix::format::tsv, ec);
+  CHECK(!ec && t.to_string(tabulix::section::titles, ec) == "Item\tQty\n");
+  t.set_format(tabulix::format::text, ec);
 
   tabulix::table moved = std::move(t);
   t.clean(ec);

@@ -39,13 +39,20 @@ void check(tblx_status rc) {
     throw std::system_error(tabulix::make_error_code(static_cast<tabulix::errc>(rc)));
 }
 
+// Whether texts go to the table with their control characters escaped, as
+// lines of text show them; the data formats take every byte as it is, and
+// escape what they must themselves.
+bool escapes_controls(tabulix::format f) {
+  return f == tabulix::format::text || f == tabulix::format::markdown;
+}
+
 // Declares the columns and gives their IDs, in order.
 std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& plan) {
   std::vector<std::int32_t> ids;
   std::string buffer;
   for (const auto& c : plan.columns) {
     auto col = t.add_column(library_type(c.kind));
-    col.title(printable(c.title.c_str(), buffer))
+    col.title(escapes_controls(plan.format) ? printable(c.title.c_str(), buffer) : c.title.c_str())
         .title_just(c.title_align.kind)
         .cell_just(c.cell.kind)
         .justify_char(is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char)
@@ -115,7 +122,7 @@ class row_adder {
 
   void add_text(const column_settings& c, const stored_field& f) {
     const char* text = text_of(f, digits_).data();
-    if (f.escape) text = printable(text, escaped_, plan_.wrap);
+    if (f.escape && escapes_controls(plan_.format)) text = printable(text, escaped_, plan_.wrap);
     if (c.hex_upper && c.kind == column_kind::hex_text) {
       // Hex as written, its digits in upper case; "0x" stays.
       upper_.assign(text);
@@ -258,6 +265,7 @@ class row_sorter {
 tabulix::table build_table(const table_plan& plan, dataset& data) {
   tabulix::table t;
   t.set_style(plan.style);
+  t.set_format(plan.format);
   // The input is valid UTF-8, checked when it was read.
   if (plan.display_widths) check(tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));
   t.set_measure_titles(plan.measure_titles);

@@ -55,6 +55,7 @@ struct raw_values {
   std::optional<std::string> color;
   std::optional<std::string> na;
   std::optional<std::string> fields;
+  std::optional<std::string> format;
 };
 
 void add_input_options(CLI::App& app, options& out, raw_values& raw) {
@@ -129,6 +130,10 @@ void add_column_options(CLI::App& app, options& out) {
 }
 
 void add_output_options(CLI::App& app, options& out, raw_values& raw) {
+  app.add_option("-f,--format", raw.format,
+                 "Output format: text, markdown, csv, tsv, json, jsonl or html (default: "
+                 "text; --style applies to text)")
+      ->type_name("FORMAT");
   app.add_option("--style", out.style,
                  "Output style: raw, simple, fancy or fancyw (default: fancyw on a "
                  "terminal, simple otherwise)")
@@ -192,6 +197,14 @@ void convert(const raw_values& raw, options& out) {
     throw usage_error("--style: unknown style " + in_quotes(out.style) +
                       " (raw, simple, fancy, fancyw)");
   }
+  if (raw.format) {
+    const std::optional<tabulix::format> f = format_of(*raw.format);
+    if (!f) {
+      throw usage_error("--format: unknown format " + in_quotes(*raw.format) +
+                        " (text, markdown, csv, tsv, json, jsonl, html)");
+    }
+    out.output_format = *f;
+  }
   if (raw.sections) out.sections = parse_sections(*raw.sections);
   for (const auto& f : raw.fillers) out.fillers.push_back(parse_filler(f));
   if (raw.delimiter) {
@@ -220,6 +233,19 @@ void convert(const raw_values& raw, options& out) {
 }
 
 }  // namespace
+
+std::optional<tabulix::format> format_of(std::string_view name) {
+  static constexpr std::pair<std::string_view, tabulix::format> formats[] = {
+      {"text", tabulix::format::text}, {"markdown", tabulix::format::markdown},
+      {"csv", tabulix::format::csv},   {"tsv", tabulix::format::tsv},
+      {"json", tabulix::format::json}, {"jsonl", tabulix::format::jsonl},
+      {"html", tabulix::format::html},
+  };
+  for (const auto& [n, f] : formats) {
+    if (n == name) return f;
+  }
+  return std::nullopt;
+}
 
 bool is_style_name(std::string_view name) {
   const auto names = tabulix::style_names();

@@ -79,6 +79,7 @@ struct options {
   std::optional<int> width;  // the width to fit; 0 turns fitting off
   bool byte_widths = false;  // widths count bytes, not terminal columns
   color_mode color = color_mode::automatic;
+  tabulix::format output_format = tabulix::format::text;
 
   [[nodiscard]] input_format format() const {
     return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;
@@ -108,6 +109,9 @@ int parse_width(std::string_view option, std::string_view text);
 
 // A count of lines or rows, from 0.
 std::uint64_t parse_count(std::string_view option, std::string_view text);
+
+// The format that --format names, or nothing for an unknown name.
+std::optional<tabulix::format> format_of(std::string_view name);
 
 // Whether --style and --filler accept `name`: one of the library's styles.
 bool is_style_name(std::string_view name);

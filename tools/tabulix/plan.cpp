@@ -253,6 +253,7 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
   const column_requests& req = data.requests;
   table_plan plan;
   plan.style = !opts.style.empty() ? opts.style : out.terminal ? "fancyw" : "simple";
+  plan.format = opts.output_format;
   plan.columns.resize(req.shown.size());
   const column_asks asks(req);
   for (std::size_t j = 0; j < req.shown.size(); ++j) {
@@ -275,7 +276,8 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
   const width_unit unit = unit_of(opts);
   const int limit = fit_width(opts, out);
   plan.wrap = opts.wrap;
-  if (limit > 0 && plan.style != "raw") {
+  // Only the text format fits the terminal: the others carry every byte.
+  if (limit > 0 && plan.style != "raw" && plan.format == tabulix::format::text) {
     plan.fit_width = limit;
     keep_numbers_whole(plan.columns, data, unit);
   }

@@ -38,6 +38,7 @@ struct table_plan {
   std::vector<column_settings> columns;
   std::vector<sort_column> sort;  // primary key first
   std::string style;
+  tabulix::format format = tabulix::format::text;
   tabulix::section sections = tabulix::section::all;
   std::vector<filler> fillers;
   bool display_widths = true;   // widths count terminal columns (else bytes)
