@@ -133,11 +133,6 @@ void clear_fields(const lines_printer& p) noexcept {
   }
 }
 
-const char* fetch_title(sink& out, const column& col, uint32_t width) noexcept {
-  if (col.title_func == title_ident) return title_ident(col.title_arg, width);
-  return out.call_unlocked([&] { return col.title_func(col.title_arg, width); });
-}
-
 void print_titles(const lines_printer& p) noexcept {
   clear_fields(p);
   for (uint32_t j = 0; j < p.shown; ++j) {
