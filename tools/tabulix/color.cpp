@@ -55,4 +55,63 @@ void painter::paint(std::string_view line, line_kind kind, std::string& out) con
   if (!field_style.empty()) out += plain;
 }
 
+namespace {
+
+// Takes the printed bytes of one section and writes them painted, a whole
+// line at a time.
+class painting_writer {
+ public:
+  painting_writer(const painter& paint, line_kind kind, std::FILE* out)
+      : paint_(paint), kind_(kind), out_(out) {}
+
+  bool operator()(const char* data, std::size_t size) {
+    std::string_view rest(data, size);
+    for (std::size_t end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
+      line_.append(rest.substr(0, end));
+      if (!put_line(true)) return false;
+      rest.remove_prefix(end + 1);
+    }
+    line_.append(rest);
+    return true;
+  }
+
+  // Writes what is left of a last line without a line feed.
+  bool finish() { return line_.empty() || put_line(false); }
+
+ private:
+  bool put_line(bool line_feed) {
+    painted_.clear();
+    paint_.paint(line_, kind_, painted_);
+    if (line_feed) painted_ += '\n';
+    line_.clear();
+    return std::fwrite(painted_.data(), 1, painted_.size(), out_) == painted_.size();
+  }
+
+  const painter& paint_;
+  line_kind kind_;
+  std::FILE* out_;
+  std::string line_;
+  std::string painted_;
+};
+
+}  // namespace
+
+void print_painted(tabulix::table& table, tabulix::section sections, width_unit unit,
+                   std::FILE* out, std::error_code& ec) {
+  using tabulix::section;
+  const painter paint(table.to_string(section::title_rule, ec), unit);
+  static constexpr std::pair<section, line_kind> parts[] = {
+      {section::titles, line_kind::titles}, {section::title_rule, line_kind::rule},
+      {section::rows, line_kind::cells},    {section::sum_rule, line_kind::rule},
+      {section::sum, line_kind::cells},
+  };
+  for (const auto& [part, kind] : parts) {
+    if (ec) return;
+    if ((sections & part) != part) continue;
+    painting_writer writer(paint, kind, out);
+    table.print(writer, part, ec);
+    if (!ec && !writer.finish()) ec = tabulix::errc::output_error;
+  }
+}
+
 }  // namespace tabulix::cli

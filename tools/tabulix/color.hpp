@@ -6,8 +6,11 @@
 #define TABULIX_TOOL_COLOR_HPP
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <tabulix.hpp>
 #include <vector>
 
 #include "options.hpp"
@@ -36,6 +39,11 @@ class painter {
   std::vector<std::size_t> separators_;  // the widths before each separator
   width_unit unit_;
 };
+
+// Prints the sections of the table to `out`, each line painted as what it
+// is, as the library writes them: nothing is held but the line being painted.
+void print_painted(tabulix::table& table, tabulix::section sections, width_unit unit,
+                   std::FILE* out, std::error_code& ec);
 
 }  // namespace tabulix::cli
 

@@ -65,38 +65,6 @@ void reuse_freed_blocks() {
 #endif
 }
 
-// The table as the library prints it, each section painted line by line
-// for a terminal: the layout is the same as without colour.
-void print_painted(tabulix::table& table, tabulix::section sections, width_unit unit,
-                   std::error_code& ec) {
-#ifdef TABULIX_HAVE_OPEN_MEMSTREAM
-  using tabulix::section;
-  const painter paint(table.to_string(section::title_rule, ec), unit);
-  static constexpr std::pair<section, line_kind> parts[] = {
-      {section::titles, line_kind::titles}, {section::title_rule, line_kind::rule},
-      {section::rows, line_kind::cells},    {section::sum_rule, line_kind::rule},
-      {section::sum, line_kind::cells},
-  };
-  std::string painted;
-  for (const auto& [part, kind] : parts) {
-    if (ec || (sections & part) != part) continue;
-    const std::string text = table.to_string(part, ec);
-    std::string_view rest = text;
-    while (!rest.empty()) {
-      const std::size_t end = std::min(rest.find('\n'), rest.size());
-      painted.clear();
-      paint.paint(rest.substr(0, end), kind, painted);
-      if (end < rest.size()) painted += '\n';
-      std::fwrite(painted.data(), 1, painted.size(), stdout);
-      rest.remove_prefix(std::min(end + 1, rest.size()));
-    }
-  }
-#else
-  table.print(stdout, sections, ec);
-  (void)unit;
-#endif
-}
-
 int run(int argc, char** argv) {
   reuse_freed_blocks();
   options opts;
@@ -121,8 +89,8 @@ int run(int argc, char** argv) {
   // The library writes field by field; a large buffer saves system calls.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   std::error_code ec;
-  if (wants_color(opts.color, term.is_terminal)) {
-    print_painted(*table, sections, unit_of(opts), ec);
+  if (opts.output_format == tabulix::format::text && wants_color(opts.color, term.is_terminal)) {
+    print_painted(*table, sections, unit_of(opts), stdout, ec);
   } else {
     table->print(stdout, sections, ec);
   }
