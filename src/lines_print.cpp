@@ -318,8 +318,9 @@ tblx_status print_lines(tblx_table& table, unsigned int flags, const destination
     fields[j].plan = plan_field(ctx, *col);
     fields[j].rules = rules_of(table, *col);
   }
-  const tblx_status status = write_to(
-      to, [&](sink& out) { print_sections(lines_printer{out, ctx, fields, shown}, flags, count); });
+  const tblx_status status = write_to(to, [&](sink& out) {
+    print_sections(lines_printer{out, ctx, fields, shown}, flags, count);
+  });
   if (fields != on_stack) std::free(fields);
   return status;
 }

@@ -45,7 +45,8 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_print(tblx_table* table, unsigned int fla
                                              FILE* stream) noexcept {
   if (tblx_status s = refusal(table, stream != nullptr); s != TBLX_OK) return s;
   table->busy = 1;
-  const tblx_status status = measure_and_print(*table, flags, destination{stream, nullptr, nullptr});
+  const tblx_status status =
+      measure_and_print(*table, flags, destination{stream, nullptr, nullptr});
   table->busy = 0;
   return status;
 }
