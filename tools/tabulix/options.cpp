@@ -191,8 +191,8 @@ color_mode parse_color(const std::string& text) {
   throw usage_error("--color: unknown choice " + in_quotes(text) + " (auto, always, never)");
 }
 
-// Turns the option values that need no input data into typed values.
-void convert(const raw_values& raw, options& out) {
+// The options of what is printed, and how.
+void convert_output(const raw_values& raw, options& out) {
   if (!out.style.empty() && !is_style_name(out.style)) {
     throw usage_error("--style: unknown style " + in_quotes(out.style) +
                       " (raw, simple, fancy, fancyw)");
@@ -207,6 +207,15 @@ void convert(const raw_values& raw, options& out) {
   }
   if (raw.sections) out.sections = parse_sections(*raw.sections);
   for (const auto& f : raw.fillers) out.fillers.push_back(parse_filler(f));
+  if (raw.width) out.width = parse_width("--width", *raw.width);
+  if (raw.color) out.color = parse_color(*raw.color);
+  if (!out.by_length.empty() && out.sort.empty()) {
+    throw usage_error("--by-length sorts a --sort key; give --sort too");
+  }
+}
+
+// The options of reading.
+void convert_input(const raw_values& raw, options& out) {
   if (raw.delimiter) {
     out.delimiter = parse_delimiter(*raw.delimiter);
     out.delimiter_given = true;
@@ -224,12 +233,13 @@ void convert(const raw_values& raw, options& out) {
   }
   if (raw.head) out.head = parse_count("--head", *raw.head);
   if (raw.skip) out.skip = parse_count("--skip", *raw.skip);
-  if (raw.width) out.width = parse_width("--width", *raw.width);
-  if (raw.color) out.color = parse_color(*raw.color);
   if (raw.encoding) out.encoding = parse_encoding(*raw.encoding);
-  if (!out.by_length.empty() && out.sort.empty()) {
-    throw usage_error("--by-length sorts a --sort key; give --sort too");
-  }
+}
+
+// Turns the option values that need no input data into typed values.
+void convert(const raw_values& raw, options& out) {
+  convert_output(raw, out);
+  convert_input(raw, out);
 }
 
 }  // namespace
