@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "digits.h"
 #include "display_width.h"
@@ -331,6 +332,7 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept {
   if (col.type == TBLX_TYPE_HEX) {
     if (col.leading_zeros) {
       plan.hex_digits = plan.width > 2u + suffix_width ? plan.width - 2u - suffix_width : 0u;
+      if (col.group_separator != 0) plan.grouped_hex = std::exchange(plan.hex_digits, 0);
     }
   } else if (col.cell_justification == TBLX_JUST_LEFT ||
              col.cell_justification == TBLX_JUST_RIGHT) {
@@ -364,7 +366,11 @@ template <bool Display>
     text = c->str.text;
     len = c->str.len;
   } else if (!c->empty()) {
-    if (render_number<Display>(out, ctx, plan, make_number_text(col, c->value), len)) return;
+    number_text number = make_number_text(col, c->value);
+    if (plan.grouped_hex != 0) [[unlikely]] {
+      fill_grouped_hex(number, col, plan.grouped_hex);
+    }
+    if (render_number<Display>(out, ctx, plan, number, len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   place_field<Display>(out, ctx, plan, text, len, c);
@@ -378,7 +384,9 @@ void render_sum_in(sink& out, const print_context& ctx, const field_plan& plan) 
   const char* text = empty_string;
   size_t len = 0;
   if (col.type != TBLX_TYPE_STRING && col.summarize != 0) {
-    if (render_number<Display>(out, ctx, plan, make_sum_text(col), len)) return;
+    number_text number = make_sum_text(col);
+    if (plan.grouped_hex != 0) fill_grouped_hex(number, col, plan.grouped_hex);
+    if (render_number<Display>(out, ctx, plan, number, len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   place_field<Display>(out, ctx, plan, text, len, nullptr);
@@ -534,10 +542,14 @@ template <bool Display>
 uint64_t measure_columns(tblx_table& table) noexcept {
   for (column* col = table.columns; col != nullptr; col = col->next) {
     col->sum = wide_sum{};
+    if (col->exact != nullptr) col->exact->clear();
     col->width_lead = 0;
     col->width_tail = 0;
   }
   measure_rows<Display>(table);
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    if (col->exact != nullptr) col->double_sum = col->exact->result();
+  }
   const bool all_titles = table.measure_titles != 0;
   uint64_t widest = 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
@@ -557,7 +569,15 @@ uint64_t measure_columns(tblx_table& table) noexcept {
 // split at an alignment character needs only the longest (or widest)
 // text. Texts that are split are measured cell by cell.
 struct column_tally {
-  enum class method : uint8_t { signed_extremes, unsigned_extreme, longest_text, each_cell };
+  enum class method : uint8_t {
+    signed_extremes,
+    unsigned_extreme,
+    double_extremes,
+    longest_text,
+    each_cell
+  };
+  // What double_extremes saw besides finite positive values (kept in max_unsigned).
+  enum double_kind : uint8_t { positive = 1, negative = 2, nan = 4, plus_inf = 8, minus_inf = 16 };
 
   column* col;
   method how;
@@ -567,9 +587,12 @@ struct column_tally {
   uint64_t max_unsigned;
   int64_t min_signed;
   int64_t max_signed;
+  uint64_t max_negative;  // bits of the largest magnitude of a finite negative double
+  uint8_t double_kinds;   // double_kind bits
 };
 
 column_tally start_tally(column& col) noexcept;
+void add_to_sum(column& col, const cell* c) noexcept;
 template <bool Display>
 void add_to_tally(column_tally& t, const cell* c) noexcept;
 template <bool Display>
@@ -597,8 +620,9 @@ void measure_rows(tblx_table& table) noexcept {
     size_t i = 0;
     for (const cell* c = r.cells; c != nullptr && col != nullptr;
          c = c->next(), col = col->next, ++i) {
-      // An empty cell holds 0.
-      if (col->summarize) col->sum.add(c->value, col->type == TBLX_TYPE_INT);
+      // An empty cell holds 0, which leaves an integer sum as it is; a
+      // double sum skips it, as +0 would turn a sum of -0 into 0.
+      if (col->summarize) add_to_sum(*col, c);
       if (i < tally_count) {
         add_to_tally<Display>(tallies[i], c);
       } else {
@@ -607,6 +631,14 @@ void measure_rows(tblx_table& table) noexcept {
     }
   });
   for (size_t i = 0; i < tally_count; ++i) finish_tally<Display>(tallies[i]);
+}
+
+void add_to_sum(column& col, const cell* c) noexcept {
+  if (col.exact == nullptr) {
+    col.sum.add(c->value, col.type == TBLX_TYPE_INT);
+  } else if (!c->empty()) {
+    col.exact->add(c->value);
+  }
 }
 
 column_tally start_tally(column& col) noexcept {
@@ -622,6 +654,12 @@ column_tally start_tally(column& col) noexcept {
     case TBLX_TYPE_INT:
       t.how = column_tally::method::signed_extremes;
       break;
+    case TBLX_TYPE_DOUBLE:
+      // With fixed decimals, a larger magnitude never has a shorter text;
+      // the shortest text of a double has no such order.
+      t.how = col.precision >= 0 ? column_tally::method::double_extremes
+                                 : column_tally::method::each_cell;
+      break;
     default:
       t.how = column_tally::method::unsigned_extreme;
       break;
@@ -633,12 +671,55 @@ column_tally start_tally(column& col) noexcept {
   return t;
 }
 
+// The bits of a finite double of one sign compare as its magnitude does.
+void tally_double(column_tally& t, uint64_t bits) noexcept {
+  constexpr uint64_t sign_bit = uint64_t{1} << 63;
+  constexpr uint64_t infinity_bits = uint64_t{0x7ff} << 52;
+  const uint64_t magnitude = bits & ~sign_bit;
+  const bool negative = (bits & sign_bit) != 0;
+  if (magnitude > infinity_bits) {
+    t.double_kinds |= column_tally::nan;
+  } else if (magnitude == infinity_bits) {
+    t.double_kinds |= negative ? column_tally::minus_inf : column_tally::plus_inf;
+  } else if (negative) {
+    t.double_kinds |= column_tally::negative;
+    t.max_negative = std::max(t.max_negative, magnitude);
+  } else {
+    t.double_kinds |= column_tally::positive;
+    t.max_unsigned = std::max(t.max_unsigned, magnitude);
+  }
+}
+
+// Measures the texts that a double column's extremes have.
+template <bool Display>
+void measure_double_extremes(const column_tally& t) noexcept {
+  constexpr uint64_t sign_bit = uint64_t{1} << 63;
+  constexpr uint64_t infinity_bits = uint64_t{0x7ff} << 52;
+  const struct {
+    uint8_t kind;
+    uint64_t bits;
+  } extremes[] = {
+      {column_tally::positive, t.max_unsigned},
+      {column_tally::negative, t.max_negative | sign_bit},
+      {column_tally::nan, infinity_bits | 1u},
+      {column_tally::plus_inf, infinity_bits},
+      {column_tally::minus_inf, infinity_bits | sign_bit},
+  };
+  cell extreme{};
+  for (const auto& e : extremes) {
+    if ((t.double_kinds & e.kind) == 0) continue;
+    extreme.value = e.bits;
+    measure_text<Display>(*t.col, &extreme);
+  }
+}
+
 // Empty cells take no part in a number column's extremes: they are measured
 // once, as the empty text they print as, when the tally ends.
 template <bool Display>
 void add_to_tally(column_tally& t, const cell* c) noexcept {
   const bool by_extremes = t.how == column_tally::method::signed_extremes ||
-                           t.how == column_tally::method::unsigned_extreme;
+                           t.how == column_tally::method::unsigned_extreme ||
+                           t.how == column_tally::method::double_extremes;
   if (by_extremes && c->empty()) {
     t.seen_empty = true;
     return;
@@ -651,6 +732,9 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
       break;
     case column_tally::method::unsigned_extreme:
       t.max_unsigned = std::max(t.max_unsigned, c->value);
+      break;
+    case column_tally::method::double_extremes:
+      tally_double(t, c->value);
       break;
     case column_tally::method::longest_text:
       t.longest = std::max(t.longest, text_width<Display>(c->str.text, c->str.len));
@@ -681,6 +765,9 @@ void finish_tally(const column_tally& t) noexcept {
     case column_tally::method::unsigned_extreme:
       extreme.value = t.max_unsigned;
       measure_text<Display>(*t.col, &extreme);
+      break;
+    case column_tally::method::double_extremes:
+      measure_double_extremes<Display>(t);
       break;
     case column_tally::method::longest_text:
       raise_widths(*t.col, t.longest, 0);

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "arena.h"
+#include "exact_sum.h"
 #include "tabulix.h"
 
 // Defines one exported function: C linkage, default visibility, never throws.
@@ -66,6 +67,10 @@ struct tblx_column {
   uint32_t sum_text_len;        // bytes of sum_text
   int32_t id;                   // unique in the table's lifetime, from 1
   unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
+  char group_separator;         // between groups of integer digits; 0: not grouped
+  int32_t precision;            // decimals of a double column; -1: the shortest text
+  exact_sum* exact;             // a double column's accumulator, owned; null otherwise
+  uint64_t double_sum;          // bits of a double column's rounded sum
 };
 
 // The text of a string cell: its length, then its bytes and a NUL. They start
@@ -98,7 +103,9 @@ struct cell_text {
 struct tblx_cell {
   uintptr_t link;  // address of the following cell of the row (next column), | empty_mark
   union {
-    alignas(8) uint64_t value;  // numeric cells; int cells hold the two's complement bits
+    // Numeric cells; int cells hold the two's complement bits, double cells
+    // the bits of the double.
+    alignas(8) uint64_t value;
     cell_text str;              // string cells
   };
 
@@ -191,6 +198,7 @@ void remove_all_rows(tblx_table* table) noexcept;
 // positive as a sorts before, with or after b. Both cells must be present.
 int TBLX_CALL cell_cmp_int(const cell* a, const cell* b) noexcept;
 int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept;
+int TBLX_CALL cell_cmp_double(const cell* a, const cell* b) noexcept;  // NaN above +inf
 int TBLX_CALL cell_cmp_str(const cell* a, const cell* b) noexcept;
 int TBLX_CALL cell_cmp_str_len(const cell* a, const cell* b) noexcept;  // length first
 
