@@ -52,6 +52,7 @@ tblx_status declare_column(tblx_table* table, unsigned int type, int32_t* id_out
   }
   c->type = static_cast<int32_t>(type);
   c->precision = shortest_precision;
+  c->special_text = type == TBLX_TYPE_DOUBLE ? 1 : 0;
   c->title_func = title_ident;
   c->title_arg = const_cast<char*>(empty_string);  // never written through
   c->suffix = empty_string;
@@ -207,15 +208,12 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_grouping(tblx_table* table,
                                                           char separator) noexcept {
   column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
-  if (separator == 0) {
-    c->group_separator = 0;
-    return TBLX_OK;
-  }
-  if (!valid_group_separator(separator) ||
-      static_cast<unsigned char>(separator) == c->justify_char) {
+  if (separator != 0 && (!valid_group_separator(separator) ||
+                         static_cast<unsigned char>(separator) == c->justify_char)) {
     return TBLX_ERR_INVALID_ARGUMENT;
   }
   c->group_separator = c->type == TBLX_TYPE_STRING ? '\0' : separator;
+  c->special_text = c->type == TBLX_TYPE_DOUBLE || c->group_separator != 0 ? 1 : 0;
   return TBLX_OK;
 }
 

@@ -78,11 +78,11 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
   t.prefix_len = t.head[0] == '-' ? 1u : 0u;
 }
 
-// Makes the text of value in col, a column of type int, uint, hex or double. Always
-// inlined: as a call it would cost a print of numbers some 2 % more
-// instructions, the struct going back through memory.
-[[gnu::always_inline]] inline number_text make_number_text(const column& col,
-                                                           uint64_t value) noexcept {
+// Makes the text of value in col, a column of type int, uint or hex whose
+// digits are not grouped. Always inlined: as a call it would cost a print of
+// numbers some 2 % more instructions, the struct going back through memory.
+[[gnu::always_inline]] inline number_text make_plain_number_text(const column& col,
+                                                                 uint64_t value) noexcept {
   number_text t;
   if (col.type == TBLX_TYPE_HEX) {
     t.head[0] = '0';
@@ -91,8 +91,6 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
     const uint32_t digits = hex_digits(value);
     write_hex_digits(t.head + 2, value, digits, col.hex_case == TBLX_HEX_UPPER);
     t.head_len = 2 + digits;
-  } else if (col.type == TBLX_TYPE_DOUBLE) {
-    make_double_head(t, col, value);
   } else {
     // The sign of random data is unpredictable: taken without branches.
     const bool negative = (col.type == TBLX_TYPE_INT) & (value >> 63 != 0);
@@ -103,9 +101,35 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
     write_decimal_digits(t.head + t.prefix_len, magnitude, digits);
     t.head_len = t.prefix_len + digits;
   }
+  add_suffix(t, col);
+  return t;
+}
+
+// The text of value in a column with special_text set: a double, or
+// grouped digits. Apart from the plain text, which the common columns take
+// without paying for these.
+[[gnu::noinline]] inline number_text make_special_number_text(const column& col,
+                                                              uint64_t value) noexcept {
+  if (col.type != TBLX_TYPE_DOUBLE) {
+    number_text t = make_plain_number_text(col, value);
+    group_head(t, col);
+    add_suffix(t, col);
+    return t;
+  }
+  number_text t;
+  make_double_head(t, col, value);
   if (col.group_separator != 0) group_head(t, col);
   add_suffix(t, col);
   return t;
+}
+
+// The text of value in col, a number column of any type.
+[[gnu::always_inline]] inline number_text make_number_text(const column& col,
+                                                           uint64_t value) noexcept {
+  if (col.special_text != 0) [[unlikely]] {
+    return make_special_number_text(col, value);
+  }
+  return make_plain_number_text(col, value);
 }
 
 // Writes the decimal digits of the 128-bit magnitude (high, low) at out and
@@ -141,7 +165,7 @@ inline uint32_t write_wide_decimal_digits(char* out, uint64_t high, uint64_t low
 // 64-bit type is made as a cell of that value would be; a larger one gets
 // all its digits.
 inline number_text make_sum_text(const column& col) noexcept {
-  if (col.type == TBLX_TYPE_DOUBLE) return make_number_text(col, col.double_sum);
+  if (col.type == TBLX_TYPE_DOUBLE) return make_special_number_text(col, col.double_sum);
   const bool is_signed = col.type == TBLX_TYPE_INT;
   if (col.sum.fits_word(is_signed)) return make_number_text(col, col.sum.low);
   number_text t;

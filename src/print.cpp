@@ -354,6 +354,21 @@ template <bool Display, typename Writer>
 void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
 
+// What render_special gives for a number it wrote straight to the output.
+constexpr size_t written_out = SIZE_MAX;
+
+// A double or a number with grouped digits, rendered as render_number does;
+// gives written_out, or the length of the text made in the scratch buffer
+// (not through a reference, which would keep the caller's length in memory).
+template <bool Display>
+[[gnu::noinline]] size_t render_special(sink& out, const print_context& ctx,
+                                        const field_plan& plan, uint64_t value) noexcept {
+  number_text number = make_special_number_text(*plan.col, value);
+  if (plan.grouped_hex != 0) fill_grouped_hex(number, *plan.col, plan.grouped_hex);
+  size_t len = 0;
+  return render_number<Display>(out, ctx, plan, number, len) ? written_out : len;
+}
+
 // Writes a row's cell (never null). An empty cell of a string column reads
 // as an empty text; one of a number column is placed as that empty text.
 template <bool Display>
@@ -366,11 +381,13 @@ template <bool Display>
     text = c->str.text;
     len = c->str.len;
   } else if (!c->empty()) {
-    number_text number = make_number_text(col, c->value);
-    if (plan.grouped_hex != 0) [[unlikely]] {
-      fill_grouped_hex(number, col, plan.grouped_hex);
+    if (col.special_text != 0) [[unlikely]] {
+      len = render_special<Display>(out, ctx, plan, c->value);
+      if (len == written_out) return;
+    } else if (render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value),
+                                      len)) {
+      return;
     }
-    if (render_number<Display>(out, ctx, plan, number, len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   place_field<Display>(out, ctx, plan, text, len, c);
@@ -569,6 +586,7 @@ uint64_t measure_columns(tblx_table& table) noexcept {
 // split at an alignment character needs only the longest (or widest)
 // text. Texts that are split are measured cell by cell.
 struct column_tally {
+  // The methods by extremes come first (see by_extremes).
   enum class method : uint8_t {
     signed_extremes,
     unsigned_extreme,
@@ -717,14 +735,18 @@ void measure_double_extremes(const column_tally& t) noexcept {
 // once, as the empty text they print as, when the tally ends.
 template <bool Display>
 void add_to_tally(column_tally& t, const cell* c) noexcept {
-  const bool by_extremes = t.how == column_tally::method::signed_extremes ||
-                           t.how == column_tally::method::unsigned_extreme ||
-                           t.how == column_tally::method::double_extremes;
+  const bool by_extremes = t.how <= column_tally::method::double_extremes;
   if (by_extremes && c->empty()) {
     t.seen_empty = true;
     return;
   }
   t.seen = true;
+  // Apart from the switch, which as a jump table would cost the other
+  // columns more than this test.
+  if (t.how == column_tally::method::double_extremes) [[unlikely]] {
+    tally_double(t, c->value);
+    return;
+  }
   switch (t.how) {
     case column_tally::method::signed_extremes:
       t.min_signed = std::min(t.min_signed, static_cast<int64_t>(c->value));
@@ -733,14 +755,13 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
     case column_tally::method::unsigned_extreme:
       t.max_unsigned = std::max(t.max_unsigned, c->value);
       break;
-    case column_tally::method::double_extremes:
-      tally_double(t, c->value);
-      break;
     case column_tally::method::longest_text:
       t.longest = std::max(t.longest, text_width<Display>(c->str.text, c->str.len));
       break;
     case column_tally::method::each_cell:
       measure_text<Display>(*t.col, c);
+      break;
+    default:  // double_extremes, above
       break;
   }
 }

@@ -68,6 +68,7 @@ struct tblx_column {
   int32_t id;                   // unique in the table's lifetime, from 1
   unsigned char justify_char;   // alignment character of TBLX_JUST_CHAR_*
   char group_separator;         // between groups of integer digits; 0: not grouped
+  uint8_t special_text;         // 1: a double column or grouped digits (make_special_number_text)
   int32_t precision;            // decimals of a double column; -1: the shortest text
   exact_sum* exact;             // a double column's accumulator, owned; null otherwise
   uint64_t double_sum;          // bits of a double column's rounded sum
