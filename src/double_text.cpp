@@ -2,6 +2,7 @@
 // The text of a double: shortest round-trip or fixed decimals, and digit grouping.
 #include "double_text.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -103,17 +104,20 @@ uint32_t write_fixed(char* out, double value, uint64_t bits, int precision) noex
   }
   char* at = out;
   if ((bits & sign_bit) != 0) *at++ = '-';
-  const auto divisor = powers_of_10[precision];
-  const uint64_t whole = scaled / divisor;
-  const uint32_t whole_digits = decimal_digits(whole);
-  write_decimal_digits(at, whole, whole_digits);
-  at += whole_digits;
-  if (precision > 0) {
-    *at++ = '.';
-    write_decimal_digits(at, scaled % divisor, static_cast<uint32_t>(precision));
-    at += precision;
-  }
-  return static_cast<uint32_t>(at - out);
+  // All digits at once, at least one before the point, then the decimals
+  // moved one place right to make room for it.
+  const auto decimals = static_cast<uint32_t>(precision);
+  const uint32_t digits = std::max(decimal_digits(scaled), decimals + 1);
+  write_decimal_digits(at, scaled, digits);
+  if (decimals == 0) return static_cast<uint32_t>(at + digits - out);
+  char* point = at + digits - decimals;
+  // At most three decimals: moved as one word of four bytes (the last one
+  // past them is room that the digit writer may use anyway).
+  char moved[4];
+  std::memcpy(moved, point, sizeof moved);
+  std::memcpy(point + 1, moved, sizeof moved);
+  *point = '.';
+  return static_cast<uint32_t>(point + 1 + decimals - out);
 }
 
 }  // namespace

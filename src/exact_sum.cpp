@@ -6,35 +6,12 @@
 
 namespace {
 
-constexpr uint64_t sign_bit = uint64_t{1} << 63;
-constexpr uint64_t fraction_mask = (uint64_t{1} << 52) - 1;
-constexpr uint64_t exponent_all_ones = 0x7ff;
+using exact_sum_bits::exponent_all_ones;
+using exact_sum_bits::fraction_mask;
+using exact_sum_bits::sign_bit;
 constexpr uint64_t infinity_bits = exponent_all_ones << 52;
 constexpr uint64_t quiet_nan_bits = infinity_bits | (uint64_t{1} << 51);
 constexpr uint64_t minus_zero_bits = sign_bit;
-
-// Adds (or subtracts) a value of up to 128 bits, given as the words at
-// index `at` and `at + 1`, and carries (or borrows) on up the number.
-void add_at(uint64_t* words, int at, uint64_t low, uint64_t high, bool subtract) noexcept {
-  uint64_t carry = 0;
-  for (int i = at; i < exact_sum::word_count; ++i) {
-    const uint64_t part = i == at ? low : i == at + 1 ? high : 0;
-    if (part == 0 && carry == 0) {
-      if (i > at) break;
-      continue;
-    }
-    const uint64_t old = words[i];
-    if (subtract) {
-      const uint64_t taken = old - part;
-      words[i] = taken - carry;
-      carry = (old < part || taken < carry) ? 1 : 0;
-    } else {
-      const uint64_t sum = old + part;
-      words[i] = sum + carry;
-      carry = (sum < old || words[i] < sum) ? 1 : 0;
-    }
-  }
-}
 
 // `count` (at most 64) bits of the magnitude from bit `from` up; bits below 0
 // read as zeros.
@@ -91,35 +68,6 @@ uint64_t round_magnitude(const uint64_t* words) noexcept {
 }  // namespace
 
 void exact_sum::clear() noexcept { *this = exact_sum{}; }
-
-void exact_sum::add(uint64_t bits) noexcept {
-  const uint64_t exponent = (bits >> 52) & exponent_all_ones;
-  const bool negative = (bits & sign_bit) != 0;
-  saw_value = true;
-  if (bits != minus_zero_bits) saw_other_than_minus_zero = true;
-  if (exponent == exponent_all_ones) {
-    if ((bits & fraction_mask) != 0) {
-      saw_nan = true;
-    } else if (negative) {
-      saw_minus_infinity = true;
-    } else {
-      saw_plus_infinity = true;
-    }
-    return;
-  }
-  uint64_t significand = bits & fraction_mask;
-  int shift = 0;  // where the significand's bit 0 lies
-  if (exponent != 0) {
-    significand |= uint64_t{1} << 52;
-    shift = static_cast<int>(exponent) - 1;
-  }
-  if (significand == 0) return;
-  const int at = shift / 64;
-  const int offset = shift % 64;
-  const uint64_t low = significand << offset;
-  const uint64_t high = offset == 0 ? 0 : significand >> (64 - offset);
-  add_at(words, at, low, high, negative);
-}
 
 uint64_t exact_sum::result() const noexcept {
   if (saw_nan || (saw_plus_infinity && saw_minus_infinity)) return quiet_nan_bits;

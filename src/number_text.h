@@ -110,14 +110,14 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
 // without paying for these.
 [[gnu::noinline]] inline number_text make_special_number_text(const column& col,
                                                               uint64_t value) noexcept {
-  if (col.type != TBLX_TYPE_DOUBLE) {
-    number_text t = make_plain_number_text(col, value);
-    group_head(t, col);
-    add_suffix(t, col);
-    return t;
-  }
+  // One named result on every path, so that it is built in the caller's
+  // place instead of copied there.
   number_text t;
-  make_double_head(t, col, value);
+  if (col.type == TBLX_TYPE_DOUBLE) {
+    make_double_head(t, col, value);
+  } else {
+    t = make_plain_number_text(col, value);
+  }
   if (col.group_separator != 0) group_head(t, col);
   add_suffix(t, col);
   return t;
