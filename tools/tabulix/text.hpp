@@ -38,6 +38,11 @@ std::size_t shown_width(std::string_view text, width_unit unit);
 std::string_view cut_to_width(std::string_view text, std::size_t width, width_unit unit,
                               std::string& buffer);
 
+// A number as written with its integer digits grouped: by three, or by four
+// after "0x"; the digits after a point or exponent stay as they are. Gives
+// `number` itself when nothing changes, else the text of `buffer`.
+std::string_view group_digits(std::string_view number, char separator, std::string& buffer);
+
 }  // namespace tabulix::cli
 
 #endif
