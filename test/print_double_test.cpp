@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "double_text.h"
 #include "sort.h"
 #include "support/table.h"
 
@@ -78,6 +80,49 @@ TEST(PrintDouble, FixedPrecisionsMatchPrintf) {
       ASSERT_EQ(std::string(expected.data()), got[i])
           << "precision " << precision << ", value " << values[i];
     }
+  }
+}
+
+// Significant digits without trailing zeros, and the power of ten of the
+// first, of a decimal text in plain or exponent form.
+std::pair<std::string, int> significant(const std::string& text) {
+  const size_t e = text.find('e');
+  const std::string body = text.substr(text[0] == '-' ? 1 : 0, e - (text[0] == '-' ? 1 : 0));
+  const size_t point = std::min(body.find('.'), body.size());
+  std::string digits = body.substr(0, point) + (point < body.size() ? body.substr(point + 1) : "");
+  const size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return {"0", 0};
+  int exponent = static_cast<int>(point) - 1 - static_cast<int>(first);
+  if (e != std::string::npos) exponent += std::stoi(text.substr(e + 1));
+  digits = digits.substr(first);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  return {digits, exponent};
+}
+
+// The shortest texts have the digits of the C++ library's shortest
+// conversion, on a million doubles of random bits (every exponent,
+// subnormals included), half of them in the range that tables hold most,
+// where the library takes a quicker way. scripts/check_shortest.py compares
+// the printed texts with Python's repr the same way.
+TEST(PrintDouble, ShortestDigitsMatchToChars) {
+  std::mt19937_64 random(5);
+  char ours[double_text_room];
+  char theirs[64];
+  for (int i = 0; i < 1'000'000; ++i) {
+    uint64_t bits = random();
+    if (i % 2 != 0) {
+      bits = (bits & 0x800fffffffffffffu) | (static_cast<uint64_t>(1023 - 24 + i % 84) << 52);
+    }
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    if (!std::isfinite(d)) continue;
+    const std::string text(ours, write_double(ours, d, -1));
+    const auto r = std::to_chars(theirs, theirs + sizeof theirs, d, std::chars_format::scientific);
+    const std::string expected(theirs, r.ptr);
+    ASSERT_EQ(significant(expected), significant(text)) << expected << " printed as " << text;
+    ASSERT_EQ(text.find('e') == std::string::npos,
+              d == 0 || (std::fabs(d) >= 1e-5 && std::fabs(d) < 1e16))
+        << text;
   }
 }
 
