@@ -604,7 +604,8 @@ std::string double_digits(const column* c, uint64_t bits) {
     std::snprintf(buf.data(), buf.size(), "%.*f", c->precision, v);
     return buf.data();
   }
-  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::scientific);
+  const auto r =
+      std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::scientific);
   const std::string sci(buf.data(), r.ptr);
   const size_t e = sci.find('e');
   const int exponent = std::atoi(sci.c_str() + e + 1);
@@ -615,7 +616,8 @@ std::string double_digits(const column* c, uint64_t bits) {
     if (sci[i] != '.') digits += sci[i];
   }
   std::string out = negative ? "-" : "";
-  if (exponent < 0) return out + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+  if (exponent < 0)
+    return out + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
   const auto whole = static_cast<size_t>(exponent) + 1;
   if (digits.size() <= whole) return out + digits + std::string(whole - digits.size(), '0');
   return out + digits.substr(0, whole) + "." + digits.substr(whole);
@@ -1519,8 +1521,9 @@ class session {
 
   // A double: the bits of a number, or one of the values that print apart.
   double any_double() {
-    static constexpr double specials[] = {0.0,    -0.0,  0.5,   2.5,     0.125,  1e-5,
-                                          9.99e-6, 1e16, 1e300, 5e-324, -1e-320, 1.7976931348623157e308};
+    static constexpr double specials[] = {0.0,   -0.0,   0.5,     2.5,
+                                          0.125, 1e-5,   9.99e-6, 1e16,
+                                          1e300, 5e-324, -1e-320, 1.7976931348623157e308};
     const uint8_t b = in_.byte();
     if (b < 0x40) return specials[b % std::size(specials)];
     if (b < 0x50) return b % 3 == 0 ? std::nan("") : b % 3 == 1 ? HUGE_VAL : -HUGE_VAL;

@@ -140,8 +140,8 @@ class big {
     const int n = std::max(size_, other.size_);
     uint64_t carry = 0;
     for (int i = 0; i < n; ++i) {
-      const uint64_t sum = uint64_t{i < size_ ? limbs_[i] : 0u} +
-                           (i < other.size_ ? other.limbs_[i] : 0u) + carry;
+      const uint64_t sum =
+          uint64_t{i < size_ ? limbs_[i] : 0u} + (i < other.size_ ? other.limbs_[i] : 0u) + carry;
       limbs_[i] = static_cast<uint32_t>(sum);
       carry = sum >> 32;
     }
@@ -379,8 +379,8 @@ void shortest_by_big_integers(binary b, decimal& d) noexcept {
   }
   // k = ceil(log10(value)) or one less: log10(2) from the bit length.
   const int bits = b.exponent + static_cast<int>(std::bit_width(b.significand)) - 1;
-  int k = static_cast<int>(
-      static_cast<double>(bits) * 0.30102999566398119521 + (bits > 0 ? 0.9999999999 : 0.0));
+  int k = static_cast<int>(static_cast<double>(bits) * 0.30102999566398119521 +
+                           (bits > 0 ? 0.9999999999 : 0.0));
   if (k >= 0) {
     s.multiply_by_power_of_10(k);
   } else {

@@ -3,8 +3,8 @@
 #ifndef TABULIX_NUMBER_TEXT_H
 #define TABULIX_NUMBER_TEXT_H
 
-#include <cstddef>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 

@@ -361,8 +361,8 @@ constexpr size_t written_out = SIZE_MAX;
 // gives written_out, or the length of the text made in the scratch buffer
 // (not through a reference, which would keep the caller's length in memory).
 template <bool Display>
-[[gnu::noinline]] size_t render_special(sink& out, const print_context& ctx,
-                                        const field_plan& plan, uint64_t value) noexcept {
+[[gnu::noinline]] size_t render_special(sink& out, const print_context& ctx, const field_plan& plan,
+                                        uint64_t value) noexcept {
   number_text number = make_special_number_text(*plan.col, value);
   if (plan.grouped_hex != 0) fill_grouped_hex(number, *plan.col, plan.grouped_hex);
   size_t len = 0;
@@ -384,8 +384,7 @@ template <bool Display>
     if (col.special_text != 0) [[unlikely]] {
       len = render_special<Display>(out, ctx, plan, c->value);
       if (len == written_out) return;
-    } else if (render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value),
-                                      len)) {
+    } else if (render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value), len)) {
       return;
     }
     if (ctx.scratch != nullptr) text = ctx.scratch;

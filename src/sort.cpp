@@ -677,10 +677,10 @@ bool pair_sort(tblx_table* table, const sort_key& key) noexcept {
   if (key.cmp == cell_cmp_uint || key.cmp == cell_cmp_int) {
     const bool is_signed = key.cmp == cell_cmp_int;
     return sort_value_pairs(
-        table, key, capacity, [&](const cell* c) { return integer_key(c, is_signed); },
-        descending);
+        table, key, capacity, [&](const cell* c) { return integer_key(c, is_signed); }, descending);
   }
-  if (key.cmp == cell_cmp_double) return sort_value_pairs(table, key, capacity, double_key, descending);
+  if (key.cmp == cell_cmp_double)
+    return sort_value_pairs(table, key, capacity, double_key, descending);
   return sort_cell_pairs(table, key, capacity, descending);
 }
 

@@ -107,7 +107,7 @@ struct tblx_cell {
     // Numeric cells; int cells hold the two's complement bits, double cells
     // the bits of the double.
     alignas(8) uint64_t value;
-    cell_text str;              // string cells
+    cell_text str;  // string cells
   };
 
   static constexpr uintptr_t empty_mark = 1;

@@ -52,15 +52,18 @@ std::string printed_sum(const ColDef& def, const Rows& rows) {
 // Ties at every precision, the fast path's edges (2^53, 2^-64 and below),
 // subnormals and the largest double, and random values of every exponent.
 std::vector<double> fixed_values() {
-  std::vector<double> v = {0.5,   1.5,   2.5,    0.125,  0.375,      2.675,     1.005,
-                           1e-3,  5e-4,  0.0005, 0.9995, 9.9999,     999.9995,  1e15 + 0.5,
-                           -0.0,  -1e-9, 1e22,   1e300,  4.9e-324,   2.2e-308,  9007199254740993.0,
-                           0x1p53, 0x1p52 + 0.5, 0x1p-64, 0x1p-63 * 3, 1.7976931348623157e308};
+  // clang-format off
+  std::vector<double> v = {0.5, 1.5, 2.5, 0.125, 0.375, 2.675, 1.005, 1e-3, 5e-4, 0.9995, 9.9999,
+                           999.9995, 1e15 + 0.5, -0.0, -1e-9, 1e22, 1e300, 4.9e-324, 2.2e-308,
+                           9007199254740993.0, 0x1p53, 0x1p52 + 0.5, 0x1p-64, 0x1p-63 * 3,
+                           1.7976931348623157e308};
+  // clang-format on
   std::mt19937_64 random(25);
   for (int i = 0; i < 2000; ++i) {
     uint64_t bits = random();
     // Mostly the exponents that tables hold; the rest anywhere.
-    if (i % 4 != 0) bits = (bits & 0x800fffffffffffffu) | (static_cast<uint64_t>(1023 - 40 + i % 80) << 52);
+    const auto exponent = static_cast<uint64_t>(1023 - 40 + i % 80);
+    if (i % 4 != 0) bits = (bits & 0x800fffffffffffffu) | exponent << 52;
     double d = 0;
     std::memcpy(&d, &bits, sizeof d);
     if (std::isfinite(d)) v.push_back(d);
@@ -127,9 +130,23 @@ TEST(PrintDouble, ShortestDigitsMatchToChars) {
 }
 
 TEST(PrintDouble, ShortestAndFixedTexts) {
-  const std::vector<double> values = {0.1,    -0.0,   nan,     -nan, inf,     -inf,  1e-5,
-                                      9.99e-6, 1e16,  9999999999999998.0, 1.5e20, 5e-324,
-                                      0.5,    2.5,    123.456, 100,  1.7976931348623157e308};
+  const std::vector<double> values = {0.1,
+                                      -0.0,
+                                      nan,
+                                      -nan,
+                                      inf,
+                                      -inf,
+                                      1e-5,
+                                      9.99e-6,
+                                      1e16,
+                                      9999999999999998.0,
+                                      1.5e20,
+                                      5e-324,
+                                      0.5,
+                                      2.5,
+                                      123.456,
+                                      100,
+                                      1.7976931348623157e308};
   struct {
     int precision;
     std::vector<std::string> texts;
@@ -139,8 +156,8 @@ TEST(PrintDouble, ShortestAndFixedTexts) {
         "9999999999999998", "1.5e+20", "5e-324", "0.5", "2.5", "123.456", "100",
         "1.7976931348623157e+308"}},
       {0,
-       {"0", "-0", "nan", "nan", "inf", "-inf", "0", "0", "10000000000000000",
-        "9999999999999998", "150000000000000000000", "0", "0", "2", "123", "100", ""}},
+       {"0", "-0", "nan", "nan", "inf", "-inf", "0", "0", "10000000000000000", "9999999999999998",
+        "150000000000000000000", "0", "0", "2", "123", "100", ""}},
       {2,
        {"0.10", "-0.00", "nan", "nan", "inf", "-inf", "0.00", "0.00", "10000000000000000.00",
         "9999999999999998.00", "150000000000000000000.00", "0.00", "0.50", "2.50", "123.46",
@@ -179,7 +196,7 @@ TEST(PrintDouble, SumsAreExactValuesRoundedOnce) {
       {{dbl(1e308), dbl(1e308), dbl(-1e308)}, -1, "1e+308"},
       {{dbl(1e308), dbl(1e308)}, -1, "inf"},
       {{dbl(-1e308), dbl(-1e308)}, -1, "-inf"},
-      {{dbl(1), dbl(tiny)}, -1, "1"},                              // tie: to even
+      {{dbl(1), dbl(tiny)}, -1, "1"},                                // tie: to even
       {{dbl(1), dbl(tiny), dbl(5e-324)}, -1, "1.0000000000000002"},  // above the tie
       {{dbl(1 + 2 * tiny), dbl(tiny)}, -1, "1.0000000000000004"},    // tie: to even, up
       {{dbl(5e-324), dbl(5e-324), dbl(-1e-320)}, -1, "-9.99e-321"},
@@ -194,8 +211,8 @@ TEST(PrintDouble, SumsAreExactValuesRoundedOnce) {
   for (const auto& c : cases) {
     Rows rows;
     for (const Val& v : c.cells) rows.push_back({v});
-    EXPECT_EQ(c.sum, printed_sum({.type = TBLX_TYPE_DOUBLE, .sum = true, .precision = c.precision},
-                                 rows))
+    EXPECT_EQ(c.sum,
+              printed_sum({.type = TBLX_TYPE_DOUBLE, .sum = true, .precision = c.precision}, rows))
         << "expected " << c.sum;
   }
 }
@@ -213,8 +230,7 @@ TEST(PrintDouble, RandomSumsMatchTheRoundedIntegerSum) {
       rows.push_back({dbl(std::ldexp(static_cast<double>(units), -20))});
     }
     char expected[64];
-    std::snprintf(expected, sizeof expected, "%.17g",
-                  std::ldexp(static_cast<double>(exact), -20));
+    std::snprintf(expected, sizeof expected, "%.17g", std::ldexp(static_cast<double>(exact), -20));
     const std::string got = printed_sum({.type = TBLX_TYPE_DOUBLE, .sum = true}, rows);
     EXPECT_EQ(std::strtod(expected, nullptr), std::strtod(got.c_str(), nullptr)) << got;
   }
@@ -233,12 +249,14 @@ std::vector<std::string> first_column(tblx_table* t) {
 // Rows without the cell, then empty cells, then -inf to +inf, then NaN;
 // equal values (0 and -0, every NaN) keep their input order.
 TEST(PrintDouble, SortOrderInBothDirectionsAndMethods) {
-  const Rows rows = {{str("a"), dbl(1.5)},  {str("b"), dbl(nan)}, {str("c"), dbl(-inf)},
-                     {str("d")},            {str("e"), blank()},  {str("f"), dbl(0.0)},
-                     {str("g"), dbl(-0.0)}, {str("h"), dbl(inf)}, {str("i"), dbl(-2)},
-                     {str("j"), dbl(-nan)}, {str("k"), dbl(1e-300)}};
-  const std::vector<std::string> ascending = {"d", "e", "c", "i", "f", "g", "k", "a", "h", "b", "j"};
-  const std::vector<std::string> descending = {"b", "j", "h", "a", "k", "f", "g", "i", "c", "e", "d"};
+  const Rows rows = {
+      {str("a"), dbl(1.5)}, {str("b"), dbl(nan)},  {str("c"), dbl(-inf)},  {str("d")},
+      {str("e"), blank()},  {str("f"), dbl(0.0)},  {str("g"), dbl(-0.0)},  {str("h"), dbl(inf)},
+      {str("i"), dbl(-2)},  {str("j"), dbl(-nan)}, {str("k"), dbl(1e-300)}};
+  const std::vector<std::string> ascending = {"d", "e", "c", "i", "f", "g",
+                                              "k", "a", "h", "b", "j"};
+  const std::vector<std::string> descending = {"b", "j", "h", "a", "k", "f",
+                                               "g", "i", "c", "e", "d"};
   for (sort_method method : {sort_method::pairs, sort_method::in_place}) {
     Table t = make_table({{.type = TBLX_TYPE_STRING}, {.type = TBLX_TYPE_DOUBLE}}, rows);
     int32_t id = 0;
@@ -255,18 +273,29 @@ TEST(PrintDouble, SortOrderInBothDirectionsAndMethods) {
 
 TEST(PrintDouble, GroupedDigitsInEveryNumberType) {
   Table t = make_table(
-      {{.type = TBLX_TYPE_INT, .title = "int", .cell_just = TBLX_JUST_RIGHT, .sum = true,
+      {{.type = TBLX_TYPE_INT,
+        .title = "int",
+        .cell_just = TBLX_JUST_RIGHT,
+        .sum = true,
         .group = ','},
        {.type = TBLX_TYPE_UINT, .title = "uint", .sum = true, .suffix = " B", .group = '\''},
        {.type = TBLX_TYPE_HEX, .title = "hex", .sum = true, .group = '_'},
        {.type = TBLX_TYPE_HEX, .title = "hex0", .zeros = true, .group = '_'},
-       {.type = TBLX_TYPE_DOUBLE, .title = "double.", .title_just = TBLX_JUST_CHAR_FIRST,
-        .cell_just = TBLX_JUST_CHAR_FIRST, .sum = true, .precision = 2, .group = ' '},
-       {.type = TBLX_TYPE_DOUBLE, .title = "shortest", .cell_just = TBLX_JUST_RIGHT,
-        .sum = true, .group = '_'}},
+       {.type = TBLX_TYPE_DOUBLE,
+        .title = "double.",
+        .title_just = TBLX_JUST_CHAR_FIRST,
+        .cell_just = TBLX_JUST_CHAR_FIRST,
+        .sum = true,
+        .precision = 2,
+        .group = ' '},
+       {.type = TBLX_TYPE_DOUBLE,
+        .title = "shortest",
+        .cell_just = TBLX_JUST_RIGHT,
+        .sum = true,
+        .group = '_'}},
       {{num(-1932735283200), unum(999), hex(0xdeadbeef), hex(0xff), dbl(1234567.125), dbl(1e21)},
-       {num(-12), unum(18446744073709551615u), hex(0xffffffffffffffff), hex(0x12345),
-        dbl(-0.5), dbl(-1234.5)},
+       {num(-12), unum(18446744073709551615u), hex(0xffffffffffffffff), hex(0x12345), dbl(-0.5),
+        dbl(-1234.5)},
        {num(100000), unum(1000), hex(0x1234), blank(), dbl(nan), dbl(0.25)}});
   ASSERT_EQ(TBLX_OK, tblx_setstyle(t.get(), TBLX_STYLE_FANCYW));
   // clang-format off

@@ -453,14 +453,13 @@ TEST(OutOfMemory, SummaryTextsAreCopiedOrLeftAsTheyWere) {
 // A double column takes its sum's accumulator when it is declared, so
 // neither its cells nor a print of its sum need more than other columns.
 TEST(OutOfMemory, DoubleColumnsAndTheirExactSums) {
-  check_scenario(
-      {declare(TBLX_TYPE_DOUBLE),
-       call("precision 2", [](tblx_table* t) { return tblx_setcolumn_precision(t, 2); }),
-       call("grouping", [](tblx_table* t) { return tblx_setcolumn_grouping(t, ','); }),
-       call("summarize", [](tblx_table* t) { return tblx_setcolumn_summarize(t, 1); }),
-       end_column, declare_with_id(TBLX_TYPE_DOUBLE), end_column, end_header, begin_row,
-       add_double(1e300), add_double(-0.5), end_row, begin_row, add_double(0.1), add_empty,
-       end_row, print(TBLX_PRINT_ALL)});
+  check_scenario({declare(TBLX_TYPE_DOUBLE),
+                  call("precision 2", [](tblx_table* t) { return tblx_setcolumn_precision(t, 2); }),
+                  call("grouping", [](tblx_table* t) { return tblx_setcolumn_grouping(t, ','); }),
+                  call("summarize", [](tblx_table* t) { return tblx_setcolumn_summarize(t, 1); }),
+                  end_column, declare_with_id(TBLX_TYPE_DOUBLE), end_column, end_header, begin_row,
+                  add_double(1e300), add_double(-0.5), end_row, begin_row, add_double(0.1),
+                  add_empty, end_row, print(TBLX_PRINT_ALL)});
 }
 
 TEST(OutOfMemory, EmptyHeaderAndRowsWithoutCells) {

@@ -141,10 +141,12 @@ void apply_requests(std::vector<column_settings>& columns, const column_requests
   for (const auto& [at, a] : req.title_align) columns[at].title_align = a;
   const auto group = [&](column_settings& c, bool named) {
     if (c.kind == column_kind::text) {
-      if (named) throw usage_error("--group: column " + in_quotes(c.title) + " holds text, not numbers");
+      if (named)
+        throw usage_error("--group: column " + in_quotes(c.title) + " holds text, not numbers");
       return;
     }
-    const char justify_char = is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char;
+    const char justify_char =
+        is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char;
     if (justify_char == thousands_separator) {
       throw usage_error("--group: column " + in_quotes(c.title) + " is aligned on " +
                         in_quotes(std::string(1, thousands_separator)) +

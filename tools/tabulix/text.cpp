@@ -202,7 +202,8 @@ std::string_view group_digits(std::string_view number, char separator, std::stri
                    (number[start + 1] == 'x' || number[start + 1] == 'X');
   if (hex) start += 2;
   const auto is_digit = [hex](char ch) {
-    return (ch >= '0' && ch <= '9') || (hex && ((ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F')));
+    return (ch >= '0' && ch <= '9') ||
+           (hex && ((ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F')));
   };
   std::size_t end = start;
   while (end < number.size() && is_digit(number[end])) ++end;
