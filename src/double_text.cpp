@@ -298,6 +298,8 @@ struct decimal {
   int exponent;
 };
 
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+
 constexpr double exact_powers_of_10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -324,7 +326,6 @@ void set_digits(decimal& d, uint64_t n, int decimals) noexcept {
 // the value, both being exact doubles. Only where doubles are evaluated as
 // such (not in the x87's wider registers, which would round twice).
 bool shortest_by_division(double value, binary b, decimal& d) noexcept {
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
   // Not for subnormals, tiny values (no n below 2^53 reaches them) or 2^52 up.
   if (b.significand < hidden_bit || b.exponent < -1000 || b.exponent >= 0) return false;
   // The spacing of doubles at the value: 2^exponent, whose biased exponent is exponent + 1023.
@@ -345,13 +346,15 @@ bool shortest_by_division(double value, binary b, decimal& d) noexcept {
     }
   }
   return false;
-#else
-  static_cast<void>(value);
-  static_cast<void>(b);
-  static_cast<void>(d);
-  return false;
-#endif
 }
+
+#else
+
+bool shortest_by_division(double /*value*/, binary /*b*/, decimal& /*d*/) noexcept {
+  return false;
+}
+
+#endif
 
 // The shortest digits that read back as the value, and of those the
 // closest (ties to an even digit), by exact arithmetic on big integers: the
