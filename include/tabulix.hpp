@@ -570,20 +570,23 @@ constexpr bool fits_uint64(T v) noexcept {
   }
 }
 
-// Whether the integer v has a double of the same value.
+// Whether the integer v has a double of the same value: its magnitude
+// without its trailing zero bits fits the 53 bits of a double's
+// significand. Worked out in integers, since a conversion there and back
+// can keep more bits where doubles are evaluated wider (x87).
 template <class T>
 constexpr bool exact_in_double(T v) noexcept {
-  const auto d = static_cast<double>(v);
-  if (fits_int64(v)) {
-    // 2^63 is the first double outside int64; casting it back would be undefined.
-    return d < 9223372036854775808.0 &&
-           static_cast<std::int64_t>(d) == static_cast<std::int64_t>(v);
+  using magnitude_t = std::make_unsigned_t<T>;
+  auto m = static_cast<magnitude_t>(v);
+  if constexpr (std::is_signed_v<T>) {
+    if (v < 0) m = static_cast<magnitude_t>(magnitude_t{0} - m);
   }
-  if (fits_uint64(v)) {
-    return d < 18446744073709551616.0 &&
-           static_cast<std::uint64_t>(d) == static_cast<std::uint64_t>(v);
+  if constexpr (sizeof(magnitude_t) * 8 <= 53) {
+    return true;
+  } else {
+    while (m != 0 && (m & 1u) == 0) m >>= 1;
+    return (m >> 53) == 0;
   }
-  return false;
 }
 
 // An integer becomes a cell of its column's number type when it fits there;
