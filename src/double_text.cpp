@@ -34,7 +34,7 @@ binary decompose(uint64_t bits) noexcept {
 
 uint32_t write_literal(char* out, const char* text) noexcept {
   const size_t len = std::strlen(text);
-  std::memcpy(out, text, len);
+  std::copy_n(text, len, out);  // no NUL: the caller knows the length
   return static_cast<uint32_t>(len);
 }
 
@@ -54,10 +54,9 @@ class big {
  public:
   static constexpr int capacity = 40;  // 32-bit limbs: 1280 bits
 
-  explicit big(uint64_t value = 0) noexcept {
+  explicit big(uint64_t value = 0) noexcept : size_(value >> 32 != 0 ? 2 : value != 0 ? 1 : 0) {
     limbs_[0] = static_cast<uint32_t>(value);
     limbs_[1] = static_cast<uint32_t>(value >> 32);
-    size_ = limbs_[1] != 0 ? 2 : limbs_[0] != 0 ? 1 : 0;
   }
 
   void shift_left(int bits) noexcept {
@@ -194,8 +193,9 @@ bool bit_of(const wide& w, int bit) noexcept {
   return ((bit < 64 ? w.low >> bit : w.high >> (bit - 64)) & 1u) != 0;
 }
 
-// Whether any bit below `bit` (1 to 127) is set.
+// Whether any bit below `bit` (0 to 127) is set.
 bool any_below(const wide& w, int bit) noexcept {
+  if (bit <= 0) return false;
   if (bit <= 64) return (w.low & (bit == 64 ? ~uint64_t{0} : (uint64_t{1} << bit) - 1)) != 0;
   return w.low != 0 || (w.high & ((uint64_t{1} << (bit - 64)) - 1)) != 0;
 }
@@ -209,8 +209,8 @@ wide shift_right(const wide& w, int bits) noexcept {
 // even, for a value below 2^53 (0 < shift): exact in 128 bits, as the
 // product of a 53-bit significand and 10^17 < 2^57 is.
 uint32_t scaled_digits_wide(binary b, int precision, char* out) noexcept {
-  const int shift = -b.exponent;
-  if (shift >= 128) {  // below 2^-75 * 2^57: rounds to 0
+  const int shift = -b.exponent;     // at least 1: the value is below 2^53
+  if (shift <= 0 || shift >= 128) {  // below 2^-75 * 2^57: rounds to 0
     out[0] = '0';
     return 1;
   }
@@ -329,15 +329,17 @@ bool shortest_by_division(double value, binary b, decimal& d) noexcept {
   // Not for subnormals, tiny values (no n below 2^53 reaches them) or 2^52 up.
   if (b.significand < hidden_bit || b.exponent < -1000 || b.exponent >= 0) return false;
   // The spacing of doubles at the value: 2^exponent, whose biased exponent is exponent + 1023.
-  const double unit = std::bit_cast<double>(static_cast<uint64_t>(b.exponent + 1023) << 52);
+  const auto unit = std::bit_cast<double>(static_cast<uint64_t>(b.exponent + 1023) << 52);
   constexpr double two_to_53 = 9007199254740992.0;
   for (int q = 0; q < static_cast<int>(std::size(exact_powers_of_10)); ++q) {
     const double scale = exact_powers_of_10[q];
     const double scaled = value * scale;
     if (scaled >= two_to_53) return false;
     if (unit * scale >= 0.5) return false;  // more than one candidate could read back
-    const auto nearest = static_cast<uint64_t>(scaled + 0.5);
-    for (uint64_t n : {nearest, nearest - 1, nearest + 1}) {
+    // The product is off by half a unit at most: the nearest integer to the
+    // exact one is within one of its whole part.
+    const auto whole = static_cast<uint64_t>(scaled);
+    for (uint64_t n : {whole, whole + 1, whole - 1}) {
       if (n == 0 || n >= uint64_t{1} << 53) continue;
       if (static_cast<double>(n) / scale == value) {
         set_digits(d, n, q);
@@ -350,82 +352,94 @@ bool shortest_by_division(double value, binary b, decimal& d) noexcept {
 
 #else
 
-bool shortest_by_division(double /*value*/, binary /*b*/, decimal& /*d*/) noexcept {
-  return false;
-}
+bool shortest_by_division(double /*value*/, binary /*b*/, decimal& /*d*/) noexcept { return false; }
 
 #endif
 
-// The shortest digits that read back as the value, and of those the
-// closest (ties to an even digit), by exact arithmetic on big integers: the
-// free-format algorithm of Steele and White as Burger and Dybvig give it.
-// The value is r / s, and the halfway points to its neighbours lie m_minus
-// below and m_plus above it; digits are made until the rest falls within
-// them.
-void shortest_by_big_integers(binary b, decimal& d) noexcept {
-  const bool even = (b.significand & 1u) == 0;
+// A value as Burger and Dybvig scale it: the value is r / s, and the
+// halfway points to its neighbours lie m_minus below and m_plus above it.
+struct scaled_value {
+  big r;
+  big s;
+  big m_plus;
+  big m_minus;
+  bool even;  // an even significand: the halfway points themselves read back
+};
+
+scaled_value start_scaling(binary b) noexcept {
+  scaled_value v{big(b.significand), big(1), big(1), big(1), (b.significand & 1u) == 0};
   // At a power of two (not the smallest), the neighbour below is closer.
   const bool closer_below = b.significand == hidden_bit && b.exponent > -1074;
-  big r(b.significand);
-  big s(1);
-  big m_plus(1);
-  big m_minus(1);
+  const int extra = closer_below ? 2 : 1;
   if (b.exponent >= 0) {
-    r.shift_left(b.exponent + (closer_below ? 2 : 1));
-    s.shift_left(closer_below ? 2 : 1);
-    m_plus.shift_left(b.exponent + (closer_below ? 1 : 0));
-    m_minus.shift_left(b.exponent);
+    v.r.shift_left(b.exponent + extra);
+    v.s.shift_left(extra);
+    v.m_plus.shift_left(b.exponent + extra - 1);
+    v.m_minus.shift_left(b.exponent);
   } else {
-    r.shift_left(closer_below ? 2 : 1);
-    s.shift_left(-b.exponent + (closer_below ? 2 : 1));
-    if (closer_below) m_plus.shift_left(1);
+    v.r.shift_left(extra);
+    v.s.shift_left(-b.exponent + extra);
+    v.m_plus.shift_left(extra - 1);
   }
-  // k = ceil(log10(value)) or one less: log10(2) from the bit length.
+  return v;
+}
+
+// Scales by 10^k so that the upper halfway point lies below s, and gives k:
+// the power of ten just above the value. k is estimated from the bit length
+// (log10(2) per bit), at most one too low, and then raised while needed.
+int scale_to_first_digit(binary b, scaled_value& v) noexcept {
   const int bits = b.exponent + static_cast<int>(std::bit_width(b.significand)) - 1;
   int k = static_cast<int>(static_cast<double>(bits) * 0.30102999566398119521 +
                            (bits > 0 ? 0.9999999999 : 0.0));
   if (k >= 0) {
-    s.multiply_by_power_of_10(k);
+    v.s.multiply_by_power_of_10(k);
   } else {
-    r.multiply_by_power_of_10(-k);
-    m_plus.multiply_by_power_of_10(-k);
-    m_minus.multiply_by_power_of_10(-k);
+    v.r.multiply_by_power_of_10(-k);
+    v.m_plus.multiply_by_power_of_10(-k);
+    v.m_minus.multiply_by_power_of_10(-k);
   }
-  // The estimate may be one too low: then the value's upper halfway point
-  // reaches 10^k.
-  for (int top = compare_sum(r, m_plus, s); even ? top >= 0 : top > 0;
-       top = compare_sum(r, m_plus, s)) {
-    s.multiply(10);
+  for (int top = compare_sum(v.r, v.m_plus, v.s); v.even ? top >= 0 : top > 0;
+       top = compare_sum(v.r, v.m_plus, v.s)) {
+    v.s.multiply(10);
     ++k;
   }
-  d.exponent = k - 1;
+  return k;
+}
+
+// The last digit, when the rest has fallen within a halfway point: the
+// digit or the one above, whichever reads back, or of both the closer (an
+// even one at a tie).
+int last_digit(const scaled_value& v, int digit, bool low_done, bool high_done) noexcept {
+  if (low_done && high_done) {
+    const int half = compare_sum(v.r, v.r, v.s);
+    return half > 0 || (half == 0 && digit % 2 != 0) ? digit + 1 : digit;
+  }
+  return high_done ? digit + 1 : digit;
+}
+
+// The shortest digits that read back as the value, and of those the
+// closest, by exact arithmetic on big integers: the free-format algorithm of
+// Steele and White as Burger and Dybvig give it. Digits are made until the
+// rest falls within a halfway point.
+void shortest_by_big_integers(binary b, decimal& d) noexcept {
+  scaled_value v = start_scaling(b);
+  d.exponent = scale_to_first_digit(b, v) - 1;
   d.count = 0;
   for (;;) {
-    r.multiply(10);
-    m_plus.multiply(10);
-    m_minus.multiply(10);
+    v.r.multiply(10);
+    v.m_plus.multiply(10);
+    v.m_minus.multiply(10);
     int digit = 0;
-    while (compare(r, s) >= 0) {
-      r.subtract(s);
-      ++digit;
-    }
-    const int low = compare(r, m_minus);
-    const int high = compare_sum(r, m_plus, s);
-    const bool low_done = even ? low <= 0 : low < 0;
-    const bool high_done = even ? high >= 0 : high > 0;
-    if (!low_done && !high_done) {
-      d.digits[d.count++] = static_cast<char>('0' + digit);
-      continue;
-    }
-    if (low_done && high_done) {
-      // Both digits read back: the closer one, an even one at a tie.
-      const int half = compare_sum(r, r, s);
-      if (half > 0 || (half == 0 && digit % 2 != 0)) ++digit;
-    } else if (high_done) {
-      ++digit;
+    for (; compare(v.r, v.s) >= 0; ++digit) v.r.subtract(v.s);
+    const int low = compare(v.r, v.m_minus);
+    const int high = compare_sum(v.r, v.m_plus, v.s);
+    const bool low_done = v.even ? low <= 0 : low < 0;
+    const bool high_done = v.even ? high >= 0 : high > 0;
+    if (low_done || high_done) {
+      d.digits[d.count++] = static_cast<char>('0' + last_digit(v, digit, low_done, high_done));
+      return;
     }
     d.digits[d.count++] = static_cast<char>('0' + digit);
-    return;
   }
 }
 

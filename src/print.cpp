@@ -598,14 +598,14 @@ struct column_tally {
 
   column* col;
   method how;
-  bool seen;        // a cell was tallied
-  bool seen_empty;  // a number column had an empty cell
+  bool seen;             // a cell was tallied
+  bool seen_empty;       // a number column had an empty cell
+  uint8_t double_kinds;  // double_kind bits
   uint64_t longest;
   uint64_t max_unsigned;
   int64_t min_signed;
   int64_t max_signed;
   uint64_t max_negative;  // bits of the largest magnitude of a finite negative double
-  uint8_t double_kinds;   // double_kind bits
 };
 
 column_tally start_tally(column& col) noexcept;

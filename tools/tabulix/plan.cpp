@@ -107,6 +107,28 @@ void require_hex(const char* option, const column_settings& c) {
 // What --group separates digit groups with.
 constexpr char thousands_separator = ',';
 
+// --group: the separator of the listed number columns, or of all of them.
+void apply_grouping(std::vector<column_settings>& columns, const column_requests& req) {
+  const auto group = [](column_settings& c, bool named) {
+    if (c.kind == column_kind::text) {
+      if (!named) return;
+      throw usage_error("--group: column " + in_quotes(c.title) + " holds text, not numbers");
+    }
+    const char justify_char =
+        is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char;
+    if (justify_char == thousands_separator) {
+      throw usage_error("--group: column " + in_quotes(c.title) + " is aligned on " +
+                        in_quotes(std::string(1, thousands_separator)) +
+                        ", which cannot also group its digits");
+    }
+    c.group = thousands_separator;
+  };
+  for (const auto at : req.group) group(columns[at], true);
+  if (req.group_all) {
+    for (auto& c : columns) group(c, false);
+  }
+}
+
 void apply_requests(std::vector<column_settings>& columns, const column_requests& req) {
   for (const auto& [at, text] : req.suffix) {
     column_settings& c = columns[at];
@@ -139,25 +161,6 @@ void apply_requests(std::vector<column_settings>& columns, const column_requests
   }
   for (const auto& [at, a] : req.align) columns[at].cell = a;
   for (const auto& [at, a] : req.title_align) columns[at].title_align = a;
-  const auto group = [&](column_settings& c, bool named) {
-    if (c.kind == column_kind::text) {
-      if (named)
-        throw usage_error("--group: column " + in_quotes(c.title) + " holds text, not numbers");
-      return;
-    }
-    const char justify_char =
-        is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char;
-    if (justify_char == thousands_separator) {
-      throw usage_error("--group: column " + in_quotes(c.title) + " is aligned on " +
-                        in_quotes(std::string(1, thousands_separator)) +
-                        ", which cannot also group its digits");
-    }
-    c.group = thousands_separator;
-  };
-  for (const auto at : req.group) group(columns[at], true);
-  if (req.group_all) {
-    for (auto& c : columns) group(c, false);
-  }
   for (const auto& c : columns) {
     // A column has one alignment character for its cells and its title.
     if (is_char_kind(c.title_align.kind) && is_char_kind(c.cell.kind) &&
@@ -316,6 +319,7 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
     set_default_alignment(c);
   }
   apply_requests(plan.columns, req);
+  apply_grouping(plan.columns, req);
   keep_written_zeros(plan.columns, data, req, unit_of(opts));
   make_summaries(opts, data, plan.columns);
 
