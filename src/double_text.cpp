@@ -224,41 +224,12 @@ uint32_t scaled_digits_wide(binary b, int precision, char* out) noexcept {
   return write_wide_decimal_digits(out, whole.high, whole.low);
 }
 
-// |value| * 10^precision rounded, ties to even, into *scaled, when it can be
-// worked out in 64 bits: a precision of at most 3 and a value below 2^53
-// (2^53 * 1000 < 2^63). The common case, kept apart for its speed.
-bool scaled_magnitude(binary b, int precision, uint64_t& scaled) noexcept {
-  const int shift = -b.exponent;
-  if (precision > 3 || shift <= 0 || shift >= 64) return false;
-  const uint64_t product = b.significand * powers_of_10[precision];
-  const uint64_t whole = product >> shift;
-  const uint64_t rest = product & ((uint64_t{1} << shift) - 1);
-  const uint64_t half = uint64_t{1} << (shift - 1);
-  scaled = whole + ((rest > half || (rest == half && (whole & 1u) != 0)) ? 1u : 0u);
-  return true;
-}
-
 uint32_t write_fixed(char* out, uint64_t bits, int precision) noexcept {
+  if (uint32_t len = 0; write_fixed_quickly(out, bits, precision, len)) return len;
   char* at = out;
   if ((bits & sign_bit) != 0) *at++ = '-';
   const binary b = decompose(bits & ~sign_bit);
   const auto decimals = static_cast<uint32_t>(precision);
-  uint64_t scaled = 0;
-  if (scaled_magnitude(b, precision, scaled)) {
-    // All digits at once, at least one before the point, then the
-    // decimals moved one place right to make room for it: at most three,
-    // moved as one word of four bytes (the last one past them is room that
-    // the digit writer may use anyway).
-    const uint32_t digits = std::max(decimal_digits(scaled), decimals + 1);
-    write_decimal_digits(at, scaled, digits);
-    if (decimals == 0) return static_cast<uint32_t>(at + digits - out);
-    char* point = at + digits - decimals;
-    char moved[4];
-    std::memcpy(moved, point, sizeof moved);
-    std::memcpy(point + 1, moved, sizeof moved);
-    *point = '.';
-    return static_cast<uint32_t>(point + 1 + decimals - out);
-  }
   // The digits of the scaled value, then its decimals counted off the end.
   char digits[double_text_room];
   uint32_t count = 0;

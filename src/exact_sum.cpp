@@ -67,7 +67,10 @@ uint64_t round_magnitude(const uint64_t* words) noexcept {
 
 }  // namespace
 
-void exact_sum::clear() noexcept { *this = exact_sum{}; }
+void exact_sum::clear() noexcept {
+  *this = exact_sum{};
+  all_bits = ~uint64_t{0};
+}
 
 uint64_t exact_sum::result() const noexcept {
   if (saw_nan || (saw_plus_infinity && saw_minus_infinity)) return quiet_nan_bits;
@@ -85,6 +88,8 @@ uint64_t exact_sum::result() const noexcept {
     }
   }
   const uint64_t bits = round_magnitude(magnitude);
-  if (bits == 0) return saw_value && !saw_other_than_minus_zero ? minus_zero_bits : 0;
+  if (bits == 0) {
+    return any_bits == minus_zero_bits && all_bits == minus_zero_bits ? minus_zero_bits : 0;
+  }
   return negative ? bits | sign_bit : bits;
 }

@@ -18,8 +18,11 @@ struct exact_sum {
   bool saw_nan;
   bool saw_plus_infinity;
   bool saw_minus_infinity;
-  bool saw_value;
-  bool saw_other_than_minus_zero;  // a sum of -0 alone is -0, as in IEEE addition
+  // The bits of every value added, or-ed and and-ed: both are those of -0
+  // when it alone was added, and a sum of -0 alone is -0, as in IEEE
+  // addition. Kept so rather than as flags: no branch, no extra store.
+  uint64_t any_bits;
+  uint64_t all_bits;
 
   void clear() noexcept;
   // Adds the double whose bits are given.
@@ -65,8 +68,8 @@ inline void exact_sum::add(uint64_t bits) noexcept {
   using exact_sum_bits::sign_bit;
   const uint64_t exponent = (bits >> 52) & exponent_all_ones;
   const bool negative = (bits & sign_bit) != 0;
-  saw_value = true;
-  if (bits != sign_bit) saw_other_than_minus_zero = true;  // sign_bit alone: -0
+  any_bits |= bits;
+  all_bits &= bits;
   if (exponent == exponent_all_ones) {
     if ((bits & fraction_mask) != 0) {
       saw_nan = true;

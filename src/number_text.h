@@ -72,9 +72,9 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
 }
 
 // The head of a double (the bits in value) in the column's precision.
-[[gnu::noinline]] inline void make_double_head(number_text& t, const column& col,
-                                               uint64_t value) noexcept {
-  t.head_len = write_double(t.head, std::bit_cast<double>(value), col.precision);
+[[gnu::always_inline]] inline void make_double_head(number_text& t, const column& col,
+                                                    uint64_t value) noexcept {
+  t.head_len = write_double_inline(t.head, std::bit_cast<double>(value), col.precision);
   t.prefix_len = t.head[0] == '-' ? 1u : 0u;
 }
 

@@ -363,8 +363,16 @@ constexpr size_t written_out = SIZE_MAX;
 template <bool Display>
 [[gnu::noinline]] size_t render_special(sink& out, const print_context& ctx, const field_plan& plan,
                                         uint64_t value) noexcept {
-  number_text number = make_special_number_text(*plan.col, value);
-  if (plan.grouped_hex != 0) fill_grouped_hex(number, *plan.col, plan.grouped_hex);
+  const column& col = *plan.col;
+  number_text number;
+  if (col.type == TBLX_TYPE_DOUBLE) {  // made here: a call would cost a print of doubles 5 %
+    make_double_head(number, col, value);
+    if (col.group_separator != 0) group_head(number, col);
+    add_suffix(number, col);
+  } else {
+    number = make_special_number_text(col, value);
+    if (plan.grouped_hex != 0) fill_grouped_hex(number, col, plan.grouped_hex);
+  }
   size_t len = 0;
   return render_number<Display>(out, ctx, plan, number, len) ? written_out : len;
 }
