@@ -319,6 +319,54 @@ void BM_fit_columns(benchmark::State& state) {
   state.SetComplexityN(static_cast<int64_t>(n));
 }
 
+// A table of one summed number column: int64 values in [-10^9, 10^9], or
+// the same values divided by 100 as doubles shown with two decimals, so that
+// both print texts of about the same length. A first print each time (the
+// measuring pass with its sum, then the output), to /dev/null; the two run
+// side by side so that their times compare on the same machine and load.
+struct number_column {
+  tblx_table* table = nullptr;
+  explicit number_column(size_t n, int32_t type) {
+    tblx_table* t = tblx_new();
+    bool ok = t != nullptr && tblx_begincolumn(t, static_cast<unsigned>(type)) == TBLX_OK &&
+              tblx_setcolumn_celljust(t, TBLX_JUST_RIGHT) == TBLX_OK &&
+              tblx_setcolumn_summarize(t, 1) == TBLX_OK &&
+              (type != TBLX_TYPE_DOUBLE || tblx_setcolumn_precision(t, 2) == TBLX_OK) &&
+              tblx_endcolumn(t) == TBLX_OK && tblx_endheader(t) == TBLX_OK;
+    workload::splitmix64 random{workload::seed};
+    constexpr uint64_t span = 2'000'000'001u;
+    for (size_t i = 0; ok && i < n; ++i) {
+      const auto value = static_cast<int64_t>(random.below(span)) - 1'000'000'000;
+      ok = tblx_beginrow(t) == TBLX_OK &&
+           (type == TBLX_TYPE_DOUBLE ? tblx_addcell_double(t, static_cast<double>(value) / 100)
+                                     : tblx_addcell_int(t, value)) == TBLX_OK &&
+           tblx_endrow(t) == TBLX_OK;
+    }
+    if (ok) {
+      table = t;
+    } else {
+      tblx_delete(t);
+    }
+  }
+  number_column(const number_column&) = delete;
+  number_column& operator=(const number_column&) = delete;
+  ~number_column() { tblx_delete(table); }
+};
+
+void BM_number_column(benchmark::State& state, int32_t type) {
+  const auto n = static_cast<size_t>(state.range(0));
+  const number_column column(n, type);
+  if (column.table == nullptr) return state.SkipWithError("out of memory");
+  sink out(sink_kind::devnull, 0);
+  for (auto _ : state) {
+    support::force_remeasure(column.table);
+    if (tblx_print_all(column.table, out.stream()) != TBLX_OK) {
+      return state.SkipWithError("failed");
+    }
+  }
+  report(state, n, 0);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   for (size_t n : workload::sizes) b->Arg(static_cast<int64_t>(n));
   b->Unit(benchmark::kMillisecond);
@@ -337,6 +385,8 @@ BENCHMARK_CAPTURE(BM_print_format, text, TBLX_FORMAT_TEXT)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print_format, markdown, TBLX_FORMAT_MARKDOWN)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print_format, csv, TBLX_FORMAT_CSV)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print_format, json, TBLX_FORMAT_JSON)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_number_column, int, TBLX_TYPE_INT)->Apply(sizes);
+BENCHMARK_CAPTURE(BM_number_column, double_precision_2, TBLX_TYPE_DOUBLE)->Apply(sizes);
 // Widths counting terminal columns (display) against bytes, on ASCII and CJK names.
 constexpr variant display_ascii{text_kind::ascii, TBLX_WIDTH_DISPLAY};
 constexpr variant bytes_cjk{text_kind::cjk, TBLX_WIDTH_BYTES};

@@ -160,7 +160,7 @@ def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null s
     return b"\x1d" + bytes([flags, how]) + TABLE
 
 
-# ---- the bulk steps (step bytes 0xf0 to 0xf6) ----
+# ---- the bulk steps (step bytes 0xf0 to 0xf6; 0xf7 to 0xf9 the line steps) ----
 
 def raw_text(s):
     """An input::text() of fewer than 32 bytes."""
@@ -422,6 +422,45 @@ def seed_display_widths():
     ])
 
 
+# ---- the number steps (step bytes 0xfa to 0xfc) ----
+
+def cell_double(v):
+    return b"\xfa\xa0" + number(struct.unpack(">Q", struct.pack(">d", v))[0]) + TABLE
+
+
+def precision(p):  # -1 to 17
+    return b"\xfb" + TABLE + bytes([p + 3])
+
+
+GROUP_SEPARATORS = [None, ",", ".", "'", "_", " ", "x", "-", "0"]
+
+
+def grouping(sep):
+    return b"\xfc" + bytes([GROUP_SEPARATORS.index(sep)]) + TABLE
+
+
+def seed_doubles_grouped():
+    """Double columns in the shortest and fixed precisions, summed, with NaN,
+    infinities and -0, and grouped digits in every number type."""
+    return b"".join([
+        begincolumn(5), title("shortest"), summarize(), grouping("_"), endcolumn,
+        begincolumn(5), precision(2), celljust(4), summarize(), grouping(" "), endcolumn,
+        begincolumn(5), precision(17), celljust(2), justchar(","), grouping("."), endcolumn,
+        begincolumn(2), celljust(2), summarize(), grouping(","), endcolumn,
+        begincolumn(4), leadingzero(), summarize(), grouping("_"), endcolumn,
+        endheader,
+        row(cell_double(0.1), cell_double(1234567.125), cell_double(-0.0), cell_int(-1932735283200),
+            cell_hex(0xDEADBEEF)),
+        row(cell_double(1e21), cell_double(float("nan")), cell_double(2.5), cell_int(12),
+            cell_hex(2**64 - 1)),
+        row(cell_double(-1e-7), cell_double(float("inf")), cell_double(1e300), cell_empty,
+            cell_hex(0xFF)),
+        row(cell_double(1e16), cell_double(-0.005)),
+        print_(31), sort(1, 1), setstyle(2), print_(31), sort(2, 2), setstyle(1), print_(31),
+        setstyle(3), print_(31),
+    ])
+
+
 def seed_measured_titles():
     """Long titles in every justification over short numbers, measured and not,
     some narrower than a minimum width, in both width modes."""
@@ -499,6 +538,7 @@ SEEDS = {
     "measured_titles": seed_measured_titles,
     "lines": seed_lines,
     "formats": seed_formats,
+    "doubles_grouped": seed_doubles_grouped,
 }
 
 if __name__ == "__main__":

@@ -80,7 +80,10 @@
 //     formats. (The format goes back to text after each such step, so that
 //     the other invariants, which read the text format, hold.)
 #include <algorithm>
+#include <bit>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -433,7 +436,8 @@ const char* record_fault(const tblx_table* t) {
   for (const column* c = t->columns; c != nullptr; last_column = c, c = c->next, ++column_count) {
     if (c->id <= 0 || c->id >= t->next_column_id) return "column ID not below counter";
     if (last_column != nullptr && c->id <= last_column->id) return "column IDs do not grow";
-    if (c->type < TBLX_TYPE_STRING || c->type > TBLX_TYPE_HEX) return "column type";
+    if (c->type < TBLX_TYPE_STRING || c->type > TBLX_TYPE_DOUBLE) return "column type";
+    if ((c->exact != nullptr) != (c->type == TBLX_TYPE_DOUBLE)) return "double accumulator";
   }
   if (t->columns_tail != last_column) return "columns_tail is not last";
   if (t->open_column != nullptr && t->open_column != t->columns_tail) {
@@ -584,6 +588,7 @@ struct words {
 };
 
 words cell_words(const column* c, uint64_t v) {
+  // A double's bits stand for themselves (high word 0).
   return {v, c->type == TBLX_TYPE_INT && v >> 63 != 0 ? UINT64_MAX : 0u};
 }
 
@@ -607,9 +612,63 @@ struct exact_sum {
   }
 };
 
+// The text of a double as its column prints it: printf's for fixed
+// decimals; for the shortest text, the digits and exponent of to_chars laid
+// out plainly for exponents -5 to 15, as given otherwise.
+std::string double_digits(const column* c, uint64_t bits) {
+  const auto v = std::bit_cast<double>(bits);
+  if (std::isnan(v)) return "nan";
+  if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+  std::vector<char> buf(400);
+  if (c->precision >= 0) {
+    std::snprintf(buf.data(), buf.size(), "%.*f", c->precision, v);
+    return buf.data();
+  }
+  const auto r =
+      std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::scientific);
+  const std::string sci(buf.data(), r.ptr);
+  const size_t e = sci.find('e');
+  const int exponent = std::atoi(sci.c_str() + e + 1);
+  if (exponent < -5 || exponent > 15) return sci;
+  const bool negative = sci[0] == '-';
+  std::string digits;
+  for (size_t i = negative ? 1 : 0; i < e; ++i) {
+    if (sci[i] != '.') digits += sci[i];
+  }
+  std::string out = negative ? "-" : "";
+  if (exponent < 0)
+    return out + "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+  const auto whole = static_cast<size_t>(exponent) + 1;
+  if (digits.size() <= whole) return out + digits + std::string(whole - digits.size(), '0');
+  return out + digits.substr(0, whole) + "." + digits.substr(whole);
+}
+
+// Separators every three digits (four after "0x") of the first run of digits.
+std::string grouped(const column* c, std::string text) {
+  if (c->group_separator == 0) return text;
+  const bool hex = c->type == TBLX_TYPE_HEX;
+  const size_t start = hex ? 2 : (!text.empty() && text[0] == '-' ? 1 : 0);
+  size_t end = start;
+  while (end < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[end])) != 0
+                                   : text[end] >= '0' && text[end] <= '9')) {
+    ++end;
+  }
+  const size_t every = hex ? 4 : 3;
+  for (size_t at = end; at > start + every; at -= every) {
+    text.insert(at - every, 1, c->group_separator);
+  }
+  return text;
+}
+
 // The text of a number as its column prints it, before fill and suffix:
 // decimal digits by repeated division of 32-bit limbs by 10.
+std::string ungrouped_digits(const column* c, words w);
 std::string number_digits(const column* c, words w) {
+  if (c->type == TBLX_TYPE_DOUBLE) return grouped(c, double_digits(c, w.low));
+  return grouped(c, ungrouped_digits(c, w));
+}
+
+std::string ungrouped_digits(const column* c, words w) {
   if (c->type == TBLX_TYPE_HEX) {
     char buf[48];
     const bool upper = c->hex_case == TBLX_HEX_UPPER;
@@ -673,6 +732,12 @@ bool number_fits(const column* c, words w, bool display) {
   return fits(c, split(kind, text.data(), text.size(), c->justify_char, display));
 }
 
+// A column's sum as its number text takes it: a double's bits, or the words.
+words sum_words(const column* c) {
+  if (c->type == TBLX_TYPE_DOUBLE) return {c->double_sum, 0};
+  return {c->sum.low, c->sum.high};
+}
+
 // Invariant 4.
 void check_measurements(const tblx_table* t) {
   const bool display = t->display_widths != 0;
@@ -691,15 +756,17 @@ void check_measurements(const tblx_table* t) {
       } else {
         require(number_length(c, cell_words(c, x->value), display) <= width_of(c),
                 "a number is wider than its column");
-        sums[i].add(x->value, c->type == TBLX_TYPE_INT);
+        if (c->type != TBLX_TYPE_DOUBLE) sums[i].add(x->value, c->type == TBLX_TYPE_INT);
       }
     }
   }
   for (size_t i = 0; i < cols.size(); ++i) {
     const column* c = cols[i];
     require(width_of(c) >= c->min_width, "a column is narrower than its minimum width");
-    const words sum{c->sum.low, c->sum.high};
-    if (c->summarize) require(sum == sums[i].total(), "the sum is not the sum of the cells");
+    const words sum = sum_words(c);
+    if (c->summarize && c->type != TBLX_TYPE_DOUBLE) {
+      require(sum == sums[i].total(), "the sum is not the sum of the cells");
+    }
     if (c->sum_text != nullptr) {
       require(fits(c, split(c->cell_justification, c->sum_text, c->sum_text_len, c->justify_char,
                             display)),
@@ -928,7 +995,7 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       const size_t len = has_text ? c->sum_text_len : 1;
       all_fit = all_fit &&
                 (c->summarize && !has_text
-                     ? number_fits(c, {c->sum.low, c->sum.high}, display)
+                     ? number_fits(c, sum_words(c), display)
                      : fits(c, split(c->cell_justification, text, len, c->justify_char, display)));
     }
     if (all_fit) check_separators(lines[n], cols, g, sep, "summary line");
@@ -1228,17 +1295,22 @@ class session {
       line_step(kind - 0xf0u - bulk_steps);
       return;
     }
+    constexpr unsigned first_number_step = 0xf0 + bulk_steps + line_steps;
+    if (kind >= first_number_step && kind < first_number_step + number_steps) {
+      number_step(kind - first_number_step);
+      return;
+    }
     switch (kind % 34) {
       case 0:
         status_call("begincolumn", {0, 1, 2, 5, 10, 12},
-                    [&](tblx_table* t) { return tblx_begincolumn(t, in_.enumerated(1, 4)); });
+                    [&](tblx_table* t) { return tblx_begincolumn(t, in_.enumerated(1, 5)); });
         break;
       case 1: {
         const bool null_id = in_.byte() < 0x20;
         int32_t id = -7;
         status_call("begincolumn_columnid", {0, 1, 2, 5, 10, 12}, [&](tblx_table* t) {
           const tblx_status s =
-              tblx_begincolumn_columnid(t, in_.enumerated(1, 4), null_id ? nullptr : &id);
+              tblx_begincolumn_columnid(t, in_.enumerated(1, 5), null_id ? nullptr : &id);
           require(s == TBLX_OK ? id == table_->columns_tail->id : id == -7, "column ID written");
           require(!null_id || s == TBLX_ERR_INVALID_ARGUMENT, "null id accepted");
           return s;
@@ -1506,6 +1578,45 @@ class session {
         const int overflow = static_cast<int>(in_.enumerated(0, 2));
         status_call("setcolumn_maxwidth", setter_codes,
                     [&](tblx_table* t) { return tblx_setcolumn_maxwidth(t, width, overflow); });
+        break;
+      }
+    }
+  }
+
+  static constexpr unsigned number_steps = 3;
+
+  // A double: the bits of a number, or one of the values that print apart.
+  double any_double() {
+    static constexpr double specials[] = {0.0,   -0.0,   0.5,     2.5,
+                                          0.125, 1e-5,   9.99e-6, 1e16,
+                                          1e300, 5e-324, -1e-320, 1.7976931348623157e308};
+    const uint8_t b = in_.byte();
+    if (b < 0x40) return specials[b % std::size(specials)];
+    if (b < 0x50) return b % 3 == 0 ? std::nan("") : b % 3 == 1 ? HUGE_VAL : -HUGE_VAL;
+    if (b < 0xa0) return static_cast<double>(in_.number()) / 100;
+    return std::bit_cast<double>(static_cast<uint64_t>(in_.number()));
+  }
+
+  // The calls of double columns and of grouped digits.
+  void number_step(unsigned which) {
+    switch (which) {
+      case 0: {
+        const double v = any_double();
+        status_call("addcell_double", {0, 1, 2, 8, 13},
+                    [&](tblx_table* t) { return tblx_addcell_double(t, v); });
+        break;
+      }
+      case 1:
+        status_call("setcolumn_precision", setter_codes, [&](tblx_table* t) {
+          return tblx_setcolumn_precision(t, static_cast<int>(in_.enumerated(0, 19)) - 2);
+        });
+        break;
+      default: {
+        static constexpr char separators[] = {0, ',', '.', '\'', '_', ' ', 'x', '-', '0'};
+        const uint8_t b = in_.byte();
+        const char sep = b < 0xf0 ? separators[b % std::size(separators)] : static_cast<char>(b);
+        status_call("setcolumn_grouping", setter_codes,
+                    [&](tblx_table* t) { return tblx_setcolumn_grouping(t, sep); });
         break;
       }
     }

@@ -134,6 +134,7 @@ typedef int32_t tblx_status;
 #define TBLX_TYPE_INT 2    /**< Signed 64-bit integers; int cells. */
 #define TBLX_TYPE_UINT 3   /**< Unsigned 64-bit integers; uint cells. */
 #define TBLX_TYPE_HEX 4    /**< Unsigned 64-bit integers shown in hex; hex cells. */
+#define TBLX_TYPE_DOUBLE 5 /**< Floating-point numbers (double); double cells. */
 /** @} */
 
 /** @name Justifications of titles, cells and sums
@@ -345,7 +346,8 @@ TBLX_API uint32_t TBLX_CALL tblx_version_uint(void) TBLX_NOEXCEPT;
  * Declares a column and opens it for configuration by the tblx_setcolumn_* calls.
  *
  * @param table the table
- * @param type  TBLX_TYPE_STRING, TBLX_TYPE_INT, TBLX_TYPE_UINT or TBLX_TYPE_HEX
+ * @param type  TBLX_TYPE_STRING, TBLX_TYPE_INT, TBLX_TYPE_UINT, TBLX_TYPE_HEX or
+ *              TBLX_TYPE_DOUBLE
  * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
  *         TBLX_ERR_COLUMN_OPEN, TBLX_ERR_INVALID_COLUMN_TYPE, TBLX_ERR_NO_MEMORY
  */
@@ -434,7 +436,9 @@ TBLX_API tblx_status TBLX_CALL tblx_setcolumn_minwidth(tblx_table* table, int wi
  * the column's 64-bit type is printed with every digit (such as
  * 18446744073709551617, -9223372036854775809 or 0x10000000000000001) and
  * measured, filled, suffixed and aligned as any number of the column; a sum
- * within it prints as a cell of that value would.
+ * within it prints as a cell of that value would. The sum of a double column
+ * is the exact sum of its values rounded once (0.1 ten times gives 1), shown
+ * in the column's precision; a NaN, or both infinities, make it NaN.
  *
  * @param table the table
  * @param flag  nonzero to sum; ignored (stored as 0) for string columns
@@ -493,12 +497,52 @@ TBLX_API tblx_status TBLX_CALL tblx_setcolumn_sortmode(tblx_table* table, int mo
  * and TBLX_JUST_CHAR_LAST.
  *
  * @param table     the table
- * @param character the character; its low 8 bits are used (default '.')
+ * @param character the character; its low 8 bits are used (default '.').
+ *                  The column's digit group separator gives
+ *                  TBLX_ERR_INVALID_ARGUMENT (tblx_setcolumn_grouping()).
  * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
  *         TBLX_ERR_NO_OPEN_COLUMN
  */
 TBLX_API tblx_status TBLX_CALL tblx_setcolumn_justchar(tblx_table* table,
                                                        int character) TBLX_NOEXCEPT;
+
+/**
+ * Sets how many decimals the open column's doubles and sum show.
+ *
+ * With 0 to 17, exactly that many decimals, correctly rounded (ties to even,
+ * as printf("%.*f") in the C locale). With -1, the default, the shortest
+ * text that reads back as the same double: plain for magnitudes from 1e-5
+ * up to 1e16 (0.1, 1234.5), with an exponent outside (1.5e+20, 1e-07).
+ * The point is always '.', whatever the locale; NaN prints as "nan", the
+ * infinities as "inf" and "-inf", and -0 keeps its sign ("-0", "-0.00").
+ *
+ * @param table  the table
+ * @param digits -1 to 17; any other value gives TBLX_ERR_INVALID_ARGUMENT.
+ *               Stored for every column type, used by double columns.
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
+TBLX_API tblx_status TBLX_CALL tblx_setcolumn_precision(tblx_table* table,
+                                                        int digits) TBLX_NOEXCEPT;
+
+/**
+ * Groups the integer digits of the open column's numbers and sum:
+ * by three in int, uint and double columns (1,234,567.25), by four after
+ * the "0x" of hex columns (0xdead_beef); string columns ignore it.
+ *
+ * The separator and the column's alignment character (tblx_setcolumn_justchar)
+ * never meet: a separator equal to the alignment character is refused, and
+ * so is an alignment character equal to the separator.
+ *
+ * @param table     the table
+ * @param separator ',', '.', '\'', '_' or ' '; 0 (the default) for no
+ *                  grouping. Any other character, or the column's alignment
+ *                  character, gives TBLX_ERR_INVALID_ARGUMENT.
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_HEADER_ENDED,
+ *         TBLX_ERR_NO_OPEN_COLUMN
+ */
+TBLX_API tblx_status TBLX_CALL tblx_setcolumn_grouping(tblx_table* table,
+                                                       char separator) TBLX_NOEXCEPT;
 
 /**
  * Closes the header and opens the table for rows.
@@ -581,6 +625,16 @@ TBLX_API tblx_status TBLX_CALL tblx_addcell_uint(tblx_table* table, uint64_t val
  * @return as tblx_addcell_string()
  */
 TBLX_API tblx_status TBLX_CALL tblx_addcell_hex(tblx_table* table, uint64_t value) TBLX_NOEXCEPT;
+
+/**
+ * Adds a double cell to the open row, in the next column (of type
+ * TBLX_TYPE_DOUBLE). Any double is taken, NaN and the infinities included.
+ *
+ * @param table the table
+ * @param value the value
+ * @return as tblx_addcell_string()
+ */
+TBLX_API tblx_status TBLX_CALL tblx_addcell_double(tblx_table* table, double value) TBLX_NOEXCEPT;
 
 /**
  * Adds an empty cell (a missing value) to the open row, in the next column,

@@ -172,6 +172,7 @@ enum class type : unsigned {
   int64 = TBLX_TYPE_INT,
   uint64 = TBLX_TYPE_UINT,
   hex = TBLX_TYPE_HEX,
+  float64 = TBLX_TYPE_DOUBLE,
 };
 
 enum class just : unsigned {
@@ -527,7 +528,7 @@ struct print_outcome {
 // ---- cells ----
 
 // One value checked against its column, ready for the library.
-enum class cell_kind { text, int64, uint64, hex, empty };
+enum class cell_kind { text, int64, uint64, hex, float64, empty };
 
 struct cell {
   cell_kind kind = cell_kind::empty;
@@ -535,6 +536,7 @@ struct cell {
   std::size_t offset = 0;      // where that text starts in the scratch buffer
   std::int64_t signed_value = 0;
   std::uint64_t unsigned_value = 0;
+  double float_value = 0;
 };
 
 template <class T>
@@ -585,9 +587,34 @@ constexpr bool fits_uint64(T v) noexcept {
   }
 }
 
-// An integer becomes a cell of its column's number type when it fits there.
+// Whether the integer v has a double of the same value: its magnitude
+// without its trailing zero bits fits the 53 bits of a double's
+// significand. Worked out in integers, since a conversion there and back
+// can keep more bits where doubles are evaluated wider (x87).
+template <class T>
+constexpr bool exact_in_double(T v) noexcept {
+  using magnitude_t = std::make_unsigned_t<T>;
+  auto m = static_cast<magnitude_t>(v);
+  if constexpr (std::is_signed_v<T>) {
+    if (v < 0) m = static_cast<magnitude_t>(magnitude_t{0} - m);
+  }
+  if constexpr (sizeof(magnitude_t) * 8 <= 53) {
+    return true;
+  } else {
+    while (m != 0 && (m & 1u) == 0) m >>= 1;
+    return (m >> 53) == 0;
+  }
+}
+
+// An integer becomes a cell of its column's number type when it fits there;
+// in a float64 column, when a double holds it exactly.
 template <class T>
 errc integer_cell(T v, type column, cell& out) noexcept {
+  if (column == type::float64 && exact_in_double(v)) {
+    out.kind = cell_kind::float64;
+    out.float_value = static_cast<double>(v);
+    return errc::ok;
+  }
   if (column == type::int64 && fits_int64(v)) {
     out.kind = cell_kind::int64;
     out.signed_value = static_cast<std::int64_t>(v);
@@ -637,13 +664,18 @@ errc to_cell(const T& v, type column, std::string& scratch, cell& out) noexcept 
     return errc::ok;
   } else if constexpr (is_integer<T>) {
     return integer_cell(v, column, out);
+  } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
+    if (column != type::float64) return errc::cell_type_mismatch;
+    out.kind = cell_kind::float64;
+    out.float_value = static_cast<double>(v);
+    return errc::ok;
   } else if constexpr (is_text<T>) {
     return text_cell(v, column, scratch, out);
   } else {
     static_assert(always_false<T>,
-                  "tabulix: a cell takes a text, an integer, tabulix::hex{...}, tabulix::empty "
-                  "or a std::optional of one of them; format other values, such as "
-                  "floating-point numbers, into a text first");
+                  "tabulix: a cell takes a text, an integer, a float or double, "
+                  "tabulix::hex{...}, tabulix::empty or a std::optional of one of them; "
+                  "format other values, such as long double, into a text first");
     return errc::invalid_argument;
   }
 }
@@ -658,6 +690,8 @@ constexpr type natural_type() noexcept {
     return type::hex;
   } else if constexpr (is_integer<T>) {
     return std::is_signed_v<T> ? type::int64 : type::uint64;
+  } else if constexpr (std::is_floating_point_v<T>) {
+    return type::float64;
   } else {
     return type::string;
   }
@@ -677,6 +711,8 @@ inline tblx_status put(tblx_table* t, const cell& c) noexcept {
       return tblx_addcell_uint(t, c.unsigned_value);
     case cell_kind::hex:
       return tblx_addcell_hex(t, c.unsigned_value);
+    case cell_kind::float64:
+      return tblx_addcell_double(t, c.float_value);
     case cell_kind::empty:
       break;
   }
@@ -834,6 +870,10 @@ class column_spec {
     max_width_ = width_limit{width, o};
     return *this;
   }
+  // Decimals of a float64 column: 0 to 17, or -1 for the shortest text.
+  column_spec& precision(int digits) noexcept { return set(precision_, digits); }
+  // Separator of digit groups: ',', '.', '\'', '_' or ' '; 0 for none.
+  column_spec& grouping(char separator) noexcept { return set(grouping_, separator); }
 
  private:
   friend class table;
@@ -860,6 +900,8 @@ class column_spec {
     overflow how;
   };
   std::optional<width_limit> max_width_;
+  std::optional<int> precision_;
+  std::optional<char> grouping_;
 };
 
 // Handle on a declared column: its ID, and while it is the table's open
@@ -930,6 +972,12 @@ class column {
   column& justify_char(char c, std::error_code& ec) noexcept {
     return call(ec, &tblx_setcolumn_justchar, static_cast<int>(static_cast<unsigned char>(c)));
   }
+  column& precision(int digits, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_precision, digits);
+  }
+  column& grouping(char separator, std::error_code& ec) noexcept {
+    return call(ec, &tblx_setcolumn_grouping, separator);
+  }
 
 #if TABULIX_EXCEPTIONS
   column& title(std::string_view text) {
@@ -970,6 +1018,13 @@ class column {
   }
   column& justify_char(char c) {
     return detail::or_throw([&](std::error_code& ec) -> column& { return justify_char(c, ec); });
+  }
+  column& precision(int digits) {
+    return detail::or_throw([&](std::error_code& ec) -> column& { return precision(digits, ec); });
+  }
+  column& grouping(char separator) {
+    return detail::or_throw(
+        [&](std::error_code& ec) -> column& { return grouping(separator, ec); });
   }
 #endif
 
@@ -1113,6 +1168,8 @@ class table {
     apply_setting(c, decl.sort_by_length_, &column::sort_by_length, ec);
     apply_setting(c, decl.justify_char_, &column::justify_char, ec);
     if (!ec && decl.max_width_) c.max_width(decl.max_width_->width, decl.max_width_->how, ec);
+    apply_setting(c, decl.precision_, &column::precision, ec);
+    apply_setting(c, decl.grouping_, &column::grouping, ec);
     return c;
   }
 

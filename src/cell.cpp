@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Cells: appending typed cells to the open row, and comparing cells.
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "tabulix_internal.h"
@@ -81,6 +83,10 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_hex(tblx_table* table, uint64_t v
   return add_value_cell(table, TBLX_TYPE_HEX, value);
 }
 
+TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_double(tblx_table* table, double value) noexcept {
+  return add_value_cell(table, TBLX_TYPE_DOUBLE, std::bit_cast<uint64_t>(value));
+}
+
 // ---- comparing cells ----------------------------------------------------------
 
 namespace {
@@ -109,6 +115,18 @@ int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept {
   return three_way(a->value, b->value);
 }
 
+// Doubles by value, -0 equal to 0; NaN above every other value and equal
+// to any NaN, so that the order is total and sorting stays well defined.
+int TBLX_CALL cell_cmp_double(const cell* a, const cell* b) noexcept {
+  if (either_empty(a, b)) return cmp_empty(a, b);
+  const auto x = std::bit_cast<double>(a->value);
+  const auto y = std::bit_cast<double>(b->value);
+  const bool x_nan = std::isnan(x);
+  const bool y_nan = std::isnan(y);
+  if (x_nan || y_nan) return three_way(x_nan, y_nan);
+  return three_way(x, y);
+}
+
 int TBLX_CALL cell_cmp_str(const cell* a, const cell* b) noexcept {
   if (either_empty(a, b)) return cmp_empty(a, b);
   // Only the sign is kept, so that a caller may negate the result safely.
@@ -131,6 +149,8 @@ TBLX_EXPORT tblx_cell_cmp_func TBLX_CALL tblx_get_cell_cmp__(const tblx_column* 
     case TBLX_TYPE_UINT:
     case TBLX_TYPE_HEX:
       return cell_cmp_uint;
+    case TBLX_TYPE_DOUBLE:
+      return cell_cmp_double;
     default:
       return nullptr;
   }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "double_text.h"
 #include "tabulix_internal.h"
 
 const char empty_string[] = "";
@@ -28,18 +29,30 @@ bool valid_justification(unsigned int j) noexcept {
 }
 
 bool is_numeric(int32_t type) noexcept {
-  return type == TBLX_TYPE_INT || type == TBLX_TYPE_UINT || type == TBLX_TYPE_HEX;
+  return type == TBLX_TYPE_INT || type == TBLX_TYPE_UINT || type == TBLX_TYPE_HEX ||
+         type == TBLX_TYPE_DOUBLE;
 }
 
 // Shared by both declaring calls; id_out may be null when the caller wants no ID.
 tblx_status declare_column(tblx_table* table, unsigned int type, int32_t* id_out) noexcept {
   if (table->header_ended) return TBLX_ERR_HEADER_ENDED;
   if (table->open_column != nullptr) return TBLX_ERR_COLUMN_OPEN;
-  if (type < TBLX_TYPE_STRING || type > TBLX_TYPE_HEX) return TBLX_ERR_INVALID_COLUMN_TYPE;
+  if (type < TBLX_TYPE_STRING || type > TBLX_TYPE_DOUBLE) return TBLX_ERR_INVALID_COLUMN_TYPE;
 
   auto* c = static_cast<column*>(std::calloc(1, sizeof(column)));
   if (c == nullptr) return TBLX_ERR_NO_MEMORY;
+  // A double column's sum is kept exact in an accumulator of its own, taken
+  // now so that a print never needs memory for it.
+  if (type == TBLX_TYPE_DOUBLE) {
+    c->exact = static_cast<exact_sum*>(std::calloc(1, sizeof(exact_sum)));
+    if (c->exact == nullptr) {
+      std::free(c);
+      return TBLX_ERR_NO_MEMORY;
+    }
+  }
   c->type = static_cast<int32_t>(type);
+  c->precision = shortest_precision;
+  c->special_text = type == TBLX_TYPE_DOUBLE ? 1 : 0;
   c->title_func = title_ident;
   c->title_arg = const_cast<char*>(empty_string);  // never written through
   c->suffix = empty_string;
@@ -174,7 +187,33 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_justchar(tblx_table* table,
                                                           int character) noexcept {
   column* c = nullptr;
   if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
-  c->justify_char = static_cast<unsigned char>(character);
+  const auto justify_char = static_cast<unsigned char>(character);
+  // Digits grouped with the alignment character would split at a separator.
+  if (c->group_separator != 0 && justify_char == static_cast<unsigned char>(c->group_separator)) {
+    return TBLX_ERR_INVALID_ARGUMENT;
+  }
+  c->justify_char = justify_char;
+  return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_precision(tblx_table* table, int digits) noexcept {
+  column* c = nullptr;
+  if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
+  if (digits < shortest_precision || digits > 17) return TBLX_ERR_INVALID_ARGUMENT;
+  c->precision = digits;
+  return TBLX_OK;
+}
+
+TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_grouping(tblx_table* table,
+                                                          char separator) noexcept {
+  column* c = nullptr;
+  if (tblx_status s = find_open_column(table, &c); s != TBLX_OK) return s;
+  if (separator != 0 && (!valid_group_separator(separator) ||
+                         static_cast<unsigned char>(separator) == c->justify_char)) {
+    return TBLX_ERR_INVALID_ARGUMENT;
+  }
+  c->group_separator = c->type == TBLX_TYPE_STRING ? '\0' : separator;
+  c->special_text = c->type == TBLX_TYPE_DOUBLE || c->group_separator != 0 ? 1 : 0;
   return TBLX_OK;
 }
 
@@ -225,7 +264,10 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setsumtext(tblx_table* table, int32_t col
 }
 
 void destroy_column(column* c) noexcept {
-  if (c != nullptr) std::free(c->sum_text);
+  if (c != nullptr) {
+    std::free(c->sum_text);
+    std::free(c->exact);
+  }
   std::free(c);
 }
 

@@ -111,4 +111,33 @@ inline void write_hex_digits(char* out, uint64_t value, uint32_t n, bool upper) 
   }
 }
 
+// Writes the decimal digits of the 128-bit magnitude (high, low) at out and
+// gives their count; may write junk into the next 8 bytes after them. Made
+// of nine-digit pieces, each the remainder of a long division by 10^9 over
+// 32-bit limbs, which needs no 128-bit type (there is none on 32-bit ABIs).
+inline uint32_t write_wide_decimal_digits(char* out, uint64_t high, uint64_t low) noexcept {
+  constexpr uint32_t piece = 1000000000u;
+  uint32_t limbs[4] = {static_cast<uint32_t>(high >> 32), static_cast<uint32_t>(high),
+                       static_cast<uint32_t>(low >> 32), static_cast<uint32_t>(low)};
+  uint32_t pieces[5] = {};  // least significant first; 10^45 > 2^128
+  size_t count = 0;
+  do {
+    uint64_t rest = 0;
+    bool nonzero = false;
+    for (uint32_t& limb : limbs) {
+      const uint64_t part = (rest << 32) | limb;
+      limb = static_cast<uint32_t>(part / piece);
+      rest = part % piece;
+      nonzero = nonzero || limb != 0;
+    }
+    pieces[count++] = static_cast<uint32_t>(rest);
+    if (!nonzero) break;
+  } while (count < 5);
+  const uint32_t first = decimal_digits(pieces[count - 1]);
+  write_decimal_digits(out, pieces[count - 1], first);
+  char* at = out + first;
+  for (size_t i = count - 1; i-- > 0; at += 9) write_decimal_digits(at, pieces[i], 9);
+  return first + static_cast<uint32_t>(9 * (count - 1));
+}
+
 #endif  // TABULIX_DIGITS_H

@@ -6,9 +6,11 @@
 #ifndef TABULIX_FORMAT_H
 #define TABULIX_FORMAT_H
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
+#include "double_text.h"
 #include "number_text.h"
 #include "print_sink.h"
 #include "render.h"
@@ -28,10 +30,11 @@ void write_html(sink& out, const print_context& ctx, unsigned int flags) noexcep
 
 // What a value is to a format that tells types apart.
 enum class value_kind : uint8_t {
-  none,    // an empty or missing cell, or a summary field without anything to show
-  number,  // a sign and decimal digits: a JSON number
-  word,    // ASCII that needs no escaping in any format (hex digits): a JSON string
-  text,    // the caller's bytes, escaped as the format needs
+  none,        // an empty or missing cell, or a summary field without anything to show
+  number,      // a sign and decimal digits: a JSON number
+  word,        // ASCII that needs no escaping in any format (hex digits): a JSON string
+  not_finite,  // a double's "nan", "inf" or "-inf": JSON null, its text elsewhere
+  text,        // the caller's bytes, escaped as the format needs
 };
 
 // A cell's value as the formats write it: its text (for a number, its sign
@@ -69,13 +72,34 @@ inline void number_value(cell_value& v, const field_plan& plan, value_kind kind)
   v.suffix_len = plan.col->suffix_len;
 }
 
+// A number cell as data (CSV, TSV, JSON): the digits of its type without
+// groups, a double in its shortest text.
+inline void data_number_value(cell_value& v, const field_plan& plan, uint64_t value) noexcept {
+  const column& col = *plan.col;
+  if (col.type != TBLX_TYPE_DOUBLE) {
+    v.number = make_plain_number_text(col, value);
+    number_value(v, plan, col.type == TBLX_TYPE_HEX ? value_kind::word : value_kind::number);
+    return;
+  }
+  v.number.head_len = write_double(v.number.head, std::bit_cast<double>(value), shortest_precision);
+  v.number.prefix_len = v.number.head[0] == '-' ? 1u : 0u;
+  const bool finite = (value & ~(uint64_t{1} << 63)) < uint64_t{0x7ff} << 52;
+  number_value(v, plan, finite ? value_kind::number : value_kind::not_finite);
+}
+
 // The value of a row's cell in the plan's column; a null cell is a missing
 // one. One case per column type: a new type of cell is one more case here.
-[[gnu::always_inline]] inline void value_of(cell_value& v, const field_plan& plan,
-                                            const cell* c) noexcept {
+// As data, numbers are written as values (data_number_value); otherwise as
+// the text format shows them, with their precision and digit groups.
+[[gnu::always_inline]] inline void value_of(cell_value& v, const field_plan& plan, const cell* c,
+                                            bool as_data = false) noexcept {
   const column& col = *plan.col;
   if (c == nullptr || c->empty()) {
     v.kind = value_kind::none;
+    return;
+  }
+  if (col.type != TBLX_TYPE_STRING && as_data) {
+    data_number_value(v, plan, c->value);
     return;
   }
   switch (col.type) {
@@ -88,7 +112,7 @@ inline void number_value(cell_value& v, const field_plan& plan, value_kind kind)
       v.number = make_number_text(col, c->value);
       number_value(v, plan, value_kind::word);
       return;
-    default:  // int, uint
+    default:  // int, uint, double
       v.number = make_number_text(col, c->value);
       number_value(v, plan, value_kind::number);
       return;

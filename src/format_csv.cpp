@@ -124,7 +124,7 @@ void put_rows(sink& out, const print_context& ctx, const separated_style& style)
     bool empty = true;
     for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
       if (i != 0) out.put(style.separator);
-      value_of(v, plans.at(i, col), c);
+      value_of(v, plans.at(i, col), c, true);
       put_value(out, style, v);
       empty = empty && (v.kind == value_kind::none || v.len == 0);
     });

@@ -127,6 +127,7 @@ void put_string(sink& out, const char* text, size_t len) noexcept {
 void put_value(sink& out, const cell_value& v) noexcept {
   switch (v.kind) {
     case value_kind::none:
+    case value_kind::not_finite:  // JSON has no NaN or infinities
       out.put("null", 4);
       return;
     case value_kind::number:
@@ -212,7 +213,7 @@ void write_json(sink& out, const print_context& ctx, unsigned int flags) noexcep
       if (lines) out.put('{');
       for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
         names.put(out, i, col);
-        value_of(v, plans.at(i, col), c);
+        value_of(v, plans.at(i, col), c, true);
         put_value(out, v);
       });
       out.put('}');

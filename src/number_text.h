@@ -3,23 +3,27 @@
 #ifndef TABULIX_NUMBER_TEXT_H
 #define TABULIX_NUMBER_TEXT_H
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "digits.h"
+#include "double_text.h"
 #include "justify.h"
 #include "print_sink.h"
 #include "tabulix_internal.h"
 
-// A number's unfilled text: its head, i.e. the sign of a negative int or the
-// "0x" of a hex number, then the digits in the column's hex case; then the
-// column's suffix, which stays where the column keeps it.
+// A number's unfilled text: its head, i.e. the sign of a negative int or
+// double or the "0x" of a hex number, then the digits in the column's hex
+// case (and a double's point, decimals or exponent); then the column's
+// suffix, which stays where the column keeps it.
 // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init): see head
 struct number_text {
-  // Room for the head: a sign and the 39 decimal digits of a 128-bit sum,
-  // or "0x" and its 32 hex digits, and the junk that the digit writers may
-  // leave after them.
-  static constexpr size_t head_room = 48;
+  // Room for the head: the longest text of a double (309 integer digits and
+  // 17 decimals) or of a 128-bit sum, with its group separators, and the
+  // junk that the digit writers may leave after them.
+  static constexpr size_t head_room = double_text_room + 309 / 3 + 9;
 
   // Left uncleared: only the first head_len bytes are ever read, and
   // clearing the rest would cost a print of numbers about 1 % more.
@@ -60,11 +64,25 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
                      : -1;
 }
 
-// Makes the text of value in col, a column of type int, uint or hex. Always
-// inlined: as a call it would cost a print of numbers some 2 % more
-// instructions, the struct going back through memory.
-[[gnu::always_inline]] inline number_text make_number_text(const column& col,
-                                                           uint64_t value) noexcept {
+// Separates the head's integer digits as the column groups them: by four
+// after "0x", by three after a sign.
+[[gnu::noinline]] inline void group_head(number_text& t, const column& col) noexcept {
+  const bool hex = col.type == TBLX_TYPE_HEX;
+  t.head_len = group_digits(t.head, t.head_len, t.prefix_len, col.group_separator, hex ? 4u : 3u);
+}
+
+// The head of a double (the bits in value) in the column's precision.
+[[gnu::always_inline]] inline void make_double_head(number_text& t, const column& col,
+                                                    uint64_t value) noexcept {
+  t.head_len = write_double_inline(t.head, std::bit_cast<double>(value), col.precision);
+  t.prefix_len = t.head[0] == '-' ? 1u : 0u;
+}
+
+// Makes the text of value in col, a column of type int, uint or hex whose
+// digits are not grouped. Always inlined: as a call it would cost a print of
+// numbers some 2 % more instructions, the struct going back through memory.
+[[gnu::always_inline]] inline number_text make_plain_number_text(const column& col,
+                                                                 uint64_t value) noexcept {
   number_text t;
   if (col.type == TBLX_TYPE_HEX) {
     t.head[0] = '0';
@@ -87,39 +105,38 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
   return t;
 }
 
-// Writes the decimal digits of the 128-bit magnitude (high, low) at out and
-// gives their count; may write junk into the next 8 bytes after them. Made
-// of nine-digit pieces, each the remainder of a long division by 10^9 over
-// 32-bit limbs, which needs no 128-bit type (there is none on 32-bit ABIs).
-inline uint32_t write_wide_decimal_digits(char* out, uint64_t high, uint64_t low) noexcept {
-  constexpr uint32_t piece = 1000000000u;
-  uint32_t limbs[4] = {static_cast<uint32_t>(high >> 32), static_cast<uint32_t>(high),
-                       static_cast<uint32_t>(low >> 32), static_cast<uint32_t>(low)};
-  uint32_t pieces[5] = {};  // least significant first; 10^45 > 2^128
-  size_t count = 0;
-  do {
-    uint64_t rest = 0;
-    bool nonzero = false;
-    for (uint32_t& limb : limbs) {
-      const uint64_t part = (rest << 32) | limb;
-      limb = static_cast<uint32_t>(part / piece);
-      rest = part % piece;
-      nonzero = nonzero || limb != 0;
-    }
-    pieces[count++] = static_cast<uint32_t>(rest);
-    if (!nonzero) break;
-  } while (count < 5);
-  const uint32_t first = decimal_digits(pieces[count - 1]);
-  write_decimal_digits(out, pieces[count - 1], first);
-  char* at = out + first;
-  for (size_t i = count - 1; i-- > 0; at += 9) write_decimal_digits(at, pieces[i], 9);
-  return first + static_cast<uint32_t>(9 * (count - 1));
+// The text of value in a column with special_text set: a double, or
+// grouped digits. Apart from the plain text, which the common columns take
+// without paying for these.
+[[gnu::noinline]] inline number_text make_special_number_text(const column& col,
+                                                              uint64_t value) noexcept {
+  // One named result on every path, so that it is built in the caller's
+  // place instead of copied there.
+  number_text t;
+  if (col.type == TBLX_TYPE_DOUBLE) {
+    make_double_head(t, col, value);
+  } else {
+    t = make_plain_number_text(col, value);
+  }
+  if (col.group_separator != 0) group_head(t, col);
+  add_suffix(t, col);
+  return t;
+}
+
+// The text of value in col, a number column of any type.
+[[gnu::always_inline]] inline number_text make_number_text(const column& col,
+                                                           uint64_t value) noexcept {
+  if (col.special_text != 0) [[unlikely]] {
+    return make_special_number_text(col, value);
+  }
+  return make_plain_number_text(col, value);
 }
 
 // Makes the text of a summed column's sum. A sum that fits its column's
 // 64-bit type is made as a cell of that value would be; a larger one gets
 // all its digits.
 inline number_text make_sum_text(const column& col) noexcept {
+  if (col.type == TBLX_TYPE_DOUBLE) return make_special_number_text(col, col.double_sum);
   const bool is_signed = col.type == TBLX_TYPE_INT;
   if (col.sum.fits_word(is_signed)) return make_number_text(col, col.sum.low);
   number_text t;
@@ -144,8 +161,34 @@ inline number_text make_sum_text(const column& col) noexcept {
     t.prefix_len = negative ? 1u : 0u;
     t.head_len = t.prefix_len + write_wide_decimal_digits(t.head + t.prefix_len, high, low);
   }
+  if (col.group_separator != 0) group_head(t, col);
   add_suffix(t, col);
   return t;
+}
+
+// Zero-fills a grouped hex number to `field` characters after its "0x",
+// the zeros grouped as its digits are: as many whole digits as fit, so a
+// field that ends in the middle of a separator keeps one blank.
+inline void fill_grouped_hex(number_text& t, const column& col, uint64_t field) noexcept {
+  constexpr size_t room = number_text::head_room - 16;  // junk of write_hex_digits included
+  char digits[number_text::head_room];
+  uint32_t count = 0;
+  for (uint32_t i = t.prefix_len; i < t.head_len; ++i) {
+    if (t.head[i] != col.group_separator) digits[count++] = t.head[i];
+  }
+  uint64_t wanted = count;
+  while (true) {
+    const uint64_t next = wanted + 1;
+    if (next + (next - 1) / 4 > field || 2 + next + (next - 1) / 4 > room) break;
+    wanted = next;
+  }
+  if (wanted == count) return;
+  const auto zero_count = static_cast<uint32_t>(wanted - count);
+  std::memset(t.head + t.prefix_len, '0', zero_count);
+  std::memcpy(t.head + t.prefix_len + zero_count, digits, count);
+  t.head_len = t.prefix_len + zero_count + count;
+  group_head(t, col);
+  add_suffix(t, col);
 }
 
 // Fill that widens a number's text to its field: blanks before it, zeros

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "digits.h"
 #include "display_width.h"
@@ -301,6 +302,7 @@ field_plan plan_field(const print_context& ctx, const column& col) noexcept {
   if (col.type == TBLX_TYPE_HEX) {
     if (col.leading_zeros) {
       plan.hex_digits = plan.width > 2u + suffix_width ? plan.width - 2u - suffix_width : 0u;
+      if (col.group_separator != 0) plan.grouped_hex = std::exchange(plan.hex_digits, 0);
     }
   } else if (col.cell_justification == TBLX_JUST_LEFT ||
              col.cell_justification == TBLX_JUST_RIGHT) {
@@ -322,6 +324,29 @@ template <bool Display, typename Writer>
 void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
 
+// What render_special gives for a number it wrote straight to the output.
+constexpr size_t written_out = SIZE_MAX;
+
+// A double or a number with grouped digits, rendered as render_number does;
+// gives written_out, or the length of the text made in the scratch buffer
+// (not through a reference, which would keep the caller's length in memory).
+template <bool Display>
+[[gnu::noinline]] size_t render_special(sink& out, const print_context& ctx, const field_plan& plan,
+                                        uint64_t value) noexcept {
+  const column& col = *plan.col;
+  number_text number;
+  if (col.type == TBLX_TYPE_DOUBLE) {  // made here: a call would cost a print of doubles 5 %
+    make_double_head(number, col, value);
+    if (col.group_separator != 0) group_head(number, col);
+    add_suffix(number, col);
+  } else {
+    number = make_special_number_text(col, value);
+    if (plan.grouped_hex != 0) fill_grouped_hex(number, col, plan.grouped_hex);
+  }
+  size_t len = 0;
+  return render_number<Display>(out, ctx, plan, number, len) ? written_out : len;
+}
+
 // Writes a row's cell (never null). An empty cell of a string column reads
 // as an empty text; one of a number column is placed as that empty text.
 template <bool Display>
@@ -334,7 +359,12 @@ template <bool Display>
     text = c->str.text;
     len = c->str.len;
   } else if (!c->empty()) {
-    if (render_number<Display>(out, ctx, plan, make_number_text(col, c->value), len)) return;
+    if (col.special_text != 0) [[unlikely]] {
+      len = render_special<Display>(out, ctx, plan, c->value);
+      if (len == written_out) return;
+    } else if (render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value), len)) {
+      return;
+    }
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   place_field<Display>(out, ctx, plan, text, len, c);
@@ -348,7 +378,9 @@ void render_sum_in(sink& out, const print_context& ctx, const field_plan& plan) 
   const char* text = empty_string;
   size_t len = 0;
   if (col.type != TBLX_TYPE_STRING && col.summarize != 0) {
-    if (render_number<Display>(out, ctx, plan, make_sum_text(col), len)) return;
+    number_text number = make_sum_text(col);
+    if (plan.grouped_hex != 0) fill_grouped_hex(number, col, plan.grouped_hex);
+    if (render_number<Display>(out, ctx, plan, number, len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
   place_field<Display>(out, ctx, plan, text, len, nullptr);
@@ -498,10 +530,14 @@ template <bool Display>
 uint64_t measure_columns(tblx_table& table) noexcept {
   for (column* col = table.columns; col != nullptr; col = col->next) {
     col->sum = wide_sum{};
+    if (col->exact != nullptr) col->exact->clear();
     col->width_lead = 0;
     col->width_tail = 0;
   }
   measure_rows<Display>(table);
+  for (column* col = table.columns; col != nullptr; col = col->next) {
+    if (col->exact != nullptr) col->double_sum = col->exact->result();
+  }
   const bool all_titles = table.measure_titles != 0;
   uint64_t widest = 0;
   for (column* col = table.columns; col != nullptr; col = col->next) {
@@ -521,19 +557,31 @@ uint64_t measure_columns(tblx_table& table) noexcept {
 // split at an alignment character needs only the longest (or widest)
 // text. Texts that are split are measured cell by cell.
 struct column_tally {
-  enum class method : uint8_t { signed_extremes, unsigned_extreme, longest_text, each_cell };
+  // The methods by extremes come first (see by_extremes).
+  enum class method : uint8_t {
+    signed_extremes,
+    unsigned_extreme,
+    double_extremes,
+    longest_text,
+    each_cell
+  };
+  // What double_extremes saw besides finite positive values (kept in max_unsigned).
+  enum double_kind : uint8_t { positive = 1, negative = 2, nan = 4, plus_inf = 8, minus_inf = 16 };
 
   column* col;
   method how;
-  bool seen;        // a cell was tallied
-  bool seen_empty;  // a number column had an empty cell
+  bool seen;             // a cell was tallied
+  bool seen_empty;       // a number column had an empty cell
+  uint8_t double_kinds;  // double_kind bits
   uint64_t longest;
   uint64_t max_unsigned;
   int64_t min_signed;
   int64_t max_signed;
+  uint64_t max_negative;  // bits of the largest magnitude of a finite negative double
 };
 
 column_tally start_tally(column& col) noexcept;
+void add_to_sum(column& col, const cell* c) noexcept;
 template <bool Display>
 void add_to_tally(column_tally& t, const cell* c) noexcept;
 template <bool Display>
@@ -561,8 +609,9 @@ void measure_rows(tblx_table& table) noexcept {
     size_t i = 0;
     for (const cell* c = r.cells; c != nullptr && col != nullptr;
          c = c->next(), col = col->next, ++i) {
-      // An empty cell holds 0.
-      if (col->summarize) col->sum.add(c->value, col->type == TBLX_TYPE_INT);
+      // An empty cell holds 0, which leaves an integer sum as it is; a
+      // double sum skips it, as +0 would turn a sum of -0 into 0.
+      if (col->summarize) add_to_sum(*col, c);
       if (i < tally_count) {
         add_to_tally<Display>(tallies[i], c);
       } else {
@@ -571,6 +620,14 @@ void measure_rows(tblx_table& table) noexcept {
     }
   });
   for (size_t i = 0; i < tally_count; ++i) finish_tally<Display>(tallies[i]);
+}
+
+void add_to_sum(column& col, const cell* c) noexcept {
+  if (col.exact == nullptr) {
+    col.sum.add(c->value, col.type == TBLX_TYPE_INT);
+  } else if (!c->empty()) {
+    col.exact->add(c->value);
+  }
 }
 
 column_tally start_tally(column& col) noexcept {
@@ -586,6 +643,12 @@ column_tally start_tally(column& col) noexcept {
     case TBLX_TYPE_INT:
       t.how = column_tally::method::signed_extremes;
       break;
+    case TBLX_TYPE_DOUBLE:
+      // With fixed decimals, a larger magnitude never has a shorter text;
+      // the shortest text of a double has no such order.
+      t.how = col.precision >= 0 ? column_tally::method::double_extremes
+                                 : column_tally::method::each_cell;
+      break;
     default:
       t.how = column_tally::method::unsigned_extreme;
       break;
@@ -597,17 +660,64 @@ column_tally start_tally(column& col) noexcept {
   return t;
 }
 
+// The bits of a finite double of one sign compare as its magnitude does.
+void tally_double(column_tally& t, uint64_t bits) noexcept {
+  constexpr uint64_t sign_bit = uint64_t{1} << 63;
+  constexpr uint64_t infinity_bits = uint64_t{0x7ff} << 52;
+  const uint64_t magnitude = bits & ~sign_bit;
+  const bool negative = (bits & sign_bit) != 0;
+  if (magnitude > infinity_bits) {
+    t.double_kinds |= column_tally::nan;
+  } else if (magnitude == infinity_bits) {
+    t.double_kinds |= negative ? column_tally::minus_inf : column_tally::plus_inf;
+  } else if (negative) {
+    t.double_kinds |= column_tally::negative;
+    t.max_negative = std::max(t.max_negative, magnitude);
+  } else {
+    t.double_kinds |= column_tally::positive;
+    t.max_unsigned = std::max(t.max_unsigned, magnitude);
+  }
+}
+
+// Measures the texts that a double column's extremes have.
+template <bool Display>
+void measure_double_extremes(const column_tally& t) noexcept {
+  constexpr uint64_t sign_bit = uint64_t{1} << 63;
+  constexpr uint64_t infinity_bits = uint64_t{0x7ff} << 52;
+  const struct {
+    uint8_t kind;
+    uint64_t bits;
+  } extremes[] = {
+      {column_tally::positive, t.max_unsigned},
+      {column_tally::negative, t.max_negative | sign_bit},
+      {column_tally::nan, infinity_bits | 1u},
+      {column_tally::plus_inf, infinity_bits},
+      {column_tally::minus_inf, infinity_bits | sign_bit},
+  };
+  cell extreme{};
+  for (const auto& e : extremes) {
+    if ((t.double_kinds & e.kind) == 0) continue;
+    extreme.value = e.bits;
+    measure_text<Display>(*t.col, &extreme);
+  }
+}
+
 // Empty cells take no part in a number column's extremes: they are measured
 // once, as the empty text they print as, when the tally ends.
 template <bool Display>
 void add_to_tally(column_tally& t, const cell* c) noexcept {
-  const bool by_extremes = t.how == column_tally::method::signed_extremes ||
-                           t.how == column_tally::method::unsigned_extreme;
+  const bool by_extremes = t.how <= column_tally::method::double_extremes;
   if (by_extremes && c->empty()) {
     t.seen_empty = true;
     return;
   }
   t.seen = true;
+  // Apart from the switch, which as a jump table would cost the other
+  // columns more than this test.
+  if (t.how == column_tally::method::double_extremes) [[unlikely]] {
+    tally_double(t, c->value);
+    return;
+  }
   switch (t.how) {
     case column_tally::method::signed_extremes:
       t.min_signed = std::min(t.min_signed, static_cast<int64_t>(c->value));
@@ -621,6 +731,8 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
       break;
     case column_tally::method::each_cell:
       measure_text<Display>(*t.col, c);
+      break;
+    default:  // double_extremes, above
       break;
   }
 }
@@ -645,6 +757,9 @@ void finish_tally(const column_tally& t) noexcept {
     case column_tally::method::unsigned_extreme:
       extreme.value = t.max_unsigned;
       measure_text<Display>(*t.col, &extreme);
+      break;
+    case column_tally::method::double_extremes:
+      measure_double_extremes<Display>(t);
       break;
     case column_tally::method::longest_text:
       raise_widths(*t.col, t.longest, 0);

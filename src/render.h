@@ -32,6 +32,7 @@ struct field_plan {
   uint64_t width;         // the column width W
   uint64_t number_field;  // room for a decimal before its suffix: W - suffix width, or 0
   uint64_t hex_digits;    // digit width of zero-filled hex numbers, else 0
+  uint64_t grouped_hex;   // the same for zero-filled hex numbers whose digits are grouped
   int32_t number_fill;    // TBLX_JUST_LEFT or _RIGHT: a decimal is filled out to the width
   bool has_next;          // not the last column
   uint64_t suffix_extra;  // bytes of the suffix beyond its width: 0 unless display

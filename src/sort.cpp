@@ -408,6 +408,19 @@ uint64_t integer_key(const cell* c, bool is_signed) noexcept {
   return is_signed ? c->value ^ sign_bit : c->value;
 }
 
+// The key of a double cell, ascending order: the bits of a positive double
+// compare as its value does, those of a negative one in reverse, so the sign
+// bit is set on positives and all bits of negatives are flipped. -0 counts
+// as 0, and every NaN as one value above +inf, as cell_cmp_double has them.
+uint64_t double_key(const cell* c) noexcept {
+  constexpr uint64_t sign_bit = uint64_t{1} << 63;
+  constexpr uint64_t infinity_bits = uint64_t{0x7ff} << 52;
+  const uint64_t magnitude = c->value & ~sign_bit;
+  if (magnitude > infinity_bits) return UINT64_MAX;
+  if (magnitude == 0) return sign_bit;
+  return (c->value & sign_bit) != 0 ? ~c->value : c->value | sign_bit;
+}
+
 // The first `bytes` bytes of the text as a big-endian number, zero-filled
 // behind a shorter text: the zeros stand for its NUL, which sorts first.
 uint64_t text_prefix(const cell* c, unsigned bytes) noexcept {
@@ -619,16 +632,17 @@ class pair_array {
   size_t apart_ = 0;  // rows whose key cell is missing or empty
 };
 
-// Sorts by an integer column through value pairs; false, with the rows
+// Sorts by an integer or double column through value pairs; false, with the rows
 // untouched, when the array cannot be had.
-bool sort_integer_pairs(tblx_table* table, const sort_key& key, size_t capacity, bool is_signed,
-                        bool descending) noexcept {
+template <typename KeyOf>
+bool sort_value_pairs(tblx_table* table, const sort_key& key, size_t capacity, KeyOf key_of,
+                      bool descending) noexcept {
   pair_array<value_pair> array(capacity);
   // Descending is ascending order of the complemented keys; equal keys stay
   // equal, so their rows keep their input order.
   const uint64_t flip = descending ? UINT64_MAX : 0;
   const bool collected = array.collect(table->rows, key, [&](cell* cells, const cell* c) {
-    return value_pair{integer_key(c, is_signed) ^ flip, cells};
+    return value_pair{key_of(c) ^ flip, cells};
   });
   if (!collected) return false;
   array.order_rows(
@@ -661,8 +675,12 @@ bool pair_sort(tblx_table* table, const sort_key& key) noexcept {
   const auto capacity = static_cast<size_t>(table->row_count);
   const bool descending = key.wrap == cmp_wrap_desc;
   if (key.cmp == cell_cmp_uint || key.cmp == cell_cmp_int) {
-    return sort_integer_pairs(table, key, capacity, key.cmp == cell_cmp_int, descending);
+    const bool is_signed = key.cmp == cell_cmp_int;
+    return sort_value_pairs(
+        table, key, capacity, [&](const cell* c) { return integer_key(c, is_signed); }, descending);
   }
+  if (key.cmp == cell_cmp_double)
+    return sort_value_pairs(table, key, capacity, double_key, descending);
   return sort_cell_pairs(table, key, capacity, descending);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "arena.h"
+#include "exact_sum.h"
 #include "tabulix.h"
 
 // Defines one exported function: C linkage, default visibility, never throws.
@@ -70,6 +71,11 @@ struct tblx_column {
   uint8_t unaligned;            // 1: lines placed left, as aligned they would not fit the limit
   uint32_t max_width;           // widest a string column may be, 0: no limit
   uint32_t fit_width;           // width the table's width limit gave, 0: none
+  char group_separator;         // between groups of integer digits; 0: not grouped
+  uint8_t special_text;         // 1: a double column or grouped digits (make_special_number_text)
+  int32_t precision;            // decimals of a double column; -1: the shortest text
+  exact_sum* exact;             // a double column's accumulator, owned; null otherwise
+  uint64_t double_sum;          // bits of a double column's rounded sum
 };
 
 // The text of a string cell: its length, then its bytes and a NUL. They start
@@ -102,8 +108,10 @@ struct cell_text {
 struct tblx_cell {
   uintptr_t link;  // address of the following cell of the row (next column), | empty_mark
   union {
-    alignas(8) uint64_t value;  // numeric cells; int cells hold the two's complement bits
-    cell_text str;              // string cells
+    // Numeric cells; int cells hold the two's complement bits, double cells
+    // the bits of the double.
+    alignas(8) uint64_t value;
+    cell_text str;  // string cells
   };
 
   static constexpr uintptr_t empty_mark = 1;
@@ -209,6 +217,7 @@ void remove_all_rows(tblx_table* table) noexcept;
 // positive as a sorts before, with or after b. Both cells must be present.
 int TBLX_CALL cell_cmp_int(const cell* a, const cell* b) noexcept;
 int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept;
+int TBLX_CALL cell_cmp_double(const cell* a, const cell* b) noexcept;  // NaN above +inf
 int TBLX_CALL cell_cmp_str(const cell* a, const cell* b) noexcept;
 int TBLX_CALL cell_cmp_str_len(const cell* a, const cell* b) noexcept;  // length first
 

@@ -31,7 +31,7 @@ TEST(Header, EachStateGivesTheCodeOfTheFirstFailingCheck) {
   const Case cases[] = {
       {"begincolumn", call<tblx_begincolumn, 1u>, {1, 10, 0, 12}},
       {"begincolumn 0", call<tblx_begincolumn, 0u>, {1, 10, 5, 12}},
-      {"begincolumn 5", call<tblx_begincolumn, 5u>, {1, 10, 5, 12}},
+      {"begincolumn 6", call<tblx_begincolumn, 6u>, {1, 10, 5, 12}},
       {"begincolumn -1", call<tblx_begincolumn, UINT_MAX>, {1, 10, 5, 12}},
       {"begincolumn_columnid", call<tblx_begincolumn_columnid, 1u, &id_place>, {1, 10, 0, 12}},
       {"begincolumn_columnid null", call<tblx_begincolumn_columnid, 1u, nullptr>, {1, 1, 1, 1}},

@@ -458,6 +458,15 @@ const conversion conversions[] = {
     {"nullopt into int64", type::int64, row_of(std::optional<long>()), ""},
     {"empty into hex", type::hex, row_of(tabulix::empty), ""},
     {"optional text", type::string, row_of(std::optional<std::string>("t")), "t"},
+    {"double into float64", type::float64, row_of(0.1), "0.1"},
+    {"float into float64", type::float64, row_of(0.1F), "0.10000000149011612"},
+    {"2^53 into float64", type::float64, row_of(std::int64_t{1} << 53), "9007199254740992"},
+    {"2^53 + 1 into float64", type::float64, row_of((std::int64_t{1} << 53) + 1), nullptr},
+    {"largest uint64 into float64", type::float64, row_of(UINT64_MAX), nullptr},
+    {"2^63 into float64", type::float64, row_of(std::uint64_t{1} << 63), "9.223372036854776e+18"},
+    {"smallest int64 into float64", type::float64, row_of(INT64_MIN), "-9.223372036854776e+18"},
+    {"double into int64", type::int64, row_of(1.0), nullptr},
+    {"optional double", type::float64, row_of(std::optional<double>(-2.5)), "-2.5"},
 };
 
 TEST(CppRows, IntegersConvertToTheirColumnTypeWhenTheyFit) {
@@ -475,6 +484,20 @@ TEST(CppRows, IntegersConvertToTheirColumnTypeWhenTheyFit) {
       EXPECT_EQ(t.to_string(section::rows), std::string(c.printed) + "\n");
     }
   }
+}
+
+TEST(CppRows, PrecisionAndGroupingOnSpecsAndHandles) {
+  tabulix::table t{tabulix::column_spec(type::float64, "Ratio").precision(2).grouping(','),
+                   tabulix::column_spec(type::uint64, "Bytes").grouping('_')};
+  auto c = t.add_column(type::float64);
+  c.precision(0);
+  std::error_code ec;
+  c.precision(18, ec);
+  EXPECT_EQ(ec, errc::invalid_argument);
+  c.grouping('.', ec);  // the default alignment character
+  EXPECT_EQ(ec, errc::invalid_argument);
+  t.add_row(1234.5, 1932735283200U, 2.5F);
+  EXPECT_EQ(t.to_string(section::rows), "1,234.50 1_932_735_283_200 2\n");
 }
 
 TEST(CppRows, EmptyCellsAnywhereInARow) {

@@ -3,6 +3,7 @@
 // every column type, empty cells, a short row, texts that each format must
 // escape and a summary line; and printing through a writer function.
 #include <climits>
+#include <cmath>
 #include <string>
 
 #include "support/table.h"
@@ -139,6 +140,35 @@ TEST(Format, Goldens) {
   for (const FormatGolden& g : format_goldens) {
     SCOPED_TRACE(g.name);
     Table t = mixed();
+    ASSERT_EQ(TBLX_OK, tblx_setformat(t.get(), g.format));
+    const Printed p = print_capture(t.get(), g.flags);
+    EXPECT_EQ(TBLX_OK, p.status);
+    EXPECT_EQ(g.expected, p.text);
+  }
+}
+
+// Data formats write a double as its shortest text, ungrouped (JSON: null
+// for what is not a number); the others as the text format shows it.
+TEST(Format, DoublesAsDataAndAsShown) {
+  const FormatGolden cases[] = {
+      {"csv", TBLX_FORMAT_CSV, TBLX_PRINT_ROWS, "1234567.125,1234567\r\nnan,-2\r\n-0,\r\n"},
+      {"jsonl", TBLX_FORMAT_JSONL, TBLX_PRINT_ROWS,
+       "{\"x\":1234567.125,\"n\":1234567}\n{\"x\":null,\"n\":-2}\n{\"x\":-0,\"n\":null}\n"},
+      {"markdown", TBLX_FORMAT_MARKDOWN, TBLX_PRINT_ROWS | TBLX_PRINT_SUM,
+       "| x            | n         |\n| :----------- | --------: |\n"
+       "| 1,234,567.12 | 1_234_567 |\n| nan          |        -2 |\n| -0.00        |           |\n"
+       "| nan          | 1_234_565 |\n"},
+  };
+  for (const FormatGolden& g : cases) {
+    SCOPED_TRACE(g.name);
+    Table t = make_table(
+        {{.type = TBLX_TYPE_DOUBLE, .title = "x", .sum = true, .precision = 2, .group = ','},
+         {.type = TBLX_TYPE_INT,
+          .title = "n",
+          .cell_just = TBLX_JUST_RIGHT,
+          .sum = true,
+          .group = '_'}},
+        {{dbl(1234567.125), num(1234567)}, {dbl(NAN), num(-2)}, {dbl(-0.0)}});
     ASSERT_EQ(TBLX_OK, tblx_setformat(t.get(), g.format));
     const Printed p = print_capture(t.get(), g.flags);
     EXPECT_EQ(TBLX_OK, p.status);

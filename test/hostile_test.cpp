@@ -207,8 +207,16 @@ TEST(Hostile, ValuesOutsideEveryEnumeratedRange) {
   }
   for (unsigned v : {5u, 6u}) {
     cases.push_back({"begincolumn type", phase::header_open,
-                     [v](tblx_table* t) { return tblx_begincolumn(t, v); },
+                     [v](tblx_table* t) { return tblx_begincolumn(t, v + 1u); },
                      TBLX_ERR_INVALID_COLUMN_TYPE});
+    cases.push_back({"precision", phase::column_open,
+                     [v](tblx_table* t) {
+                       return tblx_setcolumn_precision(t, v == 5u ? -2 : static_cast<int>(v) + 12);
+                     },
+                     TBLX_ERR_INVALID_ARGUMENT});
+    cases.push_back({"grouping", phase::column_open,
+                     [v](tblx_table* t) { return tblx_setcolumn_grouping(t, v == 5u ? 'x' : '.'); },
+                     TBLX_ERR_INVALID_ARGUMENT});
     cases.push_back({"celljust", phase::column_open,
                      [v](tblx_table* t) { return tblx_setcolumn_celljust(t, v + 1u); },
                      TBLX_ERR_INVALID_JUSTIFICATION});

@@ -196,6 +196,8 @@ std::string describe(const tblx_table* t, bool with_measurements) {
        << " tj=" << c->title_justification << " cj=" << c->cell_justification
        << " case=" << c->hex_case << " mode=" << c->sort_mode << " suffix_len=" << c->suffix_len
        << " lz=" << c->leading_zeros << " sum?=" << c->summarize << " jc=" << int(c->justify_char)
+       << " precision=" << c->precision << " group=" << int(c->group_separator)
+       << " exact=" << (c->exact != nullptr ? block_size(c->exact) : 0)
        << " suffix=" << std::string(c->suffix, c->suffix_len)
        << " sum_text=" << (c->sum_text ? std::string(c->sum_text, c->sum_text_len) : "(none)")
        << " title=";
@@ -343,6 +345,9 @@ step add_hex(uint64_t v) {
   return call("addcell_hex", [v](tblx_table* t) { return tblx_addcell_hex(t, v); });
 }
 const step add_empty = call("addcell_empty", tblx_addcell_empty);
+step add_double(double v) {
+  return call("addcell_double", [v](tblx_table* t) { return tblx_addcell_double(t, v); });
+}
 
 // A null text removes the column's summary text.
 step set_sum_text(int32_t id, const char* text) {
@@ -443,6 +448,18 @@ TEST(OutOfMemory, SummaryTextsAreCopiedOrLeftAsTheyWere) {
   check_scenario(four_columns() + std::vector<step>{set_sum_text(1, "Total"), set_sum_text(2, "x"),
                                                     set_sum_text(1, "Sum of all"), print(31),
                                                     set_sum_text(2, nullptr), print(31)});
+}
+
+// A double column takes its sum's accumulator when it is declared, so
+// neither its cells nor a print of its sum need more than other columns.
+TEST(OutOfMemory, DoubleColumnsAndTheirExactSums) {
+  check_scenario({declare(TBLX_TYPE_DOUBLE),
+                  call("precision 2", [](tblx_table* t) { return tblx_setcolumn_precision(t, 2); }),
+                  call("grouping", [](tblx_table* t) { return tblx_setcolumn_grouping(t, ','); }),
+                  call("summarize", [](tblx_table* t) { return tblx_setcolumn_summarize(t, 1); }),
+                  end_column, declare_with_id(TBLX_TYPE_DOUBLE), end_column, end_header, begin_row,
+                  add_double(1e300), add_double(-0.5), end_row, begin_row, add_double(0.1),
+                  add_empty, end_row, print(TBLX_PRINT_ALL)});
 }
 
 TEST(OutOfMemory, EmptyHeaderAndRowsWithoutCells) {

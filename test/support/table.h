@@ -65,6 +65,8 @@ struct ColDef {
   const char* sum_text = nullptr;  // set after the header is ended
   unsigned max_width = 0;
   int overflow = TBLX_OVERFLOW_CUT;
+  int precision = -2;              // -1 to 17; -2 keeps the default
+  char group = 0;                  // digit group separator
 };
 
 // A cell value of any type; the value's type picks the tblx_addcell_* call,
@@ -78,6 +80,11 @@ inline Val str(std::string text) { return {TBLX_TYPE_STRING, std::move(text), 0}
 inline Val num(int64_t v) { return {TBLX_TYPE_INT, {}, static_cast<uint64_t>(v)}; }
 inline Val unum(uint64_t v) { return {TBLX_TYPE_UINT, {}, v}; }
 inline Val hex(uint64_t v) { return {TBLX_TYPE_HEX, {}, v}; }
+inline Val dbl(double v) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  return {TBLX_TYPE_DOUBLE, {}, bits};
+}
 inline Val blank() { return {0, {}, 0}; }
 
 using Rows = std::vector<std::vector<Val>>;
@@ -111,6 +118,8 @@ inline std::string declare(tblx_table* t, const ColDef& d) {
   if (d.just_char != 0) TBLX_SUPPORT_TRY(tblx_setcolumn_justchar(t, d.just_char));
   if (d.sort_mode != 0) TBLX_SUPPORT_TRY(tblx_setcolumn_sortmode(t, d.sort_mode));
   if (d.max_width != 0) TBLX_SUPPORT_TRY(tblx_setcolumn_maxwidth(t, d.max_width, d.overflow));
+  if (d.precision != -2) TBLX_SUPPORT_TRY(tblx_setcolumn_precision(t, d.precision));
+  if (d.group != 0) TBLX_SUPPORT_TRY(tblx_setcolumn_grouping(t, d.group));
   TBLX_SUPPORT_TRY(tblx_endcolumn(t));
   return {};
 }
@@ -130,6 +139,12 @@ inline std::string add_cell(tblx_table* t, const Val& v) {
     case TBLX_TYPE_HEX:
       TBLX_SUPPORT_TRY(tblx_addcell_hex(t, v.value));
       break;
+    case TBLX_TYPE_DOUBLE: {
+      double d = 0;
+      std::memcpy(&d, &v.value, sizeof d);
+      TBLX_SUPPORT_TRY(tblx_addcell_double(t, d));
+      break;
+    }
     default:
       TBLX_SUPPORT_TRY(tblx_addcell_empty(t));
       break;

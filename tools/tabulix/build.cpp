@@ -65,6 +65,11 @@ std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& p
     if (c.suffix) col.suffix(*c.suffix);
     if (c.hex_upper) col.hex_case(tabulix::hex_case::upper);
     if (c.leading_zeros) col.leading_zeros();
+    if (c.group != 0 && c.kind != column_kind::text) {
+      // Numbers the library formats are grouped there; numbers shown as
+      // written are grouped when their text is added.
+      if (library_type(c.kind) != tabulix::type::string) col.grouping(c.group);
+    }
     ids.push_back(col.id());
   }
   t.end_header();
@@ -123,6 +128,10 @@ class row_adder {
   void add_text(const column_settings& c, const stored_field& f) {
     const char* text = text_of(f, digits_).data();
     if (f.escape && escapes_controls(plan_.format)) text = printable(text, escaped_, plan_.wrap);
+    if (c.group != 0 && c.kind != column_kind::text) {
+      const std::string_view grouped = group_digits(text, c.group, grouped_);
+      if (grouped.data() != text) text = grouped_.c_str();
+    }
     if (c.hex_upper && c.kind == column_kind::hex_text) {
       // Hex as written, its digits in upper case; "0x" stays.
       upper_.assign(text);
@@ -139,6 +148,7 @@ class row_adder {
   char digits_[24] = {};
   std::string escaped_;
   std::string upper_;
+  std::string grouped_;
 };
 
 // The sort key of one row in one column.

@@ -299,6 +299,15 @@ column_requests resolve_requests(const options& opts, const std::vector<std::str
   r.all("--hex-upper", opts.hex_upper, req.hex_upper);
   r.all("--leading-zeros", opts.leading_zeros, req.leading_zeros);
   r.all("--by-length", opts.by_length, req.by_length);
+  for (const auto& list : opts.group) {
+    if (list == group_all_columns) {
+      req.group_all = true;
+      continue;
+    }
+    for (const std::size_t input : names.find_list("--group", list)) {
+      for (const std::size_t j : r.positions("--group", input)) req.group.push_back(j);
+    }
+  }
   for (const std::size_t j : req.by_length) {
     const bool key = std::any_of(req.sort.begin(), req.sort.end(),
                                  [j](const sort_column& k) { return k.column == j; });

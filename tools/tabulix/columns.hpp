@@ -74,6 +74,8 @@ struct column_requests {
   std::vector<std::optional<figure>> figures;
   std::vector<sort_column> sort;  // primary key first
   std::vector<std::size_t> hex_upper, leading_zeros, by_length;
+  std::vector<std::size_t> group;  // named by --group=LIST
+  bool group_all = false;          // a bare --group: every number column
   std::vector<std::pair<std::size_t, std::string>> suffix;
   std::vector<std::pair<std::size_t, int>> min_width;
   std::vector<std::pair<std::size_t, int>> max_width;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <iostream>
 #include <limits>
+#include <memory>
+#include <string>
 #include <utility>
 
 namespace tabulix::cli {
@@ -42,6 +44,16 @@ CLI::Option* add_list(CLI::App& app, const std::string& name, std::vector<T>& in
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->allow_extra_args(false);
 }
+
+// Help that shows --group with its optional list as given, after '='
+// (CLI11 would show the flag's default value in braces).
+class help_formatter : public CLI::Formatter {
+ public:
+  std::string make_option_name(const CLI::Option* opt, bool is_positional) const override {
+    if (!is_positional && opt->check_lname("group")) return "--group[=LIST]";
+    return CLI::Formatter::make_option_name(opt, is_positional);
+  }
+};
 
 // The option values as the command line gives them, before conversion.
 struct raw_values {
@@ -123,6 +135,12 @@ void add_column_options(CLI::App& app, options& out) {
   add_list(app, "--hex-upper", out.hex_upper, "Write the hex digits of COL in upper case", "COL");
   add_list(app, "--leading-zeros", out.leading_zeros,
            "Fill the hex digits of COL with zeros to the column width", "COL");
+  // A flag with an optional list, given only after '=': a file name after a
+  // bare --group stays a file name.
+  app.add_flag(std::string("--group{") + group_all_columns + "}", out.group,
+               "Group the digits of number columns with ',' (1,234,567); --group=LIST groups "
+               "only the columns in LIST")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   add_list(app, "--type", out.types,
            "Read COL as string, int, uint or hex instead of guessing; hex then also "
            "takes digits without 0x",
@@ -296,6 +314,7 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, options
   // The same options everywhere: on Windows the parser would otherwise take
   // "/x" for an option, and a file named /dev/zero or /tmp/a.csv with it.
   app.allow_windows_style_options(false);
+  app.formatter(std::make_shared<help_formatter>());
   app.footer(examples);
   app.set_version_flag("--version", "tabulix " + std::string(tabulix::version()),
                        "Print the version and exit");

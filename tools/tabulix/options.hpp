@@ -41,6 +41,9 @@ enum class color_mode { automatic, always, never };
 // The figures the summary line can show, one per column.
 enum class figure { sum, count, min, max, mean };
 
+// The value of a --group without a list: every number column.
+inline constexpr char group_all_columns[] = "*";
+
 struct options {
   std::vector<std::string> files;  // empty or "-": standard input
   std::string style;               // empty: fancyw on a terminal, else simple
@@ -58,6 +61,7 @@ struct options {
   bool wrap = false;  // texts too wide wrap onto more lines; line breaks kept
   std::vector<std::string> hex_upper;
   std::vector<std::string> leading_zeros;
+  std::vector<std::string> group;  // lists of columns, or group_all_columns
   std::vector<std::string> types;  // COL=TYPE
   std::vector<filler> fillers;
   std::optional<tabulix::section> sections;

@@ -105,6 +105,31 @@ void require_hex(const char* option, const column_settings& c) {
                     std::string(kind_name(c.kind)) + ", not hex");
 }
 
+// What --group separates digit groups with.
+constexpr char thousands_separator = ',';
+
+// --group: the separator of the listed number columns, or of all of them.
+void apply_grouping(std::vector<column_settings>& columns, const column_requests& req) {
+  const auto group = [](column_settings& c, bool named) {
+    if (c.kind == column_kind::text) {
+      if (!named) return;
+      throw usage_error("--group: column " + in_quotes(c.title) + " holds text, not numbers");
+    }
+    const char justify_char =
+        is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char;
+    if (justify_char == thousands_separator) {
+      throw usage_error("--group: column " + in_quotes(c.title) + " is aligned on " +
+                        in_quotes(std::string(1, thousands_separator)) +
+                        ", which cannot also group its digits");
+    }
+    c.group = thousands_separator;
+  };
+  for (const auto at : req.group) group(columns[at], true);
+  if (req.group_all) {
+    for (auto& c : columns) group(c, false);
+  }
+}
+
 void apply_requests(std::vector<column_settings>& columns, const column_requests& req) {
   for (const auto& [at, text] : req.suffix) {
     column_settings& c = columns[at];
@@ -168,6 +193,8 @@ void keep_written_zeros(std::vector<column_settings>& columns, const dataset& da
     column_settings& c = columns[j];
     if (!c.leading_zeros || req.types[j]) continue;
     std::size_t width = data.stats[j].guess.hex_width();
+    // "0x", then the digits with a separator before every group of four but the first.
+    if (c.group != 0 && width > 3) width += (width - 3) / 4;
     if (c.suffix) width += shown_width(*c.suffix, unit);
     c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(width, INT32_MAX)));
   }
@@ -187,6 +214,10 @@ void make_summaries(const options& opts, const dataset& data, std::vector<column
     }
     const bool upper = c.hex_upper || (c.kind == column_kind::hex_text && s.guess.upper_hex());
     c.summary = s.figure->text(c.kind, upper, s.guess.fraction_digits());
+    if (c.group != 0) {
+      std::string grouped;
+      c.summary = std::string(group_digits(*c.summary, c.group, grouped));
+    }
     if (c.suffix && s.figure->what() != figure::count) *c.summary += *c.suffix;
   }
   if (!opts.label) return;
@@ -221,6 +252,7 @@ std::size_t column_width(const column_settings& c, const column_stats& s, width_
   std::size_t values = s.widest;
   if (c.point)
     values = std::max<std::size_t>(values, s.guess.whole_width() + s.guess.point_width());
+  if (c.group != 0) values += values / 3;  // at most one separator for every three digits
   if (c.suffix) values += shown_width(*c.suffix, unit);
   std::size_t w = std::max(values, printed_width(c.title, unit));
   if (c.summary) w = std::max(w, printed_width(*c.summary, unit));
@@ -266,6 +298,7 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
     set_default_alignment(c);
   }
   apply_requests(plan.columns, req);
+  apply_grouping(plan.columns, req);
   keep_written_zeros(plan.columns, data, req, unit_of(opts));
   make_summaries(opts, data, plan.columns);
 

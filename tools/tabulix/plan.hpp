@@ -30,6 +30,7 @@ struct column_settings {
   std::optional<std::string> summary;  // the summary line's text: a figure or the label
   bool hex_upper = false;
   bool leading_zeros = false;
+  char group = 0;  // digit group separator of a number column; 0: none
   bool by_length = false;
   int max_width = 0;  // texts wider than this are cut or wrapped; 0: none
 };

@@ -214,4 +214,26 @@ std::size_t offset_at_width(std::string_view text, std::size_t width, width_unit
   return std::string_view::npos;
 }
 
+std::string_view group_digits(std::string_view number, char separator, std::string& buffer) {
+  std::size_t start = number.empty() || (number[0] != '-' && number[0] != '+') ? 0 : 1;
+  const bool hex = number.size() >= start + 2 && number[start] == '0' &&
+                   (number[start + 1] == 'x' || number[start + 1] == 'X');
+  if (hex) start += 2;
+  const auto is_digit = [hex](char ch) {
+    return (ch >= '0' && ch <= '9') ||
+           (hex && ((ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F')));
+  };
+  std::size_t end = start;
+  while (end < number.size() && is_digit(number[end])) ++end;
+  const std::size_t every = hex ? 4 : 3;
+  if (end - start <= every) return number;
+  buffer.assign(number.substr(0, start));
+  for (std::size_t i = start; i < end; ++i) {
+    if (i != start && (end - i) % every == 0) buffer += separator;
+    buffer += number[i];
+  }
+  buffer.append(number.substr(end));
+  return buffer;
+}
+
 }  // namespace tabulix::cli

@@ -42,6 +42,10 @@ std::string_view cut_to_width(std::string_view text, std::size_t width, width_un
 // `width`: the start of the character drawn in that column. npos when the
 // text is narrower, or when a wide character covers the column.
 std::size_t offset_at_width(std::string_view text, std::size_t width, width_unit unit);
+// A number as written with its integer digits grouped: by three, or by four
+// after "0x"; the digits after a point or exponent stay as they are. Gives
+// `number` itself when nothing changes, else the text of `buffer`.
+std::string_view group_digits(std::string_view number, char separator, std::string& buffer);
 
 }  // namespace tabulix::cli
 

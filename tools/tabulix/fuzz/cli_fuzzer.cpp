@@ -13,7 +13,7 @@
 //           bit 4 a suffix on column 1, bit 5 --by-length 1, bits 6-7 the
 //           style
 //   byte 3: bits 0-1 the type of column 1, bit 2 -c 2,1, bit 3 --exclude 3,
-//           bit 4 --width 24, bit 5 a label, bit 6 column 2 aligned on '.',
+//           bit 4 --width 24 with --group, bit 5 a label, bit 6 column 2 aligned on '.',
 //           bit 7 the numbers mode below instead of a table
 //   byte 4: bit 0 --trim, bit 1 Windows-1252, bit 2 --fields 2 (with -w),
 //           bit 3 --na -999,x instead of the usual markers, bit 4 --na ''
@@ -125,7 +125,11 @@ options options_from(const std::uint8_t* b, std::size_t size) {
   if (types[b[3] & 3U] != nullptr) o.types.emplace_back(types[b[3] & 3U]);
   if ((b[3] & 4U) != 0) o.columns.emplace_back("2,1");
   if ((b[3] & 8U) != 0) o.exclude.emplace_back("3");
-  if ((b[3] & 16U) != 0) o.width = 24;
+  if ((b[3] & 16U) != 0) {
+    // Grouped digits widen the number columns that the fitting works around.
+    o.width = 24;
+    o.group.emplace_back(group_all_columns);
+  }
   if ((b[3] & 32U) != 0) o.label = "Total";
   if ((b[3] & 64U) != 0) o.align.emplace_back("2=first:.");
   o.wrap = (size & 1U) != 0;
