@@ -65,8 +65,8 @@ struct ColDef {
   const char* sum_text = nullptr;  // set after the header is ended
   unsigned max_width = 0;
   int overflow = TBLX_OVERFLOW_CUT;
-  int precision = -2;              // -1 to 17; -2 keeps the default
-  char group = 0;                  // digit group separator
+  int precision = -2;  // -1 to 17; -2 keeps the default
+  char group = 0;      // digit group separator
 };
 
 // A cell value of any type; the value's type picks the tblx_addcell_* call,
