@@ -12,7 +12,7 @@
 #include "print_sink.h"
 #include "tabulix_internal.h"
 
-// The measuring pass of every table (print.cpp): sums, widths of one line a
+// The measuring pass of every table (measure.cpp): sums, widths of one line a
 // row, the scratch buffer.
 tblx_status measure_layout(tblx_table& table) noexcept;
 

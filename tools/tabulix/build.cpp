@@ -46,6 +46,26 @@ bool escapes_controls(tabulix::format f) {
   return f == tabulix::format::text || f == tabulix::format::markdown;
 }
 
+// What a column shows beyond its title and justification: limits, suffix,
+// hex digits and digit groups.
+template <class Column>
+void apply_settings(Column& col, const column_settings& c, const table_plan& plan) {
+  // The overflow mode also tells how fitting narrows the column.
+  if (c.kind == column_kind::text && (c.max_width != 0 || plan.wrap)) {
+    col.max_width(static_cast<unsigned>(c.max_width),
+                  plan.wrap ? tabulix::overflow::wrap : tabulix::overflow::cut);
+  }
+  if (c.suffix) col.suffix(*c.suffix);
+  if (c.hex_upper) col.hex_case(tabulix::hex_case::upper);
+  if (c.leading_zeros) col.leading_zeros();
+  // Numbers the library formats are grouped there; numbers shown as written
+  // are grouped when their text is added.
+  if (c.group != 0 && c.kind != column_kind::text &&
+      library_type(c.kind) != tabulix::type::string) {
+    col.grouping(c.group);
+  }
+}
+
 // Declares the columns and gives their IDs, in order.
 std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& plan) {
   std::vector<std::int32_t> ids;
@@ -57,19 +77,7 @@ std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& p
         .cell_just(c.cell.kind)
         .justify_char(is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char)
         .min_width(c.min_width);
-    // The overflow mode also tells how fitting narrows the column.
-    if (c.kind == column_kind::text && (c.max_width != 0 || plan.wrap)) {
-      col.max_width(static_cast<unsigned>(c.max_width),
-                    plan.wrap ? tabulix::overflow::wrap : tabulix::overflow::cut);
-    }
-    if (c.suffix) col.suffix(*c.suffix);
-    if (c.hex_upper) col.hex_case(tabulix::hex_case::upper);
-    if (c.leading_zeros) col.leading_zeros();
-    if (c.group != 0 && c.kind != column_kind::text) {
-      // Numbers the library formats are grouped there; numbers shown as
-      // written are grouped when their text is added.
-      if (library_type(c.kind) != tabulix::type::string) col.grouping(c.group);
-    }
+    apply_settings(col, c, plan);
     ids.push_back(col.id());
   }
   t.end_header();
