@@ -4,11 +4,11 @@
 // takes as many lines as its tallest field; the others are blank on the
 // lines after their last, the separators go on. Numbers and sums are written
 // by the printer of one line a row (render), on a field's first line.
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "digits.h"
 #include "fit.h"
 #include "justify.h"
 #include "render.h"
@@ -242,12 +242,13 @@ class budget_writer {
 void put_note(budget_writer& w, sink& out, const lines_printer& p, uint32_t count) noexcept {
   const char* mark = p.ctx.display ? cut_mark_display : cut_mark_bytes;
   const uint32_t hidden = count - p.shown;
-  char count_text[16];
-  const std::to_chars_result counted =
-      std::to_chars(count_text, count_text + sizeof count_text, hidden);
+  // Ten digits at most, and the 8 bytes the digit writer may overwrite.
+  char count_text[24];
+  const uint32_t digits = decimal_digits(hidden);
+  write_decimal_digits(count_text, hidden, digits);
   w.put(mark, std::strlen(mark));
   w.put(" ", 1);
-  w.put(count_text, static_cast<size_t>(counted.ptr - count_text));
+  w.put(count_text, digits);
   const char* const more = hidden == 1 ? " more column: " : " more columns: ";
   w.put(more, std::strlen(more));
   uint32_t i = 0;
