@@ -1608,7 +1608,8 @@ class session {
       }
       case 1:
         status_call("setcolumn_precision", setter_codes, [&](tblx_table* t) {
-          return tblx_setcolumn_precision(t, static_cast<int>(in_.enumerated(0, 19)) - 2);
+          // In 64 bits: enumerated may give any 32-bit value, which wraps into an int.
+          return tblx_setcolumn_precision(t, static_cast<int>(int64_t{in_.enumerated(0, 19)} - 2));
         });
         break;
       default: {
@@ -1672,6 +1673,8 @@ class session {
       if (c->type == TBLX_TYPE_STRING) {
         const std::string text = in_.text();
         s = tblx_addcell_string(table_, text.c_str());
+      } else if (c->type == TBLX_TYPE_DOUBLE) {
+        s = tblx_addcell_double(table_, any_double());
       } else {
         const int64_t v = in_.number();
         const auto u = static_cast<uint64_t>(v);
