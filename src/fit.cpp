@@ -47,11 +47,6 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_setcolumn_maxwidth(tblx_table* table, uns
 
 namespace {
 
-void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
-  col.width_lead = std::max(col.width_lead, lead);
-  col.width_tail = std::max(col.width_tail, tail);
-}
-
 void widen_lead(column& col, uint64_t width) noexcept {
   const uint64_t now = width_of(col);
   if (width > now) col.width_lead += width - now;
@@ -163,25 +158,6 @@ bool number_lines_measured_whole(const tblx_table& table, const column& col) noe
   }
   if (!aligns_on_char(col.title_justification) && table.measure_titles == 0) return false;
   return std::strchr(title_for(col, width_of(col)), '\n') != nullptr;
-}
-
-// A number counts whole as lead unless it holds the alignment character,
-// where it is split, as the one-line pass counts it.
-template <bool Display>
-void measure_number(column& col, const number_text& number) noexcept {
-  const uint64_t width = number.head_len + text_width<Display>(number.suffix, number.suffix_len);
-  const bool aligned = number.justify_at >= 0 && (!Display || col.justify_char < 0x80);
-  if (!aligned) {
-    raise_widths(col, width, 0);
-    return;
-  }
-  const auto at = static_cast<uint64_t>(number.justify_at);
-  const uint64_t lead =
-      at < number.head_len
-          ? at + 1
-          : number.head_len +
-                text_width<Display>(number.suffix, static_cast<size_t>(at - number.head_len) + 1);
-  raise_widths(col, lead, width - lead);
 }
 
 template <bool Display>

@@ -16,6 +16,12 @@
 // library holds, or of a title, so their sum cannot wrap.
 inline uint64_t width_of(const column& col) noexcept { return col.width_lead + col.width_tail; }
 
+// Widens a column's pair to hold a text's lead and tail.
+inline void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
+  if (lead > col.width_lead) col.width_lead = lead;
+  if (tail > col.width_tail) col.width_tail = tail;
+}
+
 // The width handed to a title callback, which takes 32 bits: a wider column
 // gives it the largest such width.
 inline uint32_t callback_width(uint64_t width) noexcept {

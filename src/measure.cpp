@@ -255,11 +255,6 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
   }
 }
 
-void raise_widths(column& col, uint64_t lead, uint64_t tail) noexcept {
-  col.width_lead = std::max(col.width_lead, lead);
-  col.width_tail = std::max(col.width_tail, tail);
-}
-
 template <bool Display>
 void finish_tally(const column_tally& t) noexcept {
   if (t.seen_empty) measure_split<Display>(*t.col, t.col->cell_justification, empty_string, 0);
@@ -303,27 +298,6 @@ void measure_split(column& col, int32_t kind, const char* text, size_t len) noex
   } else {
     raise_widths(col, width + 1, 0);
   }
-}
-
-// A number counts whole as lead, unless it holds the alignment character (a
-// digit, a sign, or in the suffix, say ".00"): the print aligns it on that
-// character, so it is split there to keep its column's lines in line.
-// The head is ASCII: only the suffix can take fewer columns than bytes.
-template <bool Display>
-void measure_number(column& col, const number_text& number) noexcept {
-  const uint64_t width = number.head_len + text_width<Display>(number.suffix, number.suffix_len);
-  const bool aligned = number.justify_at >= 0 && (!Display || col.justify_char < 0x80);
-  if (!aligned) {
-    raise_widths(col, width, 0);
-    return;
-  }
-  const auto at = static_cast<uint64_t>(number.justify_at);
-  const uint64_t lead =
-      at < number.head_len
-          ? at + 1
-          : number.head_len +
-                text_width<Display>(number.suffix, static_cast<size_t>(at - number.head_len) + 1);
-  raise_widths(col, lead, width - lead);
 }
 
 // Strings are split by the cell justification. The empty summary text of a

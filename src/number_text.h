@@ -217,4 +217,25 @@ template <typename Writer>
   out.put(t.suffix, t.suffix_len);
 }
 
+// A number counts whole as lead, unless it holds the alignment character (a
+// digit, a sign, or in the suffix, say ".00"): the print aligns it on that
+// character, so it is split there to keep its column's lines in line.
+// The head is ASCII: only the suffix can take fewer columns than bytes.
+template <bool Display>
+void measure_number(column& col, const number_text& number) noexcept {
+  const uint64_t width = number.head_len + text_width<Display>(number.suffix, number.suffix_len);
+  const bool aligned = number.justify_at >= 0 && (!Display || col.justify_char < 0x80);
+  if (!aligned) {
+    raise_widths(col, width, 0);
+    return;
+  }
+  const auto at = static_cast<uint64_t>(number.justify_at);
+  const uint64_t lead =
+      at < number.head_len
+          ? at + 1
+          : number.head_len +
+                text_width<Display>(number.suffix, static_cast<size_t>(at - number.head_len) + 1);
+  raise_widths(col, lead, width - lead);
+}
+
 #endif  // TABULIX_NUMBER_TEXT_H
