@@ -29,7 +29,9 @@ and is left alone whatever its kind. Every other block must have one of the
 kinds above.
 
 Usage: check_docs.py --top DIR --tabulix PATH --library PATH [--cc CC]
-                     [--cxx CXX] [--flags FLAGS] [--work DIR] [FILE...]
+                     [--cxx CXX] [--flags FLAGS] [--work DIR] [--update] [FILE...]
+With --update, the output lines of every console block are rewritten from
+what its commands print now (the programs are still compared).
 """
 
 import argparse
@@ -49,9 +51,10 @@ UNRUN_KINDS = {"sh", "cmake"}
 
 
 class Block:
-    def __init__(self, path, line, kind, lines, marker):
+    def __init__(self, path, line, kind, lines, marker, indent):
         self.path = path
         self.line = line  # of the opening fence, from 1
+        self.indent = indent
         self.kind = kind
         self.lines = lines  # without line ends, the fence's indent removed
         self.marker = marker  # the marker line just before the fence, or None
@@ -87,7 +90,7 @@ def read_blocks(path):
         while j >= 0 and lines[j].strip() == "":
             j -= 1
         marker = lines[j] if j >= 0 and lines[j].strip().startswith("<!--") else None
-        blocks.append(Block(path, start + 1, kind, body, marker))
+        blocks.append(Block(path, start + 1, kind, body, marker, indent))
         i += 1
     return blocks
 
@@ -107,6 +110,7 @@ class Checker:
         self.failures = []
         self.checked = 0
         self.builds = {}
+        self.updates = []  # (console block, what its commands print), with --update
         self.work = args.work or tempfile.mkdtemp(prefix="check_docs.")
         os.makedirs(self.work, exist_ok=True)
 
@@ -135,11 +139,18 @@ class Checker:
         env.pop("NO_COLOR", None)
         env.pop("COLUMNS", None)
         env["LC_ALL"] = "C.UTF-8"
+        printed = []
         for command, output in commands:
-            result = subprocess.run(["sh", "-c", command + " 2>&1"], cwd=self.args.top, env=env,
-                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+            result = subprocess.run(["sh", "-c", command], cwd=self.args.top, env=env,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT)
             actual = result.stdout.decode("utf-8", "replace")
-            self.compare(block, "".join(line + "\n" for line in output), actual, f"`{command}`")
+            printed.append("$ " + command + "\n" + actual)
+            if not self.args.update:
+                self.compare(block, "".join(line + "\n" for line in output), actual,
+                             f"`{command}`")
+        if self.args.update:
+            self.updates.append((block, "".join(printed)))
 
     # ---- programs ------------------------------------------------------------
 
@@ -219,6 +230,18 @@ class Checker:
 
     # ---- one document ------------------------------------------------------
 
+    def write_updates(self, path):
+        """Puts what the commands printed into the console blocks of the file."""
+        with open(path, encoding="utf-8") as f:
+            lines = f.read().split("\n")
+        for block, printed in sorted(self.updates, key=lambda u: -u[0].line):
+            pad = " " * block.indent
+            body = [pad + line if line else line for line in printed.split("\n")[:-1]]
+            lines[block.line:block.line + len(block.lines)] = body
+        with open(path, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines))
+        self.updates = []
+
     def check(self, path):
         blocks = read_blocks(path)
         owned = set()  # indices of output blocks that belong to a program
@@ -265,6 +288,9 @@ def main():
     parser.add_argument("--cxx", default="c++")
     parser.add_argument("--flags", default="", help="more compiler and linker flags")
     parser.add_argument("--work", help="directory for the programs built")
+    parser.add_argument("--update", action="store_true",
+                        help="write what the commands print into the console blocks instead of "
+                        "comparing (review the difference before committing it)")
     parser.add_argument("files", nargs="*", help="documents (default: README.md and docs/*.md)")
     args = parser.parse_args()
     files = args.files or [os.path.join(args.top, "README.md")] + sorted(
@@ -272,6 +298,8 @@ def main():
     checker = Checker(args)
     for path in files:
         checker.check(path)
+        if args.update:
+            checker.write_updates(path)
     for failure in checker.failures:
         print(failure, file=sys.stderr)
     names = ", ".join(os.path.relpath(f, args.top) for f in files)
