@@ -14,11 +14,11 @@ opening fence, and the kind decides what is checked:
             and run; the next fenced block, of kind "text", is its exact
             output. A part of a program follows a line
                 <!-- example: examples/docs/name.c -->
-            and must appear in that file, in order; a line "/* ... */" or
-            "// ..." (it starts so) stands for lines left out. The file is
-            compiled and run, and the next fenced block, of kind "text", is
-            its exact output (a part without an output block after it
-            only has to build and run).
+            and must appear in that file, in order (indentation aside); a
+            line that starts "/* ..." or "// ..." stands for lines left
+            out. The file is compiled and run, and the next fenced block,
+            of kind "text", is its exact output (a part without an output
+            block after it only has to build and run).
   text      Output; it must belong to the c or cpp block before it.
   sh, cmake Commands or code that print nothing shown; not run.
 
@@ -205,7 +205,7 @@ class Checker:
     def excerpt_in_file(self, block, path):
         """Whether every run of lines between elisions appears in the file in order."""
         with open(os.path.join(self.args.top, path), encoding="utf-8") as f:
-            file_lines = f.read().split("\n")
+            file_lines = [line.lstrip() for line in f.read().split("\n")]
         runs, current = [], []
         for line in block.lines:
             if ELISION.match(line):
@@ -213,7 +213,7 @@ class Checker:
                     runs.append(current)
                 current = []
             else:
-                current.append(line)
+                current.append(line.lstrip())
         if current:
             runs.append(current)
         at = 0
