@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Installation: the library (with its SONAME links), both headers, a CMake
-# package giving tabulix::tabulix, a pkg-config file, the manual page of the
-# library and the documents (README, CHANGELOG, LICENSE).
+# package giving tabulix::tabulix, a pkg-config file, the manual pages of the
+# library and of each function, and the documents (README, CHANGELOG, LICENSE).
 include(CMakePackageConfigHelpers)
 
 set(TABULIX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tabulix
@@ -26,6 +26,10 @@ install(TARGETS tabulix EXPORT tabulixTargets
 install(FILES ${PROJECT_SOURCE_DIR}/include/tabulix.h ${PROJECT_SOURCE_DIR}/include/tabulix.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/libtabulix.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3)
+# A page per function (man 3 tblx_sort), made from the header's comments by
+# scripts/gen_man3.py.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/man3/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
+  FILES_MATCHING PATTERN "*.3")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
   ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

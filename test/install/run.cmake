@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # cmake -DBUILD_DIR=... -DCONFIG=... -DWORK_DIR=... -DSOURCE_DIR=... -DGENERATOR=...
 #       -DC_COMPILER=... -DCXX_COMPILER=... -DPKG_CONFIG=... -DEXAMPLES_DIR=...
-#       [-DEXTRA_FLAGS=...] -P run.cmake
+#       -DSYMBOLS=<tabulix.sym> [-DEXTRA_FLAGS=...] -P run.cmake
 cmake_minimum_required(VERSION 3.25)
 
 function(run what)
@@ -20,6 +20,24 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 file(READ ${SOURCE_DIR}/expected.txt expected)
 
 run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --config ${CONFIG} --prefix ${prefix})
+
+# A manual page for the library and for every exported function, where man
+# looks for them below the prefix.
+file(GLOB_RECURSE overview ${prefix}/*libtabulix.3)
+if(NOT overview)
+  message(FATAL_ERROR "libtabulix.3 is not installed")
+endif()
+get_filename_component(man3_dir ${overview} DIRECTORY)
+file(STRINGS ${SYMBOLS} exported REGEX "^[a-z_]")
+set(missing_pages "")
+foreach(name IN LISTS exported)
+  if(NOT EXISTS ${man3_dir}/${name}.3)
+    list(APPEND missing_pages ${name})
+  endif()
+endforeach()
+if(missing_pages)
+  message(FATAL_ERROR "no manual page installed in ${man3_dir} for: ${missing_pages}")
+endif()
 
 # Where the library landed (lib, lib64 or a multiarch directory).
 file(GLOB_RECURSE pc_files ${prefix}/*/tabulix.pc)
