@@ -33,19 +33,19 @@ int main(void) {
   tblx_endrow(t);
   tblx_beginrow(t);
   tblx_addcell_string(t, "notebook");
-  tblx_addcell_empty(t);               /* quantity unknown */
+  tblx_addcell_empty(t); /* quantity unknown */
   tblx_addcell_string(t, "12.5");
   tblx_endrow(t);
   tblx_beginrow(t);
   tblx_addcell_string(t, "eraser");
   tblx_addcell_uint(t, 35);
-  tblx_addcell_empty(t);               /* price unknown */
+  tblx_addcell_empty(t); /* price unknown */
   tblx_endrow(t);
 
   char total[32];
   snprintf(total, sizeof total, "%.2f", 1.25 + 12.5);
   tblx_setsumtext(t, item, "Total");
-  tblx_setsumtext(t, price, total);    /* copied: the buffer may go */
+  tblx_setsumtext(t, price, total); /* copied: the buffer may go */
   tblx_setstyle(t, TBLX_STYLE_FANCYW);
   tblx_status s = tblx_print_all(t, stdout);
 
