@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
-# Fails unless the manual page names every long option that `tabulix --help`
-# lists, so that a new option cannot go undocumented there.
-# Usage: cmake -DTOOL=<tabulix> -DPAGE=<tabulix.1> -P check_man_page.cmake
+# Fails unless the manual page, or the command's guide in Markdown, names every
+# long option that `tabulix --help` lists, so that a new option cannot go
+# undocumented there.
+# Usage: cmake -DTOOL=<tabulix> -DPAGE=<tabulix.1 or command.md> -P check_man_page.cmake
 cmake_minimum_required(VERSION 3.20)
 execute_process(COMMAND ${TOOL} --help OUTPUT_VARIABLE _help RESULT_VARIABLE _rc)
 if(NOT _rc EQUAL 0)
@@ -17,8 +18,12 @@ foreach(_line IN LISTS _lines)
   string(REGEX MATCH "--[a-z0-9-]+" _option "${_line}")
   math(EXPR _count "${_count} + 1")
   # In roff source a hyphen of an option is written \-.
-  string(REPLACE "-" "\\-" _roff "${_option}")
-  string(FIND "${_page}" "${_roff}" _at)
+  if(PAGE MATCHES "\\.md$")
+    set(_written "${_option}")
+  else()
+    string(REPLACE "-" "\\-" _written "${_option}")
+  endif()
+  string(FIND "${_page}" "${_written}" _at)
   if(_at EQUAL -1)
     list(APPEND _missing ${_option})
   endif()
