@@ -22,6 +22,10 @@ opening fence, and the kind decides what is checked:
   text      Output; it must belong to the c or cpp block before it.
   sh, cmake Commands or code that print nothing shown; not run.
 
+The design notes (docs/design.md) must name every source file of src/ (as
+`src/NAME`) and of tools/tabulix/ (as `NAME`), and every source file they
+name must exist.
+
 A block that cannot be run (an install into the system, a command whose
 output depends on the machine) follows a line
     <!-- not checked: why -->
@@ -279,6 +283,27 @@ class Checker:
                           "sh, cmake, or <!-- not checked: why --> before it)")
 
 
+SOURCE_NAME = re.compile(r"`((?:[\w.-]+/)*[\w.-]+\.(?:cpp|hpp|h|c|py|cmake|sym))`")
+
+
+def check_design_notes(top, path):
+    """The design notes name every source file of the library and the command,
+    and every source file they name exists: a file added, moved or removed
+    shows up here until the notes say where it belongs."""
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    problems = []
+    for directory, prefix in (("src", "src/"), (os.path.join("tools", "tabulix"), "")):
+        for name in sorted(os.listdir(os.path.join(top, directory))):
+            if name.endswith((".cpp", ".hpp", ".h")) and f"`{prefix}{name}`" not in text:
+                problems.append(f"{path}: {directory}/{name} is not named (as `{prefix}{name}`)")
+    for name in sorted(set(SOURCE_NAME.findall(text))):
+        places = [name, os.path.join("src", name), os.path.join("tools", "tabulix", name)]
+        if not any(os.path.exists(os.path.join(top, p)) for p in places):
+            problems.append(f"{path}: `{name}` names no file of the sources")
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--top", required=True, help="the top directory of the sources")
@@ -300,6 +325,9 @@ def main():
         checker.check(path)
         if args.update:
             checker.write_updates(path)
+    for path in files:
+        if os.path.basename(path) == "design.md":
+            checker.failures += check_design_notes(args.top, path)
     for failure in checker.failures:
         print(failure, file=sys.stderr)
     names = ", ".join(os.path.relpath(f, args.top) for f in files)
