@@ -189,17 +189,27 @@ def paragraphs(lines):
 
 
 def synopsis(f):
-    """The declaration, the types in bold and the argument names in italics."""
+    """The declaration, the types in bold and the argument names in italics,
+    its arguments on further lines, under the first, where it would be long."""
     ret = re.sub(r"\s*\*\s*", " *", f.ret).strip()
     head = f"{ret}{f.name}(" if ret.endswith("*") else f"{ret} {f.name}("
     if not f.params:
         return [f'.B "{head}void);"']
-    line = f'.BI "{head}'
-    for i, (ptype, pname) in enumerate(f.params):
+    args = []
+    for ptype, pname in f.params:
         ptype = re.sub(r"\s*\*\s*", " *", ptype).strip()
-        typ = ptype if ptype.endswith("*") else ptype + " "
-        line += f'{typ}" {pname}' if i == 0 else f' ", {typ}" {pname}'
-    return [line + " );"]
+        args.append((ptype if ptype.endswith("*") else ptype + " ", pname))
+    one_line = len(head) + sum(len(t) + len(n) + 2 for t, n in args)
+    lines, line = [], f'.BI "{head}'
+    for i, (typ, name) in enumerate(args):
+        if i > 0 and one_line > 78:
+            lines.append(line + " ,")
+            line = f'.BI "{" " * len(head)}'
+        elif i > 0:
+            line += ' ", '
+        line += f'{typ}" {name}'
+    lines.append(line + " );")
+    return lines
 
 
 def page(f, functions, date, source):
