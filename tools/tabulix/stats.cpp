@@ -7,7 +7,8 @@
 #include <deque>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
+#include <iterator>
+#include <utility>
 
 #include "decimal.hpp"
 #include "figures.hpp"
@@ -41,6 +42,112 @@ std::string type_text(column_kind k) {
   return "string";
 }
 
+// "2.50" with `keep` digits after the point at least: "3.0" to "3".
+std::string trimmed(std::string text, std::uint32_t keep) {
+  const auto point = text.find('.');
+  if (point == std::string::npos) return text;
+  while (text.size() > point + 1 + keep && text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+// The number of different texts, exactly: an open-addressing set of their
+// positions, which holds no copy of a text and makes no allocation per text.
+std::uint64_t count_distinct(const std::vector<std::string_view>& texts) {
+  std::size_t size = 16;
+  while (size < texts.size() * 2) size *= 2;
+  std::vector<std::uint32_t> slots(size);  // position + 1 of a text; 0: free
+  std::vector<std::size_t> hashes(texts.size());
+  const std::hash<std::string_view> hash;
+  std::uint64_t distinct = 0;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const std::size_t h = hashes[i] = hash(texts[i]);
+    for (std::size_t at = h & (size - 1);; at = (at + 1) & (size - 1)) {
+      const std::uint32_t other = slots[at];
+      if (other == 0) {
+        slots[at] = static_cast<std::uint32_t>(i + 1);
+        ++distinct;
+        break;
+      }
+      if (hashes[other - 1] == h && texts[other - 1] == texts[i]) break;
+    }
+  }
+  return distinct;
+}
+
+// Sorts unsigned 64-bit keys by their 16-bit digits, least significant
+// first, skipping digits that every key shares: a column of 32-bit values
+// takes two passes.
+void radix_sort(std::vector<std::uint64_t>& keys) {
+  std::vector<std::uint64_t> spare(keys.size());
+  for (unsigned shift = 0; shift < 64; shift += 16) {
+    std::vector<std::size_t> counts(std::size_t{1} << 16);
+    for (const std::uint64_t k : keys) ++counts[(k >> shift) & 0xFFFF];
+    if (counts[(keys.front() >> shift) & 0xFFFF] == keys.size()) continue;
+    std::size_t at = 0;
+    for (auto& c : counts) at += std::exchange(c, at);
+    for (const std::uint64_t k : keys) spare[counts[(k >> shift) & 0xFFFF]++] = k;
+    keys.swap(spare);
+  }
+}
+
+// An exact sum of 64-bit integers in 128 bits, as four 32-bit limbs of the
+// positive and of the negative values (2^31 rows of 2^64 cannot overflow).
+class integer_sum {
+ public:
+  void add(bool negative, std::uint64_t magnitude) {
+    std::uint64_t(&limbs)[2] = negative ? negative_ : positive_;
+    const std::uint64_t low = limbs[0] + magnitude;
+    limbs[1] += low < magnitude ? 1 : 0;
+    limbs[0] = low;
+  }
+  [[nodiscard]] exact_decimal total() const {
+    exact_decimal sum = value_of(positive_, false);
+    sum.add(value_of(negative_, true));
+    return sum;
+  }
+
+ private:
+  static exact_decimal value_of(const std::uint64_t (&limbs)[2], bool negative) {
+    // The digits by long division by 10^9, least significant group first.
+    std::uint32_t words[4] = {static_cast<std::uint32_t>(limbs[1] >> 32),
+                              static_cast<std::uint32_t>(limbs[1]),
+                              static_cast<std::uint32_t>(limbs[0] >> 32),
+                              static_cast<std::uint32_t>(limbs[0])};
+    std::string digits;
+    for (;;) {
+      std::uint64_t rest = 0;
+      bool zero = true;
+      for (auto& w : words) {
+        const std::uint64_t part = (rest << 32) | w;
+        w = static_cast<std::uint32_t>(part / 1000000000U);
+        rest = part % 1000000000U;
+        zero = zero && w == 0;
+      }
+      std::string group = std::to_string(rest);
+      if (!zero) group.insert(0, 9 - group.size(), '0');
+      digits.insert(0, group);
+      if (zero) break;
+    }
+    if (negative) digits.insert(0, 1, '-');
+    return *exact_decimal::parse(digits);
+  }
+
+  std::uint64_t positive_[2] = {};
+  std::uint64_t negative_[2] = {};
+};
+
+// A decimal number's value as the nearest double (correctly rounded, so
+// that the order of doubles never contradicts the exact order).
+double nearest_double(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  static_cast<void>(end);
+  if (ec == std::errc::result_out_of_range) return value_of(text);
+  return value;
+}
+
 // The values of one column, gathered from the stored rows.
 class column_gatherer {
  public:
@@ -54,7 +161,6 @@ class column_gatherer {
     }
     ++values_;
     if (is_integer_kind(c_.kind)) {
-      distinct_bits_.insert(f.bits);
       bits_.push_back(f.bits);
       return;
     }
@@ -69,13 +175,11 @@ class column_gatherer {
       static_cast<void>(ec);  // 24 bytes hold any 64-bit number
       text = owned_.emplace_back(digits, static_cast<std::size_t>(end - digits));
     }
-    distinct_texts_.insert(text);
     texts_.push_back(text);
   }
 
   // Rows that end before the column have an empty cell there too.
   void add_rows_without(std::uint64_t n) { rows_ += n; }
-  [[nodiscard]] std::uint64_t rows() const { return rows_; }
 
   column_figures figures(bool ascii) {
     column_figures out;
@@ -83,17 +187,17 @@ class column_gatherer {
     out.type = type_text(c_.kind);
     out.values = values_;
     out.empty = rows_ - values_;
-    out.distinct = distinct_bits_.size() + distinct_texts_.size();
     if (values_ == 0) return out;
-    if (c_.kind == column_kind::text) {
-      const auto [lo, hi] = std::minmax_element(texts_.begin(), texts_.end());
-      out.min = std::string(*lo);
-      out.max = std::string(*hi);
-      return out;
-    }
     if (is_integer_kind(c_.kind)) {
       integer_figures(out);
     } else {
+      out.distinct = count_distinct(texts_);
+      if (c_.kind == column_kind::text) {
+        const auto [lo, hi] = std::minmax_element(texts_.begin(), texts_.end());
+        out.min = std::string(*lo);
+        out.max = std::string(*hi);
+        return out;
+      }
       text_number_figures(out);
     }
     out.histogram = histogram(doubles_, ascii);
@@ -107,84 +211,93 @@ class column_gatherer {
   }
 
   [[nodiscard]] std::string integer_text(std::uint64_t bits) const {
-    if (is_hex()) {
-      exact_decimal d(false, bits, 0);
-      return d.to_hex(c_.hex_upper);
-    }
+    if (is_hex()) return exact_decimal(false, bits, 0).to_hex(c_.hex_upper);
     return is_signed() ? std::to_string(static_cast<std::int64_t>(bits)) : std::to_string(bits);
   }
 
   [[nodiscard]] exact_decimal integer_value(std::uint64_t bits) const {
-    if (is_signed()) {
-      const auto v = static_cast<std::int64_t>(bits);
-      return {v < 0, v < 0 ? 0 - bits : bits, 0};
-    }
+    const auto v = static_cast<std::int64_t>(bits);
+    if (is_signed() && v < 0) return {true, 0 - bits, 0};
     return {false, bits, 0};
   }
 
+  // Integers sorted once: minimum, maximum, median and distinct values.
   void integer_figures(column_figures& out) {
-    const auto less = [this](std::uint64_t a, std::uint64_t b) {
-      return is_signed() ? static_cast<std::int64_t>(a) < static_cast<std::int64_t>(b) : a < b;
-    };
-    exact_sum sum;
+    // Flipping the sign bit orders two's complement as unsigned.
+    const std::uint64_t sign = is_signed() ? std::uint64_t{1} << 63 : 0;
+    for (auto& b : bits_) b ^= sign;
+    radix_sort(bits_);
+    for (auto& b : bits_) b ^= sign;
+    out.distinct = static_cast<std::uint64_t>(
+        std::unique_copy(bits_.begin(), bits_.end(), counting_iterator{}).count);
+    integer_sum sum;
     doubles_.reserve(bits_.size());
     for (const std::uint64_t b : bits_) {
-      const exact_decimal v = integer_value(b);
-      const auto x = static_cast<std::int64_t>(b);
-      sum.add(is_signed() && x < 0, is_signed() && x < 0 ? 0 - b : b, 0);
-      doubles_.push_back(is_signed() ? static_cast<double>(x) : static_cast<double>(b));
+      const bool negative = is_signed() && static_cast<std::int64_t>(b) < 0;
+      sum.add(negative, negative ? 0 - b : b);
+      doubles_.push_back(is_signed() ? static_cast<double>(static_cast<std::int64_t>(b))
+                                     : static_cast<double>(b));
     }
     const exact_decimal total = sum.total();
+    out.min = integer_text(bits_.front());
+    out.max = integer_text(bits_.back());
+    const std::size_t mid = bits_.size() / 2;
     if (is_hex()) {
       out.sum = total.to_hex(c_.hex_upper);
-    } else {
-      out.sum = total.to_string();
-      out.mean = total.divided(values_, 2).to_string();
-    }
-    const std::size_t mid = bits_.size() / 2;
-    std::nth_element(bits_.begin(), bits_.begin() + static_cast<std::ptrdiff_t>(mid), bits_.end(),
-                     less);
-    const std::uint64_t upper = bits_[mid];
-    const auto [lo, hi] = std::minmax_element(bits_.begin(), bits_.end(), less);
-    out.min = integer_text(*lo);
-    out.max = integer_text(*hi);
-    if (bits_.size() % 2 == 1 || is_hex()) {
-      out.median = integer_text(bits_.size() % 2 == 1 || !is_hex()
-                                    ? upper
-                                    : *std::max_element(bits_.begin(), bits_.begin() +
-                                                                        static_cast<std::ptrdiff_t>(mid),
-                                                        less));
+      out.median = integer_text(bits_[bits_.size() % 2 == 1 ? mid : mid - 1]);
       return;
     }
-    const std::uint64_t lower = *std::max_element(
-        bits_.begin(), bits_.begin() + static_cast<std::ptrdiff_t>(mid), less);
-    exact_decimal pair = integer_value(lower);
-    pair.add(integer_value(upper));
+    out.sum = total.to_string();
+    out.mean = total.divided(values_, 2).to_string();
+    if (bits_.size() % 2 == 1) {
+      out.median = integer_text(bits_[mid]);
+      return;
+    }
+    exact_decimal pair = integer_value(bits_[mid - 1]);
+    pair.add(integer_value(bits_[mid]));
     out.median = trimmed(pair.divided(2, 1).to_string(), 0);
   }
 
-  // "2.50" with `keep` digits after the point at least: "3.0" to "3".
-  static std::string trimmed(std::string text, std::uint32_t keep) {
-    const auto point = text.find('.');
-    if (point == std::string::npos) return text;
-    while (text.size() > point + 1 + keep && text.back() == '0') text.pop_back();
-    if (text.back() == '.') text.pop_back();
-    return text;
+  // Counts what unique_copy writes.
+  struct counting_iterator {
+    using iterator_category = std::output_iterator_tag;
+    using value_type = void;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = void;
+    std::size_t count = 0;
+    counting_iterator& operator*() { return *this; }
+    counting_iterator& operator=(std::uint64_t /*value*/) {
+      ++count;
+      return *this;
+    }
+    counting_iterator& operator++() { return *this; }
+    counting_iterator operator++(int) { return *this; }
+  };
+
+  // Numbers shown as written, ordered by their nearest doubles and, where
+  // those are equal, exactly.
+  void sort_by_value(bool decorated) {
+    std::vector<std::pair<double, std::string_view>> keyed;
+    keyed.reserve(texts_.size());
+    for (const auto t : texts_) keyed.emplace_back(decorated ? value_of(t) : nearest_double(t), t);
+    std::sort(keyed.begin(), keyed.end(), [decorated](const auto& a, const auto& b) {
+      if (a.first != b.first || decorated) return a.first < b.first;
+      return compare_decimal(a.second, b.second) < 0;
+    });
+    doubles_.reserve(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+      doubles_.push_back(keyed[i].first);
+      texts_[i] = keyed[i].second;
+    }
   }
 
   void text_number_figures(column_figures& out) {
     const bool decorated = c_.kind == column_kind::decorated_text;
     const bool exponent = s_.guess.has_exponent();
-    std::vector<double> values;
-    doubles_.reserve(texts_.size());
-    for (const auto t : texts_) doubles_.push_back(value_of(t));
-    const auto less = [&](std::string_view a, std::string_view b) {
-      if (decorated) return value_of(a) < value_of(b);
-      return compare_decimal(a, b) < 0;
-    };
-    const auto [lo, hi] = std::minmax_element(texts_.begin(), texts_.end(), less);
-    out.min = std::string(*lo);
-    out.max = std::string(*hi);
+    sort_by_value(decorated);
+    out.min = std::string(texts_.front());
+    out.max = std::string(texts_.back());
     const std::uint32_t digits = s_.guess.fraction_digits();
     if (decorated) {
       figure_counter sum(figure::sum);
@@ -205,19 +318,14 @@ class column_gatherer {
       out.mean = sum.total().divided(values_, digits + 2).to_string();
     }
     const std::size_t mid = texts_.size() / 2;
-    std::nth_element(texts_.begin(), texts_.begin() + static_cast<std::ptrdiff_t>(mid),
-                     texts_.end(), less);
-    const std::string_view upper = texts_[mid];
     if (texts_.size() % 2 == 1) {
-      out.median = std::string(upper);
+      out.median = std::string(texts_[mid]);
       return;
     }
-    const std::string_view lower =
-        *std::max_element(texts_.begin(), texts_.begin() + static_cast<std::ptrdiff_t>(mid), less);
-    const auto a = exact_decimal::parse(lower);
-    const auto b = exact_decimal::parse(upper);
+    const auto a = exact_decimal::parse(texts_[mid - 1]);
+    const auto b = exact_decimal::parse(texts_[mid]);
     if (decorated || exponent || !a || !b) {
-      out.median = std::string(lower);  // the lower of the two middle values
+      out.median = std::string(texts_[mid - 1]);  // the lower of the two middle values
       return;
     }
     exact_decimal pair = *a;
@@ -229,8 +337,6 @@ class column_gatherer {
   const column_stats& s_;
   std::uint64_t rows_ = 0;
   std::uint64_t values_ = 0;
-  std::unordered_set<std::uint64_t> distinct_bits_;
-  std::unordered_set<std::string_view> distinct_texts_;
   std::vector<std::uint64_t> bits_;
   std::vector<std::string_view> texts_;
   std::deque<std::string> owned_;
