@@ -227,12 +227,10 @@ int compare_keys(const column_settings& c, const sort_key& a, const sort_key& b)
     case column_kind::text:
       break;
   }
-  if (c.by_length && a.text.size() != b.text.size())
-    return a.text.size() < b.text.size() ? -1 : 1;
+  if (c.by_length && a.text.size() != b.text.size()) return a.text.size() < b.text.size() ? -1 : 1;
   const int order = a.text.compare(b.text);
   return (order > 0) - (order < 0);
 }
-
 
 class row_sorter {
  public:

@@ -253,8 +253,8 @@ class loader {
     // keys every row is kept and sorted instead.
     constexpr std::size_t most_keys = 8;
     if (opts_.head && keep_addresses_ && data_.requests.sort.size() <= most_keys) {
-      data_.top = std::make_shared<top_rows>(*opts_.head, data_.requests.sort,
-                                             data_.requests.by_length);
+      data_.top =
+          std::make_shared<top_rows>(*opts_.head, data_.requests.sort, data_.requests.by_length);
     }
   }
 
@@ -468,9 +468,10 @@ class remeasure {
     const std::optional<value_type> forced = data_.requests.types[j];
     const field_scan s = forced ? scan_forced(*forced, v).value_or(scan_field(v)) : scan_field(v);
     if (stats.figure) stats.figure->add(v, s);
-    const bool number = f.tag == cell_tag::int64 || f.tag == cell_tag::uint64 ||
-                        f.tag == cell_tag::hex;
-    const std::size_t width = number ? (measure_ ? v.size() : 0) : look_at(v, measure_, unit_).width;
+    const bool number =
+        f.tag == cell_tag::int64 || f.tag == cell_tag::uint64 || f.tag == cell_tag::hex;
+    const std::size_t width =
+        number ? (measure_ ? v.size() : 0) : look_at(v, measure_, unit_).width;
     stats.widest = std::max(stats.widest, width);
   }
 

@@ -36,7 +36,7 @@ struct dataset {
   column_requests requests;               // the options, resolved against the header
   std::vector<column_stats> stats;        // one per shown column
   row_store rows;
-  std::vector<const char*> records;  // record addresses, kept when the rows are sorted
+  std::vector<const char*> records;    // record addresses, kept when the rows are sorted
   std::vector<std::uint64_t> numbers;  // with --number: each row's number in the input
   std::shared_ptr<top_rows> top;       // with --sort and --head: the rows chosen while reading
 };

@@ -172,8 +172,7 @@ void add_output_options(CLI::App& app, options& out, raw_values& raw) {
                "Instead of the rows, print one row per column: its type, count of values, "
                "empty cells, distinct values, min, max, mean, sum, and for numbers the median "
                "and a histogram of 10 equal-width bins");
-  app.add_flag("--number", out.number,
-               "Add a first column # with each row's number in the input");
+  app.add_flag("--number", out.number, "Add a first column # with each row's number in the input");
   app.add_flag("--no-titles", out.no_titles, "Leave out the title line and its rule");
   app.add_flag("--no-rules", out.no_rules, "Leave out the rules of the fancy styles");
   app.add_option("--sections", raw.sections,

@@ -5,9 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <deque>
+#include <iterator>
 #include <optional>
 #include <string_view>
-#include <iterator>
 #include <utility>
 
 #include "decimal.hpp"
@@ -110,10 +110,9 @@ class integer_sum {
  private:
   static exact_decimal value_of(const std::uint64_t (&limbs)[2], bool negative) {
     // The digits by long division by 10^9, least significant group first.
-    std::uint32_t words[4] = {static_cast<std::uint32_t>(limbs[1] >> 32),
-                              static_cast<std::uint32_t>(limbs[1]),
-                              static_cast<std::uint32_t>(limbs[0] >> 32),
-                              static_cast<std::uint32_t>(limbs[0])};
+    std::uint32_t words[4] = {
+        static_cast<std::uint32_t>(limbs[1] >> 32), static_cast<std::uint32_t>(limbs[1]),
+        static_cast<std::uint32_t>(limbs[0] >> 32), static_cast<std::uint32_t>(limbs[0])};
     std::string digits;
     for (;;) {
       std::uint64_t rest = 0;
@@ -385,7 +384,8 @@ std::vector<column_figures> column_statistics(const table_plan& plan, const data
                                               bool ascii) {
   std::vector<column_gatherer> columns;
   columns.reserve(plan.visible);
-  for (std::size_t j = 0; j < plan.visible; ++j) columns.emplace_back(plan.columns[j], data.stats[j]);
+  for (std::size_t j = 0; j < plan.visible; ++j)
+    columns.emplace_back(plan.columns[j], data.stats[j]);
   const auto take = [&](const char* record) {
     record_reader reader(record);
     stored_field f;
@@ -438,8 +438,8 @@ tabulix::table build_stats_table(const table_plan& plan, const dataset& data, bo
   text_column("Histogram", false);
   t.end_header();
   for (const auto& f : figures) {
-    t.add_row(f.name, f.type, f.values, f.empty, f.distinct, f.min, f.max, f.mean, f.sum,
-              f.median, f.histogram);
+    t.add_row(f.name, f.type, f.values, f.empty, f.distinct, f.min, f.max, f.mean, f.sum, f.median,
+              f.histogram);
   }
   return t;
 }

@@ -11,8 +11,8 @@ top_rows::top_rows(std::uint64_t limit, std::vector<sort_column> keys,
                    const std::vector<std::size_t>& by_length)
     : limit_(limit), keys_(std::move(keys)), by_length_(keys_.size()), states_(keys_.size()) {
   for (std::size_t k = 0; k < keys_.size(); ++k) {
-    by_length_[k] = std::find(by_length.begin(), by_length.end(), keys_[k].column) !=
-                    by_length.end();
+    by_length_[k] =
+        std::find(by_length.begin(), by_length.end(), keys_[k].column) != by_length.end();
   }
   const unsigned masks = 1U << keys_.size();
   selections_.resize(masks);

@@ -86,9 +86,8 @@ using op = row_condition::op;
 
 // The operators, two-character ones first so that "<=" is not read as "<".
 constexpr std::pair<std::string_view, op> operators[] = {
-    {"!~", op::no_match}, {"!=", op::not_equal}, {"<=", op::less_equal},
-    {">=", op::greater_equal}, {"=", op::equal}, {"<", op::less},
-    {">", op::greater},   {"~", op::match},
+    {"!~", op::no_match}, {"!=", op::not_equal}, {"<=", op::less_equal}, {">=", op::greater_equal},
+    {"=", op::equal},     {"<", op::less},       {">", op::greater},     {"~", op::match},
 };
 
 std::string_view trim_blanks(std::string_view text) {

@@ -19,8 +19,18 @@ class regex;
 // One filter, parsed against the input's titles.
 class row_condition {
  public:
-  enum class op { equal, not_equal, less, less_equal, greater, greater_equal, match, no_match,
-                  filled, empty };
+  enum class op {
+    equal,
+    not_equal,
+    less,
+    less_equal,
+    greater,
+    greater_equal,
+    match,
+    no_match,
+    filled,
+    empty
+  };
 
   // Parses EXPR; usage_error for an expression that names no column, has no
   // value where one is needed, or holds a bad regular expression.

@@ -47,11 +47,11 @@
 
 #include "build.hpp"
 #include "decimal.hpp"
-#include "stats.hpp"
 #include "errors.hpp"
 #include "infer.hpp"
 #include "load.hpp"
 #include "plan.hpp"
+#include "stats.hpp"
 
 namespace {
 
@@ -146,8 +146,8 @@ options options_from(const std::uint8_t* b, std::size_t size) {
   o.stats = (b[4] & 32U) != 0;
   if ((b[4] & 64U) != 0) {
     // Numbers, texts, hex, empty fields, regular expressions good and bad.
-    const char* const filters[] = {"1>0",      "2~^[a-f]",   "1!=x",        "!2",
-                                   "1<=-1.5",  "2=0x1f",     "1~(?i)é|\\d{2}", "2 !~ ("};
+    const char* const filters[] = {"1>0",     "2~^[a-f]", "1!=x",           "!2",
+                                   "1<=-1.5", "2=0x1f",   "1~(?i)é|\\d{2}", "2 !~ ("};
     o.where.emplace_back(filters[(size >> 2) & 7U]);
   }
   if ((b[4] & 128U) != 0) {
@@ -218,7 +218,8 @@ void print_table(const options& opts, const std::uint8_t* data, std::size_t size
       take_top_rows(o, set, key_kinds, measure, unit_of(o));
       plan = make_plan(o, set, place);
     }
-    tabulix::table t = o.stats ? build_stats_table(plan, set, o.byte_widths) : build_table(plan, set);
+    tabulix::table t =
+        o.stats ? build_stats_table(plan, set, o.byte_widths) : build_table(plan, set);
     t.print(output(), plan.sections);
   } catch (const usage_error& e) {
     report(e);
