@@ -410,13 +410,23 @@ tabulix::table build_stats_table(const table_plan& plan, const dataset& data, bo
   t.set_style(plan.style);
   t.set_format(plan.format);
   t.set_measure_titles(true);
+  t.set_max_width(static_cast<unsigned>(plan.fit_width));
   // Widths count terminal columns, as the table of rows does.
   if (plan.display_widths && tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY) != TBLX_OK) {
     throw std::bad_alloc();
   }
-  const auto text_column = [&t](const char* title, bool right) {
+  // Fitting to a width may cut texts, never numbers or histograms: the
+  // figures of number columns set their columns' least width.
+  const auto widest = [&figures](std::string column_figures::*field) {
+    std::size_t w = 0;
+    for (const auto& f : figures) {
+      if (f.type != "string") w = std::max(w, (f.*field).size());
+    }
+    return static_cast<int>(std::min<std::size_t>(w, 65535));
+  };
+  const auto text_column = [&t](const char* title, bool right, int least = 0) {
     auto c = t.add_column(tabulix::type::string);
-    c.title(title);
+    c.title(title).min_width(least);
     if (right) c.cell_just(tabulix::just::right).title_just(tabulix::just::right);
   };
   const auto count_column = [&t](const char* title) {
@@ -430,12 +440,12 @@ tabulix::table build_stats_table(const table_plan& plan, const dataset& data, bo
   count_column("Values");
   count_column("Empty");
   count_column("Distinct");
-  text_column("Min", true);
-  text_column("Max", true);
-  text_column("Mean", true);
-  text_column("Sum", true);
-  text_column("Median", true);
-  text_column("Histogram", false);
+  text_column("Min", true, widest(&column_figures::min));
+  text_column("Max", true, widest(&column_figures::max));
+  text_column("Mean", true, widest(&column_figures::mean));
+  text_column("Sum", true, widest(&column_figures::sum));
+  text_column("Median", true, widest(&column_figures::median));
+  text_column("Histogram", false, 10);
   t.end_header();
   for (const auto& f : figures) {
     t.add_row(f.name, f.type, f.values, f.empty, f.distinct, f.min, f.max, f.mean, f.sum, f.median,
