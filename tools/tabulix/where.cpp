@@ -184,8 +184,7 @@ bool row_condition::compare(std::string_view field) const {
     if (const auto n = parse_hex(field)) return holds(op_, (*n > hex_) - (*n < hex_));
   }
   if (value_is_number_ && is_decimal(field)) return holds(op_, compare_decimal(field, value_));
-  // A number compared with what is not one: only != holds.
-  if (is_ordering(op_) && (value_is_number_ || value_is_hex_)) return false;
+  // Anything else by bytes: dates written as 2024-05-01 order as such.
   const int order = field.compare(value_);
   return holds(op_, (order > 0) - (order < 0));
 }

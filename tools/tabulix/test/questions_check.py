@@ -85,9 +85,7 @@ def holds(field, op, value):
         return same == (op == "=")
     if field == "":
         return False
-    if number(value):
-        if not number(field):
-            return False
+    if number(value) and number(field):
         a, b = Decimal(field), Decimal(value)
     else:
         a, b = field.encode(), value.encode()
