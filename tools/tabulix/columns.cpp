@@ -157,6 +157,37 @@ void resolve_figures(const options& opts, const resolver& r, column_requests& re
   }
 }
 
+// The sort keys and --by-length. A sort key that is not shown is stored
+// after the shown columns, as a column that is sorted by but not printed:
+// gives those columns' input positions.
+std::vector<std::size_t> resolve_sort(const options& opts, const column_names& names,
+                                      const resolver& r, column_requests& req) {
+  std::vector<std::size_t> hidden;
+  for (const auto& arg : opts.sort) {
+    std::size_t input = 0;
+    const sort_column key = find_sort_column(names, arg, input);
+    if (r.shown_at(input).empty()) {
+      const auto at = std::find(hidden.begin(), hidden.end(), input);
+      req.sort.push_back(
+          {req.shown.size() + static_cast<std::size_t>(at - hidden.begin()), key.descending});
+      if (at == hidden.end()) hidden.push_back(input);
+      continue;
+    }
+    for (const std::size_t j : r.positions("--sort", input))
+      req.sort.push_back({j, key.descending});
+  }
+  for (const auto& arg : opts.by_length) {
+    const std::size_t input = names.find("--by-length", arg);
+    const auto at = std::find(hidden.begin(), hidden.end(), input);
+    if (at != hidden.end()) {
+      req.by_length.push_back(req.shown.size() + static_cast<std::size_t>(at - hidden.begin()));
+    } else {
+      for (const std::size_t j : r.positions("--by-length", input)) req.by_length.push_back(j);
+    }
+  }
+  return hidden;
+}
+
 // Appends the sort keys that are not shown, with the types --type gives them.
 void add_hidden(const options& opts, const column_names& names,
                 const std::vector<std::size_t>& hidden, column_requests& req) {
@@ -310,34 +341,10 @@ column_requests resolve_requests(const options& opts, const std::vector<std::str
     // A column that is not shown needs no type.
     for (const std::size_t j : r.shown_at(input)) req.types[j] = t;
   }
-  // A sort key that is not shown is stored after the shown columns, as a
-  // column that is sorted by but not printed.
-  std::vector<std::size_t> hidden;
-  for (const auto& arg : opts.sort) {
-    std::size_t input = 0;
-    const sort_column key = find_sort_column(names, arg, input);
-    if (r.shown_at(input).empty()) {
-      const auto at = std::find(hidden.begin(), hidden.end(), input);
-      req.sort.push_back(
-          {req.shown.size() + static_cast<std::size_t>(at - hidden.begin()), key.descending});
-      if (at == hidden.end()) hidden.push_back(input);
-      continue;
-    }
-    for (const std::size_t j : r.positions("--sort", input))
-      req.sort.push_back({j, key.descending});
-  }
+  const std::vector<std::size_t> hidden = resolve_sort(opts, names, r, req);
   resolve_figures(opts, r, req);
   r.all("--hex-upper", opts.hex_upper, req.hex_upper);
   r.all("--leading-zeros", opts.leading_zeros, req.leading_zeros);
-  for (const auto& arg : opts.by_length) {
-    const std::size_t input = names.find("--by-length", arg);
-    const auto at = std::find(hidden.begin(), hidden.end(), input);
-    if (at != hidden.end()) {
-      req.by_length.push_back(req.shown.size() + static_cast<std::size_t>(at - hidden.begin()));
-    } else {
-      for (const std::size_t j : r.positions("--by-length", input)) req.by_length.push_back(j);
-    }
-  }
   for (const auto& list : opts.group) {
     if (list == group_all_columns) {
       req.group_all = true;

@@ -439,9 +439,8 @@ class loader {
 // take_field for a value already stored.
 class remeasure {
  public:
-  remeasure(const options& opts, dataset& data, bool measure, width_unit unit)
+  remeasure(dataset& data, bool measure, width_unit unit)
       : data_(data), measure_(measure), unit_(unit) {
-    static_cast<void>(opts);
     for (auto& s : data_.stats) {
       s.widest = 0;
       if (s.figure) s.figure.emplace(s.figure->what());
@@ -506,7 +505,7 @@ void take_top_rows(const options& opts, dataset& data, const std::vector<column_
   row_store rows;
   data.records.clear();
   data.numbers.clear();
-  remeasure again(opts, data, measure, unit);
+  remeasure again(data, measure, unit);
   for (const auto& r : top->rows(key_kinds)) {
     const char* at = rows.add(r.record);
     data.records.push_back(at);

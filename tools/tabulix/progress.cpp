@@ -2,6 +2,7 @@
 #include "progress.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "terminal.hpp"
@@ -31,6 +32,14 @@ class watched_source : public byte_source {
   progress_display& display_;
 };
 
+// `value` with one digit after the point.
+std::string one_decimal(double value) {
+  char text[32];
+  const auto [end, ec] =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+  return ec == std::errc{} ? std::string(text, end) : std::string("?");
+}
+
 // "12.3 MB", in powers of 1000 as file managers show sizes.
 std::string bytes_text(double bytes) {
   static constexpr const char* units[] = {"B", "kB", "MB", "GB", "TB"};
@@ -39,20 +48,18 @@ std::string bytes_text(double bytes) {
     bytes /= 1000;
     ++u;
   }
-  char text[32];
-  std::snprintf(text, sizeof text, u == 0 ? "%.0f %s" : "%.1f %s", bytes, units[u]);
-  return text;
+  return (u == 0 ? std::to_string(std::llround(bytes)) : one_decimal(bytes)) + ' ' + units[u];
 }
 
+std::string two_digits(unsigned long long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+// "m:ss", or "h:mm:ss" from an hour on.
 std::string duration_text(double seconds) {
   const auto s = static_cast<unsigned long long>(std::llround(seconds));
-  char text[32];
   if (s >= 3600) {
-    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", s / 3600, s / 60 % 60, s % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%llu:%02llu", s / 60, s % 60);
+    return std::to_string(s / 3600) + ':' + two_digits(s / 60 % 60) + ':' + two_digits(s % 60);
   }
-  return text;
+  return std::to_string(s / 60) + ':' + two_digits(s % 60);
 }
 
 }  // namespace
@@ -74,10 +81,8 @@ std::string progress_display::line(std::uint64_t done, std::uint64_t size, doubl
     const double rate = static_cast<double>(done) / seconds;
     text += ", " + bytes_text(rate) + "/s";
     if (size != 0 && done <= size) {
-      char percent[16];
-      std::snprintf(percent, sizeof percent, "%.0f%%",
-                    100.0 * static_cast<double>(done) / static_cast<double>(size));
-      text += ", " + std::string(percent);
+      const double percent = 100.0 * static_cast<double>(done) / static_cast<double>(size);
+      text += ", " + std::to_string(std::llround(percent)) + '%';
       if (rate > 0) {
         text += ", " + duration_text(static_cast<double>(size - done) / rate) + " left";
       }
@@ -96,15 +101,15 @@ void progress_display::advanced(std::uint64_t decoded, std::FILE* in, std::uint6
   last_ = now;
   const std::string text = line(done, size, std::chrono::duration<double>(now - start_).count());
   // Spaces clear what a longer line before left.
-  std::fprintf(to_, "\r%s%*s\r", text.c_str(),
-               static_cast<int>(shown_ > text.size() ? shown_ - text.size() : 0), "");
+  const std::size_t clear = shown_ > text.size() ? shown_ - text.size() : 0;
+  std::fputs(('\r' + text + std::string(clear, ' ') + '\r').c_str(), to_);
   std::fflush(to_);
   shown_ = text.size();
 }
 
 void progress_display::finish() {
   if (shown_ == 0) return;
-  std::fprintf(to_, "\r%*s\r", static_cast<int>(shown_), "");
+  std::fputs(('\r' + std::string(shown_, ' ') + '\r').c_str(), to_);
   std::fflush(to_);
   shown_ = 0;
 }

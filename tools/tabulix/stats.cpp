@@ -136,6 +136,45 @@ class integer_sum {
   std::uint64_t negative_[2] = {};
 };
 
+// The magnitude of "[+-]digits[.digits]" as an integer with `scale` digits
+// after the point (at least as many as it has), or nothing when that does
+// not fit 64 bits or the text is written otherwise.
+std::optional<std::uint64_t> scaled_magnitude(std::string_view t, std::uint32_t scale) {
+  if (!t.empty() && (t.front() == '-' || t.front() == '+')) t.remove_prefix(1);
+  constexpr std::uint64_t limit = (std::uint64_t{1} << 63) / 10;
+  std::uint64_t m = 0;
+  std::uint32_t fraction = 0;
+  bool point = false;
+  for (const char c : t) {
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9' || m >= limit) return std::nullopt;
+    m = m * 10 + static_cast<std::uint64_t>(c - '0');
+    fraction += point ? 1 : 0;
+  }
+  for (; fraction < scale; ++fraction) {
+    if (m >= limit) return std::nullopt;
+    m *= 10;
+  }
+  if (fraction != scale) return std::nullopt;
+  return m;
+}
+
+// An integer's digits with `scale` of them after the point.
+exact_decimal with_point(const exact_decimal& integer, std::uint32_t scale) {
+  std::string digits = integer.to_string();
+  const bool negative = digits.front() == '-';
+  if (negative) digits.erase(0, 1);
+  if (scale != 0) {
+    if (digits.size() <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+    digits.insert(digits.size() - scale, 1, '.');
+  }
+  if (negative) digits.insert(0, 1, '-');
+  return *exact_decimal::parse(digits);
+}
+
 // A decimal number's value as the nearest double (correctly rounded, so
 // that the order of doubles never contradicts the exact order).
 double nearest_double(std::string_view text) {
@@ -311,10 +350,21 @@ class column_gatherer {
         out.mean = mean.text(c_.kind, false, digits);
       }
     } else if (!exponent) {
-      exact_sum sum;
-      for (const auto t : texts_) static_cast<void>(sum.add(t));
-      out.sum = sum.total().to_string();
-      out.mean = sum.total().divided(values_, digits + 2).to_string();
+      // Most values fit 64 bits as integers scaled to the column's digits
+      // after the point, and add up in 128; the others add exactly apart.
+      integer_sum scaled;
+      exact_sum others;
+      for (const auto t : texts_) {
+        if (const auto m = scaled_magnitude(t, digits)) {
+          scaled.add(t.front() == '-', *m);
+        } else {
+          static_cast<void>(others.add(t));
+        }
+      }
+      exact_decimal total = with_point(scaled.total(), digits);
+      total.add(others.total());
+      out.sum = total.to_string();
+      out.mean = total.divided(values_, digits + 2).to_string();
     }
     const std::size_t mid = texts_.size() / 2;
     if (texts_.size() % 2 == 1) {

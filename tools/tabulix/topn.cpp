@@ -114,7 +114,7 @@ void top_rows::offer(std::string_view record, std::uint64_t number,
   update_states(states);
   if (limit_ == 0) return;
   decode_keys(record, offered_);
-  constexpr std::size_t none = static_cast<std::size_t>(-1);
+  constexpr auto none = static_cast<std::size_t>(-1);
   std::size_t kept = none;  // the offered row's slot, once a selection takes it
   for (auto& s : selections_) {
     if (!s.alive) continue;

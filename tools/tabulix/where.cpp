@@ -214,20 +214,19 @@ bool row_condition::passes(std::string_view field, bool missing) const {
 
 row_filter::row_filter(const std::vector<std::string>& exprs,
                        const std::vector<std::string>& titles,
-                       const std::vector<std::string>& missing_markers)
-    : markers_(missing_markers) {
+                       std::vector<std::string> missing_markers)
+    : markers_(std::move(missing_markers)) {
   for (const auto& e : exprs) conditions_.emplace_back(e, titles);
 }
 
 bool row_filter::passes(const csv_record& record) const {
-  for (const auto& c : conditions_) {
+  return std::all_of(conditions_.begin(), conditions_.end(), [&](const row_condition& c) {
     const std::string_view field =
         c.column() < record.size() ? record.field(c.column()) : std::string_view{};
     const bool missing =
         !field.empty() && std::find(markers_.begin(), markers_.end(), field) != markers_.end();
-    if (!c.passes(field, missing)) return false;
-  }
-  return true;
+    return c.passes(field, missing);
+  });
 }
 
 }  // namespace tabulix::cli

@@ -58,7 +58,7 @@ class row_condition {
 class row_filter {
  public:
   row_filter(const std::vector<std::string>& exprs, const std::vector<std::string>& titles,
-             const std::vector<std::string>& missing_markers);
+             std::vector<std::string> missing_markers);
 
   [[nodiscard]] bool passes(const csv_record& record) const;
 

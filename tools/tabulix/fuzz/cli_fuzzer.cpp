@@ -88,6 +88,21 @@ void add_figure(options& o, unsigned code, const char* column) {
   }
 }
 
+// --stats, --where, --number and a sort key that may not be shown.
+void add_questions(options& o, std::uint8_t bits, std::size_t size) {
+  o.stats = (bits & 32U) != 0;
+  if ((bits & 64U) != 0) {
+    // Numbers, texts, hex, empty fields, regular expressions good and bad.
+    const char* const filters[] = {"1>0",     "2~^[a-f]", "1!=x",           "!2",
+                                   "1<=-1.5", "2=0x1f",   "1~(?i)é|\\d{2}", "2 !~ ("};
+    o.where.emplace_back(filters[(size >> 2) & 7U]);
+  }
+  if ((bits & 128U) != 0) {
+    o.number = true;
+    o.sort.emplace_back("3");
+  }
+}
+
 options options_from(const std::uint8_t* b, std::size_t size) {
   options o;
   switch (b[0] & 3U) {
@@ -143,17 +158,7 @@ options options_from(const std::uint8_t* b, std::size_t size) {
   if ((b[4] & 4U) != 0 && o.whitespace) o.fields = 2;
   if ((b[4] & 8U) != 0) o.na = {"-999", "x"};
   if ((b[4] & 16U) != 0) o.na.clear();
-  o.stats = (b[4] & 32U) != 0;
-  if ((b[4] & 64U) != 0) {
-    // Numbers, texts, hex, empty fields, regular expressions good and bad.
-    const char* const filters[] = {"1>0",     "2~^[a-f]", "1!=x",           "!2",
-                                   "1<=-1.5", "2=0x1f",   "1~(?i)é|\\d{2}", "2 !~ ("};
-    o.where.emplace_back(filters[(size >> 2) & 7U]);
-  }
-  if ((b[4] & 128U) != 0) {
-    o.number = true;
-    o.sort.emplace_back("3");
-  }
+  add_questions(o, b[4], size);
   return o;
 }
 

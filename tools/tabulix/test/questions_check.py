@@ -18,8 +18,9 @@ import statistics
 import subprocess
 import sys
 import tempfile
-from decimal import ROUND_HALF_UP, Decimal
+from decimal import ROUND_HALF_UP, Decimal, getcontext
 
+getcontext().prec = 200  # exact for the sums and means here
 TOOL = sys.argv[1]
 ROUNDS = int(sys.argv[2]) if len(sys.argv) > 2 else 20
 rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 30)
@@ -40,6 +41,8 @@ def random_file(rows, late_text=False):
     for r in range(rows):
         i = "" if rng.random() < 0.1 else str(rng.randint(-50, 50))
         d = "" if rng.random() < 0.1 else "%d.%02d" % (rng.randint(-9, 9), rng.randint(0, 99))
+        if rng.random() < 0.02:  # past 64 bits
+            d = "%d.%d" % (rng.randint(-10**25, 10**25), rng.randint(0, 9))
         t = "" if rng.random() < 0.1 else rng.choice(WORDS)
         k = "" if rng.random() < 0.2 else str(rng.randint(0, 3))
         if late_text and r == rows - 1:
