@@ -420,7 +420,7 @@ std::string histogram(const std::vector<double>& values, bool ascii) {
       continue;
     }
     // Levels 1 to `levels`, rounded up: any value shows.
-    const std::uint64_t level = (n * levels + fullest - 1) / fullest;
+    const auto level = static_cast<std::size_t>((n * levels + fullest - 1) / fullest);
     if (ascii) {
       text += marks[level - 1];
     } else {
