@@ -49,11 +49,20 @@ TEST(Where, EmptyAndMissingFieldsPassNoOrdering) {
   EXPECT_FALSE(row_condition("n", titles).passes("NA", true));
 }
 
+bool is_usage_error(const char* expr, const std::vector<std::string>& titles) {
+  try {
+    const row_condition rc(expr, titles);
+  } catch (const usage_error&) {
+    return true;
+  }
+  return false;
+}
+
 TEST(Where, BadExpressionsAreUsageErrors) {
   const std::vector<std::string> titles{"n", "t"};
   for (const char* expr : {"", "=5", "m>1", "n<", "!m", "n ~ ("}) {
-    if (!regex_supported() && std::string(expr).find('~') != std::string::npos) continue;
-    EXPECT_THROW(row_condition(expr, titles), usage_error) << expr;
+    const bool regex = std::string(expr).find('~') != std::string::npos;
+    if (!regex || regex_supported()) EXPECT_TRUE(is_usage_error(expr, titles)) << expr;
   }
 }
 
