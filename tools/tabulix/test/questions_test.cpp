@@ -62,7 +62,9 @@ TEST(Where, BadExpressionsAreUsageErrors) {
   const std::vector<std::string> titles{"n", "t"};
   for (const char* expr : {"", "=5", "m>1", "n<", "!m", "n ~ ("}) {
     const bool regex = std::string(expr).find('~') != std::string::npos;
-    if (!regex || regex_supported()) EXPECT_TRUE(is_usage_error(expr, titles)) << expr;
+    if (!regex || regex_supported()) {
+      EXPECT_TRUE(is_usage_error(expr, titles)) << expr;
+    }
   }
 }
 
