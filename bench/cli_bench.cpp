@@ -16,6 +16,11 @@
 //                                the C++ layer and printed.
 //  BM_wide_aligned_header/N      -w over an aligned header of N titles, then
 //                                N lines of one short field each.
+//  BM_top_rows_rising/N          --sort 1:desc --head 100 over N rising
+//                                values: every row enters the heap, first
+//                                as a number and, after a late text, by bytes.
+//  BM_stats_distinct_texts/N     --stats over N different texts and N
+//                                decimals, each with a long common prefix.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -30,6 +35,7 @@
 #include "infer.hpp"
 #include "load.hpp"
 #include "plan.hpp"
+#include "stats.hpp"
 
 namespace {
 
@@ -171,6 +177,50 @@ void BM_wide_aligned_header(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 
+// Loads a file of N rows with the options, once per iteration.
+void run_loaded(benchmark::State& state, const std::string& text, options opts, bool stats) {
+  const temp_file file(text);
+  if (file.name.empty()) return state.SkipWithError("no file");
+  opts.files.push_back(file.name);
+  const output_place place{};
+  for (auto _ : state) {
+    dataset data = load_inputs(opts, false, width_unit::columns);
+    table_plan plan = make_plan(opts, data, place);
+    if (data.top) {
+      std::vector<column_kind> kinds{plan.columns[plan.sort[0].column].kind};
+      take_top_rows(opts, data, kinds, false, width_unit::columns);
+      plan = make_plan(opts, data, place);
+    }
+    tabulix::table t = stats ? build_stats_table(plan, data, false) : build_table(plan, data);
+    benchmark::DoNotOptimize(t.get());
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_top_rows_rising(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  std::string text = "v\n";
+  for (std::size_t i = 0; i < n; ++i) text += std::to_string(i) + "\n";
+  text += "late text\n";
+  options opts;
+  opts.sort.emplace_back("1:desc");
+  opts.head = 100;
+  run_loaded(state, text, opts, false);
+}
+
+void BM_stats_distinct_texts(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::string prefix(60, 'p');
+  std::string text = "t,d\n";
+  for (std::size_t i = 0; i < n; ++i) {
+    text +=
+        prefix + std::to_string(i) + ",1" + std::string(20, '0') + "." + std::to_string(i) + "\n";
+  }
+  options opts;
+  opts.stats = true;
+  run_loaded(state, text, opts, true);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   b->Arg(1'000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
   b->Complexity(benchmark::oN);
@@ -182,6 +232,8 @@ BENCHMARK(BM_max_after_long_exponent)->Apply(sizes);
 BENCHMARK(BM_column_list)->Apply(sizes);
 BENCHMARK(BM_wide_header)->Apply(sizes);
 BENCHMARK(BM_wide_header_print)->Apply(sizes);
+BENCHMARK(BM_top_rows_rising)->Apply(sizes);
+BENCHMARK(BM_stats_distinct_texts)->Apply(sizes);
 // The header of aligned text is found in the first 64 KiB.
 BENCHMARK(BM_wide_aligned_header)
     ->Arg(2'000)

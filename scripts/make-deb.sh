@@ -8,7 +8,8 @@
 #   tabulix         the command, tabulix(1), README and CHANGELOG
 #
 # They are for checking only: the project ships no debian/ directory and no
-# source package. Needs cmake, g++, libcli11-dev, dpkg-dev.
+# source package. Needs cmake, g++, libcli11-dev, dpkg-dev (and libpcre2-dev for
+# the command's regular expressions).
 #
 #   scripts/make-deb.sh [OUTDIR]     the .deb files go to OUTDIR (build-deb)
 set -euo pipefail

@@ -13,6 +13,9 @@ namespace tabulix::cli {
 
 namespace {
 
+// The title of the column that --number adds.
+constexpr const char* row_number_title = "#";
+
 tabulix::type library_type(column_kind k) {
   switch (k) {
     case column_kind::int64:
@@ -70,7 +73,14 @@ void apply_settings(Column& col, const column_settings& c, const table_plan& pla
 std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& plan) {
   std::vector<std::int32_t> ids;
   std::string buffer;
-  for (const auto& c : plan.columns) {
+  if (plan.number_rows) {
+    t.add_column(tabulix::type::uint64)
+        .title(row_number_title)
+        .title_just(tabulix::just::right)
+        .cell_just(tabulix::just::right);
+  }
+  for (std::size_t j = 0; j < plan.visible; ++j) {
+    const column_settings& c = plan.columns[j];
     auto col = t.add_column(library_type(c.kind));
     col.title(escapes_controls(plan.format) ? printable(c.title.c_str(), buffer) : c.title.c_str())
         .title_just(c.title_align.kind)
@@ -81,7 +91,7 @@ std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& p
     ids.push_back(col.id());
   }
   t.end_header();
-  for (std::size_t j = 0; j < plan.columns.size(); ++j) {
+  for (std::size_t j = 0; j < plan.visible; ++j) {
     if (plan.columns[j].summary) {
       check(tblx_setsumtext(t.get(), ids[j], plan.columns[j].summary->c_str()));
     }
@@ -105,10 +115,12 @@ class row_adder {
  public:
   row_adder(tabulix::table& t, const table_plan& plan) : t_(t.get()), plan_(plan) {}
 
-  void add(record_reader& r) {
+  void add(record_reader& r, std::uint64_t number) {
     check(tblx_beginrow(t_));
+    if (plan_.number_rows) check(tblx_addcell_uint(t_, number));
     stored_field f;
-    for (std::size_t j = 0; r.next(f); ++j) add_cell(plan_.columns[j], f);
+    // Columns past the visible ones are sort keys only.
+    for (std::size_t j = 0; j < plan_.visible && r.next(f); ++j) add_cell(plan_.columns[j], f);
     check(tblx_endrow(t_));
   }
 
@@ -168,6 +180,58 @@ struct sort_key {
   double amount = 0;  // a decorated number's value
 };
 
+// The sort key of a stored field; a number stored without its text is
+// written into `digits`, which the key then points into.
+sort_key key_from(const column_settings& c, const stored_field& f, char (&digits)[24]) {
+  sort_key key;
+  if (f.tag == cell_tag::end) return key;  // the row ends before this column
+  if (f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text)) {
+    key.state = sort_key::empty;
+    return key;
+  }
+  key.state = sort_key::value;
+  key.bits = f.bits;
+  if (c.kind == column_kind::text || c.kind == column_kind::decimal_text ||
+      c.kind == column_kind::decorated_text) {
+    key.text = f.text.empty() ? text_of(f, digits) : f.text;
+    if (c.kind == column_kind::decimal_text && !c.by_length) {
+      key.number = make_decimal_key(key.text);
+    }
+    if (c.kind == column_kind::decorated_text) key.amount = value_of(key.text);
+  }
+  return key;
+}
+
+// Rows without the cell first, then empty cells, then values: the
+// library's order, which descending order reverses.
+int compare_keys(const column_settings& c, const sort_key& a, const sort_key& b) {
+  if (a.state != b.state || a.state != sort_key::value) {
+    return static_cast<int>(a.state) - static_cast<int>(b.state);
+  }
+  switch (c.kind) {
+    case column_kind::int64: {
+      const auto x = static_cast<std::int64_t>(a.bits);
+      const auto y = static_cast<std::int64_t>(b.bits);
+      return (x > y) - (x < y);
+    }
+    case column_kind::uint64:
+    case column_kind::hex:
+    case column_kind::hex_text:
+      return (a.bits > b.bits) - (a.bits < b.bits);
+    case column_kind::decimal_text:
+      if (!c.by_length) return compare_decimal_keys(a.number, b.number);
+      break;
+    case column_kind::decorated_text:
+      if (!c.by_length) return (a.amount > b.amount) - (a.amount < b.amount);
+      break;
+    case column_kind::text:
+      break;
+  }
+  if (c.by_length && a.text.size() != b.text.size()) return a.text.size() < b.text.size() ? -1 : 1;
+  const int order = a.text.compare(b.text);
+  return (order > 0) - (order < 0);
+}
+
 class row_sorter {
  public:
   row_sorter(const table_plan& plan, const dataset& data) : plan_(plan), data_(data) {}
@@ -183,12 +247,12 @@ class row_sorter {
     const column_settings& first = plan_.columns[plan_.sort[0].column];
     const bool descending = plan_.sort[0].descending;
     std::stable_sort(entries.begin(), entries.end(), [&](const entry& a, const entry& b) {
-      const int c = compare(first, a.key, b.key);
+      const int c = compare_keys(first, a.key, b.key);
       if (c != 0) return descending ? c > 0 : c < 0;
       for (std::size_t k = 1; k <= more; ++k) {
         const std::size_t at = (k - 1) * n;
         const int t =
-            compare(plan_.columns[plan_.sort[k].column], keys_[at + a.row], keys_[at + b.row]);
+            compare_keys(plan_.columns[plan_.sort[k].column], keys_[at + a.row], keys_[at + b.row]);
         if (t != 0) return plan_.sort[k].descending ? t > 0 : t < 0;
       }
       return false;
@@ -219,57 +283,15 @@ class row_sorter {
   }
 
   sort_key key_of(const column_settings& c, const stored_field& f) {
-    sort_key key;
-    if (f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text)) {
-      key.state = sort_key::empty;
-      return key;
-    }
-    key.state = sort_key::value;
-    key.bits = f.bits;
-    if (c.kind == column_kind::text || c.kind == column_kind::decimal_text ||
-        c.kind == column_kind::decorated_text) {
-      key.text = f.text;
-      if (key.text.empty()) {  // a number stored without its text
-        char digits[24];
-        key.text = texts_.emplace_back(text_of(f, digits));
-      }
+    char digits[24];
+    sort_key key = key_from(c, f, digits);
+    if (key.text.data() == digits) {
+      key.text = texts_.emplace_back(key.text);
       if (c.kind == column_kind::decimal_text && !c.by_length) {
         key.number = make_decimal_key(key.text);
       }
-      if (c.kind == column_kind::decorated_text) key.amount = value_of(key.text);
     }
     return key;
-  }
-
-  // Rows without the cell first, then empty cells, then values: the
-  // library's order, which descending order reverses.
-  static int compare(const column_settings& c, const sort_key& a, const sort_key& b) {
-    if (a.state != b.state || a.state != sort_key::value) {
-      return static_cast<int>(a.state) - static_cast<int>(b.state);
-    }
-    switch (c.kind) {
-      case column_kind::int64: {
-        const auto x = static_cast<std::int64_t>(a.bits);
-        const auto y = static_cast<std::int64_t>(b.bits);
-        return (x > y) - (x < y);
-      }
-      case column_kind::uint64:
-      case column_kind::hex:
-      case column_kind::hex_text:
-        return (a.bits > b.bits) - (a.bits < b.bits);
-      case column_kind::decimal_text:
-        if (!c.by_length) return compare_decimal_keys(a.number, b.number);
-        break;
-      case column_kind::decorated_text:
-        if (!c.by_length) return (a.amount > b.amount) - (a.amount < b.amount);
-        break;
-      case column_kind::text:
-        break;
-    }
-    if (c.by_length && a.text.size() != b.text.size())
-      return a.text.size() < b.text.size() ? -1 : 1;
-    const int order = a.text.compare(b.text);
-    return (order > 0) - (order < 0);
   }
 
   const table_plan& plan_;
@@ -279,6 +301,12 @@ class row_sorter {
 };
 
 }  // namespace
+
+int compare_sort_fields(const column_settings& c, const stored_field& a, const stored_field& b) {
+  char a_digits[24];
+  char b_digits[24];
+  return compare_keys(c, key_from(c, a, a_digits), key_from(c, b, b_digits));
+}
 
 tabulix::table build_table(const table_plan& plan, dataset& data) {
   tabulix::table t;
@@ -293,14 +321,18 @@ tabulix::table build_table(const table_plan& plan, dataset& data) {
   declare_columns(t, plan);
 
   row_adder adder(t, plan);
+  const auto number_of = [&data](std::size_t r) -> std::uint64_t {
+    return r < data.numbers.size() ? data.numbers[r] : 0;
+  };
   if (plan.sort.empty()) {
-    data.rows.drain([&adder](record_reader& r) { adder.add(r); });
+    std::size_t r = 0;
+    data.rows.drain([&](record_reader& reader) { adder.add(reader, number_of(r++)); });
     return t;
   }
   const std::vector<std::size_t> order = row_sorter(plan, data).order();
   for (const std::size_t r : order) {
     record_reader reader(data.records[r]);
-    adder.add(reader);
+    adder.add(reader, number_of(r));
   }
   return t;
 }

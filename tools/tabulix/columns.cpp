@@ -157,6 +157,55 @@ void resolve_figures(const options& opts, const resolver& r, column_requests& re
   }
 }
 
+// The sort keys and --by-length. A sort key that is not shown is stored
+// after the shown columns, as a column that is sorted by but not printed:
+// gives those columns' input positions.
+std::vector<std::size_t> resolve_sort(const options& opts, const column_names& names,
+                                      const resolver& r, column_requests& req) {
+  std::vector<std::size_t> hidden;
+  for (const auto& arg : opts.sort) {
+    std::size_t input = 0;
+    const sort_column key = find_sort_column(names, arg, input);
+    if (r.shown_at(input).empty()) {
+      const auto at = std::find(hidden.begin(), hidden.end(), input);
+      req.sort.push_back(
+          {req.shown.size() + static_cast<std::size_t>(at - hidden.begin()), key.descending});
+      if (at == hidden.end()) hidden.push_back(input);
+      continue;
+    }
+    for (const std::size_t j : r.positions("--sort", input))
+      req.sort.push_back({j, key.descending});
+  }
+  for (const auto& arg : opts.by_length) {
+    const std::size_t input = names.find("--by-length", arg);
+    const auto at = std::find(hidden.begin(), hidden.end(), input);
+    if (at != hidden.end()) {
+      req.by_length.push_back(req.shown.size() + static_cast<std::size_t>(at - hidden.begin()));
+    } else {
+      for (const std::size_t j : r.positions("--by-length", input)) req.by_length.push_back(j);
+    }
+  }
+  return hidden;
+}
+
+// Appends the sort keys that are not shown, with the types --type gives them.
+void add_hidden(const options& opts, const column_names& names,
+                const std::vector<std::size_t>& hidden, column_requests& req) {
+  if (hidden.empty()) return;
+  for (const std::size_t input : hidden) {
+    std::optional<value_type> type;
+    for (const auto& arg : opts.types) {
+      const auto [at, name] = names.find_pair("--type", arg);
+      if (at == input) type = parse_type_name(name);
+    }
+    req.shown.push_back(input);
+    req.add_column();
+    req.types.back() = type;
+  }
+  req.hidden = hidden.size();
+  req.all_shown = false;
+}
+
 }  // namespace
 
 void column_names::make_index() const {
@@ -222,7 +271,10 @@ std::optional<std::vector<std::size_t>> column_names::range(std::string_view opt
   for (auto dash = item.find('-'); dash != std::string_view::npos;
        dash = item.find('-', dash + 1)) {
     const auto from = lookup(option, item.substr(0, dash));
-    const auto to = lookup(option, item.substr(dash + 1));
+    // "3-": from column 3 to the last.
+    const auto to = dash + 1 == item.size() && from && !titles_.empty()
+                        ? std::optional<std::size_t>(titles_.size() - 1)
+                        : lookup(option, item.substr(dash + 1));
     if (!from || !to) continue;
     std::vector<std::size_t> columns;
     if (*from <= *to) {
@@ -289,16 +341,10 @@ column_requests resolve_requests(const options& opts, const std::vector<std::str
     // A column that is not shown needs no type.
     for (const std::size_t j : r.shown_at(input)) req.types[j] = t;
   }
-  for (const auto& arg : opts.sort) {
-    std::size_t input = 0;
-    const sort_column key = find_sort_column(names, arg, input);
-    for (const std::size_t j : r.positions("--sort", input))
-      req.sort.push_back({j, key.descending});
-  }
+  const std::vector<std::size_t> hidden = resolve_sort(opts, names, r, req);
   resolve_figures(opts, r, req);
   r.all("--hex-upper", opts.hex_upper, req.hex_upper);
   r.all("--leading-zeros", opts.leading_zeros, req.leading_zeros);
-  r.all("--by-length", opts.by_length, req.by_length);
   for (const auto& list : opts.group) {
     if (list == group_all_columns) {
       req.group_all = true;
@@ -334,6 +380,7 @@ column_requests resolve_requests(const options& opts, const std::vector<std::str
                      [](std::string_view text) { return parse_alignment("--align", text); });
   r.pairs<alignment>("--title-align", opts.title_align, req.title_align,
                      [](std::string_view text) { return parse_alignment("--title-align", text); });
+  add_hidden(opts, names, hidden, req);
   return req;
 }
 

@@ -38,7 +38,8 @@ class column_names {
                                                                    std::string_view arg) const;
 
   // The columns of a LIST: COL,COL,... where a title may hold commas and
-  // an item may be a range A-B of columns, in the order given.
+  // an item may be a range A-B of columns, in the order given, or A- from A
+  // to the last column.
   [[nodiscard]] std::vector<std::size_t> find_list(std::string_view option,
                                                    std::string_view list) const;
 
@@ -70,6 +71,7 @@ struct sort_column {
 struct column_requests {
   std::vector<std::size_t> shown;  // the input column of each shown column
   bool all_shown = true;           // neither --columns nor --exclude
+  std::size_t hidden = 0;          // the last ones of `shown` are sort keys only
   std::vector<std::optional<value_type>> types;
   std::vector<std::optional<figure>> figures;
   std::vector<sort_column> sort;  // primary key first

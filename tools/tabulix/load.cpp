@@ -11,9 +11,12 @@
 
 #include "aligned.hpp"
 #include "csv.hpp"
+#include "progress.hpp"
 #include "sniff.hpp"
 #include "terminal.hpp"
 #include "text.hpp"
+#include "topn.hpp"
+#include "where.hpp"
 
 namespace tabulix::cli {
 
@@ -106,6 +109,20 @@ class missing_markers {
   }
 };
 
+column_kind forced_kind(value_type t) {
+  switch (t) {
+    case value_type::int64:
+      return column_kind::int64;
+    case value_type::uint64:
+      return column_kind::uint64;
+    case value_type::hex:
+      return column_kind::hex;
+    case value_type::string:
+      break;
+  }
+  return column_kind::text;
+}
+
 // The library holds a text of up to 4 GiB - 1 bytes in a cell or a title.
 bool too_long_to_show(std::uint64_t shown_bytes) {
   return shown_bytes > std::numeric_limits<std::uint32_t>::max();
@@ -116,9 +133,19 @@ constexpr const char* too_long = "is 4 GiB or longer as shown, more than a table
 class loader {
  public:
   loader(const options& opts, bool measure, width_unit unit)
-      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na) {}
+      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na) {
+    if (!opts.quiet) progress_ = progress_display::on_terminal();
+  }
 
   void load_all() {
+    load_each();
+    if (progress_) progress_->finish();
+  }
+
+  dataset take() { return std::move(data_); }
+
+ private:
+  void load_each() {
     if (opts_.files.empty()) {
       load_one(stdin, stdin_name);
       return;
@@ -136,14 +163,15 @@ class loader {
     }
   }
 
-  dataset take() { return std::move(data_); }
-
- private:
-  [[nodiscard]] bool done() const { return opts_.head && data_.rows.size() >= *opts_.head; }
+  // --head without --sort stops reading; with it, every row is read.
+  [[nodiscard]] bool done() const {
+    return opts_.head && !data_.top && data_.rows.size() >= *opts_.head;
+  }
 
   void load_one(std::FILE* in, const std::string& name) {
     reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
     std::unique_ptr<byte_source> source = open_source(in, name, opts_.encoding);
+    if (progress_) source = progress_->watch(std::move(source), in);
     read_as_ = {};
     if (ro.format == input_format::whitespace) {
       std::string sample;
@@ -220,6 +248,34 @@ class loader {
       if (data_.requests.figures[j]) data_.stats[j].figure.emplace(*data_.requests.figures[j]);
     }
     keep_addresses_ = !data_.requests.sort.empty();
+    if (!opts_.where.empty()) filter_.emplace(opts_.where, data_.input_titles, opts_.na);
+    // Each key column may double the selections (see topn.hpp): past a few
+    // keys every row is kept and sorted instead.
+    constexpr std::size_t most_keys = 8;
+    if (opts_.head && keep_addresses_ && data_.requests.sort.size() <= most_keys) {
+      data_.top =
+          std::make_shared<top_rows>(*opts_.head, data_.requests.sort, data_.requests.by_length);
+    }
+  }
+
+  // What each key column may still be ordered as (topn.hpp).
+  const std::vector<key_column_state>& key_states() {
+    key_states_.resize(data_.requests.sort.size());
+    for (std::size_t k = 0; k < key_states_.size(); ++k) {
+      const std::size_t j = data_.requests.sort[k].column;
+      key_column_state& state = key_states_[k];
+      if (const auto forced = data_.requests.types[j]) {
+        state.text_only = *forced == value_type::string;
+        state.numbers_only = !state.text_only;
+        state.numbers = forced_kind(*forced);
+        continue;
+      }
+      const type_guess& g = data_.stats[j].guess;
+      const column_kind kind = g.has_values() ? g.kind() : column_kind::int64;
+      state.text_only = kind == column_kind::text;
+      if (!state.text_only) state.numbers = kind;
+    }
+    return key_states_;
   }
 
   // Without a header, a longer record brings more columns, shown when no
@@ -250,6 +306,8 @@ class loader {
                             " fields, the header " + std::to_string(data_.input_titles.size()) +
                             field_count_hint());
     }
+    ++row_number_;
+    if (filter_ && !filter_->passes(record_)) return;
     if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {
       throw input_error(name, record_.line, 0, "too many records for one table");
     }
@@ -263,8 +321,14 @@ class loader {
     while (end > 0 && field_of(shown[end - 1]).empty()) --end;
     writer_.clear();
     for (std::size_t j = 0; j < end; ++j) take_field(j, field_of(shown[j]), name);
-    const char* at = data_.rows.add(writer_.finish());
+    const std::string_view encoded = writer_.finish();
+    if (data_.top) {
+      data_.top->offer(encoded, row_number_, key_states());
+      return;
+    }
+    const char* at = data_.rows.add(encoded);
     if (keep_addresses_) data_.records.push_back(at);
+    if (opts_.number) data_.numbers.push_back(row_number_);
   }
 
   [[nodiscard]] std::string_view field_of(std::size_t input_column) const {
@@ -365,6 +429,65 @@ class loader {
   missing_markers markers_;  // how the current input is split, when the tool chose it
   bool started_ = false;
   bool keep_addresses_ = false;
+  std::uint64_t row_number_ = 0;  // data records read, passing or not
+  std::optional<row_filter> filter_;
+  std::vector<key_column_state> key_states_;
+  std::unique_ptr<progress_display> progress_;
+};
+
+// The figures and widths of the stored rows, taken again: the loader's
+// take_field for a value already stored.
+class remeasure {
+ public:
+  remeasure(dataset& data, bool measure, width_unit unit)
+      : data_(data), measure_(measure), unit_(unit) {
+    for (auto& s : data_.stats) {
+      s.widest = 0;
+      if (s.figure) s.figure.emplace(s.figure->what());
+    }
+  }
+
+  void take(const char* record) {
+    record_reader reader(record);
+    stored_field f;
+    for (std::size_t j = 0; reader.next(f); ++j) take_field(j, f);
+  }
+
+ private:
+  void take_field(std::size_t j, const stored_field& f) {
+    if (f.tag == cell_tag::empty) return;
+    column_stats& stats = data_.stats[j];
+    char digits[24];
+    const std::string_view v = written(f, digits);
+    if (f.tag == cell_tag::missing) {
+      stats.widest = std::max(stats.widest, look_at(v, measure_, unit_).width);
+      if (stats.figure) stats.figure->add_missing();
+      return;
+    }
+    const std::optional<value_type> forced = data_.requests.types[j];
+    const field_scan s = forced ? scan_forced(*forced, v).value_or(scan_field(v)) : scan_field(v);
+    if (stats.figure) stats.figure->add(v, s);
+    const bool number =
+        f.tag == cell_tag::int64 || f.tag == cell_tag::uint64 || f.tag == cell_tag::hex;
+    const std::size_t width =
+        number ? (measure_ ? v.size() : 0) : look_at(v, measure_, unit_).width;
+    stats.widest = std::max(stats.widest, width);
+  }
+
+  // The field as it was written: its text, or its number written out.
+  static std::string_view written(const stored_field& f, char (&digits)[24]) {
+    if (!f.text.empty() || f.tag == cell_tag::text || f.tag == cell_tag::missing) return f.text;
+    const auto [end, ec] =
+        f.tag == cell_tag::int64
+            ? std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(f.bits))
+            : std::to_chars(digits, digits + sizeof digits, f.bits);
+    static_cast<void>(ec);  // 24 bytes hold any 64-bit number
+    return {digits, static_cast<std::size_t>(end - digits)};
+  }
+
+  dataset& data_;
+  bool measure_;
+  width_unit unit_;
 };
 
 }  // namespace
@@ -373,6 +496,23 @@ dataset load_inputs(const options& opts, bool measure, width_unit unit) {
   loader l(opts, measure, unit);
   l.load_all();
   return l.take();
+}
+
+void take_top_rows(const options& opts, dataset& data, const std::vector<column_kind>& key_kinds,
+                   bool measure, width_unit unit) {
+  if (!data.top) return;
+  const std::shared_ptr<top_rows> top = std::move(data.top);
+  row_store rows;
+  data.records.clear();
+  data.numbers.clear();
+  remeasure again(data, measure, unit);
+  for (const auto& r : top->rows(key_kinds)) {
+    const char* at = rows.add(r.record);
+    data.records.push_back(at);
+    if (opts.number) data.numbers.push_back(r.number);
+    again.take(at);
+  }
+  data.rows = std::move(rows);
 }
 
 }  // namespace tabulix::cli

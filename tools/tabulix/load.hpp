@@ -8,6 +8,7 @@
 #define TABULIX_TOOL_LOAD_HPP
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@
 
 namespace tabulix::cli {
 
+class top_rows;
+
 // What the values of one shown column look like.
 struct column_stats {
   type_guess guess;
@@ -33,7 +36,9 @@ struct dataset {
   column_requests requests;               // the options, resolved against the header
   std::vector<column_stats> stats;        // one per shown column
   row_store rows;
-  std::vector<const char*> records;  // record addresses, kept when the rows are sorted
+  std::vector<const char*> records;    // record addresses, kept when the rows are sorted
+  std::vector<std::uint64_t> numbers;  // with --number: each row's number in the input
+  std::shared_ptr<top_rows> top;       // with --sort and --head: the rows chosen while reading
 };
 
 // Loads the named files ("-" or none: standard input) as `opts` says; the
@@ -44,6 +49,13 @@ struct dataset {
 // value that does not fit a type the user chose; usage_error for options
 // that name no column.
 dataset load_inputs(const options& opts, bool measure, width_unit unit);
+
+// With --sort and --head: makes the rows that `data.top` chose for the key
+// columns' final kinds (in the order of the sort keys) the rows of `data`,
+// and takes the figures and widths again over them alone. The types stay
+// those of every row read, which the choice was made under.
+void take_top_rows(const options& opts, dataset& data, const std::vector<column_kind>& key_kinds,
+                   bool measure, width_unit unit);
 
 }  // namespace tabulix::cli
 

@@ -20,6 +20,7 @@
 #include "load.hpp"
 #include "options.hpp"
 #include "plan.hpp"
+#include "stats.hpp"
 #include "terminal.hpp"
 
 #ifdef __GLIBC__
@@ -79,11 +80,26 @@ int run(int argc, char** argv) {
   tabulix::section sections{};
   {
     // The records go as the table takes their rows.
-    dataset data = load_inputs(opts, fit_width(opts, place) > 0, unit_of(opts));
+    const bool measure = fit_width(opts, place) > 0;
+    dataset data = load_inputs(opts, measure, unit_of(opts));
     if (data.input_titles.empty()) return 0;  // no input, no table
-    const table_plan plan = make_plan(opts, data, place);
-    sections = plan.sections;
-    table.emplace(build_table(plan, data));
+    table_plan plan = make_plan(opts, data, place);
+    if (data.top) {
+      // The first rows of the sorted table, chosen for the keys' types.
+      std::vector<column_kind> key_kinds;
+      for (const auto& k : plan.sort) key_kinds.push_back(plan.columns[k.column].kind);
+      take_top_rows(opts, data, key_kinds, measure, unit_of(opts));
+      plan = make_plan(opts, data, place);
+    }
+    if (opts.stats) {
+      sections = opts.sections ? *opts.sections
+                               : tabulix::section::titles | tabulix::section::title_rule |
+                                     tabulix::section::rows;
+      table.emplace(build_stats_table(plan, data, opts.byte_widths));
+    } else {
+      sections = plan.sections;
+      table.emplace(build_table(plan, data));
+    }
   }
 
   // The library writes field by field; a large buffer saves system calls.

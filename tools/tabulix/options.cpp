@@ -20,7 +20,7 @@ constexpr const char* description =
     "(signed 64-bit decimals), uint (unsigned 64-bit), hex (0x and hex digits) or string.\n"
     "Numbers are right-aligned, decimal fractions such as 12.50 line up on the point, and\n"
     "empty fields are empty cells. COL is a header text or a column number from 1; a LIST\n"
-    "is COL,COL,... where numbers may form ranges such as 2-5.\n";
+    "is COL,COL,... where numbers may form ranges such as 2-5, or 3- for 3 to the last.\n";
 
 constexpr const char* examples =
     "Examples:\n"
@@ -28,6 +28,8 @@ constexpr const char* examples =
     "  tabulix --style fancyw --sort Size:desc --sum Size examples/disk-usage.csv\n"
     "  tabulix --sort Category --sort Price:desc --sum Price --label Total prices.csv\n"
     "  tabulix -c Name,3-5 --mean Price --head 20 big.csv.gz\n"
+    "  tabulix --sort Price:desc --head 10 --where 'Count>0' --where 'Name~^a' big.csv\n"
+    "  tabulix --stats big.csv\n"
     "  tabulix --leading-zeros Start --hex-upper Start --suffix Size=' B' map.csv\n"
     "  ps -eo pid,rss,comm | tabulix -w --sort 2:desc\n"
     "  tabulix --no-header --delimiter ';' --comment '#' --sections rows data.txt\n"
@@ -92,8 +94,17 @@ void add_input_options(CLI::App& app, options& out, raw_values& raw) {
                "The first record is data; columns are titled 1, 2, ...");
   app.add_option("--skip", raw.skip, "Skip N lines before the header")->type_name("N");
   app.add_option("--comment", out.comment, "Skip lines that start with TEXT")->type_name("TEXT");
-  app.add_option("-n,--head", raw.head, "Print the first N data rows and stop reading there")
+  app.add_option("-n,--head", raw.head,
+                 "Print the first N data rows and stop reading there; with --sort, the first "
+                 "N rows of the sorted table (only N rows are kept while reading)")
       ->type_name("N");
+  add_list(app, "--where", out.where,
+           "Keep only the rows where EXPR holds (repeatable: all must hold): COL OP VALUE with "
+           "=, !=, <, <=, >, >= (numbers by value, texts by bytes), ~ or !~ (PCRE2 regular "
+           "expression), or COL (not empty) and !COL (empty); --head and figures count "
+           "these rows",
+           "EXPR");
+  app.add_flag("-q,--quiet", out.quiet, "Show no progress display while reading large input");
   app.add_option("--encoding", raw.encoding,
                  "The input's encoding: utf8 (default, checked), latin1 or cp1252 (Windows-1252, "
                  "converted)")
@@ -110,7 +121,8 @@ void add_column_options(CLI::App& app, options& out) {
            "COL[:asc|desc]");
   add_list(app, "--by-length", out.by_length,
            "Sort the text column COL, a --sort key, by length first, then by bytes", "COL");
-  add_list(app, "--sum", out.sum, "Show the exact sum of the numeric column COL", "COL");
+  add_list(app, "--sum", out.sum,
+           "Show the exact sum of the numeric column COL (figures count the rows shown)", "COL");
   add_list(app, "--count", out.count, "Show the number of values (non-empty fields) of COL", "COL");
   add_list(app, "--min", out.min, "Show the smallest value of the numeric column COL", "COL");
   add_list(app, "--max", out.max, "Show the largest value of the numeric column COL", "COL");
@@ -156,6 +168,11 @@ void add_output_options(CLI::App& app, options& out, raw_values& raw) {
                  "Output style: raw, simple, fancy or fancyw (default: fancyw on a "
                  "terminal, simple otherwise)")
       ->type_name("STYLE");
+  app.add_flag("--stats", out.stats,
+               "Instead of the rows, print one row per column: its type, count of values, "
+               "empty cells, distinct values, min, max, mean, sum, and for numbers the median "
+               "and a histogram of 10 equal-width bins");
+  app.add_flag("--number", out.number, "Add a first column # with each row's number in the input");
   app.add_flag("--no-titles", out.no_titles, "Leave out the title line and its rule");
   app.add_flag("--no-rules", out.no_rules, "Leave out the rules of the fancy styles");
   app.add_option("--sections", raw.sections,

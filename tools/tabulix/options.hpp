@@ -84,6 +84,10 @@ struct options {
   bool byte_widths = false;  // widths count bytes, not terminal columns
   color_mode color = color_mode::automatic;
   tabulix::format output_format = tabulix::format::text;
+  std::vector<std::string> where;  // row filters, all of which must hold
+  bool stats = false;              // a table of figures per column instead of the rows
+  bool number = false;             // a first column with each row's number in the input
+  bool quiet = false;              // no progress display
 
   [[nodiscard]] input_format format() const {
     return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;

@@ -221,10 +221,11 @@ void make_summaries(const options& opts, const dataset& data, std::vector<column
     if (c.suffix && s.figure->what() != figure::count) *c.summary += *c.suffix;
   }
   if (!opts.label) return;
-  const auto free_text = std::find_if(cols.begin(), cols.end(), [](const column_settings& c) {
+  const auto visible_end = cols.end() - static_cast<std::ptrdiff_t>(data.requests.hidden);
+  const auto free_text = std::find_if(cols.begin(), visible_end, [](const column_settings& c) {
     return c.kind == column_kind::text && !c.summary;
   });
-  if (free_text == cols.end()) {
+  if (free_text == visible_end) {
     throw usage_error("--label: no text column without a figure to show it in");
   }
   free_text->summary = *opts.label;
@@ -303,6 +304,8 @@ table_plan make_plan(const options& opts, const dataset& data, const output_plac
   make_summaries(opts, data, plan.columns);
 
   plan.sort = req.sort;
+  plan.visible = req.shown.size() - req.hidden;
+  plan.number_rows = opts.number;
   plan.sections = choose_sections(opts, plan.columns);
   plan.fillers = opts.fillers;
   plan.display_widths = !opts.byte_widths;

@@ -37,6 +37,8 @@ struct column_settings {
 
 struct table_plan {
   std::vector<column_settings> columns;
+  std::size_t visible = 0;        // columns printed; those after them are sort keys only
+  bool number_rows = false;       // a first column with each row's number in the input
   std::vector<sort_column> sort;  // primary key first
   std::string style;
   tabulix::format format = tabulix::format::text;

@@ -138,6 +138,23 @@ class row_store {
   }
   [[nodiscard]] std::size_t size() const { return count_; }
 
+  // Calls f(address) for each record in input order; the records stay.
+  template <class F>
+  void each(F&& f) const {
+    for (const auto& b : blocks_) {
+      const char* p = b.bytes.get();
+      const char* const end = p + b.used;
+      while (p != end) {
+        f(p);
+        record_reader r(p);
+        stored_field ignored;
+        while (r.next(ignored)) {
+        }
+        p = r.position();
+      }
+    }
+  }
+
   // Calls f(reader) for each record in input order, which may read its
   // fields; frees each block once its records are done.
   template <class F>

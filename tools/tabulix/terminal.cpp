@@ -11,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
+#include <sys/stat.h>
 
 namespace tabulix::cli {
 
@@ -45,6 +46,34 @@ terminal_info standard_output_terminal() {
 #endif
   if (info.is_terminal && info.columns <= 0) info.columns = columns_from_environment();
   return info;
+}
+
+bool standard_error_is_terminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(fileno(stderr)) == 1;
+#endif
+}
+
+std::uint64_t regular_file_size(std::FILE* in) {
+#ifdef _WIN32
+  struct _stat64 st {};
+  if (_fstat64(_fileno(in), &st) != 0 || (st.st_mode & _S_IFREG) == 0) return 0;
+#else
+  struct stat st {};
+  if (fstat(fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+#endif
+  return st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+std::int64_t file_position(std::FILE* in) {
+#ifdef _WIN32
+  const std::int64_t at = _ftelli64(in);
+#else
+  const std::int64_t at = ftello(in);
+#endif
+  return at;
 }
 
 #ifdef _WIN32

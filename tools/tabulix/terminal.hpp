@@ -4,6 +4,7 @@
 #ifndef TABULIX_TOOL_TERMINAL_HPP
 #define TABULIX_TOOL_TERMINAL_HPP
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -15,6 +16,17 @@ struct terminal_info {
 };
 
 terminal_info standard_output_terminal();
+
+// Whether standard error is a terminal (where a progress display may go).
+bool standard_error_is_terminal();
+
+// The size of the regular file that `in` reads, or 0 when it is none (a
+// pipe, a terminal) or its size is unknown.
+std::uint64_t regular_file_size(std::FILE* in);
+
+// How many bytes of `in` have been read from the file, or -1 when it cannot
+// tell (a pipe).
+std::int64_t file_position(std::FILE* in);
 
 // Opens a file named in UTF-8 for reading bytes. Windows takes the name as
 // UTF-16 (its narrow calls would read it in the ANSI code page).

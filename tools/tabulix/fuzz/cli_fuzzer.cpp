@@ -16,9 +16,12 @@
 //           bit 4 --width 24 with --group, bit 5 a label, bit 6 column 2 aligned on '.',
 //           bit 7 the numbers mode below instead of a table
 //   byte 4: bit 0 --trim, bit 1 Windows-1252, bit 2 --fields 2 (with -w),
-//           bit 3 --na -999,x instead of the usual markers, bit 4 --na ''
-//   the input's length: bit 0 --wrap, bit 1 --max-column-width 6 (bits
-//           that mutations change freely, leaving the bytes' meaning as it was)
+//           bit 3 --na -999,x instead of the usual markers, bit 4 --na '',
+//           bit 5 --stats, bit 6 a --where expression (below), bit 7
+//           --number and --sort 3 (a column that --exclude 3 hides)
+//   the input's length: bit 0 --wrap, bit 1 --max-column-width 6, bits 2-4
+//           which --where expression (bits that mutations change freely,
+//           leaving the bytes' meaning as it was)
 //
 // Faults the command reports (usage_error, data_error, input_error, a refused
 // library call, memory running out) end a run quietly; anything else, and any
@@ -48,6 +51,7 @@
 #include "infer.hpp"
 #include "load.hpp"
 #include "plan.hpp"
+#include "stats.hpp"
 
 namespace {
 
@@ -81,6 +85,21 @@ void add_figure(options& o, unsigned code, const char* column) {
       break;
     default:
       break;
+  }
+}
+
+// --stats, --where, --number and a sort key that may not be shown.
+void add_questions(options& o, std::uint8_t bits, std::size_t size) {
+  o.stats = (bits & 32U) != 0;
+  if ((bits & 64U) != 0) {
+    // Numbers, texts, hex, empty fields, regular expressions good and bad.
+    const char* const filters[] = {"1>0",     "2~^[a-f]", "1!=x",           "!2",
+                                   "1<=-1.5", "2=0x1f",   "1~(?i)é|\\d{2}", "2 !~ ("};
+    o.where.emplace_back(filters[(size >> 2) & 7U]);
+  }
+  if ((bits & 128U) != 0) {
+    o.number = true;
+    o.sort.emplace_back("3");
   }
 }
 
@@ -139,6 +158,7 @@ options options_from(const std::uint8_t* b, std::size_t size) {
   if ((b[4] & 4U) != 0 && o.whitespace) o.fields = 2;
   if ((b[4] & 8U) != 0) o.na = {"-999", "x"};
   if ((b[4] & 16U) != 0) o.na.clear();
+  add_questions(o, b[4], size);
   return o;
 }
 
@@ -193,10 +213,18 @@ void print_table(const options& opts, const std::uint8_t* data, std::size_t size
   o.files.push_back(file.name());
   const output_place place{};
   try {
-    dataset set = load_inputs(o, fit_width(o, place) > 0, unit_of(o));
+    const bool measure = fit_width(o, place) > 0;
+    dataset set = load_inputs(o, measure, unit_of(o));
     if (set.input_titles.empty()) return;
-    const table_plan plan = make_plan(o, set, place);
-    tabulix::table t = build_table(plan, set);
+    table_plan plan = make_plan(o, set, place);
+    if (set.top) {
+      std::vector<column_kind> key_kinds;
+      for (const auto& k : plan.sort) key_kinds.push_back(plan.columns[k.column].kind);
+      take_top_rows(o, set, key_kinds, measure, unit_of(o));
+      plan = make_plan(o, set, place);
+    }
+    tabulix::table t =
+        o.stats ? build_stats_table(plan, set, o.byte_widths) : build_table(plan, set);
     t.print(output(), plan.sections);
   } catch (const usage_error& e) {
     report(e);
