@@ -104,8 +104,10 @@ void keep_sums(tblx_table& table) noexcept {
 // a print (the formats close their document).
 tblx_status write_frozen(tblx_table& table, unsigned int flags, const destination& to,
                          bool first, bool flushing) noexcept {
-  if (table.format == TBLX_FORMAT_TEXT && prints_lines(table)) {
-    return print_lines(table, flags, to);
+  if (table.format == TBLX_FORMAT_TEXT) {
+    if (prints_lines(table)) return print_lines(table, flags, to);
+  } else if (!first) {
+    flags &= ~title_sections;  // the other formats wrote their header with the first flush
   }
   print_context ctx = make_context(table);
   ctx.continuing = !first;
