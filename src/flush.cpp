@@ -18,6 +18,8 @@
 
 struct flushed_sums {
   bool wrote_rows;  // a flush wrote a row (a JSON array needs commas after it)
+  char* room;       // the buffer of numbers wider than their frozen column
+  size_t room_size;
   size_t count;     // entries in sums, one a column
   struct column_sum {
     wide_sum sum;
@@ -46,21 +48,22 @@ flushed_sums* new_flushed_sums(const tblx_table& table) noexcept {
   return kept;
 }
 
-// A frozen column may print a number wider than it: the scratch buffer
-// holds the longest number text with its fill, whatever the rows hold.
-tblx_status make_room_for_numbers(tblx_table& table) noexcept {
-  uint64_t widest = 0;
+// A frozen column may print a number wider than it, which no fill then
+// widens: its text is at most the longest head and the suffix. The
+// measuring pass sized the table's scratch buffer for the numbers within
+// their columns; this room holds the wider ones, whatever the rows hold.
+tblx_status make_room_for_numbers(flushed_sums& kept, const tblx_table& table) noexcept {
+  size_t longest_suffix = 0;
   for (const column* col = table.columns; col != nullptr; col = col->next) {
-    if (col->type == TBLX_TYPE_STRING) continue;
-    widest = std::max(widest, 2 * width_of(*col) + number_text::head_room + col->suffix_len);
+    if (col->type != TBLX_TYPE_STRING) longest_suffix = std::max<size_t>(longest_suffix, col->suffix_len);
   }
-  constexpr uint64_t spare = 8;
-  if (widest + spare <= table.scratch_size) return TBLX_OK;
-  if (widest > SIZE_MAX - spare) return TBLX_ERR_NO_MEMORY;
-  void* grown = std::realloc(table.scratch, static_cast<size_t>(widest + spare));
+  constexpr size_t spare = 8;
+  const size_t size = number_text::head_room + longest_suffix + spare;
+  if (size <= kept.room_size) return TBLX_OK;
+  void* grown = std::realloc(kept.room, size);
   if (grown == nullptr) return TBLX_ERR_NO_MEMORY;
-  table.scratch = static_cast<char*>(grown);
-  table.scratch_size = static_cast<size_t>(widest + spare);
+  kept.room = static_cast<char*>(grown);
+  kept.room_size = size;
   return TBLX_OK;
 }
 
@@ -116,22 +119,26 @@ tblx_status write_frozen(tblx_table& table, unsigned int flags, const destinatio
   return write_to(to, [&](sink& out) { print_in_format(out, ctx, flags); });
 }
 
-// The first flush measures and freezes; a failure leaves the table as it was.
+// The first flush measures and freezes; a failure leaves the table as it
+// was, to be measured again.
 tblx_status freeze(tblx_table& table) noexcept {
   flushed_sums* kept = new_flushed_sums(table);
   if (kept == nullptr) return TBLX_ERR_NO_MEMORY;
-  tblx_status s = TBLX_OK;
-  if (table.format == TBLX_FORMAT_TEXT && prints_lines(table)) {
-    if (!lines_layout_current(table)) s = measure_lines(table);
-  } else if (table.layout_stale) {
-    s = measure_layout(table);
+  tblx_status s = make_room_for_numbers(*kept, table);
+  if (s == TBLX_OK) {
+    if (table.format == TBLX_FORMAT_TEXT && prints_lines(table)) {
+      if (!lines_layout_current(table)) s = measure_lines(table);
+    } else if (table.layout_stale) {
+      s = measure_layout(table);
+    }
   }
-  if (s == TBLX_OK) s = make_room_for_numbers(table);
   if (s != TBLX_OK) {
+    std::free(kept->room);
     std::free(kept);
+    table.layout_stale = 1;
     return s;
   }
-  // The sums start from zero: the measuring pass summed the rows present.
+  // The sums start from zero: the rows present are summed with the flush.
   table.flushed = kept;
   return TBLX_OK;
 }
@@ -142,7 +149,7 @@ tblx_status flush_rows(tblx_table& table, unsigned int sections, const destinati
   const bool first = table.flushed == nullptr;
   if (first) {
     if (tblx_status s = freeze(table); s != TBLX_OK) return s;
-  } else if (tblx_status s = make_room_for_numbers(table); s != TBLX_OK) {
+  } else if (tblx_status s = make_room_for_numbers(*table.flushed, table); s != TBLX_OK) {
     return s;
   }
   sum_all_rows(table);
@@ -167,12 +174,21 @@ tblx_status run_flush(tblx_table* table, bool has_destination, Flush&& flush) no
 }  // namespace
 
 tblx_status print_frozen(tblx_table& table, unsigned int flags, const destination& to) noexcept {
-  if (tblx_status s = make_room_for_numbers(table); s != TBLX_OK) return s;
+  if (tblx_status s = make_room_for_numbers(*table.flushed, table); s != TBLX_OK) return s;
   sum_all_rows(table);
   return write_frozen(table, flags, to, false, false);
 }
 
+void use_number_room(const tblx_table& table, print_context& ctx) noexcept {
+  const flushed_sums& kept = *table.flushed;
+  if (kept.room_size > ctx.scratch_size) {
+    ctx.scratch = kept.room;
+    ctx.scratch_size = kept.room_size;
+  }
+}
+
 void unfreeze(tblx_table* table) noexcept {
+  if (table->flushed != nullptr) std::free(table->flushed->room);
   std::free(table->flushed);
   table->flushed = nullptr;
 }

@@ -299,6 +299,7 @@ print_context make_context(const tblx_table& table) noexcept {
   ctx.scratch = table.scratch;
   ctx.scratch_size = table.scratch_size;
   ctx.frozen = table.flushed != nullptr;
+  if (ctx.frozen) use_number_room(table, ctx);
   return ctx;
 }
 

@@ -30,6 +30,10 @@ struct print_context {
 
 print_context make_context(const tblx_table& table) noexcept;
 
+// A frozen table's print takes the buffer that holds numbers wider than
+// their column when it is the larger (flush.cpp).
+void use_number_room(const tblx_table& table, print_context& ctx) noexcept;
+
 // Writes the selected sections in the table's format, the text format by
 // the printer of one line a row, and flushes the sink.
 void print_in_format(sink& out, const print_context& ctx, unsigned int flags) noexcept;

@@ -177,3 +177,20 @@ TEST(Flush, RefusalsAndFailuresKeepTheRows) {
 }
 
 }  // namespace
+
+namespace {
+
+// The longest number text there is, in a column frozen narrow, prints whole.
+TEST(Flush, LongestNumberPrintsWhole) {
+  Table t = make_table({{.type = TBLX_TYPE_DOUBLE, .title = "D", .precision = 17, .group = ','},
+                        {.type = TBLX_TYPE_INT, .title = "N"}},
+                       {{dbl(1), num(1)}});
+  capture([&](FILE* s) { ASSERT_EQ(TBLX_OK, tblx_flushrows(t.get(), ALL, s)); });
+  add_rows(t.get(), {{dbl(-1.7976931348623157e308), num(2)}});
+  const std::string out = print_to_string(t.get(), TBLX_PRINT_ROWS);
+  EXPECT_EQ(0u, out.rfind("-179,769,313,486,231,570,", 0)) << out;
+  EXPECT_NE(std::string::npos, out.find(".00000000000000000 2\n")) << out;
+  EXPECT_EQ(1 + 309 + 102 + 1 + 17 + 3u, out.size()) << out;
+}
+
+}  // namespace
