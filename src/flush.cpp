@@ -10,22 +10,12 @@
 
 #include "exact_sum.h"
 #include "fit.h"
+#include "flush.h"
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
 #include "render.h"
 #include "tabulix_internal.h"
-
-struct flushed_sums {
-  bool wrote_rows;  // a flush wrote a row (a JSON array needs commas after it)
-  char* room;       // the buffer of numbers wider than their frozen column
-  size_t room_size;
-  size_t count;     // entries in sums, one a column
-  struct column_sum {
-    wide_sum sum;
-    exact_sum exact;
-  } sums[1];  // count entries, allocated with the record
-};
 
 namespace {
 
@@ -100,7 +90,10 @@ void keep_sums(tblx_table& table) noexcept {
     kept.sums[i].sum = col->sum;
     if (col->exact != nullptr) kept.sums[i].exact = *col->exact;
   }
-  kept.wrote_rows = kept.wrote_rows || table.rows != nullptr;
+  size_t rows = 0;
+  for (const row* r = table.rows; r != nullptr; r = r->next) ++rows;
+  kept.rows = static_cast<uint32_t>(kept.rows + rows);
+  kept.wrote_rows = kept.wrote_rows || rows != 0;
 }
 
 // Writes the frozen table's sections, as a flush (more rows follow) or as
