@@ -161,7 +161,7 @@ void freeze_caps(const lines_printer& p) noexcept {
   for (uint32_t j = 0; j < p.shown; ++j) {
     field_state& f = p.fields[j];
     const uint64_t width = width_of(*f.col);
-    if (f.col->type == TBLX_TYPE_STRING && width != 0 && (f.rules.cap == 0 || f.rules.cap > width)) {
+    if (cuts_when_frozen(*f.col) && width != 0 && (f.rules.cap == 0 || f.rules.cap > width)) {
       f.rules.cap = width;
     }
   }

@@ -473,7 +473,7 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
   }
   if (ctx.raw || width >= plan.width) {
     if (ctx.frozen && !ctx.raw && width > plan.width && c != nullptr &&
-        plan.col->type == TBLX_TYPE_STRING) [[unlikely]] {
+        cuts_when_frozen(*plan.col)) [[unlikely]] {
       place_cut<Display>(out, plan, text, len);
       return;
     }

@@ -187,6 +187,15 @@ inline bool prints_lines(const tblx_table& table) noexcept {
          table.style != TBLX_STYLE_RAW;
 }
 
+// Whether a text wider than its column in a layout frozen by tblx_flushrows
+// is cut to it: texts placed left or centred are. Texts justified right or on
+// a character are numbers written as text, as a rule, and are written whole
+// like numbers: cut, they would lose their last digits.
+inline bool cuts_when_frozen(const column& col) noexcept {
+  return col.type == TBLX_TYPE_STRING && (col.cell_justification == TBLX_JUST_LEFT ||
+                                          col.cell_justification == TBLX_JUST_CENTER);
+}
+
 // The first test of every call that changes or prints a table: a null table
 // is refused, and so is one being printed, whose title callbacks may call back
 // into it. A change there would pull the records and the scratch buffer from

@@ -115,8 +115,10 @@ constexpr const char* too_long = "is 4 GiB or longer as shown, more than a table
 
 class loader {
  public:
-  loader(const options& opts, bool measure, width_unit unit)
-      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na) {}
+  loader(const options& opts, bool measure, width_unit unit, record_sink* sink)
+      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na), sink_(sink) {
+    if (sink_ != nullptr) sink_->attach(data_);
+  }
 
   void load_all() {
     if (opts_.files.empty()) {
@@ -139,11 +141,15 @@ class loader {
   dataset take() { return std::move(data_); }
 
  private:
-  [[nodiscard]] bool done() const { return opts_.head && data_.rows.size() >= *opts_.head; }
+  [[nodiscard]] bool done() const {
+    const std::uint64_t taken = sink_ != nullptr ? sink_->taken() : 0;
+    return opts_.head && data_.rows.size() + taken >= *opts_.head;
+  }
 
   void load_one(std::FILE* in, const std::string& name) {
     reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
-    std::unique_ptr<byte_source> source = open_source(in, name, opts_.encoding);
+    std::unique_ptr<byte_source> source = sink_ != nullptr ? sink_->open(in, name, opts_.encoding)
+                                                           : open_source(in, name, opts_.encoding);
     read_as_ = {};
     if (ro.format == input_format::whitespace) {
       std::string sample;
@@ -154,6 +160,7 @@ class loader {
       choose_delimiter(name, source, ro);
     }
     csv_reader reader(std::move(source), name, std::move(ro));
+    if (sink_ != nullptr) sink_->reading();
     if (first_file_.empty()) first_file_ = name;
     if (opts_.fields) reader.set_field_limit(*opts_.fields);
     if (!opts_.no_header && reader.next(record_)) {
@@ -253,6 +260,7 @@ class loader {
     if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {
       throw input_error(name, record_.line, 0, "too many records for one table");
     }
+    if (sink_ != nullptr && sink_->streaming()) return sink_->take(record_, name);
     const std::vector<std::size_t>& shown = data_.requests.shown;
     // A row ends at its last non-empty field; empty fields before it are
     // empty cells.
@@ -365,12 +373,13 @@ class loader {
   missing_markers markers_;  // how the current input is split, when the tool chose it
   bool started_ = false;
   bool keep_addresses_ = false;
+  record_sink* sink_;
 };
 
 }  // namespace
 
-dataset load_inputs(const options& opts, bool measure, width_unit unit) {
-  loader l(opts, measure, unit);
+dataset load_inputs(const options& opts, bool measure, width_unit unit, record_sink* sink) {
+  loader l(opts, measure, unit, sink);
   l.load_all();
   return l.take();
 }

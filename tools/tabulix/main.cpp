@@ -20,6 +20,7 @@
 #include "load.hpp"
 #include "options.hpp"
 #include "plan.hpp"
+#include "stream.hpp"
 #include "terminal.hpp"
 
 #ifdef __GLIBC__
@@ -74,6 +75,10 @@ int run(int argc, char** argv) {
   }
   const terminal_info term = standard_output_terminal();
   const output_place place{term.is_terminal, term.columns};
+  if (opts.stream) {
+    run_stream(opts, place);
+    return check_output();
+  }
 
   std::optional<tabulix::table> table;
   tabulix::section sections{};

@@ -57,6 +57,7 @@ class help_formatter : public CLI::Formatter {
 
 // The option values as the command line gives them, before conversion.
 struct raw_values {
+  std::vector<std::string> stream;
   std::vector<std::string> fillers;
   std::optional<std::string> sections;
   std::optional<std::string> delimiter;
@@ -94,6 +95,11 @@ void add_input_options(CLI::App& app, options& out, raw_values& raw) {
   app.add_option("--comment", out.comment, "Skip lines that start with TEXT")->type_name("TEXT");
   app.add_option("-n,--head", raw.head, "Print the first N data rows and stop reading there")
       ->type_name("N");
+  // A flag with an optional count, given only after '=', as --group.
+  app.add_flag("--stream{1000}", raw.stream,
+               "Print as the input is read: the layout and types come from the first N rows "
+               "(1000 by default) or those read before 0.2 s without input")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option("--encoding", raw.encoding,
                  "The input's encoding: utf8 (default, checked), latin1 or cp1252 (Windows-1252, "
                  "converted)")
@@ -252,6 +258,13 @@ void convert_input(const raw_values& raw, options& out) {
   if (raw.head) out.head = parse_count("--head", *raw.head);
   if (raw.skip) out.skip = parse_count("--skip", *raw.skip);
   if (raw.encoding) out.encoding = parse_encoding(*raw.encoding);
+  if (!raw.stream.empty()) {
+    out.stream = parse_count("--stream", raw.stream.back());
+    if (*out.stream == 0) throw usage_error("--stream: expected a number from 1, got '0'");
+    if (!out.sort.empty()) {
+      throw usage_error("--sort cannot be used with --stream: rows are printed as they are read");
+    }
+  }
 }
 
 // Turns the option values that need no input data into typed values.
