@@ -68,8 +68,13 @@ class pipe_source final : public byte_source {
   std::size_t read(char* to, std::size_t size) override {
     if (!ready(0)) {
       if (!sampling_) listener_.before_wait();
-      if (!ready(idle_ms)) {
-        if (sampling_ && got_any_) return 0;
+      // A pause that ended the sample counts as the pause before the rows.
+      if (paused_ || !ready(idle_ms)) {
+        if (sampling_ && got_any_) {
+          paused_ = true;
+          return 0;
+        }
+        paused_ = false;
         listener_.idle();
         wait_for_input();
       }
@@ -106,6 +111,7 @@ class pipe_source final : public byte_source {
   wait_listener& listener_;
   bool sampling_ = true;
   bool got_any_ = false;
+  bool paused_ = false;  // the sample ended at a pause, and no input came since
 };
 #endif
 
