@@ -380,7 +380,12 @@ class loader {
 
 dataset load_inputs(const options& opts, bool measure, width_unit unit, record_sink* sink) {
   loader l(opts, measure, unit, sink);
-  l.load_all();
+  try {
+    l.load_all();
+  } catch (...) {
+    if (sink != nullptr) sink->input_failed();
+    throw;
+  }
   return l.take();
 }
 

@@ -65,6 +65,8 @@ class record_sink {
   virtual void take(const csv_record& record, const std::string& name) = 0;
   // Records handed over so far (for --head).
   [[nodiscard]] virtual std::uint64_t taken() const = 0;
+  // Reading stopped at a fault, which the loader throws on after this.
+  virtual void input_failed() noexcept = 0;
 };
 
 // Loads the named files ("-" or none: standard input) as `opts` says; the

@@ -76,7 +76,8 @@ int run(int argc, char** argv) {
   const terminal_info term = standard_output_terminal();
   const output_place place{term.is_terminal, term.columns};
   if (opts.stream) {
-    run_stream(opts, place);
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);  // one write a flush of rows
+    run_stream(opts, place, stdout);
     return check_output();
   }
 

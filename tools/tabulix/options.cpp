@@ -45,12 +45,13 @@ CLI::Option* add_list(CLI::App& app, const std::string& name, std::vector<T>& in
       ->allow_extra_args(false);
 }
 
-// Help that shows --group with its optional list as given, after '='
-// (CLI11 would show the flag's default value in braces).
+// Help that shows --group and --stream with their optional values as given,
+// after '=' (CLI11 would show the flag's default value in braces).
 class help_formatter : public CLI::Formatter {
  public:
   std::string make_option_name(const CLI::Option* opt, bool is_positional) const override {
     if (!is_positional && opt->check_lname("group")) return "--group[=LIST]";
+    if (!is_positional && opt->check_lname("stream")) return "--stream[=N]";
     return CLI::Formatter::make_option_name(opt, is_positional);
   }
 };

@@ -197,7 +197,8 @@ std::string_view stored_text(const stored_field& f, char (&digits)[24]) {
 // of another type can still be shown in them.
 class streamer final : public record_sink, public wait_listener {
  public:
-  streamer(const options& opts, const output_place& place) : opts_(opts), place_(place) {}
+  streamer(const options& opts, const output_place& place, std::FILE* out)
+      : opts_(opts), place_(place), out_(out) {}
 
   void attach(dataset& data) override { data_ = &data; }
 
@@ -238,6 +239,16 @@ class streamer final : public record_sink, public wait_listener {
     if (table_ && pending_ != 0) flush();
   }
 
+  // The rows read before a fault in the input are shown before it is
+  // reported; a failure here would only hide that fault.
+  void input_failed() noexcept override {
+    try {
+      if (!table_ && data_ != nullptr && data_->rows.size() != 0) start();
+      if (table_ && pending_ != 0) flush();
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the fault in the input is what counts
+    }
+  }
+
   void idle() override {
     if (!table_ && data_ != nullptr && data_->rows.size() != 0) start();
   }
@@ -263,7 +274,7 @@ class streamer final : public record_sink, public wait_listener {
       }
     }
     std::error_code ec;
-    table_->print(stdout, summary, ec);
+    table_->print(out_, summary, ec);
     if (ec) fail_output(ec);
     if (misfits_ != 0) {
       std::fprintf(stderr,
@@ -304,7 +315,6 @@ class streamer final : public record_sink, public wait_listener {
     }
     dataset none;
     table_.emplace(build_table(as_text, none));
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     data.rows.drain([this](record_reader& r) { add_stored(r); });
     data.records.clear();
     flush();
@@ -312,7 +322,7 @@ class streamer final : public record_sink, public wait_listener {
 
   void flush() {
     std::error_code ec;
-    table_->flush_rows(stdout,
+    table_->flush_rows(out_,
                        sections_ & (tabulix::section::titles | tabulix::section::title_rule |
                                     tabulix::section::rows),
                        ec);
@@ -472,6 +482,7 @@ class streamer final : public record_sink, public wait_listener {
 
   const options& opts_;
   output_place place_;
+  std::FILE* out_;
   dataset* data_ = nullptr;
 #if !defined(_WIN32)
   pipe_source* pipe_ = nullptr;
@@ -492,8 +503,8 @@ class streamer final : public record_sink, public wait_listener {
 
 }  // namespace
 
-void run_stream(const options& opts, const output_place& place) {
-  streamer s(opts, place);
+void run_stream(const options& opts, const output_place& place, std::FILE* out) {
+  streamer s(opts, place, out);
   dataset data = load_inputs(opts, fit_width(opts, place) > 0, unit_of(opts), &s);
   s.finish(data);
 }

@@ -6,17 +6,19 @@
 #ifndef TABULIX_TOOL_STREAM_HPP
 #define TABULIX_TOOL_STREAM_HPP
 
+#include <cstdio>
+
 #include "options.hpp"
 #include "plan.hpp"
 
 namespace tabulix::cli {
 
-// Reads the inputs and prints them as --stream asks. Throws what loading,
+// Reads the inputs and prints them to `out` as --stream asks. Throws what loading,
 // planning and building a table throw, and std::system_error when the
 // output fails. A value that does not fit the type its column got from the
 // first rows is shown as text and left out of the figures; their number is
 // told on standard error at the end.
-void run_stream(const options& opts, const output_place& place);
+void run_stream(const options& opts, const output_place& place, std::FILE* out);
 
 }  // namespace tabulix::cli
 

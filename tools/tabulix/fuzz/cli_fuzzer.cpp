@@ -17,8 +17,9 @@
 //           bit 7 the numbers mode below instead of a table
 //   byte 4: bit 0 --trim, bit 1 Windows-1252, bit 2 --fields 2 (with -w),
 //           bit 3 --na -999,x instead of the usual markers, bit 4 --na ''
-//   the input's length: bit 0 --wrap, bit 1 --max-column-width 6 (bits
-//           that mutations change freely, leaving the bytes' meaning as it was)
+//   the input's length: bit 0 --wrap, bit 1 --max-column-width 6, bit 2
+//           --stream=2 (without --sort) (bits that mutations change freely,
+//           leaving the bytes' meaning as it was)
 //
 // Faults the command reports (usage_error, data_error, input_error, a refused
 // library call, memory running out) end a run quietly; anything else, and any
@@ -48,6 +49,7 @@
 #include "infer.hpp"
 #include "load.hpp"
 #include "plan.hpp"
+#include "stream.hpp"
 
 namespace {
 
@@ -134,6 +136,11 @@ options options_from(const std::uint8_t* b, std::size_t size) {
   if ((b[3] & 64U) != 0) o.align.emplace_back("2=first:.");
   o.wrap = (size & 1U) != 0;
   if ((size & 2U) != 0) o.max_column_width.emplace_back("6");
+  if ((size & 4U) != 0) {
+    o.stream = 2;
+    o.sort.clear();
+    o.by_length.clear();
+  }
   o.trim = (b[4] & 1U) != 0;
   if ((b[4] & 2U) != 0) o.encoding = text_encoding::cp1252;
   if ((b[4] & 4U) != 0 && o.whitespace) o.fields = 2;
@@ -193,6 +200,10 @@ void print_table(const options& opts, const std::uint8_t* data, std::size_t size
   o.files.push_back(file.name());
   const output_place place{};
   try {
+    if (o.stream) {
+      run_stream(o, place, output());
+      return;
+    }
     dataset set = load_inputs(o, fit_width(o, place) > 0, unit_of(o));
     if (set.input_titles.empty()) return;
     const table_plan plan = make_plan(o, set, place);
