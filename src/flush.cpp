@@ -4,13 +4,14 @@
 // layout; later calls, and prints, keep those widths (a wider text is cut,
 // a wider number pushes the rest of its line). The sums of the flushed rows
 // are kept here, so that a summary counts every row ever added.
+#include "flush.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "exact_sum.h"
 #include "fit.h"
-#include "flush.h"
 #include "justify.h"
 #include "number_text.h"
 #include "print_sink.h"
@@ -32,7 +33,8 @@ tblx_status refusal(const tblx_table* table, bool has_destination) noexcept {
 flushed_sums* new_flushed_sums(const tblx_table& table) noexcept {
   size_t count = 0;
   for (const column* col = table.columns; col != nullptr; col = col->next) ++count;
-  const size_t size = sizeof(flushed_sums) + (count == 0 ? 0 : count - 1) * sizeof(flushed_sums::column_sum);
+  const size_t size =
+      sizeof(flushed_sums) + (count == 0 ? 0 : count - 1) * sizeof(flushed_sums::column_sum);
   auto* kept = static_cast<flushed_sums*>(std::calloc(1, size));
   if (kept != nullptr) kept->count = count;
   return kept;
@@ -45,7 +47,8 @@ flushed_sums* new_flushed_sums(const tblx_table& table) noexcept {
 tblx_status make_room_for_numbers(flushed_sums& kept, const tblx_table& table) noexcept {
   size_t longest_suffix = 0;
   for (const column* col = table.columns; col != nullptr; col = col->next) {
-    if (col->type != TBLX_TYPE_STRING) longest_suffix = std::max<size_t>(longest_suffix, col->suffix_len);
+    if (col->type != TBLX_TYPE_STRING)
+      longest_suffix = std::max<size_t>(longest_suffix, col->suffix_len);
   }
   constexpr size_t spare = 8;
   const size_t size = number_text::head_room + longest_suffix + spare;
@@ -98,8 +101,8 @@ void keep_sums(tblx_table& table) noexcept {
 
 // Writes the frozen table's sections, as a flush (more rows follow) or as
 // a print (the formats close their document).
-tblx_status write_frozen(tblx_table& table, unsigned int flags, const destination& to,
-                         bool first, bool flushing) noexcept {
+tblx_status write_frozen(tblx_table& table, unsigned int flags, const destination& to, bool first,
+                         bool flushing) noexcept {
   if (table.format == TBLX_FORMAT_TEXT) {
     if (prints_lines(table)) return print_lines(table, flags, to);
   } else if (!first) {

@@ -472,8 +472,8 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
     if (!ctx.raw) width = display_width(text, len);
   }
   if (ctx.raw || width >= plan.width) {
-    if (ctx.frozen && !ctx.raw && width > plan.width && c != nullptr &&
-        cuts_when_frozen(*plan.col)) [[unlikely]] {
+    if (ctx.frozen && !ctx.raw && width > plan.width && c != nullptr && cuts_when_frozen(*plan.col))
+        [[unlikely]] {
       place_cut<Display>(out, plan, text, len);
       return;
     }

@@ -192,8 +192,8 @@ inline bool prints_lines(const tblx_table& table) noexcept {
 // a character are numbers written as text, as a rule, and are written whole
 // like numbers: cut, they would lose their last digits.
 inline bool cuts_when_frozen(const column& col) noexcept {
-  return col.type == TBLX_TYPE_STRING && (col.cell_justification == TBLX_JUST_LEFT ||
-                                          col.cell_justification == TBLX_JUST_CENTER);
+  return col.type == TBLX_TYPE_STRING &&
+         (col.cell_justification == TBLX_JUST_LEFT || col.cell_justification == TBLX_JUST_CENTER);
 }
 
 // The first test of every call that changes or prints a table: a null table

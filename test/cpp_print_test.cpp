@@ -434,9 +434,10 @@ TEST(CppPrint, FlushRowsStreamsAndThePrintSumsEveryRow) {
   EXPECT_FALSE(ec);
   t.print(append, section::sum, ec);
   EXPECT_FALSE(ec);
-  EXPECT_EQ("Name      Size\nalpha     1200\nb           35\ngamma-ray    7\n"
-            "a long... 100000\n          101242\n",
-            out);
+  EXPECT_EQ(
+      "Name      Size\nalpha     1200\nb           35\ngamma-ray    7\n"
+      "a long... 100000\n          101242\n",
+      out);
 }
 
 }  // namespace

@@ -67,16 +67,24 @@ const FlushGolden flush_goldens[] = {
      "d    |    |\n"
      "-----+----+----\n"
      "     |123458029|-0.25\n"},
-    {"display widths cut on a character", sizes, TBLX_STYLE_SIMPLE, TBLX_WIDTH_DISPLAY,
-     {{{str("東京都庁"), unum(1), dbl(0)}}, {{str("ab\xC3\xA9xyz"), unum(2), dbl(0)}}}, SUMMARY,
+    {"display widths cut on a character",
+     sizes,
+     TBLX_STYLE_SIMPLE,
+     TBLX_WIDTH_DISPLAY,
+     {{{str("東京都庁"), unum(1), dbl(0)}}, {{str("ab\xC3\xA9xyz"), unum(2), dbl(0)}}},
+     SUMMARY,
      "Name  Size Share\n"
      "alpha 1200 0.5 \n"
      "b       35 0.25\n"
      "東京…    1 0   \n"
      "abéx…    2 0   \n"
      "      1238 0.75\n"},
-    {"multi-line wraps at the frozen width", sizes_wrapped, TBLX_STYLE_FANCYW, TBLX_WIDTH_BYTES,
-     {{{str("one two three"), unum(7)}}, {}}, SUMMARY,
+    {"multi-line wraps at the frozen width",
+     sizes_wrapped,
+     TBLX_STYLE_FANCYW,
+     TBLX_WIDTH_BYTES,
+     {{{str("one two three"), unum(7)}}, {}},
+     SUMMARY,
      "Name  | Size\n"
      "------+-----\n"
      "alpha | 1200\n"
@@ -86,8 +94,12 @@ const FlushGolden flush_goldens[] = {
      "three | \n"
      "------+-----\n"
      "      | 1242\n"},
-    {"raw cuts nothing", sizes, TBLX_STYLE_RAW, TBLX_WIDTH_BYTES,
-     {later_sizes[0], later_sizes[1]}, SUMMARY,
+    {"raw cuts nothing",
+     sizes,
+     TBLX_STYLE_RAW,
+     TBLX_WIDTH_BYTES,
+     {later_sizes[0], later_sizes[1]},
+     SUMMARY,
      "Name Size Share\n"
      "alpha 1200 0.5\n"
      "b 35 0.25\n"
@@ -95,22 +107,34 @@ const FlushGolden flush_goldens[] = {
      "c 123456789 -2\n"
      "d\n"
      "- 123458029 -0.25\n"},
-    {"CSV titles once", sizes_in<TBLX_FORMAT_CSV>, TBLX_STYLE_SIMPLE, TBLX_WIDTH_BYTES,
-     {later_sizes[0], {}}, ALL,
+    {"CSV titles once",
+     sizes_in<TBLX_FORMAT_CSV>,
+     TBLX_STYLE_SIMPLE,
+     TBLX_WIDTH_BYTES,
+     {later_sizes[0], {}},
+     ALL,
      "Name,Size,Share\r\n"
      "alpha,1200,0.5\r\n"
      "b,35,0.25\r\n"
      "a name much too long,5,1\r\n"
      "c,123456789,-2\r\n"},
-    {"JSON array closed by the print", sizes_in<TBLX_FORMAT_JSON>, TBLX_STYLE_SIMPLE,
-     TBLX_WIDTH_BYTES, {{}, {{str("c"), unum(3), dbl(1)}}}, ALL,
+    {"JSON array closed by the print",
+     sizes_in<TBLX_FORMAT_JSON>,
+     TBLX_STYLE_SIMPLE,
+     TBLX_WIDTH_BYTES,
+     {{}, {{str("c"), unum(3), dbl(1)}}},
+     ALL,
      "[\n"
      "{\"Name\":\"alpha\",\"Size\":1200,\"Share\":0.5},\n"
      "{\"Name\":\"b\",\"Size\":35,\"Share\":0.25},\n"
      "{\"Name\":\"c\",\"Size\":3,\"Share\":1}\n"
      "]\n"},
-    {"Markdown header once", sizes_in<TBLX_FORMAT_MARKDOWN>, TBLX_STYLE_SIMPLE, TBLX_WIDTH_BYTES,
-     {{{str("c"), unum(3), dbl(1)}}, {}}, SUMMARY,
+    {"Markdown header once",
+     sizes_in<TBLX_FORMAT_MARKDOWN>,
+     TBLX_STYLE_SIMPLE,
+     TBLX_WIDTH_BYTES,
+     {{{str("c"), unum(3), dbl(1)}}, {}},
+     SUMMARY,
      "| Name  | Size | Share |\n"
      "| :---- | ---: | :--- |\n"
      "| alpha | 1200 | 0.5  |\n"

@@ -616,13 +616,12 @@ TEST(OutOfMemory, PrintsKeepTheTableAndWriteNothing) {
 // that room when a suffix grows; a print of the frozen table needs it too.
 TEST(OutOfMemory, FlushingKeepsTheRowsAndFreezesNothing) {
   std::vector<step> steps = four_columns();
-  steps.insert(steps.end() - 1, {declare(TBLX_TYPE_DOUBLE),
-                                 call("summarize", [](tblx_table* t) {
-                                   return tblx_setcolumn_summarize(t, 1);
-                                 }),
-                                 end_column});
-  const std::vector<step> row = {begin_row,   add_string("alpha"), add_int(-12), add_uint(7),
-                                 add_hex(0xff), add_double(0.5),   end_row};
+  steps.insert(steps.end() - 1,
+               {declare(TBLX_TYPE_DOUBLE),
+                call("summarize", [](tblx_table* t) { return tblx_setcolumn_summarize(t, 1); }),
+                end_column});
+  const std::vector<step> row = {begin_row,     add_string("alpha"), add_int(-12), add_uint(7),
+                                 add_hex(0xff), add_double(0.5),     end_row};
   steps = steps + row + std::vector<step>{flush(TBLX_PRINT_ALL)} + row + row +
           std::vector<step>{flush(TBLX_PRINT_ALL), print(TBLX_PRINT_ALL)} + row +
           std::vector<step>{print(TBLX_PRINT_SUM),

@@ -77,9 +77,6 @@ struct options {
   std::vector<std::string> na{"NA", "N/A", "n/a", "NaN", "null", "NULL", "None", "-", "."};
   bool no_header = false;
   std::optional<std::uint64_t> head;  // data rows to read at most
-  // --stream: rows whose types the layout takes before it prints, then the
-  // rest as they are read.
-  std::optional<std::uint64_t> stream;
   std::uint64_t skip = 0;             // lines to skip before the header
   std::string comment;                // lines starting with it are skipped
   text_encoding encoding = text_encoding::utf8;
@@ -87,6 +84,9 @@ struct options {
   bool byte_widths = false;  // widths count bytes, not terminal columns
   color_mode color = color_mode::automatic;
   tabulix::format output_format = tabulix::format::text;
+  // --stream: rows whose types the layout takes before it prints, then the
+  // rest as they are read.
+  std::optional<std::uint64_t> stream;
 
   [[nodiscard]] input_format format() const {
     return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;

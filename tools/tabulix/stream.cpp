@@ -310,7 +310,8 @@ class streamer final : public record_sink, public wait_listener {
         const std::size_t suffix =
             plan_.columns[j].suffix ? shown_width(*plan_.columns[j].suffix, unit_of(opts_)) : 0;
         const std::size_t widest = data.stats[j].widest + suffix;
-        c.min_width = std::max(c.min_width, static_cast<int>(std::min<std::size_t>(widest, INT32_MAX)));
+        c.min_width =
+            std::max(c.min_width, static_cast<int>(std::min<std::size_t>(widest, INT32_MAX)));
       }
     }
     dataset none;
@@ -436,7 +437,8 @@ class streamer final : public record_sink, public wait_listener {
     if (!numbers_as_text_) {
       tblx_table* t = table_->get();
       if (c.kind == column_kind::int64) return check(tblx_addcell_int(t, s.i));
-      const std::uint64_t u = s.uint64 || c.kind == column_kind::hex ? s.u : static_cast<std::uint64_t>(s.i);
+      const std::uint64_t u =
+          s.uint64 || c.kind == column_kind::hex ? s.u : static_cast<std::uint64_t>(s.i);
       return check(c.kind == column_kind::hex ? tblx_addcell_hex(t, u) : tblx_addcell_uint(t, u));
     }
     char digits[24];
@@ -446,11 +448,14 @@ class streamer final : public record_sink, public wait_listener {
       *at++ = '0';
       *at++ = 'x';
       r = std::to_chars(at, digits + sizeof digits, s.u, 16);
-      if (c.hex_upper) std::transform(at, r.ptr, at, [](char ch) { return ch >= 'a' ? static_cast<char>(ch - 'a' + 'A') : ch; });
+      if (c.hex_upper)
+        std::transform(at, r.ptr, at,
+                       [](char ch) { return ch >= 'a' ? static_cast<char>(ch - 'a' + 'A') : ch; });
     } else if (c.kind == column_kind::int64) {
       r = std::to_chars(at, digits + sizeof digits, s.i);
     } else {
-      r = std::to_chars(at, digits + sizeof digits, s.uint64 ? s.u : static_cast<std::uint64_t>(s.i));
+      r = std::to_chars(at, digits + sizeof digits,
+                        s.uint64 ? s.u : static_cast<std::uint64_t>(s.i));
     }
     number_.assign(digits, r.ptr);
     if (c.leading_zeros) {
