@@ -124,8 +124,15 @@ tblx_status freeze(tblx_table& table) noexcept {
   if (s == TBLX_OK) {
     if (table.format == TBLX_FORMAT_TEXT && prints_lines(table)) {
       if (!lines_layout_current(table)) s = measure_lines(table);
-    } else if (table.layout_stale) {
-      s = measure_layout(table);
+    } else {
+      if (table.layout_stale) s = measure_layout(table);
+      // Fields on several lines, turned on later, print every column in
+      // these widths, none narrowed to fit.
+      for (column* col = table.columns; col != nullptr; col = col->next) {
+        col->fit_width = 0;
+        col->unaligned = 0;
+      }
+      table.shown_columns = UINT32_MAX;
     }
   }
   if (s != TBLX_OK) {
