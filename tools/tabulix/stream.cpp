@@ -277,11 +277,13 @@ class streamer final : public record_sink, public wait_listener {
     table_->print(out_, summary, ec);
     if (ec) fail_output(ec);
     if (misfits_ != 0) {
-      std::fprintf(stderr,
-                   "tabulix: %llu value%s did not fit the type of %s column, taken from the "
-                   "first rows: shown as text, left out of the figures\n",
-                   static_cast<unsigned long long>(misfits_), misfits_ == 1 ? "" : "s",
-                   misfits_ == 1 ? "its" : "their");
+      const bool one = misfits_ == 1;
+      const std::string note = "tabulix: " + std::to_string(misfits_) +
+                               (one ? " value" : " values") + " did not fit the type of " +
+                               (one ? "its" : "their") +
+                               " column, taken from the first rows: shown as text, left out of "
+                               "the figures\n";
+      std::fputs(note.c_str(), stderr);
     }
   }
 
@@ -389,7 +391,7 @@ class streamer final : public record_sink, public wait_listener {
   // A marker of a missing value: its text in a text column, else empty.
   void add_missing(std::size_t j, std::string_view v) {
     if (plan_.columns[j].kind == column_kind::text) {
-      add_text(v);
+      add_text(v.data());
     } else {
       check(tblx_addcell_empty(table_->get()));
     }
@@ -405,7 +407,7 @@ class streamer final : public record_sink, public wait_listener {
     if (!fits) {
       ++misfits_;
       if (numbers_as_text_ || !is_library_number(c.kind)) {
-        add_text(v);
+        add_text(v.data());
       } else {
         check(tblx_addcell_empty(table_->get()));  // JSON: null
       }
@@ -428,61 +430,60 @@ class streamer final : public record_sink, public wait_listener {
       });
       text = upper_;
     }
-    add_text(text);
+    add_text(text.data());  // v, or a buffer: NUL-terminated either way
   }
 
   // A number as the library would write it in its column: digits, groups,
-  // hex letters in the column's case and zero-filled, then the suffix.
+  // hex letters in the column's case and zero-filled, then the suffix. In
+  // JSON the column is the library's number column.
   void add_number(const column_settings& c, const field_scan& s) {
+    tblx_table* t = table_->get();
+    const std::uint64_t u =
+        s.uint64 || c.kind == column_kind::hex ? s.u : static_cast<std::uint64_t>(s.i);
     if (!numbers_as_text_) {
-      tblx_table* t = table_->get();
       if (c.kind == column_kind::int64) return check(tblx_addcell_int(t, s.i));
-      const std::uint64_t u =
-          s.uint64 || c.kind == column_kind::hex ? s.u : static_cast<std::uint64_t>(s.i);
       return check(c.kind == column_kind::hex ? tblx_addcell_hex(t, u) : tblx_addcell_uint(t, u));
     }
     char digits[24];
-    char* at = digits;
     std::to_chars_result r{};
     if (c.kind == column_kind::hex) {
-      *at++ = '0';
-      *at++ = 'x';
-      r = std::to_chars(at, digits + sizeof digits, s.u, 16);
-      if (c.hex_upper)
-        std::transform(at, r.ptr, at,
-                       [](char ch) { return ch >= 'a' ? static_cast<char>(ch - 'a' + 'A') : ch; });
-    } else if (c.kind == column_kind::int64) {
-      r = std::to_chars(at, digits + sizeof digits, s.i);
+      r = std::to_chars(digits, digits + sizeof digits, u, 16);
+      number_.assign("0x");
     } else {
-      r = std::to_chars(at, digits + sizeof digits,
-                        s.uint64 ? s.u : static_cast<std::uint64_t>(s.i));
+      r = c.kind == column_kind::int64 ? std::to_chars(digits, digits + sizeof digits, s.i)
+                                       : std::to_chars(digits, digits + sizeof digits, u);
+      number_.clear();
     }
-    number_.assign(digits, r.ptr);
-    if (c.leading_zeros) {
-      // Zero-filled to the width that the first rows gave (the library
-      // fills to the column's): digits, their group separators and suffix.
-      const std::size_t suffix = c.suffix ? shown_width(*c.suffix, unit_of(opts_)) : 0;
-      const auto room = static_cast<std::size_t>(std::max(c.min_width, 0));
-      const std::size_t field = room > suffix + 2 ? room - suffix - 2 : 0;
-      std::size_t wanted = field;
-      while (c.group != 0 && wanted > 0 && wanted + (wanted - 1) / 4 > field) --wanted;
-      if (wanted > number_.size() - 2) number_.insert(2, wanted - (number_.size() - 2), '0');
+    number_.append(digits, r.ptr);
+    if (c.hex_upper) {
+      std::transform(number_.begin() + 2, number_.end(), number_.begin() + 2,
+                     [](char ch) { return ch >= 'a' ? static_cast<char>(ch - 'a' + 'A') : ch; });
     }
+    if (c.leading_zeros) fill_zeros(c);
     if (c.group != 0) number_ = std::string(group_digits(number_, c.group, grouped_));
     if (c.suffix) number_ += *c.suffix;
-    add_text(number_);
+    add_text(number_.c_str());
   }
 
-  void add_text(std::string_view text) {
-    if (text.data()[text.size()] != '\0') {
-      terminated_.assign(text);
-      text = terminated_;
-    }
-    const char* shown = text.data();
+  // Hex digits zero-filled to the width that the first rows gave (the
+  // library fills to the column's): digits, their group separators and suffix.
+  void fill_zeros(const column_settings& c) {
+    const std::size_t suffix = c.suffix ? shown_width(*c.suffix, unit_of(opts_)) : 0;
+    const auto room = static_cast<std::size_t>(std::max(c.min_width, 0));
+    const std::size_t field = room > suffix + 2 ? room - suffix - 2 : 0;
+    std::size_t wanted = field;
+    while (c.group != 0 && wanted > 0 && wanted + (wanted - 1) / 4 > field) --wanted;
+    const std::size_t have = number_.size() - 2;
+    if (wanted > have) number_.insert(2, wanted - have, '0');
+  }
+
+  // A NUL-terminated text, its control characters escaped where the format
+  // shows lines of text.
+  void add_text(const char* text) {
     if (plan_.format == tabulix::format::text || plan_.format == tabulix::format::markdown) {
-      shown = printable(shown, escaped_, plan_.wrap);
+      text = printable(text, escaped_, plan_.wrap);
     }
-    check(tblx_addcell_string(table_->get(), shown));
+    check(tblx_addcell_string(table_->get(), text));
   }
 
   const options& opts_;
@@ -503,7 +504,7 @@ class streamer final : public record_sink, public wait_listener {
   std::uint64_t taken_ = 0;
   std::size_t pending_ = 0;
   std::uint64_t misfits_ = 0;
-  std::string escaped_, grouped_, upper_, number_, terminated_;
+  std::string escaped_, grouped_, upper_, number_;
 };
 
 }  // namespace
