@@ -1048,11 +1048,13 @@ TBLX_API tblx_status TBLX_CALL tblx_print_to(tblx_table* table, unsigned int fla
  * The first flush measures the rows present (with the titles, minimum widths
  * and width settings, as a print would), writes the selected title sections
  * and the rows, and freezes the layout. Each later flush writes only the rows
- * added since, in the frozen widths: a text wider than its column is cut to
- * it with "…" ("..." in TBLX_WIDTH_BYTES mode), or wrapped when the table is
- * multi-line and the column wraps; a number is written whole and pushes the
- * rest of its line. Only TBLX_PRINT_TITLES, TBLX_PRINT_TITLE_RULE (first
- * flush only) and TBLX_PRINT_ROWS count in sections.
+ * added since, in the frozen widths: a text wider than its column, justified
+ * left or centred, is cut to it with "…" ("..." in TBLX_WIDTH_BYTES mode), or
+ * wrapped when the table is multi-line and the column wraps; a number, and a
+ * text justified right or on a character (a number written as text), is
+ * written whole and pushes the rest of its line. Only TBLX_PRINT_TITLES,
+ * TBLX_PRINT_TITLE_RULE (first flush only) and TBLX_PRINT_ROWS count in
+ * sections; tblx_getrowcount() counts the flushed rows too.
  *
  * Sums and the row count keep counting every row ever added: a later
  * tblx_print() of the frozen table writes the rows still held in the frozen
