@@ -29,6 +29,15 @@ Table sizes_wrapped() {
   return t;
 }
 
+// Texts placed left, right and on their point: only the first are cut.
+Table texts_aligned() {
+  return make_table(
+      {{TBLX_TYPE_STRING, "Name"},
+       {.type = TBLX_TYPE_STRING, .title = "Code", .cell_just = TBLX_JUST_RIGHT},
+       {.type = TBLX_TYPE_STRING, .title = "Price", .cell_just = TBLX_JUST_CHAR_FIRST}},
+      {{str("a"), str("x1"), str("1.5")}, {str("bb"), str("y22"), str("12.25")}});
+}
+
 template <int Format>
 Table sizes_in() {
   Table t = sizes();
@@ -107,6 +116,19 @@ const FlushGolden flush_goldens[] = {
      "c 123456789 -2\n"
      "d\n"
      "- 123458029 -0.25\n"},
+    {"texts justified right or on a character written whole",
+     texts_aligned,
+     TBLX_STYLE_FANCY,
+     TBLX_WIDTH_BYTES,
+     {{{str("a long name"), str("z-long-code"), str("1234.5")}}, {}},
+     SUMMARY,
+     "Name|Code|Price\n"
+     "--+---+-----\n"
+     "a | x1| 1.5\n"
+     "bb|y22|12.25\n"
+     "..|z-long-code|1234.5\n"
+     "--+---+-----\n"
+     "  |   |  \n"},
     {"CSV titles once",
      sizes_in<TBLX_FORMAT_CSV>,
      TBLX_STYLE_SIMPLE,
