@@ -197,6 +197,37 @@ void BM_print_in(benchmark::State& state, sink_kind kind, variant v) {
 
 void BM_print(benchmark::State& state, sink_kind kind) { BM_print_in(state, kind, {}); }
 
+// Streaming: the rows added and flushed 1024 at a time (tblx_flushrows), the
+// first flush freezing the layout; each row is filled, summed and written
+// once, so the time per row stays flat as the rows grow.
+void BM_flush_rows(benchmark::State& state) {
+  const auto n = static_cast<size_t>(state.range(0));
+  prepared* p = prepare(n);
+  if (p == nullptr) return state.SkipWithError("out of memory");
+  sink out(sink_kind::devnull, 0);
+  constexpr size_t batch = 1024;
+  for (auto _ : state) {
+    tblx_table* t = workload::new_table();
+    if (t == nullptr) return state.SkipWithError("out of memory");
+    for (size_t i = 0; i < n; ++i) {
+      if (tblx_beginrow(t) != TBLX_OK || !workload::add_cells(t, p->rows[i]) ||
+          tblx_endrow(t) != TBLX_OK) {
+        return state.SkipWithError("fill failed");
+      }
+      if ((i + 1) % batch == 0 && tblx_flushrows(t, TBLX_PRINT_ALL, out.stream()) != TBLX_OK) {
+        return state.SkipWithError("flush failed");
+      }
+    }
+    if (tblx_flushrows(t, TBLX_PRINT_ALL, out.stream()) != TBLX_OK ||
+        tblx_print(t, TBLX_PRINT_SUM, out.stream()) != TBLX_OK) {
+      return state.SkipWithError("flush failed");
+    }
+    tblx_delete(t);
+  }
+  report(state, n, 0);
+  state.SetComplexityN(state.range(0));
+}
+
 // The output pass in one format, on a table of its own (the format is the
 // table's); text is the same print as BM_print/devnull, for the comparison.
 void BM_print_format(benchmark::State& state, int format) {
@@ -381,6 +412,7 @@ BENCHMARK_CAPTURE(BM_first_print, memory, sink_kind::memory)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print, devnull, sink_kind::devnull)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print, memory, sink_kind::memory)->Apply(sizes);
 BENCHMARK(BM_print_sorted)->Apply(sizes);
+BENCHMARK(BM_flush_rows)->Apply(sizes)->Complexity(benchmark::oN);
 BENCHMARK_CAPTURE(BM_print_format, text, TBLX_FORMAT_TEXT)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print_format, markdown, TBLX_FORMAT_MARKDOWN)->Apply(sizes);
 BENCHMARK_CAPTURE(BM_print_format, csv, TBLX_FORMAT_CSV)->Apply(sizes);

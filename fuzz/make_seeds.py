@@ -160,7 +160,7 @@ def print_(flags, how=1):  # how: 1 print, 5 print_all, 9 print_except, 0 null s
     return b"\x1d" + bytes([flags, how]) + TABLE
 
 
-# ---- the bulk steps (step bytes 0xf0 to 0xf6; 0xf7 to 0xf9 the line steps) ----
+# ---- the bulk steps (step bytes 0xf0 to 0xf6; 0xf7 to 0xf9 the line steps; 0xfd flushes) ----
 
 def raw_text(s):
     """An input::text() of fewer than 32 bytes."""
@@ -521,6 +521,36 @@ def seed_formats():
     ])
 
 
+def flushrows(sections=31, through_writer=0):
+    """Step 0xfd: tblx_flushrows to a memory stream, or through a writer."""
+    return b"\xfd" + bytes([sections, through_writer]) + TABLE
+
+
+def seed_flush():
+    """A streamed table: flushes in a frozen layout with wider texts and
+    numbers, on several lines and wrapped, a refused sort, the summary of
+    every row, prints in the formats while frozen, and the freeze ended."""
+    def u(text):
+        return text.encode("utf-8")
+    return b"".join([
+        begincolumn(1), title("Name"), endcolumn,
+        begincolumn(2), title("Size"), celljust(2), summarize(), suffix(" kB"), endcolumn,
+        begincolumn(5), precision(2), summarize(), grouping(","), endcolumn,
+        begincolumn(1), title("Note"), setcolumn_maxwidth(0, 1), endcolumn,
+        endheader,
+        row(cell_string("alpha"), cell_int(12), cell_double(1.5), cell_string("short")),
+        flushrows(31),
+        row(cell_string("a much longer name"), cell_int(-2**63), cell_double(1e300),
+            cell_string(u("東京都 大阪 and more words"))),
+        row(cell_string("b")),
+        flushrows(4, 1), sort(1, 1), setmultiline(1), setwidthmode(1),
+        row(cell_string(u("wide 東京都庁")), cell_int(3), cell_double(-0.5),
+            cell_string("one two three four")),
+        flushrows(31), format_(4), format_(6), print_(24), removerows,
+        row(cell_string("c"), cell_int(1)), print_(31), flushrows(7), print_(31),
+    ])
+
+
 SEEDS = {
     "display_widths": seed_display_widths,
     "report": seed_report,
@@ -539,6 +569,7 @@ SEEDS = {
     "lines": seed_lines,
     "formats": seed_formats,
     "doubles_grouped": seed_doubles_grouped,
+    "flush": seed_flush,
 }
 
 if __name__ == "__main__":

@@ -6,7 +6,8 @@
 // text that depends on the width, another text on their later calls, or that
 // call back into the table being printed, empty cells in any column, summary
 // texts, widths counting bytes or terminal columns, texts with escape
-// sequences and emoji pairs, calls made out of phase)
+// sequences and emoji pairs, calls made out of phase, flushes that stream
+// the rows in a frozen layout)
 // and prints
 // the table into in-memory streams in every style with arbitrary flags, and
 // in every output format through writer functions. A few
@@ -453,7 +454,9 @@ const char* record_fault(const tblx_table* t) {
   }
   if (t->rows_tail != last_row) return "rows_tail is not last";
   if (t->open_row != nullptr && t->open_row != t->rows_tail) return "the open row is not the last";
-  const size_t ended = row_count - (t->open_row != nullptr ? 1 : 0);
+  // Rows that a flush wrote and freed still count.
+  const size_t flushed = t->flushed != nullptr ? t->flushed->rows : 0;
+  const size_t ended = row_count - (t->open_row != nullptr ? 1 : 0) + flushed;
   if (t->row_count < 0 || static_cast<size_t>(t->row_count) != ended) {
     return "row count is not the number of ended rows";
   }
@@ -1013,7 +1016,11 @@ bool measurements_current(const tblx_table* t) {
 
 // Whether a print goes through the printer of fields on several lines, or
 // (in the raw style, which uses no widths) reads widths that it measured.
-bool prints_on_lines(const tblx_table* t) { return prints_lines(*t) || t->fitted_style != 0; }
+// A table frozen by a flush prints in widths that its rows may exceed: its
+// prints are not checked against measurements either.
+bool prints_on_lines(const tblx_table* t) {
+  return prints_lines(*t) || t->fitted_style != 0 || t->flushed != nullptr;
+}
 
 bool aligns_on_char(int32_t kind) {
   return kind == TBLX_JUST_CHAR_FIRST || kind == TBLX_JUST_CHAR_LAST;
@@ -1300,6 +1307,10 @@ class session {
       number_step(kind - first_number_step);
       return;
     }
+    if (kind == flush_step_byte) {
+      flush_step();
+      return;
+    }
     switch (kind % 34) {
       case 0:
         status_call("begincolumn", {0, 1, 2, 5, 10, 12},
@@ -1584,6 +1595,62 @@ class session {
   }
 
   static constexpr unsigned number_steps = 3;
+
+  // Step 0xfd: tblx_flushrows with any sections, to a memory stream or
+  // through a writer. A successful flush holds no rows, and the frozen
+  // table's sums count every row ever added: a summed integer column's sum
+  // after a flush is what it was before plus the rows flushed.
+  static constexpr uint8_t flush_step_byte = 0xfd;
+
+  void flush_step() {
+    const unsigned sections = in_.byte();
+    const bool through_writer = (in_.byte() & 1) != 0;
+    const std::vector<wide_sum> expected = sums_after_flush();
+    std::string written;
+    bool flushed = false;
+    status_call("flushrows", {0, 1, 2, 9, 15}, [&](tblx_table* t) {
+      tblx_status s = TBLX_OK;
+      if (through_writer) {
+        const tblx_writer take = [](void* to, const char* data, size_t n) noexcept {
+          static_cast<std::string*>(to)->append(data, n);
+          return 0;
+        };
+        s = tblx_flushrows_to(t, sections, take, &written);
+      } else {
+        memory_.clear();
+        s = tblx_flushrows(t, sections, memory_.get());
+      }
+      flushed = s == TBLX_OK;
+      return s;
+    });
+    if (!flushed) return;
+    require(table_->rows == nullptr && table_->flushed != nullptr, "a flush kept its rows");
+    size_t i = 0;
+    for (const column* c = table_->columns; c != nullptr; c = c->next, ++i) {
+      const wide_sum& kept = table_->flushed->sums[i].sum;
+      if (c->summarize == 0 || c->exact != nullptr) continue;
+      require(kept.low == expected[i].low && kept.high == expected[i].high,
+              "the flushed sum is not that of every row flushed");
+    }
+  }
+
+  // The integer sums a flush keeps: those kept before and the rows held.
+  std::vector<wide_sum> sums_after_flush() const {
+    std::vector<wide_sum> sums;
+    for (const column* c = table_->columns; c != nullptr; c = c->next) {
+      sums.push_back(table_->flushed != nullptr ? table_->flushed->sums[sums.size()].sum
+                                                : wide_sum{});
+    }
+    for (const row* r = table_->rows; r != nullptr; r = r->next) {
+      size_t i = 0;
+      const column* c = table_->columns;
+      for (const cell* x = r->cells; x != nullptr && c != nullptr; x = x->next(), c = c->next) {
+        if (c->summarize != 0) sums[i].add(x->value, c->type == TBLX_TYPE_INT);
+        ++i;
+      }
+    }
+    return sums;
+  }
 
   // A double: the bits of a number, or one of the values that print apart.
   double any_double() {

@@ -1041,6 +1041,57 @@ TBLX_API tblx_status TBLX_CALL tblx_print_except(tblx_table* table, unsigned int
 TBLX_API tblx_status TBLX_CALL tblx_print_to(tblx_table* table, unsigned int flags,
                                              tblx_writer write, void* context) TBLX_NOEXCEPT;
 
+/**
+ * Streams the table: writes the rows added since the last flush and frees
+ * them, so that memory holds only the rows not yet written. Added in 0.7.
+ *
+ * The first flush measures the rows present (with the titles, minimum widths
+ * and width settings, as a print would), writes the selected title sections
+ * and the rows, and freezes the layout. Each later flush writes only the rows
+ * added since, in the frozen widths: a text wider than its column, justified
+ * left or centred, is cut to it with "…" ("..." in TBLX_WIDTH_BYTES mode), or
+ * wrapped when the table is multi-line and the column wraps; a number, and a
+ * text justified right or on a character (a number written as text), is
+ * written whole and pushes the rest of its line. Only TBLX_PRINT_TITLES,
+ * TBLX_PRINT_TITLE_RULE (first flush only) and TBLX_PRINT_ROWS count in
+ * sections; tblx_getrowcount() counts the flushed rows too.
+ *
+ * Sums and the row count keep counting every row ever added: a later
+ * tblx_print() of the frozen table writes the rows still held in the frozen
+ * widths and the summary of all rows (for example with TBLX_PRINT_SUM_RULE |
+ * TBLX_PRINT_SUM). Every format streams: CSV, TSV and JSON Lines write rows;
+ * Markdown writes its header lines once; HTML and JSON open their table or
+ * array with the first flush and close it with that later print. While frozen,
+ * tblx_sort() gives TBLX_ERR_INVALID_ARGUMENT; tblx_removerows() and
+ * tblx_clean() end the freeze. A table never flushed prints as before.
+ *
+ * A stream that fails gives TBLX_ERR_OUTPUT; the rows are then kept, to be
+ * written by the next flush (the layout stays frozen).
+ *
+ * @param table    the table
+ * @param sections TBLX_PRINT_* bits (titles, title rule, rows)
+ * @param stream   the stream; it stays the caller's
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL stream or table, or a
+ *         table being printed), TBLX_ERR_NO_HEADER, TBLX_ERR_ROW_OPEN,
+ *         TBLX_ERR_NO_MEMORY (nothing written, the table as it was),
+ *         TBLX_ERR_OUTPUT (the stream failed)
+ */
+TBLX_API tblx_status TBLX_CALL tblx_flushrows(tblx_table* table, unsigned int sections,
+                                              FILE* stream) TBLX_NOEXCEPT;
+
+/**
+ * tblx_flushrows() through a writer function, as tblx_print_to() is
+ * tblx_print() through one. Added in 0.7.
+ *
+ * @param table    the table
+ * @param sections TBLX_PRINT_* bits (titles, title rule, rows)
+ * @param write    the writer
+ * @param context  handed to every call of write
+ * @return as tblx_flushrows(), TBLX_ERR_INVALID_ARGUMENT for a NULL writer
+ */
+TBLX_API tblx_status TBLX_CALL tblx_flushrows_to(tblx_table* table, unsigned int sections,
+                                                 tblx_writer write, void* context) TBLX_NOEXCEPT;
+
 #ifdef __cplusplus
 }
 #endif

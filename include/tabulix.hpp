@@ -1423,6 +1423,19 @@ class table {
     print(std::forward<Writer>(write), section::all, ec);
   }
 
+  // Streams the table (tblx_flushrows): writes the rows added since the last
+  // flush, in the layout that the first flush measured and froze, and frees
+  // them; of s only the titles, title rule (first flush) and rows count. A
+  // later print() writes the summary of every row ever added. sort() is
+  // refused while frozen; remove_rows() and clean() end the freeze.
+  void flush_rows(std::FILE* stream, section s, std::error_code& ec) noexcept {
+    ec = flush_to(stream, s).error();
+  }
+  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
+  void flush_rows(Writer&& write, section s, std::error_code& ec) noexcept {
+    ec = flush_through(s, write).error();
+  }
+
   // The printed table as a string; "" on failure.
   [[nodiscard]] std::string to_string(section s, std::error_code& ec) noexcept {
     std::string out;
@@ -1534,6 +1547,11 @@ class table {
   }
   // A title callable's exception is rethrown as it was.
   void print(std::FILE* stream, section s = section::all) { print_to(stream, s).raise(); }
+  void flush_rows(std::FILE* stream, section s = section::all) { flush_to(stream, s).raise(); }
+  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
+  void flush_rows(Writer&& write, section s = section::all) {
+    flush_through(s, write).raise();
+  }
   // A writer's exception, too.
   template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
   void print(Writer&& write, section s = section::all) {
@@ -1684,6 +1702,32 @@ class table {
     detail::writer_call<Writer> call{write, &state_->failure};
     detail::fail(tblx_print_to(state_->handle, static_cast<unsigned>(s),
                                &detail::writer_call<Writer>::call, &call),
+                 outcome.code);
+    outcome.failure = std::move(state_->failure);
+    state_->failure = {};
+    return outcome;
+  }
+
+  // One flush to a stream, or through a writer, as the prints above.
+  detail::print_outcome flush_to(std::FILE* stream, section s) noexcept {
+    detail::print_outcome outcome;
+    if (!valid(outcome.code)) return outcome;
+    state_->failure = {};
+    const detail::print_guard guard(&state_->printing);
+    detail::fail(tblx_flushrows(state_->handle, static_cast<unsigned>(s), stream), outcome.code);
+    outcome.failure = std::move(state_->failure);
+    state_->failure = {};
+    return outcome;
+  }
+  template <class Writer>
+  detail::print_outcome flush_through(section s, Writer& write) noexcept {
+    detail::print_outcome outcome;
+    if (!valid(outcome.code)) return outcome;
+    state_->failure = {};
+    const detail::print_guard guard(&state_->printing);
+    detail::writer_call<Writer> call{write, &state_->failure};
+    detail::fail(tblx_flushrows_to(state_->handle, static_cast<unsigned>(s),
+                                   &detail::writer_call<Writer>::call, &call),
                  outcome.code);
     outcome.failure = std::move(state_->failure);
     state_->failure = {};

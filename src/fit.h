@@ -16,6 +16,10 @@
 // row, the scratch buffer.
 tblx_status measure_layout(tblx_table& table) noexcept;
 
+// Prints a table whose layout tblx_flushrows froze (flush.cpp): its sums
+// over every row ever added, its rows in the frozen widths.
+tblx_status print_frozen(tblx_table& table, unsigned int flags, const destination& to) noexcept;
+
 // Prints a table for which prints_lines holds.
 tblx_status print_lines(tblx_table& table, unsigned int flags, const destination& to) noexcept;
 

@@ -124,9 +124,13 @@ void put_summary(sink& out, const print_context& ctx) noexcept {
 }  // namespace
 
 void write_html(sink& out, const print_context& ctx, unsigned int flags) noexcept {
-  put_line(out, "<table>\n");
-  if (flags & TBLX_PRINT_TITLES) put_titles(out, ctx);
-  if (flags & TBLX_PRINT_ROWS) put_rows(out, ctx);
+  // A table that streams opens the table with its first flush, adds a body
+  // of rows with each flush, and closes it with its next print.
+  if (!ctx.continuing) put_line(out, "<table>\n");
+  if ((flags & TBLX_PRINT_TITLES) && !ctx.continuing) put_titles(out, ctx);
+  if ((flags & TBLX_PRINT_ROWS) && (ctx.table->rows != nullptr || !ctx.continuing)) {
+    put_rows(out, ctx);
+  }
   if (flags & TBLX_PRINT_SUM) put_summary(out, ctx);
-  put_line(out, "</table>\n");
+  if (!ctx.leave_open) put_line(out, "</table>\n");
 }

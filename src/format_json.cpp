@@ -201,7 +201,9 @@ class keys {
 void write_json(sink& out, const print_context& ctx, unsigned int flags) noexcept {
   const bool lines = ctx.table->format == TBLX_FORMAT_JSONL;
   const bool rows = (flags & TBLX_PRINT_ROWS) != 0;
-  if (!lines) out.put('[');
+  // A table that streams opens the array with its first flush and closes it
+  // with its next print.
+  if (!lines && !ctx.continuing) out.put('[');
   if (rows && ctx.table->rows != nullptr) {
     const keys names(out, ctx);
     const column_plans plans(ctx);
@@ -209,7 +211,8 @@ void write_json(sink& out, const print_context& ctx, unsigned int flags) noexcep
     cell_value v;
     for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
       ahead.step();
-      if (!lines) out.put(r == ctx.table->rows ? "\n{" : ",\n{", r == ctx.table->rows ? 2 : 3);
+      const bool first = r == ctx.table->rows && !ctx.after_rows;
+      if (!lines) out.put(first ? "\n{" : ",\n{", first ? 2 : 3);
       if (lines) out.put('{');
       for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
         names.put(out, i, col);
@@ -220,5 +223,5 @@ void write_json(sink& out, const print_context& ctx, unsigned int flags) noexcep
       if (lines) out.put('\n');
     }
   }
-  if (!lines) out.put("\n]\n", 3);
+  if (!lines && !ctx.leave_open) out.put("\n]\n", 3);
 }

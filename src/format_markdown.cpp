@@ -200,8 +200,11 @@ void put_summary(sink& out, const print_context& ctx) noexcept {
 void write_markdown(sink& out, const print_context& ctx, unsigned int flags) noexcept {
   print_context md = ctx;
   md.fancy = true;  // a short row keeps its grid
-  put_titles(out, md);
-  put_alignments(out, md);
+  // A later flush of a table that streams goes on below the header.
+  if (!ctx.continuing) {
+    put_titles(out, md);
+    put_alignments(out, md);
+  }
   if (flags & TBLX_PRINT_ROWS) put_rows(out, md);
   if (flags & TBLX_PRINT_SUM) put_summary(out, md);
 }

@@ -155,7 +155,20 @@ void print_rule(const lines_printer& p) noexcept {
   p.out.put('\n');
 }
 
+// Rows of a frozen layout (tblx_flushrows) cut or wrap their texts at the
+// column's frozen width.
+void freeze_caps(const lines_printer& p) noexcept {
+  for (uint32_t j = 0; j < p.shown; ++j) {
+    field_state& f = p.fields[j];
+    const uint64_t width = width_of(*f.col);
+    if (cuts_when_frozen(*f.col) && width != 0 && (f.rules.cap == 0 || f.rules.cap > width)) {
+      f.rules.cap = width;
+    }
+  }
+}
+
 void print_rows(const lines_printer& p) noexcept {
+  if (p.ctx.frozen) freeze_caps(p);
   for (const row* r = p.ctx.table->rows; r != nullptr; r = r->next) {
     clear_fields(p);
     const cell* c = r->cells;
@@ -305,7 +318,7 @@ tblx_status print_lines(tblx_table& table, unsigned int flags, const destination
     fields = static_cast<field_state*>(std::calloc(count, sizeof(field_state)));
     if (fields == nullptr) return TBLX_ERR_NO_MEMORY;
   }
-  if (!lines_layout_current(table)) {
+  if (table.flushed == nullptr && !lines_layout_current(table)) {
     if (tblx_status s = measure_lines(table); s != TBLX_OK) {
       if (fields != on_stack) std::free(fields);
       return s;

@@ -18,6 +18,7 @@
 #include "fit.h"
 #include "format.h"
 #include "justify.h"
+#include "lines.h"
 #include "number_text.h"
 #include "print_sink.h"
 #include "render.h"
@@ -86,12 +87,21 @@ void print_format(sink& out, const print_context& ctx, unsigned int flags) noexc
   out.flush();
 }
 
+}  // namespace
+
+void print_in_format(sink& out, const print_context& ctx, unsigned int flags) noexcept {
+  print_format(out, ctx, flags);
+}
+
+namespace {
+
 // The measuring pass runs before the stream is locked, so the title
 // callbacks it calls run unlocked, as those of the title line do. Texts on
 // several lines, width limits and fitting have a printer of their own
 // (lines_print.cpp), for the text format only: the others write values.
 tblx_status measure_and_print(tblx_table& table, unsigned int flags,
                               const destination& to) noexcept {
+  if (table.flushed != nullptr) return print_frozen(table, flags, to);
   if (table.format == TBLX_FORMAT_TEXT && prints_lines(table)) return print_lines(table, flags, to);
   if (table.layout_stale) {
     if (tblx_status s = measure_layout(table); s != TBLX_OK) return s;
@@ -288,6 +298,8 @@ print_context make_context(const tblx_table& table) noexcept {
   }
   ctx.scratch = table.scratch;
   ctx.scratch_size = table.scratch_size;
+  ctx.frozen = table.flushed != nullptr;
+  if (ctx.frozen) use_number_room(table, ctx);
   return ctx;
 }
 
@@ -325,6 +337,8 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
 template <bool Display, typename Writer>
 void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
+template <bool Display>
+void place_cut(sink& out, const field_plan& plan, const char* text, size_t len) noexcept;
 
 // What render_special gives for a number it wrote straight to the output.
 constexpr size_t written_out = SIZE_MAX;
@@ -458,6 +472,11 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
     if (!ctx.raw) width = display_width(text, len);
   }
   if (ctx.raw || width >= plan.width) {
+    if (ctx.frozen && !ctx.raw && width > plan.width && c != nullptr && cuts_when_frozen(*plan.col))
+        [[unlikely]] {
+      place_cut<Display>(out, plan, text, len);
+      return;
+    }
     out.put(text, len);
     return;
   }
@@ -476,6 +495,18 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
   } else {
     place_text<Display>(out, plan, t, pad_trailing);
   }
+}
+
+// A text wider than its frozen column (tblx_flushrows), cut to it with a
+// mark. A wide character that does not fit leaves a blank in its place.
+template <bool Display>
+void place_cut(sink& out, const field_plan& plan, const char* text, size_t len) noexcept {
+  const line_rules rules{false, false, Display, plan.width};
+  line_piece piece{};
+  piece.text = text;
+  line_detail::cut_line(piece, text + len, rules);
+  put_line(out, piece);
+  if (plan.has_next && piece.width < plan.width) pad(out, plan.width - piece.width);
 }
 
 // Justifies a field's text in its column.

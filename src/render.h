@@ -21,9 +21,22 @@ struct print_context {
   const char* filler;       // summary filler of this style, one character
   char* scratch;
   size_t scratch_size;
+  // The parts of a table that streams (flush.cpp); all zero otherwise.
+  bool frozen;      // the widths are frozen: a wider text is cut to its column
+  bool continuing;  // a document the formats opened before: no opening again
+  bool leave_open;  // more rows follow: the formats do not close the document
+  bool after_rows;  // rows went out before (a JSON array needs a comma)
 };
 
 print_context make_context(const tblx_table& table) noexcept;
+
+// A frozen table's print takes the buffer that holds numbers wider than
+// their column when it is the larger (flush.cpp).
+void use_number_room(const tblx_table& table, print_context& ctx) noexcept;
+
+// Writes the selected sections in the table's format, the text format by
+// the printer of one line a row, and flushes the sink.
+void print_in_format(sink& out, const print_context& ctx, unsigned int flags) noexcept;
 
 // What writing a field of a column needs that does not change from row to
 // row, worked out once per print instead of once per field.

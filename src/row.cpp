@@ -51,7 +51,7 @@ void arena_release(arena& a) noexcept {
 
 // ---- rows -----------------------------------------------------------------------
 
-void remove_all_rows(tblx_table* table) noexcept {
+void release_rows(tblx_table* table) noexcept {
   arena_release(table->row_store);
   arena_release(table->cell_store);
   table->rows = nullptr;
@@ -59,7 +59,12 @@ void remove_all_rows(tblx_table* table) noexcept {
   table->open_row = nullptr;
   table->cell_column = nullptr;
   table->last_cell = nullptr;
+}
+
+void remove_all_rows(tblx_table* table) noexcept {
+  release_rows(table);
   table->row_count = 0;
+  unfreeze(table);
 }
 
 // Every row record carved from row_store is linked into the row list at once,

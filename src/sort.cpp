@@ -688,7 +688,8 @@ bool pair_sort(tblx_table* table, const sort_key& key) noexcept {
 
 tblx_status sort_rows(tblx_table* table, int sortorder, int column_id,
                       sort_method method) noexcept {
-  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  // Rows flushed are gone: the rows held cannot be put in order among them.
+  if (unavailable(table) || table->flushed != nullptr) return TBLX_ERR_INVALID_ARGUMENT;
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
   size_t position = 0;

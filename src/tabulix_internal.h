@@ -127,6 +127,11 @@ struct tblx_cell {
 // Where a string cell's text starts, from the start of its record.
 constexpr size_t cell_text_offset = offsetof(cell, str) + offsetof(cell_text, text);
 
+// What a table that streams keeps of the rows it flushed (flush.cpp): the
+// sums of every column over them. Allocated by the first tblx_flushrows,
+// which freezes the layout; freed when the table's rows are removed.
+struct flushed_sums;
+
 struct tblx_row {
   row* next;    // following row, or null
   cell* cells;  // first cell, belonging to the first column
@@ -171,6 +176,7 @@ struct tblx_table {
   uint32_t max_width;       // widest a printed line should be, 0: no limit
   uint32_t capped_columns;  // columns with a max_width
   uint32_t shown_columns;   // columns that fit the width limit (the others are named)
+  flushed_sums* flushed;    // non-null while the layout is frozen by tblx_flushrows
 };
 
 // Whether a print goes through the printer of fields on several lines
@@ -179,6 +185,15 @@ struct tblx_table {
 inline bool prints_lines(const tblx_table& table) noexcept {
   return (table.multiline | table.max_width | table.capped_columns) != 0 &&
          table.style != TBLX_STYLE_RAW;
+}
+
+// Whether a text wider than its column in a layout frozen by tblx_flushrows
+// is cut to it: texts placed left or centred are. Texts justified right or on
+// a character are numbers written as text, as a rule, and are written whole
+// like numbers: cut, they would lose their last digits.
+inline bool cuts_when_frozen(const column& col) noexcept {
+  return col.type == TBLX_TYPE_STRING &&
+         (col.cell_justification == TBLX_JUST_LEFT || col.cell_justification == TBLX_JUST_CENTER);
 }
 
 // The first test of every call that changes or prints a table: a null table
@@ -210,8 +225,15 @@ inline bool fits_length_field(size_t len) noexcept {
 void destroy_column(column* c) noexcept;
 
 // Frees every row and cell, with the blocks of their arenas, and resets the
-// row state (shared by removerows, clean, delete).
+// row state (shared by removerows, clean, delete). The layout of a table
+// that streams is no longer frozen.
 void remove_all_rows(tblx_table* table) noexcept;
+
+// Frees the rows and cells only: the row count and a frozen layout stay.
+void release_rows(tblx_table* table) noexcept;
+
+// The end of a frozen layout (flush.cpp): the flushed sums are freed.
+void unfreeze(tblx_table* table) noexcept;
 
 // Cell comparators (tblx_cell_cmp_func) of the column types: negative, zero or
 // positive as a sorts before, with or after b. Both cells must be present.

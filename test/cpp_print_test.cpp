@@ -417,3 +417,27 @@ TEST(CppPrint, CharAlignedTitleCallbackSeesBothWidths) {
 }
 
 }  // namespace
+
+namespace {
+
+// flush_rows streams as tblx_flushrows does: rows through a writer in the
+// first flush's widths, then the summary of every row ever added.
+TEST(CppPrint, FlushRowsStreamsAndThePrintSumsEveryRow) {
+  tabulix::table t = sizes_cpp();
+  std::string out;
+  const auto append = [&out](const char* data, std::size_t size) { out.append(data, size); };
+  std::error_code ec;
+  t.flush_rows(append, section::all, ec);
+  EXPECT_FALSE(ec);
+  t.add_row("a longer name", 100000u);
+  t.flush_rows(append, section::all, ec);
+  EXPECT_FALSE(ec);
+  t.print(append, section::sum, ec);
+  EXPECT_FALSE(ec);
+  EXPECT_EQ(
+      "Name      Size\nalpha     1200\nb           35\ngamma-ray    7\n"
+      "a long... 100000\n          101242\n",
+      out);
+}
+
+}  // namespace

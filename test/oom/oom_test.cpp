@@ -180,6 +180,7 @@ std::string describe(const tblx_table* t, bool with_measurements) {
 
   os << "header_ended=" << int(t->header_ended) << " fancy=" << int(t->fancy)
      << " style=" << t->style << " next_id=" << t->next_column_id << " row_count=" << t->row_count
+     << " frozen=" << (t->flushed != nullptr)
      << " columns_tail=" << index_of<column>(cols, t->columns_tail)
      << " open_column=" << index_of<column>(cols, t->open_column)
      << " rows_tail=" << index_of<row>(rows, t->rows_tail)
@@ -362,6 +363,19 @@ step print(unsigned int flags) {
             support::Printed p = support::print_capture(t, flags);
             out = std::move(p.text);
             return p.status;
+          },
+          true};
+}
+
+// Flushes the rows into a string (tblx_flushrows_to).
+step flush(unsigned int sections) {
+  return {"flushrows sections " + std::to_string(sections),
+          [sections](tblx_table* t, std::string& out) {
+            const tblx_writer take = [](void* to, const char* data, size_t n) noexcept {
+              static_cast<std::string*>(to)->append(data, n);
+              return 0;
+            };
+            return tblx_flushrows_to(t, sections, take, &out);
           },
           true};
 }
@@ -595,6 +609,29 @@ TEST(OutOfMemory, PrintsKeepTheTableAndWriteNothing) {
                                           return TBLX_OK;
                                         }),
                                    print(TBLX_PRINT_ALL)});
+}
+
+// The first flush allocates the flushed sums (with a double column's exact
+// one) and the room for numbers wider than their column; later flushes grow
+// that room when a suffix grows; a print of the frozen table needs it too.
+TEST(OutOfMemory, FlushingKeepsTheRowsAndFreezesNothing) {
+  std::vector<step> steps = four_columns();
+  steps.insert(steps.end() - 1,
+               {declare(TBLX_TYPE_DOUBLE),
+                call("summarize", [](tblx_table* t) { return tblx_setcolumn_summarize(t, 1); }),
+                end_column});
+  const std::vector<step> row = {begin_row,     add_string("alpha"), add_int(-12), add_uint(7),
+                                 add_hex(0xff), add_double(0.5),     end_row};
+  steps = steps + row + std::vector<step>{flush(TBLX_PRINT_ALL)} + row + row +
+          std::vector<step>{flush(TBLX_PRINT_ALL), print(TBLX_PRINT_ALL)} + row +
+          std::vector<step>{print(TBLX_PRINT_SUM),
+                            call("removerows",
+                                 [](tblx_table* t) {
+                                   tblx_removerows(t);
+                                   return TBLX_OK;
+                                 }),
+                            flush(TBLX_PRINT_ROWS)};
+  check_scenario(steps);
 }
 
 TEST(OutOfMemory, PrintingATableWithoutColumns) {

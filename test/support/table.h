@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "flush.h"
 #include "tabulix_internal.h"
 
 #if defined(_WIN32)
@@ -415,7 +416,9 @@ inline std::string record_faults(const tblx_table* t) {
   const auto rows = rows_of(t);
   if (t->rows_tail != (rows.empty() ? nullptr : rows.back())) return "rows_tail is not last";
   if (t->open_row != nullptr && t->open_row != t->rows_tail) return "the open row is not the last";
-  const size_t ended = rows.size() - (t->open_row != nullptr ? 1 : 0);
+  // Rows that a flush wrote and freed still count.
+  const size_t flushed = t->flushed != nullptr ? t->flushed->rows : 0;
+  const size_t ended = rows.size() - (t->open_row != nullptr ? 1 : 0) + flushed;
   if (t->row_count < 0 || static_cast<size_t>(t->row_count) != ended) {
     return "row count is not the number of ended rows";
   }

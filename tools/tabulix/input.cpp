@@ -483,4 +483,23 @@ std::unique_ptr<byte_source> open_source(std::FILE* in, const std::string& name,
   return source;
 }
 
+std::unique_ptr<byte_source> decode_source(std::unique_ptr<byte_source> raw,
+                                           const std::string& name, text_encoding encoding) {
+  std::string first(10, '\0');
+  std::size_t got = 0;
+  while (got < first.size()) {
+    const std::size_t n = raw->read(first.data() + got, first.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  first.resize(got);
+  const compression c = compression_of(std::vector<char>(first.begin(), first.end()));
+  std::unique_ptr<byte_source> source =
+      decompressed(std::make_unique<sampled_source>(std::move(raw), std::move(first)), name, c);
+  if (encoding != text_encoding::utf8) {
+    source = std::make_unique<single_byte_source>(std::move(source), encoding);
+  }
+  return source;
+}
+
 }  // namespace tabulix::cli

@@ -36,6 +36,10 @@ bool gzip_supported();
 std::unique_ptr<byte_source> open_source(std::FILE* in, const std::string& name,
                                          text_encoding encoding);
 
+// The same for bytes that `raw` reads (a pipe read its own way).
+std::unique_ptr<byte_source> decode_source(std::unique_ptr<byte_source> raw,
+                                           const std::string& name, text_encoding encoding);
+
 // Reads up to `size` bytes of `source` into `sample` (fewer at its end);
 // gives a source that reads them again, then the rest.
 std::unique_ptr<byte_source> take_sample(std::unique_ptr<byte_source> source, std::size_t size,

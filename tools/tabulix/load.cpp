@@ -132,9 +132,11 @@ constexpr const char* too_long = "is 4 GiB or longer as shown, more than a table
 
 class loader {
  public:
-  loader(const options& opts, bool measure, width_unit unit)
-      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na) {
-    if (!opts.quiet) progress_ = progress_display::on_terminal();
+  loader(const options& opts, bool measure, width_unit unit, record_sink* sink)
+      : opts_(opts), measure_(measure), unit_(unit), markers_(opts.na), sink_(sink) {
+    // A streamed table prints while it reads: no progress line under it.
+    if (!opts.quiet && sink_ == nullptr) progress_ = progress_display::on_terminal();
+    if (sink_ != nullptr) sink_->attach(data_);
   }
 
   void load_all() {
@@ -164,13 +166,16 @@ class loader {
   }
 
   // --head without --sort stops reading; with it, every row is read.
+  // Streamed rows count too.
   [[nodiscard]] bool done() const {
-    return opts_.head && !data_.top && data_.rows.size() >= *opts_.head;
+    const std::uint64_t taken = sink_ != nullptr ? sink_->taken() : 0;
+    return opts_.head && !data_.top && data_.rows.size() + taken >= *opts_.head;
   }
 
   void load_one(std::FILE* in, const std::string& name) {
     reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
-    std::unique_ptr<byte_source> source = open_source(in, name, opts_.encoding);
+    std::unique_ptr<byte_source> source = sink_ != nullptr ? sink_->open(in, name, opts_.encoding)
+                                                           : open_source(in, name, opts_.encoding);
     if (progress_) source = progress_->watch(std::move(source), in);
     read_as_ = {};
     if (ro.format == input_format::whitespace) {
@@ -182,6 +187,7 @@ class loader {
       choose_delimiter(name, source, ro);
     }
     csv_reader reader(std::move(source), name, std::move(ro));
+    if (sink_ != nullptr) sink_->reading();
     if (first_file_.empty()) first_file_ = name;
     if (opts_.fields) reader.set_field_limit(*opts_.fields);
     if (!opts_.no_header && reader.next(record_)) {
@@ -311,6 +317,7 @@ class loader {
     if (data_.rows.size() == std::numeric_limits<std::int32_t>::max()) {
       throw input_error(name, record_.line, 0, "too many records for one table");
     }
+    if (sink_ != nullptr && sink_->streaming()) return sink_->take(record_, name);
     const std::vector<std::size_t>& shown = data_.requests.shown;
     // A row ends at its last non-empty field; empty fields before it are
     // empty cells.
@@ -433,6 +440,7 @@ class loader {
   std::optional<row_filter> filter_;
   std::vector<key_column_state> key_states_;
   std::unique_ptr<progress_display> progress_;
+  record_sink* sink_;
 };
 
 // The figures and widths of the stored rows, taken again: the loader's
@@ -492,9 +500,14 @@ class remeasure {
 
 }  // namespace
 
-dataset load_inputs(const options& opts, bool measure, width_unit unit) {
-  loader l(opts, measure, unit);
-  l.load_all();
+dataset load_inputs(const options& opts, bool measure, width_unit unit, record_sink* sink) {
+  loader l(opts, measure, unit, sink);
+  try {
+    l.load_all();
+  } catch (...) {
+    if (sink != nullptr) sink->input_failed();
+    throw;
+  }
   return l.take();
 }
 

@@ -21,6 +21,7 @@
 #include "options.hpp"
 #include "plan.hpp"
 #include "stats.hpp"
+#include "stream.hpp"
 #include "terminal.hpp"
 
 #ifdef __GLIBC__
@@ -75,6 +76,11 @@ int run(int argc, char** argv) {
   }
   const terminal_info term = standard_output_terminal();
   const output_place place{term.is_terminal, term.columns};
+  if (opts.stream) {
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);  // one write a flush of rows
+    run_stream(opts, place, stdout);
+    return check_output();
+  }
 
   std::optional<tabulix::table> table;
   tabulix::section sections{};

@@ -47,18 +47,20 @@ CLI::Option* add_list(CLI::App& app, const std::string& name, std::vector<T>& in
       ->allow_extra_args(false);
 }
 
-// Help that shows --group with its optional list as given, after '='
-// (CLI11 would show the flag's default value in braces).
+// Help that shows --group and --stream with their optional values as given,
+// after '=' (CLI11 would show the flag's default value in braces).
 class help_formatter : public CLI::Formatter {
  public:
   std::string make_option_name(const CLI::Option* opt, bool is_positional) const override {
     if (!is_positional && opt->check_lname("group")) return "--group[=LIST]";
+    if (!is_positional && opt->check_lname("stream")) return "--stream[=N]";
     return CLI::Formatter::make_option_name(opt, is_positional);
   }
 };
 
 // The option values as the command line gives them, before conversion.
 struct raw_values {
+  std::vector<std::string> stream;
   std::vector<std::string> fillers;
   std::optional<std::string> sections;
   std::optional<std::string> delimiter;
@@ -105,6 +107,11 @@ void add_input_options(CLI::App& app, options& out, raw_values& raw) {
            "these rows",
            "EXPR");
   app.add_flag("-q,--quiet", out.quiet, "Show no progress display while reading large input");
+  // A flag with an optional count, given only after '=', as --group.
+  app.add_flag("--stream{1000}", raw.stream,
+               "Print as the input is read: the layout and types come from the first N rows "
+               "(1000 by default) or those read before 0.2 s without input")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option("--encoding", raw.encoding,
                  "The input's encoding: utf8 (default, checked), latin1 or cp1252 (Windows-1252, "
                  "converted)")
@@ -269,6 +276,17 @@ void convert_input(const raw_values& raw, options& out) {
   if (raw.head) out.head = parse_count("--head", *raw.head);
   if (raw.skip) out.skip = parse_count("--skip", *raw.skip);
   if (raw.encoding) out.encoding = parse_encoding(*raw.encoding);
+  if (!raw.stream.empty()) {
+    out.stream = parse_count("--stream", raw.stream.back());
+    if (*out.stream == 0) throw usage_error("--stream: expected a number from 1, got '0'");
+    if (!out.sort.empty()) {
+      throw usage_error("--sort cannot be used with --stream: rows are printed as they are read");
+    }
+    if (out.stats) {
+      throw usage_error("--stats cannot be used with --stream: it needs every row before it prints");
+    }
+    if (out.number) throw usage_error("--number cannot be used with --stream");
+  }
 }
 
 // Turns the option values that need no input data into typed values.

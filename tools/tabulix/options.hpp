@@ -88,6 +88,9 @@ struct options {
   bool stats = false;              // a table of figures per column instead of the rows
   bool number = false;             // a first column with each row's number in the input
   bool quiet = false;              // no progress display
+  // --stream: rows whose types the layout takes before it prints, then the
+  // rest as they are read.
+  std::optional<std::uint64_t> stream;
 
   [[nodiscard]] input_format format() const {
     return whitespace ? input_format::whitespace : tsv ? input_format::tsv : input_format::csv;

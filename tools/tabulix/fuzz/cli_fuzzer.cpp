@@ -20,7 +20,8 @@
 //           bit 5 --stats, bit 6 a --where expression (below), bit 7
 //           --number and --sort 3 (a column that --exclude 3 hides)
 //   the input's length: bit 0 --wrap, bit 1 --max-column-width 6, bits 2-4
-//           which --where expression (bits that mutations change freely,
+//           which --where expression, bit 5 --stream=2 (without --sort,
+//           --stats and --number) (bits that mutations change freely,
 //           leaving the bytes' meaning as it was)
 //
 // Faults the command reports (usage_error, data_error, input_error, a refused
@@ -52,6 +53,7 @@
 #include "load.hpp"
 #include "plan.hpp"
 #include "stats.hpp"
+#include "stream.hpp"
 
 namespace {
 
@@ -214,6 +216,10 @@ void print_table(const options& opts, const std::uint8_t* data, std::size_t size
   const output_place place{};
   try {
     const bool measure = fit_width(o, place) > 0;
+    if (o.stream) {
+      run_stream(o, place, output());
+      return;
+    }
     dataset set = load_inputs(o, measure, unit_of(o));
     if (set.input_titles.empty()) return;
     table_plan plan = make_plan(o, set, place);
@@ -341,6 +347,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_numbers(data + option_bytes, size - option_bytes);
     return 0;
   }
-  print_table(options_from(data, size), data + option_bytes, size - option_bytes);
+  options o = options_from(data, size);
+  if ((size & 32U) != 0) {  // --stream=2, which takes no sort, --stats or --number
+    o.stream = 2;
+    o.sort.clear();
+    o.by_length.clear();
+    o.stats = false;
+    o.number = false;
+  }
+  print_table(o, data + option_bytes, size - option_bytes);
   return 0;
 }
