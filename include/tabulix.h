@@ -664,6 +664,20 @@ TBLX_API tblx_status TBLX_CALL tblx_addcell_empty(tblx_table* table) TBLX_NOEXCE
 TBLX_API tblx_status TBLX_CALL tblx_endrow(tblx_table* table) TBLX_NOEXCEPT;
 
 /**
+ * Drops the open row and its cells, as if tblx_beginrow() had not been
+ * called: the rows, the memory the table holds and the next print are as
+ * they were before the row began. For a caller who meets an error in the
+ * middle of a row (a value it cannot convert, TBLX_ERR_NO_MEMORY) and would
+ * rather not keep the row short.
+ * Added in 0.7.
+ *
+ * @param table the table
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table),
+ *         TBLX_ERR_NO_OPEN_ROW
+ */
+TBLX_API tblx_status TBLX_CALL tblx_cancelrow(tblx_table* table) TBLX_NOEXCEPT;
+
+/**
  * Counts the ended rows.
  *
  * @param table the table
