@@ -311,6 +311,18 @@ TBLX_API tblx_status TBLX_CALL tblx_setsumtext(tblx_table* table, int32_t column
                                                const char* text) TBLX_NOEXCEPT;
 
 /**
+ * Tells whether the summary line shows anything but fillers: whether a
+ * column is summed or has a summary text. A caller may leave the summary
+ * line out otherwise (tblx_print_except() with TBLX_PRINT_SUM and
+ * TBLX_PRINT_SUM_RULE). Works on a table being printed. Added in 0.7.
+ *
+ * @param table the table
+ * @return 1 when a column is summed or has a summary text; 0 otherwise and
+ *         for NULL
+ */
+TBLX_API int TBLX_CALL tblx_hassummary(const tblx_table* table) TBLX_NOEXCEPT;
+
+/**
  * Sets the summary-line filler shown for unsummed columns in one style.
  *
  * @param table     the table
