@@ -77,6 +77,7 @@ void remove_all_rows(tblx_table* table) noexcept {
   table->cell_column = nullptr;
   table->last_cell = nullptr;
   table->row_count = 0;
+  table->before_row = row_start{};  // its blocks are gone
 }
 
 // Every row record carved from row_store is linked into the row list at once,

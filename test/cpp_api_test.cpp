@@ -553,7 +553,7 @@ TEST(CppRows, RowsFromAFilterView) {
       stock | std::views::filter(in_stock),
       [](const std::pair<std::string, int>& p) { return std::tuple(p.first, -p.second); }, ec);
   EXPECT_FALSE(ec);
-  EXPECT_EQ(t.to_string(section::rows), "pen  3\ncap  5\npen -3\ncap -5\n");
+  EXPECT_EQ(t.to_string(section::rows), "pen    3\ncap    5\npen   -3\ncap   -5\n");
 }
 #endif
 
