@@ -1514,10 +1514,9 @@ class table {
     if (!valid(outcome.code)) return outcome;
     detail::table_state& st = *state_;
     st.failure = {};  // a print made through get() may have left one
-    for (auto& t : st.titles) t->failure = &st.failure;
     ++st.printing;
     const auto sections = static_cast<unsigned>(shown(s));
-    if (stream != nullptr || write == nullptr) {
+    if (write == nullptr) {
       detail::fail(tblx_print(st.handle, sections, stream), outcome.code);
     } else {
       detail::writer_call<Writer> call{*write, &st.failure};
@@ -1529,7 +1528,6 @@ class table {
     return outcome;
   }
   detail::print_outcome print_to(std::FILE* stream, section s) noexcept {
-    if (stream == nullptr) return print_with<detail::string_sink>(s, nullptr, nullptr);
     return print_with<detail::string_sink>(s, stream, nullptr);
   }
   template <class Writer>
