@@ -398,8 +398,8 @@ struct is_title_callable<F, std::enable_if_t<std::is_invocable_v<F&, unsigned>>>
 template <class F>
 class title_holder final : public title_source {
  public:
-  template <class G>
-  explicit title_holder(G&& f) : f_(std::forward<G>(f)) {}
+  explicit title_holder(const F& f) : f_(f) {}
+  explicit title_holder(F&& f) : f_(std::move(f)) {}
 
  private:
   const char* make(unsigned width) noexcept override {
@@ -990,7 +990,7 @@ class table {
   }
   /// A new table with the C library's defaults: it prints what the C calls
   /// print, byte for byte.
-  static table c_defaults(std::error_code& ec) noexcept { return table(true, ec); }
+  static table c_defaults(std::error_code& ec) noexcept { return {true, ec}; }
 #if TABULIX_EXCEPTIONS
   /// The throwing form of table(std::error_code&).
   table() : table(false) {}
