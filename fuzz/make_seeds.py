@@ -551,7 +551,25 @@ def seed_flush():
     ])
 
 
+cancelrow = b"\xfe" + TABLE
+
+
+def seed_cancelled_rows():
+    """Rows begun and cancelled: after a print, with cells, with a cell long
+    enough for a block of its own, and without a row open."""
+    return b"".join([
+        begincolumn(1), title("Name"), endcolumn,
+        begincolumn(3), title("Size"), celljust(2), summarize(), endcolumn,
+        endheader,
+        row(cell_string("alpha"), cell_uint(1200)),
+        print_(31), beginrow, cell_string("dropped"), cell_uint(99), cancelrow, print_(31),
+        cancelrow, beginrow, cancelrow, beginrow, long_text(0, "x", 12000), cancelrow,
+        row(cell_string("beta"), cell_uint(3)), setstyle(2), print_(31),
+    ])
+
+
 SEEDS = {
+    "cancelled_rows": seed_cancelled_rows,
     "display_widths": seed_display_widths,
     "report": seed_report,
     "aligned": seed_aligned,

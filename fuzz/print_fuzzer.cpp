@@ -80,6 +80,10 @@
 //     one line per row. tblx_setformat refuses a busy table and unknown
 //     formats. (The format goes back to text after each such step, so that
 //     the other invariants, which read the text format, hold.)
+// 12. tblx_cancelrow (step byte 0xfe) after a row was begun and given only
+//     cells leaves the table as before tblx_beginrow: every byte of its
+//     records but the note of where the row began, and, when its
+//     measurements were current then, the same print.
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -266,6 +270,7 @@ const change_call busy_changes[] = {
     {"addcell_uint", [](tblx_table* t) { return tblx_addcell_uint(t, UINT64_MAX); }},
     {"addcell_hex", [](tblx_table* t) { return tblx_addcell_hex(t, 0xbeef); }},
     {"endrow", tblx_endrow},
+    {"cancelrow", tblx_cancelrow},
     {"sort", [](tblx_table* t) { return tblx_sort(t, TBLX_SORT_DESC, 1); }},
     {"setstyle", [](tblx_table* t) { return tblx_setstyle(t, TBLX_STYLE_FANCYW); }},
     {"setstylestr", [](tblx_table* t) { return tblx_setstylestr(t, "fancy"); }},
@@ -1294,6 +1299,17 @@ class session {
 
   void step() {
     const uint8_t kind = in_.byte();
+    if (kind == 0xfe) {
+      cancel_step();
+      return;
+    }
+    // Only cells (long texts too; a long title or suffix is refused once
+    // rows come) may come between a row's begin and its cancel for
+    // invariant 12; any other step may change the table itself.
+    const unsigned call = kind % 34;
+    const bool cell_call = kind < 0xf0 ? (call >= 17 && call <= 20) || call == 30
+                                       : kind == 0xf2 || number_step_of(kind) == 0;
+    if (!cell_call) row_start_known_ = false;
     if (kind >= 0xf0 && kind < 0xf0 + bulk_steps) {
       bulk_step(kind - 0xf0u);
       return;
@@ -1413,7 +1429,7 @@ class session {
         break;
       }
       case 16:
-        status_call("beginrow", {0, 1, 2, 9, 15}, tblx_beginrow);
+        begin_row_step();
         break;
       case 17: {
         const char* text = text_or_null();
@@ -1564,6 +1580,60 @@ class session {
     if (printable(table_) && how % 4 != 0) print_every_style(flags, false);
   }
 
+  // ---- a row begun, then cancelled (invariant 12) ----
+
+  // The table's image without the note of where the open row began, which
+  // only tblx_beginrow writes and tblx_cancelrow leaves as it is.
+  void take_image_without_row_start(std::string& into) {
+    const row_start kept = table_->before_row;
+    table_->before_row = row_start{};
+    take_image(into);
+    table_->before_row = kept;
+  }
+
+  void begin_row_step() {
+    const bool print_known = printable(table_) && measurements_current(table_);
+    if (print_known) row_start_print_ = print_of_table(image_now());
+    std::string image;
+    take_image_without_row_start(image);
+    bool begun = false;
+    status_call("beginrow", {0, 1, 2, 9, 15}, [&](tblx_table* t) {
+      const tblx_status s = tblx_beginrow(t);
+      begun = t != nullptr && s == TBLX_OK;
+      return s;
+    });
+    row_start_known_ = begun;
+    row_start_printed_ = begun && print_known;
+    if (begun) row_start_image_.swap(image);
+  }
+
+  void cancel_step() {
+    const bool known = row_start_known_;
+    row_start_known_ = false;
+    bool cancelled = false;
+    status_call("cancelrow", {0, 1, 14}, [&](tblx_table* t) {
+      const tblx_status s = tblx_cancelrow(t);
+      cancelled = t != nullptr && s == TBLX_OK;
+      return s;
+    });
+    if (!cancelled) return;
+    require(table_->open_row == nullptr, "cancelrow left a row open");
+    if (!known) return;
+    std::string image;
+    take_image_without_row_start(image);
+    require(image == row_start_image_, "cancelrow", "the table is not as before beginrow");
+    if (row_start_printed_) {
+      require(measurements_current(table_), "cancelrow", "the measurements went stale");
+      require(print_now(TBLX_PRINT_ALL) == row_start_print_, "cancelrow",
+              "the print is not as before beginrow");
+    }
+  }
+
+  const std::string& image_now() {
+    take_image(image_before_);
+    return image_before_;
+  }
+
   // ---- steps that build in one go what single calls reach rarely ----
 
   // Step bytes 0xf0 and up to this; the others select the single calls.
@@ -1650,6 +1720,12 @@ class session {
       }
     }
     return sums;
+  }
+
+  // Which number step a step byte selects, or number_steps for none.
+  static unsigned number_step_of(uint8_t kind) {
+    constexpr unsigned first = 0xf0 + bulk_steps + line_steps;
+    return kind >= first && kind < first + number_steps ? kind - first : number_steps;
   }
 
   // A double: the bits of a number, or one of the values that print apart.
@@ -1929,6 +2005,10 @@ class session {
   size_t printed_bytes_ = 0;
   int next_repeated_style_ = TBLX_STYLE_SIMPLE;
   bool print_cache_valid_ = false;
+  bool row_start_known_ = false;    // only cells since the open row began
+  bool row_start_printed_ = false;  // row_start_print_ is the print then
+  std::string row_start_image_;     // the table then (take_image_without_row_start)
+  std::string row_start_print_;
   std::string print_cache_image_;
   std::string print_cache_;
   std::string out_;                         // the print of a print step's flags

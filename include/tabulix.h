@@ -311,6 +311,18 @@ TBLX_API tblx_status TBLX_CALL tblx_setsumtext(tblx_table* table, int32_t column
                                                const char* text) TBLX_NOEXCEPT;
 
 /**
+ * Tells whether the summary line shows anything but fillers: whether a
+ * column is summed or has a summary text. A caller may leave the summary
+ * line out otherwise (tblx_print_except() with TBLX_PRINT_SUM and
+ * TBLX_PRINT_SUM_RULE). Works on a table being printed. Added in 0.7.
+ *
+ * @param table the table
+ * @return 1 when a column is summed or has a summary text; 0 otherwise and
+ *         for NULL
+ */
+TBLX_API int TBLX_CALL tblx_hassummary(const tblx_table* table) TBLX_NOEXCEPT;
+
+/**
  * Sets the summary-line filler shown for unsummed columns in one style.
  *
  * @param table     the table
@@ -662,6 +674,20 @@ TBLX_API tblx_status TBLX_CALL tblx_addcell_empty(tblx_table* table) TBLX_NOEXCE
  * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT, TBLX_ERR_NO_OPEN_ROW
  */
 TBLX_API tblx_status TBLX_CALL tblx_endrow(tblx_table* table) TBLX_NOEXCEPT;
+
+/**
+ * Drops the open row and its cells, as if tblx_beginrow() had not been
+ * called: the rows, the memory the table holds and the next print are as
+ * they were before the row began. For a caller who meets an error in the
+ * middle of a row (a value it cannot convert, TBLX_ERR_NO_MEMORY) and would
+ * rather not keep the row short.
+ * Added in 0.7.
+ *
+ * @param table the table
+ * @return TBLX_OK, TBLX_ERR_INVALID_ARGUMENT (NULL or busy table),
+ *         TBLX_ERR_NO_OPEN_ROW
+ */
+TBLX_API tblx_status TBLX_CALL tblx_cancelrow(tblx_table* table) TBLX_NOEXCEPT;
 
 /**
  * Counts the ended rows.

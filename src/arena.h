@@ -60,6 +60,11 @@ inline void* arena_carve(arena& a, size_t bytes) noexcept {
 // Frees every block and empties the arena.
 void arena_release(arena& a) noexcept;
 
+// Gives back every record carved since the arena was `mark` (a copy taken
+// then): frees the blocks allocated since, zeroes the records carved from the
+// block that was current then, and leaves the arena as it was at the mark.
+void arena_rewind(arena& a, const arena& mark) noexcept;
+
 // The first record of a block.
 inline char* arena_records(arena_block* b) noexcept { return reinterpret_cast<char*>(b + 1); }
 

@@ -271,4 +271,13 @@ void destroy_column(column* c) noexcept {
   std::free(c);
 }
 
+// String columns store their summarize flag as 0, so a set flag is a sum shown.
+TBLX_EXPORT int TBLX_CALL tblx_hassummary(const tblx_table* table) noexcept {
+  if (table == nullptr) return 0;
+  for (const column* c = table->columns; c != nullptr; c = c->next) {
+    if (c->summarize != 0 || c->sum_text != nullptr) return 1;
+  }
+  return 0;
+}
+
 TBLX_EXPORT void TBLX_CALL free_column(tblx_column* c) noexcept { destroy_column(c); }

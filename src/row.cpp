@@ -3,6 +3,7 @@
 // hold the rows and their cells.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "tabulix_internal.h"
 
@@ -41,6 +42,22 @@ void* arena_carve_from_new_block(arena& a, size_t size) noexcept {
   return arena_records(b);
 }
 
+// The records carved from the marked current block after the mark end at
+// the arena's free pointer while that block is still current, else where the
+// block was left when a newer one took over.
+void arena_rewind(arena& a, const arena& mark) noexcept {
+  if (mark.current != nullptr) {
+    char* carved_end = a.current == mark.current ? a.free : mark.current->end;
+    std::memset(mark.free, 0, static_cast<size_t>(carved_end - mark.free));
+  }
+  while (a.newest != mark.newest) {
+    arena_block* b = a.newest;
+    a.newest = b->older;
+    std::free(b);
+  }
+  a = mark;
+}
+
 void arena_release(arena& a) noexcept {
   while (arena_block* b = a.newest) {
     a.newest = b->older;
@@ -65,6 +82,7 @@ void remove_all_rows(tblx_table* table) noexcept {
   release_rows(table);
   table->row_count = 0;
   unfreeze(table);
+  table->before_row = row_start{};  // its blocks are gone
 }
 
 // Every row record carved from row_store is linked into the row list at once,
@@ -74,8 +92,11 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) noexcept {
   if (!table->header_ended) return TBLX_ERR_NO_HEADER;
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
 
+  // What tblx_cancelrow() restores, kept once the row exists.
+  const row_start start{table->row_store, table->cell_store, table->rows_tail, table->layout_stale};
   auto* r = static_cast<row*>(arena_carve(table->row_store, sizeof(row)));
   if (r == nullptr) return TBLX_ERR_NO_MEMORY;
+  table->before_row = start;
   if (table->rows == nullptr) {
     table->rows = r;
   } else {
@@ -98,6 +119,30 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_endrow(tblx_table* table) noexcept {
   table->cell_column = nullptr;
   table->last_cell = nullptr;
   table->row_count = static_cast<int32_t>(static_cast<uint32_t>(table->row_count) + 1u);
+  return TBLX_OK;
+}
+
+// The open row is the last record of the row arena and the last of the row
+// list (sorting needs no open row), and its cells are the last records of the
+// cell arena: rewinding both arenas to where tblx_beginrow() found them
+// drops exactly the row and its cells. Nothing was measured meanwhile (a
+// print needs no open row), so the layout is as valid as it was then.
+TBLX_EXPORT tblx_status TBLX_CALL tblx_cancelrow(tblx_table* table) noexcept {
+  if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
+  if (table->open_row == nullptr) return TBLX_ERR_NO_OPEN_ROW;
+  const row_start& before = table->before_row;
+  arena_rewind(table->row_store, before.row_store);
+  arena_rewind(table->cell_store, before.cell_store);
+  table->rows_tail = before.rows_tail;
+  if (table->rows_tail == nullptr) {
+    table->rows = nullptr;
+  } else {
+    table->rows_tail->next = nullptr;
+  }
+  table->layout_stale = before.layout_stale;
+  table->open_row = nullptr;
+  table->cell_column = nullptr;
+  table->last_cell = nullptr;
   return TBLX_OK;
 }
 

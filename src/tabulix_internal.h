@@ -137,6 +137,14 @@ struct tblx_row {
   cell* cells;  // first cell, belonging to the first column
 };
 
+// What tblx_beginrow() found, for tblx_cancelrow() to go back to.
+struct row_start {
+  arena row_store;
+  arena cell_store;
+  row* rows_tail;
+  uint8_t layout_stale;
+};
+
 // Indexes of tblx_table::sum_filler.
 enum filler_index { FILLER_RAW = 0, FILLER_SIMPLE = 1, FILLER_FANCY = 2 };
 
@@ -177,6 +185,7 @@ struct tblx_table {
   uint32_t capped_columns;  // columns with a max_width
   uint32_t shown_columns;   // columns that fit the width limit (the others are named)
   flushed_sums* flushed;    // non-null while the layout is frozen by tblx_flushrows
+  row_start before_row;     // the state the open row started from (tblx_cancelrow)
 };
 
 // Whether a print goes through the printer of fields on several lines

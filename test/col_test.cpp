@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Column definitions: check orders, the header's states, the setters and IDs.
 #include <climits>
+#include <vector>
 
 #include "support/table.h"
 
@@ -190,6 +191,30 @@ TEST(Header, EmptyHeaderMayBeEndedAndHasNoIds) {
   EXPECT_EQ(TBLX_OK, tblx_endheader(t.get()));
   EXPECT_EQ(1, t->layout_stale);
   EXPECT_EQ(TBLX_ERR_NO_SUCH_COLUMN, tblx_getcolumnid(t.get(), 0, &id_place));
+}
+
+// A summed string column shows no sum; a summed number column or a summary
+// text makes the summary line show something.
+TEST(Header, HasSummaryWhenASumOrATextIsShown) {
+  EXPECT_EQ(0, tblx_hassummary(nullptr));
+  const struct {
+    const char* what;
+    std::vector<ColDef> cols;
+    int want;
+  } cases[] = {
+      {"no columns", {}, 0},
+      {"unsummed", {{TBLX_TYPE_STRING}, {TBLX_TYPE_UINT}}, 0},
+      {"summed string", {{TBLX_TYPE_STRING, "s", 0, 0, 0, true}}, 0},
+      {"summed number", {{TBLX_TYPE_STRING}, {TBLX_TYPE_DOUBLE, "d", 0, 0, 0, true}}, 1},
+      {"summary text", {{TBLX_TYPE_STRING}, {.type = TBLX_TYPE_INT, .sum_text = "Total"}}, 1},
+  };
+  for (const auto& c : cases) {
+    Table t = make_table(c.cols);
+    EXPECT_EQ(c.want, tblx_hassummary(t.get())) << c.what;
+  }
+  Table t = make_table({{.type = TBLX_TYPE_STRING, .sum_text = "Total"}});
+  ASSERT_EQ(TBLX_OK, tblx_setsumtext(t.get(), 1, nullptr));
+  EXPECT_EQ(0, tblx_hassummary(t.get()));
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ std::string c_print(tblx_table* t, unsigned flags, bool except = false) {
 
 // Names (string) and sizes (uint, right, summed).
 tabulix::table sizes_cpp() {
-  tabulix::table t;
+  tabulix::table t = tabulix::table::c_defaults();
   t.add_column(type::string).title("Name");
   t.add_column(type::uint64).title("Size").cell_just(just::right).summarize();
   t.end_header();
@@ -67,7 +67,7 @@ tblx_table* sizes_c() {
 // Items with a minimum width, prices aligned on '.', summed quantities with a
 // suffix, and a short row; price_title_just 0 keeps the default.
 tabulix::table items_cpp(just price_title_just = just{0}) {
-  tabulix::table t;
+  tabulix::table t = tabulix::table::c_defaults();
   t.add_column(type::string).title("Item").min_width(10);
   tabulix::column price =
       t.add_column(type::string).title("Price").cell_just(just::char_first).justify_char('.');
@@ -344,7 +344,7 @@ TEST(CppPrint, WritersAndFormats) {
 }
 
 TEST(CppPrint, SortByHandleAndFillers) {
-  tabulix::table t;
+  tabulix::table t = tabulix::table::c_defaults();
   t.add_column(type::string).title("Name").sort_by_length();
   tabulix::column size = t.add_column(type::hex).title("Size").hex_case(tabulix::hex_case::upper);
   t.end_header();

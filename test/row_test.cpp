@@ -143,6 +143,62 @@ TEST(Rows, BeginAndRemoveMarkTheLayoutStaleAndKeepTheHeader) {
   EXPECT_EQ(1, t->header_ended);
 }
 
+// The table's image but for the note of where the open row began, which
+// only tblx_beginrow writes.
+std::string image_but_row_start(tblx_table* t, const row_start& keep) {
+  const row_start now = t->before_row;
+  t->before_row = keep;
+  std::string out = image(t);
+  t->before_row = now;
+  return out;
+}
+
+TEST(Rows, CancelGivesBackTheRowItsCellsAndTheirBlocks) {
+  struct Case {
+    const char* what;
+    size_t rows_before;
+    std::vector<std::string> texts;  // the cancelled row's cells
+  };
+  const std::string big(3 * arena_first_block, 'b');   // a block of its own
+  const std::string fill(arena_first_block / 3, 'f');  // three fill a regular block
+  const Case cases[] = {
+      {"first row, no cells", 0, {}},
+      {"first row", 0, {"a", "b"}},
+      {"after rows", 5, {"a", "b"}},
+      {"a cell in a block of its own", 2, {big}},
+      {"cells that start a new regular block", 2, {fill, fill, fill, fill}},
+  };
+  for (const Case& c : cases) {
+    Table t = make_table({{TBLX_TYPE_STRING},
+                          {TBLX_TYPE_STRING},
+                          {TBLX_TYPE_STRING},
+                          {TBLX_TYPE_STRING},
+                          {TBLX_TYPE_UINT, "n", 0, TBLX_JUST_RIGHT, 0, true}});
+    for (size_t r = 0; r < c.rows_before; ++r) {
+      ASSERT_EQ("", support::append_row(t.get(), {str("x"), str("y"), str(""), str(""), unum(r)}));
+    }
+    const std::string printed = print_capture(t.get()).text;
+    const row_start kept = t->before_row;
+    const std::string before = image(t.get());
+    const arena_block* const row_blocks = t->row_store.newest;
+    ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get())) << c.what;
+    for (const std::string& text : c.texts) {
+      ASSERT_EQ(TBLX_OK, tblx_addcell_string(t.get(), text.c_str())) << c.what;
+    }
+    EXPECT_EQ(TBLX_OK, tblx_cancelrow(t.get())) << c.what;
+    EXPECT_EQ(before, image_but_row_start(t.get(), kept)) << c.what;
+    EXPECT_EQ(row_blocks, t->row_store.newest) << c.what;
+    EXPECT_EQ(0, t->layout_stale) << c.what << ": nothing to measure again";
+    EXPECT_EQ(TBLX_ERR_NO_OPEN_ROW, tblx_cancelrow(t.get())) << c.what;
+    EXPECT_EQ(printed, print_capture(t.get()).text) << c.what;
+    // The space given back is handed out again, zeroed.
+    ASSERT_EQ("", support::append_row(t.get(), {str("z"), blank()})) << c.what;
+    EXPECT_EQ(c.rows_before + 1, static_cast<size_t>(tblx_getrowcount(t.get())));
+    EXPECT_EQ("", support::record_faults(t.get())) << c.what;
+  }
+  EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_cancelrow(nullptr));
+}
+
 TEST(Cells, ValuesAndTextsAreStoredExactly) {
   std::string high;  // every byte from 0x80 up
   for (int b = 0x80; b <= 0xff; ++b) high += static_cast<char>(b);

@@ -647,9 +647,11 @@ namespace {
 using tabulix::errc;
 using tabulix::type;
 
-// A C++ table and the handle of its last declared column.
+// A C++ table and the handle of its last declared column. The C defaults:
+// a title callable whose text grows with the width would make a failed
+// measuring pass and the plain one disagree on its column's width.
 struct cpp_table {
-  tabulix::table t;
+  tabulix::table t = tabulix::table::c_defaults();
   tabulix::column col;
 };
 
@@ -783,6 +785,7 @@ std::vector<cpp_step> cpp_steps() {
   const std::string suffix = " units of a long suffix";
   const std::string cell(30, 'c');
   const std::string captured(20, '#');
+  const std::string block_text(arena_first_block + 100, 'x');
   auto make_title = [captured](unsigned width) { return captured + std::string(width, '='); };
   auto fixed_title = [](unsigned) { return "fixed"; };
   return {
@@ -801,6 +804,11 @@ std::vector<cpp_step> cpp_steps() {
       CPP_STEP("add_cell", c.t.add_cell(-5), c.t.add_cell(-5, *ec)),
       CPP_STEP("add_cell", c.t.add_cell(7u), c.t.add_cell(7u, *ec)),
       CPP_STEP("end_row", c.t.end_row(), c.t.end_row(*ec)),
+      // A row whose cell fails after the row began is cancelled: the table
+      // is as it was (a text larger than a block takes a block of its own).
+      CPP_STEP("add_row", c.t.add_row(block_text, -6, 8u), c.t.add_row(block_text, -6, 8u, *ec)),
+      CPP_STEP("add_row", c.t.add_row(std::string_view(long_title), 9),
+               c.t.add_row(std::string_view(long_title), 9, *ec)),
       cpp_to_string(),
       CPP_STEP("set_style", c.t.set_style("fancyw"), c.t.set_style("fancyw", *ec)),
       cpp_to_string(tabulix::section::titles | tabulix::section::rows),

@@ -309,7 +309,8 @@ int compare_sort_fields(const column_settings& c, const stored_field& a, const s
 }
 
 tabulix::table build_table(const table_plan& plan, dataset& data) {
-  tabulix::table t;
+  // The command sets what it prints itself: the C library's defaults.
+  tabulix::table t = tabulix::table::c_defaults();
   t.set_style(plan.style);
   t.set_format(plan.format);
   // The input is valid UTF-8, checked when it was read.
