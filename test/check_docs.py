@@ -26,6 +26,10 @@ The design notes (docs/design.md) must name every source file of src/ (as
 `src/NAME`) and of tools/tabulix/ (as `NAME`), and every source file they
 name must exist.
 
+A block run by a test of its own follows a line
+    <!-- checked by TEST -->
+and the text block after it is that test's business too.
+
 A block that cannot be run (an install into the system, a command whose
 output depends on the machine) follows a line
     <!-- not checked: why -->
@@ -50,6 +54,7 @@ import tempfile
 FENCE = re.compile(r"^( *)```([A-Za-z0-9+_-]*)\s*$")
 EXAMPLE = re.compile(r"^\s*<!-- example: (\S+) -->\s*$")
 NOT_CHECKED = re.compile(r"^\s*<!-- not checked: .+ -->\s*$")
+CHECKED_BY = re.compile(r"^\s*<!-- checked by (\S+) -->\s*$")
 ELISION = re.compile(r"^\s*(/\* \.\.\.|// \.\.\.)")
 UNRUN_KINDS = {"sh", "cmake"}
 
@@ -252,6 +257,11 @@ class Checker:
         for i, block in enumerate(blocks):
             if block.marker and NOT_CHECKED.match(block.marker):
                 owned.add(i)
+                continue
+            if block.marker and CHECKED_BY.match(block.marker):
+                # A test of its own runs it (the C++ guide's examples are
+                # printed three ways by CppGuide): its output is owned too.
+                owned.update((i, i + 1))
                 continue
             nxt = blocks[i + 1] if i + 1 < len(blocks) else None
             output = nxt if nxt is not None and nxt.kind == "text" else None
