@@ -283,7 +283,8 @@ void convert_input(const raw_values& raw, options& out) {
       throw usage_error("--sort cannot be used with --stream: rows are printed as they are read");
     }
     if (out.stats) {
-      throw usage_error("--stats cannot be used with --stream: it needs every row before it prints");
+      throw usage_error(
+          "--stats cannot be used with --stream: it needs every row before it prints");
     }
     if (out.number) throw usage_error("--number cannot be used with --stream");
   }
