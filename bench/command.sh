@@ -7,6 +7,8 @@
 #
 #   bash bench/command.sh TABULIX [LINES] [ROUNDS]
 #
+# With BASE=<another tabulix>, that one's plain and sorting runs join each
+# round as base-* (an earlier build, for the speed-up).
 # LINES defaults to 1,000,000 (about 70 MB), ROUNDS to 5. The input is made
 # once in bench-data/ of the current directory.
 set -euo pipefail
@@ -23,6 +25,11 @@ bytes=$(stat -c %s "$data")
 names=(plain sort-int sort-decimal sort-text)
 commands=("$tool $data" "$tool --sort Bytes $data" "$tool --sort Price $data"
   "$tool --sort Name $data")
+if [[ -n ${BASE:-} ]]; then
+  names+=(base-plain base-sort-int base-sort-decimal base-sort-text)
+  commands+=("$BASE $data" "$BASE --sort Bytes $data" "$BASE --sort Price $data"
+    "$BASE --sort Name $data")
+fi
 if command -v mlr >/dev/null; then
   names+=(mlr)
   commands+=("mlr --icsv --opprint cat $data")
