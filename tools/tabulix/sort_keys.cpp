@@ -280,6 +280,16 @@ class run_sorter {
   std::vector<entry> buffer_;
 };
 
+// Sorts each run of entries with equal prefixes in full.
+void sort_tied_runs(std::vector<entry>& g, run_sorter& runs) {
+  for (std::size_t i = 0; i < g.size();) {
+    std::size_t j = i + 1;
+    while (j < g.size() && g[j].prefix == g[i].prefix) ++j;
+    if (j - i > 1) runs.sort(g.data() + i, g.data() + j);
+    i = j;
+  }
+}
+
 }  // namespace
 
 record_order::first_key record_order::first_key_of(const char* record) const {
@@ -353,14 +363,7 @@ std::vector<std::size_t> sorted_order(const table_plan& plan,
   const auto take = [&](std::vector<entry>& g, bool is_values) {
     if (!is_values && plan.sort.size() > 1 && g.size() > 1)
       runs.sort(g.data(), g.data() + g.size());
-    if (is_values && !prefix_decides) {
-      for (std::size_t i = 0; i < g.size();) {
-        std::size_t j = i + 1;
-        while (j < g.size() && g[j].prefix == g[i].prefix) ++j;
-        if (j - i > 1) runs.sort(g.data() + i, g.data() + j);
-        i = j;
-      }
-    }
+    if (is_values && !prefix_decides) sort_tied_runs(g, runs);
     for (const entry& e : g) sorted.push_back(e.row);
     std::vector<entry>().swap(g);
   };

@@ -81,6 +81,7 @@ TEST(SortKeys, SameOrderAsStableSortOfFullKeys) {
   for (int round = 0; round < 20; ++round) {
     const std::vector<std::string> stored = random_records(rng, 1 + rng() % 600);
     std::vector<const char*> records;
+    records.reserve(stored.size());
     for (const auto& s : stored) records.push_back(s.data());
     for (const auto& sort : sorts) {
       for (const bool by_length : {false, true}) {
