@@ -344,6 +344,7 @@ std::vector<std::size_t> sorted_order(const table_plan& plan,
   const record_order order(plan);
   // Records by where their first key falls, each group in input order.
   std::array<std::vector<entry>, 3> groups;
+  groups[static_cast<std::size_t>(record_order::place::value)].reserve(records.size());
   for (std::size_t r = 0; r < records.size(); ++r) {
     const auto key = order.first_key_of(records[r]);
     groups[static_cast<std::size_t>(key.where)].push_back({key.prefix, r});
