@@ -21,6 +21,10 @@
 //                                as a number and, after a late text, by bytes.
 //  BM_stats_distinct_texts/N     --stats over N different texts and N
 //                                decimals, each with a long common prefix.
+//  BM_sort_tied_texts/N          --sort over N texts that share their first
+//                                100 bytes (every prefix ties), in reverse.
+//  BM_sort_tied_decimals/N       --sort over N decimals that share their
+//                                first 15 digits, in reverse (N log N).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -36,6 +40,8 @@
 #include "load.hpp"
 #include "plan.hpp"
 #include "stats.hpp"
+#include "sort_keys.hpp"
+#include "store.hpp"
 
 namespace {
 
@@ -221,6 +227,37 @@ void BM_stats_distinct_texts(benchmark::State& state) {
   run_loaded(state, text, opts, true);
 }
 
+// Sorts N records of one text or decimal column, each from `value_of(i)`.
+template <class Value>
+void run_sort(benchmark::State& state, column_kind kind, Value value_of) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  std::vector<std::string> stored;
+  record_writer w;
+  for (std::size_t i = 0; i < n; ++i) {
+    w.clear();
+    w.text(value_of(n - i), false);
+    stored.emplace_back(w.finish());
+  }
+  std::vector<const char*> records;
+  for (const auto& s : stored) records.push_back(s.data());
+  table_plan plan;
+  plan.columns.resize(1);
+  plan.columns[0].kind = kind;
+  plan.sort = {{0, false}};
+  for (auto _ : state) benchmark::DoNotOptimize(sorted_order(plan, records));
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_sort_tied_texts(benchmark::State& state) {
+  run_sort(state, column_kind::text,
+           [](std::size_t i) { return std::string(100, 'x') + std::to_string(i); });
+}
+
+void BM_sort_tied_decimals(benchmark::State& state) {
+  run_sort(state, column_kind::decimal_text,
+           [](std::size_t i) { return "1.11111111111111" + std::to_string(i); });
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   b->Arg(1'000)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
   b->Complexity(benchmark::oN);
@@ -234,6 +271,8 @@ BENCHMARK(BM_wide_header)->Apply(sizes);
 BENCHMARK(BM_wide_header_print)->Apply(sizes);
 BENCHMARK(BM_top_rows_rising)->Apply(sizes);
 BENCHMARK(BM_stats_distinct_texts)->Apply(sizes);
+BENCHMARK(BM_sort_tied_texts)->Apply(sizes)->Complexity(benchmark::oNLogN);
+BENCHMARK(BM_sort_tied_decimals)->Apply(sizes)->Complexity(benchmark::oNLogN);
 // The header of aligned text is found in the first 64 KiB.
 BENCHMARK(BM_wide_aligned_header)
     ->Arg(2'000)

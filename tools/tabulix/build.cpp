@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <deque>
 #include <system_error>
 
+#include "sort_keys.hpp"
 #include "text.hpp"
 
 namespace tabulix::cli {
@@ -171,142 +171,16 @@ class row_adder {
   std::string grouped_;
 };
 
-// The sort key of one row in one column.
-struct sort_key {
-  enum state_t : std::uint8_t { missing, empty, value } state = missing;
-  std::uint64_t bits = 0;
-  std::string_view text;
-  decimal_key number;
-  double amount = 0;  // a decorated number's value
-};
-
-// The sort key of a stored field; a number stored without its text is
-// written into `digits`, which the key then points into.
-sort_key key_from(const column_settings& c, const stored_field& f, char (&digits)[24]) {
-  sort_key key;
-  if (f.tag == cell_tag::end) return key;  // the row ends before this column
-  if (f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text)) {
-    key.state = sort_key::empty;
-    return key;
-  }
-  key.state = sort_key::value;
-  key.bits = f.bits;
-  if (c.kind == column_kind::text || c.kind == column_kind::decimal_text ||
-      c.kind == column_kind::decorated_text) {
-    key.text = f.text.empty() ? text_of(f, digits) : f.text;
-    if (c.kind == column_kind::decimal_text && !c.by_length) {
-      key.number = make_decimal_key(key.text);
-    }
-    if (c.kind == column_kind::decorated_text) key.amount = value_of(key.text);
-  }
-  return key;
+// Asks for the cache line at `p` ahead of its use.
+void prefetch(const void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p);
+#else
+  static_cast<void>(p);
+#endif
 }
-
-// Rows without the cell first, then empty cells, then values: the
-// library's order, which descending order reverses.
-int compare_keys(const column_settings& c, const sort_key& a, const sort_key& b) {
-  if (a.state != b.state || a.state != sort_key::value) {
-    return static_cast<int>(a.state) - static_cast<int>(b.state);
-  }
-  switch (c.kind) {
-    case column_kind::int64: {
-      const auto x = static_cast<std::int64_t>(a.bits);
-      const auto y = static_cast<std::int64_t>(b.bits);
-      return (x > y) - (x < y);
-    }
-    case column_kind::uint64:
-    case column_kind::hex:
-    case column_kind::hex_text:
-      return (a.bits > b.bits) - (a.bits < b.bits);
-    case column_kind::decimal_text:
-      if (!c.by_length) return compare_decimal_keys(a.number, b.number);
-      break;
-    case column_kind::decorated_text:
-      if (!c.by_length) return (a.amount > b.amount) - (a.amount < b.amount);
-      break;
-    case column_kind::text:
-      break;
-  }
-  if (c.by_length && a.text.size() != b.text.size()) return a.text.size() < b.text.size() ? -1 : 1;
-  const int order = a.text.compare(b.text);
-  return (order > 0) - (order < 0);
-}
-
-class row_sorter {
- public:
-  row_sorter(const table_plan& plan, const dataset& data) : plan_(plan), data_(data) {}
-
-  // The rows in sorted order. The primary key travels with its row, so the
-  // sort reads it in sequence; further keys are looked up for ties.
-  std::vector<std::size_t> order() {
-    const std::size_t n = data_.records.size();
-    const std::size_t more = plan_.sort.size() - 1;
-    std::vector<entry> entries(n);
-    keys_.resize(more * n);
-    for (std::size_t r = 0; r < n; ++r) take_keys(r, entries[r]);
-    const column_settings& first = plan_.columns[plan_.sort[0].column];
-    const bool descending = plan_.sort[0].descending;
-    std::stable_sort(entries.begin(), entries.end(), [&](const entry& a, const entry& b) {
-      const int c = compare_keys(first, a.key, b.key);
-      if (c != 0) return descending ? c > 0 : c < 0;
-      for (std::size_t k = 1; k <= more; ++k) {
-        const std::size_t at = (k - 1) * n;
-        const int t =
-            compare_keys(plan_.columns[plan_.sort[k].column], keys_[at + a.row], keys_[at + b.row]);
-        if (t != 0) return plan_.sort[k].descending ? t > 0 : t < 0;
-      }
-      return false;
-    });
-    std::vector<std::size_t> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = entries[i].row;
-    return order;
-  }
-
- private:
-  struct entry {
-    sort_key key;
-    std::size_t row = 0;
-  };
-
-  void take_keys(std::size_t r, entry& e) {
-    const std::size_t n = data_.records.size();
-    e.row = r;
-    record_reader reader(data_.records[r]);
-    stored_field f;
-    for (std::size_t j = 0; reader.next(f); ++j) {
-      for (std::size_t k = 0; k < plan_.sort.size(); ++k) {
-        if (plan_.sort[k].column != j) continue;
-        sort_key& key = k == 0 ? e.key : keys_[(k - 1) * n + r];
-        key = key_of(plan_.columns[j], f);
-      }
-    }
-  }
-
-  sort_key key_of(const column_settings& c, const stored_field& f) {
-    char digits[24];
-    sort_key key = key_from(c, f, digits);
-    if (key.text.data() == digits) {
-      key.text = texts_.emplace_back(key.text);
-      if (c.kind == column_kind::decimal_text && !c.by_length) {
-        key.number = make_decimal_key(key.text);
-      }
-    }
-    return key;
-  }
-
-  const table_plan& plan_;
-  const dataset& data_;
-  std::vector<sort_key> keys_;
-  std::deque<std::string> texts_;  // texts of numbers, which keys point into
-};
 
 }  // namespace
-
-int compare_sort_fields(const column_settings& c, const stored_field& a, const stored_field& b) {
-  char a_digits[24];
-  char b_digits[24];
-  return compare_keys(c, key_from(c, a, a_digits), key_from(c, b, b_digits));
-}
 
 tabulix::table build_table(const table_plan& plan, dataset& data) {
   // The command sets what it prints itself: the C library's defaults.
@@ -330,10 +204,20 @@ tabulix::table build_table(const table_plan& plan, dataset& data) {
     data.rows.drain([&](record_reader& reader) { adder.add(reader, number_of(r++)); });
     return t;
   }
-  const std::vector<std::size_t> order = row_sorter(plan, data).order();
-  for (const std::size_t r : order) {
-    record_reader reader(data.records[r]);
-    adder.add(reader, number_of(r));
+  const std::vector<std::size_t> order = sorted_order(plan, data.records);
+  // The records are read in scattered order: each is fetched some rows
+  // ahead, so that its cache misses overlap the rows added meanwhile.
+  constexpr std::size_t ahead = 16;
+  const std::size_t n = order.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + 2 * ahead < n) prefetch(&data.records[order[i + 2 * ahead]]);
+    if (i + ahead < n) {
+      const char* next = data.records[order[i + ahead]];
+      prefetch(next);
+      prefetch(next + 64);
+    }
+    record_reader reader(data.records[order[i]]);
+    adder.add(reader, number_of(order[i]));
   }
   return t;
 }

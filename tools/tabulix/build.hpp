@@ -16,10 +16,6 @@ namespace tabulix::cli {
 // library refuses a call.
 tabulix::table build_table(const table_plan& plan, dataset& data);
 
-// Orders two stored fields of column `c` as the sort does, ascending:
-// negative, zero or positive.
-int compare_sort_fields(const column_settings& c, const stored_field& a, const stored_field& b);
-
 }  // namespace tabulix::cli
 
 #endif

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "build.hpp"
+#include "sort_keys.hpp"
 
 namespace tabulix::cli {
 
