@@ -39,8 +39,8 @@
 #include "infer.hpp"
 #include "load.hpp"
 #include "plan.hpp"
-#include "stats.hpp"
 #include "sort_keys.hpp"
+#include "stats.hpp"
 #include "store.hpp"
 
 namespace {
