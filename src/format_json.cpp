@@ -198,30 +198,38 @@ class keys {
 
 }  // namespace
 
+namespace {
+
+// Writes the rows as JSON objects: array elements, or one a line (JSON Lines).
+void write_json_rows(sink& out, const print_context& ctx, bool lines) noexcept {
+  const keys names(out, ctx);
+  const column_plans plans(ctx);
+  read_ahead ahead(ctx.table->rows);
+  cell_value v;
+  for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
+    ahead.step();
+    const bool first = r == ctx.table->rows && !ctx.after_rows;
+    if (!lines) out.put(first ? "\n{" : ",\n{", first ? 2 : 3);
+    if (lines) out.put('{');
+    for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
+      names.put(out, i, col);
+      value_of(v, plans.at(i, col), c, true);
+      put_value(out, v);
+    });
+    out.put('}');
+    if (lines) out.put('\n');
+  }
+}
+
+}  // namespace
+
 void write_json(sink& out, const print_context& ctx, unsigned int flags) noexcept {
   const bool lines = ctx.table->format == TBLX_FORMAT_JSONL;
-  const bool rows = (flags & TBLX_PRINT_ROWS) != 0;
   // A table that streams opens the array with its first flush and closes it
   // with its next print.
   if (!lines && !ctx.continuing) out.put('[');
-  if (rows && ctx.table->rows != nullptr) {
-    const keys names(out, ctx);
-    const column_plans plans(ctx);
-    read_ahead ahead(ctx.table->rows);
-    cell_value v;
-    for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
-      ahead.step();
-      const bool first = r == ctx.table->rows && !ctx.after_rows;
-      if (!lines) out.put(first ? "\n{" : ",\n{", first ? 2 : 3);
-      if (lines) out.put('{');
-      for_each_field(ctx, *r, [&](size_t i, const column& col, const cell* c) noexcept {
-        names.put(out, i, col);
-        value_of(v, plans.at(i, col), c, true);
-        put_value(out, v);
-      });
-      out.put('}');
-      if (lines) out.put('\n');
-    }
+  if ((flags & TBLX_PRINT_ROWS) != 0 && ctx.table->rows != nullptr) {
+    write_json_rows(out, ctx, lines);
   }
   if (!lines && !ctx.leave_open) out.put("\n]\n", 3);
 }
