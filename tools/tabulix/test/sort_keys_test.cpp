@@ -17,6 +17,11 @@ namespace {
 
 using namespace tabulix::cli;
 
+// A number below n, as a size on every target (size_t is 32 bits on i686).
+std::size_t below(std::mt19937_64& rng, std::size_t n) {
+  return static_cast<std::size_t>(rng() % n);
+}
+
 std::string random_decimal(std::mt19937_64& rng) {
   static const char* const forms[] = {
       "0",    "-0.0",  "1.5",   "-1.50",  "1e3",  "1000",    "999.99",
@@ -24,9 +29,9 @@ std::string random_decimal(std::mt19937_64& rng) {
   if (rng() % 3 == 0) return forms[rng() % std::size(forms)];
   // 1 to 20 digits with a point somewhere: many share their first 15 digits.
   std::string s = rng() % 2 == 0 ? "-" : "";
-  const std::size_t n = 1 + rng() % 20;
+  const std::size_t n = 1 + below(rng, 20);
   for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('0' + (i < 16 ? 1 : rng() % 10));
-  s.insert(1 + rng() % n + (s[0] == '-'), ".");
+  s.insert(1 + below(rng, n) + (s[0] == '-' ? 1 : 0), ".");
   return s;
 }
 
@@ -34,7 +39,7 @@ std::string random_text(std::mt19937_64& rng) {
   // Long shared beginnings, so that the 8-byte prefixes tie.
   static const char* const stems[] = {"", "a", "abcdefgh", "abcdefghij", "abcdefgh\x01", "b"};
   std::string s = stems[rng() % std::size(stems)];
-  for (std::size_t i = rng() % 3; i > 0; --i) s += static_cast<char>('a' + rng() % 3);
+  for (std::size_t i = below(rng, 3); i > 0; --i) s += static_cast<char>('a' + rng() % 3);
   return s;
 }
 
@@ -44,7 +49,7 @@ std::vector<std::string> random_records(std::mt19937_64& rng, std::size_t n) {
   record_writer w;
   for (std::size_t r = 0; r < n; ++r) {
     w.clear();
-    const std::size_t fields = rng() % 8 == 0 ? rng() % 3 : 3;
+    const std::size_t fields = rng() % 8 == 0 ? below(rng, 3) : 3;
     for (std::size_t j = 0; j < fields; ++j) {
       if (rng() % 10 == 0) {
         w.empty();
@@ -79,7 +84,7 @@ TEST(SortKeys, SameOrderAsStableSortOfFullKeys) {
                                                        {{0, false}, {2, true}},
                                                        {{1, false}, {2, false}}};
   for (int round = 0; round < 20; ++round) {
-    const std::vector<std::string> stored = random_records(rng, 1 + rng() % 600);
+    const std::vector<std::string> stored = random_records(rng, 1 + below(rng, 600));
     std::vector<const char*> records;
     records.reserve(stored.size());
     for (const auto& s : stored) records.push_back(s.data());
