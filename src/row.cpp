@@ -93,7 +93,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) noexcept {
   if (table->open_row != nullptr) return TBLX_ERR_ROW_OPEN;
 
   // What tblx_cancelrow() restores, kept once the row exists.
-  const row_start start{table->row_store, table->cell_store, table->rows_tail, table->layout_stale};
+  const row_start start{table->row_store, table->cell_store, table->rows_tail};
   auto* r = static_cast<row*>(arena_carve(table->row_store, sizeof(row)));
   if (r == nullptr) return TBLX_ERR_NO_MEMORY;
   table->before_row = start;
@@ -125,8 +125,9 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_endrow(tblx_table* table) noexcept {
 // The open row is the last record of the row arena and the last of the row
 // list (sorting needs no open row), and its cells are the last records of the
 // cell arena: rewinding both arenas to where tblx_beginrow() found them
-// drops exactly the row and its cells. Nothing was measured meanwhile (a
-// print needs no open row), so the layout is as valid as it was then.
+// drops exactly the row and its cells. Settings may have changed while the
+// row was open (a setter needs no closed row), so the next print measures
+// again.
 TBLX_EXPORT tblx_status TBLX_CALL tblx_cancelrow(tblx_table* table) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (table->open_row == nullptr) return TBLX_ERR_NO_OPEN_ROW;
@@ -139,7 +140,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_cancelrow(tblx_table* table) noexcept {
   } else {
     table->rows_tail->next = nullptr;
   }
-  table->layout_stale = before.layout_stale;
+  table->layout_stale = 1;
   table->open_row = nullptr;
   table->cell_column = nullptr;
   table->last_cell = nullptr;

@@ -142,7 +142,6 @@ struct row_start {
   arena row_store;
   arena cell_store;
   row* rows_tail;
-  uint8_t layout_stale;
 };
 
 // Indexes of tblx_table::sum_filler.

@@ -186,9 +186,10 @@ TEST(Rows, CancelGivesBackTheRowItsCellsAndTheirBlocks) {
       ASSERT_EQ(TBLX_OK, tblx_addcell_string(t.get(), text.c_str())) << c.what;
     }
     EXPECT_EQ(TBLX_OK, tblx_cancelrow(t.get())) << c.what;
+    EXPECT_EQ(1, t->layout_stale) << c.what << ": the next print measures again";
+    t->layout_stale = 0;  // as the print before left it
     EXPECT_EQ(before, image_but_row_start(t.get(), kept)) << c.what;
     EXPECT_EQ(row_blocks, t->row_store.newest) << c.what;
-    EXPECT_EQ(0, t->layout_stale) << c.what << ": nothing to measure again";
     EXPECT_EQ(TBLX_ERR_NO_OPEN_ROW, tblx_cancelrow(t.get())) << c.what;
     EXPECT_EQ(printed, print_capture(t.get()).text) << c.what;
     // The space given back is handed out again, zeroed.
@@ -197,6 +198,21 @@ TEST(Rows, CancelGivesBackTheRowItsCellsAndTheirBlocks) {
     EXPECT_EQ("", support::record_faults(t.get())) << c.what;
   }
   EXPECT_EQ(TBLX_ERR_INVALID_ARGUMENT, tblx_cancelrow(nullptr));
+}
+
+// A setting changed while a row was open counts after the row is cancelled:
+// the next print measures again, here with its title.
+TEST(Rows, CancelKeepsSettingsChangedWhileTheRowWasOpen) {
+  Table t = make_table({{TBLX_TYPE_STRING, "a long title"}});
+  ASSERT_EQ("", support::append_row(t.get(), {str("x")}));
+  print_capture(t.get());
+  ASSERT_EQ(TBLX_OK, tblx_beginrow(t.get()));
+  ASSERT_EQ(TBLX_OK, tblx_setmeasuretitles(t.get(), 1));
+  ASSERT_EQ(TBLX_OK, tblx_cancelrow(t.get()));
+  Table fresh = make_table({{TBLX_TYPE_STRING, "a long title"}});
+  ASSERT_EQ(TBLX_OK, tblx_setmeasuretitles(fresh.get(), 1));
+  ASSERT_EQ("", support::append_row(fresh.get(), {str("x")}));
+  EXPECT_EQ(print_capture(fresh.get()).text, print_capture(t.get()).text);
 }
 
 TEST(Cells, ValuesAndTextsAreStoredExactly) {
