@@ -99,17 +99,6 @@ std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& p
   return ids;
 }
 
-// The text of a stored field: its own, or its number written out.
-std::string_view text_of(const stored_field& f, char (&digits)[24]) {
-  if (!f.text.empty() || f.tag == cell_tag::text) return f.text;
-  const auto [end, ec] = f.tag == cell_tag::int64
-                             ? std::to_chars(digits, digits + 23, static_cast<std::int64_t>(f.bits))
-                             : std::to_chars(digits, digits + 23, f.bits);
-  *end = '\0';
-  static_cast<void>(ec);  // 24 bytes hold any 64-bit number
-  return {digits, static_cast<std::size_t>(end - digits)};
-}
-
 // Adds stored records to the table as rows.
 class row_adder {
  public:
@@ -146,7 +135,7 @@ class row_adder {
   }
 
   void add_text(const column_settings& c, const stored_field& f) {
-    const char* text = text_of(f, digits_).data();
+    const char* text = stored_text(f, digits_).data();
     if (f.escape && escapes_controls(plan_.format)) text = printable(text, escaped_, plan_.wrap);
     if (c.group != 0 && c.kind != column_kind::text) {
       const std::string_view grouped = group_digits(text, c.group, grouped_);

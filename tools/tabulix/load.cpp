@@ -466,7 +466,7 @@ class remeasure {
     if (f.tag == cell_tag::empty) return;
     column_stats& stats = data_.stats[j];
     char digits[24];
-    const std::string_view v = written(f, digits);
+    const std::string_view v = stored_text(f, digits);
     if (f.tag == cell_tag::missing) {
       stats.widest = std::max(stats.widest, look_at(v, measure_, unit_).width);
       if (stats.figure) stats.figure->add_missing();
@@ -480,17 +480,6 @@ class remeasure {
     const std::size_t width =
         number ? (measure_ ? v.size() : 0) : look_at(v, measure_, unit_).width;
     stats.widest = std::max(stats.widest, width);
-  }
-
-  // The field as it was written: its text, or its number written out.
-  static std::string_view written(const stored_field& f, char (&digits)[24]) {
-    if (!f.text.empty() || f.tag == cell_tag::text || f.tag == cell_tag::missing) return f.text;
-    const auto [end, ec] =
-        f.tag == cell_tag::int64
-            ? std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(f.bits))
-            : std::to_chars(digits, digits + sizeof digits, f.bits);
-    static_cast<void>(ec);  // 24 bytes hold any 64-bit number
-    return {digits, static_cast<std::size_t>(end - digits)};
   }
 
   dataset& data_;

@@ -35,17 +35,6 @@ bool is_empty(const column_settings& c, const stored_field& f) {
   return f.tag == cell_tag::empty || (f.tag == cell_tag::missing && c.kind != column_kind::text);
 }
 
-// The text of a stored field: its own, or its number written out into
-// `digits`.
-std::string_view text_of(const stored_field& f, char (&digits)[24]) {
-  if (!f.text.empty() || f.tag == cell_tag::text) return f.text;
-  const auto [end, ec] = f.tag == cell_tag::int64
-                             ? std::to_chars(digits, digits + 23, static_cast<std::int64_t>(f.bits))
-                             : std::to_chars(digits, digits + 23, f.bits);
-  static_cast<void>(ec);  // 24 bytes hold any 64-bit number
-  return {digits, static_cast<std::size_t>(end - digits)};
-}
-
 // Finds field `column` of a record; false when the record is shorter.
 bool field_of(const char* record, std::size_t column, stored_field& f) {
   record_reader reader(record);
@@ -68,7 +57,7 @@ sort_key key_in(const column_settings& c, const stored_field& f, char (&digits)[
   key.bits = f.bits;
   if (is_text_kind(c.kind)) {
     key.text = f.text;
-    if (key.text.empty() && f.tag != cell_tag::text) key.text = text_of(f, digits);
+    if (key.text.empty() && f.tag != cell_tag::text) key.text = stored_text(f, digits);
     if (c.kind == column_kind::decimal_text && !c.by_length) {
       key.number = make_decimal_key(key.text);
     }
@@ -172,7 +161,7 @@ std::uint64_t value_prefix(const column_settings& c, const stored_field& f) {
       break;
   }
   char digits[24];
-  const std::string_view text = text_of(f, digits);
+  const std::string_view text = stored_text(f, digits);
   if (c.by_length) return text.size();
   if (c.kind == column_kind::decimal_text) return decimal_prefix(make_decimal_key(text));
   if (c.kind == column_kind::decorated_text) return double_prefix(value_of(text));

@@ -6,6 +6,7 @@
 #ifndef TABULIX_TOOL_STORE_HPP
 #define TABULIX_TOOL_STORE_HPP
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,6 +29,18 @@ struct stored_field {
   std::uint64_t bits = 0;
   std::string_view text;  // NUL-terminated when not empty
 };
+
+// The text of a stored field: its own, or its number written out into
+// `digits` (NUL-terminated, as a field's own text is).
+inline std::string_view stored_text(const stored_field& f, char (&digits)[24]) {
+  if (!f.text.empty() || f.tag == cell_tag::text || f.tag == cell_tag::missing) return f.text;
+  const auto [end, ec] = f.tag == cell_tag::int64
+                             ? std::to_chars(digits, digits + 23, static_cast<std::int64_t>(f.bits))
+                             : std::to_chars(digits, digits + 23, f.bits);
+  *end = '\0';
+  static_cast<void>(ec);  // 23 bytes hold any 64-bit number
+  return {digits, static_cast<std::size_t>(end - digits)};
+}
 
 // Encodes the fields of one record into bytes.
 class record_writer {

@@ -179,17 +179,6 @@ bool fits_kind(column_kind k, const field_scan& s) {
   return false;
 }
 
-// The text of a stored field: its own, or its number written out.
-std::string_view stored_text(const stored_field& f, char (&digits)[24]) {
-  if (!f.text.empty() || f.tag == cell_tag::text) return f.text;
-  const auto [end, ec] = f.tag == cell_tag::int64
-                             ? std::to_chars(digits, digits + 23, static_cast<std::int64_t>(f.bits))
-                             : std::to_chars(digits, digits + 23, f.bits);
-  *end = '\0';
-  static_cast<void>(ec);  // 24 bytes hold any 64-bit number
-  return {digits, static_cast<std::size_t>(end - digits)};
-}
-
 // The printer of --stream. The loader keeps the first records; at the N-th
 // row, or when the input pauses, the plan is made from them and the table
 // is built and flushed, which freezes its layout. Number columns go to the
