@@ -398,14 +398,19 @@ std::string histogram(const std::vector<double>& values, bool ascii) {
   constexpr std::size_t bins = 10;
   if (values.empty()) return "";
   const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
-  const double low = *lo;
-  const double span = *hi - *lo;
+  // Halves keep the span finite for any finite values; an infinite value
+  // gives NaN or 0 shares, which go to the first bin, and the largest value
+  // to the last.
+  const double low = *lo / 2;
+  const double span = *hi / 2 - low;
   std::uint64_t counts[bins] = {};
   for (const double v : values) {
+    const double share = span > 0 ? (v / 2 - low) / span : 0;
     std::size_t bin = 0;
-    if (span > 0) {
-      bin = static_cast<std::size_t>((v - low) / span * bins);
-      bin = std::min(bin, bins - 1);  // the largest value falls in the last bin
+    if (v >= *hi && span > 0) {
+      bin = bins - 1;
+    } else if (share > 0) {
+      bin = std::min(static_cast<std::size_t>(share * bins), bins - 1);
     }
     ++counts[bin];
   }
