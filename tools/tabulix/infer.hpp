@@ -109,6 +109,21 @@ enum class column_kind {
   decorated_text,  // decorated numbers (and plain ones) shown as written, ordered by value
 };
 
+// The column kind of a type the user chose (--type).
+inline column_kind forced_kind(value_type t) {
+  switch (t) {
+    case value_type::int64:
+      return column_kind::int64;
+    case value_type::uint64:
+      return column_kind::uint64;
+    case value_type::hex:
+      return column_kind::hex;
+    case value_type::string:
+      break;
+  }
+  return column_kind::text;
+}
+
 // Gathers what the non-empty values of one column look like.
 class type_guess {
  public:

@@ -109,20 +109,6 @@ class missing_markers {
   }
 };
 
-column_kind forced_kind(value_type t) {
-  switch (t) {
-    case value_type::int64:
-      return column_kind::int64;
-    case value_type::uint64:
-      return column_kind::uint64;
-    case value_type::hex:
-      return column_kind::hex;
-    case value_type::string:
-      break;
-  }
-  return column_kind::text;
-}
-
 // The library holds a text of up to 4 GiB - 1 bytes in a cell or a title.
 bool too_long_to_show(std::uint64_t shown_bytes) {
   return shown_bytes > std::numeric_limits<std::uint32_t>::max();

@@ -37,20 +37,6 @@ std::string_view kind_name(column_kind k) {
   return "string";
 }
 
-column_kind forced_kind(value_type t) {
-  switch (t) {
-    case value_type::int64:
-      return column_kind::int64;
-    case value_type::uint64:
-      return column_kind::uint64;
-    case value_type::hex:
-      return column_kind::hex;
-    case value_type::string:
-      break;
-  }
-  return column_kind::text;
-}
-
 // What the options ask of each shown column, looked up once per column.
 struct column_asks {
   std::vector<bool> hex, leading_zeros, suffix;
