@@ -9,7 +9,6 @@ namespace {
 
 using namespace support;
 
-constexpr unsigned ALL = TBLX_PRINT_ALL;
 constexpr unsigned SUMMARY = TBLX_PRINT_SUM_RULE | TBLX_PRINT_SUM;
 
 Table sizes() {

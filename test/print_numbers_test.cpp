@@ -64,7 +64,7 @@ std::string int_bare(uint64_t v) { return format("%" PRId64, static_cast<int64_t
 std::string uint_bare(uint64_t v) { return format("%" PRIu64, v); }
 std::string hex_bare(uint64_t v) { return format("0x%" PRIx64, v); }
 
-const NumberColumn columns[] = {
+const NumberColumn number_columns[] = {
     {"int right",
      {.type = TBLX_TYPE_INT, .cell_just = TBLX_JUST_RIGHT},
      TBLX_STYLE_SIMPLE,
@@ -113,7 +113,7 @@ const NumberColumn columns[] = {
 
 TEST(PrintNumbers, MatchPrintfForValuesOfEveryLength) {
   const std::vector<uint64_t> values = interesting_values();
-  for (const NumberColumn& col : columns) {
+  for (const NumberColumn& col : number_columns) {
     Rows rows;
     size_t width = 0;
     for (uint64_t v : values) {

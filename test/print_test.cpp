@@ -259,7 +259,6 @@ Table wide_titles_measured() {
 
 // ---- the golden cases ---------------------------------------------------------------
 
-constexpr unsigned ALL = TBLX_PRINT_ALL;
 constexpr unsigned ROWS = TBLX_PRINT_ROWS;
 
 struct Golden {

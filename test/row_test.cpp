@@ -12,8 +12,8 @@ using namespace support;
 
 using Call = tblx_status (*)(tblx_table*);
 
-constexpr char kText[] = "s";
-constexpr Call add_string = call<tblx_addcell_string, kText>;
+constexpr char kCellText[] = "s";
+constexpr Call add_string = call<tblx_addcell_string, kCellText>;
 constexpr Call add_int = call<tblx_addcell_int, 5>;
 constexpr Call add_uint = call<tblx_addcell_uint, 5u>;
 constexpr Call add_hex = call<tblx_addcell_hex, 5u>;

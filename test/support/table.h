@@ -46,6 +46,9 @@ struct TableDeleter {
 };
 using Table = std::unique_ptr<tblx_table, TableDeleter>;
 
+// The flags of a whole print, as the print tests spell them.
+inline constexpr unsigned ALL = TBLX_PRINT_ALL;
+
 // ---- building tables ---------------------------------------------------------
 
 // One column; a zero or null setting keeps the table's default.

@@ -15,7 +15,7 @@ namespace {
 using tabulix::cli::csv_reader;
 using tabulix::cli::csv_record;
 using tabulix::cli::input_error;
-using records = std::vector<std::vector<std::string>>;
+using record_list = std::vector<std::vector<std::string>>;
 
 struct file_closer {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -29,12 +29,12 @@ file_ptr open_text(const std::string& text) {
   return f;
 }
 
-records read_all(const std::string& text, char delimiter = ',',
+record_list read_all(const std::string& text, char delimiter = ',',
                  std::vector<std::uint64_t>* lines = nullptr) {
   const file_ptr f = open_text(text);
   csv_reader reader(f.get(), "in.csv", delimiter);
   csv_record record;
-  records out;
+  record_list out;
   while (reader.next(record)) {
     std::vector<std::string> fields;
     for (std::size_t i = 0; i < record.size(); ++i) fields.emplace_back(record.field(i));
@@ -58,7 +58,7 @@ TEST(CsvReader, ReadsFieldsAndRecords) {
   struct test_case {
     const char* name;
     std::string text;
-    records expected;
+    record_list expected;
   };
   const test_case cases[] = {
       {"empty input", "", {}},
@@ -89,17 +89,17 @@ TEST(CsvReader, ReadsFieldsAndRecords) {
 }
 
 TEST(CsvReader, OtherDelimiters) {
-  EXPECT_EQ(read_all("a\tb,c\t\"d\te\"\n", '\t'), (records{{"a", "b,c", "d\te"}}));
-  EXPECT_EQ(read_all("a;b;;\n", ';'), (records{{"a", "b", "", ""}}));
-  EXPECT_EQ(read_all("a b\n", ' '), (records{{"a", "b"}}));
+  EXPECT_EQ(read_all("a\tb,c\t\"d\te\"\n", '\t'), (record_list{{"a", "b,c", "d\te"}}));
+  EXPECT_EQ(read_all("a;b;;\n", ';'), (record_list{{"a", "b", "", ""}}));
+  EXPECT_EQ(read_all("a b\n", ' '), (record_list{{"a", "b"}}));
 }
 
-records read_with(const std::string& text, const tabulix::cli::reader_options& opts) {
+record_list read_with(const std::string& text, const tabulix::cli::reader_options& opts) {
   const file_ptr f = open_text(text);
   csv_reader reader(tabulix::cli::open_source(f.get(), "in.txt", tabulix::cli::text_encoding::utf8),
                     "in.txt", opts);
   csv_record record;
-  records out;
+  record_list out;
   while (reader.next(record)) {
     std::vector<std::string> fields;
     for (std::size_t i = 0; i < record.size(); ++i) fields.emplace_back(record.field(i));
@@ -116,7 +116,7 @@ TEST(CsvReader, FormatsLinesToSkipAndLineEnds) {
     input_format format;
     std::uint64_t skip;
     const char* comment;
-    records expected;
+    record_list expected;
   };
   const test_case cases[] = {
       {"TSV takes quotes as text",
@@ -233,11 +233,11 @@ TEST(CsvReader, FieldsLongerThanTheReadBuffer) {
   }
   text += "\",y\r\n";
   text = std::string(65534, 'p') + ",q\r\n" + text;
-  EXPECT_EQ(read_all(text), (records{{std::string(65534, 'p'), "q"}, {big, "y"}}));
+  EXPECT_EQ(read_all(text), (record_list{{std::string(65534, 'p'), "q"}, {big, "y"}}));
   // Characters of two to four bytes straddle the reads.
   std::string wide = "x";
   for (int i = 0; i < 20000; ++i) wide += "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E";
-  EXPECT_EQ(read_all(wide + "\n"), (records{{wide}}));
+  EXPECT_EQ(read_all(wide + "\n"), (record_list{{wide}}));
 }
 
 TEST(CsvReader, RecordFieldsAreCStrings) {
