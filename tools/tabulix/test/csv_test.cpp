@@ -30,7 +30,7 @@ file_ptr open_text(const std::string& text) {
 }
 
 record_list read_all(const std::string& text, char delimiter = ',',
-                 std::vector<std::uint64_t>* lines = nullptr) {
+                     std::vector<std::uint64_t>* lines = nullptr) {
   const file_ptr f = open_text(text);
   csv_reader reader(f.get(), "in.csv", delimiter);
   csv_record record;
