@@ -133,6 +133,15 @@ class record_reader {
   bool done_ = false;
 };
 
+// The bytes of the encoded record at `at`.
+inline std::string_view encoded_record(const char* at) {
+  record_reader r(at);
+  stored_field ignored;
+  while (r.next(ignored)) {
+  }
+  return {at, static_cast<std::size_t>(r.position() - at)};
+}
+
 // The encoded records, in input order, in blocks that never move.
 class row_store {
  public:
