@@ -404,7 +404,9 @@ class loader {
           break;
       }
     }
-    const text_look look = look_at(v, measure_, unit_);
+    // A printable ASCII field is shown as it is, as wide as its bytes.
+    const text_look look =
+        record_.printable ? text_look{false, v.size(), v.size()} : look_at(v, measure_, unit_);
     if (too_long_to_show(look.size)) return false;
     writer_.text(v, look.escape);
     stats.widest = std::max(stats.widest, look.width);
