@@ -87,7 +87,7 @@ void settle_integer(field_scan& s, bool negative, std::uint64_t magnitude) {
 // Digits from `p`; gives their count and accumulates their value while it
 // fits 64 bits.
 [[gnu::always_inline]] inline std::size_t take_digits(std::string_view t, std::size_t& p,
-                                                     std::uint64_t& value, bool& overflow) {
+                                                      std::uint64_t& value, bool& overflow) {
   // Locals, not the references, in the loops: `value` and `p` have the same
   // type, so the compiler would store and reload both at every digit.
   const std::size_t from = p;
