@@ -185,27 +185,33 @@ bool sorts_in_library(const table_plan& plan) {
 // are then added as unsorted ones are, each block of the store freed once
 // the table holds its rows. The store and the table never both peak.
 void sort_records(const table_plan& plan, dataset& data) {
-  const std::vector<std::size_t> order = sorted_order(plan, data.records);
+  std::vector<const char*> records;
+  {
+    const std::vector<std::size_t> order = sorted_order(plan, data.records);
+    records.reserve(order.size());
+    for (const std::size_t r : order) records.push_back(data.records[r]);
+    if (!data.numbers.empty()) {
+      std::vector<std::uint64_t> numbers;
+      numbers.reserve(order.size());
+      for (const std::size_t r : order) numbers.push_back(data.numbers[r]);
+      data.numbers = std::move(numbers);
+    }
+    // Only the records in their new order stay while the store is copied.
+    std::vector<const char*>().swap(data.records);
+  }
   row_store sorted;
   // The records are read in scattered order: each is fetched some records
   // ahead, so that its cache misses overlap the copies made meanwhile.
   constexpr std::size_t ahead = 16;
-  const std::size_t n = order.size();
+  const std::size_t n = records.size();
   for (std::size_t i = 0; i < n; ++i) {
-    if (i + 2 * ahead < n) prefetch(&data.records[order[i + 2 * ahead]]);
     if (i + ahead < n) {
-      const char* next = data.records[order[i + ahead]];
-      prefetch(next);
-      prefetch(next + 64);
+      prefetch(records[i + ahead]);
+      prefetch(records[i + ahead] + 64);
     }
-    sorted.add(encoded_record(data.records[order[i]]));
+    sorted.add(encoded_record(records[i]));
   }
-  std::vector<const char*>().swap(data.records);
   data.rows = std::move(sorted);
-  if (data.numbers.empty()) return;
-  std::vector<std::uint64_t> numbers(n);
-  for (std::size_t i = 0; i < n; ++i) numbers[i] = data.numbers[order[i]];
-  data.numbers = std::move(numbers);
 }
 
 }  // namespace
