@@ -395,7 +395,7 @@ class loader {
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::hex:
-          writer_.number(cell_tag::hex, s.u, v);
+          writer_.number(cell_tag::hex, s.u, plain_hex_text(v, s.u) ? std::string_view{} : v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::decimal:

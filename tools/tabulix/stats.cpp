@@ -206,12 +206,7 @@ class column_gatherer {
     if (text.empty() && f.tag != cell_tag::text && f.tag != cell_tag::missing) {
       // A number stored as its value alone, in a column shown as text.
       char digits[24];
-      const auto [end, ec] =
-          f.tag == cell_tag::int64
-              ? std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(f.bits))
-              : std::to_chars(digits, digits + sizeof digits, f.bits);
-      static_cast<void>(ec);  // 24 bytes hold any 64-bit number
-      text = owned_.emplace_back(digits, static_cast<std::size_t>(end - digits));
+      text = owned_.emplace_back(stored_text(f, digits));
     }
     texts_.push_back(text);
   }

@@ -32,15 +32,31 @@ struct stored_field {
 };
 
 // The text of a stored field: its own, or its number written out into
-// `digits` (NUL-terminated, as a field's own text is).
+// `digits` (NUL-terminated, as a field's own text is): in decimal, or as
+// "0x" and lower-case hex digits for a hex value.
 inline std::string_view stored_text(const stored_field& f, char (&digits)[24]) {
   if (!f.text.empty() || f.tag == cell_tag::text || f.tag == cell_tag::missing) return f.text;
-  const auto [end, ec] = f.tag == cell_tag::int64
-                             ? std::to_chars(digits, digits + 23, static_cast<std::int64_t>(f.bits))
-                             : std::to_chars(digits, digits + 23, f.bits);
-  *end = '\0';
-  static_cast<void>(ec);  // 23 bytes hold any 64-bit number
-  return {digits, static_cast<std::size_t>(end - digits)};
+  char* start = digits;
+  std::to_chars_result written{};
+  if (f.tag == cell_tag::hex) {
+    digits[0] = '0';
+    digits[1] = 'x';
+    written = std::to_chars(digits + 2, digits + 23, f.bits, 16);
+  } else if (f.tag == cell_tag::int64) {
+    written = std::to_chars(start, digits + 23, static_cast<std::int64_t>(f.bits));
+  } else {
+    written = std::to_chars(start, digits + 23, f.bits);
+  }
+  *written.ptr = '\0';  // 23 bytes hold any 64-bit number
+  return {start, static_cast<std::size_t>(written.ptr - start)};
+}
+
+// Whether `text` is the text stored_text gives a hex value of `bits`, so that
+// the value alone need be stored.
+inline bool plain_hex_text(std::string_view text, std::uint64_t bits) {
+  char digits[24];
+  const stored_field f{cell_tag::hex, false, bits, {}};
+  return stored_text(f, digits) == text;
 }
 
 // Encodes the fields of one record into bytes. The bytes go to a buffer of
