@@ -169,17 +169,6 @@ void prefetch(const void* p) {
 #endif
 }
 
-// Whether the library's own sort orders the rows exactly as the command's:
-// by one shown column of library numbers, whose empty cells and rows
-// without the cell it places as the command does, and stably. The rows are
-// then added in input order, each record freed as its block is done, and
-// the table is sorted in place: no record is kept while the table fills.
-bool sorts_in_library(const table_plan& plan) {
-  if (plan.sort.size() != 1 || plan.sort.front().column >= plan.visible) return false;
-  const column_kind kind = plan.columns[plan.sort.front().column].kind;
-  return library_type(kind) != tabulix::type::string;
-}
-
 // Puts the stored records, and their row numbers, in sorted order: a new
 // store is written in that order and the old one freed, so that the rows
 // are then added as unsorted ones are, each block of the store freed once
@@ -227,21 +216,15 @@ tabulix::table build_table(const table_plan& plan, dataset& data) {
   t.set_multiline(plan.wrap);
   t.set_max_width(static_cast<unsigned>(plan.fit_width));
   for (const auto& f : plan.fillers) t.set_sum_filler(style_of(f.style), f.character);
-  const std::vector<std::int32_t> ids = declare_columns(t, plan);
+  declare_columns(t, plan);
 
   row_adder adder(t, plan);
   const auto number_of = [&data](std::size_t r) -> std::uint64_t {
     return r < data.numbers.size() ? data.numbers[r] : 0;
   };
-  const bool library_sorts = sorts_in_library(plan);
-  if (!plan.sort.empty() && !library_sorts) sort_records(plan, data);
-  std::vector<const char*>().swap(data.records);
+  if (!plan.sort.empty()) sort_records(plan, data);
   std::size_t r = 0;
   data.rows.drain([&](record_reader& reader) { adder.add(reader, number_of(r++)); });
-  if (library_sorts) {
-    const sort_column& key = plan.sort.front();
-    check(tblx_sort(t.get(), key.descending ? TBLX_SORT_DESC : TBLX_SORT_ASC, ids[key.column]));
-  }
   return t;
 }
 
