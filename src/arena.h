@@ -7,11 +7,11 @@
 // removing the rows frees the blocks, newest first. Blocks start at 64 KiB
 // and double up to 16 MiB; a record too large for the next block gets a block
 // of its own, which goes behind the current block so that its free space
-// stays in use. Blocks of 2 MiB and more are mapped by themselves and
-// backed by huge pages where the system offers them (Linux): a table of a
-// million rows then costs some 1,100 page faults instead of 28,000, whose
-// handling took a third of filling it, and its records cost far fewer TLB
-// misses when a sort has scattered its rows.
+// stays in use. Blocks of 2 MiB and more are backed by huge pages where the
+// system offers them (Linux): a table of a million rows then costs some
+// hundred page faults instead of 28,000, whose handling took a quarter of
+// filling it, and its records cost far fewer TLB misses when a sort has
+// scattered its rows.
 #ifndef TABULIX_ARENA_H
 #define TABULIX_ARENA_H
 
@@ -23,7 +23,6 @@
 struct alignas(8) arena_block {
   arena_block* older;  // block allocated before this one, or null
   char* end;           // end of the block's records that were handed out
-  size_t mapped;       // bytes of a block mapped by itself; 0 for one from calloc
 };
 
 // Every record starts at a multiple of 8 bytes, so that a uint64_t is aligned

@@ -9,6 +9,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 // ---- the arenas ---------------------------------------------------------------
@@ -20,34 +21,25 @@ void push_block(arena& a, arena_block* b) noexcept {
   a.newest = b;
 }
 
-// A zero-filled block of `size` bytes, a whole number of huge pages, that
-// asks for huge pages (Linux; elsewhere a block from calloc). Mapped by
-// itself, so that the advice comes before any of its pages is touched: in a
-// block from the allocator, whose header lies in its first page, the first
-// huge page would stay small. The kernel places a mapping of whole huge pages
-// on a huge page boundary. The advice may be refused, or the pages stay
-// small: the block works the same.
-arena_block* allocate_huge_block(size_t size) noexcept {
+// Asks for huge pages behind a large block, whose records are written from
+// its start to its end. The allocator maps such a block by itself, in whole
+// pages, and the kernel places a mapping of whole huge pages on a huge page
+// boundary, so the advice covers the block from the page that holds its
+// start to the page that holds its end. Advice only: where it is refused,
+// or the pages stay small, nothing else changes.
+void advise_huge_pages(arena_block* b, size_t size) noexcept {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) return nullptr;
-  madvise(p, size, MADV_HUGEPAGE);
-  auto* b = static_cast<arena_block*>(p);
-  b->mapped = size;
-  return b;
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (page_size <= 0) return;
+  const auto page = static_cast<uintptr_t>(page_size);
+  char* start = reinterpret_cast<char*>(b);
+  const uintptr_t before = reinterpret_cast<uintptr_t>(start) % page;
+  const uintptr_t after = (page - (reinterpret_cast<uintptr_t>(start) + size) % page) % page;
+  madvise(start - before, before + size + after, MADV_HUGEPAGE);
 #else
-  return static_cast<arena_block*>(std::calloc(1, size));
+  static_cast<void>(b);
+  static_cast<void>(size);
 #endif
-}
-
-void free_block(arena_block* b) noexcept {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (b->mapped != 0) {
-    munmap(b, b->mapped);
-    return;
-  }
-#endif
-  std::free(b);
 }
 
 }  // namespace
@@ -57,8 +49,7 @@ void free_block(arena_block* b) noexcept {
 // own; it never becomes the current block, whose free space stays in use.
 void* arena_carve_from_new_block(arena& a, size_t size) noexcept {
   const size_t regular = a.next_block != 0 ? a.next_block : arena_first_block;
-  const bool huge = regular >= arena_huge_block;
-  const size_t block_size = huge ? regular : regular - arena_allocator_share;
+  const size_t block_size = regular - arena_allocator_share;
   if (size > block_size - sizeof(arena_block)) {
     auto* own = static_cast<arena_block*>(std::calloc(1, sizeof(arena_block) + size));
     if (own == nullptr) return nullptr;
@@ -66,9 +57,9 @@ void* arena_carve_from_new_block(arena& a, size_t size) noexcept {
     push_block(a, own);
     return arena_records(own);
   }
-  auto* b = huge ? allocate_huge_block(block_size)
-                 : static_cast<arena_block*>(std::calloc(1, block_size));
+  auto* b = static_cast<arena_block*>(std::calloc(1, block_size));
   if (b == nullptr) return nullptr;
+  if (regular >= arena_huge_block) advise_huge_pages(b, block_size);
   if (a.current != nullptr) a.current->end = a.free;
   push_block(a, b);
   a.current = b;
@@ -89,7 +80,7 @@ void arena_rewind(arena& a, const arena& mark) noexcept {
   while (a.newest != mark.newest) {
     arena_block* b = a.newest;
     a.newest = b->older;
-    free_block(b);
+    std::free(b);
   }
   a = mark;
 }
@@ -97,7 +88,7 @@ void arena_rewind(arena& a, const arena& mark) noexcept {
 void arena_release(arena& a) noexcept {
   while (arena_block* b = a.newest) {
     a.newest = b->older;
-    free_block(b);
+    std::free(b);
   }
   a = arena{};
 }

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Allocation-failure injection. This executable links the library's objects
-// with -Wl,--wrap=calloc,--wrap=realloc,--wrap=free (and mmap and munmap,
-// which map the arenas' largest blocks), so every heap call the library
-// makes passes through the wrappers below (the shared library is not
+// with -Wl,--wrap=calloc,--wrap=realloc,--wrap=free, so every heap call the
+// library makes passes through the wrappers below (the shared library is not
 // affected). A countdown, armed around one library call at a time, makes the
-// k-th allocation of that call fail. Each scripted step is repeated with
+// k-th calloc or realloc of that call fail. Each scripted step is repeated with
 // k = 1, 2, ... until it runs without a failure, so every allocation point of
 // every step fails once. After a failure the call must give 2 and leave the
 // table exactly as it was; the wrappers also count live blocks, so a leak
@@ -14,7 +13,6 @@
 // with the library's, so the same scripts run through tabulix.hpp: there every
 // failure must be std::bad_alloc or errc::no_memory, in both forms.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -34,13 +32,9 @@ extern "C" {
 void* __real_calloc(size_t count, size_t size);
 void* __real_realloc(void* block, size_t size);
 void __real_free(void* block);
-void* __real_mmap(void* at, size_t size, int protection, int flags, int fd, off_t offset);
-int __real_munmap(void* at, size_t size);
 void* __wrap_calloc(size_t count, size_t size);
 void* __wrap_realloc(void* block, size_t size);
 void __wrap_free(void* block);
-void* __wrap_mmap(void* at, size_t size, int protection, int flags, int fd, off_t offset);
-int __wrap_munmap(void* at, size_t size);
 }
 
 namespace {
@@ -115,19 +109,6 @@ extern "C" void* __wrap_realloc(void* block, size_t size) {
 extern "C" void __wrap_free(void* block) {
   if (block != nullptr) untrack(block);
   __real_free(block);
-}
-
-extern "C" void* __wrap_mmap(void* at, size_t size, int protection, int flags, int fd,
-                             off_t offset) {
-  if (should_fail()) return MAP_FAILED;
-  void* p = __real_mmap(at, size, protection, flags, fd, offset);
-  if (p != MAP_FAILED) track(p, size);
-  return p;
-}
-
-extern "C" int __wrap_munmap(void* at, size_t size) {
-  untrack(at);
-  return __real_munmap(at, size);
 }
 
 // The whole program's operator new; the array and nothrow forms call it.
@@ -561,21 +542,6 @@ TEST(OutOfMemory, ArenaBlocksAreAllOrNothing) {
                                                     begin_row,
                                                     add_string("again"),
                                                     end_row});
-}
-
-// Blocks of 2 MiB and more are mapped by themselves: the cell arena grows to
-// two of them through full blocks of 64 KiB to 1 MiB.
-TEST(OutOfMemory, MappedBlocksAreAllOrNothing) {
-  std::vector<step> steps =
-      four_columns() + std::vector<step>{begin_row, add_string("first"), end_row};
-  for (size_t block = arena_first_block; block < 2 * arena_huge_block; block *= 2) {
-    steps = steps + std::vector<step>{begin_row, fill_cell_block, add_int(-2), end_row};
-  }
-  steps.push_back(call("removerows", [](tblx_table* t) {
-    tblx_removerows(t);
-    return TBLX_OK;
-  }));
-  check_scenario(steps);
 }
 
 // Sorting relinks rows in place: it must not allocate at all (an allocation
