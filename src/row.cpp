@@ -25,8 +25,9 @@ void push_block(arena& a, arena_block* b) noexcept {
 // its start to its end. The allocator maps such a block by itself, in whole
 // pages, and the kernel places a mapping of whole huge pages on a huge page
 // boundary, so the advice covers the block from the page that holds its
-// start to the page that holds its end. Advice only: where it is refused,
-// or the pages stay small, nothing else changes.
+// start to the page that holds its end. The first huge page stays small, as
+// the allocator's header has touched it already. Advice only: where it is
+// refused, or the pages stay small, nothing else changes.
 void advise_huge_pages(arena_block* b, size_t size) noexcept {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   const long page_size = sysconf(_SC_PAGESIZE);
