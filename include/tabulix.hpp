@@ -58,16 +58,14 @@
 #endif
 #endif
 
-// The error category must be one object in the whole process, even when this
-// header is compiled into shared libraries built with hidden visibility.
+// One error category in the process, even across shared libraries of hidden visibility.
 #if defined(__GNUC__) && !defined(_WIN32) && !defined(__CYGWIN__)
 #define TABULIX_VISIBLE_ __attribute__((visibility("default")))
 #else
 #define TABULIX_VISIBLE_
 #endif
 
-// The throwing form of a member, made from its error_code form: the
-// signature in parentheses, then the call with `ec` as its error code.
+// The throwing form of a member: its signature in parentheses, then its error_code form's call.
 #define TABULIX_STRIP_(...) __VA_ARGS__
 #if TABULIX_EXCEPTIONS
 #define TABULIX_OR_THROW_(signature, ...)                                                 \
@@ -150,9 +148,7 @@ enum class type : unsigned {
   hex = TBLX_TYPE_HEX,
   float64 = TBLX_TYPE_DOUBLE,
 };
-
-/// Justifications of titles, cells and sums; char_first and char_last line up the first or
-/// last justify character.
+/// Justifications; char_first and char_last line up the first or last justify character.
 enum class just : unsigned {
   left = TBLX_JUST_LEFT,
   right = TBLX_JUST_RIGHT,
@@ -160,14 +156,10 @@ enum class just : unsigned {
   char_first = TBLX_JUST_CHAR_FIRST,
   char_last = TBLX_JUST_CHAR_LAST,
 };
-
 /// Letter case of hexadecimal digits.
 enum class hex_case : unsigned { lower = TBLX_HEX_LOWER, upper = TBLX_HEX_UPPER };
-
-/// What a text wider than its column's max_width does: cut with a mark, or wrap over more lines
-/// (with table::set_multiline(true)).
+/// What a text wider than max_width does: cut with a mark, or wrap (with multi-line on).
 enum class overflow : int { cut = TBLX_OVERFLOW_CUT, wrap = TBLX_OVERFLOW_WRAP };
-
 /// Styles of the text format.
 enum class style : int {
   simple = TBLX_STYLE_SIMPLE,  ///< Padded fields separated by one space.
@@ -175,9 +167,7 @@ enum class style : int {
   fancy = TBLX_STYLE_FANCY,    ///< "|" between fields, rules of "-" and "+".
   fancyw = TBLX_STYLE_FANCYW,  ///< " | " between fields, rules of "-" and "-+-".
 };
-
-/// Output formats: aligned text in the table's style, or data (CSV lines end in CR LF, JSON is
-/// an array of one object per row, JSON Lines one object per line).
+/// Output formats: aligned text in the table's style, or data (CSV lines end in CR LF).
 enum class format : int {
   text = TBLX_FORMAT_TEXT,
   markdown = TBLX_FORMAT_MARKDOWN,
@@ -187,13 +177,10 @@ enum class format : int {
   jsonl = TBLX_FORMAT_JSONL,
   html = TBLX_FORMAT_HTML,
 };
-
 /// Sort orders: as it is, ascending (rows without the key cell first), or descending.
 enum class order : int { unord = TBLX_SORT_UNORD, asc = TBLX_SORT_ASC, desc = TBLX_SORT_DESC };
-
 /// What the widths of a table count: bytes, or terminal columns of UTF-8 text.
 enum class width : std::int32_t { bytes = TBLX_WIDTH_BYTES, display = TBLX_WIDTH_DISPLAY };
-
 /// Print sections; the rules are those of the fancy styles.
 enum class section : unsigned {
   titles = TBLX_PRINT_TITLES,
@@ -259,8 +246,7 @@ decltype(auto) or_throw(F&& f) {
 }
 #endif
 
-// Runs f, which may allocate; false when memory ran out (without exceptions,
-// running out of memory ends the program before that).
+// Runs f, which may allocate; false when memory ran out.
 template <class F>
 bool allocates(F&& f) noexcept {
 #if TABULIX_EXCEPTIONS
@@ -275,8 +261,7 @@ bool allocates(F&& f) noexcept {
   return true;
 }
 
-// The library takes NUL-terminated texts: one with a NUL inside would be
-// silently cut short, so such texts are refused instead.
+// A text the library would cut short at a NUL inside: refused instead.
 inline bool has_nul(std::string_view s) noexcept {
   return !s.empty() && std::memchr(s.data(), '\0', s.size()) != nullptr;
 }
@@ -294,12 +279,10 @@ inline std::vector<std::string_view> name_list(const char* const* list) {
   return names;
 }
 
-// What a print gave: its error, or the code of the first exception a title
-// callable or writer threw in it, and that exception.
+// What a print gave: its error, or the first exception of a callable in it and its code.
 struct outcome {
   std::error_code code;
   std::exception_ptr exception;
-
 #if TABULIX_EXCEPTIONS
   // Keeps the exception being handled, if it is the first.
   void keep_current() noexcept {
@@ -315,13 +298,13 @@ struct outcome {
       code = std::make_error_code(std::errc::operation_canceled);
     }
   }
-  void raise() const {
+  // For the throwing forms: the exception as it was, else the error in ec.
+  void rethrow(std::error_code& ec) const {
     if (exception) std::rethrow_exception(exception);
-    if (code) throw std::system_error(code);
+    ec = code;
   }
 #endif
 };
-
 // Runs a caller's callable for the library, which takes no exception: one from f is kept in
 // `failure` and `fallback` given instead. One that cannot throw runs the same code either way.
 template <class R, class F>
@@ -403,8 +386,6 @@ struct table_state {
   outcome failure;      // the first exception of a callable in this print
   std::string scratch;  // a NUL-terminated copy of a text passed as a view
 };
-
-// ---- cells ----
 
 template <class... T>
 inline constexpr bool always_false = false;
@@ -557,16 +538,14 @@ inline std::vector<std::string_view> order_names() {
 
 class table;
 
-/// A column to declare (table::add_column()): its type, title and settings, such as
-/// `column_spec(type::uint64, "Size").summarize()`. A setting left out keeps the table's default;
-/// the library checks each when the column is declared.
+/// A column's type, title and settings, such as `column_spec(type::uint64, "Size").summarize()`,
+/// which the library checks when table::add_column() declares it; others keep the defaults.
 class column_spec {
  public:
   /// A column of type t; implicit, for {type, "Title"}. The title is copied.
   column_spec(type t, std::string_view title = {})  // NOLINT(google-explicit-*)
       : type_(t), title_(title) {}
-  /// The title from f(unsigned width) at print time: a text, or a C string that f keeps alive.
-  /// The spec and its tables share one copy of f; an exception from f leaves the title empty.
+  /// The title from f(unsigned width) at print time: a text, or a C string f keeps; shared.
   template <class F, class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>::value>>
   column_spec& title_func(F&& f) {
     using callable = std::decay_t<F>;
@@ -620,7 +599,8 @@ class column_spec {
     return *this;
   }
   // Applies the settings to the library's open column, up to the first refused one.
-  tblx_status apply(tblx_table* t, const char* title, const char* suffix,
+  // `right`: the C++ default of a number column.
+  tblx_status apply(tblx_table* t, bool right, const char* title, const char* suffix,
                     detail::title_source* func) const noexcept {
     tblx_status rc = TBLX_OK;
     const auto put = [&](auto setter, bool given, auto... value) {
@@ -629,8 +609,8 @@ class column_spec {
     const std::pair<unsigned, int> limit = max_width_.value_or(std::pair<unsigned, int>());
     put(&tblx_setcolumn_title, title != nullptr, title);
     put(&tblx_setcolumn_titlefunc, func != nullptr, &detail::title_source::call, func);
-    put(&tblx_setcolumn_titlejust, title_just_.has_value(), title_just_.value_or(0));
-    put(&tblx_setcolumn_celljust, cell_just_.has_value(), cell_just_.value_or(0));
+    put(&tblx_setcolumn_titlejust, right || title_just_, title_just_.value_or(TBLX_JUST_RIGHT));
+    put(&tblx_setcolumn_celljust, right || cell_just_, cell_just_.value_or(TBLX_JUST_RIGHT));
     put(&tblx_setcolumn_minwidth, min_width_.has_value(), min_width_.value_or(0));
     put(&tblx_setcolumn_summarize, summarize_.has_value(), summarize_.value_or(0));
     put(&tblx_setcolumn_hexcase, hex_case_.has_value(), hex_case_.value_or(0));
@@ -653,8 +633,7 @@ class column_spec {
   std::optional<std::pair<unsigned, int>> max_width_;  // the width and the overflow
 };
 
-/// A column of a table, for table::sort() and table::set_sum_text(): as table::add_column() gives
-/// it, or by its ID.
+/// A column of a table for table::sort() and table::set_sum_text(), or a bare column ID.
 class column {
  public:
   /// The column with this ID (the first is 1; 0 is none) in whichever table it is used with.
@@ -701,26 +680,21 @@ class table {
     return *this;
   }
   ~table() = default;
-
   /// The C handle, for other calls; add_row() and add_cell() miss columns and rows made there.
   [[nodiscard]] tblx_table* get() const noexcept {
     return state_ != nullptr ? state_->handle : nullptr;
   }
   /// Whether the table holds a C table (false once moved from).
   explicit operator bool() const noexcept { return state_ != nullptr; }
-  /// Hands the C table over (free it with tblx_delete()); null, keeping it, while it uses a
-  /// title, suffix or title callable this layer keeps (clean() drops them), or prints.
+  /// Hands the C table over, for tblx_delete(); null while it uses texts or callables kept here.
   tblx_table* release() noexcept {
     if (printing() || state_ == nullptr || !state_->texts.empty() || !state_->titles.empty()) {
       return nullptr;
     }
-    tblx_table* handle = std::exchange(state_->handle, nullptr);
-    state_.reset();
-    return handle;
+    return std::exchange(std::exchange(state_, nullptr)->handle, nullptr);  // the state goes
   }
 
-  /// Declares a column with the spec's settings, up to the first the library refuses (in
-  /// column_spec's order): the column then stays, with the settings before it.
+  /// Declares a column; a refused setting stops those after it (in column_spec's order).
   column add_column(const column_spec& spec, std::error_code& ec) noexcept {
     if (!valid(ec)) return {};
     detail::table_state& s = *state_;
@@ -736,27 +710,23 @@ class table {
       if (s.kinds.size() == s.kinds.capacity()) s.kinds.reserve(2 * s.kinds.size() + 4);
       if (!spec.title_.empty()) title = texts.emplace_front(spec.title_).c_str();
       if (spec.suffix_) suffix = texts.emplace_front(*spec.suffix_).c_str();
-      if (spec.title_func_.callable) titles.push_front(spec.title_func_);
+      if (spec.title_func_.callable)
+        titles.push_front({spec.title_func_.callable, spec.title_func_.make, &s.failure, {}});
     });
     if (!ready) return detail::set(ec, errc::no_memory), column{};
     std::int32_t id = 0;
     const auto kind = static_cast<unsigned>(spec.type_);
     if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) return {};
     s.kinds.push_back(spec.type_);
-    if (!s.c_defaults && spec.type_ != type::string) {
-      tblx_setcolumn_titlejust(s.handle, TBLX_JUST_RIGHT);
-      tblx_setcolumn_celljust(s.handle, TBLX_JUST_RIGHT);
-    }
-    detail::title_source* func = titles.empty() ? nullptr : &titles.front();
-    if (func != nullptr) func->failure = &s.failure;
-    detail::fail(spec.apply(s.handle, title, suffix, func), ec);
+    const bool right = !s.c_defaults && spec.type_ != type::string;
+    detail::fail(
+        spec.apply(s.handle, right, title, suffix, titles.empty() ? nullptr : &titles.front()), ec);
     tblx_endcolumn(s.handle);
     s.texts.splice_after(s.texts.before_begin(), texts);
     s.titles.splice_after(s.titles.before_begin(), titles);
     return {&s, id};
   }
-  /// Declares the columns in order, up to the first refusal. The header stays open for more
-  /// until end_header() or the first add_row().
+  /// Declares the columns in order, up to the first refusal; the header stays open.
   void add_columns(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
     for (const column_spec& spec : columns) {
@@ -792,8 +762,7 @@ class table {
 #endif
     }
   }
-  /// add_row() for each element of rows, with the values project(element) gives as a tuple
-  /// (std::tie...), up to the first refused row, which is not added.
+  /// add_row() of the tuple (std::tie...) project(element) gives, up to the first refused row.
   template <class Range, class Projection>
   void add_rows(Range&& rows, Projection&& project, std::error_code& ec) {
     if (!valid(ec)) return;
@@ -900,9 +869,8 @@ class table {
     if (owns(by, ec)) call(ec, &tblx_sort, o, by.id());
   }
 
-  /// Prints the sections to a std::FILE* or through a writer w(const char* data, std::size_t
-  /// size), called with the bytes in order, which gives nothing, or false to refuse them.
-  /// errc::output_error when the stream or writer fails; the table may then be written in part.
+  /// Prints to a std::FILE* or a writer w(const char* data, std::size_t size) that gives nothing
+  /// or false to refuse the bytes; errc::output_error when either fails, after part of the table.
   template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
   void print(Out&& out, section s, std::error_code& ec) noexcept {
     ec = print_with(out, s, false).code;
@@ -912,10 +880,8 @@ class table {
   void print(Out&& out, std::error_code& ec) noexcept {
     print(out, section::all, ec);
   }
-  /// Writes the rows added since the last flush and frees them, in the layout the first flush
-  /// measured and froze (tblx_flushrows()); of s only the titles, the title rule (first flush)
-  /// and the rows count. A later print() writes the summary of every row ever added; sort() is
-  /// refused while frozen, remove_rows() and clean() end the freeze.
+  /// Prints and frees the rows added since the last flush in the layout the first one froze, as
+  /// tblx_flushrows() does; sort() is refused until remove_rows() or clean().
   template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
   void flush_rows(Out&& out, section s, std::error_code& ec) noexcept {
     ec = print_with(out, s, true).code;
@@ -930,8 +896,7 @@ class table {
   [[nodiscard]] std::string to_string(std::error_code& ec) noexcept {
     return to_string(section::all, ec);
   }
-  /// Writes the table straight into the stream's buffer; a failure sets failbit (badbit when the
-  /// stream refused bytes).
+  /// Writes into the stream's buffer; failbit on failure, badbit when the stream refused bytes.
   friend std::ostream& operator<<(std::ostream& os, table& t) {
     const std::ostream::sentry ready(os);
     if (!ready) return os;
@@ -974,22 +939,17 @@ class table {
                     set_sum_text(c, text, ec))
   TABULIX_OR_THROW_((void clear_sum_text(const column& c)), clear_sum_text(c, ec))
   TABULIX_OR_THROW_((void sort(const column& by, order o)), sort(by, o, ec))
+  TABULIX_OR_THROW_((template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
+                     void print(Out&& out, section s = section::all)),
+                    print_with(out, s, false).rethrow(ec))
+  TABULIX_OR_THROW_((template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
+                     void flush_rows(Out&& out, section s = section::all)),
+                    print_with(out, s, true).rethrow(ec))
 #if TABULIX_EXCEPTIONS
-  /// The throwing form of print(Out&&, section, std::error_code&): a title callable's or
-  /// writer's exception is rethrown as it was, as by the other prints.
-  template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
-  void print(Out&& out, section s = section::all) {
-    print_with(out, s, false).raise();
-  }
-  /// The throwing form of flush_rows(Out&&, section, std::error_code&).
-  template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
-  void flush_rows(Out&& out, section s = section::all) {
-    print_with(out, s, true).raise();
-  }
   /// The throwing form of to_string(section, std::error_code&).
   [[nodiscard]] std::string to_string(section s = section::all) {
     std::string out;
-    print_into(s, out).raise();
+    detail::or_throw([&](std::error_code& ec) { print_into(s, out).rethrow(ec); });
     return out;
   }
 #endif
@@ -1008,7 +968,6 @@ class table {
     detail::or_throw([&](std::error_code& ec) { *this = table(c_defaults, ec); });
   }
 #endif
-
   [[nodiscard]] bool printing() const noexcept { return state_ != nullptr && state_->printing; }
   // A table that holds a C table and is not being printed.
   bool valid(std::error_code& ec) const noexcept {
@@ -1028,8 +987,7 @@ class table {
     return valid(ec) && !detail::fail(f(state_->handle, static_cast<Params>(args)...), ec);
   }
 
-  // Every value is checked before anything is added; a row the library fails midway (out of
-  // memory) is cancelled, so the table stays as it was.
+  // All values are checked first; a row the library fails midway (out of memory) is cancelled.
   template <class Values, std::size_t... I>
   void add_row_to(std::error_code& ec, const Values& values, std::index_sequence<I...>) noexcept {
     if (!valid(ec)) return;
