@@ -325,14 +325,11 @@ R guarded([[maybe_unused]] outcome& failure, [[maybe_unused]] R fallback, F&& f)
 // f(unsigned width) gives a C string, or a text that converts to std::string_view or
 // std::string (not a number, which std::string would take as one character).
 template <class F, class = void>
-struct is_title_callable : std::false_type {};
+inline constexpr bool is_title_callable = false;
 template <class F>
-struct is_title_callable<F, std::enable_if_t<std::is_invocable_v<F&, unsigned>>> {
-  using result = std::invoke_result_t<F&, unsigned>;
-  static constexpr bool value = std::is_convertible_v<result, const char*> ||
-                                std::is_convertible_v<result, std::string_view> ||
-                                std::is_convertible_v<result, std::string>;
-};
+inline constexpr bool is_title_callable<F, std::enable_if_t<std::is_invocable_v<F&, unsigned>>> =
+    std::is_convertible_v<std::invoke_result_t<F&, unsigned>, std::string_view> ||
+    std::is_convertible_v<std::invoke_result_t<F&, unsigned>, std::string>;
 
 // The title a callable of type F gives: a C string it keeps alive (null is ""), or a text kept
 // in `text` until the next call. Made where the callable is given, it catches what it throws.
@@ -371,12 +368,7 @@ struct title_source {
 // library stay valid however the table object moves.
 struct table_state {
   table_state(tblx_table* t, bool c) noexcept : handle(t), c_defaults(c) {}
-  table_state(const table_state&) = delete;
-  table_state& operator=(const table_state&) = delete;
-  table_state(table_state&&) = delete;
-  table_state& operator=(table_state&&) = delete;
-  ~table_state() { tblx_delete(handle); }
-  tblx_table* handle;
+  tblx_table* handle;       // deleted by the table
   bool c_defaults;          // the C library's defaults (table::c_defaults)
   bool printing = false;    // a title callable or writer may be running
   std::vector<type> kinds;  // column types, for converting values without a walk of the columns
@@ -546,7 +538,7 @@ class column_spec {
   column_spec(type t, std::string_view title = {})  // NOLINT(google-explicit-*)
       : type_(t), title_(title) {}
   /// The title from f(unsigned width) at print time: a text, or a C string f keeps; shared.
-  template <class F, class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>::value>>
+  template <class F, class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>>>
   column_spec& title_func(F&& f) {
     using callable = std::decay_t<F>;
     title_func_.callable = std::make_shared<callable>(std::forward<F>(f));
@@ -561,8 +553,7 @@ class column_spec {
   column_spec& min_width(int width) noexcept { return set(min_width_, width); }
   /// String columns only: no line wider than width (0: no limit).
   column_spec& max_width(unsigned width, overflow o = overflow::cut) noexcept {
-    max_width_.emplace(width, static_cast<int>(o));
-    return *this;
+    return max_width_.emplace(width, static_cast<int>(o)), *this;
   }
   /// Sums a number column in the summary line.
   column_spec& summarize(bool on = true) noexcept { return set(summarize_, int{on}); }
@@ -573,10 +564,7 @@ class column_spec {
   /// Zero-fills hex numbers to the column width.
   column_spec& leading_zeros(bool on = true) noexcept { return set(leading_zeros_, int{on}); }
   /// Text after every number and sum; copied.
-  column_spec& suffix(std::string_view text) {
-    suffix_.emplace(text);
-    return *this;
-  }
+  column_spec& suffix(std::string_view text) { return suffix_.emplace(text), *this; }
   /// Sorts a string column by length first.
   column_spec& sort_by_length(bool on = true) noexcept {
     return set(sort_mode_, on ? TBLX_SORTMODE_BY_LENGTH : 0);
@@ -595,8 +583,7 @@ class column_spec {
 
   template <class T>
   column_spec& set(std::optional<T>& field, T value) noexcept {
-    field = value;
-    return *this;
+    return field = value, *this;
   }
   // Applies the settings to the library's open column, up to the first refused one.
   // `right`: the C++ default of a number column.
@@ -661,12 +648,12 @@ class table {
   /// A new table with the C library's defaults: it prints what the C calls print.
   static table c_defaults(std::error_code& ec) noexcept { return {true, ec}; }
 #if TABULIX_EXCEPTIONS
-  /// The throwing form of table(std::error_code&).
+  ///@{
+  /// The throwing forms of the above.
   table() : table(false) {}
-  /// The throwing form of table(std::initializer_list<column_spec>, std::error_code&).
   table(std::initializer_list<column_spec> columns) : table(false) { add_columns(columns); }
-  /// The throwing form of c_defaults(std::error_code&).
   static table c_defaults() { return table(true); }
+  ///@}
 #endif
   table(const table&) = delete;
   table& operator=(const table&) = delete;
@@ -676,10 +663,14 @@ class table {
   }
   /// Takes other's table, unless either is being printed.
   table& operator=(table&& other) noexcept {
-    if (this != &other && !printing() && !other.printing()) state_ = std::move(other.state_);
+    if (this == &other || printing() || other.printing()) return *this;
+    const table old(std::move(*this));
+    state_ = std::move(other.state_);
     return *this;
   }
-  ~table() = default;
+  ~table() {
+    if (state_ != nullptr) tblx_delete(state_->handle);
+  }
   /// The C handle, for other calls; add_row() and add_cell() miss columns and rows made there.
   [[nodiscard]] tblx_table* get() const noexcept {
     return state_ != nullptr ? state_->handle : nullptr;
@@ -691,7 +682,7 @@ class table {
     if (printing() || state_ == nullptr || !state_->texts.empty() || !state_->titles.empty()) {
       return nullptr;
     }
-    return std::exchange(std::exchange(state_, nullptr)->handle, nullptr);  // the state goes
+    return std::exchange(state_, nullptr)->handle;
   }
 
   /// Declares a column; a refused setting stops those after it (in column_spec's order).
@@ -773,12 +764,6 @@ class table {
       if (ec) return;
     }
   }
-  /// add_rows() of elements that are such tuples themselves.
-  template <class Range>
-  void add_rows(Range&& rows, std::error_code& ec) {
-    add_rows(
-        rows, [](auto&& e) -> decltype(auto) { return std::forward<decltype(e)>(e); }, ec);
-  }
 
   /// Opens a row to be filled by add_cell(); does not end the header.
   void begin_row(std::error_code& ec) noexcept {
@@ -827,11 +812,6 @@ class table {
     const char* known = detail::listed(tblx_getstylelist(), name);
     if (known == nullptr) return detail::set(ec, errc::parse);
     call(ec, &tblx_setstylestr, known);
-  }
-  /// The style by name as a C string; null is refused.
-  void set_style(const char* name, std::error_code& ec) noexcept {
-    if (name == nullptr) return detail::set(ec, errc::invalid_argument);
-    set_style(std::string_view(name), ec);
   }
   /// The output format of the prints.
   void set_format(format f, std::error_code& ec) noexcept { call(ec, &tblx_setformat, f); }
@@ -915,11 +895,9 @@ class table {
   TABULIX_OR_THROW_((void add_columns(std::initializer_list<column_spec> columns)),
                     add_columns(columns, ec))
   TABULIX_OR_THROW_((void end_header()), end_header(ec))
-  TABULIX_OR_THROW_((template <class Range, class Projection,
-                               class = std::enable_if_t<!detail::is_error_code<Projection>>>
+  TABULIX_OR_THROW_((template <class Range, class Projection>
                      void add_rows(Range&& rows, Projection&& project)),
                     add_rows(rows, project, ec))
-  TABULIX_OR_THROW_((template <class Range> void add_rows(Range&& rows)), add_rows(rows, ec))
   TABULIX_OR_THROW_((void begin_row()), begin_row(ec))
   TABULIX_OR_THROW_((template <class T> void add_cell(const T& value)), add_cell(value, ec))
   TABULIX_OR_THROW_((void end_row()), end_row(ec))
@@ -928,7 +906,6 @@ class table {
   TABULIX_OR_THROW_((void clean()), clean(ec))
   TABULIX_OR_THROW_((void set_style(style s)), set_style(s, ec))
   TABULIX_OR_THROW_((void set_style(std::string_view name)), set_style(name, ec))
-  TABULIX_OR_THROW_((void set_style(const char* name)), set_style(name, ec))
   TABULIX_OR_THROW_((void set_format(format f)), set_format(f, ec))
   TABULIX_OR_THROW_((void set_width_mode(width w)), set_width_mode(w, ec))
   TABULIX_OR_THROW_((void set_measure_titles(bool on)), set_measure_titles(on, ec))
