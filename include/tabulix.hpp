@@ -29,7 +29,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <forward_list>
 #include <functional>
@@ -262,9 +261,7 @@ bool allocates(F&& f) noexcept {
 }
 
 // A text the library would cut short at a NUL inside: refused instead.
-inline bool has_nul(std::string_view s) noexcept {
-  return !s.empty() && std::memchr(s.data(), '\0', s.size()) != nullptr;
-}
+inline bool has_nul(std::string_view s) noexcept { return s.find('\0') != std::string_view::npos; }
 
 // The library's own copy of a name in one of its name lists, or null.
 inline const char* listed(const char* const* list, std::string_view name) noexcept {
@@ -421,51 +418,65 @@ constexpr bool fits(T v) noexcept {
   return static_cast<magnitude_t>(v) <= magnitude_t{std::numeric_limits<R>::max()};
 }
 
+// Adds a cell with add_cell(t, value...); with t null, only checks that it would be added.
+template <class F, class... V>
+tblx_status add(tblx_table* t, F add_cell, V... value) noexcept {
+  return t == nullptr ? TBLX_OK : add_cell(t, value...);
+}
+
+// An integer goes into a number column whose type holds its value.
+template <class T>
+tblx_status put_integer(tblx_table* t, type kind, T v) noexcept {
+  if (kind == type::float64 && exact_in_double(v)) {
+    return add(t, &tblx_addcell_double, static_cast<double>(v));
+  }
+  if (kind == type::int64 && fits<std::int64_t>(v)) {
+    return add(t, &tblx_addcell_int, static_cast<std::int64_t>(v));
+  }
+  if ((kind == type::uint64 || kind == type::hex) && fits<std::uint64_t>(v)) {
+    return add(t, kind == type::hex ? &tblx_addcell_hex : &tblx_addcell_uint,
+               static_cast<std::uint64_t>(v));
+  }
+  return TBLX_ERR_CELL_TYPE_MISMATCH;
+}
+
+// A text goes into a string column: a C string as it is, a view through a NUL-terminated copy.
+template <class T>
+tblx_status put_text(tblx_table* t, const T& v, std::string& scratch) noexcept {
+  const char* text = nullptr;
+  if constexpr (std::is_convertible_v<const T&, const char*>) {
+    text = v;
+    if (text == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  } else {
+    const std::string_view view = v;
+    if (has_nul(view)) return TBLX_ERR_INVALID_ARGUMENT;
+    if constexpr (std::is_same_v<T, std::string>) {
+      text = v.c_str();
+    } else if (t != nullptr) {
+      if (!allocates([&] { scratch.assign(view); })) return TBLX_ERR_NO_MEMORY;
+      text = scratch.c_str();
+    }
+  }
+  return add(t, &tblx_addcell_string, text);
+}
+
 // Adds v to the open row as a cell of a column of type `kind`, converted as
 // table::add_row() says; with t null, only tells whether it would be refused.
 template <class T>
 tblx_status put(tblx_table* t, type kind, const T& v, std::string& scratch) noexcept {
   constexpr tblx_status mismatch = TBLX_ERR_CELL_TYPE_MISMATCH;
-  const auto add = [t](auto add_cell, auto... value) {
-    return t == nullptr ? TBLX_OK : add_cell(t, value...);
-  };
   if constexpr (is_optional<T>::value) {
-    return v ? put(t, kind, *v, scratch) : add(&tblx_addcell_empty);
+    return v ? put(t, kind, *v, scratch) : add(t, &tblx_addcell_empty);
   } else if constexpr (std::is_same_v<T, std::nullopt_t> || std::is_same_v<T, empty_t>) {
-    return add(&tblx_addcell_empty);
+    return add(t, &tblx_addcell_empty);
   } else if constexpr (std::is_same_v<T, hex>) {
-    return kind == type::hex ? add(&tblx_addcell_hex, v.value) : mismatch;
+    return kind == type::hex ? add(t, &tblx_addcell_hex, v.value) : mismatch;
   } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
-    return kind == type::float64 ? add(&tblx_addcell_double, static_cast<double>(v)) : mismatch;
+    return kind == type::float64 ? add(t, &tblx_addcell_double, static_cast<double>(v)) : mismatch;
   } else if constexpr (is_integer<T>) {
-    if (kind == type::float64 && exact_in_double(v)) {
-      return add(&tblx_addcell_double, static_cast<double>(v));
-    }
-    if (kind == type::int64 && fits<std::int64_t>(v)) {
-      return add(&tblx_addcell_int, static_cast<std::int64_t>(v));
-    }
-    if ((kind == type::uint64 || kind == type::hex) && fits<std::uint64_t>(v)) {
-      return add(kind == type::hex ? &tblx_addcell_hex : &tblx_addcell_uint,
-                 static_cast<std::uint64_t>(v));
-    }
-    return mismatch;
+    return put_integer(t, kind, v);
   } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-    if (kind != type::string) return mismatch;
-    const char* text = nullptr;
-    if constexpr (std::is_convertible_v<const T&, const char*>) {
-      text = v;  // NUL-terminated already
-      if (text == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
-    } else {
-      const std::string_view view = v;
-      if (has_nul(view)) return TBLX_ERR_INVALID_ARGUMENT;
-      if constexpr (std::is_same_v<T, std::string>) {
-        text = v.c_str();
-      } else if (t != nullptr) {  // a copy ends it with a NUL
-        if (!allocates([&] { scratch.assign(view); })) return TBLX_ERR_NO_MEMORY;
-        text = scratch.c_str();
-      }
-    }
-    return add(&tblx_addcell_string, text);
+    return kind == type::string ? put_text(t, v, scratch) : mismatch;
   } else {
     static_assert(always_false<T>,
                   "tabulix: a cell takes a text, an integer, a float or double, "
@@ -475,6 +486,7 @@ tblx_status put(tblx_table* t, type kind, const T& v, std::string& scratch) noex
     return TBLX_ERR_INVALID_ARGUMENT;
   }
 }
+
 template <class T>
 inline constexpr bool is_error_code = std::is_same_v<std::remove_reference_t<T>, std::error_code>;
 
@@ -730,8 +742,7 @@ class table {
   [[nodiscard]] std::int32_t column_id(std::size_t position) const noexcept {
     std::int32_t id = 0;
     if (state_ == nullptr || position >= state_->kinds.size()) return 0;
-    const auto at = static_cast<std::uint32_t>(position);
-    return tblx_getcolumnid(state_->handle, at, &id) == TBLX_OK ? id : 0;
+    return tblx_getcolumnid(state_->handle, static_cast<std::uint32_t>(position), &id) ? 0 : id;
   }
 
   /// Adds a row of values in column order; the first ends the header. Integers go into number
@@ -966,7 +977,8 @@ class table {
 
   // All values are checked first; a row the library fails midway (out of memory) is cancelled.
   template <class Values, std::size_t... I>
-  void add_row_to(std::error_code& ec, const Values& values, std::index_sequence<I...>) noexcept {
+  void add_row_to(std::error_code& ec, const Values& values,
+                  std::index_sequence<I...> /*indices*/) noexcept {
     if (!valid(ec)) return;
     detail::table_state& s = *state_;
     if (sizeof...(I) > s.kinds.size()) return detail::set(ec, errc::no_more_columns);
