@@ -74,21 +74,21 @@ std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& p
   std::vector<std::int32_t> ids;
   std::string buffer;
   if (plan.number_rows) {
-    t.add_column(tabulix::type::uint64)
-        .title(row_number_title)
-        .title_just(tabulix::just::right)
-        .cell_just(tabulix::just::right);
+    t.add_column(tabulix::column_spec(tabulix::type::uint64, row_number_title)
+                     .title_just(tabulix::just::right)
+                     .cell_just(tabulix::just::right));
   }
   for (std::size_t j = 0; j < plan.visible; ++j) {
     const column_settings& c = plan.columns[j];
-    auto col = t.add_column(library_type(c.kind));
-    col.title(escapes_controls(plan.format) ? printable(c.title.c_str(), buffer) : c.title.c_str())
-        .title_just(c.title_align.kind)
+    tabulix::column_spec col(library_type(c.kind), escapes_controls(plan.format)
+                                                       ? printable(c.title.c_str(), buffer)
+                                                       : c.title.c_str());
+    col.title_just(c.title_align.kind)
         .cell_just(c.cell.kind)
         .justify_char(is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char)
         .min_width(c.min_width);
     apply_settings(col, c, plan);
-    ids.push_back(col.id());
+    ids.push_back(t.add_column(col).id());
   }
   t.end_header();
   for (std::size_t j = 0; j < plan.visible; ++j) {

@@ -475,15 +475,15 @@ tabulix::table build_stats_table(const table_plan& plan, const dataset& data, bo
     return static_cast<int>(std::min<std::size_t>(w, 65535));
   };
   const auto text_column = [&t](const char* title, bool right, int least = 0) {
-    auto c = t.add_column(tabulix::type::string);
-    c.title(title).min_width(least);
+    tabulix::column_spec c(tabulix::type::string, title);
+    c.min_width(least);
     if (right) c.cell_just(tabulix::just::right).title_just(tabulix::just::right);
+    t.add_column(c);
   };
   const auto count_column = [&t](const char* title) {
-    t.add_column(tabulix::type::uint64)
-        .title(title)
-        .cell_just(tabulix::just::right)
-        .title_just(tabulix::just::right);
+    t.add_column(tabulix::column_spec(tabulix::type::uint64, title)
+                     .cell_just(tabulix::just::right)
+                     .title_just(tabulix::just::right));
   };
   text_column("Column", false);
   text_column("Type", false);
