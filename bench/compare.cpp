@@ -745,14 +745,14 @@ void print_targets(const cold_results& c, const warm_results& w) {
   const double warm = median(w.tabulix).cpu;
   std::printf("\n%-48s %9s  %s\n", "targets (CPU time, medians)", "figure", "target");
   print_target("cold fill+print+delete / snprintf printer",
-               cold / cold_total(c.snprintf_printer).cpu, unit::times, 0.6);
+               cold / cold_total(c.snprintf_printer).cpu, unit::times, 0.4);
   print_target("cold fill+print+delete / to_chars printer",
                cold / cold_total(c.to_chars_printer).cpu, unit::times, 1.0);
   print_target("heap bytes per row the table holds",
                median_of(c.tabulix, [](const cold_run& r) { return r.heap_per_row; }), unit::bytes,
                150);
   print_target("print after the sort / print in order",
-               cold_phase(c.sorted, 1).cpu / cold_phase(c.tabulix, 1).cpu, unit::times, 2.0);
+               cold_phase(c.sorted, 1).cpu / cold_phase(c.tabulix, 1).cpu, unit::times, 1.5);
   print_target("tblx_sort / std::stable_sort of pairs",
                cold_phase(c.sorted, 0).cpu / cold_phase(c.pairs, 0).cpu, unit::times, 2.0);
   print_target("10x the rows: time / time at a tenth", cold / cold_total(c.tabulix_tenth).cpu,

@@ -31,13 +31,13 @@ int main() try {
   using tabulix::column_spec;
   using tabulix::type;
   tabulix::table t;
-  t.add_column(type::hex).title("Start");
-  t.add_column(type::hex).title("End");
-  t.add_column(type::string).title("Perms").min_width(5);
+  t.add_column({type::hex, "Start"});
+  t.add_column({type::hex, "End"});
+  t.add_column(column_spec(type::string, "Perms").min_width(5));
   t.add_column(column_spec(type::hex, "Offset").hex_case(tabulix::hex_case::upper));
   t.add_column(
       column_spec(type::uint64, "Size").cell_just(tabulix::just::right).summarize().suffix(" KiB"));
-  t.add_column(type::string).title("Mapping");
+  t.add_column({type::string, "Mapping"});
   for (const mapping& m : maps) {
     t.add_row(tabulix::hex{m.start}, tabulix::hex{m.end}, m.perms, m.offset,
               (m.end - m.start) / 1024, m.path);

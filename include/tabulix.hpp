@@ -7,37 +7,18 @@
 ///     t.add_row("pen", 10);   // the first row ends the header
 ///     std::cout << t;
 ///
-/// Defaults: a tabulix::table differs from a C table in three ways, each of
-/// which a setting undoes, and table::c_defaults() gives a table with the C
-/// library's defaults, whose prints are byte for byte those of the C calls:
-/// - every title sizes its column (table::set_measure_titles(true));
-/// - number columns (int64, uint64, hex, float64) are right-justified, title
-///   and cells, unless a justification is given;
-/// - every print (print(), to_string(), operator<<) leaves the summary line
-///   and its rule out unless a column is summed or has a summary text.
+/// Unlike a C table, a table lets titles size their columns, right-justifies number columns
+/// unless told otherwise, and prints no summary line (nor its rule) unless a column is summed or
+/// has a summary text; table::c_defaults() prints byte for byte what the C calls print.
 ///
-/// Errors: every member that can fail has a noexcept form taking a trailing
-/// std::error_code&. Built with exceptions, each also has a form without it
-/// that throws std::system_error carrying a tabulix::errc and the library's
-/// message; without exceptions only the error_code forms exist. Translation
-/// units built with and without exceptions may share tables: no class
-/// changes its layout with the setting.
-///
-/// Ownership: the table owns its tblx_table* and every text and callable it
-/// hands to the library, so nothing needs to outlive a call. A table is
-/// move-only; a moved-from table reports errc::invalid_argument. Column
-/// handles follow their table when it moves, but must not outlive it. A table
-/// is used by one thread at a time; a print measures it, so prints are not
-/// const.
-///
-/// Title callables run in the middle of a print of their table. Meanwhile
-/// the table refuses every call that would change it, print it or free what
-/// it keeps (errc::invalid_argument), clean() and remove_rows() included;
-/// moving it gives an empty table and release() null. An exception from a
-/// callable (or a writer) gives an empty title (stops the print), and the
-/// print reports the first one: the throwing forms rethrow it as it was, the
-/// error_code forms give errc::no_memory for std::bad_alloc, the code of a
-/// std::system_error, and std::errc::operation_canceled for anything else.
+/// Every member that can fail has a noexcept form taking a trailing std::error_code& and, with
+/// exceptions, one that throws std::system_error with a tabulix::errc; units built either way may
+/// share tables. A table owns its tblx_table* and copies of what it hands to the library; it is
+/// move-only, used by one thread at a time, and reports errc::invalid_argument once moved from.
+/// Title callables and writers run inside a print, while their table refuses calls that would
+/// change, print or free it (errc::invalid_argument) and does not move. The print reports the
+/// first exception from one: the throwing forms rethrow it, the error_code forms give
+/// errc::no_memory for std::bad_alloc, the code of a std::system_error, or operation_canceled.
 #ifndef TABULIX_HPP
 #define TABULIX_HPP
 
@@ -48,7 +29,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <forward_list>
 #include <functional>
@@ -77,16 +57,14 @@
 #endif
 #endif
 
-// The error category must be one object in the whole process, even when this
-// header is compiled into shared libraries built with hidden visibility.
+// One error category in the process, even across shared libraries of hidden visibility.
 #if defined(__GNUC__) && !defined(_WIN32) && !defined(__CYGWIN__)
 #define TABULIX_VISIBLE_ __attribute__((visibility("default")))
 #else
 #define TABULIX_VISIBLE_
 #endif
 
-// The throwing form of a member, made from its error_code form: the
-// signature in parentheses, then the call with `ec` as its error code.
+// The throwing form of a member: its signature in parentheses, then its error_code form's call.
 #define TABULIX_STRIP_(...) __VA_ARGS__
 #if TABULIX_EXCEPTIONS
 #define TABULIX_OR_THROW_(signature, ...)                                                 \
@@ -101,51 +79,43 @@
 /// The C++ layer of libtabulix.
 namespace tabulix {
 
-/// The library's status codes (tblx_strerror() gives their messages).
+/// The library's status codes; tblx_strerror() gives their messages.
 enum class errc : int {
-  ok = TBLX_OK,                                            ///< Success.
-  invalid_argument = TBLX_ERR_INVALID_ARGUMENT,            ///< Invalid argument, or busy.
-  no_memory = TBLX_ERR_NO_MEMORY,                          ///< Out of memory.
-  parse = TBLX_ERR_PARSE,                                  ///< An unknown name.
-  invalid_style = TBLX_ERR_INVALID_STYLE,                  ///< Invalid style.
-  invalid_column_type = TBLX_ERR_INVALID_COLUMN_TYPE,      ///< Invalid column type.
-  invalid_casing = TBLX_ERR_INVALID_CASING,                ///< Invalid letter casing.
-  invalid_justification = TBLX_ERR_INVALID_JUSTIFICATION,  ///< Invalid justification.
-  cell_type_mismatch = TBLX_ERR_CELL_TYPE_MISMATCH,        ///< A value its column refuses.
-  no_header = TBLX_ERR_NO_HEADER,                          ///< The header is still open.
-  header_ended = TBLX_ERR_HEADER_ENDED,                    ///< The header is ended.
-  no_open_column = TBLX_ERR_NO_OPEN_COLUMN,                ///< No column is open.
-  column_open = TBLX_ERR_COLUMN_OPEN,                      ///< A column is still open.
-  no_more_columns = TBLX_ERR_NO_MORE_COLUMNS,              ///< More values than columns.
-  no_open_row = TBLX_ERR_NO_OPEN_ROW,                      ///< No row is open.
-  row_open = TBLX_ERR_ROW_OPEN,                            ///< A row is still open.
-  no_such_column = TBLX_ERR_NO_SUCH_COLUMN,                ///< No such column.
-  not_comparable = TBLX_ERR_NOT_COMPARABLE,                ///< Cells not comparable.
-  invalid_sort_order = TBLX_ERR_INVALID_SORT_ORDER,        ///< Invalid sort order.
-  output_error = TBLX_ERR_OUTPUT,                          ///< The stream or writer failed.
+  ok = TBLX_OK,
+  invalid_argument = TBLX_ERR_INVALID_ARGUMENT,  ///< Also a call into a table being printed.
+  no_memory = TBLX_ERR_NO_MEMORY,
+  parse = TBLX_ERR_PARSE,  ///< An unknown name.
+  invalid_style = TBLX_ERR_INVALID_STYLE,
+  invalid_column_type = TBLX_ERR_INVALID_COLUMN_TYPE,
+  invalid_casing = TBLX_ERR_INVALID_CASING,
+  invalid_justification = TBLX_ERR_INVALID_JUSTIFICATION,
+  cell_type_mismatch = TBLX_ERR_CELL_TYPE_MISMATCH,  ///< A value its column refuses.
+  no_header = TBLX_ERR_NO_HEADER,                    ///< The header is still open.
+  header_ended = TBLX_ERR_HEADER_ENDED,
+  no_open_column = TBLX_ERR_NO_OPEN_COLUMN,
+  column_open = TBLX_ERR_COLUMN_OPEN,
+  no_more_columns = TBLX_ERR_NO_MORE_COLUMNS,  ///< More values than columns.
+  no_open_row = TBLX_ERR_NO_OPEN_ROW,
+  row_open = TBLX_ERR_ROW_OPEN,
+  no_such_column = TBLX_ERR_NO_SUCH_COLUMN,
+  not_comparable = TBLX_ERR_NOT_COMPARABLE,
+  invalid_sort_order = TBLX_ERR_INVALID_SORT_ORDER,
+  output_error = TBLX_ERR_OUTPUT,  ///< The stream or writer failed.
 };
 
 namespace detail {
-
 class error_category final : public std::error_category {
  public:
   [[nodiscard]] const char* name() const noexcept override { return "tabulix"; }
   [[nodiscard]] std::string message(int code) const override { return tblx_strerror(code); }
   // Lets callers test against the portable conditions where one fits.
   [[nodiscard]] std::error_condition default_error_condition(int code) const noexcept override {
-    switch (code) {
-      case TBLX_ERR_INVALID_ARGUMENT:
-        return std::errc::invalid_argument;
-      case TBLX_ERR_NO_MEMORY:
-        return std::errc::not_enough_memory;
-      case TBLX_ERR_OUTPUT:
-        return std::errc::io_error;
-      default:
-        return {code, *this};
-    }
+    if (code == TBLX_ERR_INVALID_ARGUMENT) return std::errc::invalid_argument;
+    if (code == TBLX_ERR_NO_MEMORY) return std::errc::not_enough_memory;
+    if (code == TBLX_ERR_OUTPUT) return std::errc::io_error;
+    return {code, *this};
   }
 };
-
 }  // namespace detail
 
 /// The category of tabulix::errc: "tabulix", one object in the process.
@@ -153,7 +123,6 @@ TABULIX_VISIBLE_ inline const std::error_category& category() noexcept {
   static const detail::error_category instance;
   return instance;
 }
-
 /// Makes errc values usable as std::error_code.
 inline std::error_code make_error_code(errc e) noexcept {
   return {static_cast<int>(e), category()};
@@ -170,94 +139,71 @@ struct is_error_code_enum<tabulix::errc> : true_type {};
 
 namespace tabulix {
 
-/// Column types.
+/// Column types: texts, 64-bit integers (hex: unsigned, shown in hexadecimal) and doubles.
 enum class type : unsigned {
-  string = TBLX_TYPE_STRING,   ///< Texts.
-  int64 = TBLX_TYPE_INT,       ///< Signed 64-bit integers.
-  uint64 = TBLX_TYPE_UINT,     ///< Unsigned 64-bit integers.
-  hex = TBLX_TYPE_HEX,         ///< Unsigned 64-bit integers shown in hexadecimal.
-  float64 = TBLX_TYPE_DOUBLE,  ///< Doubles.
+  string = TBLX_TYPE_STRING,
+  int64 = TBLX_TYPE_INT,
+  uint64 = TBLX_TYPE_UINT,
+  hex = TBLX_TYPE_HEX,
+  float64 = TBLX_TYPE_DOUBLE,
 };
-
-/// Justifications of titles, cells and sums.
+/// Justifications; char_first and char_last line up the first or last justify character.
 enum class just : unsigned {
-  left = TBLX_JUST_LEFT,              ///< Left.
-  right = TBLX_JUST_RIGHT,            ///< Right.
-  center = TBLX_JUST_CENTER,          ///< Centred.
-  char_first = TBLX_JUST_CHAR_FIRST,  ///< The first justify character lines up.
-  char_last = TBLX_JUST_CHAR_LAST,    ///< The last justify character lines up.
+  left = TBLX_JUST_LEFT,
+  right = TBLX_JUST_RIGHT,
+  center = TBLX_JUST_CENTER,
+  char_first = TBLX_JUST_CHAR_FIRST,
+  char_last = TBLX_JUST_CHAR_LAST,
 };
-
 /// Letter case of hexadecimal digits.
-enum class hex_case : unsigned {
-  lower = TBLX_HEX_LOWER,  ///< a to f.
-  upper = TBLX_HEX_UPPER,  ///< A to F.
-};
-
-/// What a text wider than its column's max_width does.
-enum class overflow : int {
-  cut = TBLX_OVERFLOW_CUT,    ///< Cut, ending with a mark.
-  wrap = TBLX_OVERFLOW_WRAP,  ///< Goes on over more lines (with set_multiline(true)).
-};
-
-/// Output styles of the text format.
+enum class hex_case : unsigned { lower = TBLX_HEX_LOWER, upper = TBLX_HEX_UPPER };
+/// What a text wider than max_width does: cut with a mark, or wrap (with multi-line on).
+enum class overflow : int { cut = TBLX_OVERFLOW_CUT, wrap = TBLX_OVERFLOW_WRAP };
+/// Styles of the text format.
 enum class style : int {
   simple = TBLX_STYLE_SIMPLE,  ///< Padded fields separated by one space.
   raw = TBLX_STYLE_RAW,        ///< Fields separated by one space, not padded.
   fancy = TBLX_STYLE_FANCY,    ///< "|" between fields, rules of "-" and "+".
   fancyw = TBLX_STYLE_FANCYW,  ///< " | " between fields, rules of "-" and "-+-".
 };
-
-/// Output formats (table::set_format).
+/// Output formats: aligned text in the table's style, or data (CSV lines end in CR LF).
 enum class format : int {
-  text = TBLX_FORMAT_TEXT,          ///< Aligned text in the table's style.
-  markdown = TBLX_FORMAT_MARKDOWN,  ///< A GitHub Markdown table.
-  csv = TBLX_FORMAT_CSV,            ///< Comma-separated values, CR LF line ends.
-  tsv = TBLX_FORMAT_TSV,            ///< Tab-separated values.
-  json = TBLX_FORMAT_JSON,          ///< A JSON array of one object per row.
-  jsonl = TBLX_FORMAT_JSONL,        ///< One JSON object per row and line.
-  html = TBLX_FORMAT_HTML,          ///< One HTML table.
+  text = TBLX_FORMAT_TEXT,
+  markdown = TBLX_FORMAT_MARKDOWN,
+  csv = TBLX_FORMAT_CSV,
+  tsv = TBLX_FORMAT_TSV,
+  json = TBLX_FORMAT_JSON,
+  jsonl = TBLX_FORMAT_JSONL,
+  html = TBLX_FORMAT_HTML,
 };
-
-/// Sort orders.
-enum class order : int {
-  unord = TBLX_SORT_UNORD,  ///< The order stays.
-  asc = TBLX_SORT_ASC,      ///< Ascending; rows without the key cell first.
-  desc = TBLX_SORT_DESC,    ///< Descending; rows without the key cell last.
-};
-
-/// What the widths of a table count.
-enum class width : std::int32_t {
-  bytes = TBLX_WIDTH_BYTES,      ///< Bytes.
-  display = TBLX_WIDTH_DISPLAY,  ///< Terminal columns of UTF-8 text.
-};
-
-/// Print sections; combine with |, & and ~ (the other sections).
+/// Sort orders: as it is, ascending (rows without the key cell first), or descending.
+enum class order : int { unord = TBLX_SORT_UNORD, asc = TBLX_SORT_ASC, desc = TBLX_SORT_DESC };
+/// What the widths of a table count: bytes, or terminal columns of UTF-8 text.
+enum class width : std::int32_t { bytes = TBLX_WIDTH_BYTES, display = TBLX_WIDTH_DISPLAY };
+/// Print sections; the rules are those of the fancy styles.
 enum class section : unsigned {
-  titles = TBLX_PRINT_TITLES,          ///< The title line.
-  title_rule = TBLX_PRINT_TITLE_RULE,  ///< The rule under the titles (fancy styles).
-  rows = TBLX_PRINT_ROWS,              ///< The rows.
-  sum_rule = TBLX_PRINT_SUM_RULE,      ///< The rule above the summary line (fancy styles).
-  sum = TBLX_PRINT_SUM,                ///< The summary line.
-  all = TBLX_PRINT_ALL,                ///< Every section.
+  titles = TBLX_PRINT_TITLES,
+  title_rule = TBLX_PRINT_TITLE_RULE,
+  rows = TBLX_PRINT_ROWS,
+  sum_rule = TBLX_PRINT_SUM_RULE,
+  sum = TBLX_PRINT_SUM,  ///< The summary line.
+  all = TBLX_PRINT_ALL,
 };
 
-/// Both sets of sections.
+///@{
+/// Sets of sections: both sets (|), the sections in both (&), the other sections (~).
 constexpr section operator|(section a, section b) noexcept {
-  return static_cast<section>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+  return section{static_cast<unsigned>(a) | static_cast<unsigned>(b)};
 }
-/// The sections in both sets.
 constexpr section operator&(section a, section b) noexcept {
-  return static_cast<section>(static_cast<unsigned>(a) & static_cast<unsigned>(b));
+  return section{static_cast<unsigned>(a) & static_cast<unsigned>(b)};
 }
-/// The other sections.
 constexpr section operator~(section a) noexcept {
-  return static_cast<section>(~static_cast<unsigned>(a) & static_cast<unsigned>(section::all));
+  return section{~static_cast<unsigned>(a) & static_cast<unsigned>(section::all)};
 }
-/// Adds the sections of b.
 constexpr section& operator|=(section& a, section b) noexcept { return a = a | b; }
-/// Keeps the sections also in b.
 constexpr section& operator&=(section& a, section b) noexcept { return a = a & b; }
+///@}
 
 /// A value for a hex column only; plain integers go to any number column.
 struct hex {
@@ -265,13 +211,9 @@ struct hex {
 };
 
 /// The type of tabulix::empty.
-struct empty_t {
-  /// Not for users: use tabulix::empty.
-  explicit constexpr empty_t(int /*unused*/) noexcept {}
-};
-/// An empty cell in a column of any type: add_row("disk", tabulix::empty, 3).
-/// An empty std::optional (std::nullopt) gives one as well.
-inline constexpr empty_t empty{0};
+struct empty_t {};
+/// An empty cell in a column of any type, as an empty std::optional gives.
+inline constexpr empty_t empty{};
 
 /// The library's version as text ("0.7.0").
 inline std::string_view version() noexcept { return tblx_version_str(); }
@@ -282,15 +224,10 @@ namespace detail {
 
 // Maps a library status to an error_code; returns whether it was a failure.
 inline bool fail(tblx_status rc, std::error_code& ec) noexcept {
-  if (rc == TBLX_OK) {
-    ec.clear();
-    return false;
-  }
-  ec = make_error_code(static_cast<errc>(rc));
-  return true;
+  ec = rc == TBLX_OK ? std::error_code() : make_error_code(static_cast<errc>(rc));
+  return rc != TBLX_OK;
 }
-
-inline void set(std::error_code& ec, errc e) noexcept { ec = make_error_code(e); }
+inline void set(std::error_code& ec, errc e) noexcept { ec = e; }
 
 #if TABULIX_EXCEPTIONS
 // The throwing forms: run the error_code form, throw what it reported.
@@ -308,8 +245,7 @@ decltype(auto) or_throw(F&& f) {
 }
 #endif
 
-// Runs f, which may allocate; false when memory ran out (without exceptions,
-// running out of memory ends the program before that).
+// Runs f, which may allocate; false when memory ran out.
 template <class F>
 bool allocates(F&& f) noexcept {
 #if TABULIX_EXCEPTIONS
@@ -324,24 +260,26 @@ bool allocates(F&& f) noexcept {
   return true;
 }
 
-// The library takes NUL-terminated texts: one with a NUL inside would be
-// silently cut short, so such texts are refused instead.
-inline bool has_nul(std::string_view s) noexcept {
-  return !s.empty() && std::memchr(s.data(), '\0', s.size()) != nullptr;
-}
+// A text the library would cut short at a NUL inside: refused instead.
+inline bool has_nul(std::string_view s) noexcept { return s.find('\0') != std::string_view::npos; }
 
+// The library's own copy of a name in one of its name lists, or null.
+inline const char* listed(const char* const* list, std::string_view name) noexcept {
+  for (; list != nullptr && *list != nullptr; ++list) {
+    if (name == *list) return *list;
+  }
+  return nullptr;
+}
 inline std::vector<std::string_view> name_list(const char* const* list) {
   std::vector<std::string_view> names;
   for (; list != nullptr && *list != nullptr; ++list) names.emplace_back(*list);
   return names;
 }
 
-// The first exception a title callable or writer threw in a print, with the
-// error code that the error_code forms report for it.
-struct callable_failure {
-  std::exception_ptr exception;
+// What a print gave: its error, or the first exception of a callable in it and its code.
+struct outcome {
   std::error_code code;
-
+  std::exception_ptr exception;
 #if TABULIX_EXCEPTIONS
   // Keeps the exception being handled, if it is the first.
   void keep_current() noexcept {
@@ -350,158 +288,96 @@ struct callable_failure {
     try {
       throw;
     } catch (const std::bad_alloc&) {
-      code = make_error_code(errc::no_memory);
+      code = errc::no_memory;
     } catch (const std::system_error& e) {
       code = e.code();
     } catch (...) {
       code = std::make_error_code(std::errc::operation_canceled);
     }
   }
+  // For the throwing forms: the exception as it was, else the error in ec.
+  void rethrow(std::error_code& ec) const {
+    if (exception) std::rethrow_exception(exception);
+    ec = code;
+  }
 #endif
 };
-
-// Type-erased title callback with the buffer its last result lives in; the
-// library uses a title before it asks for the next one. The holder of each
-// callable is built where the callable was given, and catches what it throws
-// there, so translation units with and without exceptions may share tables.
-class title_source {
- public:
-  title_source() = default;
-  title_source(const title_source&) = delete;
-  title_source& operator=(const title_source&) = delete;
-  title_source(title_source&&) = delete;
-  title_source& operator=(title_source&&) = delete;
-  virtual ~title_source() = default;
-
-  static const char* TBLX_CALL call(void* self, std::uint32_t width) noexcept {
-    return static_cast<title_source*>(self)->make(static_cast<unsigned>(width));
-  }
-  callable_failure* failure = nullptr;  // where make() keeps an exception
-
- protected:
-  virtual const char* make(unsigned width) noexcept = 0;
-};
-
-// A title callable: f(unsigned width) gives a C string, or a text that
-// converts to std::string_view or std::string (not a number, which
-// std::string would take as one character).
-template <class F, class = void>
-struct is_title_callable : std::false_type {};
-template <class F>
-struct is_title_callable<F, std::enable_if_t<std::is_invocable_v<F&, unsigned>>> {
-  using result = std::invoke_result_t<F&, unsigned>;
-  static constexpr bool value = std::is_convertible_v<result, const char*> ||
-                                std::is_convertible_v<result, std::string_view> ||
-                                std::is_convertible_v<result, std::string>;
-};
-
-template <class F>
-class title_holder final : public title_source {
- public:
-  explicit title_holder(const F& f) : f_(f) {}
-  explicit title_holder(F&& f) : f_(std::move(f)) {}
-
- private:
-  const char* make(unsigned width) noexcept override {
+// Runs a caller's callable for the library, which takes no exception: one from f is kept in
+// `failure` and `fallback` given instead. One that cannot throw runs the same code either way.
+template <class R, class F>
+R guarded([[maybe_unused]] outcome& failure, [[maybe_unused]] R fallback, F&& f) noexcept {
 #if TABULIX_EXCEPTIONS
+  if constexpr (!std::is_nothrow_invocable_v<F&>) {
     try {
-      return title(width);
+      return f();
     } catch (...) {
-      if (failure != nullptr) failure->keep_current();
-      return "";
+      failure.keep_current();
+      return fallback;
     }
-#else
-    return title(width);
-#endif
   }
+#endif
+  return f();
+}
 
-  const char* title(unsigned width) {
+// f(unsigned width) gives a C string, or a text that converts to std::string_view or
+// std::string (not a number, which std::string would take as one character).
+template <class F, class = void>
+inline constexpr bool is_title_callable = false;
+template <class F>
+inline constexpr bool is_title_callable<F, std::enable_if_t<std::is_invocable_v<F&, unsigned>>> =
+    std::is_convertible_v<std::invoke_result_t<F&, unsigned>, std::string_view> ||
+    std::is_convertible_v<std::invoke_result_t<F&, unsigned>, std::string>;
+
+// The title a callable of type F gives: a C string it keeps alive (null is ""), or a text kept
+// in `text` until the next call. Made where the callable is given, it catches what it throws.
+template <class F>
+const char* make_title(void* callable, unsigned width, std::string& text,
+                       outcome& failure) noexcept {
+  F& f = *static_cast<F*>(callable);
+  return guarded(failure, "", [&]() -> const char* {
     using result = std::invoke_result_t<F&, unsigned>;
     if constexpr (std::is_convertible_v<result, const char*>) {
-      const char* s = f_(width);  // the callable keeps it alive; null is ""
+      const char* s = f(width);
       return s != nullptr ? s : "";
     } else if constexpr (std::is_convertible_v<result, std::string_view>) {
-      text_.assign(std::string_view(f_(width)));  // a temporary result lives until here
+      text.assign(std::string_view(f(width)));  // a temporary result lives until here
     } else {
-      text_ = std::string(f_(width));
+      text = std::string(f(width));
     }
-    return text_.c_str();
+    return text.c_str();
+  });
+}
+
+// A title callable of any type, shared by the specs and tables that hold it; each table's
+// column has its own copy, with its last title, which the library gets as its argument.
+struct title_source {
+  std::shared_ptr<void> callable;
+  const char* (*make)(void*, unsigned, std::string&, outcome&) noexcept = nullptr;
+  outcome* failure = nullptr;  // where the table keeps an exception from the callable
+  std::string text;
+  static const char* TBLX_CALL call(void* self, std::uint32_t width) noexcept {
+    auto& s = *static_cast<title_source*>(self);
+    return s.make(s.callable.get(), static_cast<unsigned>(width), s.text, *s.failure);
   }
-  F f_;
-  std::string text_;
 };
 
-// Everything a table keeps beside its C handle. It lives on the heap and
-// never moves, so column handles and the pointers handed to the library stay
-// valid however the table object is moved. The library knows the rest.
+// Everything a table keeps beside its C handle, on the heap so that the pointers handed to the
+// library stay valid however the table object moves.
 struct table_state {
-  explicit table_state(tblx_table* t) noexcept : handle(t) {}
-  table_state(const table_state&) = delete;
-  table_state& operator=(const table_state&) = delete;
-  table_state(table_state&&) = delete;
-  table_state& operator=(table_state&&) = delete;
-  ~table_state() { tblx_delete(handle); }
-
-  tblx_table* handle;
-  // Column types in order: add_row converts each value to its column's type
-  // without a walk of the library's column list per value.
-  std::vector<type> kinds;
-  std::int32_t open_id = 0;  // ID of the open column, 0 when none
-  bool header_ended = false;
-  bool c_defaults = false;               // the C library's defaults (table::c_defaults)
-  std::size_t row_cells = 0;             // cells of the row open through begin_row, or SIZE_MAX
-  int printing = 0;                      // prints running (title callables may nest them)
+  table_state(tblx_table* t, bool c) noexcept : handle(t), c_defaults(c) {}
+  tblx_table* handle;       // deleted by the table
+  bool c_defaults;          // the C library's defaults (table::c_defaults)
+  bool printing = false;    // a title callable or writer may be running
+  std::vector<type> kinds;  // column types, for converting values without a walk of the columns
+  std::size_t row_cells = SIZE_MAX;      // cells of the row open through begin_row, or SIZE_MAX
   std::forward_list<std::string> texts;  // titles and suffixes the library points to
-  std::forward_list<std::unique_ptr<title_source>> titles;
-  callable_failure failure;  // the first exception of a callable in this print
-  std::string scratch;       // NUL-terminated copies of texts passed as views
-
-  // Keeps a copy of text alive as long as the column can use it.
-  const char* keep(std::string_view text, std::error_code& ec) noexcept {
-    if (has_nul(text)) return set(ec, errc::invalid_argument), nullptr;
-    if (!allocates([&] { texts.emplace_front(text); })) return set(ec, errc::no_memory), nullptr;
-    return texts.front().c_str();
-  }
-
-  // The scratch copy of name, NUL-terminated; null when memory ran out.
-  const char* terminated(std::string_view name) noexcept {
-    return allocates([&] { scratch.assign(name); }) ? scratch.c_str() : nullptr;
-  }
+  std::forward_list<title_source> titles;
+  outcome failure;      // the first exception of a callable in this print
+  std::string scratch;  // a NUL-terminated copy of a text passed as a view
 };
 
-// What one print gave: the library's (or the output's) error, and the first
-// exception a callable threw, which is reported in its place.
-struct print_outcome {
-  std::error_code code;
-  callable_failure failure;
-
-  [[nodiscard]] std::error_code error() const noexcept {
-    return failure.exception ? failure.code : code;
-  }
-#if TABULIX_EXCEPTIONS
-  void raise() const {
-    if (failure.exception) std::rethrow_exception(failure.exception);
-    if (code) throw std::system_error(code);
-  }
-#endif
-};
-
-// ---- cells ----
-
-enum class cell_kind { text, int64, uint64, hex, float64, empty };
-
-// One value checked against its column, ready for the library.
-struct cell {
-  cell_kind kind = cell_kind::empty;
-  const char* text = nullptr;  // null for a text still in the scratch buffer
-  std::size_t offset = 0;      // where that text starts in the scratch buffer
-  std::uint64_t bits = 0;      // an integer's two's complement bits
-  double float_value = 0;
-};
-
-template <class T>
+template <class... T>
 inline constexpr bool always_false = false;
-
 template <class T>
 inline constexpr bool is_char = std::is_same_v<T, char> || std::is_same_v<T, wchar_t> ||
 #ifdef __cpp_char8_t
@@ -512,27 +388,22 @@ inline constexpr bool is_char = std::is_same_v<T, char> || std::is_same_v<T, wch
 // Integers of any width and signedness; characters and bools are no numbers.
 template <class T>
 inline constexpr bool is_integer = std::is_integral_v<T> && !is_char<T> && !std::is_same_v<T, bool>;
-
 template <class T>
 struct is_optional : std::false_type {};
 template <class T>
 struct is_optional<std::optional<T>> : std::true_type {};
 
-// Whether the integer v has a double of the same value: its magnitude
-// without trailing zero bits fits 53 bits. Worked out in integers, since a
-// conversion there and back can keep more bits where doubles are wider (x87).
+// Whether a double holds the integer v: its magnitude without trailing zero bits fits 53 bits,
+// worked out in integers (a conversion there and back keeps more bits where doubles are wider).
 template <class T>
 constexpr bool exact_in_double(T v) noexcept {
   using magnitude_t = std::make_unsigned_t<T>;
-  auto m = static_cast<magnitude_t>(v);
-  if constexpr (std::is_signed_v<T>) {
-    if (v < 0) m = static_cast<magnitude_t>(magnitude_t{0} - m);
-  }
-  if constexpr (sizeof(magnitude_t) * 8 <= 53) {
+  if constexpr (std::numeric_limits<magnitude_t>::digits <= 53) {
     return true;
   } else {
-    while (m != 0 && (m & 1u) == 0) m >>= 1;
-    return (m >> 53) == 0;
+    auto m = static_cast<magnitude_t>(v);
+    if constexpr (std::is_signed_v<T>) m = v < 0 ? magnitude_t{0} - m : m;
+    return m == 0 || (m / (m & (magnitude_t{0} - m))) >> 53 == 0;  // m over its lowest bit
   }
 }
 
@@ -540,203 +411,111 @@ constexpr bool exact_in_double(T v) noexcept {
 template <class R, class T>
 constexpr bool fits(T v) noexcept {
   if constexpr (std::is_signed_v<T>) {
-    if (v < 0) {
-      if constexpr (sizeof(T) > sizeof(R)) return std::is_signed_v<R> && v >= T{INT64_MIN};
-      return std::is_signed_v<R>;
-    }
+    using wide_t = std::common_type_t<T, std::int64_t>;
+    if (v < 0) return std::is_signed_v<R> && static_cast<wide_t>(v) >= wide_t{INT64_MIN};
   }
-  if constexpr (sizeof(T) < sizeof(R)) {
-    return true;
-  } else {
-    using magnitude_t = std::make_unsigned_t<T>;
-    return static_cast<magnitude_t>(v) <= magnitude_t{std::numeric_limits<R>::max()};
-  }
+  using magnitude_t = std::common_type_t<std::make_unsigned_t<T>, std::uint64_t>;
+  return static_cast<magnitude_t>(v) <= magnitude_t{std::numeric_limits<R>::max()};
 }
 
-// An integer becomes a cell of its column's number type when its value fits
-// there; in a float64 column, when a double holds it exactly.
-template <class T>
-errc integer_cell(T v, type column, cell& out) noexcept {
-  out.bits = static_cast<std::uint64_t>(v);
-  if (column == type::float64 && exact_in_double(v)) {
-    out.kind = cell_kind::float64;
-    out.float_value = static_cast<double>(v);
-  } else if (column == type::int64 && fits<std::int64_t>(v)) {
-    out.kind = cell_kind::int64;
-  } else if ((column == type::uint64 || column == type::hex) && fits<std::uint64_t>(v)) {
-    out.kind = column == type::hex ? cell_kind::hex : cell_kind::uint64;
-  } else {
-    return errc::cell_type_mismatch;
-  }
-  return errc::ok;
+// Adds a cell with add_cell(t, value...); with t null, only checks that it would be added.
+template <class F, class... V>
+tblx_status add(tblx_table* t, F add_cell, V... value) noexcept {
+  return t == nullptr ? TBLX_OK : add_cell(t, value...);
 }
 
-// Texts that are NUL-terminated already are passed as they are; others are
-// copied into the scratch buffer, whose address is known only at the end.
+// An integer goes into a number column whose type holds its value.
 template <class T>
-errc text_cell(const T& v, type column, std::string& scratch, cell& out) noexcept {
-  if (column != type::string) return errc::cell_type_mismatch;
-  out.kind = cell_kind::text;
-  if constexpr (std::is_same_v<T, std::string>) {
-    if (has_nul(v)) return errc::invalid_argument;
-    out.text = v.c_str();
-  } else if constexpr (std::is_convertible_v<const T&, const char*>) {
-    out.text = v;
-    if (out.text == nullptr) return errc::invalid_argument;
+tblx_status put_integer(tblx_table* t, type kind, T v) noexcept {
+  if (kind == type::float64 && exact_in_double(v)) {
+    return add(t, &tblx_addcell_double, static_cast<double>(v));
+  }
+  if (kind == type::int64 && fits<std::int64_t>(v)) {
+    return add(t, &tblx_addcell_int, static_cast<std::int64_t>(v));
+  }
+  if ((kind == type::uint64 || kind == type::hex) && fits<std::uint64_t>(v)) {
+    return add(t, kind == type::hex ? &tblx_addcell_hex : &tblx_addcell_uint,
+               static_cast<std::uint64_t>(v));
+  }
+  return TBLX_ERR_CELL_TYPE_MISMATCH;
+}
+
+// A text goes into a string column: a C string as it is, a view through a NUL-terminated copy.
+template <class T>
+tblx_status put_text(tblx_table* t, const T& v, std::string& scratch) noexcept {
+  const char* text = nullptr;
+  if constexpr (std::is_convertible_v<const T&, const char*>) {
+    text = v;
+    if (text == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
   } else {
     const std::string_view view = v;
-    if (has_nul(view)) return errc::invalid_argument;
-    out.offset = scratch.size();
-    if (!allocates([&] { scratch.append(view).push_back('\0'); })) return errc::no_memory;
+    if (has_nul(view)) return TBLX_ERR_INVALID_ARGUMENT;
+    if constexpr (std::is_same_v<T, std::string>) {
+      text = v.c_str();
+    } else if (t != nullptr) {
+      if (!allocates([&] { scratch.assign(view); })) return TBLX_ERR_NO_MEMORY;
+      text = scratch.c_str();
+    }
   }
-  return errc::ok;
+  return add(t, &tblx_addcell_string, text);
 }
 
-// The cell of one add_row or add_cell argument for a column of type column.
+// Adds v to the open row as a cell of a column of type `kind`, converted as
+// table::add_row() says; with t null, only tells whether it would be refused.
 template <class T>
-errc to_cell(const T& v, type column, std::string& scratch, cell& out) noexcept {
+tblx_status put(tblx_table* t, type kind, const T& v, std::string& scratch) noexcept {
+  constexpr tblx_status mismatch = TBLX_ERR_CELL_TYPE_MISMATCH;
   if constexpr (is_optional<T>::value) {
-    return v.has_value() ? to_cell(*v, column, scratch, out) : errc::ok;
+    return v ? put(t, kind, *v, scratch) : add(t, &tblx_addcell_empty);
   } else if constexpr (std::is_same_v<T, std::nullopt_t> || std::is_same_v<T, empty_t>) {
-    return errc::ok;  // an empty cell
+    return add(t, &tblx_addcell_empty);
   } else if constexpr (std::is_same_v<T, hex>) {
-    if (column != type::hex) return errc::cell_type_mismatch;
-    out.kind = cell_kind::hex;
-    out.bits = v.value;
-    return errc::ok;
-  } else if constexpr (is_integer<T>) {
-    return integer_cell(v, column, out);
+    return kind == type::hex ? add(t, &tblx_addcell_hex, v.value) : mismatch;
   } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
-    if (column != type::float64) return errc::cell_type_mismatch;
-    out.kind = cell_kind::float64;
-    out.float_value = static_cast<double>(v);
-    return errc::ok;
+    return kind == type::float64 ? add(t, &tblx_addcell_double, static_cast<double>(v)) : mismatch;
+  } else if constexpr (is_integer<T>) {
+    return put_integer(t, kind, v);
   } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-    return text_cell(v, column, scratch, out);
+    return kind == type::string ? put_text(t, v, scratch) : mismatch;
   } else {
     static_assert(always_false<T>,
                   "tabulix: a cell takes a text, an integer, a float or double, "
-                  "tabulix::hex{...}, tabulix::empty or a std::optional of one of them; "
-                  "format other values, such as long double, into a text first");
-    return errc::invalid_argument;
+                  "tabulix::hex{...}, tabulix::empty or a std::optional of one of them (format "
+                  "other values, such as long double, into a text first); "
+                  "a std::error_code& goes last");
+    return TBLX_ERR_INVALID_ARGUMENT;
   }
-}
-
-// The column type a value goes to by itself, where its column is unknown
-// (no row open through the wrapper): the library then reports what is wrong.
-template <class T>
-constexpr type natural_type() noexcept {
-  if constexpr (is_optional<T>::value) {
-    return natural_type<typename T::value_type>();
-  } else if constexpr (std::is_same_v<T, hex>) {
-    return type::hex;
-  } else if constexpr (is_integer<T>) {
-    return std::is_signed_v<T> ? type::int64 : type::uint64;
-  } else if constexpr (std::is_floating_point_v<T>) {
-    return type::float64;
-  } else {
-    return type::string;
-  }
-}
-
-inline tblx_status put(tblx_table* t, const cell& c, const std::string& scratch) noexcept {
-  switch (c.kind) {
-    case cell_kind::text:
-      return tblx_addcell_string(t, c.text != nullptr ? c.text : scratch.c_str() + c.offset);
-    case cell_kind::int64:
-      return tblx_addcell_int(t, static_cast<std::int64_t>(c.bits));
-    case cell_kind::uint64:
-      return tblx_addcell_uint(t, c.bits);
-    case cell_kind::hex:
-      return tblx_addcell_hex(t, c.bits);
-    case cell_kind::float64:
-      return tblx_addcell_double(t, c.float_value);
-    case cell_kind::empty:
-      break;
-  }
-  return tblx_addcell_empty(t);
 }
 
 template <class T>
 inline constexpr bool is_error_code = std::is_same_v<std::remove_reference_t<T>, std::error_code>;
 
-// add_row's arguments: values, then optionally a std::error_code&.
+// Whether add_row's arguments end with a std::error_code&: its non-throwing form.
 template <class... Args>
-inline constexpr bool has_error_code = (is_error_code<Args> || ...);
+inline constexpr bool ends_with_error_code =
+    is_error_code<std::tuple_element_t<sizeof...(Args), std::tuple<void, Args...>>>;
 
-template <class... Args>
-constexpr bool error_code_is_last() noexcept {
-  const bool flags[] = {false, is_error_code<Args>...};
-  for (std::size_t i = 1; i < sizeof...(Args); ++i) {
-    if (flags[i]) return false;
-  }
-  return true;
-}
+// A std::FILE*, or a writer w(data, size) that gives nothing or false to refuse the bytes.
+template <class Out>
+inline constexpr bool is_output =
+    std::is_convertible_v<Out, std::FILE*> || std::is_invocable_v<Out&, const char*, std::size_t>;
 
-// A caller's writer: w(data, size) gives nothing, or a value that converts
-// to bool, false refusing the bytes.
-template <class W>
-inline constexpr bool is_writer = std::is_invocable_v<W&, const char*, std::size_t>;
-
-// The library's writer function over a caller's writer. A writer that
-// cannot throw runs the same code with exceptions on or off, so that
-// translation units built both ways may share its type.
+// The library's writer function over a caller's writer.
 template <class W>
 struct writer_call {
   W& write;
-  callable_failure* failure;
-
+  outcome& failure;
   static int TBLX_CALL call(void* self, const char* data, std::size_t size) noexcept {
     auto& c = *static_cast<writer_call*>(self);
-    if constexpr (std::is_nothrow_invocable_v<W&, const char*, std::size_t>) {
-      return c.take(data, size) ? 0 : 1;
-    } else {
-#if TABULIX_EXCEPTIONS
-      try {
-        return c.take(data, size) ? 0 : 1;
-      } catch (...) {
-        c.failure->keep_current();
-        return 1;
+    constexpr bool nothrow = std::is_nothrow_invocable_v<W&, const char*, std::size_t>;
+    return guarded(c.failure, 1, [&]() noexcept(nothrow) {
+      if constexpr (std::is_void_v<std::invoke_result_t<W&, const char*, std::size_t>>) {
+        c.write(data, size);
+        return 0;
+      } else {
+        return c.write(data, size) ? 0 : 1;
       }
-#else
-      return c.take(data, size) ? 0 : 1;
-#endif
-    }
-  }
-
-  bool take(const char* data, std::size_t size) {
-    if constexpr (std::is_void_v<std::invoke_result_t<W&, const char*, std::size_t>>) {
-      write(data, size);
-      return true;
-    } else {
-      return static_cast<bool>(write(data, size));
-    }
-  }
-};
-
-// Where to_string collects the printed bytes; lost tells that memory ran out.
-struct string_sink {
-  std::string& out;
-  bool lost = false;
-  bool operator()(const char* data, std::size_t size) noexcept {
-    lost = !allocates([&] { out.append(data, size); });
-    return !lost;
-  }
-};
-
-// Where operator<< sends the printed bytes: straight into the stream's buffer.
-struct stream_sink {
-  std::streambuf* buffer;
-  bool operator()(const char* data, std::size_t size) const {
-    return buffer->sputn(data, static_cast<std::streamsize>(size)) ==
-           static_cast<std::streamsize>(size);
-  }
-};
-
-struct identity {
-  template <class T>
-  constexpr T&& operator()(T&& v) const noexcept {
-    return std::forward<T>(v);
+    });
   }
 };
 
@@ -745,67 +524,66 @@ struct identity {
 /// The order named "asc", "desc" or "unord"; errc::parse for any other name.
 inline order parse_order(std::string_view name, std::error_code& ec) noexcept {
   int value = TBLX_SORT_UNORD;
-  std::string copy;
-  if (detail::has_nul(name)) {
-    detail::set(ec, errc::parse);
-  } else if (!detail::allocates([&] { copy.assign(name); })) {
-    detail::set(ec, errc::no_memory);
-  } else {
-    detail::fail(tblx_parse_sortorder(&value, copy.c_str()), ec);
-  }
+  const char* known = detail::listed(tblx_getsortorderlist(), name);
+  if (known == nullptr) return detail::set(ec, errc::parse), order::unord;
+  detail::fail(tblx_parse_sortorder(&value, known), ec);
   return static_cast<order>(value);
 }
 TABULIX_OR_THROW_((inline order parse_order(std::string_view name)), parse_order(name, ec))
 
-/// The names table::set_style(std::string_view) accepts, in the library's order.
+/// The names table::set_style() takes, in the library's order.
 inline std::vector<std::string_view> style_names() {
   return detail::name_list(tblx_getstylelist());
 }
-/// The names parse_order() accepts, in the library's order.
+/// The names parse_order() takes, in the library's order.
 inline std::vector<std::string_view> order_names() {
   return detail::name_list(tblx_getsortorderlist());
 }
 
 class table;
 
-/// A column declared in one go, for table's initializer-list constructor
-/// and table::add_columns(): the type, the title, and any settings of a
-/// column handle. A setting left out keeps the table's default. It keeps
-/// its own copies of its title and suffix.
-///
-///     tabulix::column_spec(tabulix::type::uint64, "Size").summarize()
+/// A column's type, title and settings, such as `column_spec(type::uint64, "Size").summarize()`,
+/// which the library checks when table::add_column() declares it; others keep the defaults.
 class column_spec {
  public:
-  /// A column of type t titled title_text; implicit, for {type, "Title"}.
-  column_spec(type t, std::string_view title_text = {})  // NOLINT(google-explicit-*)
-      : type_(t), title_(title_text) {}
-
-  /// Justification of the title.
-  column_spec& title_just(just j) noexcept { return set(title_just_, j); }
-  /// Justification of the cells and the sum.
-  column_spec& cell_just(just j) noexcept { return set(cell_just_, j); }
-  /// Smallest width.
-  column_spec& min_width(int width) noexcept { return set(min_width_, width); }
-  /// Sums a number column in the summary line.
-  column_spec& summarize(bool on = true) noexcept { return set(summarize_, on); }
-  /// Letter case of hex digits.
-  column_spec& hex_case(tabulix::hex_case c) noexcept { return set(hex_case_, c); }
-  /// Zero-fills hex numbers to the column width.
-  column_spec& leading_zeros(bool on = true) noexcept { return set(leading_zeros_, on); }
-  /// Text after every number and sum; copied.
-  column_spec& suffix(std::string_view text) {
-    suffix_.emplace(text);
+  /// A column of type t; implicit, for {type, "Title"}. The title is copied.
+  column_spec(type t, std::string_view title = {})  // NOLINT(google-explicit-*)
+      : type_(t), title_(title) {}
+  /// The title from f(unsigned width) at print time: a text, or a C string f keeps; shared.
+  template <class F, class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>>>
+  column_spec& title_func(F&& f) {
+    using callable = std::decay_t<F>;
+    title_func_.callable = std::make_shared<callable>(std::forward<F>(f));
+    title_func_.make = &detail::make_title<callable>;
     return *this;
   }
-  /// Sorts a string column by length first.
-  column_spec& sort_by_length(bool on = true) noexcept { return set(sort_by_length_, on); }
-  /// Alignment character of just::char_first and just::char_last.
-  column_spec& justify_char(char c) noexcept { return set(justify_char_, c); }
-  /// String columns only: no line wider than width; longer ones are cut or
-  /// wrapped. 0 removes the limit.
+  /// Justification of the title.
+  column_spec& title_just(just j) noexcept { return set(title_just_, static_cast<unsigned>(j)); }
+  /// Justification of the cells and the sum.
+  column_spec& cell_just(just j) noexcept { return set(cell_just_, static_cast<unsigned>(j)); }
+  /// Smallest width.
+  column_spec& min_width(int width) noexcept { return set(min_width_, width); }
+  /// String columns only: no line wider than width (0: no limit).
   column_spec& max_width(unsigned width, overflow o = overflow::cut) noexcept {
-    max_width_ = width_limit{width, o};
-    return *this;
+    return max_width_.emplace(width, static_cast<int>(o)), *this;
+  }
+  /// Sums a number column in the summary line.
+  column_spec& summarize(bool on = true) noexcept { return set(summarize_, int{on}); }
+  /// Letter case of hex digits.
+  column_spec& hex_case(tabulix::hex_case c) noexcept {
+    return set(hex_case_, static_cast<unsigned>(c));
+  }
+  /// Zero-fills hex numbers to the column width.
+  column_spec& leading_zeros(bool on = true) noexcept { return set(leading_zeros_, int{on}); }
+  /// Text after every number and sum; copied.
+  column_spec& suffix(std::string_view text) { return suffix_.emplace(text), *this; }
+  /// Sorts a string column by length first.
+  column_spec& sort_by_length(bool on = true) noexcept {
+    return set(sort_mode_, on ? TBLX_SORTMODE_BY_LENGTH : 0);
+  }
+  /// Alignment character of just::char_first and just::char_last.
+  column_spec& justify_char(char c) noexcept {
+    return set(justify_char_, int{static_cast<unsigned char>(c)});
   }
   /// Decimals of a float64 column: 0 to 17, or -1 for the shortest text.
   column_spec& precision(int digits) noexcept { return set(precision_, digits); }
@@ -817,386 +595,211 @@ class column_spec {
 
   template <class T>
   column_spec& set(std::optional<T>& field, T value) noexcept {
-    field = value;
-    return *this;
+    return field = value, *this;
   }
-
-  struct width_limit {
-    unsigned width;
-    overflow how;
-  };
+  // Applies the settings to the library's open column, up to the first refused one.
+  // `right`: the C++ default of a number column.
+  tblx_status apply(tblx_table* t, bool right, const char* title, const char* suffix,
+                    detail::title_source* func) const noexcept {
+    tblx_status rc = TBLX_OK;
+    const auto put = [&](auto setter, bool given, auto... value) {
+      if (rc == TBLX_OK && given) rc = setter(t, value...);
+    };
+    const std::pair<unsigned, int> limit = max_width_.value_or(std::pair<unsigned, int>());
+    put(&tblx_setcolumn_title, title != nullptr, title);
+    put(&tblx_setcolumn_titlefunc, func != nullptr, &detail::title_source::call, func);
+    put(&tblx_setcolumn_titlejust, right || title_just_, title_just_.value_or(TBLX_JUST_RIGHT));
+    put(&tblx_setcolumn_celljust, right || cell_just_, cell_just_.value_or(TBLX_JUST_RIGHT));
+    put(&tblx_setcolumn_minwidth, min_width_.has_value(), min_width_.value_or(0));
+    put(&tblx_setcolumn_summarize, summarize_.has_value(), summarize_.value_or(0));
+    put(&tblx_setcolumn_hexcase, hex_case_.has_value(), hex_case_.value_or(0));
+    put(&tblx_setcolumn_leadingzero, leading_zeros_.has_value(), leading_zeros_.value_or(0));
+    put(&tblx_setcolumn_suffix, suffix != nullptr, suffix);
+    put(&tblx_setcolumn_sortmode, sort_mode_.has_value(), sort_mode_.value_or(0));
+    put(&tblx_setcolumn_justchar, justify_char_.has_value(), justify_char_.value_or(0));
+    put(&tblx_setcolumn_maxwidth, max_width_.has_value(), limit.first, limit.second);
+    put(&tblx_setcolumn_precision, precision_.has_value(), precision_.value_or(0));
+    put(&tblx_setcolumn_grouping, grouping_.has_value(), grouping_.value_or('\0'));
+    return rc;
+  }
   type type_;
   std::string title_;
-  std::optional<just> title_just_;
-  std::optional<just> cell_just_;
-  std::optional<int> min_width_;
-  std::optional<bool> summarize_;
-  std::optional<tabulix::hex_case> hex_case_;
-  std::optional<bool> leading_zeros_;
+  detail::title_source title_func_;
   std::optional<std::string> suffix_;
-  std::optional<bool> sort_by_length_;
-  std::optional<char> justify_char_;
-  std::optional<width_limit> max_width_;
-  std::optional<int> precision_;
+  std::optional<unsigned> title_just_, cell_just_, hex_case_;
+  std::optional<int> min_width_, summarize_, leading_zeros_, sort_mode_, justify_char_, precision_;
   std::optional<char> grouping_;
+  std::optional<std::pair<unsigned, int>> max_width_;  // the width and the overflow
 };
 
-/// A handle on a declared column: its ID, and while it is the table's open
-/// column, chainable setters. Setters on a column that is no longer open
-/// report errc::no_open_column (errc::header_ended once the header is
-/// ended); on a default-constructed handle, errc::invalid_argument.
+/// A column of a table for table::sort() and table::set_sum_text(), or a bare column ID.
 class column {
  public:
-  /// A handle on no column.
-  column() noexcept = default;
-
-  /// The column's ID, for table::sort() and table::set_sum_text().
+  /// The column with this ID (the first is 1; 0 is none) in whichever table it is used with.
+  column(std::int32_t id = 0) noexcept : id_(id) {}  // NOLINT(google-explicit-*)
+  /// The column's ID.
   [[nodiscard]] std::int32_t id() const noexcept { return id_; }
-
-  /// A fixed title; copied.
-  column& title(std::string_view text, std::error_code& ec) noexcept {
-    apply(ec, [&](detail::table_state& s) { return set_kept(s, text, &tblx_setcolumn_title, ec); });
-    return *this;
-  }
-  /// f(unsigned width) gives the title for the column's width at print time:
-  /// a text, or a C string that f keeps alive. The table keeps its own copy
-  /// of f. An exception from f gives an empty title, and the print reports it.
-  template <class F, class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>::value>>
-  column& title_func(F&& f, std::error_code& ec);
-  /// Justification of the title.
-  column& title_just(just j, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_titlejust, static_cast<unsigned>(j));
-  }
-  /// Justification of the cells and the sum.
-  column& cell_just(just j, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_celljust, static_cast<unsigned>(j));
-  }
-  /// Smallest width.
-  column& min_width(int width, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_minwidth, width);
-  }
-  /// String columns only: no line wider than width; longer ones are cut or
-  /// wrapped (with table::set_multiline(true)).
-  column& max_width(unsigned width, overflow o, std::error_code& ec) noexcept {
-    apply(ec, [&](detail::table_state& s) {
-      return tblx_setcolumn_maxwidth(s.handle, width, static_cast<int>(o));
-    });
-    return *this;
-  }
-  /// Sums a number column in the summary line (ignored for strings).
-  column& summarize(bool on, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_summarize, on ? 1 : 0);
-  }
-  /// Letter case of hex digits.
-  column& hex_case(tabulix::hex_case c, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_hexcase, static_cast<unsigned>(c));
-  }
-  /// Zero-fills hex numbers to the column width.
-  column& leading_zeros(bool on, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_leadingzero, on ? 1 : 0);
-  }
-  /// Text after every number and sum; copied.
-  column& suffix(std::string_view text, std::error_code& ec) noexcept {
-    apply(ec,
-          [&](detail::table_state& s) { return set_kept(s, text, &tblx_setcolumn_suffix, ec); });
-    return *this;
-  }
-  /// Sorts a string column by length first.
-  column& sort_by_length(bool on, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_sortmode, on ? TBLX_SORTMODE_BY_LENGTH : 0);
-  }
-  /// Alignment character of just::char_first and just::char_last.
-  column& justify_char(char c, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_justchar, static_cast<int>(static_cast<unsigned char>(c)));
-  }
-  /// Decimals of a float64 column: 0 to 17, or -1 for the shortest text.
-  column& precision(int digits, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_precision, digits);
-  }
-  /// Separator of digit groups: ',', '.', '\'', '_' or ' '; 0 for none.
-  column& grouping(char separator, std::error_code& ec) noexcept {
-    return call(ec, &tblx_setcolumn_grouping, separator);
-  }
-
-  TABULIX_OR_THROW_((column & title(std::string_view text)), title(text, ec))
-  TABULIX_OR_THROW_(
-      (template <class F,
-                 class = std::enable_if_t<detail::is_title_callable<std::decay_t<F>>::value>>
-       column &
-       title_func(F && f)),
-      title_func(std::forward<F>(f), ec))
-  TABULIX_OR_THROW_((column & title_just(just j)), title_just(j, ec))
-  TABULIX_OR_THROW_((column & cell_just(just j)), cell_just(j, ec))
-  TABULIX_OR_THROW_((column & min_width(int width)), min_width(width, ec))
-  TABULIX_OR_THROW_((column & max_width(unsigned width, overflow o = overflow::cut)),
-                    max_width(width, o, ec))
-  TABULIX_OR_THROW_((column & summarize(bool on = true)), summarize(on, ec))
-  TABULIX_OR_THROW_((column & hex_case(tabulix::hex_case c)), hex_case(c, ec))
-  TABULIX_OR_THROW_((column & leading_zeros(bool on = true)), leading_zeros(on, ec))
-  TABULIX_OR_THROW_((column & suffix(std::string_view text)), suffix(text, ec))
-  TABULIX_OR_THROW_((column & sort_by_length(bool on = true)), sort_by_length(on, ec))
-  TABULIX_OR_THROW_((column & justify_char(char c)), justify_char(c, ec))
-  TABULIX_OR_THROW_((column & precision(int digits)), precision(digits, ec))
-  TABULIX_OR_THROW_((column & grouping(char separator)), grouping(separator, ec))
 
  private:
   friend class table;
-  column(detail::table_state* state, std::int32_t id) noexcept : state_(state), id_(id) {}
-
-  // Runs setter on the open column if it is this one; the C setters would
-  // otherwise act on whichever column is open. -1 from setter: ec is set.
-  template <class Setter>
-  void apply(std::error_code& ec, Setter&& setter) noexcept {
-    if (state_ == nullptr || state_->printing > 0) return detail::set(ec, errc::invalid_argument);
-    if (state_->header_ended) return detail::set(ec, errc::header_ended);
-    if (id_ == 0 || id_ != state_->open_id) return detail::set(ec, errc::no_open_column);
-    const tblx_status rc = setter(*state_);
-    if (rc != -1) detail::fail(rc, ec);
-  }
-
-  template <class Value>
-  column& call(std::error_code& ec, tblx_status(TBLX_CALL* setter)(tblx_table*, Value),
-               Value value) noexcept {
-    apply(ec, [&](detail::table_state& s) { return setter(s.handle, value); });
-    return *this;
-  }
-
-  // Sets a text the library keeps a pointer to.
-  static tblx_status set_kept(detail::table_state& s, std::string_view text,
-                              tblx_status(TBLX_CALL* setter)(tblx_table*, const char*),
-                              std::error_code& ec) noexcept {
-    const char* kept = s.keep(text, ec);
-    if (kept == nullptr) return -1;
-    const tblx_status rc = setter(s.handle, kept);
-    if (rc != TBLX_OK) s.texts.pop_front();
-    return rc;
-  }
-
-  detail::table_state* state_ = nullptr;
+  column(const detail::table_state* owner, std::int32_t id) noexcept : owner_(owner), id_(id) {}
+  const detail::table_state* owner_ = nullptr;  // the table it came from; null for a bare ID
   std::int32_t id_ = 0;
 };
 
-/// A table: columns declared first, then rows, printed as aligned text or
-/// in another format. See the top of this file for its defaults.
+/// A table: columns declared first, then rows, printed as aligned text or in another format.
 class table {
  public:
-  /// A new, empty table in the simple style with the C++ defaults;
-  /// errc::no_memory if that fails.
-  explicit table(std::error_code& ec) noexcept { create(false, ec); }
-  /// The same, with its columns declared (see add_columns()).
-  table(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept {
-    create(false, ec);
+  /// A new, empty table with the C++ defaults.
+  explicit table(std::error_code& ec) noexcept : table(false, ec) {}
+  /// A new table with these columns declared (see add_columns()).
+  table(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept
+      : table(false, ec) {
     if (!ec) add_columns(columns, ec);
   }
-  /// A new table with the C library's defaults: it prints what the C calls
-  /// print, byte for byte.
+  /// A new table with the C library's defaults: it prints what the C calls print.
   static table c_defaults(std::error_code& ec) noexcept { return {true, ec}; }
 #if TABULIX_EXCEPTIONS
-  /// The throwing form of table(std::error_code&).
+  ///@{
+  /// The throwing forms of the above.
   table() : table(false) {}
-  /// The throwing form of table(std::initializer_list<column_spec>, std::error_code&).
   table(std::initializer_list<column_spec> columns) : table(false) { add_columns(columns); }
-  /// The throwing form of c_defaults(std::error_code&).
   static table c_defaults() { return table(true); }
+  ///@}
 #endif
-
   table(const table&) = delete;
   table& operator=(const table&) = delete;
   /// Takes other's table; a table being printed stays where it is.
   table(table&& other) noexcept {
-    if (other.printing() == 0) state_ = std::move(other.state_);
+    if (!other.printing()) state_ = std::move(other.state_);
   }
   /// Takes other's table, unless either is being printed.
   table& operator=(table&& other) noexcept {
-    if (this != &other && printing() == 0 && other.printing() == 0) {
-      state_ = std::move(other.state_);
-    }
+    if (this == &other || printing() || other.printing()) return *this;
+    const table old(std::move(*this));
+    state_ = std::move(other.state_);
     return *this;
   }
-  ~table() = default;
-
-  /// The C handle, for calls the wrapper does not cover. Header and row
-  /// calls made through it bypass the wrapper's record of the columns and
-  /// the open column and row, and its prints are unknown to the wrapper.
+  ~table() {
+    if (state_ != nullptr) tblx_delete(state_->handle);
+  }
+  /// The C handle, for other calls; add_row() and add_cell() miss columns and rows made there.
   [[nodiscard]] tblx_table* get() const noexcept {
     return state_ != nullptr ? state_->handle : nullptr;
   }
   /// Whether the table holds a C table (false once moved from).
   explicit operator bool() const noexcept { return state_ != nullptr; }
-
-  /// Hands the C table to the caller, who frees it with tblx_delete(); null,
-  /// keeping the table, while it uses a title, suffix or title callable the
-  /// wrapper keeps (clean() drops them) or is being printed.
+  /// Hands the C table over, for tblx_delete(); null while it uses texts or callables kept here.
   tblx_table* release() noexcept {
-    if (state_ == nullptr || state_->printing > 0 || !state_->texts.empty() ||
-        !state_->titles.empty()) {
+    if (printing() || state_ == nullptr || !state_->texts.empty() || !state_->titles.empty()) {
       return nullptr;
     }
-    tblx_table* handle = std::exchange(state_->handle, nullptr);
-    state_.reset();
-    return handle;
+    return std::exchange(state_, nullptr)->handle;
   }
 
-  /// Declares a column, closing the open one first. In the C++ defaults a
-  /// number column is right-justified, title and cells.
-  column add_column(type t, std::error_code& ec) noexcept {
-    std::int32_t id = 0;
+  /// Declares a column; a refused setting stops those after it (in column_spec's order).
+  column add_column(const column_spec& spec, std::error_code& ec) noexcept {
     if (!valid(ec)) return {};
     detail::table_state& s = *state_;
-    // Room for the new column's type first, so that nothing fails after the
-    // library has declared it; grown geometrically, as push_back would.
-    const auto grow = [&s] {
+    if (detail::has_nul(spec.title_) || (spec.suffix_ && detail::has_nul(*spec.suffix_))) {
+      return detail::set(ec, errc::invalid_argument), column{};
+    }
+    // What may run out of memory comes before the column is declared.
+    std::forward_list<std::string> texts;
+    std::forward_list<detail::title_source> titles;
+    const char* title = nullptr;
+    const char* suffix = nullptr;
+    const bool ready = detail::allocates([&] {
       if (s.kinds.size() == s.kinds.capacity()) s.kinds.reserve(2 * s.kinds.size() + 4);
-    };
-    if (!detail::allocates(grow)) return detail::set(ec, errc::no_memory), column{};
-    if (!close_column(ec)) return {};
-    if (detail::fail(tblx_begincolumn_columnid(s.handle, static_cast<unsigned>(t), &id), ec)) {
-      return {};
-    }
-    s.open_id = id;
-    s.kinds.push_back(t);
-    if (!s.c_defaults && t != type::string) {
-      tblx_setcolumn_titlejust(s.handle, TBLX_JUST_RIGHT);
-      tblx_setcolumn_celljust(s.handle, TBLX_JUST_RIGHT);
-    }
+      if (!spec.title_.empty()) title = texts.emplace_front(spec.title_).c_str();
+      if (spec.suffix_) suffix = texts.emplace_front(*spec.suffix_).c_str();
+      if (spec.title_func_.callable)
+        titles.push_front({spec.title_func_.callable, spec.title_func_.make, &s.failure, {}});
+    });
+    if (!ready) return detail::set(ec, errc::no_memory), column{};
+    std::int32_t id = 0;
+    const auto kind = static_cast<unsigned>(spec.type_);
+    if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) return {};
+    s.kinds.push_back(spec.type_);
+    const bool right = !s.c_defaults && spec.type_ != type::string;
+    detail::fail(
+        spec.apply(s.handle, right, title, suffix, titles.empty() ? nullptr : &titles.front()), ec);
+    tblx_endcolumn(s.handle);
+    s.texts.splice_after(s.texts.before_begin(), texts);
+    s.titles.splice_after(s.titles.before_begin(), titles);
     return {&s, id};
   }
-
-  /// A column with its settings in one go; the first refused setting stops
-  /// it, and the column stays declared with the settings before that one.
-  column add_column(const column_spec& decl, std::error_code& ec) noexcept {
-    column c = add_column(decl.type_, ec);
-    if (ec) return c;
-    if (!decl.title_.empty()) c.title(decl.title_, ec);
-    apply_setting(c, decl.title_just_, &column::title_just, ec);
-    apply_setting(c, decl.cell_just_, &column::cell_just, ec);
-    apply_setting(c, decl.min_width_, &column::min_width, ec);
-    apply_setting(c, decl.summarize_, &column::summarize, ec);
-    apply_setting(c, decl.hex_case_, &column::hex_case, ec);
-    apply_setting(c, decl.leading_zeros_, &column::leading_zeros, ec);
-    apply_setting(c, decl.suffix_, &column::suffix, ec);
-    apply_setting(c, decl.sort_by_length_, &column::sort_by_length, ec);
-    apply_setting(c, decl.justify_char_, &column::justify_char, ec);
-    if (!ec && decl.max_width_) c.max_width(decl.max_width_->width, decl.max_width_->how, ec);
-    apply_setting(c, decl.precision_, &column::precision, ec);
-    apply_setting(c, decl.grouping_, &column::grouping, ec);
-    return c;
-  }
-
-  /// Declares the columns in order; the first refusal stops it. The header
-  /// stays open for more columns until end_header() or the first add_row().
+  /// Declares the columns in order, up to the first refusal; the header stays open.
   void add_columns(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
-    for (const column_spec& decl : columns) {
-      if (add_column(decl, ec); ec) return;
+    for (const column_spec& spec : columns) {
+      if (add_column(spec, ec); ec) return;
     }
   }
-
-  /// Closes the open column, if any, and the header.
-  void end_header(std::error_code& ec) noexcept {
-    if (!valid(ec) || !close_column(ec)) return;
-    if (!detail::fail(tblx_endheader(state_->handle), ec)) state_->header_ended = true;
-  }
-
-  /// The ID of the column at a 0-based position, for sort(); 0 for none.
+  /// Ends the header.
+  void end_header(std::error_code& ec) noexcept { call(ec, &tblx_endheader); }
+  /// The ID of the column at a 0-based position once the header is ended; 0 for none.
   [[nodiscard]] std::int32_t column_id(std::size_t position) const noexcept {
     std::int32_t id = 0;
     if (state_ == nullptr || position >= state_->kinds.size()) return 0;
-    const auto at = static_cast<std::uint32_t>(position);
-    return tblx_getcolumnid(state_->handle, at, &id) == TBLX_OK ? id : 0;
+    return tblx_getcolumnid(state_->handle, static_cast<std::uint32_t>(position), &id) ? 0 : id;
   }
 
-  /// Adds a row with one cell per value, in column order; fewer values than
-  /// columns give a short row. The first row ends the header. Integers of
-  /// any type go into their column's number type when their value fits
-  /// there (errc::cell_type_mismatch otherwise); texts into string columns,
-  /// tabulix::hex{} into hex columns, float and double into float64 columns;
-  /// tabulix::empty and an empty std::optional give an empty cell. A
-  /// trailing std::error_code& selects the non-throwing form. All or
-  /// nothing: a refused or failed row leaves the rows as they were.
+  /// Adds a row of values in column order; the first ends the header. Integers go into number
+  /// columns their value fits, texts into string columns, tabulix::hex{} into hex columns, floats
+  /// into float64 columns, tabulix::empty and empty std::optionals anywhere. A trailing
+  /// std::error_code& selects the noexcept form. A refused or failed row changes nothing.
   template <class... Args>
-  void add_row(Args&&... args) noexcept(detail::has_error_code<Args...>) {
-    static_assert(detail::error_code_is_last<Args...>(),
-                  "tabulix: add_row takes its std::error_code& after the values");
-    if constexpr (detail::has_error_code<Args...>) {
-      std::error_code* ec = nullptr;
-      static_cast<void>(((ec = error_code_of(args, ec)), ...));
-      add_row_to(*ec, args...);
+  void add_row(Args&&... args) noexcept(detail::ends_with_error_code<Args...>) {
+    if constexpr (detail::ends_with_error_code<Args...>) {
+      const auto all = std::forward_as_tuple(args...);
+      constexpr std::size_t values = sizeof...(Args) - 1;
+      add_row_to(std::get<values>(all), all, std::make_index_sequence<values>());
     } else {
 #if TABULIX_EXCEPTIONS
-      detail::or_throw([&](std::error_code& ec) { add_row_to(ec, args...); });
+      detail::or_throw([&](std::error_code& ec) { add_row(args..., ec); });
 #else
-      static_assert(detail::has_error_code<Args...>,
+      static_assert(detail::always_false<Args...>,
                     "tabulix: without exceptions, add_row needs a std::error_code& last");
 #endif
     }
   }
-
-  /// add_row() for each element of rows, with the values project(element)
-  /// gives as a tuple (std::tie...); without project, the elements are such
-  /// tuples. Stops at the first refused row, which is not added.
+  /// add_row() of the tuple (std::tie...) project(element) gives, up to the first refused row.
   template <class Range, class Projection>
   void add_rows(Range&& rows, Projection&& project, std::error_code& ec) {
     if (!valid(ec)) return;
     ec.clear();
     for (auto&& element : rows) {
-      std::apply([&](const auto&... values) { add_row_to(ec, values...); },
+      std::apply([&](const auto&... values) { add_row(values..., ec); },
                  std::invoke(project, element));
       if (ec) return;
     }
   }
-  /// add_rows() of elements that are tuples themselves.
-  template <class Range>
-  void add_rows(Range&& rows, std::error_code& ec) {
-    add_rows(rows, detail::identity{}, ec);
-  }
-#if TABULIX_EXCEPTIONS
-  /// The throwing form of add_rows(Range&&, Projection&&, std::error_code&).
-  template <class Range, class Projection,
-            class = std::enable_if_t<!detail::is_error_code<Projection>>>
-  void add_rows(Range&& rows, Projection&& project) {
-    detail::or_throw(
-        [&](std::error_code& ec) { add_rows(rows, std::forward<Projection>(project), ec); });
-  }
-  /// The throwing form of add_rows(Range&&, std::error_code&).
-  template <class Range>
-  void add_rows(Range&& rows) {
-    detail::or_throw([&](std::error_code& ec) { add_rows(rows, detail::identity{}, ec); });
-  }
-#endif
 
   /// Opens a row to be filled by add_cell(); does not end the header.
   void begin_row(std::error_code& ec) noexcept {
-    if (valid(ec) && !detail::fail(tblx_beginrow(state_->handle), ec)) state_->row_cells = 0;
+    if (call(ec, &tblx_beginrow)) state_->row_cells = 0;
   }
-  /// Adds a cell to the open row, in the next column, converted as add_row()
-  /// converts its values.
+  /// Adds a cell to the open row, in the next column, converted as add_row() converts.
   template <class T>
   void add_cell(const T& value, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
     detail::table_state& s = *state_;
-    const bool known = s.row_cells < s.kinds.size();
-    detail::cell c;
-    s.scratch.clear();
-    const errc e = detail::to_cell(value, known ? s.kinds[s.row_cells] : detail::natural_type<T>(),
-                                   s.scratch, c);
-    if (e != errc::ok) return detail::set(ec, e);
-    if (!detail::fail(detail::put(s.handle, c, s.scratch), ec)) ++s.row_cells;
+    if (s.row_cells >= s.kinds.size()) return detail::set(ec, errc::no_more_columns);
+    if (!detail::fail(detail::put(s.handle, s.kinds[s.row_cells], value, s.scratch), ec)) {
+      ++s.row_cells;
+    }
   }
   /// Ends the open row.
   void end_row(std::error_code& ec) noexcept {
-    if (valid(ec) && !detail::fail(tblx_endrow(state_->handle), ec)) state_->row_cells = SIZE_MAX;
+    if (call(ec, &tblx_endrow)) state_->row_cells = SIZE_MAX;
   }
-  /// Drops the open row and its cells (tblx_cancelrow()).
+  /// Drops the open row and its cells.
   void cancel_row(std::error_code& ec) noexcept {
-    if (valid(ec) && !detail::fail(tblx_cancelrow(state_->handle), ec)) {
-      state_->row_cells = SIZE_MAX;
-    }
+    if (call(ec, &tblx_cancelrow)) state_->row_cells = SIZE_MAX;
   }
-
   /// Ended rows; 0 for a moved-from table.
   [[nodiscard]] std::int32_t row_count() const noexcept { return tblx_getrowcount(get()); }
-
   /// Drops every row (the open one too); keeps the header.
   void remove_rows(std::error_code& ec) noexcept {
     if (!valid(ec)) return;
@@ -1204,171 +807,108 @@ class table {
     state_->row_cells = SIZE_MAX;
     ec.clear();
   }
-
-  /// Drops columns and rows and reopens the header; keeps style and fillers.
+  /// Drops columns and rows and reopens the header; keeps the table's settings.
   void clean(std::error_code& ec) noexcept {
-    if (!valid(ec)) return;
-    detail::table_state& s = *state_;
-    tblx_clean(s.handle);
-    s.kinds.clear();
-    s.texts.clear();  // no column refers to these any more
-    s.titles.clear();
-    s.open_id = 0;
-    s.header_ended = false;
-    s.row_cells = SIZE_MAX;
-    ec.clear();
+    if (remove_rows(ec), ec) return;
+    tblx_clean(state_->handle);
+    state_->kinds.clear();
+    state_->texts.clear();  // no column refers to these any more
+    state_->titles.clear();
   }
 
   /// The style of the text format.
-  void set_style(style s, std::error_code& ec) noexcept {
-    if (valid(ec)) detail::fail(tblx_setstyle(state_->handle, static_cast<int>(s)), ec);
-  }
-  /// The style by name: "simple", "raw", "fancy", "fancyw"; errc::parse for others.
+  void set_style(style s, std::error_code& ec) noexcept { call(ec, &tblx_setstyle, s); }
+  /// The style by name (style_names()); errc::parse for others.
   void set_style(std::string_view name, std::error_code& ec) noexcept {
-    if (!valid(ec)) return;
-    if (detail::has_nul(name)) return detail::set(ec, errc::parse);
-    const char* text = state_->terminated(name);
-    if (text == nullptr) return detail::set(ec, errc::no_memory);
-    detail::fail(tblx_setstylestr(state_->handle, text), ec);
-  }
-  /// The style by name (a literal, which would be ambiguous otherwise).
-  void set_style(const char* name, std::error_code& ec) noexcept {
-    if (name == nullptr) return detail::set(ec, errc::invalid_argument);
-    set_style(std::string_view(name), ec);
+    const char* known = detail::listed(tblx_getstylelist(), name);
+    if (known == nullptr) return detail::set(ec, errc::parse);
+    call(ec, &tblx_setstylestr, known);
   }
   /// The output format of the prints.
-  void set_format(format f, std::error_code& ec) noexcept {
-    if (valid(ec)) detail::fail(tblx_setformat(state_->handle, static_cast<int>(f)), ec);
-  }
+  void set_format(format f, std::error_code& ec) noexcept { call(ec, &tblx_setformat, f); }
   /// What every width of the table counts.
-  void set_width_mode(width w, std::error_code& ec) noexcept {
-    if (valid(ec))
-      detail::fail(tblx_setwidthmode(state_->handle, static_cast<std::int32_t>(w)), ec);
-  }
-  /// Whether every title counts in its column's width (on in the C++
-  /// defaults; in the C defaults only titles aligned on a character count).
+  void set_width_mode(width w, std::error_code& ec) noexcept { call(ec, &tblx_setwidthmode, w); }
+  /// Whether every title counts in its column's width (in C, only one aligned on a character).
   void set_measure_titles(bool on, std::error_code& ec) noexcept {
-    if (valid(ec)) detail::fail(tblx_setmeasuretitles(state_->handle, on ? 1 : 0), ec);
+    call(ec, &tblx_setmeasuretitles, on);
   }
   /// Whether line feeds in texts start new lines inside their fields.
-  void set_multiline(bool on, std::error_code& ec) noexcept {
-    if (valid(ec)) detail::fail(tblx_setmultiline(state_->handle, on ? 1 : 0), ec);
-  }
-  /// The width the printed lines should fit, 0 for none: text columns are
-  /// narrowed, and columns that still do not fit are left out and named.
+  void set_multiline(bool on, std::error_code& ec) noexcept { call(ec, &tblx_setmultiline, on); }
+  /// The width to fit, 0 for none: text columns narrow, and columns that still do not are left out.
   void set_max_width(unsigned width, std::error_code& ec) noexcept {
-    if (valid(ec)) detail::fail(tblx_setmaxwidth(state_->handle, width), ec);
+    call(ec, &tblx_setmaxwidth, width);
   }
-  /// What the summary line shows for unsummed columns in the given style
-  /// (fancy and fancyw share one filler).
+  /// What the summary line shows for unsummed columns in a style (fancy and fancyw share one).
   void set_sum_filler(style s, char c, std::error_code& ec) noexcept {
-    if (!valid(ec)) return;
-    detail::fail(tblx_setsumreplace(state_->handle, static_cast<unsigned>(s),
-                                    static_cast<int>(static_cast<unsigned char>(c))),
-                 ec);
+    call(ec, &tblx_setsumreplace, s, static_cast<unsigned char>(c));
   }
-  /// The text the summary line shows in a column instead of its sum or
-  /// filler, such as "Total"; copied. Needs the ended header.
+  /// The summary line's text in a column instead of its sum or filler; copied. After the header.
   void set_sum_text(const column& c, std::string_view text, std::error_code& ec) noexcept {
-    if (owns(c, ec)) set_sum_text(c.id(), text, ec);
-  }
-  /// set_sum_text() by column ID.
-  void set_sum_text(std::int32_t column_id, std::string_view text, std::error_code& ec) noexcept {
-    if (!valid(ec)) return;
+    if (!owns(c, ec)) return;
     if (detail::has_nul(text)) return detail::set(ec, errc::invalid_argument);
-    const char* copy = state_->terminated(text);
-    if (copy == nullptr) return detail::set(ec, errc::no_memory);
-    detail::fail(tblx_setsumtext(state_->handle, column_id, copy), ec);
+    if (!detail::allocates([&] { state_->scratch.assign(text); })) {
+      return detail::set(ec, errc::no_memory);
+    }
+    call(ec, &tblx_setsumtext, c.id(), state_->scratch.c_str());
   }
   /// The column shows its sum or filler again.
   void clear_sum_text(const column& c, std::error_code& ec) noexcept {
-    if (owns(c, ec)) clear_sum_text(c.id(), ec);
+    if (owns(c, ec)) call(ec, &tblx_setsumtext, c.id(), nullptr);
   }
-  /// clear_sum_text() by column ID.
-  void clear_sum_text(std::int32_t column_id, std::error_code& ec) noexcept {
-    if (valid(ec)) detail::fail(tblx_setsumtext(state_->handle, column_id, nullptr), ec);
-  }
-
   /// Sorts the rows stably by a column of this table.
   void sort(const column& by, order o, std::error_code& ec) noexcept {
-    if (owns(by, ec)) sort(by.id(), o, ec);
-  }
-  /// sort() by column ID.
-  void sort(std::int32_t column_id, order o, std::error_code& ec) noexcept {
-    if (valid(ec)) detail::fail(tblx_sort(state_->handle, static_cast<int>(o), column_id), ec);
+    if (owns(by, ec)) call(ec, &tblx_sort, o, by.id());
   }
 
-  /// Prints the sections to a stream (the summary line only where it shows
-  /// something, in the C++ defaults); errc::output_error when the stream
-  /// reports an error, after which the table may be written in part.
-  void print(std::FILE* stream, section s, std::error_code& ec) noexcept {
-    ec = print_to(stream, s).error();
+  /// Prints to a std::FILE* or a writer w(const char* data, std::size_t size) that gives nothing
+  /// or false to refuse the bytes; errc::output_error when either fails, after part of the table.
+  template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
+  void print(Out&& out, section s, std::error_code& ec) noexcept {
+    ec = print_with(out, s, false).code;
   }
   /// print() of every section.
-  void print(std::FILE* stream, std::error_code& ec) noexcept { print(stream, section::all, ec); }
-  /// Streams the table (tblx_flushrows): writes the rows added since the
-  /// last flush, in the layout that the first flush measured and froze, and
-  /// frees them; of s only the titles, the title rule (first flush) and the
-  /// rows count. A later print() writes the summary of every row ever
-  /// added; sort() is refused while frozen, remove_rows() and clean() end
-  /// the freeze.
-  void flush_rows(std::FILE* stream, section s, std::error_code& ec) noexcept {
-    ec = print_with<detail::string_sink>(s, stream, nullptr, true).error();
+  template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
+  void print(Out&& out, std::error_code& ec) noexcept {
+    print(out, section::all, ec);
   }
-  /// flush_rows() through a writer, as print() takes one.
-  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
-  void flush_rows(Writer&& write, section s, std::error_code& ec) noexcept {
-    ec = print_with(s, nullptr, &write, true).error();
+  /// Prints and frees the rows added since the last flush in the layout the first one froze, as
+  /// tblx_flushrows() does; sort() is refused until remove_rows() or clean().
+  template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
+  void flush_rows(Out&& out, section s, std::error_code& ec) noexcept {
+    ec = print_with(out, s, true).code;
   }
-
-  /// Prints through write(const char* data, std::size_t size), called with
-  /// the bytes in order, a few kilobytes at a time; it gives nothing, or
-  /// false to refuse the bytes, which stops the print with
-  /// errc::output_error. An exception from it stops the print too.
-  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
-  void print(Writer&& write, section s, std::error_code& ec) noexcept {
-    ec = print_through(s, write).error();
-  }
-  /// print() of every section through a writer.
-  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
-  void print(Writer&& write, std::error_code& ec) noexcept {
-    print(std::forward<Writer>(write), section::all, ec);
-  }
-
   /// The printed sections as a string; "" on failure.
   [[nodiscard]] std::string to_string(section s, std::error_code& ec) noexcept {
     std::string out;
-    ec = print_into(s, out).error();
-    if (ec) out.clear();
+    if ((ec = print_into(s, out).code)) out.clear();
     return out;
   }
   /// to_string() of every section.
   [[nodiscard]] std::string to_string(std::error_code& ec) noexcept {
     return to_string(section::all, ec);
   }
-
-  /// Writes the table straight into the stream's buffer; a failure sets
-  /// failbit (badbit when the stream refused bytes).
+  /// Writes into the stream's buffer; failbit on failure, badbit when the stream refused bytes.
   friend std::ostream& operator<<(std::ostream& os, table& t) {
     const std::ostream::sentry ready(os);
     if (!ready) return os;
-    detail::stream_sink sink{os.rdbuf()};
-    const std::error_code ec = t.print_through(section::all, sink).error();
-    if (ec == errc::output_error || ec == std::errc::io_error) {
-      os.setstate(std::ios_base::badbit);
-    } else if (ec) {
-      os.setstate(std::ios_base::failbit);
-    }
+    auto sink = [buffer = os.rdbuf()](const char* data, std::size_t size) {
+      const auto n = static_cast<std::streamsize>(size);
+      return buffer->sputn(data, n) == n;
+    };
+    const std::error_code ec = t.print_with(sink, section::all, false).code;
+    if (ec) os.setstate(ec == std::errc::io_error ? std::ios_base::badbit : std::ios_base::failbit);
     return os;
   }
   /// operator<< of a temporary table.
   friend std::ostream& operator<<(std::ostream& os, table&& t) { return os << t; }
 
-  TABULIX_OR_THROW_((column add_column(type t)), add_column(t, ec))
-  TABULIX_OR_THROW_((column add_column(const column_spec& decl)), add_column(decl, ec))
+  TABULIX_OR_THROW_((column add_column(const column_spec& spec)), add_column(spec, ec))
   TABULIX_OR_THROW_((void add_columns(std::initializer_list<column_spec> columns)),
                     add_columns(columns, ec))
   TABULIX_OR_THROW_((void end_header()), end_header(ec))
+  TABULIX_OR_THROW_((template <class Range, class Projection>
+                     void add_rows(Range&& rows, Projection&& project)),
+                    add_rows(rows, project, ec))
   TABULIX_OR_THROW_((void begin_row()), begin_row(ec))
   TABULIX_OR_THROW_((template <class T> void add_cell(const T& value)), add_cell(value, ec))
   TABULIX_OR_THROW_((void end_row()), end_row(ec))
@@ -1377,7 +917,6 @@ class table {
   TABULIX_OR_THROW_((void clean()), clean(ec))
   TABULIX_OR_THROW_((void set_style(style s)), set_style(s, ec))
   TABULIX_OR_THROW_((void set_style(std::string_view name)), set_style(name, ec))
-  TABULIX_OR_THROW_((void set_style(const char* name)), set_style(name, ec))
   TABULIX_OR_THROW_((void set_format(format f)), set_format(f, ec))
   TABULIX_OR_THROW_((void set_width_mode(width w)), set_width_mode(w, ec))
   TABULIX_OR_THROW_((void set_measure_titles(bool on)), set_measure_titles(on, ec))
@@ -1386,215 +925,114 @@ class table {
   TABULIX_OR_THROW_((void set_sum_filler(style s, char c)), set_sum_filler(s, c, ec))
   TABULIX_OR_THROW_((void set_sum_text(const column& c, std::string_view text)),
                     set_sum_text(c, text, ec))
-  TABULIX_OR_THROW_((void set_sum_text(std::int32_t column_id, std::string_view text)),
-                    set_sum_text(column_id, text, ec))
   TABULIX_OR_THROW_((void clear_sum_text(const column& c)), clear_sum_text(c, ec))
-  TABULIX_OR_THROW_((void clear_sum_text(std::int32_t column_id)), clear_sum_text(column_id, ec))
   TABULIX_OR_THROW_((void sort(const column& by, order o)), sort(by, o, ec))
-  TABULIX_OR_THROW_((void sort(std::int32_t column_id, order o)), sort(column_id, o, ec))
+  TABULIX_OR_THROW_((template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
+                     void print(Out&& out, section s = section::all)),
+                    print_with(out, s, false).rethrow(ec))
+  TABULIX_OR_THROW_((template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
+                     void flush_rows(Out&& out, section s = section::all)),
+                    print_with(out, s, true).rethrow(ec))
 #if TABULIX_EXCEPTIONS
-  /// The throwing form of print(std::FILE*, section, std::error_code&): a
-  /// title callable's exception is rethrown as it was.
-  void print(std::FILE* stream, section s = section::all) { print_to(stream, s).raise(); }
-  /// The throwing form of flush_rows(std::FILE*, section, std::error_code&).
-  void flush_rows(std::FILE* stream, section s = section::all) {
-    print_with<detail::string_sink>(s, stream, nullptr, true).raise();
-  }
-  /// The throwing form of flush_rows(Writer&&, section, std::error_code&).
-  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
-  void flush_rows(Writer&& write, section s = section::all) {
-    print_with(s, nullptr, &write, true).raise();
-  }
-  /// The throwing form of print(Writer&&, section, std::error_code&).
-  template <class Writer, class = std::enable_if_t<detail::is_writer<Writer>>>
-  void print(Writer&& write, section s = section::all) {
-    print_through(s, write).raise();
-  }
   /// The throwing form of to_string(section, std::error_code&).
   [[nodiscard]] std::string to_string(section s = section::all) {
     std::string out;
-    print_into(s, out).raise();
+    detail::or_throw([&](std::error_code& ec) { print_into(s, out).rethrow(ec); });
     return out;
   }
 #endif
 
  private:
-  friend class column;
-
+  // A new-expression allocates before it evaluates its arguments: when the
+  // state cannot be made, no C table is either.
+  table(bool c_defaults, std::error_code& ec) noexcept
+      : state_(new (std::nothrow) detail::table_state(tblx_new(), c_defaults)) {  // NOLINT
+    if (state_ != nullptr && state_->handle == nullptr) state_.reset();
+    if (state_ != nullptr && !c_defaults) tblx_setmeasuretitles(state_->handle, 1);
+    detail::fail(state_ != nullptr ? TBLX_OK : TBLX_ERR_NO_MEMORY, ec);
+  }
 #if TABULIX_EXCEPTIONS
   explicit table(bool c_defaults) {
-    detail::or_throw([&](std::error_code& ec) { create(c_defaults, ec); });
+    detail::or_throw([&](std::error_code& ec) { *this = table(c_defaults, ec); });
   }
 #endif
-  table(bool c_defaults, std::error_code& ec) noexcept { create(c_defaults, ec); }
-
-  // The state comes from plain new where exceptions report its failure: a
-  // program that replaces operator new need not replace the nothrow form too.
-  void create(bool c_defaults, std::error_code& ec) noexcept {
-    tblx_table* handle = tblx_new();
-    if (handle == nullptr) return detail::set(ec, errc::no_memory);
-#if TABULIX_EXCEPTIONS
-    detail::allocates([&] { state_ = std::make_unique<detail::table_state>(handle); });
-#else
-    state_.reset(new (std::nothrow) detail::table_state(handle));
-#endif
-    if (state_ == nullptr) return tblx_delete(handle), detail::set(ec, errc::no_memory);
-    state_->c_defaults = c_defaults;
-    state_->row_cells = SIZE_MAX;
-    if (!c_defaults) tblx_setmeasuretitles(handle, 1);
-    ec.clear();
-  }
-
-  [[nodiscard]] int printing() const noexcept { return state_ != nullptr ? state_->printing : 0; }
-
+  [[nodiscard]] bool printing() const noexcept { return state_ != nullptr && state_->printing; }
   // A table that holds a C table and is not being printed.
   bool valid(std::error_code& ec) const noexcept {
-    if (state_ != nullptr && state_->handle != nullptr && state_->printing == 0) return true;
-    detail::set(ec, errc::invalid_argument);
-    return false;
+    if (state_ != nullptr && state_->handle != nullptr && !state_->printing) return true;
+    return detail::set(ec, errc::invalid_argument), false;
   }
-  // valid(), and c a column of this table.
+  // valid(), and c a column of this table or a bare ID.
   bool owns(const column& c, std::error_code& ec) const noexcept {
     if (!valid(ec)) return false;
-    if (c.state_ == state_.get()) return true;
-    detail::set(ec, errc::no_such_column);
-    return false;
+    if (c.owner_ == nullptr || c.owner_ == state_.get()) return true;
+    return detail::set(ec, errc::no_such_column), false;
+  }
+  // Calls f(handle, args...), each argument converted to f's parameter type; whether it succeeded.
+  template <class... Params, class... Args>
+  bool call(std::error_code& ec, tblx_status(TBLX_CALL* f)(tblx_table*, Params...),
+            Args... args) noexcept {
+    return valid(ec) && !detail::fail(f(state_->handle, static_cast<Params>(args)...), ec);
   }
 
-  bool close_column(std::error_code& ec) noexcept {
-    if (state_->open_id == 0) return true;
-    if (detail::fail(tblx_endcolumn(state_->handle), ec)) return false;
-    state_->open_id = 0;
-    return true;
-  }
-
-  template <class T, class Value>
-  static void apply_setting(column& c, const std::optional<T>& setting,
-                            column& (column::*setter)(Value, std::error_code&) noexcept,
-                            std::error_code& ec) noexcept {
-    if (!ec && setting.has_value()) (c.*setter)(*setting, ec);
-  }
-
-  static std::error_code* error_code_of(std::error_code& ec, std::error_code* /*found*/) noexcept {
-    return &ec;
-  }
-  template <class T>
-  static std::error_code* error_code_of(const T& /*value*/, std::error_code* found) noexcept {
-    return found;
-  }
-
-  // The cell of one add_row argument, in the next column; an error code
-  // argument is none.
-  template <class T>
-  errc convert(const T& value, detail::cell* cells, std::size_t& n) noexcept {
-    if constexpr (detail::is_error_code<T>) {
-      return errc::ok;
-    } else {
-      const errc e = detail::to_cell(value, state_->kinds[n], state_->scratch, cells[n]);
-      ++n;
-      return e;
-    }
-  }
-
-  // Every value is converted before anything is added; a row the library
-  // refuses midway (out of memory) is cancelled, so the rows stay as they were.
-  template <class... Values>
-  void add_row_to(std::error_code& ec, const Values&... values) noexcept {
+  // All values are checked first; a row the library fails midway (out of memory) is cancelled.
+  template <class Values, std::size_t... I>
+  void add_row_to(std::error_code& ec, const Values& values,
+                  std::index_sequence<I...> /*indices*/) noexcept {
     if (!valid(ec)) return;
     detail::table_state& s = *state_;
-    constexpr std::size_t count = (std::size_t{0} + ... + (detail::is_error_code<Values> ? 0 : 1));
-    if (count > s.kinds.size()) return detail::set(ec, errc::no_more_columns);
-    detail::cell cells[count + 1];
-    std::size_t n = 0;
-    errc e = errc::ok;
-    s.scratch.clear();
-    static_cast<void>((((e = convert(values, cells, n)) == errc::ok) && ...));
-    static_cast<void>(n);  // unused in an empty row
-    if (e != errc::ok) return detail::set(ec, e);
-    if (!s.header_ended && (end_header(ec), ec)) return;
-    if (detail::fail(tblx_beginrow(s.handle), ec)) return;
-    tblx_status rc = TBLX_OK;
-    for (std::size_t i = 0; i < count && rc == TBLX_OK; ++i)
-      rc = detail::put(s.handle, cells[i], s.scratch);
-    if (rc == TBLX_OK) rc = tblx_endrow(s.handle);
-    if (rc != TBLX_OK) tblx_cancelrow(s.handle);
+    if (sizeof...(I) > s.kinds.size()) return detail::set(ec, errc::no_more_columns);
+    const auto put_all = [&]([[maybe_unused]] tblx_table* t) {
+      tblx_status rc = TBLX_OK;
+      static_cast<void>(
+          (((rc = detail::put(t, s.kinds[I], std::get<I>(values), s.scratch)) == TBLX_OK) && ...));
+      return rc;
+    };
+    tblx_status rc = put_all(nullptr);
+    if (rc == TBLX_OK && (rc = tblx_endheader(s.handle)) == TBLX_ERR_HEADER_ENDED) rc = TBLX_OK;
+    if (rc == TBLX_OK && (rc = tblx_beginrow(s.handle)) == TBLX_OK) {
+      if ((rc = put_all(s.handle)) == TBLX_OK) rc = tblx_endrow(s.handle);
+      if (rc != TBLX_OK) tblx_cancelrow(s.handle);
+    }
     detail::fail(rc, ec);
   }
 
-  // The sections a print writes: without the summary line where it shows
-  // nothing, in the C++ defaults.
-  [[nodiscard]] section shown(section s) const noexcept {
-    if (state_->c_defaults || tblx_hassummary(state_->handle)) return s;
-    return s & ~(section::sum_rule | section::sum);
-  }
-
-  // One print (or flush, tblx_flushrows) through the library's writer, or to
-  // a stream when stream is set; a nested one (from a title callable) is
-  // refused by valid().
-  template <class Writer>
-  detail::print_outcome print_with(section s, std::FILE* stream, Writer* write,
-                                   bool flush = false) noexcept {
-    detail::print_outcome outcome;
-    if (!valid(outcome.code)) return outcome;
+  // One print, or flush, to a stream or through a writer; one from a title callable is refused.
+  template <class Out>
+  detail::outcome print_with(Out& out, section s, bool flush) noexcept {
+    detail::outcome result;
+    if (!valid(result.code)) return result;
     detail::table_state& st = *state_;
-    st.failure = {};  // a print made through get() may have left one
-    ++st.printing;
-    const auto sections = static_cast<unsigned>(shown(s));
-    if (write == nullptr) {
-      detail::fail(flush ? tblx_flushrows(st.handle, sections, stream)
-                         : tblx_print(st.handle, sections, stream),
-                   outcome.code);
+    // The summary line is left out where it shows nothing, in the C++ defaults.
+    if (!st.c_defaults && tblx_hassummary(st.handle) == 0) s &= ~(section::sum_rule | section::sum);
+    const auto sections = static_cast<unsigned>(s);
+    st.failure = {};  // a print through get() may have left one
+    st.printing = true;
+    tblx_status rc = TBLX_OK;
+    if constexpr (std::is_convertible_v<Out&, std::FILE*>) {
+      rc = (flush ? &tblx_flushrows : &tblx_print)(st.handle, sections, out);
     } else {
-      detail::writer_call<Writer> call{*write, &st.failure};
-      const tblx_writer through = &detail::writer_call<Writer>::call;
-      detail::fail(flush ? tblx_flushrows_to(st.handle, sections, through, &call)
-                         : tblx_print_to(st.handle, sections, through, &call),
-                   outcome.code);
+      detail::writer_call<Out> call{out, st.failure};
+      const tblx_writer write = &detail::writer_call<Out>::call;
+      rc = (flush ? &tblx_flushrows_to : &tblx_print_to)(st.handle, sections, write, &call);
     }
-    --st.printing;
-    outcome.failure = std::exchange(st.failure, {});
-    return outcome;
+    st.printing = false;
+    result = std::exchange(st.failure, {});
+    if (!result.exception) detail::fail(rc, result.code);
+    return result;
   }
-  detail::print_outcome print_to(std::FILE* stream, section s) noexcept {
-    return print_with<detail::string_sink>(s, stream, nullptr);
-  }
-  template <class Writer>
-  detail::print_outcome print_through(section s, Writer& write) noexcept {
-    return print_with(s, nullptr, &write);
-  }
-  // Prints into a string: errc::no_memory when the string could not grow.
-  detail::print_outcome print_into(section s, std::string& out) noexcept {
-    detail::string_sink sink{out};
-    detail::print_outcome outcome = print_through(s, sink);
-    if (sink.lost) outcome.code = make_error_code(errc::no_memory);
-    return outcome;
+  // Prints into a string; errc::no_memory when it could not grow (its writer's only refusal).
+  detail::outcome print_into(section s, std::string& out) noexcept {
+    auto sink = [&out](const char* data, std::size_t size) noexcept {
+      return detail::allocates([&] { out.append(data, size); });
+    };
+    detail::outcome result = print_with(sink, s, false);
+    if (result.code == errc::output_error) result.code = errc::no_memory;
+    return result;
   }
 
   std::unique_ptr<detail::table_state> state_;
 };
-
-template <class F, class>
-column& column::title_func(F&& f, std::error_code& ec) {
-  // The copy of f is made first: only its own constructor may throw here.
-  std::unique_ptr<detail::title_source> source;
-  if (!detail::allocates([&] {
-        source = std::make_unique<detail::title_holder<std::decay_t<F>>>(std::forward<F>(f));
-      })) {
-    detail::set(ec, errc::no_memory);
-    return *this;
-  }
-  apply(ec, [&](detail::table_state& s) noexcept {
-    if (!detail::allocates([&] { s.titles.emplace_front(std::move(source)); })) {
-      return static_cast<tblx_status>(TBLX_ERR_NO_MEMORY);
-    }
-    detail::title_source* kept = s.titles.front().get();
-    kept->failure = &s.failure;
-    const tblx_status rc = tblx_setcolumn_titlefunc(s.handle, &detail::title_source::call, kept);
-    if (rc != TBLX_OK) s.titles.pop_front();
-    return rc;
-  });
-  return *this;
-}
 
 }  // namespace tabulix
 

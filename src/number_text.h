@@ -78,29 +78,68 @@ inline int64_t justify_char_in(const number_text& t, int32_t kind,
   t.prefix_len = t.head[0] == '-' ? 1u : 0u;
 }
 
+// What a plain number's head is made of, known before a digit is written:
+// the digits of a hex number, or of the magnitude of a decimal one, after a
+// prefix of prefix_len bytes ("0x", or "-" for a negative number).
+struct plain_head {
+  uint64_t magnitude;
+  uint32_t prefix_len;
+  uint32_t digits;
+  bool hex;
+  bool upper;
+
+  [[nodiscard]] uint32_t length() const noexcept { return prefix_len + digits; }
+};
+
+// The head of value in col, a column of type int, uint or hex whose digits
+// are not grouped.
+[[gnu::always_inline]] inline plain_head shape_plain_head(const column& col,
+                                                          uint64_t value) noexcept {
+  plain_head h{};
+  h.hex = col.type == TBLX_TYPE_HEX;
+  if (h.hex) {
+    h.magnitude = value;
+    h.prefix_len = 2;
+    h.digits = hex_digits(value);
+    h.upper = col.hex_case == TBLX_HEX_UPPER;  // the "0x" is lower case in both
+  } else {
+    // The sign of random data is unpredictable: taken without branches.
+    const bool negative = (col.type == TBLX_TYPE_INT) & (value >> 63 != 0);
+    h.magnitude = negative ? 0u - value : value;
+    h.prefix_len = negative ? 1u : 0u;
+    h.digits = decimal_digits(h.magnitude);
+  }
+  return h;
+}
+
+// Writes a plain head's prefix at out: always two bytes, the second of a
+// sign being junk for the digits to overwrite.
+[[gnu::always_inline]] inline void write_plain_prefix(char* out, const plain_head& h) noexcept {
+  out[0] = h.hex ? '0' : '-';
+  out[1] = 'x';
+}
+
+// Writes a plain head's digits at out, and may write junk into the next 8
+// bytes after them.
+[[gnu::always_inline]] inline void write_plain_digits(char* out, const plain_head& h) noexcept {
+  if (h.hex) {
+    write_hex_digits(out, h.magnitude, h.digits, h.upper);
+  } else {
+    write_decimal_digits(out, h.magnitude, h.digits);
+  }
+}
+
 // Makes the text of value in col, a column of type int, uint or hex whose
 // digits are not grouped. Always inlined: as a call it would cost a print of
 // numbers some 2 % more instructions, the struct going back through memory.
 [[gnu::always_inline]] inline number_text make_plain_number_text(const column& col,
                                                                  uint64_t value) noexcept {
   number_text t;
-  if (col.type == TBLX_TYPE_HEX) {
-    t.head[0] = '0';
-    t.head[1] = 'x';  // lower case in both letter cases
-    t.prefix_len = 2;
-    const uint32_t digits = hex_digits(value);
-    write_hex_digits(t.head + 2, value, digits, col.hex_case == TBLX_HEX_UPPER);
-    t.head_len = 2 + digits;
-  } else {
-    // The sign of random data is unpredictable: taken without branches.
-    const bool negative = (col.type == TBLX_TYPE_INT) & (value >> 63 != 0);
-    const uint64_t magnitude = negative ? 0u - value : value;
-    t.head[0] = '-';  // kept only for a negative number
-    t.prefix_len = negative ? 1u : 0u;
-    const uint32_t digits = decimal_digits(magnitude);
-    write_decimal_digits(t.head + t.prefix_len, magnitude, digits);
-    t.head_len = t.prefix_len + digits;
-  }
+  const plain_head h = shape_plain_head(col, value);
+  write_plain_prefix(t.head, h);  // the sign is kept only for a negative number
+  write_plain_digits(t.head + h.prefix_len, h);
+  t.prefix_len = h.prefix_len;
+  t.head_len = h.length();
   add_suffix(t, col);
   return t;
 }

@@ -233,6 +233,8 @@ class span_writer {
     copy_bytes(at_, bytes, n);
     at_ += n;
   }
+  // Takes n bytes written at at() by other means.
+  void skip(size_t n) noexcept { at_ += n; }
   [[nodiscard]] char* at() const noexcept { return at_; }
   friend void fill(span_writer& out, const char* run, uint64_t n) noexcept {
     out.at_ = fill_at(out.at_, run, n);

@@ -7,6 +7,11 @@
 
 #include "tabulix_internal.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 // ---- the arenas ---------------------------------------------------------------
 
 namespace {
@@ -14,6 +19,28 @@ namespace {
 void push_block(arena& a, arena_block* b) noexcept {
   b->older = a.newest;
   a.newest = b;
+}
+
+// Asks for huge pages behind a large block, whose records are written from
+// its start to its end. The allocator maps such a block by itself, in whole
+// pages, and the kernel places a mapping of whole huge pages on a huge page
+// boundary, so the advice covers the block from the page that holds its
+// start to the page that holds its end. The first huge page stays small, as
+// the allocator's header has touched it already. Advice only: where it is
+// refused, or the pages stay small, nothing else changes.
+void advise_huge_pages(arena_block* b, size_t size) noexcept {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (page_size <= 0) return;
+  const auto page = static_cast<uintptr_t>(page_size);
+  char* start = reinterpret_cast<char*>(b);
+  const uintptr_t before = reinterpret_cast<uintptr_t>(start) % page;
+  const uintptr_t after = (page - (reinterpret_cast<uintptr_t>(start) + size) % page) % page;
+  madvise(start - before, before + size + after, MADV_HUGEPAGE);
+#else
+  static_cast<void>(b);
+  static_cast<void>(size);
+#endif
 }
 
 }  // namespace
@@ -33,6 +60,7 @@ void* arena_carve_from_new_block(arena& a, size_t size) noexcept {
   }
   auto* b = static_cast<arena_block*>(std::calloc(1, block_size));
   if (b == nullptr) return nullptr;
+  if (regular >= arena_huge_block) advise_huge_pages(b, block_size);
   if (a.current != nullptr) a.current->end = a.free;
   push_block(a, b);
   a.current = b;

@@ -33,8 +33,8 @@ std::string c_print(tblx_table* t, unsigned flags, bool except = false) {
 // Names (string) and sizes (uint, right, summed).
 tabulix::table sizes_cpp() {
   tabulix::table t = tabulix::table::c_defaults();
-  t.add_column(type::string).title("Name");
-  t.add_column(type::uint64).title("Size").cell_just(just::right).summarize();
+  t.add_columns({{type::string, "Name"},
+                 tabulix::column_spec(type::uint64, "Size").cell_just(just::right).summarize()});
   t.end_header();
   t.add_row("alpha", 1200u);
   t.add_row("b", 35u);
@@ -68,11 +68,13 @@ tblx_table* sizes_c() {
 // suffix, and a short row; price_title_just 0 keeps the default.
 tabulix::table items_cpp(just price_title_just = just{0}) {
   tabulix::table t = tabulix::table::c_defaults();
-  t.add_column(type::string).title("Item").min_width(10);
-  tabulix::column price =
-      t.add_column(type::string).title("Price").cell_just(just::char_first).justify_char('.');
+  t.add_column(tabulix::column_spec(type::string, "Item").min_width(10));
+  tabulix::column_spec price(type::string, "Price");
+  price.cell_just(just::char_first).justify_char('.');
   if (price_title_just != just{0}) price.title_just(price_title_just);
-  t.add_column(type::int64).title("Qty").cell_just(just::right).summarize().suffix(" pc");
+  t.add_column(price);
+  t.add_column(
+      tabulix::column_spec(type::int64, "Qty").cell_just(just::right).summarize().suffix(" pc"));
   t.end_header();
   t.add_row("pen", "1.25", 10);
   t.add_row("notebook", "12.5", 3);
@@ -345,8 +347,9 @@ TEST(CppPrint, WritersAndFormats) {
 
 TEST(CppPrint, SortByHandleAndFillers) {
   tabulix::table t = tabulix::table::c_defaults();
-  t.add_column(type::string).title("Name").sort_by_length();
-  tabulix::column size = t.add_column(type::hex).title("Size").hex_case(tabulix::hex_case::upper);
+  t.add_column(tabulix::column_spec(type::string, "Name").sort_by_length());
+  tabulix::column size =
+      t.add_column(tabulix::column_spec(type::hex, "Size").hex_case(tabulix::hex_case::upper));
   t.end_header();
   t.add_row("ccc", tabulix::hex{0xab});
   t.add_row("a", tabulix::hex{0x1});
@@ -401,13 +404,13 @@ TEST(CppPrint, WidthModes) {
 TEST(CppPrint, CharAlignedTitleCallbackSeesBothWidths) {
   std::vector<unsigned> widths;
   tabulix::table t;
-  t.add_column(type::string)
-      .title_func([&widths](unsigned w) {
-        widths.push_back(w);
-        return std::string("Price");
-      })
-      .title_just(just::char_first)
-      .cell_just(just::char_first);
+  t.add_column(tabulix::column_spec(type::string)
+                   .title_func([&widths](unsigned w) {
+                     widths.push_back(w);
+                     return std::string("Price");
+                   })
+                   .title_just(just::char_first)
+                   .cell_just(just::char_first));
   t.end_header();
   t.add_row("1.25");
   t.add_row("12.5");

@@ -197,16 +197,15 @@ support::Table c_table(int table_no) {
 // stream once one is set there.
 tabulix::table cpp_table(int table_no, std::FILE* const* callback_stream) {
   tabulix::table t;
-  tabulix::column item = t.add_column(tabulix::type::string);
-  if (callback_stream == nullptr) {
-    item.title("Item");
-  } else {
+  tabulix::column_spec item(tabulix::type::string, "Item");
+  if (callback_stream != nullptr) {
     item.title_func([callback_stream](unsigned) {
       if (*callback_stream != nullptr) write_lines_from_callback(*callback_stream);
       return std::string("Item");
     });
   }
-  t.add_column(tabulix::type::int64).title("Delta").summarize().suffix(" ms");
+  t.add_column(item);
+  t.add_column(tabulix::column_spec(tabulix::type::int64, "Delta").summarize().suffix(" ms"));
   t.set_style(tabulix::style::fancyw);
   t.end_header();
   for (int i = 0; i < shared_rows; ++i) t.add_row(row_text(table_no, i), i * 31 - 4000);

@@ -14,7 +14,7 @@ namespace mixed {
 
 // The sizes of the header's classes as one translation unit sees them.
 struct class_sizes {
-  std::size_t table, column, column_spec, table_state, title_source, print_outcome;
+  std::size_t table, column, column_spec, table_state, title_source, outcome;
 };
 
 // Compiled in each translation unit on its own (internal linkage).
@@ -24,7 +24,7 @@ struct class_sizes {
           sizeof(tabulix::column_spec),
           sizeof(tabulix::detail::table_state),
           sizeof(tabulix::detail::title_source),
-          sizeof(tabulix::detail::print_outcome)};
+          sizeof(tabulix::detail::outcome)};
 }
 
 // Defined in with_exceptions.cpp.

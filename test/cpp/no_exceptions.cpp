@@ -52,7 +52,7 @@ void check_mixed() {
   CHECK(here.column_spec == there.column_spec);
   CHECK(here.table_state == there.table_state);
   CHECK(here.title_source == there.title_source);
-  CHECK(here.print_outcome == there.print_outcome);
+  CHECK(here.outcome == there.outcome);
 
   std::error_code ec;
   tabulix::table t(ec);

@@ -13,11 +13,11 @@ namespace mixed {
 class_sizes sizes_with_exceptions() noexcept { return sizes_here(); }
 
 void declare_and_add_with_exceptions(tabulix::table& t, const bool* fail) {
-  t.add_column(tabulix::type::string).title("Item");
-  t.add_column(tabulix::type::uint64).title_func([fail](unsigned) {
+  t.add_column({tabulix::type::string, "Item"});
+  t.add_column(tabulix::column_spec(tabulix::type::uint64).title_func([fail](unsigned) {
     if (*fail) throw std::runtime_error("no title");
     return std::string("Qty");
-  });
+  }));
   t.add_row("ink", 4);
 }
 

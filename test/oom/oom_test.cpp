@@ -765,8 +765,9 @@ void check_cpp_scenario(const std::vector<cpp_step>& steps, bool throwing) {
     }                                                                \
   }
 
-cpp_step cpp_declare(type t) {
-  cpp_step step = CPP_STEP("add_column", c.col = c.t.add_column(t), c.col = c.t.add_column(t, *ec));
+cpp_step cpp_declare(const tabulix::column_spec& spec) {
+  cpp_step step =
+      CPP_STEP("add_column", c.col = c.t.add_column(spec), c.col = c.t.add_column(spec, *ec));
   step.declares = true;
   return step;
 }
@@ -778,8 +779,8 @@ cpp_step cpp_to_string(tabulix::section s = tabulix::section::all) {
 }
 
 // Every C++ allocation of building and printing a table: kept titles and
-// suffixes, title callables (a copy that allocates, a title text that
-// allocates), cells from string_views, style names, and the printed string.
+// suffixes, title callables (a title text that allocates), cells from
+// string_views, and the printed string.
 std::vector<cpp_step> cpp_steps() {
   const std::string long_title(40, 'T');
   const std::string suffix = " units of a long suffix";
@@ -789,14 +790,9 @@ std::vector<cpp_step> cpp_steps() {
   auto make_title = [captured](unsigned width) { return captured + std::string(width, '='); };
   auto fixed_title = [](unsigned) { return "fixed"; };
   return {
-      cpp_declare(type::string),
-      CPP_STEP("title", c.col.title(long_title), c.col.title(long_title, *ec)),
-      CPP_STEP("title_func", c.col.title_func(make_title), c.col.title_func(make_title, *ec)),
-      cpp_declare(type::int64),
-      CPP_STEP("suffix", c.col.suffix(suffix), c.col.suffix(suffix, *ec)),
-      CPP_STEP("summarize", c.col.summarize(), c.col.summarize(true, *ec)),
-      cpp_declare(type::uint64),
-      CPP_STEP("title_func", c.col.title_func(fixed_title), c.col.title_func(fixed_title, *ec)),
+      cpp_declare(tabulix::column_spec(type::string, long_title).title_func(make_title)),
+      cpp_declare(tabulix::column_spec(type::int64).suffix(suffix).summarize()),
+      cpp_declare(tabulix::column_spec(type::uint64).title_func(fixed_title)),
       CPP_STEP("end_header", c.t.end_header(), c.t.end_header(*ec)),
       CPP_STEP("begin_row", c.t.begin_row(), c.t.begin_row(*ec)),
       CPP_STEP("add_cell", c.t.add_cell(std::string_view(cell)),

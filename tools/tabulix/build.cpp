@@ -74,21 +74,21 @@ std::vector<std::int32_t> declare_columns(tabulix::table& t, const table_plan& p
   std::vector<std::int32_t> ids;
   std::string buffer;
   if (plan.number_rows) {
-    t.add_column(tabulix::type::uint64)
-        .title(row_number_title)
-        .title_just(tabulix::just::right)
-        .cell_just(tabulix::just::right);
+    t.add_column(tabulix::column_spec(tabulix::type::uint64, row_number_title)
+                     .title_just(tabulix::just::right)
+                     .cell_just(tabulix::just::right));
   }
   for (std::size_t j = 0; j < plan.visible; ++j) {
     const column_settings& c = plan.columns[j];
-    auto col = t.add_column(library_type(c.kind));
-    col.title(escapes_controls(plan.format) ? printable(c.title.c_str(), buffer) : c.title.c_str())
-        .title_just(c.title_align.kind)
+    tabulix::column_spec col(library_type(c.kind), escapes_controls(plan.format)
+                                                       ? printable(c.title.c_str(), buffer)
+                                                       : c.title.c_str());
+    col.title_just(c.title_align.kind)
         .cell_just(c.cell.kind)
         .justify_char(is_char_kind(c.cell.kind) ? c.cell.justify_char : c.title_align.justify_char)
         .min_width(c.min_width);
     apply_settings(col, c, plan);
-    ids.push_back(col.id());
+    ids.push_back(t.add_column(col).id());
   }
   t.end_header();
   for (std::size_t j = 0; j < plan.visible; ++j) {
@@ -169,6 +169,40 @@ void prefetch(const void* p) {
 #endif
 }
 
+// Puts the stored records, and their row numbers, in sorted order: a new
+// store is written in that order and the old one freed, so that the rows
+// are then added as unsorted ones are, each block of the store freed once
+// the table holds its rows. The store and the table never both peak.
+void sort_records(const table_plan& plan, dataset& data) {
+  std::vector<const char*> records;
+  {
+    const std::vector<std::size_t> order = sorted_order(plan, data.records);
+    records.reserve(order.size());
+    for (const std::size_t r : order) records.push_back(data.records[r]);
+    if (!data.numbers.empty()) {
+      std::vector<std::uint64_t> numbers;
+      numbers.reserve(order.size());
+      for (const std::size_t r : order) numbers.push_back(data.numbers[r]);
+      data.numbers = std::move(numbers);
+    }
+    // Only the records in their new order stay while the store is copied.
+    std::vector<const char*>().swap(data.records);
+  }
+  row_store sorted;
+  // The records are read in scattered order: each is fetched some records
+  // ahead, so that its cache misses overlap the copies made meanwhile.
+  constexpr std::size_t ahead = 16;
+  const std::size_t n = records.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + ahead < n) {
+      prefetch(records[i + ahead]);
+      prefetch(records[i + ahead] + 64);
+    }
+    sorted.add(encoded_record(records[i]));
+  }
+  data.rows = std::move(sorted);
+}
+
 }  // namespace
 
 tabulix::table build_table(const table_plan& plan, dataset& data) {
@@ -188,26 +222,9 @@ tabulix::table build_table(const table_plan& plan, dataset& data) {
   const auto number_of = [&data](std::size_t r) -> std::uint64_t {
     return r < data.numbers.size() ? data.numbers[r] : 0;
   };
-  if (plan.sort.empty()) {
-    std::size_t r = 0;
-    data.rows.drain([&](record_reader& reader) { adder.add(reader, number_of(r++)); });
-    return t;
-  }
-  const std::vector<std::size_t> order = sorted_order(plan, data.records);
-  // The records are read in scattered order: each is fetched some rows
-  // ahead, so that its cache misses overlap the rows added meanwhile.
-  constexpr std::size_t ahead = 16;
-  const std::size_t n = order.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i + 2 * ahead < n) prefetch(&data.records[order[i + 2 * ahead]]);
-    if (i + ahead < n) {
-      const char* next = data.records[order[i + ahead]];
-      prefetch(next);
-      prefetch(next + 64);
-    }
-    record_reader reader(data.records[order[i]]);
-    adder.add(reader, number_of(order[i]));
-  }
+  if (!plan.sort.empty()) sort_records(plan, data);
+  std::size_t r = 0;
+  data.rows.drain([&](record_reader& reader) { adder.add(reader, number_of(r++)); });
   return t;
 }
 

@@ -19,19 +19,23 @@ constexpr std::size_t buffer_size = 1 << 16;
 // makes LF the line end.
 constexpr std::size_t line_end_window = 1 << 16;
 
-// Where the first byte that is not plain ASCII (0x80 and above, or NUL)
-// stands, eight bytes at a time; n when there is none.
-std::size_t plain_ascii_prefix(const char* p, std::size_t n) {
+// Where the first byte that is not printable ASCII (a control byte, DEL,
+// 0x80 and above, or NUL) stands, eight bytes at a time; n when there is
+// none.
+std::size_t printable_prefix(const char* p, std::size_t n) {
   constexpr std::uint64_t ones = 0x0101010101010101U;
   constexpr std::uint64_t highs = 0x8080808080808080U;
   std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     std::uint64_t w = 0;
     std::memcpy(&w, p + i, 8);
-    // A high bit set, or a zero byte (whose high bit the subtraction sets).
-    if (((w | ((w - ones) & ~w)) & highs) != 0) break;
+    // High bits of bytes below 0x20, of 0x7F (which the XOR makes zero) and
+    // of bytes from 0x80; the byte loop below finds which.
+    const std::uint64_t low = (w - 0x20 * ones) & ~w;
+    const std::uint64_t del = ((w ^ (0x7F * ones)) - ones) & ~(w ^ (0x7F * ones));
+    if (((low | del | w) & highs) != 0) break;
   }
-  while (i < n && static_cast<unsigned char>(p[i]) - 1U < 0x7FU) ++i;
+  while (i < n && static_cast<unsigned char>(p[i]) - 0x20U < 0x5FU) ++i;
   return i;
 }
 
@@ -87,6 +91,7 @@ void csv_record::clear() {
   starts.clear();
   line = 0;
   extra = 0;
+  printable = false;
 }
 
 csv_reader::csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts)
@@ -159,9 +164,17 @@ std::size_t csv_reader::check_bytes(std::size_t from, std::size_t to, bool line_
   const char* const p = buffer_.get() + pos_;
   std::size_t i = from;
   for (;;) {
-    i += plain_ascii_prefix(p + i, to - i);
+    i += printable_prefix(p + i, to - i);
     if (i == to) return i;
-    if (p[i] == '\0') fail(line, i + 1, "NUL byte");
+    // Counted again when a cut-short sequence is checked again: the count
+    // only ever errs high, which costs a field a look of its own.
+    ++unprintable_;
+    const auto c = static_cast<unsigned char>(p[i]);
+    if (c == '\0') fail(line, i + 1, "NUL byte");
+    if (c < 0x80) {  // a control byte or DEL: valid text
+      ++i;
+      continue;
+    }
     const std::size_t len = utf8_sequence(reinterpret_cast<const unsigned char*>(p + i), to - i);
     if (len == cut_short && !line_ends) return i;
     if (len == 0 || len == cut_short) fail(line, i + 1, invalid_utf8(p + i, to - i));
@@ -206,6 +219,7 @@ const char* csv_reader::find_line_end(std::size_t from) {
 // are read. Gives false at the end of the input.
 bool csv_reader::load_line(bool record_start) {
   const std::uint64_t number = line_ + 1;
+  unprintable_ = 0;
   skipped_ = skip_line(record_start, number);
   std::size_t searched = 0;  // offsets from pos_: looked for the line end
   std::size_t checked = 0;   // and checked, up to here
@@ -390,6 +404,9 @@ void csv_reader::split_csv(csv_record& record) {
   const char delimiter = opts_.delimiter;
   if (std::memchr(buffer_.get() + pos_, '"', content_end_ - pos_) == nullptr) {
     split_plain(record, delimiter);  // no quoted field
+    // The line's only unprintable bytes are its line end; a delimiter that
+    // is one was counted too.
+    record.printable = unprintable_ == line_stop_ - content_end_;
     if (opts_.trim) trim_fields(record);
     return;
   }

@@ -32,6 +32,9 @@ struct csv_record {
   std::vector<std::size_t> starts;  // where each field begins in data
   std::uint64_t line = 0;           // line on which the record begins, from 1
   std::uint64_t extra = 0;          // fields past the reader's field limit: counted, not kept
+  // Every byte of its fields is printable ASCII (0x20 to 0x7E), as the reader
+  // found while checking them; false when it did not look.
+  bool printable = false;
 
   [[nodiscard]] std::size_t size() const { return starts.size(); }
   // Inline: the loader asks for every field of every record.
@@ -111,6 +114,9 @@ class csv_reader {
   std::size_t line_stop_ = 0;
   std::uint64_t line_ = 0;  // number of the current line, from 1
   bool skipped_ = false;    // the current line is skipped (by number, or a comment)
+  // Bytes of the current line, its line end included, that are not printable
+  // ASCII, as check_bytes counted them (never fewer).
+  std::size_t unprintable_ = 0;
   std::size_t field_limit_ = 0;
   bool split_header_ = false;  // the first line split at spans, the header, is done
 };

@@ -2,6 +2,7 @@
 #include "infer.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
 
@@ -15,13 +16,25 @@ bool all_digits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
 }
 
-// The value of a hex digit, or -1.
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// The value of each byte as a hex digit, or -1: one load for every digit of
+// the hex values the loader reads.
+constexpr std::array<std::int8_t, 256> hex_digits = [] {
+  std::array<std::int8_t, 256> v{};
+  for (std::size_t c = 0; c < v.size(); ++c) {
+    if (c >= '0' && c <= '9') {
+      v[c] = static_cast<std::int8_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      v[c] = static_cast<std::int8_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      v[c] = static_cast<std::int8_t>(c - 'A' + 10);
+    } else {
+      v[c] = -1;
+    }
+  }
+  return v;
+}();
+
+int hex_digit(char c) { return hex_digits[static_cast<unsigned char>(c)]; }
 
 template <typename T>
 std::optional<T> to_number(std::string_view digits, int base) {
@@ -36,17 +49,18 @@ constexpr auto int64_max = static_cast<std::uint64_t>(std::numeric_limits<std::i
 // "0x" and hex digits that fit 64 bits.
 void scan_hex(std::string_view digits, field_scan& s) {
   std::uint64_t value = 0;
+  bool lower = false;
+  bool upper = false;
   for (const char c : digits) {
     const int d = hex_digit(c);
     if (d < 0 || (value >> 60) != 0) return;  // not hex, or past 64 bits
     value = value << 4 | static_cast<unsigned>(d);
-    if (c >= 'a') {
-      s.lower = true;
-    } else if (c >= 'A') {
-      s.upper = true;
-    }
+    lower = lower || c >= 'a';
+    upper = upper || (c >= 'A' && c <= 'F');
   }
   s.kind = field_scan::form::hex;
+  s.lower = lower;
+  s.upper = upper;
   s.u = value;
   s.whole = static_cast<std::uint32_t>(std::min<std::size_t>(digits.size() + 2, UINT32_MAX));
   s.zero_led = digits.size() > 1 && digits.front() == '0';
@@ -72,15 +86,25 @@ void settle_integer(field_scan& s, bool negative, std::uint64_t magnitude) {
 
 // Digits from `p`; gives their count and accumulates their value while it
 // fits 64 bits.
-std::size_t take_digits(std::string_view t, std::size_t& p, std::uint64_t& value, bool& overflow) {
+[[gnu::always_inline]] inline std::size_t take_digits(std::string_view t, std::size_t& p,
+                                                      std::uint64_t& value, bool& overflow) {
+  // Locals, not the references, in the loops: `value` and `p` have the same
+  // type, so the compiler would store and reload both at every digit.
   const std::size_t from = p;
-  for (; p < t.size() && is_digit(t[p]); ++p) {
-    const auto d = static_cast<std::uint64_t>(t[p] - '0');
-    if (__builtin_mul_overflow(value, 10U, &value) || __builtin_add_overflow(value, d, &value)) {
-      overflow = true;
-    }
+  std::size_t i = p;
+  std::uint64_t v = value;
+  // Below 10^19 nothing overflows: only the digits after the 19th need the
+  // check (`value` is 0 at the start of every number).
+  constexpr std::size_t safe_digits = 19;
+  const std::size_t safe_end = std::min(t.size(), from + safe_digits);
+  for (; i < safe_end && is_digit(t[i]); ++i) v = v * 10 + static_cast<unsigned>(t[i] - '0');
+  for (; i < t.size() && is_digit(t[i]); ++i) {
+    const auto d = static_cast<std::uint64_t>(t[i] - '0');
+    if (__builtin_mul_overflow(v, 10U, &v) || __builtin_add_overflow(v, d, &v)) overflow = true;
   }
-  return p - from;
+  p = i;
+  value = v;
+  return i - from;
 }
 
 // Whether an exponent follows at p ("e", a sign, digits), which it skips.

@@ -395,7 +395,7 @@ class loader {
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::hex:
-          writer_.number(cell_tag::hex, s.u, v);
+          writer_.number(cell_tag::hex, s.u, plain_hex_text(v, s.u) ? std::string_view{} : v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::decimal:
@@ -404,7 +404,9 @@ class loader {
           break;
       }
     }
-    const text_look look = look_at(v, measure_, unit_);
+    // A printable ASCII field is shown as it is, as wide as its bytes.
+    const text_look look =
+        record_.printable ? text_look{false, v.size(), v.size()} : look_at(v, measure_, unit_);
     if (too_long_to_show(look.size)) return false;
     writer_.text(v, look.escape);
     stats.widest = std::max(stats.widest, look.width);

@@ -206,12 +206,7 @@ class column_gatherer {
     if (text.empty() && f.tag != cell_tag::text && f.tag != cell_tag::missing) {
       // A number stored as its value alone, in a column shown as text.
       char digits[24];
-      const auto [end, ec] =
-          f.tag == cell_tag::int64
-              ? std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(f.bits))
-              : std::to_chars(digits, digits + sizeof digits, f.bits);
-      static_cast<void>(ec);  // 24 bytes hold any 64-bit number
-      text = owned_.emplace_back(digits, static_cast<std::size_t>(end - digits));
+      text = owned_.emplace_back(stored_text(f, digits));
     }
     texts_.push_back(text);
   }
@@ -480,15 +475,15 @@ tabulix::table build_stats_table(const table_plan& plan, const dataset& data, bo
     return static_cast<int>(std::min<std::size_t>(w, 65535));
   };
   const auto text_column = [&t](const char* title, bool right, int least = 0) {
-    auto c = t.add_column(tabulix::type::string);
-    c.title(title).min_width(least);
+    tabulix::column_spec c(tabulix::type::string, title);
+    c.min_width(least);
     if (right) c.cell_just(tabulix::just::right).title_just(tabulix::just::right);
+    t.add_column(c);
   };
   const auto count_column = [&t](const char* title) {
-    t.add_column(tabulix::type::uint64)
-        .title(title)
-        .cell_just(tabulix::just::right)
-        .title_just(tabulix::just::right);
+    t.add_column(tabulix::column_spec(tabulix::type::uint64, title)
+                     .cell_just(tabulix::just::right)
+                     .title_just(tabulix::just::right));
   };
   text_column("Column", false);
   text_column("Type", false);

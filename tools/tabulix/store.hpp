@@ -6,6 +6,7 @@
 #ifndef TABULIX_TOOL_STORE_HPP
 #define TABULIX_TOOL_STORE_HPP
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -31,37 +32,54 @@ struct stored_field {
 };
 
 // The text of a stored field: its own, or its number written out into
-// `digits` (NUL-terminated, as a field's own text is).
+// `digits` (NUL-terminated, as a field's own text is): in decimal, or as
+// "0x" and lower-case hex digits for a hex value.
 inline std::string_view stored_text(const stored_field& f, char (&digits)[24]) {
   if (!f.text.empty() || f.tag == cell_tag::text || f.tag == cell_tag::missing) return f.text;
-  const auto [end, ec] = f.tag == cell_tag::int64
-                             ? std::to_chars(digits, digits + 23, static_cast<std::int64_t>(f.bits))
-                             : std::to_chars(digits, digits + 23, f.bits);
-  *end = '\0';
-  static_cast<void>(ec);  // 23 bytes hold any 64-bit number
-  return {digits, static_cast<std::size_t>(end - digits)};
+  char* start = digits;
+  std::to_chars_result written{};
+  if (f.tag == cell_tag::hex) {
+    digits[0] = '0';
+    digits[1] = 'x';
+    written = std::to_chars(digits + 2, digits + 23, f.bits, 16);
+  } else if (f.tag == cell_tag::int64) {
+    written = std::to_chars(start, digits + 23, static_cast<std::int64_t>(f.bits));
+  } else {
+    written = std::to_chars(start, digits + 23, f.bits);
+  }
+  *written.ptr = '\0';  // 23 bytes hold any 64-bit number
+  return {start, static_cast<std::size_t>(written.ptr - start)};
 }
 
-// Encodes the fields of one record into bytes.
+// Whether `text` is the text stored_text gives a hex value of `bits`, so that
+// the value alone need be stored.
+inline bool plain_hex_text(std::string_view text, std::uint64_t bits) {
+  char digits[24];
+  const stored_field f{cell_tag::hex, false, bits, {}};
+  return stored_text(f, digits) == text;
+}
+
+// Encodes the fields of one record into bytes. The bytes go to a buffer of
+// its own through a pointer: a std::string's push_back checks its room and
+// writes a NUL at every byte.
 class record_writer {
  public:
-  void clear() { bytes_.clear(); }
-  void empty() { bytes_.push_back(static_cast<char>(cell_tag::empty)); }
+  void clear() { used_ = 0; }
+  void empty() { *room(1) = static_cast<char>(cell_tag::empty); }
   // A number; `text` when it does not print back as written.
   void number(cell_tag tag, std::uint64_t bits, std::string_view text) {
-    put_tag(tag, !text.empty(), false);
-    char raw[8];
-    std::memcpy(raw, &bits, 8);
-    bytes_.append(raw, 8);
+    char* p = room(9);
+    *p = tag_byte(tag, !text.empty(), false);
+    std::memcpy(p + 1, &bits, 8);
     if (!text.empty()) put_text(text);
   }
   void text(std::string_view t, bool escape, cell_tag tag = cell_tag::text) {
-    put_tag(tag, true, escape);
+    *room(1) = tag_byte(tag, true, escape);
     put_text(t);
   }
   [[nodiscard]] std::string_view finish() {
-    bytes_.push_back(static_cast<char>(cell_tag::end));
-    return bytes_;
+    *room(1) = static_cast<char>(cell_tag::end);
+    return {bytes_.get(), used_};
   }
 
  private:
@@ -69,29 +87,46 @@ class record_writer {
   static constexpr unsigned escape_bit = 0x40;
   friend class record_reader;
 
-  void put_tag(cell_tag tag, bool has_text, bool escape) {
+  static char tag_byte(cell_tag tag, bool has_text, bool escape) {
     auto t = static_cast<unsigned>(tag);
     if (has_text) t |= has_text_bit;
     if (escape) t |= escape_bit;
-    bytes_.push_back(static_cast<char>(t));
+    return static_cast<char>(t);
   }
   // Lengths below 255 take one byte, others nine: the whole length, however
   // large.
   void put_text(std::string_view t) {
-    if (t.size() < 255) {
-      bytes_.push_back(static_cast<char>(t.size()));
+    const bool short_text = t.size() < 255;
+    char* p = room((short_text ? 1 : 9) + t.size() + 1);
+    if (short_text) {
+      *p++ = static_cast<char>(t.size());
     } else {
-      bytes_.push_back(static_cast<char>(0xFF));
+      *p++ = static_cast<char>(0xFF);
       const std::uint64_t n = t.size();
-      char raw[8];
-      std::memcpy(raw, &n, 8);
-      bytes_.append(raw, 8);
+      std::memcpy(p, &n, 8);
+      p += 8;
     }
-    bytes_.append(t);
-    bytes_.push_back('\0');
+    std::memcpy(p, t.data(), t.size());
+    p[t.size()] = '\0';
+  }
+  // `n` more bytes at the end, which the caller writes.
+  char* room(std::size_t n) {
+    if (capacity_ - used_ < n) grow(n);
+    char* at = bytes_.get() + used_;
+    used_ += n;
+    return at;
+  }
+  void grow(std::size_t n) {
+    const std::size_t size = std::max(capacity_ * 2, used_ + n + 256);
+    auto larger = std::make_unique_for_overwrite<char[]>(size);
+    if (used_ != 0) std::memcpy(larger.get(), bytes_.get(), used_);
+    bytes_ = std::move(larger);
+    capacity_ = size;
   }
 
-  std::string bytes_;
+  std::unique_ptr<char[]> bytes_;
+  std::size_t used_ = 0;
+  std::size_t capacity_ = 0;
 };
 
 // Decodes the fields of a record that record_writer encoded.
@@ -132,6 +167,15 @@ class record_reader {
   const char* p_;
   bool done_ = false;
 };
+
+// The bytes of the encoded record at `at`.
+inline std::string_view encoded_record(const char* at) {
+  record_reader r(at);
+  stored_field ignored;
+  while (r.next(ignored)) {
+  }
+  return {at, static_cast<std::size_t>(r.position() - at)};
+}
 
 // The encoded records, in input order, in blocks that never move.
 class row_store {

@@ -240,6 +240,19 @@ TEST(CsvReader, FieldsLongerThanTheReadBuffer) {
   EXPECT_EQ(read_all(wide + "\n"), (record_list{{wide}}));
 }
 
+// A record whose fields are all printable ASCII says so, and the loader then
+// shows them without looking at them again: one that is not must never say it.
+TEST(CsvReader, RecordsKnowWhetherTheirFieldsArePrintable) {
+  const file_ptr f = open_text("ab,c d~\na,b\r\nx\ty\nx\x7Fy\n\xC3\xA9\na\rb\n\"q\",r\n\"a\nb\"\n" +
+                               std::string(70000, 'w') + "\xC3\xA9\nlast");
+  csv_reader reader(f.get(), "in.csv");
+  csv_record record;
+  std::vector<bool> printable;
+  while (reader.next(record)) printable.push_back(record.printable);
+  EXPECT_EQ(printable,
+            (std::vector<bool>{true, true, false, false, false, false, false, false, false, true}));
+}
+
 TEST(CsvReader, RecordFieldsAreCStrings) {
   const file_ptr f = open_text("ab,,c\n");
   csv_reader reader(f.get(), "in.csv");

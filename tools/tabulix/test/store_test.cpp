@@ -11,10 +11,12 @@
 namespace {
 
 using tabulix::cli::cell_tag;
+using tabulix::cli::plain_hex_text;
 using tabulix::cli::record_reader;
 using tabulix::cli::record_writer;
 using tabulix::cli::row_store;
 using tabulix::cli::stored_field;
+using tabulix::cli::stored_text;
 
 // A field as the test writes it and expects it back.
 struct field {
@@ -68,6 +70,28 @@ TEST(RecordStore, FieldsReadBackWhateverTheirLengths) {
   ASSERT_EQ(read.size(), std::size(lengths));
   for (std::size_t i = 0; i < read.size(); ++i) {
     EXPECT_TRUE(read[i] == record_of_length(lengths[i])) << lengths[i];
+  }
+}
+
+// Numbers stored by value alone are written back as the command would write
+// them; a hex value is stored so only when that text is the one read.
+TEST(RecordStore, NumbersStoredWithoutTextAreWrittenBack) {
+  struct test_case {
+    cell_tag tag;
+    std::uint64_t bits;
+    const char* text;
+  };
+  for (const test_case& c : {test_case{cell_tag::int64, static_cast<std::uint64_t>(-42), "-42"},
+                             test_case{cell_tag::uint64, ~std::uint64_t{0}, "18446744073709551615"},
+                             test_case{cell_tag::hex, 0, "0x0"},
+                             test_case{cell_tag::hex, ~std::uint64_t{0}, "0xffffffffffffffff"}}) {
+    char digits[24];
+    EXPECT_EQ(stored_text(stored_field{c.tag, false, c.bits, {}}, digits), c.text);
+    EXPECT_EQ(digits[std::string_view(c.text).size()], '\0');
+  }
+  EXPECT_TRUE(plain_hex_text("0x1f", 0x1F));
+  for (const char* written : {"0x1F", "0x01f", "0X1f", "31"}) {
+    EXPECT_FALSE(plain_hex_text(written, 0x1F)) << written;
   }
 }
 
