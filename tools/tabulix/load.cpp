@@ -6,13 +6,17 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <stop_token>
+#include <thread>
 
 #include "aligned.hpp"
 #include "csv.hpp"
 #include "progress.hpp"
 #include "sniff.hpp"
+#include "split.hpp"
 #include "terminal.hpp"
 #include "text.hpp"
 #include "topn.hpp"
@@ -123,7 +127,32 @@ class loader {
     // A streamed table prints while it reads: no progress line under it.
     if (!opts.quiet && sink_ == nullptr) progress_ = progress_display::on_terminal();
     if (sink_ != nullptr) sink_->attach(data_);
+    split_ = plan_split();
   }
+
+  // A loader of one part of an input that `whole` reads, after its header:
+  // the same columns and options, its own rows and guesses.
+  struct part_tag {};
+  loader(const loader& whole, part_tag /*unused*/)
+      : opts_(whole.opts_),
+        measure_(whole.measure_),
+        unit_(whole.unit_),
+        first_file_(whole.first_file_),
+        read_as_(whole.read_as_),
+        markers_(whole.markers_),
+        started_(true),
+        keep_addresses_(whole.keep_addresses_),
+        sink_(nullptr) {
+    data_.input_titles = whole.data_.input_titles;
+    data_.requests = whole.data_.requests;
+    data_.stats.resize(whole.data_.stats.size());
+    if (!opts_.where.empty()) filter_.emplace(opts_.where, data_.input_titles, opts_.na);
+  }
+  loader(const loader&) = delete;
+  loader& operator=(const loader&) = delete;
+  loader(loader&&) = delete;
+  loader& operator=(loader&&) = delete;
+  ~loader() = default;
 
   void load_all() {
     load_each();
@@ -158,11 +187,27 @@ class loader {
     return opts_.head && !data_.top && data_.rows.size() + taken >= *opts_.head;
   }
 
+  // Whether an input may be read in parts: the options must not need it read
+  // in order (--head stops early, --stream prints as it reads, without a
+  // header a record may bring columns), and the text must be UTF-8.
+  [[nodiscard]] bool may_split() const {
+    return split_.parts > 1 && sink_ == nullptr && !opts_.head && !opts_.no_header &&
+           opts_.encoding == text_encoding::utf8 && opts_.format() != input_format::whitespace;
+  }
+
   void load_one(std::FILE* in, const std::string& name) {
     reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
-    std::unique_ptr<byte_source> source = sink_ != nullptr ? sink_->open(in, name, opts_.encoding)
-                                                           : open_source(in, name, opts_.encoding);
-    if (progress_) source = progress_->watch(std::move(source), in);
+    // A large file read in parts is read whole first; it shows no progress.
+    std::optional<whole_file> whole;
+    if (may_split()) whole = read_whole_file(in, name, split_.min_bytes);
+    std::unique_ptr<byte_source> source;
+    if (whole) {
+      source = decode_source(memory_source(whole->view()), name, opts_.encoding);
+    } else {
+      source = sink_ != nullptr ? sink_->open(in, name, opts_.encoding)
+                                : open_source(in, name, opts_.encoding);
+      if (progress_) source = progress_->watch(std::move(source), in);
+    }
     read_as_ = {};
     if (ro.format == input_format::whitespace) {
       std::string sample;
@@ -172,6 +217,7 @@ class loader {
     } else if (!opts_.delimiter_given && !opts_.tsv) {
       choose_delimiter(name, source, ro);
     }
+    const reader_options part_options = whole ? ro : reader_options{};
     csv_reader reader(std::move(source), name, std::move(ro));
     if (sink_ != nullptr) sink_->reading();
     if (first_file_.empty()) first_file_ = name;
@@ -180,7 +226,90 @@ class loader {
       take_header(name);
       if (!opts_.fields) reader.set_field_limit(record_.size());
     }
+    if (whole && started_ && !compressed_input(whole->view()) && no_figures() &&
+        load_in_parts(reader, part_options, whole->view(), name)) {
+      return;
+    }
     while (!done() && reader.next(record_)) take_record(name);
+  }
+
+  // A figure counter takes its values in order: its column is read in one
+  // piece.
+  [[nodiscard]] bool no_figures() const {
+    return std::none_of(data_.requests.figures.begin(), data_.requests.figures.end(),
+                        [](const auto& f) { return f.has_value(); });
+  }
+
+  // Reads the records of `bytes`, which `reader` reads, in parts: this
+  // thread reads on up to the first cut, a thread of its own each part
+  // after. A cut is a record start when the reader ends there and the line
+  // end is LF; then every part read as this loader would have, and its rows
+  // and guesses follow these. A part that failed may have begun inside a
+  // quoted field: its fault counts only when its cut is right, and then this
+  // loader reads on alone from the first cut, which reports it as it would.
+  // So it does whenever something is not as expected. Gives whether the
+  // parts were taken: the input is read then.
+  bool load_in_parts(csv_reader& reader, const reader_options& options, std::string_view bytes,
+                     const std::string& name) {
+    const std::vector<std::size_t> cuts = cut_points(bytes, reader.consumed(), split_);
+    if (cuts.empty()) return false;
+    const std::size_t field_limit = reader.field_limit();
+    std::vector<std::unique_ptr<loader>> parts;
+    for (std::size_t i = 0; i < cuts.size(); ++i) {
+      parts.push_back(std::make_unique<loader>(*this, part_tag{}));
+    }
+    std::vector<std::exception_ptr> faults(cuts.size());
+    {
+      // Stopped when this thread's part fails, else waited for.
+      std::vector<std::jthread> threads;
+      for (std::size_t i = 0; i < cuts.size(); ++i) {
+        const std::size_t end = i + 1 < cuts.size() ? cuts[i + 1] : bytes.size();
+        threads.emplace_back([&, i, end](const std::stop_token& stop) {
+          try {
+            parts[i]->load_part(bytes.substr(cuts[i], end - cuts[i]), options, field_limit, name,
+                                stop);
+          } catch (...) {
+            faults[i] = std::current_exception();
+          }
+        });
+      }
+      while (reader.consumed() < cuts.front() && reader.next(record_)) take_record(name);
+      for (auto& t : threads) t.join();
+    }
+    if (reader.consumed() != cuts.front() || reader.line_end() != '\n') return false;
+    std::uint64_t rows = data_.rows.size();
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      if (faults[i]) return false;
+      rows += parts[i]->data_.rows.size();
+    }
+    // Past this many rows the reader stops at a line that only it can name.
+    if (rows > std::numeric_limits<std::int32_t>::max()) return false;
+    for (auto& part : parts) take_part(*part);
+    return true;
+  }
+
+  // The records of one part (from its start, whose line numbers count from
+  // 1 again: they are only used in faults, which are not reported).
+  void load_part(std::string_view bytes, reader_options options, std::size_t field_limit,
+                 const std::string& name, const std::stop_token& stop) {
+    options.skip = 0;  // the lines skipped are before the header
+    csv_reader reader(memory_source(bytes), name, std::move(options));
+    reader.begin_mid_input();
+    reader.set_field_limit(field_limit);
+    while (!stop.stop_requested() && reader.next(record_)) take_record(name);
+  }
+
+  // Takes the rows of the part that follows these, and their guesses.
+  void take_part(loader& part) {
+    for (const std::uint64_t n : part.data_.numbers) data_.numbers.push_back(row_number_ + n);
+    row_number_ += part.row_number_;
+    data_.records.insert(data_.records.end(), part.data_.records.begin(),
+                         part.data_.records.end());
+    data_.rows.append(std::move(part.data_.rows));
+    for (std::size_t j = 0; j < data_.stats.size(); ++j) {
+      data_.stats[j].guess.merge(part.data_.stats[j].guess);
+      data_.stats[j].widest = std::max(data_.stats[j].widest, part.data_.stats[j].widest);
+    }
   }
 
   // The delimiter of an input that names none: tab for a *.tsv or *.tab
@@ -429,6 +558,7 @@ class loader {
   std::vector<key_column_state> key_states_;
   std::unique_ptr<progress_display> progress_;
   record_sink* sink_;
+  split_plan split_;
 };
 
 // The figures and widths of the stored rows, taken again: the loader's
