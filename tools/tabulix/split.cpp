@@ -13,6 +13,9 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace tabulix::cli {
 
@@ -54,6 +57,19 @@ std::vector<std::uint64_t> parse_offsets(std::string_view text) {
   return offsets;
 }
 
+// The cores this process may run on (taskset, a container's share), which
+// may be fewer than the machine's.
+std::size_t usable_cores() {
+#ifdef __linux__
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    return static_cast<std::size_t>(CPU_COUNT(&set));
+  }
+#endif
+  return std::thread::hardware_concurrency();
+}
+
 }  // namespace
 
 split_plan plan_split() {
@@ -67,7 +83,7 @@ split_plan plan_split() {
     plan.min_bytes = 0;
     return plan;
   }
-  plan.parts = std::min<std::size_t>(std::thread::hardware_concurrency(), most_parts);
+  plan.parts = std::min(usable_cores(), most_parts);
   return plan;
 }
 
