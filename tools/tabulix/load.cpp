@@ -303,8 +303,7 @@ class loader {
   void take_part(loader& part) {
     for (const std::uint64_t n : part.data_.numbers) data_.numbers.push_back(row_number_ + n);
     row_number_ += part.row_number_;
-    data_.records.insert(data_.records.end(), part.data_.records.begin(),
-                         part.data_.records.end());
+    data_.records.insert(data_.records.end(), part.data_.records.begin(), part.data_.records.end());
     data_.rows.append(std::move(part.data_.rows));
     for (std::size_t j = 0; j < data_.stats.size(); ++j) {
       data_.stats[j].guess.merge(part.data_.stats[j].guess);

@@ -138,8 +138,8 @@ std::vector<std::size_t> cut_points(std::string_view bytes, std::size_t from,
     std::size_t at = std::max<std::size_t>(static_cast<std::size_t>(target), from + 1);
     if (at >= bytes.size()) break;
     if (bytes[at - 1] != '\n') {
-      const auto* lf = static_cast<const char*>(
-          std::memchr(bytes.data() + at, '\n', bytes.size() - at));
+      const auto* lf =
+          static_cast<const char*>(std::memchr(bytes.data() + at, '\n', bytes.size() - at));
       if (lf == nullptr) break;
       at = static_cast<std::size_t>(lf - bytes.data()) + 1;
     }

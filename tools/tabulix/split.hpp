@@ -21,9 +21,9 @@ namespace tabulix::cli {
 
 // How an input may be read in parts.
 struct split_plan {
-  std::size_t parts = 1;           // 1: read in one piece
-  std::uint64_t min_bytes = 0;     // smaller files are read in one piece
-  std::vector<std::uint64_t> cuts; // given offsets to cut at (tests); empty: even parts
+  std::size_t parts = 1;            // 1: read in one piece
+  std::uint64_t min_bytes = 0;      // smaller files are read in one piece
+  std::vector<std::uint64_t> cuts;  // given offsets to cut at (tests); empty: even parts
 };
 
 // From the cores of the machine. TABULIX_TEST_SPLIT=OFFSET[,OFFSET...], used
