@@ -91,6 +91,16 @@ class csv_reader {
     line_end_known_ = true;
     line_end_ = '\n';
   }
+  // Lines read so far.
+  [[nodiscard]] std::uint64_t lines() const { return line_; }
+  // Goes on at input offset `offset`, `lines` lines on, at a record start
+  // after the records that others read; the source must go on there too.
+  void skip_to(std::uint64_t offset, std::uint64_t lines) {
+    shifted_ = offset;
+    pos_ = end_ = 0;
+    eof_ = false;
+    line_ += lines;
+  }
 
  private:
   bool refill();

@@ -483,11 +483,6 @@ std::unique_ptr<byte_source> open_source(std::FILE* in, const std::string& name,
   return source;
 }
 
-bool compressed_input(std::string_view first_bytes) {
-  const std::string_view first = first_bytes.substr(0, 10);
-  return compression_of(std::vector<char>(first.begin(), first.end())) != compression::none;
-}
-
 std::unique_ptr<byte_source> decode_source(std::unique_ptr<byte_source> raw,
                                            const std::string& name, text_encoding encoding) {
   std::string first(10, '\0');

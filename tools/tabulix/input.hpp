@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "options.hpp"
 
@@ -31,9 +30,6 @@ class byte_source {
 
 // Whether this build can read gzip-compressed input.
 bool gzip_supported();
-
-// Whether an input that starts with these bytes is compressed.
-bool compressed_input(std::string_view first_bytes);
 
 // The decoded bytes of `in`, which stays the caller's; `name` is used in
 // messages.

@@ -189,25 +189,18 @@ class loader {
 
   // Whether an input may be read in parts: the options must not need it read
   // in order (--head stops early, --stream prints as it reads, without a
-  // header a record may bring columns), and the text must be UTF-8.
+  // header a record may bring columns, aligned columns are found in the
+  // first lines).
   [[nodiscard]] bool may_split() const {
     return split_.parts > 1 && sink_ == nullptr && !opts_.head && !opts_.no_header &&
-           opts_.encoding == text_encoding::utf8 && opts_.format() != input_format::whitespace;
+           opts_.format() != input_format::whitespace;
   }
 
   void load_one(std::FILE* in, const std::string& name) {
     reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
-    // A large file read in parts is read whole first; it shows no progress.
-    std::optional<whole_file> whole;
-    if (may_split()) whole = read_whole_file(in, name, split_.min_bytes);
-    std::unique_ptr<byte_source> source;
-    if (whole) {
-      source = decode_source(memory_source(whole->view()), name, opts_.encoding);
-    } else {
-      source = sink_ != nullptr ? sink_->open(in, name, opts_.encoding)
-                                : open_source(in, name, opts_.encoding);
-      if (progress_) source = progress_->watch(std::move(source), in);
-    }
+    std::unique_ptr<byte_source> source = sink_ != nullptr ? sink_->open(in, name, opts_.encoding)
+                                                           : open_source(in, name, opts_.encoding);
+    if (progress_) source = progress_->watch(std::move(source), in);
     read_as_ = {};
     if (ro.format == input_format::whitespace) {
       std::string sample;
@@ -217,7 +210,14 @@ class loader {
     } else if (!opts_.delimiter_given && !opts_.tsv) {
       choose_delimiter(name, source, ro);
     }
-    const reader_options part_options = whole ? ro : reader_options{};
+    // The decoded bytes of a large file, as the reader takes them.
+    window_source* windows = nullptr;
+    if (may_split() && large_regular_file(in, split_.min_bytes)) {
+      auto w = std::make_unique<window_source>(std::move(source));
+      windows = w.get();
+      source = std::move(w);
+    }
+    const reader_options part_options = ro;
     csv_reader reader(std::move(source), name, std::move(ro));
     if (sink_ != nullptr) sink_->reading();
     if (first_file_.empty()) first_file_ = name;
@@ -226,9 +226,9 @@ class loader {
       take_header(name);
       if (!opts_.fields) reader.set_field_limit(record_.size());
     }
-    if (whole && started_ && !compressed_input(whole->view()) && no_figures() &&
-        load_in_parts(reader, part_options, whole->view(), name)) {
-      return;
+    if (windows != nullptr) {
+      if (started_ && no_figures()) load_in_windows(reader, *windows, part_options, name);
+      windows->stream();
     }
     while (!done() && reader.next(record_)) take_record(name);
   }
@@ -240,52 +240,84 @@ class loader {
                         [](const auto& f) { return f.has_value(); });
   }
 
-  // Reads the records of `bytes`, which `reader` reads, in parts: this
-  // thread reads on up to the first cut, a thread of its own each part
-  // after. A cut is a record start when the reader ends there and the line
-  // end is LF; then every part read as this loader would have, and its rows
-  // and guesses follow these. A part that failed may have begun inside a
-  // quoted field: its fault counts only when its cut is right, and then this
-  // loader reads on alone from the first cut, which reports it as it would.
-  // So it does whenever something is not as expected. Gives whether the
-  // parts were taken: the input is read then.
-  bool load_in_parts(csv_reader& reader, const reader_options& options, std::string_view bytes,
-                     const std::string& name) {
-    const std::vector<std::size_t> cuts = cut_points(bytes, reader.consumed(), split_);
-    if (cuts.empty()) return false;
-    const std::size_t field_limit = reader.field_limit();
+  // Reads the records after the header of a large input in windows, each
+  // cut into parts at line starts, read at once by loaders of their own: the
+  // first on this thread, the others on threads of their own. The window
+  // begins at a record start; when each part is read without a fault, each
+  // ended at a record start (its last record is not cut short), so every part
+  // read its records as `reader` would have, and their rows and guesses
+  // follow these. Otherwise a part may have begun inside a quoted field:
+  // `reader` then reads on from the window's start, alone, and reports any
+  // fault as it would have.
+  void load_in_windows(csv_reader& reader, window_source& windows, const reader_options& options,
+                       const std::string& name) {
+    // LF line ends: parts begin after an LF.
+    if (reader.line_end() != '\n') return;
+    const std::size_t window_size = split_.window;
+    for (;;) {
+      const std::uint64_t from = reader.consumed();
+      std::string_view bytes = windows.window(from, window_size);
+      if (bytes.size() == window_size) {
+        // Up to its last line start; a line as long as the window is read
+        // alone.
+        const std::size_t last_lf = bytes.rfind('\n');
+        if (last_lf == std::string_view::npos) return;
+        bytes = bytes.substr(0, last_lf + 1);
+      }
+      std::vector<std::size_t> cuts = cut_points(bytes, 0, split_);
+      if (cuts.empty()) return;
+      cuts.insert(cuts.begin(), 0);
+      const std::optional<std::uint64_t> lines = load_window(bytes, cuts, options,
+                                                             reader.field_limit(), name);
+      if (!lines) return;
+      windows.seek(from + bytes.size());
+      reader.skip_to(from + bytes.size(), *lines);
+    }
+  }
+
+  // Reads the parts of `bytes` that begin at `cuts` (the first at 0), and
+  // takes their rows; gives the lines read. Nothing when a part failed, or
+  // when the rows would be too many for a table, which the reader names.
+  std::optional<std::uint64_t> load_window(std::string_view bytes,
+                                           const std::vector<std::size_t>& cuts,
+                                           const reader_options& options, std::size_t field_limit,
+                                           const std::string& name) {
     std::vector<std::unique_ptr<loader>> parts;
     for (std::size_t i = 0; i < cuts.size(); ++i) {
       parts.push_back(std::make_unique<loader>(*this, part_tag{}));
     }
     std::vector<std::exception_ptr> faults(cuts.size());
-    {
-      // Stopped when this thread's part fails, else waited for.
-      std::vector<std::jthread> threads;
-      for (std::size_t i = 0; i < cuts.size(); ++i) {
-        const std::size_t end = i + 1 < cuts.size() ? cuts[i + 1] : bytes.size();
-        threads.emplace_back([&, i, end](const std::stop_token& stop) {
-          try {
-            parts[i]->load_part(bytes.substr(cuts[i], end - cuts[i]), options, field_limit, name,
-                                stop);
-          } catch (...) {
-            faults[i] = std::current_exception();
-          }
-        });
+    const auto read_part = [&](std::size_t i, const std::stop_token& stop) {
+      const std::size_t end = i + 1 < cuts.size() ? cuts[i + 1] : bytes.size();
+      try {
+        parts[i]->load_part(bytes.substr(cuts[i], end - cuts[i]), options, field_limit, name,
+                            stop);
+      } catch (...) {
+        faults[i] = std::current_exception();
       }
-      while (reader.consumed() < cuts.front() && reader.next(record_)) take_record(name);
+    };
+    {
+      std::vector<std::jthread> threads;
+      for (std::size_t i = 1; i < cuts.size(); ++i) {
+        threads.emplace_back([&read_part, i](const std::stop_token& stop) { read_part(i, stop); });
+      }
+      read_part(0, {});
+      // The others are wasted when this part failed.
+      if (faults[0]) {
+        for (auto& t : threads) t.request_stop();
+      }
       for (auto& t : threads) t.join();
     }
-    if (reader.consumed() != cuts.front() || reader.line_end() != '\n') return false;
     std::uint64_t rows = data_.rows.size();
+    std::uint64_t lines = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-      if (faults[i]) return false;
+      if (faults[i]) return std::nullopt;
       rows += parts[i]->data_.rows.size();
+      lines += parts[i]->lines_;
     }
-    // Past this many rows the reader stops at a line that only it can name.
-    if (rows > std::numeric_limits<std::int32_t>::max()) return false;
+    if (rows > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
     for (auto& part : parts) take_part(*part);
-    return true;
+    return lines;
   }
 
   // The records of one part (from its start, whose line numbers count from
@@ -297,6 +329,7 @@ class loader {
     reader.begin_mid_input();
     reader.set_field_limit(field_limit);
     while (!stop.stop_requested() && reader.next(record_)) take_record(name);
+    lines_ = reader.lines();
   }
 
   // Takes the rows of the part that follows these, and their guesses.
@@ -558,6 +591,7 @@ class loader {
   std::unique_ptr<progress_display> progress_;
   record_sink* sink_;
   split_plan split_;
+  std::uint64_t lines_ = 0;  // a part's: the lines it read
 };
 
 // The figures and widths of the stored rows, taken again: the loader's

@@ -2,13 +2,10 @@
 #include "split.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-
-#include "errors.hpp"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -74,48 +71,79 @@ std::size_t usable_cores() {
 
 split_plan plan_split() {
   split_plan plan;
-  plan.min_bytes = default_min_bytes;
   // Read once, before any thread starts.
   // NOLINTNEXTLINE(concurrency-mt-unsafe)
   if (const char* forced = std::getenv("TABULIX_TEST_SPLIT"); forced != nullptr) {
-    plan.cuts = parse_offsets(forced);
+    const std::string_view given(forced);
+    const std::size_t slash = given.find('/');
+    plan.cuts = parse_offsets(given.substr(0, slash));
     plan.parts = plan.cuts.size() + 1;
-    plan.min_bytes = 0;
+    plan.window = std::size_t{1} << 30;
+    if (slash != std::string_view::npos) {
+      const std::vector<std::uint64_t> window = parse_offsets(given.substr(slash + 1));
+      if (!window.empty() && window.front() != 0) plan.window = window.front();
+    }
     return plan;
   }
   plan.parts = std::min(usable_cores(), most_parts);
+  plan.min_bytes = default_min_bytes;
+  plan.window = plan.parts * default_min_bytes;
   return plan;
 }
 
-std::optional<whole_file> read_whole_file(std::FILE* in, const std::string& name,
-                                          std::uint64_t min_bytes) {
+bool large_regular_file(std::FILE* in, std::uint64_t min_bytes) {
 #ifdef _WIN32
   (void)in;
-  (void)name;
   (void)min_bytes;
-  return std::nullopt;
+  return false;
 #else
   struct stat st {};
-  if (fstat(fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  if (static_cast<std::uint64_t>(st.st_size) < min_bytes) return std::nullopt;
-  // One byte more than the size, to see the end at once; a file that grows
-  // meanwhile is read to its new end.
-  whole_file file;
-  std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
-  file.bytes = std::make_unique_for_overwrite<char[]>(capacity);
-  for (;;) {
-    file.size += std::fread(file.bytes.get() + file.size, 1, capacity - file.size, in);
-    if (file.size < capacity) break;
-    auto larger = std::make_unique_for_overwrite<char[]>(capacity * 2);
-    std::memcpy(larger.get(), file.bytes.get(), file.size);
-    file.bytes = std::move(larger);
-    capacity *= 2;
-  }
-  if (std::ferror(in) != 0) {
-    throw input_error(name, 0, 0, std::string("read error: ") + std::strerror(errno));
-  }
-  return file;
+  return fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) &&
+         static_cast<std::uint64_t>(st.st_size) >= min_bytes;
 #endif
+}
+
+std::size_t window_source::read(char* to, std::size_t size) {
+  if (pos_ == end_) {
+    if (streaming_) {
+      // The rest goes straight through, once what is held is read.
+      bytes_.reset();
+      capacity_ = end_ = pos_ = 0;
+      return eof_ ? 0 : in_->read(to, size);
+    }
+    fill(end_ + size);
+  }
+  const std::size_t n = std::min(size, end_ - pos_);
+  std::memcpy(to, bytes_.get() + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+std::string_view window_source::window(std::uint64_t from, std::size_t size) {
+  // Drops what comes before `from`.
+  const auto start = static_cast<std::size_t>(from - base_);
+  std::memmove(bytes_.get(), bytes_.get() + start, end_ - start);
+  base_ = from;
+  pos_ -= start;
+  end_ -= start;
+  fill(size);
+  return {bytes_.get(), std::min(size, end_)};
+}
+
+// Reads until `end` bytes are held, or the input ends.
+void window_source::fill(std::size_t end) {
+  if (end > capacity_) {
+    const std::size_t size = std::max(end, capacity_ * 2);
+    auto larger = std::make_unique_for_overwrite<char[]>(size);
+    if (end_ != 0) std::memcpy(larger.get(), bytes_.get(), end_);
+    bytes_ = std::move(larger);
+    capacity_ = size;
+  }
+  while (end_ < end && !eof_) {
+    const std::size_t n = in_->read(bytes_.get() + end_, capacity_ - end_);
+    end_ += n;
+    eof_ = n == 0;
+  }
 }
 
 std::unique_ptr<byte_source> memory_source(std::string_view bytes) {
