@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <stop_token>
+#include <system_error>
 #include <thread>
 
 #include "aligned.hpp"
@@ -267,8 +268,8 @@ class loader {
       std::vector<std::size_t> cuts = cut_points(bytes, 0, split_);
       if (cuts.empty()) return;
       cuts.insert(cuts.begin(), 0);
-      const std::optional<std::uint64_t> lines = load_window(bytes, cuts, options,
-                                                             reader.field_limit(), name);
+      const std::optional<std::uint64_t> lines =
+          load_window(bytes, cuts, options, reader.field_limit(), name);
       if (!lines) return;
       windows.seek(from + bytes.size());
       reader.skip_to(from + bytes.size(), *lines);
@@ -290,21 +291,28 @@ class loader {
     const auto read_part = [&](std::size_t i, const std::stop_token& stop) {
       const std::size_t end = i + 1 < cuts.size() ? cuts[i + 1] : bytes.size();
       try {
-        parts[i]->load_part(bytes.substr(cuts[i], end - cuts[i]), options, field_limit, name,
-                            stop);
+        parts[i]->load_part(bytes.substr(cuts[i], end - cuts[i]), options, field_limit, name, stop);
       } catch (...) {
         faults[i] = std::current_exception();
       }
     };
     {
       std::vector<std::jthread> threads;
-      for (std::size_t i = 1; i < cuts.size(); ++i) {
-        threads.emplace_back([&read_part, i](const std::stop_token& stop) { read_part(i, stop); });
+      try {
+        for (std::size_t i = 1; i < cuts.size(); ++i) {
+          threads.emplace_back(
+              [&read_part, i](const std::stop_token& stop) { read_part(i, stop); });
+        }
+      } catch (const std::system_error&) {
+        // No more threads: this one reads the parts left.
       }
       read_part(0, {});
       // The others are wasted when this part failed.
       if (faults[0]) {
         for (auto& t : threads) t.request_stop();
+      }
+      for (std::size_t i = threads.size() + 1; i < cuts.size() && !faults[0]; ++i) {
+        read_part(i, {});
       }
       for (auto& t : threads) t.join();
     }
