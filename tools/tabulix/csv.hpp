@@ -76,6 +76,31 @@ class csv_reader {
   // kept, so that a line of a billion delimiters costs no more than its
   // bytes. 0: no limit.
   void set_field_limit(std::size_t count) { field_limit_ = count; }
+  [[nodiscard]] std::size_t field_limit() const { return field_limit_; }
+
+  // Bytes of the input taken so far: after next(), where the line after the
+  // record begins.
+  [[nodiscard]] std::uint64_t consumed() const { return shifted_ + pos_; }
+  // The line end, once decided (LF before).
+  [[nodiscard]] char line_end() const { return line_end_; }
+  // For input that begins at a line start within a larger input with LF
+  // line ends, whose start (byte order mark, line end) another reader took:
+  // takes the line end as LF at once. Line numbers count from that start.
+  void begin_mid_input() {
+    started_ = true;
+    line_end_known_ = true;
+    line_end_ = '\n';
+  }
+  // Lines read so far.
+  [[nodiscard]] std::uint64_t lines() const { return line_; }
+  // Goes on at input offset `offset`, `lines` lines on, at a record start
+  // after the records that others read; the source must go on there too.
+  void skip_to(std::uint64_t offset, std::uint64_t lines) {
+    shifted_ = offset;
+    pos_ = end_ = 0;
+    eof_ = false;
+    line_ += lines;
+  }
 
  private:
   bool refill();

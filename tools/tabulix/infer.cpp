@@ -497,6 +497,40 @@ void type_guess::add_decoration(const field_scan& s) {
   decorated_ = true;
 }
 
+// Decorations mix when the last of these and the first of `later` do not:
+// unless `later` mixes them itself, its first decorations are its last.
+void type_guess::merge(const type_guess& later) {
+  if (!later.any_) return;
+  any_ = true;
+  all_int_ = all_int_ && later.all_int_;
+  all_uint_ = all_uint_ && later.all_uint_;
+  needs_uint_ = needs_uint_ || later.needs_uint_;
+  all_hex_ = all_hex_ && later.all_hex_;
+  all_decimal_ = all_decimal_ && later.all_decimal_;
+  all_numbers_ = all_numbers_ && later.all_numbers_;
+  if (later.group_ != 0) {
+    if (group_ != 0 && group_ != later.group_) mixed_ = true;
+    group_ = later.group_;
+  }
+  if (later.deco_ != decoration::group) {
+    if (deco_ != decoration::group && (deco_ != later.deco_ || currency_ != later.currency_)) {
+      mixed_ = true;
+    }
+    deco_ = later.deco_;
+    currency_ = later.currency_;
+  }
+  mixed_ = mixed_ || later.mixed_;
+  decorated_ = decorated_ || later.decorated_;
+  point_ = point_ || later.point_;
+  exponent_ = exponent_ || later.exponent_;
+  upper_ = upper_ || later.upper_;
+  lower_ = lower_ || later.lower_;
+  zero_led_ = zero_led_ || later.zero_led_;
+  whole_ = std::max(whole_, later.whole_);
+  fraction_ = std::max(fraction_, later.fraction_);
+  hex_width_ = std::max(hex_width_, later.hex_width_);
+}
+
 value_type type_guess::type() const {
   if (!any_) return value_type::string;
   if (all_int_) return value_type::int64;

@@ -129,6 +129,8 @@ class type_guess {
  public:
   void add(const field_scan& s);
   void add(std::string_view value) { add(scan_field(value)); }
+  // Takes the values of `later`, as if each were added after these.
+  void merge(const type_guess& later);
 
   // int when every value is a signed 64-bit decimal; uint when every value
   // fits unsigned 64 bits and some need it; hex when every value is "0x" and

@@ -6,13 +6,18 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <stop_token>
+#include <system_error>
+#include <thread>
 
 #include "aligned.hpp"
 #include "csv.hpp"
 #include "progress.hpp"
 #include "sniff.hpp"
+#include "split.hpp"
 #include "terminal.hpp"
 #include "text.hpp"
 #include "topn.hpp"
@@ -123,7 +128,32 @@ class loader {
     // A streamed table prints while it reads: no progress line under it.
     if (!opts.quiet && sink_ == nullptr) progress_ = progress_display::on_terminal();
     if (sink_ != nullptr) sink_->attach(data_);
+    split_ = plan_split();
   }
+
+  // A loader of one part of an input that `whole` reads, after its header:
+  // the same columns and options, its own rows and guesses.
+  struct part_tag {};
+  loader(const loader& whole, part_tag /*unused*/)
+      : opts_(whole.opts_),
+        measure_(whole.measure_),
+        unit_(whole.unit_),
+        first_file_(whole.first_file_),
+        read_as_(whole.read_as_),
+        markers_(whole.markers_),
+        started_(true),
+        keep_addresses_(whole.keep_addresses_),
+        sink_(nullptr) {
+    data_.input_titles = whole.data_.input_titles;
+    data_.requests = whole.data_.requests;
+    data_.stats.resize(whole.data_.stats.size());
+    if (!opts_.where.empty()) filter_.emplace(opts_.where, data_.input_titles, opts_.na);
+  }
+  loader(const loader&) = delete;
+  loader& operator=(const loader&) = delete;
+  loader(loader&&) = delete;
+  loader& operator=(loader&&) = delete;
+  ~loader() = default;
 
   void load_all() {
     load_each();
@@ -158,6 +188,15 @@ class loader {
     return opts_.head && !data_.top && data_.rows.size() + taken >= *opts_.head;
   }
 
+  // Whether an input may be read in parts: the options must not need it read
+  // in order (--head stops early, --stream prints as it reads, without a
+  // header a record may bring columns, aligned columns are found in the
+  // first lines).
+  [[nodiscard]] bool may_split() const {
+    return split_.parts > 1 && sink_ == nullptr && !opts_.head && !opts_.no_header &&
+           opts_.format() != input_format::whitespace;
+  }
+
   void load_one(std::FILE* in, const std::string& name) {
     reader_options ro{opts_.format(), opts_.delimiter, opts_.skip, opts_.comment, opts_.trim, {}};
     std::unique_ptr<byte_source> source = sink_ != nullptr ? sink_->open(in, name, opts_.encoding)
@@ -172,6 +211,14 @@ class loader {
     } else if (!opts_.delimiter_given && !opts_.tsv) {
       choose_delimiter(name, source, ro);
     }
+    // The decoded bytes of a large file, as the reader takes them.
+    window_source* windows = nullptr;
+    if (may_split() && large_regular_file(in, split_.min_bytes)) {
+      auto w = std::make_unique<window_source>(std::move(source));
+      windows = w.get();
+      source = std::move(w);
+    }
+    const reader_options part_options = ro;
     csv_reader reader(std::move(source), name, std::move(ro));
     if (sink_ != nullptr) sink_->reading();
     if (first_file_.empty()) first_file_ = name;
@@ -180,7 +227,129 @@ class loader {
       take_header(name);
       if (!opts_.fields) reader.set_field_limit(record_.size());
     }
+    if (windows != nullptr) {
+      if (started_ && no_figures()) load_in_windows(reader, *windows, part_options, name);
+      windows->stream();
+    }
     while (!done() && reader.next(record_)) take_record(name);
+  }
+
+  // A figure counter takes its values in order: its column is read in one
+  // piece.
+  [[nodiscard]] bool no_figures() const {
+    return std::none_of(data_.requests.figures.begin(), data_.requests.figures.end(),
+                        [](const auto& f) { return f.has_value(); });
+  }
+
+  // Reads the records after the header of a large input in windows, each
+  // cut into parts at line starts, read at once by loaders of their own: the
+  // first on this thread, the others on threads of their own. The window
+  // begins at a record start; when each part is read without a fault, each
+  // ended at a record start (its last record is not cut short), so every part
+  // read its records as `reader` would have, and their rows and guesses
+  // follow these. Otherwise a part may have begun inside a quoted field:
+  // `reader` then reads on from the window's start, alone, and reports any
+  // fault as it would have.
+  void load_in_windows(csv_reader& reader, window_source& windows, const reader_options& options,
+                       const std::string& name) {
+    // LF line ends: parts begin after an LF.
+    if (reader.line_end() != '\n') return;
+    const std::size_t window_size = split_.window;
+    for (;;) {
+      const std::uint64_t from = reader.consumed();
+      std::string_view bytes = windows.window(from, window_size);
+      if (bytes.size() == window_size) {
+        // Up to its last line start; a line as long as the window is read
+        // alone.
+        const std::size_t last_lf = bytes.rfind('\n');
+        if (last_lf == std::string_view::npos) return;
+        bytes = bytes.substr(0, last_lf + 1);
+      }
+      std::vector<std::size_t> cuts = cut_points(bytes, 0, split_);
+      if (cuts.empty()) return;
+      cuts.insert(cuts.begin(), 0);
+      const std::optional<std::uint64_t> lines =
+          load_window(bytes, cuts, options, reader.field_limit(), name);
+      if (!lines) return;
+      windows.seek(from + bytes.size());
+      reader.skip_to(from + bytes.size(), *lines);
+    }
+  }
+
+  // Reads the parts of `bytes` that begin at `cuts` (the first at 0), and
+  // takes their rows; gives the lines read. Nothing when a part failed, or
+  // when the rows would be too many for a table, which the reader names.
+  std::optional<std::uint64_t> load_window(std::string_view bytes,
+                                           const std::vector<std::size_t>& cuts,
+                                           const reader_options& options, std::size_t field_limit,
+                                           const std::string& name) {
+    std::vector<std::unique_ptr<loader>> parts;
+    for (std::size_t i = 0; i < cuts.size(); ++i) {
+      parts.push_back(std::make_unique<loader>(*this, part_tag{}));
+    }
+    std::vector<std::exception_ptr> faults(cuts.size());
+    const auto read_part = [&](std::size_t i, const std::stop_token& stop) {
+      const std::size_t end = i + 1 < cuts.size() ? cuts[i + 1] : bytes.size();
+      try {
+        parts[i]->load_part(bytes.substr(cuts[i], end - cuts[i]), options, field_limit, name, stop);
+      } catch (...) {
+        faults[i] = std::current_exception();
+      }
+    };
+    {
+      std::vector<std::jthread> threads;
+      try {
+        for (std::size_t i = 1; i < cuts.size(); ++i) {
+          threads.emplace_back(
+              [&read_part, i](const std::stop_token& stop) { read_part(i, stop); });
+        }
+      } catch (const std::system_error&) {
+        // No more threads: this one reads the parts left.
+      }
+      read_part(0, {});
+      // The others are wasted when this part failed.
+      if (faults[0]) {
+        for (auto& t : threads) t.request_stop();
+      }
+      for (std::size_t i = threads.size() + 1; i < cuts.size() && !faults[0]; ++i) {
+        read_part(i, {});
+      }
+      for (auto& t : threads) t.join();
+    }
+    std::uint64_t rows = data_.rows.size();
+    std::uint64_t lines = 0;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      if (faults[i]) return std::nullopt;
+      rows += parts[i]->data_.rows.size();
+      lines += parts[i]->lines_;
+    }
+    if (rows > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    for (auto& part : parts) take_part(*part);
+    return lines;
+  }
+
+  // The records of one part (from its start, whose line numbers count from
+  // 1 again: they are only used in faults, which are not reported).
+  void load_part(std::string_view bytes, reader_options options, std::size_t field_limit,
+                 const std::string& name, const std::stop_token& stop) {
+    options.skip = 0;  // the lines skipped are before the header
+    csv_reader reader(memory_source(bytes), name, std::move(options));
+    reader.begin_mid_input();
+    reader.set_field_limit(field_limit);
+    while (!stop.stop_requested() && reader.next(record_)) take_record(name);
+    lines_ = reader.lines();
+  }
+
+  // Takes the rows of the part that follows these, and their guesses.
+  void take_part(loader& part) {
+    for (const std::uint64_t n : part.data_.numbers) data_.numbers.push_back(row_number_ + n);
+    row_number_ += part.row_number_;
+    data_.records.insert(data_.records.end(), part.data_.records.begin(), part.data_.records.end());
+    data_.rows.append(std::move(part.data_.rows));
+    for (std::size_t j = 0; j < data_.stats.size(); ++j) {
+      data_.stats[j].guess.merge(part.data_.stats[j].guess);
+      data_.stats[j].widest = std::max(data_.stats[j].widest, part.data_.stats[j].widest);
+    }
   }
 
   // The delimiter of an input that names none: tab for a *.tsv or *.tab
@@ -429,6 +598,8 @@ class loader {
   std::vector<key_column_state> key_states_;
   std::unique_ptr<progress_display> progress_;
   record_sink* sink_;
+  split_plan split_;
+  std::uint64_t lines_ = 0;  // a part's: the lines it read
 };
 
 // The figures and widths of the stored rows, taken again: the loader's

@@ -61,9 +61,12 @@ void use_binary_standard_streams() {
 // The records' blocks are freed while the table's blocks are allocated.
 // glibc maps blocks of a megabyte on their own and unmaps them when freed,
 // so the table would fault in fresh pages; from the heap it reuses them.
+// One heap for every thread: the blocks that the threads reading a large
+// file in parts fill are reused by the table, which this thread fills.
 void reuse_freed_blocks() {
 #ifdef __GLIBC__
   mallopt(M_MMAP_THRESHOLD, 16 << 20);
+  mallopt(M_ARENA_MAX, 1);
 #endif
 }
 

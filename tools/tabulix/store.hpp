@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -194,6 +195,16 @@ class row_store {
     return at;
   }
   [[nodiscard]] std::size_t size() const { return count_; }
+
+  // Takes the records of `later` after these, without copying them: their
+  // addresses stay valid.
+  void append(row_store&& later) {
+    blocks_.reserve(blocks_.size() + later.blocks_.size());
+    std::move(later.blocks_.begin(), later.blocks_.end(), std::back_inserter(blocks_));
+    count_ += later.count_;
+    later.blocks_.clear();
+    later.count_ = 0;
+  }
 
   // Calls f(address) for each record in input order; the records stay.
   template <class F>

@@ -21,8 +21,10 @@
 //           --number and --sort 3 (a column that --exclude 3 hides)
 //   the input's length: bit 0 --wrap, bit 1 --max-column-width 6, bits 2-4
 //           which --where expression, bit 5 --stream=2 (without --sort,
-//           --stats and --number) (bits that mutations change freely,
-//           leaving the bytes' meaning as it was)
+//           --stats and --number), bit 6 the file read in parts, as on
+//           several cores (cut at a quarter and half of it, in windows of
+//           three quarters) (bits that mutations change freely, leaving the
+//           bytes' meaning as it was)
 //
 // Faults the command reports (usage_error, data_error, input_error, a refused
 // library call, memory running out) end a run quietly; anything else, and any
@@ -355,6 +357,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.stats = false;
     o.number = false;
   }
+  // The loader reads the cuts when it starts.
+  const std::size_t n = size - option_bytes;
+  const std::string cuts =
+      std::to_string(n / 4) + ',' + std::to_string(n / 2) + '/' + std::to_string(n * 3 / 4 + 1);
+  if ((size & 64U) != 0) setenv("TABULIX_TEST_SPLIT", cuts.c_str(), 1);  // NOLINT
   print_table(o, data + option_bytes, size - option_bytes);
+  unsetenv("TABULIX_TEST_SPLIT");  // NOLINT
   return 0;
 }
