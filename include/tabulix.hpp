@@ -348,7 +348,7 @@ const char* make_title(void* callable, unsigned width, std::string& text,
   });
 }
 
-// A title callable of any type, shared by the specs and tables that hold it; each table's
+// A title callable of any type, shared by the column_spec objects and tables that hold it; each table's
 // column has its own copy, with its last title, which the library gets as its argument.
 struct title_source {
   std::shared_ptr<void> callable;
@@ -698,10 +698,10 @@ class table {
   }
 
   /// Declares a column; a refused setting stops those after it (in column_spec's order).
-  column add_column(const column_spec& spec, std::error_code& ec) noexcept {
+  column add_column(const column_spec& decl, std::error_code& ec) noexcept {
     if (!valid(ec)) return {};
     detail::table_state& s = *state_;
-    if (detail::has_nul(spec.title_) || (spec.suffix_ && detail::has_nul(*spec.suffix_))) {
+    if (detail::has_nul(decl.title_) || (decl.suffix_ && detail::has_nul(*decl.suffix_))) {
       return detail::set(ec, errc::invalid_argument), column{};
     }
     // What may run out of memory comes before the column is declared.
@@ -711,19 +711,19 @@ class table {
     const char* suffix = nullptr;
     const bool ready = detail::allocates([&] {
       if (s.kinds.size() == s.kinds.capacity()) s.kinds.reserve(2 * s.kinds.size() + 4);
-      if (!spec.title_.empty()) title = texts.emplace_front(spec.title_).c_str();
-      if (spec.suffix_) suffix = texts.emplace_front(*spec.suffix_).c_str();
-      if (spec.title_func_.callable)
-        titles.push_front({spec.title_func_.callable, spec.title_func_.make, &s.failure, {}});
+      if (!decl.title_.empty()) title = texts.emplace_front(decl.title_).c_str();
+      if (decl.suffix_) suffix = texts.emplace_front(*decl.suffix_).c_str();
+      if (decl.title_func_.callable)
+        titles.push_front({decl.title_func_.callable, decl.title_func_.make, &s.failure, {}});
     });
     if (!ready) return detail::set(ec, errc::no_memory), column{};
     std::int32_t id = 0;
-    const auto kind = static_cast<unsigned>(spec.type_);
+    const auto kind = static_cast<unsigned>(decl.type_);
     if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) return {};
-    s.kinds.push_back(spec.type_);
-    const bool right = !s.c_defaults && spec.type_ != type::string;
+    s.kinds.push_back(decl.type_);
+    const bool right = !s.c_defaults && decl.type_ != type::string;
     detail::fail(
-        spec.apply(s.handle, right, title, suffix, titles.empty() ? nullptr : &titles.front()), ec);
+        decl.apply(s.handle, right, title, suffix, titles.empty() ? nullptr : &titles.front()), ec);
     tblx_endcolumn(s.handle);
     s.texts.splice_after(s.texts.before_begin(), texts);
     s.titles.splice_after(s.titles.before_begin(), titles);
@@ -732,8 +732,8 @@ class table {
   /// Declares the columns in order, up to the first refusal; the header stays open.
   void add_columns(std::initializer_list<column_spec> columns, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
-    for (const column_spec& spec : columns) {
-      if (add_column(spec, ec); ec) return;
+    for (const column_spec& decl : columns) {
+      if (add_column(decl, ec); ec) return;
     }
   }
   /// Ends the header.
@@ -902,7 +902,7 @@ class table {
   /// operator<< of a temporary table.
   friend std::ostream& operator<<(std::ostream& os, table&& t) { return os << t; }
 
-  TABULIX_OR_THROW_((column add_column(const column_spec& spec)), add_column(spec, ec))
+  TABULIX_OR_THROW_((column add_column(const column_spec& decl)), add_column(decl, ec))
   TABULIX_OR_THROW_((void add_columns(std::initializer_list<column_spec> columns)),
                     add_columns(columns, ec))
   TABULIX_OR_THROW_((void end_header()), end_header(ec))

@@ -765,9 +765,9 @@ void check_cpp_scenario(const std::vector<cpp_step>& steps, bool throwing) {
     }                                                                \
   }
 
-cpp_step cpp_declare(const tabulix::column_spec& spec) {
+cpp_step cpp_declare(const tabulix::column_spec& decl) {
   cpp_step step =
-      CPP_STEP("add_column", c.col = c.t.add_column(spec), c.col = c.t.add_column(spec, *ec));
+      CPP_STEP("add_column", c.col = c.t.add_column(decl), c.col = c.t.add_column(decl, *ec));
   step.declares = true;
   return step;
 }
