@@ -348,8 +348,8 @@ const char* make_title(void* callable, unsigned width, std::string& text,
   });
 }
 
-// A title callable of any type, shared by the column_spec objects and tables that hold it; each table's
-// column has its own copy, with its last title, which the library gets as its argument.
+// A title callable of any type, shared by the column declarations and tables that hold it; each
+// table's column has its own copy, with its last title, which the library gets as its argument.
 struct title_source {
   std::shared_ptr<void> callable;
   const char* (*make)(void*, unsigned, std::string&, outcome&) noexcept = nullptr;
