@@ -576,7 +576,9 @@ class column_spec {
   /// Zero-fills hex numbers to the column width.
   column_spec& leading_zeros(bool on = true) noexcept { return set(leading_zeros_, int{on}); }
   /// Text after every number and sum; copied.
-  column_spec& suffix(std::string_view text) { return suffix_.emplace(text), *this; }
+  column_spec& suffix(std::string_view text) {
+    return suffix_.assign(text), has_suffix_ = true, *this;
+  }
   /// Sorts a string column by length first.
   column_spec& sort_by_length(bool on = true) noexcept {
     return set(sort_mode_, on ? TBLX_SORTMODE_BY_LENGTH : 0);
@@ -625,7 +627,8 @@ class column_spec {
   type type_;
   std::string title_;
   detail::title_source title_func_;
-  std::optional<std::string> suffix_;
+  std::string suffix_;  // not a std::optional: g++ 12 warns of its emplace, wrongly
+  bool has_suffix_ = false;
   std::optional<unsigned> title_just_, cell_just_, hex_case_;
   std::optional<int> min_width_, summarize_, leading_zeros_, sort_mode_, justify_char_, precision_;
   std::optional<char> grouping_;
@@ -701,7 +704,7 @@ class table {
   column add_column(const column_spec& decl, std::error_code& ec) noexcept {
     if (!valid(ec)) return {};
     detail::table_state& s = *state_;
-    if (detail::has_nul(decl.title_) || (decl.suffix_ && detail::has_nul(*decl.suffix_))) {
+    if (detail::has_nul(decl.title_) || (decl.has_suffix_ && detail::has_nul(decl.suffix_))) {
       return detail::set(ec, errc::invalid_argument), column{};
     }
     // What may run out of memory comes before the column is declared.
@@ -712,7 +715,7 @@ class table {
     const bool ready = detail::allocates([&] {
       if (s.kinds.size() == s.kinds.capacity()) s.kinds.reserve(2 * s.kinds.size() + 4);
       if (!decl.title_.empty()) title = texts.emplace_front(decl.title_).c_str();
-      if (decl.suffix_) suffix = texts.emplace_front(*decl.suffix_).c_str();
+      if (decl.has_suffix_) suffix = texts.emplace_front(decl.suffix_).c_str();
       if (decl.title_func_.callable)
         titles.push_front({decl.title_func_.callable, decl.title_func_.make, &s.failure, {}});
     });
