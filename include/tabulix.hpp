@@ -946,11 +946,16 @@ class table {
 #endif
 
  private:
-  // A new-expression allocates before it evaluates its arguments: when the
-  // state cannot be made, no C table is either.
-  table(bool c_defaults, std::error_code& ec) noexcept
-      : state_(new (std::nothrow) detail::table_state(tblx_new(), c_defaults)) {  // NOLINT
-    if (state_ != nullptr && state_->handle == nullptr) state_.reset();
+  // The state first, so that a C table is made only where it can be kept. It comes from plain
+  // new where exceptions report its failure: a program that replaces operator new and delete
+  // need not replace the nothrow form too.
+  table(bool c_defaults, std::error_code& ec) noexcept {
+#if TABULIX_EXCEPTIONS
+    detail::allocates([&] { state_ = std::make_unique<detail::table_state>(nullptr, c_defaults); });
+#else
+    state_.reset(new (std::nothrow) detail::table_state(nullptr, c_defaults));  // NOLINT
+#endif
+    if (state_ != nullptr && (state_->handle = tblx_new()) == nullptr) state_.reset();
     if (state_ != nullptr && !c_defaults) tblx_setmeasuretitles(state_->handle, 1);
     detail::fail(state_ != nullptr ? TBLX_OK : TBLX_ERR_NO_MEMORY, ec);
   }
