@@ -81,7 +81,9 @@ split_plan plan_split() {
     plan.window = std::size_t{1} << 30;
     if (slash != std::string_view::npos) {
       const std::vector<std::uint64_t> window = parse_offsets(given.substr(slash + 1));
-      if (!window.empty() && window.front() != 0) plan.window = window.front();
+      if (!window.empty() && window.front() != 0) {
+        plan.window = static_cast<std::size_t>(std::min<std::uint64_t>(window.front(), SIZE_MAX));
+      }
     }
     return plan;
   }
