@@ -41,7 +41,7 @@ int main() {
   }
   if (!ec) t.set_sum_text(t.column_id(0), "In stock", ec);
   if (!ec) t.set_style(tabulix::style::fancy, ec);
-  const std::string text = ec ? std::string() : t.to_string(ec);
+  const std::string text = ec ? std::string() : t.to_string(tabulix::section::all, ec);
   if (ec) {
     std::fprintf(stderr, "price_list: %s\n", ec.message().c_str());
     return 1;

@@ -44,9 +44,9 @@ int main() try {
       column_spec(type::int64, "Nice").cell_just(just::right).min_width(4)};
   t.set_style(tabulix::style::fancyw);
   // size_t and int values go to the uint64 and int64 columns as they are.
-  t.add_rows(processes, [](const process& p) {
-    return std::tie(p.pid, p.user, p.command, p.resident_kib, p.cpu_ms, p.nice);
-  });
+  for (const process& p : processes) {
+    t.add_row(p.pid, p.user, p.command, p.resident_kib, p.cpu_ms, p.nice);
+  }
   t.sort(t.column_id(3), tabulix::order::desc);
   t.set_sum_text(t.column_id(2), std::to_string(processes.size()) + " processes");
   t.print(stdout);

@@ -31,7 +31,6 @@
 #include <cstdio>
 #include <exception>
 #include <forward_list>
-#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <memory>
@@ -215,11 +214,6 @@ struct empty_t {};
 /// An empty cell in a column of any type, as an empty std::optional gives.
 inline constexpr empty_t empty{};
 
-/// The library's version as text ("0.7.0").
-inline std::string_view version() noexcept { return tblx_version_str(); }
-/// The library's version as major << 24 | minor << 16 | patch << 8.
-inline std::uint32_t version_number() noexcept { return tblx_version_uint(); }
-
 namespace detail {
 
 // Maps a library status to an error_code; returns whether it was a failure.
@@ -263,38 +257,38 @@ bool allocates(F&& f) noexcept {
 // A text the library would cut short at a NUL inside: refused instead.
 inline bool has_nul(std::string_view s) noexcept { return s.find('\0') != std::string_view::npos; }
 
-// The library's own copy of a name in one of its name lists, or null.
-inline const char* listed(const char* const* list, std::string_view name) noexcept {
-  for (; list != nullptr && *list != nullptr; ++list) {
-    if (name == *list) return *list;
-  }
-  return nullptr;
-}
-inline std::vector<std::string_view> name_list(const char* const* list) {
-  std::vector<std::string_view> names;
-  for (; list != nullptr && *list != nullptr; ++list) names.emplace_back(*list);
-  return names;
-}
-
 // What a print gave: its error, or the first exception of a callable in it and its code.
 struct outcome {
   std::error_code code;
   std::exception_ptr exception;
+
+  // Runs a caller's callable for the library, which takes no exception: the first one f throws
+  // is kept with its code, and `fallback` given instead. One that cannot throw runs the same
+  // code either way.
+  template <class R, class F>
+  R guard([[maybe_unused]] R fallback, F&& f) noexcept {
 #if TABULIX_EXCEPTIONS
-  // Keeps the exception being handled, if it is the first.
-  void keep_current() noexcept {
-    if (exception) return;
-    exception = std::current_exception();
-    try {
-      throw;
-    } catch (const std::bad_alloc&) {
-      code = errc::no_memory;
-    } catch (const std::system_error& e) {
-      code = e.code();
-    } catch (...) {
-      code = std::make_error_code(std::errc::operation_canceled);
+    if constexpr (!std::is_nothrow_invocable_v<F&>) {
+      const auto keep = [this](std::error_code first) noexcept {
+        if (exception) return;
+        exception = std::current_exception();
+        code = first;
+      };
+      try {
+        return f();
+      } catch (const std::bad_alloc&) {
+        keep(errc::no_memory);
+      } catch (const std::system_error& e) {
+        keep(e.code());
+      } catch (...) {
+        keep(std::make_error_code(std::errc::operation_canceled));
+      }
+      return fallback;
     }
+#endif
+    return f();
   }
+#if TABULIX_EXCEPTIONS
   // For the throwing forms: the exception as it was, else the error in ec.
   void rethrow(std::error_code& ec) const {
     if (exception) std::rethrow_exception(exception);
@@ -302,22 +296,6 @@ struct outcome {
   }
 #endif
 };
-// Runs a caller's callable for the library, which takes no exception: one from f is kept in
-// `failure` and `fallback` given instead. One that cannot throw runs the same code either way.
-template <class R, class F>
-R guarded([[maybe_unused]] outcome& failure, [[maybe_unused]] R fallback, F&& f) noexcept {
-#if TABULIX_EXCEPTIONS
-  if constexpr (!std::is_nothrow_invocable_v<F&>) {
-    try {
-      return f();
-    } catch (...) {
-      failure.keep_current();
-      return fallback;
-    }
-  }
-#endif
-  return f();
-}
 
 // f(unsigned width) gives a C string, or a text that converts to std::string_view or
 // std::string (not a number, which std::string would take as one character).
@@ -334,7 +312,7 @@ template <class F>
 const char* make_title(void* callable, unsigned width, std::string& text,
                        outcome& failure) noexcept {
   F& f = *static_cast<F*>(callable);
-  return guarded(failure, "", [&]() -> const char* {
+  return failure.guard("", [&]() -> const char* {
     using result = std::invoke_result_t<F&, unsigned>;
     if constexpr (std::is_convertible_v<result, const char*>) {
       const char* s = f(width);
@@ -359,21 +337,6 @@ struct title_source {
     auto& s = *static_cast<title_source*>(self);
     return s.make(s.callable.get(), static_cast<unsigned>(width), s.text, *s.failure);
   }
-};
-
-// Everything a table keeps beside its C handle, on the heap so that the pointers handed to the
-// library stay valid however the table object moves.
-struct table_state {
-  table_state(tblx_table* t, bool c) noexcept : handle(t), c_defaults(c) {}
-  tblx_table* handle;       // deleted by the table
-  bool c_defaults;          // the C library's defaults (table::c_defaults)
-  bool printing = false;    // a title callable or writer may be running
-  std::vector<type> kinds;  // column types, for converting values without a walk of the columns
-  std::size_t row_cells = SIZE_MAX;      // cells of the row open through begin_row, or SIZE_MAX
-  std::forward_list<std::string> texts;  // titles and suffixes the library points to
-  std::forward_list<title_source> titles;
-  outcome failure;      // the first exception of a callable in this print
-  std::string scratch;  // a NUL-terminated copy of a text passed as a view
 };
 
 template <class... T>
@@ -418,65 +381,49 @@ constexpr bool fits(T v) noexcept {
   return static_cast<magnitude_t>(v) <= magnitude_t{std::numeric_limits<R>::max()};
 }
 
-// Adds a cell with add_cell(t, value...); with t null, only checks that it would be added.
-template <class F, class... V>
-tblx_status add(tblx_table* t, F add_cell, V... value) noexcept {
-  return t == nullptr ? TBLX_OK : add_cell(t, value...);
-}
-
-// An integer goes into a number column whose type holds its value.
-template <class T>
-tblx_status put_integer(tblx_table* t, type kind, T v) noexcept {
-  if (kind == type::float64 && exact_in_double(v)) {
-    return add(t, &tblx_addcell_double, static_cast<double>(v));
-  }
-  if (kind == type::int64 && fits<std::int64_t>(v)) {
-    return add(t, &tblx_addcell_int, static_cast<std::int64_t>(v));
-  }
-  if ((kind == type::uint64 || kind == type::hex) && fits<std::uint64_t>(v)) {
-    return add(t, kind == type::hex ? &tblx_addcell_hex : &tblx_addcell_uint,
-               static_cast<std::uint64_t>(v));
-  }
-  return TBLX_ERR_CELL_TYPE_MISMATCH;
-}
-
-// A text goes into a string column: a C string as it is, a view through a NUL-terminated copy.
-template <class T>
-tblx_status put_text(tblx_table* t, const T& v, std::string& scratch) noexcept {
-  const char* text = nullptr;
-  if constexpr (std::is_convertible_v<const T&, const char*>) {
-    text = v;
-    if (text == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
-  } else {
-    const std::string_view view = v;
-    if (has_nul(view)) return TBLX_ERR_INVALID_ARGUMENT;
-    if constexpr (std::is_same_v<T, std::string>) {
-      text = v.c_str();
-    } else if (t != nullptr) {
-      if (!allocates([&] { scratch.assign(view); })) return TBLX_ERR_NO_MEMORY;
-      text = scratch.c_str();
-    }
-  }
-  return add(t, &tblx_addcell_string, text);
-}
-
 // Adds v to the open row as a cell of a column of type `kind`, converted as
 // table::add_row() says; with t null, only tells whether it would be refused.
 template <class T>
 tblx_status put(tblx_table* t, type kind, const T& v, std::string& scratch) noexcept {
-  constexpr tblx_status mismatch = TBLX_ERR_CELL_TYPE_MISMATCH;
+  const auto add = [t](bool fits, auto add_cell, auto... value) -> tblx_status {
+    if (!fits) return TBLX_ERR_CELL_TYPE_MISMATCH;
+    return t == nullptr ? TBLX_OK : add_cell(t, value...);
+  };
   if constexpr (is_optional<T>::value) {
-    return v ? put(t, kind, *v, scratch) : add(t, &tblx_addcell_empty);
+    return v ? put(t, kind, *v, scratch) : add(true, &tblx_addcell_empty);
   } else if constexpr (std::is_same_v<T, std::nullopt_t> || std::is_same_v<T, empty_t>) {
-    return add(t, &tblx_addcell_empty);
+    return add(true, &tblx_addcell_empty);
   } else if constexpr (std::is_same_v<T, hex>) {
-    return kind == type::hex ? add(t, &tblx_addcell_hex, v.value) : mismatch;
+    return add(kind == type::hex, &tblx_addcell_hex, v.value);
   } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
-    return kind == type::float64 ? add(t, &tblx_addcell_double, static_cast<double>(v)) : mismatch;
-  } else if constexpr (is_integer<T>) {
-    return put_integer(t, kind, v);
+    return add(kind == type::float64, &tblx_addcell_double, static_cast<double>(v));
+  } else if constexpr (is_integer<T>) {  // into a number column whose type holds its value
+    if (kind == type::float64) {
+      return add(exact_in_double(v), &tblx_addcell_double, static_cast<double>(v));
+    }
+    if (kind == type::int64) {
+      return add(fits<std::int64_t>(v), &tblx_addcell_int, static_cast<std::int64_t>(v));
+    }
+    return add(kind != type::string && fits<std::uint64_t>(v),
+               kind == type::hex ? &tblx_addcell_hex : &tblx_addcell_uint,
+               static_cast<std::uint64_t>(v));
   } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-    return kind == type::string ? put_text(t, v, scratch) : mismatch;
+    // A C string as it is, a view through a NUL-terminated copy.
+    if (kind != type::string) return TBLX_ERR_CELL_TYPE_MISMATCH;
+    const char* text = nullptr;
+    if constexpr (std::is_convertible_v<const T&, const char*>) {
+      if ((text = v) == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+    } else {
+      const std::string_view view = v;
+      if (has_nul(view)) return TBLX_ERR_INVALID_ARGUMENT;
+      if constexpr (std::is_same_v<T, std::string>) {
+        text = v.c_str();
+      } else if (t != nullptr) {
+        if (!allocates([&] { scratch.assign(view); })) return TBLX_ERR_NO_MEMORY;
+        text = scratch.c_str();
+      }
+    }
+    return add(true, &tblx_addcell_string, text);
   } else {
     static_assert(always_false<T>,
                   "tabulix: a cell takes a text, an integer, a float or double, "
@@ -487,13 +434,11 @@ tblx_status put(tblx_table* t, type kind, const T& v, std::string& scratch) noex
   }
 }
 
-template <class T>
-inline constexpr bool is_error_code = std::is_same_v<std::remove_reference_t<T>, std::error_code>;
-
 // Whether add_row's arguments end with a std::error_code&: its non-throwing form.
 template <class... Args>
-inline constexpr bool ends_with_error_code =
-    is_error_code<std::tuple_element_t<sizeof...(Args), std::tuple<void, Args...>>>;
+inline constexpr bool ends_with_error_code = std::is_same_v<
+    std::tuple_element_t<sizeof...(Args), std::tuple<void, std::remove_reference_t<Args>...>>,
+    std::error_code>;
 
 // A std::FILE*, or a writer w(data, size) that gives nothing or false to refuse the bytes.
 template <class Out>
@@ -508,7 +453,7 @@ struct writer_call {
   static int TBLX_CALL call(void* self, const char* data, std::size_t size) noexcept {
     auto& c = *static_cast<writer_call*>(self);
     constexpr bool nothrow = std::is_nothrow_invocable_v<W&, const char*, std::size_t>;
-    return guarded(c.failure, 1, [&]() noexcept(nothrow) {
+    return c.failure.guard(1, [&]() noexcept(nothrow) {
       if constexpr (std::is_void_v<std::invoke_result_t<W&, const char*, std::size_t>>) {
         c.write(data, size);
         return 0;
@@ -520,25 +465,6 @@ struct writer_call {
 };
 
 }  // namespace detail
-
-/// The order named "asc", "desc" or "unord"; errc::parse for any other name.
-inline order parse_order(std::string_view name, std::error_code& ec) noexcept {
-  int value = TBLX_SORT_UNORD;
-  const char* known = detail::listed(tblx_getsortorderlist(), name);
-  if (known == nullptr) return detail::set(ec, errc::parse), order::unord;
-  detail::fail(tblx_parse_sortorder(&value, known), ec);
-  return static_cast<order>(value);
-}
-TABULIX_OR_THROW_((inline order parse_order(std::string_view name)), parse_order(name, ec))
-
-/// The names table::set_style() takes, in the library's order.
-inline std::vector<std::string_view> style_names() {
-  return detail::name_list(tblx_getstylelist());
-}
-/// The names parse_order() takes, in the library's order.
-inline std::vector<std::string_view> order_names() {
-  return detail::name_list(tblx_getsortorderlist());
-}
 
 class table;
 
@@ -599,24 +525,24 @@ class column_spec {
   column_spec& set(std::optional<T>& field, T value) noexcept {
     return field = value, *this;
   }
-  // Applies the settings to the library's open column, up to the first refused one.
-  // `right`: the C++ default of a number column.
-  tblx_status apply(tblx_table* t, bool right, const char* title, const char* suffix,
-                    detail::title_source* func) const noexcept {
+  // Applies the settings to the library's open column, up to the first refused one; the library
+  // keeps pointers to the title, suffix and title callable. `right`: a number column's C++ default.
+  tblx_status apply(tblx_table* t, bool right) noexcept {
     tblx_status rc = TBLX_OK;
     const auto put = [&](auto setter, bool given, auto... value) {
       if (rc == TBLX_OK && given) rc = setter(t, value...);
     };
     const std::pair<unsigned, int> limit = max_width_.value_or(std::pair<unsigned, int>());
-    put(&tblx_setcolumn_title, title != nullptr, title);
-    put(&tblx_setcolumn_titlefunc, func != nullptr, &detail::title_source::call, func);
+    put(&tblx_setcolumn_title, !title_.empty(), title_.c_str());
+    put(&tblx_setcolumn_titlefunc, title_func_.callable != nullptr, &detail::title_source::call,
+        &title_func_);
     put(&tblx_setcolumn_titlejust, right || title_just_, title_just_.value_or(TBLX_JUST_RIGHT));
     put(&tblx_setcolumn_celljust, right || cell_just_, cell_just_.value_or(TBLX_JUST_RIGHT));
     put(&tblx_setcolumn_minwidth, min_width_.has_value(), min_width_.value_or(0));
     put(&tblx_setcolumn_summarize, summarize_.has_value(), summarize_.value_or(0));
     put(&tblx_setcolumn_hexcase, hex_case_.has_value(), hex_case_.value_or(0));
     put(&tblx_setcolumn_leadingzero, leading_zeros_.has_value(), leading_zeros_.value_or(0));
-    put(&tblx_setcolumn_suffix, suffix != nullptr, suffix);
+    put(&tblx_setcolumn_suffix, has_suffix_, suffix_.c_str());
     put(&tblx_setcolumn_sortmode, sort_mode_.has_value(), sort_mode_.value_or(0));
     put(&tblx_setcolumn_justchar, justify_char_.has_value(), justify_char_.value_or(0));
     put(&tblx_setcolumn_maxwidth, max_width_.has_value(), limit.first, limit.second);
@@ -634,6 +560,22 @@ class column_spec {
   std::optional<char> grouping_;
   std::optional<std::pair<unsigned, int>> max_width_;  // the width and the overflow
 };
+
+namespace detail {
+// Everything a table keeps beside its C handle, on the heap so that the pointers handed to the
+// library stay valid however the table object moves.
+struct table_state {
+  table_state(tblx_table* t, bool c) noexcept : handle(t), c_defaults(c) {}
+  tblx_table* handle;       // deleted by the table
+  bool c_defaults;          // the C library's defaults (table::c_defaults)
+  bool printing = false;    // a title callable or writer may be running
+  std::vector<type> kinds;  // column types, for converting values without a walk of the columns
+  std::size_t row_cells = SIZE_MAX;        // cells of the row open through begin_row, or SIZE_MAX
+  std::forward_list<column_spec> columns;  // the library points to their texts and callables
+  outcome failure;                         // the first exception of a callable in this print
+  std::string scratch;                     // a NUL-terminated copy of a text passed as a view
+};
+}  // namespace detail
 
 /// A column of a table for table::sort() and table::set_sum_text(), or a bare column ID.
 class column {
@@ -692,13 +634,6 @@ class table {
   }
   /// Whether the table holds a C table (false once moved from).
   explicit operator bool() const noexcept { return state_ != nullptr; }
-  /// Hands the C table over, for tblx_delete(); null while it uses texts or callables kept here.
-  tblx_table* release() noexcept {
-    if (printing() || state_ == nullptr || !state_->texts.empty() || !state_->titles.empty()) {
-      return nullptr;
-    }
-    return std::exchange(state_, nullptr)->handle;
-  }
 
   /// Declares a column; a refused setting stops those after it (in column_spec's order).
   column add_column(const column_spec& decl, std::error_code& ec) noexcept {
@@ -707,29 +642,24 @@ class table {
     if (detail::has_nul(decl.title_) || (decl.has_suffix_ && detail::has_nul(decl.suffix_))) {
       return detail::set(ec, errc::invalid_argument), column{};
     }
-    // What may run out of memory comes before the column is declared.
-    std::forward_list<std::string> texts;
-    std::forward_list<detail::title_source> titles;
-    const char* title = nullptr;
-    const char* suffix = nullptr;
-    const bool ready = detail::allocates([&] {
+    // The table's copy of the declaration comes first, so that running out of memory leaves no
+    // column behind; the library points to its texts and callable.
+    const bool copied = detail::allocates([&] {
       if (s.kinds.size() == s.kinds.capacity()) s.kinds.reserve(2 * s.kinds.size() + 4);
-      if (!decl.title_.empty()) title = texts.emplace_front(decl.title_).c_str();
-      if (decl.has_suffix_) suffix = texts.emplace_front(decl.suffix_).c_str();
-      if (decl.title_func_.callable)
-        titles.push_front({decl.title_func_.callable, decl.title_func_.make, &s.failure, {}});
+      s.columns.push_front(decl);
     });
-    if (!ready) return detail::set(ec, errc::no_memory), column{};
+    if (!copied) return detail::set(ec, errc::no_memory), column{};
+    column_spec& kept = s.columns.front();
+    kept.title_func_.failure = &s.failure;
     std::int32_t id = 0;
     const auto kind = static_cast<unsigned>(decl.type_);
-    if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) return {};
+    if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) {
+      s.columns.pop_front();
+      return {};
+    }
     s.kinds.push_back(decl.type_);
-    const bool right = !s.c_defaults && decl.type_ != type::string;
-    detail::fail(
-        decl.apply(s.handle, right, title, suffix, titles.empty() ? nullptr : &titles.front()), ec);
+    detail::fail(kept.apply(s.handle, !s.c_defaults && decl.type_ != type::string), ec);
     tblx_endcolumn(s.handle);
-    s.texts.splice_after(s.texts.before_begin(), texts);
-    s.titles.splice_after(s.titles.before_begin(), titles);
     return {&s, id};
   }
   /// Declares the columns in order, up to the first refusal; the header stays open.
@@ -765,17 +695,6 @@ class table {
       static_assert(detail::always_false<Args...>,
                     "tabulix: without exceptions, add_row needs a std::error_code& last");
 #endif
-    }
-  }
-  /// add_row() of the tuple (std::tie...) project(element) gives, up to the first refused row.
-  template <class Range, class Projection>
-  void add_rows(Range&& rows, Projection&& project, std::error_code& ec) {
-    if (!valid(ec)) return;
-    ec.clear();
-    for (auto&& element : rows) {
-      std::apply([&](const auto&... values) { add_row(values..., ec); },
-                 std::invoke(project, element));
-      if (ec) return;
     }
   }
 
@@ -815,18 +734,11 @@ class table {
     if (remove_rows(ec), ec) return;
     tblx_clean(state_->handle);
     state_->kinds.clear();
-    state_->texts.clear();  // no column refers to these any more
-    state_->titles.clear();
+    state_->columns.clear();  // no column refers to these any more
   }
 
   /// The style of the text format.
   void set_style(style s, std::error_code& ec) noexcept { call(ec, &tblx_setstyle, s); }
-  /// The style by name (style_names()); errc::parse for others.
-  void set_style(std::string_view name, std::error_code& ec) noexcept {
-    const char* known = detail::listed(tblx_getstylelist(), name);
-    if (known == nullptr) return detail::set(ec, errc::parse);
-    call(ec, &tblx_setstylestr, known);
-  }
   /// The output format of the prints.
   void set_format(format f, std::error_code& ec) noexcept { call(ec, &tblx_setformat, f); }
   /// What every width of the table counts.
@@ -854,10 +766,6 @@ class table {
     }
     call(ec, &tblx_setsumtext, c.id(), state_->scratch.c_str());
   }
-  /// The column shows its sum or filler again.
-  void clear_sum_text(const column& c, std::error_code& ec) noexcept {
-    if (owns(c, ec)) call(ec, &tblx_setsumtext, c.id(), nullptr);
-  }
   /// Sorts the rows stably by a column of this table.
   void sort(const column& by, order o, std::error_code& ec) noexcept {
     if (owns(by, ec)) call(ec, &tblx_sort, o, by.id());
@@ -868,11 +776,6 @@ class table {
   template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
   void print(Out&& out, section s, std::error_code& ec) noexcept {
     ec = print_with(out, s, false).code;
-  }
-  /// print() of every section.
-  template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
-  void print(Out&& out, std::error_code& ec) noexcept {
-    print(out, section::all, ec);
   }
   /// Prints and frees the rows added since the last flush in the layout the first one froze, as
   /// tblx_flushrows() does; sort() is refused until remove_rows() or clean().
@@ -885,10 +788,6 @@ class table {
     std::string out;
     if ((ec = print_into(s, out).code)) out.clear();
     return out;
-  }
-  /// to_string() of every section.
-  [[nodiscard]] std::string to_string(std::error_code& ec) noexcept {
-    return to_string(section::all, ec);
   }
   /// Writes into the stream's buffer; failbit on failure, badbit when the stream refused bytes.
   friend std::ostream& operator<<(std::ostream& os, table& t) {
@@ -909,9 +808,6 @@ class table {
   TABULIX_OR_THROW_((void add_columns(std::initializer_list<column_spec> columns)),
                     add_columns(columns, ec))
   TABULIX_OR_THROW_((void end_header()), end_header(ec))
-  TABULIX_OR_THROW_((template <class Range, class Projection>
-                     void add_rows(Range&& rows, Projection&& project)),
-                    add_rows(rows, project, ec))
   TABULIX_OR_THROW_((void begin_row()), begin_row(ec))
   TABULIX_OR_THROW_((template <class T> void add_cell(const T& value)), add_cell(value, ec))
   TABULIX_OR_THROW_((void end_row()), end_row(ec))
@@ -919,7 +815,6 @@ class table {
   TABULIX_OR_THROW_((void remove_rows()), remove_rows(ec))
   TABULIX_OR_THROW_((void clean()), clean(ec))
   TABULIX_OR_THROW_((void set_style(style s)), set_style(s, ec))
-  TABULIX_OR_THROW_((void set_style(std::string_view name)), set_style(name, ec))
   TABULIX_OR_THROW_((void set_format(format f)), set_format(f, ec))
   TABULIX_OR_THROW_((void set_width_mode(width w)), set_width_mode(w, ec))
   TABULIX_OR_THROW_((void set_measure_titles(bool on)), set_measure_titles(on, ec))
@@ -928,7 +823,6 @@ class table {
   TABULIX_OR_THROW_((void set_sum_filler(style s, char c)), set_sum_filler(s, c, ec))
   TABULIX_OR_THROW_((void set_sum_text(const column& c, std::string_view text)),
                     set_sum_text(c, text, ec))
-  TABULIX_OR_THROW_((void clear_sum_text(const column& c)), clear_sum_text(c, ec))
   TABULIX_OR_THROW_((void sort(const column& by, order o)), sort(by, o, ec))
   TABULIX_OR_THROW_((template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
                      void print(Out&& out, section s = section::all)),

@@ -282,7 +282,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, CppGolden, testing::ValuesIn(goldens()),
 
 TEST(CppPrint, StreamFileAndStringAgree) {
   tabulix::table t = sizes_cpp();
-  t.set_style("fancy");
+  t.set_style(tabulix::style::fancy);
   const std::string expected = t.to_string();
   std::ostringstream os;
   os << t;
@@ -302,7 +302,7 @@ TEST(CppPrint, StreamErrorIsReported) {
   std::FILE* full = std::fopen("/dev/full", "w");
   if (full == nullptr) GTEST_SKIP() << "no /dev/full";
   std::error_code ec;
-  t.print(full, ec);
+  t.print(full, section::all, ec);
   std::fclose(full);
   EXPECT_EQ(ec, tabulix::errc::output_error);
   full = std::fopen("/dev/full", "w");
@@ -335,12 +335,12 @@ TEST(CppPrint, WritersAndFormats) {
 
   int calls = 0;
   std::error_code ec;
-  t.print([&](const char*, std::size_t) { return ++calls > 1; }, ec);
+  t.print([&](const char*, std::size_t) { return ++calls > 1; }, section::all, ec);
   EXPECT_EQ(ec, tabulix::errc::output_error);
   EXPECT_EQ(calls, 1);
   EXPECT_THROW(t.print([](const char*, std::size_t) { throw std::runtime_error("full"); }),
                std::runtime_error);
-  t.print([](const char*, std::size_t) { throw std::bad_alloc(); }, ec);
+  t.print([](const char*, std::size_t) { throw std::bad_alloc(); }, section::all, ec);
   EXPECT_EQ(ec, tabulix::errc::no_memory);
   EXPECT_THROW(t.set_format(static_cast<tabulix::format>(7)), std::system_error);
 }

@@ -242,7 +242,7 @@ struct shared_job {
 shared_job cpp_job(tabulix::table& t) {
   return {[&t](std::FILE* f) {
             std::error_code ec;
-            t.print(f, ec);
+            t.print(f, tabulix::section::all, ec);
             return ec ? "print: " + ec.message() : std::string();
           },
           support::capture([&t](std::FILE* f) { t.print(f); })};  // also without to_string

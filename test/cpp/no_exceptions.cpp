@@ -100,7 +100,7 @@ int main() {
   t.add_column(tabulix::type::string, ec);
   CHECK(ec == tabulix::errc::header_ended);
 
-  const std::string text = t.to_string(ec);
+  const std::string text = t.to_string(tabulix::section::all, ec);
   CHECK(!ec);
   CHECK(text == "Item Qty\npen    3\ncap     \n       4\n       7\n");
   std::ostringstream os;
@@ -110,12 +110,13 @@ int main() {
   t.sort(t.column_id(0), tabulix::order::asc, ec);
   CHECK(!ec);
   CHECK(t.to_string(tabulix::section::rows, ec) == "       4\ncap     \npen    3\n");
-  t.print(nullptr, ec);
+  t.print(nullptr, tabulix::section::all, ec);
   CHECK(ec == tabulix::errc::invalid_argument);
   std::string written;
-  t.print([&](const char* data, std::size_t size) { written.append(data, size); }, ec);
-  CHECK(!ec && written == t.to_string(ec));
-  t.print([](const char*, std::size_t) { return false; }, ec);
+  t.print([&](const char* data, std::size_t size) { written.append(data, size); },
+          tabulix::section::all, ec);
+  CHECK(!ec && written == t.to_string(tabulix::section::all, ec));
+  t.print([](const char*, std::size_t) { return false; }, tabulix::section::all, ec);
   CHECK(ec == tabulix::errc::output_error);
   t.set_format(tabulix::format::tsv, ec);
   CHECK(!ec && t.to_string(tabulix::section::titles, ec) == "Item\tQty\n");

@@ -208,7 +208,7 @@ void sort_records(const table_plan& plan, dataset& data) {
 tabulix::table build_table(const table_plan& plan, dataset& data) {
   // The command sets what it prints itself: the C library's defaults.
   tabulix::table t = tabulix::table::c_defaults();
-  t.set_style(plan.style);
+  t.set_style(style_of(plan.style));
   t.set_format(plan.format);
   // The input is valid UTF-8, checked when it was read.
   if (plan.display_widths) check(tblx_setwidthmode(t.get(), TBLX_WIDTH_DISPLAY));

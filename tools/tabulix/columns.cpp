@@ -134,7 +134,7 @@ sort_column find_sort_column(const column_names& names, std::string_view arg, st
                       " (asc, desc)");
   }
   input = names.find("--sort", arg.substr(0, colon));
-  return {0, tabulix::parse_order(order) == tabulix::order::desc};
+  return {0, order == "desc"};
 }
 
 void resolve_figures(const options& opts, const resolver& r, column_requests& req) {

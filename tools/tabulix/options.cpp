@@ -312,8 +312,10 @@ std::optional<tabulix::format> format_of(std::string_view name) {
 }
 
 bool is_style_name(std::string_view name) {
-  const auto names = tabulix::style_names();
-  return std::find(names.begin(), names.end(), name) != names.end();
+  for (const char* const* known = tblx_getstylelist(); *known != nullptr; ++known) {
+    if (name == *known) return true;
+  }
+  return false;
 }
 
 tabulix::style style_of(std::string_view name) {
@@ -352,7 +354,7 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, options
   app.allow_windows_style_options(false);
   app.formatter(std::make_shared<help_formatter>());
   app.footer(examples);
-  app.set_version_flag("--version", "tabulix " + std::string(tabulix::version()),
+  app.set_version_flag("--version", "tabulix " + std::string(tblx_version_str()),
                        "Print the version and exit");
   raw_values raw;
   add_input_options(app, out, raw);

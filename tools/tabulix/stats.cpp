@@ -457,7 +457,7 @@ std::vector<column_figures> column_statistics(const table_plan& plan, const data
 tabulix::table build_stats_table(const table_plan& plan, const dataset& data, bool ascii) {
   const std::vector<column_figures> figures = column_statistics(plan, data, ascii);
   tabulix::table t;
-  t.set_style(plan.style);
+  t.set_style(style_of(plan.style));
   t.set_format(plan.format);
   t.set_measure_titles(true);
   t.set_max_width(static_cast<unsigned>(plan.fit_width));
