@@ -30,7 +30,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
-#include <forward_list>
 #include <initializer_list>
 #include <limits>
 #include <memory>
@@ -288,13 +287,6 @@ struct outcome {
 #endif
     return f();
   }
-#if TABULIX_EXCEPTIONS
-  // For the throwing forms: the exception as it was, else the error in ec.
-  void rethrow(std::error_code& ec) const {
-    if (exception) std::rethrow_exception(exception);
-    ec = code;
-  }
-#endif
 };
 
 // f(unsigned width) gives a C string, or a text that converts to std::string_view or
@@ -360,14 +352,11 @@ struct is_optional<std::optional<T>> : std::true_type {};
 // worked out in integers (a conversion there and back keeps more bits where doubles are wider).
 template <class T>
 constexpr bool exact_in_double(T v) noexcept {
-  using magnitude_t = std::make_unsigned_t<T>;
-  if constexpr (std::numeric_limits<magnitude_t>::digits <= 53) {
-    return true;
-  } else {
-    auto m = static_cast<magnitude_t>(v);
-    if constexpr (std::is_signed_v<T>) m = v < 0 ? magnitude_t{0} - m : m;
-    return m == 0 || (m / (m & (magnitude_t{0} - m))) >> 53 == 0;  // m over its lowest bit
-  }
+  using magnitude_t = std::common_type_t<std::make_unsigned_t<T>, std::uint64_t>;
+  auto m = static_cast<magnitude_t>(v);
+  if constexpr (std::is_signed_v<T>) m = v < 0 ? magnitude_t{0} - m : m;
+  return std::numeric_limits<std::make_unsigned_t<T>>::digits <= 53 || m == 0 ||
+         (m / (m & (magnitude_t{0} - m))) >> 53 == 0;  // m over its lowest bit
 }
 
 // Whether the integer v is a value of R (std::int64_t or std::uint64_t).
@@ -566,14 +555,14 @@ namespace detail {
 // library stay valid however the table object moves.
 struct table_state {
   table_state(tblx_table* t, bool c) noexcept : handle(t), c_defaults(c) {}
-  tblx_table* handle;       // deleted by the table
-  bool c_defaults;          // the C library's defaults (table::c_defaults)
-  bool printing = false;    // a title callable or writer may be running
-  std::vector<type> kinds;  // column types, for converting values without a walk of the columns
-  std::size_t row_cells = SIZE_MAX;        // cells of the row open through begin_row, or SIZE_MAX
-  std::forward_list<column_spec> columns;  // the library points to their texts and callables
-  outcome failure;                         // the first exception of a callable in this print
-  std::string scratch;                     // a NUL-terminated copy of a text passed as a view
+  tblx_table* handle;     // deleted by the table
+  bool c_defaults;        // the C library's defaults (table::c_defaults)
+  bool printing = false;  // a title callable or writer may be running
+  // The declared columns, whose texts and callables the library points to, by position.
+  std::vector<std::unique_ptr<column_spec>> columns;
+  std::size_t row_cells = SIZE_MAX;  // cells of the row open through begin_row, or SIZE_MAX
+  outcome failure;                   // the first exception of a callable in this print
+  std::string scratch;               // a NUL-terminated copy of a text passed as a view
 };
 }  // namespace detail
 
@@ -607,8 +596,7 @@ class table {
 #if TABULIX_EXCEPTIONS
   ///@{
   /// The throwing forms of the above.
-  table() : table(false) {}
-  table(std::initializer_list<column_spec> columns) : table(false) { add_columns(columns); }
+  table(std::initializer_list<column_spec> columns = {}) : table(false) { add_columns(columns); }
   static table c_defaults() { return table(true); }
   ///@}
 #endif
@@ -644,22 +632,19 @@ class table {
     }
     // The table's copy of the declaration comes first, so that running out of memory leaves no
     // column behind; the library points to its texts and callable.
+    std::unique_ptr<column_spec> kept;
     const bool copied = detail::allocates([&] {
-      if (s.kinds.size() == s.kinds.capacity()) s.kinds.reserve(2 * s.kinds.size() + 4);
-      s.columns.push_front(decl);
+      if (s.columns.size() == s.columns.capacity()) s.columns.reserve(2 * s.columns.size() + 4);
+      kept = std::make_unique<column_spec>(decl);
     });
     if (!copied) return detail::set(ec, errc::no_memory), column{};
-    column_spec& kept = s.columns.front();
-    kept.title_func_.failure = &s.failure;
+    kept->title_func_.failure = &s.failure;
     std::int32_t id = 0;
     const auto kind = static_cast<unsigned>(decl.type_);
-    if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) {
-      s.columns.pop_front();
-      return {};
-    }
-    s.kinds.push_back(decl.type_);
-    detail::fail(kept.apply(s.handle, !s.c_defaults && decl.type_ != type::string), ec);
+    if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) return {};
+    detail::fail(kept->apply(s.handle, !s.c_defaults && decl.type_ != type::string), ec);
     tblx_endcolumn(s.handle);
+    s.columns.push_back(std::move(kept));  // reserved: cannot fail
     return {&s, id};
   }
   /// Declares the columns in order, up to the first refusal; the header stays open.
@@ -674,7 +659,7 @@ class table {
   /// The ID of the column at a 0-based position once the header is ended; 0 for none.
   [[nodiscard]] std::int32_t column_id(std::size_t position) const noexcept {
     std::int32_t id = 0;
-    if (state_ == nullptr || position >= state_->kinds.size()) return 0;
+    if (state_ == nullptr || position >= state_->columns.size()) return 0;
     return tblx_getcolumnid(state_->handle, static_cast<std::uint32_t>(position), &id) ? 0 : id;
   }
 
@@ -707,8 +692,8 @@ class table {
   void add_cell(const T& value, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
     detail::table_state& s = *state_;
-    if (s.row_cells >= s.kinds.size()) return detail::set(ec, errc::no_more_columns);
-    if (!detail::fail(detail::put(s.handle, s.kinds[s.row_cells], value, s.scratch), ec)) {
+    if (s.row_cells >= s.columns.size()) return detail::set(ec, errc::no_more_columns);
+    if (!detail::fail(detail::put(s.handle, s.columns[s.row_cells]->type_, value, s.scratch), ec)) {
       ++s.row_cells;
     }
   }
@@ -733,7 +718,6 @@ class table {
   void clean(std::error_code& ec) noexcept {
     if (remove_rows(ec), ec) return;
     tblx_clean(state_->handle);
-    state_->kinds.clear();
     state_->columns.clear();  // no column refers to these any more
   }
 
@@ -775,19 +759,17 @@ class table {
   /// or false to refuse the bytes; errc::output_error when either fails, after part of the table.
   template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
   void print(Out&& out, section s, std::error_code& ec) noexcept {
-    ec = print_with(out, s, false).code;
+    print_with(out, s, false, ec, false);
   }
   /// Prints and frees the rows added since the last flush in the layout the first one froze, as
   /// tblx_flushrows() does; sort() is refused until remove_rows() or clean().
   template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
   void flush_rows(Out&& out, section s, std::error_code& ec) noexcept {
-    ec = print_with(out, s, true).code;
+    print_with(out, s, true, ec, false);
   }
   /// The printed sections as a string; "" on failure.
   [[nodiscard]] std::string to_string(section s, std::error_code& ec) noexcept {
-    std::string out;
-    if ((ec = print_into(s, out).code)) out.clear();
-    return out;
+    return print_into(s, ec, false);
   }
   /// Writes into the stream's buffer; failbit on failure, badbit when the stream refused bytes.
   friend std::ostream& operator<<(std::ostream& os, table& t) {
@@ -797,7 +779,8 @@ class table {
       const auto n = static_cast<std::streamsize>(size);
       return buffer->sputn(data, n) == n;
     };
-    const std::error_code ec = t.print_with(sink, section::all, false).code;
+    std::error_code ec;
+    t.print_with(sink, section::all, false, ec, false);
     if (ec) os.setstate(ec == std::errc::io_error ? std::ios_base::badbit : std::ios_base::failbit);
     return os;
   }
@@ -826,18 +809,12 @@ class table {
   TABULIX_OR_THROW_((void sort(const column& by, order o)), sort(by, o, ec))
   TABULIX_OR_THROW_((template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
                      void print(Out&& out, section s = section::all)),
-                    print_with(out, s, false).rethrow(ec))
+                    print_with(out, s, false, ec, true))
   TABULIX_OR_THROW_((template <class Out, class = std::enable_if_t<detail::is_output<Out>>>
                      void flush_rows(Out&& out, section s = section::all)),
-                    print_with(out, s, true).rethrow(ec))
-#if TABULIX_EXCEPTIONS
-  /// The throwing form of to_string(section, std::error_code&).
-  [[nodiscard]] std::string to_string(section s = section::all) {
-    std::string out;
-    detail::or_throw([&](std::error_code& ec) { print_into(s, out).rethrow(ec); });
-    return out;
-  }
-#endif
+                    print_with(out, s, true, ec, true))
+  TABULIX_OR_THROW_(([[nodiscard]] std::string to_string(section s = section::all)),
+                    print_into(s, ec, true))
 
  private:
   // The state first, so that a C table is made only where it can be kept. It comes from plain
@@ -883,11 +860,12 @@ class table {
                   std::index_sequence<I...> /*indices*/) noexcept {
     if (!valid(ec)) return;
     detail::table_state& s = *state_;
-    if (sizeof...(I) > s.kinds.size()) return detail::set(ec, errc::no_more_columns);
+    if (sizeof...(I) > s.columns.size()) return detail::set(ec, errc::no_more_columns);
     const auto put_all = [&]([[maybe_unused]] tblx_table* t) {
       tblx_status rc = TBLX_OK;
-      static_cast<void>(
-          (((rc = detail::put(t, s.kinds[I], std::get<I>(values), s.scratch)) == TBLX_OK) && ...));
+      static_cast<void>((
+          ((rc = detail::put(t, s.columns[I]->type_, std::get<I>(values), s.scratch)) == TBLX_OK) &&
+          ...));
       return rc;
     };
     tblx_status rc = put_all(nullptr);
@@ -900,10 +878,11 @@ class table {
   }
 
   // One print, or flush, to a stream or through a writer; one from a title callable is refused.
+  // The first exception of a callable in it is rethrown where `rethrow`, else given as its code.
   template <class Out>
-  detail::outcome print_with(Out& out, section s, bool flush) noexcept {
-    detail::outcome result;
-    if (!valid(result.code)) return result;
+  void print_with(Out& out, section s, bool flush, std::error_code& ec,
+                  [[maybe_unused]] bool rethrow) {
+    if (!valid(ec)) return;
     detail::table_state& st = *state_;
     // The summary line is left out where it shows nothing, in the C++ defaults.
     if (!st.c_defaults && tblx_hassummary(st.handle) == 0) s &= ~(section::sum_rule | section::sum);
@@ -919,18 +898,24 @@ class table {
       rc = (flush ? &tblx_flushrows_to : &tblx_print_to)(st.handle, sections, write, &call);
     }
     st.printing = false;
-    result = std::exchange(st.failure, {});
-    if (!result.exception) detail::fail(rc, result.code);
-    return result;
+    const detail::outcome failure = std::exchange(st.failure, {});
+#if TABULIX_EXCEPTIONS
+    if (rethrow && failure.exception) std::rethrow_exception(failure.exception);
+#endif
+    ec = failure.code;
+    if (!failure.exception) detail::fail(rc, ec);
   }
-  // Prints into a string; errc::no_memory when it could not grow (its writer's only refusal).
-  detail::outcome print_into(section s, std::string& out) noexcept {
+  // Prints into a string, "" on failure; errc::no_memory when it could not grow (its writer's
+  // only refusal).
+  std::string print_into(section s, std::error_code& ec, bool rethrow) {
+    std::string out;
     auto sink = [&out](const char* data, std::size_t size) noexcept {
       return detail::allocates([&] { out.append(data, size); });
     };
-    detail::outcome result = print_with(sink, s, false);
-    if (result.code == errc::output_error) result.code = errc::no_memory;
-    return result;
+    print_with(sink, s, false, ec, rethrow);
+    if (ec == errc::output_error) ec = errc::no_memory;
+    if (ec) out.clear();
+    return out;
   }
 
   std::unique_ptr<detail::table_state> state_;
