@@ -238,25 +238,7 @@ decltype(auto) or_throw(F&& f) {
 }
 #endif
 
-// Runs f, which may allocate; false when memory ran out.
-template <class F>
-bool allocates(F&& f) noexcept {
-#if TABULIX_EXCEPTIONS
-  try {
-    f();
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-#else
-  f();
-#endif
-  return true;
-}
-
-// A text the library would cut short at a NUL inside: refused instead.
-inline bool has_nul(std::string_view s) noexcept { return s.find('\0') != std::string_view::npos; }
-
-// What a print gave: its error, or the first exception of a callable in it and its code.
+// The first exception of a callable in a print, and the code the error_code forms give for it.
 struct outcome {
   std::error_code code;
   std::exception_ptr exception;
@@ -289,6 +271,16 @@ struct outcome {
   }
 };
 
+// Runs f, which may allocate; false when memory ran out.
+template <class F>
+bool allocates(F&& f) noexcept {
+  outcome failure;
+  return failure.guard(false, [&] { return f(), true; });
+}
+
+// A text the library would cut short at a NUL inside: refused instead.
+inline bool has_nul(std::string_view s) noexcept { return s.find('\0') != std::string_view::npos; }
+
 // f(unsigned width) gives a C string, or a text that converts to std::string_view or
 // std::string (not a number, which std::string would take as one character).
 template <class F, class = void>
@@ -298,38 +290,34 @@ inline constexpr bool is_title_callable<F, std::enable_if_t<std::is_invocable_v<
     std::is_convertible_v<std::invoke_result_t<F&, unsigned>, std::string_view> ||
     std::is_convertible_v<std::invoke_result_t<F&, unsigned>, std::string>;
 
-// The title a callable of type F gives: a C string it keeps alive (null is ""), or a text kept
-// in `text` until the next call. Made where the callable is given, it catches what it throws.
-template <class F>
-const char* make_title(void* callable, unsigned width, std::string& text,
-                       outcome& failure) noexcept {
-  F& f = *static_cast<F*>(callable);
-  return failure.guard("", [&]() -> const char* {
-    using result = std::invoke_result_t<F&, unsigned>;
-    if constexpr (std::is_convertible_v<result, const char*>) {
-      const char* s = f(width);
-      return s != nullptr ? s : "";
-    } else if constexpr (std::is_convertible_v<result, std::string_view>) {
-      text.assign(std::string_view(f(width)));  // a temporary result lives until here
-    } else {
-      text = std::string(f(width));
-    }
-    return text.c_str();
-  });
-}
-
 // A title callable of any type, shared by the column declarations and tables that hold it; each
 // table's column has its own copy, with its last title, which the library gets as its argument.
 struct title_source {
   std::shared_ptr<void> callable;
-  const char* (*make)(void*, unsigned, std::string&, outcome&) noexcept = nullptr;
-  outcome* failure = nullptr;  // where the table keeps an exception from the callable
+  tblx_title_func call = nullptr;  // title_of<the callable's type>
+  outcome* failure = nullptr;      // where the table keeps an exception from the callable
   std::string text;
-  static const char* TBLX_CALL call(void* self, std::uint32_t width) noexcept {
-    auto& s = *static_cast<title_source*>(self);
-    return s.make(s.callable.get(), static_cast<unsigned>(width), s.text, *s.failure);
-  }
 };
+
+// The title a callable of type F gives: a C string it keeps alive (null is ""), or a text kept
+// in the source until the next call. Made where the callable is given, it catches what it throws.
+template <class F>
+const char* TBLX_CALL title_of(void* source, std::uint32_t width) noexcept {
+  auto& s = *static_cast<title_source*>(source);
+  F& f = *static_cast<F*>(s.callable.get());
+  return s.failure->guard("", [&]() -> const char* {
+    using result = std::invoke_result_t<F&, unsigned>;
+    if constexpr (std::is_convertible_v<result, const char*>) {
+      const char* title = f(width);
+      return title != nullptr ? title : "";
+    } else if constexpr (std::is_convertible_v<result, std::string_view>) {
+      s.text.assign(std::string_view(f(width)));  // a temporary result lives until here
+    } else {
+      s.text = std::string(f(width));
+    }
+    return s.text.c_str();
+  });
+}
 
 template <class... T>
 inline constexpr bool always_false = false;
@@ -469,7 +457,7 @@ class column_spec {
   column_spec& title_func(F&& f) {
     using callable = std::decay_t<F>;
     title_func_.callable = std::make_shared<callable>(std::forward<F>(f));
-    title_func_.make = &detail::make_title<callable>;
+    title_func_.call = &detail::title_of<callable>;
     return *this;
   }
   /// Justification of the title.
@@ -523,8 +511,7 @@ class column_spec {
     };
     const std::pair<unsigned, int> limit = max_width_.value_or(std::pair<unsigned, int>());
     put(&tblx_setcolumn_title, !title_.empty(), title_.c_str());
-    put(&tblx_setcolumn_titlefunc, title_func_.callable != nullptr, &detail::title_source::call,
-        &title_func_);
+    put(&tblx_setcolumn_titlefunc, title_func_.callable != nullptr, title_func_.call, &title_func_);
     put(&tblx_setcolumn_titlejust, right || title_just_, title_just_.value_or(TBLX_JUST_RIGHT));
     put(&tblx_setcolumn_celljust, right || cell_just_, cell_just_.value_or(TBLX_JUST_RIGHT));
     put(&tblx_setcolumn_minwidth, min_width_.has_value(), min_width_.value_or(0));
