@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <forward_list>
 #include <initializer_list>
 #include <limits>
 #include <memory>
@@ -358,6 +359,25 @@ constexpr bool fits(T v) noexcept {
   return static_cast<magnitude_t>(v) <= magnitude_t{std::numeric_limits<R>::max()};
 }
 
+// A text goes into a string column: a C string as it is, a view through a NUL-terminated copy.
+template <class T>
+tblx_status put_text(tblx_table* t, const T& v, std::string& scratch) noexcept {
+  const char* text = nullptr;
+  if constexpr (std::is_convertible_v<const T&, const char*>) {
+    if ((text = v) == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
+  } else {
+    const std::string_view view = v;
+    if (has_nul(view)) return TBLX_ERR_INVALID_ARGUMENT;
+    if constexpr (std::is_same_v<T, std::string>) {
+      text = v.c_str();
+    } else if (t != nullptr) {
+      if (!allocates([&] { scratch.assign(view); })) return TBLX_ERR_NO_MEMORY;
+      text = scratch.c_str();
+    }
+  }
+  return t == nullptr ? TBLX_OK : tblx_addcell_string(t, text);
+}
+
 // Adds v to the open row as a cell of a column of type `kind`, converted as
 // table::add_row() says; with t null, only tells whether it would be refused.
 template <class T>
@@ -385,22 +405,7 @@ tblx_status put(tblx_table* t, type kind, const T& v, std::string& scratch) noex
                kind == type::hex ? &tblx_addcell_hex : &tblx_addcell_uint,
                static_cast<std::uint64_t>(v));
   } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
-    // A C string as it is, a view through a NUL-terminated copy.
-    if (kind != type::string) return TBLX_ERR_CELL_TYPE_MISMATCH;
-    const char* text = nullptr;
-    if constexpr (std::is_convertible_v<const T&, const char*>) {
-      if ((text = v) == nullptr) return TBLX_ERR_INVALID_ARGUMENT;
-    } else {
-      const std::string_view view = v;
-      if (has_nul(view)) return TBLX_ERR_INVALID_ARGUMENT;
-      if constexpr (std::is_same_v<T, std::string>) {
-        text = v.c_str();
-      } else if (t != nullptr) {
-        if (!allocates([&] { scratch.assign(view); })) return TBLX_ERR_NO_MEMORY;
-        text = scratch.c_str();
-      }
-    }
-    return add(true, &tblx_addcell_string, text);
+    return kind == type::string ? put_text(t, v, scratch) : TBLX_ERR_CELL_TYPE_MISMATCH;
   } else {
     static_assert(always_false<T>,
                   "tabulix: a cell takes a text, an integer, a float or double, "
@@ -442,8 +447,6 @@ struct writer_call {
 };
 
 }  // namespace detail
-
-class table;
 
 /// A column's type, title and settings, such as `column_spec(type::uint64, "Size").summarize()`,
 /// which the library checks when table::add_column() declares it; others keep the defaults.
@@ -542,14 +545,14 @@ namespace detail {
 // library stay valid however the table object moves.
 struct table_state {
   table_state(tblx_table* t, bool c) noexcept : handle(t), c_defaults(c) {}
-  tblx_table* handle;     // deleted by the table
-  bool c_defaults;        // the C library's defaults (table::c_defaults)
-  bool printing = false;  // a title callable or writer may be running
-  // The declared columns, whose texts and callables the library points to, by position.
-  std::vector<std::unique_ptr<column_spec>> columns;
-  std::size_t row_cells = SIZE_MAX;  // cells of the row open through begin_row, or SIZE_MAX
-  outcome failure;                   // the first exception of a callable in this print
-  std::string scratch;               // a NUL-terminated copy of a text passed as a view
+  tblx_table* handle;       // deleted by the table
+  bool c_defaults;          // the C library's defaults (table::c_defaults)
+  bool printing = false;    // a title callable or writer may be running
+  std::vector<type> kinds;  // column types, for converting values without a walk of the columns
+  std::forward_list<column_spec> columns;  // the declarations, whose texts the library points to
+  std::size_t row_cells = SIZE_MAX;        // cells of the row open through begin_row, or SIZE_MAX
+  outcome failure;                         // the first exception of a callable in this print
+  std::string scratch;                     // a NUL-terminated copy of a text passed as a view
 };
 }  // namespace detail
 
@@ -619,19 +622,22 @@ class table {
     }
     // The table's copy of the declaration comes first, so that running out of memory leaves no
     // column behind; the library points to its texts and callable.
-    std::unique_ptr<column_spec> kept;
     const bool copied = detail::allocates([&] {
-      if (s.columns.size() == s.columns.capacity()) s.columns.reserve(2 * s.columns.size() + 4);
-      kept = std::make_unique<column_spec>(decl);
+      if (s.kinds.size() == s.kinds.capacity()) s.kinds.reserve(2 * s.kinds.size() + 4);
+      s.columns.push_front(decl);
     });
     if (!copied) return detail::set(ec, errc::no_memory), column{};
-    kept->title_func_.failure = &s.failure;
+    column_spec& kept = s.columns.front();
+    kept.title_func_.failure = &s.failure;
     std::int32_t id = 0;
     const auto kind = static_cast<unsigned>(decl.type_);
-    if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) return {};
-    detail::fail(kept->apply(s.handle, !s.c_defaults && decl.type_ != type::string), ec);
+    if (detail::fail(tblx_begincolumn_columnid(s.handle, kind, &id), ec)) {
+      s.columns.pop_front();
+      return {};
+    }
+    s.kinds.push_back(decl.type_);  // reserved: cannot fail
+    detail::fail(kept.apply(s.handle, !s.c_defaults && decl.type_ != type::string), ec);
     tblx_endcolumn(s.handle);
-    s.columns.push_back(std::move(kept));  // reserved: cannot fail
     return {&s, id};
   }
   /// Declares the columns in order, up to the first refusal; the header stays open.
@@ -646,7 +652,7 @@ class table {
   /// The ID of the column at a 0-based position once the header is ended; 0 for none.
   [[nodiscard]] std::int32_t column_id(std::size_t position) const noexcept {
     std::int32_t id = 0;
-    if (state_ == nullptr || position >= state_->columns.size()) return 0;
+    if (state_ == nullptr || position >= state_->kinds.size()) return 0;
     return tblx_getcolumnid(state_->handle, static_cast<std::uint32_t>(position), &id) ? 0 : id;
   }
 
@@ -679,8 +685,8 @@ class table {
   void add_cell(const T& value, std::error_code& ec) noexcept {
     if (!valid(ec)) return;
     detail::table_state& s = *state_;
-    if (s.row_cells >= s.columns.size()) return detail::set(ec, errc::no_more_columns);
-    if (!detail::fail(detail::put(s.handle, s.columns[s.row_cells]->type_, value, s.scratch), ec)) {
+    if (s.row_cells >= s.kinds.size()) return detail::set(ec, errc::no_more_columns);
+    if (!detail::fail(detail::put(s.handle, s.kinds[s.row_cells], value, s.scratch), ec)) {
       ++s.row_cells;
     }
   }
@@ -705,6 +711,7 @@ class table {
   void clean(std::error_code& ec) noexcept {
     if (remove_rows(ec), ec) return;
     tblx_clean(state_->handle);
+    state_->kinds.clear();
     state_->columns.clear();  // no column refers to these any more
   }
 
@@ -847,12 +854,11 @@ class table {
                   std::index_sequence<I...> /*indices*/) noexcept {
     if (!valid(ec)) return;
     detail::table_state& s = *state_;
-    if (sizeof...(I) > s.columns.size()) return detail::set(ec, errc::no_more_columns);
+    if (sizeof...(I) > s.kinds.size()) return detail::set(ec, errc::no_more_columns);
     const auto put_all = [&]([[maybe_unused]] tblx_table* t) {
       tblx_status rc = TBLX_OK;
-      static_cast<void>((
-          ((rc = detail::put(t, s.columns[I]->type_, std::get<I>(values), s.scratch)) == TBLX_OK) &&
-          ...));
+      static_cast<void>(
+          (((rc = detail::put(t, s.kinds[I], std::get<I>(values), s.scratch)) == TBLX_OK) && ...));
       return rc;
     };
     tblx_status rc = put_all(nullptr);
