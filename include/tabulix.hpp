@@ -427,24 +427,21 @@ template <class Out>
 inline constexpr bool is_output =
     std::is_convertible_v<Out, std::FILE*> || std::is_invocable_v<Out&, const char*, std::size_t>;
 
-// The library's writer function over a caller's writer.
+// The library's writer function over a caller's writer of type W, given the writer and where
+// its table keeps an exception from it.
 template <class W>
-struct writer_call {
-  W& write;
-  outcome& failure;
-  static int TBLX_CALL call(void* self, const char* data, std::size_t size) noexcept {
-    auto& c = *static_cast<writer_call*>(self);
-    constexpr bool nothrow = std::is_nothrow_invocable_v<W&, const char*, std::size_t>;
-    return c.failure.guard(1, [&]() noexcept(nothrow) {
-      if constexpr (std::is_void_v<std::invoke_result_t<W&, const char*, std::size_t>>) {
-        c.write(data, size);
-        return 0;
-      } else {
-        return c.write(data, size) ? 0 : 1;
-      }
-    });
-  }
-};
+int TBLX_CALL write_to(void* target, const char* data, std::size_t size) noexcept {
+  auto& [writer, failure] = *static_cast<std::pair<W*, outcome*>*>(target);
+  constexpr bool nothrow = std::is_nothrow_invocable_v<W&, const char*, std::size_t>;
+  return failure->guard(1, [&, write = writer]() noexcept(nothrow) {
+    if constexpr (std::is_void_v<std::invoke_result_t<W&, const char*, std::size_t>>) {
+      (*write)(data, size);
+      return 0;
+    } else {
+      return (*write)(data, size) ? 0 : 1;
+    }
+  });
+}
 
 }  // namespace detail
 
@@ -886,9 +883,9 @@ class table {
     if constexpr (std::is_convertible_v<Out&, std::FILE*>) {
       rc = (flush ? &tblx_flushrows : &tblx_print)(st.handle, sections, out);
     } else {
-      detail::writer_call<Out> call{out, st.failure};
-      const tblx_writer write = &detail::writer_call<Out>::call;
-      rc = (flush ? &tblx_flushrows_to : &tblx_print_to)(st.handle, sections, write, &call);
+      std::pair<Out*, detail::outcome*> target{&out, &st.failure};
+      const tblx_writer write = &detail::write_to<Out>;
+      rc = (flush ? &tblx_flushrows_to : &tblx_print_to)(st.handle, sections, write, &target);
     }
     st.printing = false;
     const detail::outcome failure = std::exchange(st.failure, {});
