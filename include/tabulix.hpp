@@ -272,7 +272,7 @@ struct outcome {
   }
 };
 
-// Runs f, which may allocate; false when memory ran out.
+// Runs f, which may allocate; false when it threw (memory ran out).
 template <class F>
 bool allocates(F&& f) noexcept {
   outcome failure;
