@@ -5,6 +5,7 @@
 #include <io.h>
 #endif
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +71,15 @@ void reuse_freed_blocks() {
 #endif
 }
 
+// The library hands its output on in pieces of a few KiB: through a large
+// buffer they leave in few system calls. glibc ignores the size given with
+// no buffer (it takes the device's block size, 4 KiB), so the buffer is
+// given; it must outlive the stream, which closes after main returns.
+void buffer_output() {
+  static std::array<char, std::size_t{1} << 18> buffer;
+  std::setvbuf(stdout, buffer.data(), _IOFBF, buffer.size());
+}
+
 int run(int argc, char** argv) {
   reuse_freed_blocks();
   options opts;
@@ -80,7 +90,7 @@ int run(int argc, char** argv) {
   const terminal_info term = standard_output_terminal();
   const output_place place{term.is_terminal, term.columns};
   if (opts.stream) {
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);  // one write a flush of rows
+    buffer_output();  // one write a flush of rows
     run_stream(opts, place, stdout);
     return check_output();
   }
@@ -111,8 +121,7 @@ int run(int argc, char** argv) {
     }
   }
 
-  // The library writes field by field; a large buffer saves system calls.
-  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+  buffer_output();
   std::error_code ec;
   if (opts.output_format == tabulix::format::text && wants_color(opts.color, term.is_terminal)) {
     print_painted(*table, sections, unit_of(opts), stdout, ec);
