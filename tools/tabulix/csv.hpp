@@ -104,6 +104,7 @@ class csv_reader {
 
  private:
   bool refill();
+  bool take_plain_line(csv_record& record);
   bool load_line(bool record_start);
   bool skip_line(bool record_start, std::uint64_t number);
   const char* find_line_end(std::size_t from);
