@@ -504,29 +504,39 @@ class loader {
     }
     if (too_long_to_show(v.size())) refuse_field(j, name);
     column_stats& stats = data_.stats[j];
-    const std::optional<value_type> forced = data_.requests.types[j];
-    field_scan s;
-    if (forced) {
-      if (forced != value_type::string && markers_.contains(v)) {
-        take_missing(stats, v);
-        return;
-      }
-      const auto fits = scan_forced(*forced, v);
-      if (!fits) {
-        throw data_error(value_error(name + ':' + std::to_string(record_.line),
-                                     data_.input_titles[data_.requests.shown[j]], *forced, v));
-      }
-      s = *fits;
-    } else {
-      s = scan_field(v);
-      // Markers are looked for among texts, and among numbers only when
-      // some marker is one (--na -999).
-      if ((s.kind == field_scan::form::text || markers_.has_numbers()) && markers_.contains(v)) {
-        take_missing(stats, v);
-        return;
-      }
-      stats.guess.add(s);
+    if (const std::optional<value_type> forced = data_.requests.types[j]) {
+      return take_forced(j, *forced, v, stats, name);
     }
+    // Made where it stays: a copy of the scan, read in wider pieces than
+    // it was written in, would wait for its stores at every field.
+    const field_scan s = scan_field(v);
+    // Markers are looked for among texts, and among numbers only when
+    // some marker is one (--na -999).
+    if ((s.kind == field_scan::form::text || markers_.has_numbers()) && markers_.contains(v)) {
+      take_missing(stats, v);
+      return;
+    }
+    stats.guess.add(s);
+    take_scanned(j, s, v, stats, false, name);
+  }
+
+  // A field of a column whose type the user chose.
+  void take_forced(std::size_t j, value_type forced, std::string_view v, column_stats& stats,
+                   const std::string& name) {
+    if (forced != value_type::string && markers_.contains(v)) {
+      take_missing(stats, v);
+      return;
+    }
+    const auto fits = scan_forced(forced, v);
+    if (!fits) {
+      throw data_error(value_error(name + ':' + std::to_string(record_.line),
+                                   data_.input_titles[data_.requests.shown[j]], forced, v));
+    }
+    take_scanned(j, *fits, v, stats, forced == value_type::string, name);
+  }
+
+  void take_scanned(std::size_t j, const field_scan& s, std::string_view v, column_stats& stats,
+                    bool as_text, const std::string& name) {
     if (stats.figure) {
       if (s.kind == field_scan::form::text) {
         stats.figure->add(v, s, name + ':' + std::to_string(record_.line));
@@ -534,7 +544,7 @@ class loader {
         stats.figure->add(v, s);
       }
     }
-    if (!store(s, v, stats, forced == value_type::string)) refuse_field(j, name);
+    if (!store(s, v, stats, as_text)) refuse_field(j, name);
   }
 
   // A marker of a missing value: kept with its text, for a column that turns
