@@ -71,6 +71,7 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
       if (!n) return std::nullopt;
       s.kind = field_scan::form::hex;
       s.u = *n;
+      s.as_written = plain_hex_text(v, s.u);
       return s;  // shown by value in a hex column
     }
   }
@@ -574,7 +575,7 @@ class loader {
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::hex:
-          writer_.number(cell_tag::hex, s.u, plain_hex_text(v, s.u) ? std::string_view{} : v);
+          writer_.number(cell_tag::hex, s.u, s.as_written ? std::string_view{} : v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::decimal:
