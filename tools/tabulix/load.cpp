@@ -334,7 +334,7 @@ class loader {
   void load_part(std::string_view bytes, reader_options options, std::size_t field_limit,
                  const std::string& name, const std::stop_token& stop) {
     options.skip = 0;  // the lines skipped are before the header
-    csv_reader reader(memory_source(bytes), name, std::move(options));
+    csv_reader reader(bytes, name, std::move(options));
     reader.begin_mid_input();
     reader.set_field_limit(field_limit);
     while (!stop.stop_requested() && reader.next(record_)) take_record(name);
