@@ -522,7 +522,7 @@ class loader {
   }
 
   // A field of a column whose type the user chose.
-  void take_forced(std::size_t j, value_type forced, std::string_view v, column_stats& stats,
+  [[gnu::noinline]] void take_forced(std::size_t j, value_type forced, std::string_view v, column_stats& stats,
                    const std::string& name) {
     if (forced != value_type::string && markers_.contains(v)) {
       take_missing(stats, v);
@@ -536,8 +536,10 @@ class loader {
     take_scanned(j, *fits, v, stats, forced == value_type::string, name);
   }
 
-  void take_scanned(std::size_t j, const field_scan& s, std::string_view v, column_stats& stats,
-                    bool as_text, const std::string& name) {
+  // Inline: it runs for every field.
+  [[gnu::always_inline]] void take_scanned(std::size_t j, const field_scan& s, std::string_view v,
+                                           column_stats& stats, bool as_text,
+                                           const std::string& name) {
     if (stats.figure) {
       if (s.kind == field_scan::form::text) {
         stats.figure->add(v, s, name + ':' + std::to_string(record_.line));
