@@ -109,9 +109,8 @@ std::size_t scan_plain_line(const char* p, std::size_t n, char delimiter, bool q
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     auto at_delimiter = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, delimiters)));
     // Signed, bytes from 0x80 are below the space too.
-    const __m128i stop =
-        _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(x, space), _mm_cmpeq_epi8(x, del)),
-                     _mm_cmpeq_epi8(x, quote));
+    const __m128i stop = _mm_or_si128(
+        _mm_or_si128(_mm_cmplt_epi8(x, space), _mm_cmpeq_epi8(x, del)), _mm_cmpeq_epi8(x, quote));
     const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(stop)) & ~at_delimiter;
     if (stops != 0) at_delimiter &= (1U << lowest_bit(stops)) - 1;
     for (; at_delimiter != 0; at_delimiter &= at_delimiter - 1) {
@@ -401,8 +400,7 @@ void csv_reader::split_spans(csv_record& record) {
 // Where the blanks that start at p (in the buffer) end, within the line; a
 // tab that delimits is no blank.
 std::size_t csv_reader::skip_blanks(std::size_t p) const {
-  while (p < content_end_ &&
-         (bytes_[p] == ' ' || (bytes_[p] == '\t' && opts_.delimiter != '\t'))) {
+  while (p < content_end_ && (bytes_[p] == ' ' || (bytes_[p] == '\t' && opts_.delimiter != '\t'))) {
     ++p;
   }
   return p;
@@ -520,8 +518,8 @@ bool csv_reader::take_plain_line(csv_record& record) {
   }
   const char* const line = bytes_ + pos_;
   const std::size_t size = end_ - pos_;
-  if (!opts_.comment.empty() && (size < opts_.comment.size() ||
-                                 std::string_view(line, size).starts_with(opts_.comment))) {
+  if (!opts_.comment.empty() &&
+      (size < opts_.comment.size() || std::string_view(line, size).starts_with(opts_.comment))) {
     return false;
   }
   const bool tsv = opts_.format == input_format::tsv;

@@ -522,8 +522,8 @@ class loader {
   }
 
   // A field of a column whose type the user chose.
-  [[gnu::noinline]] void take_forced(std::size_t j, value_type forced, std::string_view v, column_stats& stats,
-                   const std::string& name) {
+  [[gnu::noinline]] void take_forced(std::size_t j, value_type forced, std::string_view v,
+                                     column_stats& stats, const std::string& name) {
     if (forced != value_type::string && markers_.contains(v)) {
       take_missing(stats, v);
       return;

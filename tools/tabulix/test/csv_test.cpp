@@ -86,16 +86,28 @@ TEST(CsvReader, ReadsFieldsAndRecords) {
       // the byte that sends a line to the slow one.
       {"long lines",
        "h\nfoxtrot,,hotel,india,juliett,kilo\naaaaaaaaaaaaaaa,,bbbbbbbbbbbbbb,c\n",
-       {{"h"}, {"foxtrot", "", "hotel", "india", "juliett", "kilo"},
+       {{"h"},
+        {"foxtrot", "", "hotel", "india", "juliett", "kilo"},
         {"aaaaaaaaaaaaaaa", "", "bbbbbbbbbbbbbb", "c"}}},
-      {"short lines after the first", "h\na,b\nc,d\ne,f\ng,h\ni,j\nk,l\nm,n\no,p\n",
-       {{"h"}, {"a", "b"}, {"c", "d"}, {"e", "f"}, {"g", "h"}, {"i", "j"}, {"k", "l"}, {"m", "n"},
+      {"short lines after the first",
+       "h\na,b\nc,d\ne,f\ng,h\ni,j\nk,l\nm,n\no,p\n",
+       {{"h"},
+        {"a", "b"},
+        {"c", "d"},
+        {"e", "f"},
+        {"g", "h"},
+        {"i", "j"},
+        {"k", "l"},
+        {"m", "n"},
         {"o", "p"}}},
       {"long lines, a late quote, byte or CR",
        "h\nalpha,bravo,charlie,\"d,e\"\nalpha,bravo,charlie,d\xC3\xA9lta\n"
        "alpha,bravo,charlie\rdelta,e\nalpha,bravo,charlie,delta,echo\r\n",
-       {{"h"}, {"alpha", "bravo", "charlie", "d,e"}, {"alpha", "bravo", "charlie", "d\xC3\xA9lta"},
-        {"alpha", "bravo", "charlie\rdelta", "e"}, {"alpha", "bravo", "charlie", "delta", "echo"}}},
+       {{"h"},
+        {"alpha", "bravo", "charlie", "d,e"},
+        {"alpha", "bravo", "charlie", "d\xC3\xA9lta"},
+        {"alpha", "bravo", "charlie\rdelta", "e"},
+        {"alpha", "bravo", "charlie", "delta", "echo"}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(read_all(c.text), c.expected) << c.name;
@@ -211,10 +223,8 @@ TEST(CsvReader, FieldsPastTheLimitAreCountedNotKept) {
     std::string text;
   };
   const test_case cases[] = {
-      {input_format::csv, "1,2,3,4\n"},
-      {input_format::csv, "1,\"2\",\"3\n3\",4\n"},
-      {input_format::tsv, "1\t2\t3\t4\n"},
-      {input_format::csv, "0\n1,2,3,4\n"},
+      {input_format::csv, "1,2,3,4\n"},       {input_format::csv, "1,\"2\",\"3\n3\",4\n"},
+      {input_format::tsv, "1\t2\t3\t4\n"},    {input_format::csv, "0\n1,2,3,4\n"},
       {input_format::tsv, "0\n1\t2\t3\t4\n"},
   };
   for (const auto& c : cases) {
@@ -262,15 +272,17 @@ TEST(CsvReader, FieldsLongerThanTheReadBuffer) {
 // A record whose fields are all printable ASCII says so, and the loader then
 // shows them without looking at them again: one that is not must never say it.
 TEST(CsvReader, RecordsKnowWhetherTheirFieldsArePrintable) {
-  const file_ptr f = open_text("ab,c d~\na,b\r\nalpha,bravo,charlie,delta\nalpha,bravo\x01charlie\nx\ty\nx\x7Fy\n\xC3\xA9\na\rb\n\"q\",r\n\"a\nb\"\n" +
-                               std::string(70000, 'w') + "\xC3\xA9\nlast");
+  const file_ptr f = open_text(
+      "ab,c "
+      "d~\na,b\r\nalpha,bravo,charlie,delta\nalpha,"
+      "bravo\x01charlie\nx\ty\nx\x7Fy\n\xC3\xA9\na\rb\n\"q\",r\n\"a\nb\"\n" +
+      std::string(70000, 'w') + "\xC3\xA9\nlast");
   csv_reader reader(f.get(), "in.csv");
   csv_record record;
   std::vector<bool> printable;
   while (reader.next(record)) printable.push_back(record.printable);
-  EXPECT_EQ(printable,
-            (std::vector<bool>{true, true, true, false, false, false, false, false, false, false,
-                               false, true}));
+  EXPECT_EQ(printable, (std::vector<bool>{true, true, true, false, false, false, false, false,
+                                          false, false, false, true}));
 }
 
 TEST(CsvReader, RecordFieldsAreCStrings) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Reading numbers and guessing column types.
 #include "infer.hpp"
-#include "store.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,8 @@
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include "store.hpp"
 
 namespace {
 
