@@ -216,28 +216,32 @@ TEST(CsvReader, FormatsLinesToSkipAndLineEnds) {
   }
 }
 
+// The last record of `text`, read with a limit of two fields.
+csv_record last_of_two_fields(tabulix::cli::input_format format, const std::string& text) {
+  const file_ptr f = open_text(text);
+  csv_reader reader(tabulix::cli::open_source(f.get(), "in.txt", tabulix::cli::text_encoding::utf8),
+                    "in.txt", {format, ',', 0, ""});
+  reader.set_field_limit(2);
+  csv_record record;
+  csv_record last;
+  while (reader.next(record)) last = record;
+  return last;
+}
+
 TEST(CsvReader, FieldsPastTheLimitAreCountedNotKept) {
   using tabulix::cli::input_format;
   struct test_case {
     input_format format;
     std::string text;
   };
+  // After a first line, also lines of the fast path.
   const test_case cases[] = {
       {input_format::csv, "1,2,3,4\n"},       {input_format::csv, "1,\"2\",\"3\n3\",4\n"},
       {input_format::tsv, "1\t2\t3\t4\n"},    {input_format::csv, "0\n1,2,3,4\n"},
       {input_format::tsv, "0\n1\t2\t3\t4\n"},
   };
   for (const auto& c : cases) {
-    const file_ptr f = open_text(c.text);
-    csv_reader reader(
-        tabulix::cli::open_source(f.get(), "in.txt", tabulix::cli::text_encoding::utf8), "in.txt",
-        {c.format, ',', 0, ""});
-    reader.set_field_limit(2);
-    csv_record record;
-    ASSERT_TRUE(reader.next(record)) << c.text;
-    if (record.field(0) == "0") {
-      ASSERT_TRUE(reader.next(record)) << c.text;
-    }
+    const csv_record record = last_of_two_fields(c.format, c.text);
     EXPECT_EQ(record.size(), 2u) << c.text;
     EXPECT_EQ(record.extra, 2u) << c.text;
     EXPECT_STREQ(record.field(1).data(), "2") << c.text;
