@@ -2,6 +2,7 @@
 #include "csv.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -79,15 +80,7 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t n) {
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 #if defined(TABULIX_TOOL_SSE2)
-int lowest_bit(unsigned bits) {
-#if defined(_MSC_VER) && !defined(__clang__)
-  unsigned long at = 0;
-  _BitScanForward(&at, bits);
-  return static_cast<int>(at);
-#else
-  return __builtin_ctz(bits);
-#endif
-}
+std::size_t lowest_bit(unsigned bits) { return static_cast<std::size_t>(std::countr_zero(bits)); }
 #endif
 
 // Where a line of plain fields stops, in the n bytes at p: at the first byte
@@ -114,9 +107,9 @@ std::size_t scan_plain_line(const char* p, std::size_t n, char delimiter, bool q
     const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(stop)) & ~at_delimiter;
     if (stops != 0) at_delimiter &= (1U << lowest_bit(stops)) - 1;
     for (; at_delimiter != 0; at_delimiter &= at_delimiter - 1) {
-      starts.push_back(i + static_cast<std::size_t>(lowest_bit(at_delimiter)) + 1);
+      starts.push_back(i + lowest_bit(at_delimiter) + 1);
     }
-    if (stops != 0) return i + static_cast<std::size_t>(lowest_bit(stops));
+    if (stops != 0) return i + lowest_bit(stops);
   }
 #endif
   for (; i < n; ++i) {
