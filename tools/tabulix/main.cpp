@@ -62,11 +62,14 @@ void use_binary_standard_streams() {
 // The records' blocks are freed while the table's blocks are allocated.
 // glibc maps blocks of a megabyte on their own and unmaps them when freed,
 // so the table would fault in fresh pages; from the heap it reuses them.
-// One heap for every thread: the blocks that the threads reading a large
-// file in parts fill are reused by the table, which this thread fills.
+// So is the window of a large file read in parts (16 MiB on 2 cores), under
+// the largest threshold glibc takes on a 64-bit system; a 32-bit one takes
+// up to 16 MiB. One heap for every thread: the blocks that the threads
+// reading a large file in parts fill are reused by the table, which this
+// thread fills.
 void reuse_freed_blocks() {
 #ifdef __GLIBC__
-  mallopt(M_MMAP_THRESHOLD, 16 << 20);
+  if (mallopt(M_MMAP_THRESHOLD, 32 << 20) == 0) mallopt(M_MMAP_THRESHOLD, 16 << 20);
   mallopt(M_ARENA_MAX, 1);
 #endif
 }
