@@ -61,6 +61,9 @@ class csv_reader {
  public:
   // Reads the decoded bytes of `in`; `name` is used in messages.
   csv_reader(std::unique_ptr<byte_source> in, std::string name, reader_options opts);
+  // Reads `bytes` where they are, without a copy: they must outlive the
+  // reader.
+  csv_reader(std::string_view bytes, std::string name, reader_options opts);
   // Reads UTF-8 CSV from `in`, which stays the caller's.
   csv_reader(std::FILE* in, const std::string& name, char delimiter = ',');
 
@@ -104,6 +107,7 @@ class csv_reader {
 
  private:
   bool refill();
+  bool take_plain_line(csv_record& record);
   bool load_line(bool record_start);
   bool skip_line(bool record_start, std::uint64_t number);
   const char* find_line_end(std::size_t from);
@@ -124,6 +128,7 @@ class csv_reader {
   std::string name_;
   reader_options opts_;
   std::unique_ptr<char[]> buffer_;
+  const char* bytes_ = nullptr;  // what is read: buffer_'s bytes, or those given
   std::size_t capacity_;
   std::size_t pos_ = 0;        // start of the current line
   std::size_t end_ = 0;        // end of the bytes read

@@ -64,6 +64,8 @@ void scan_hex(std::string_view digits, field_scan& s) {
   s.u = value;
   s.whole = static_cast<std::uint32_t>(std::min<std::size_t>(digits.size() + 2, UINT32_MAX));
   s.zero_led = digits.size() > 1 && digits.front() == '0';
+  // "0x" and lower-case digits without a leading zero: as the value prints.
+  s.as_written = !upper && !s.zero_led;
 }
 
 // The integer form: the magnitude of a strict decimal integer settles its

@@ -78,7 +78,7 @@ struct field_scan {
   form kind = form::text;
   bool int64 = false;      // integer that fits int64 (value in i)
   bool uint64 = false;     // integer that fits uint64 but not int64 (value in u)
-  bool as_written = true;  // prints back as written ("+7" and "-0" do not)
+  bool as_written = true;  // prints back as written ("+7", "-0" and "0X1f" do not)
   bool point = false;      // decimal with a point
   bool exponent = false;   // decimal with an exponent
   bool lower = false;      // hex letters a-f seen

@@ -71,6 +71,7 @@ std::optional<field_scan> scan_forced(value_type t, std::string_view v) {
       if (!n) return std::nullopt;
       s.kind = field_scan::form::hex;
       s.u = *n;
+      s.as_written = plain_hex_text(v, s.u);
       return s;  // shown by value in a hex column
     }
   }
@@ -333,7 +334,7 @@ class loader {
   void load_part(std::string_view bytes, reader_options options, std::size_t field_limit,
                  const std::string& name, const std::stop_token& stop) {
     options.skip = 0;  // the lines skipped are before the header
-    csv_reader reader(memory_source(bytes), name, std::move(options));
+    csv_reader reader(bytes, name, std::move(options));
     reader.begin_mid_input();
     reader.set_field_limit(field_limit);
     while (!stop.stop_requested() && reader.next(record_)) take_record(name);
@@ -504,29 +505,41 @@ class loader {
     }
     if (too_long_to_show(v.size())) refuse_field(j, name);
     column_stats& stats = data_.stats[j];
-    const std::optional<value_type> forced = data_.requests.types[j];
-    field_scan s;
-    if (forced) {
-      if (forced != value_type::string && markers_.contains(v)) {
-        take_missing(stats, v);
-        return;
-      }
-      const auto fits = scan_forced(*forced, v);
-      if (!fits) {
-        throw data_error(value_error(name + ':' + std::to_string(record_.line),
-                                     data_.input_titles[data_.requests.shown[j]], *forced, v));
-      }
-      s = *fits;
-    } else {
-      s = scan_field(v);
-      // Markers are looked for among texts, and among numbers only when
-      // some marker is one (--na -999).
-      if ((s.kind == field_scan::form::text || markers_.has_numbers()) && markers_.contains(v)) {
-        take_missing(stats, v);
-        return;
-      }
-      stats.guess.add(s);
+    if (const std::optional<value_type> forced = data_.requests.types[j]) {
+      return take_forced(j, *forced, v, stats, name);
     }
+    // Made where it stays: a copy of the scan, read in wider pieces than
+    // it was written in, would wait for its stores at every field.
+    const field_scan s = scan_field(v);
+    // Markers are looked for among texts, and among numbers only when
+    // some marker is one (--na -999).
+    if ((s.kind == field_scan::form::text || markers_.has_numbers()) && markers_.contains(v)) {
+      take_missing(stats, v);
+      return;
+    }
+    stats.guess.add(s);
+    take_scanned(j, s, v, stats, false, name);
+  }
+
+  // A field of a column whose type the user chose.
+  [[gnu::noinline]] void take_forced(std::size_t j, value_type forced, std::string_view v,
+                                     column_stats& stats, const std::string& name) {
+    if (forced != value_type::string && markers_.contains(v)) {
+      take_missing(stats, v);
+      return;
+    }
+    const auto fits = scan_forced(forced, v);
+    if (!fits) {
+      throw data_error(value_error(name + ':' + std::to_string(record_.line),
+                                   data_.input_titles[data_.requests.shown[j]], forced, v));
+    }
+    take_scanned(j, *fits, v, stats, forced == value_type::string, name);
+  }
+
+  // Inline: it runs for every field.
+  [[gnu::always_inline]] void take_scanned(std::size_t j, const field_scan& s, std::string_view v,
+                                           column_stats& stats, bool as_text,
+                                           const std::string& name) {
     if (stats.figure) {
       if (s.kind == field_scan::form::text) {
         stats.figure->add(v, s, name + ':' + std::to_string(record_.line));
@@ -534,7 +547,7 @@ class loader {
         stats.figure->add(v, s);
       }
     }
-    if (!store(s, v, stats, forced == value_type::string)) refuse_field(j, name);
+    if (!store(s, v, stats, as_text)) refuse_field(j, name);
   }
 
   // A marker of a missing value: kept with its text, for a column that turns
@@ -564,7 +577,7 @@ class loader {
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::hex:
-          writer_.number(cell_tag::hex, s.u, plain_hex_text(v, s.u) ? std::string_view{} : v);
+          writer_.number(cell_tag::hex, s.u, s.as_written ? std::string_view{} : v);
           if (measure_) stats.widest = std::max(stats.widest, v.size());
           return true;
         case field_scan::form::decimal:

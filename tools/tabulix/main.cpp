@@ -5,6 +5,7 @@
 #include <io.h>
 #endif
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -61,13 +62,25 @@ void use_binary_standard_streams() {
 // The records' blocks are freed while the table's blocks are allocated.
 // glibc maps blocks of a megabyte on their own and unmaps them when freed,
 // so the table would fault in fresh pages; from the heap it reuses them.
-// One heap for every thread: the blocks that the threads reading a large
-// file in parts fill are reused by the table, which this thread fills.
+// So is the window of a large file read in parts (16 MiB on 2 cores), under
+// the largest threshold glibc takes on a 64-bit system; a 32-bit one takes
+// up to 16 MiB. One heap for every thread: the blocks that the threads
+// reading a large file in parts fill are reused by the table, which this
+// thread fills.
 void reuse_freed_blocks() {
 #ifdef __GLIBC__
-  mallopt(M_MMAP_THRESHOLD, 16 << 20);
+  if (mallopt(M_MMAP_THRESHOLD, 32 << 20) == 0) mallopt(M_MMAP_THRESHOLD, 16 << 20);
   mallopt(M_ARENA_MAX, 1);
 #endif
+}
+
+// The library hands its output on in pieces of a few KiB: through a large
+// buffer they leave in few system calls. glibc ignores the size given with
+// no buffer (it takes the device's block size, 4 KiB), so the buffer is
+// given; it must outlive the stream, which closes after main returns.
+void buffer_output() {
+  static std::array<char, std::size_t{1} << 18> buffer;
+  std::setvbuf(stdout, buffer.data(), _IOFBF, buffer.size());
 }
 
 int run(int argc, char** argv) {
@@ -80,7 +93,7 @@ int run(int argc, char** argv) {
   const terminal_info term = standard_output_terminal();
   const output_place place{term.is_terminal, term.columns};
   if (opts.stream) {
-    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);  // one write a flush of rows
+    buffer_output();  // one write a flush of rows
     run_stream(opts, place, stdout);
     return check_output();
   }
@@ -111,8 +124,7 @@ int run(int argc, char** argv) {
     }
   }
 
-  // The library writes field by field; a large buffer saves system calls.
-  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+  buffer_output();
   std::error_code ec;
   if (opts.output_format == tabulix::format::text && wants_color(opts.color, term.is_terminal)) {
     print_painted(*table, sections, unit_of(opts), stdout, ec);

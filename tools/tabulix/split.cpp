@@ -24,21 +24,6 @@ constexpr std::uint64_t default_min_bytes = std::uint64_t{8} << 20;
 // Past a few parts the merge and the memory bandwidth gain nothing more.
 constexpr std::size_t most_parts = 8;
 
-class memory_bytes final : public byte_source {
- public:
-  explicit memory_bytes(std::string_view bytes) : rest_(bytes) {}
-
-  std::size_t read(char* to, std::size_t size) override {
-    const std::size_t n = std::min(size, rest_.size());
-    std::memcpy(to, rest_.data(), n);
-    rest_.remove_prefix(n);
-    return n;
-  }
-
- private:
-  std::string_view rest_;
-};
-
 std::vector<std::uint64_t> parse_offsets(std::string_view text) {
   std::vector<std::uint64_t> offsets;
   const char* p = text.data();
@@ -146,10 +131,6 @@ void window_source::fill(std::size_t end) {
     end_ += n;
     eof_ = n == 0;
   }
-}
-
-std::unique_ptr<byte_source> memory_source(std::string_view bytes) {
-  return std::make_unique<memory_bytes>(bytes);
 }
 
 std::vector<std::size_t> cut_points(std::string_view bytes, std::size_t from,

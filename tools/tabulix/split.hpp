@@ -66,9 +66,6 @@ class window_source final : public byte_source {
   bool streaming_ = false;
 };
 
-// A source that reads `bytes`, which must outlive it.
-std::unique_ptr<byte_source> memory_source(std::string_view bytes);
-
 // Where the parts of `bytes` after `from` begin: line starts (after an LF),
 // ascending, each past `from` and before the end.
 std::vector<std::size_t> cut_points(std::string_view bytes, std::size_t from,

@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include "store.hpp"
+
 namespace {
 
 using namespace tabulix::cli;
@@ -87,6 +89,17 @@ TEST(ParseNumbers, Hex) {
   for (const auto& c : cases) {
     EXPECT_EQ(parse_hex(c.text), c.strict) << c.text;
     EXPECT_EQ(parse_hex(c.text, true), c.lenient) << c.text;
+  }
+}
+
+// The loader keeps the text of a hex value only when it would print
+// otherwise: the scan's flag must say what writing the value out says.
+TEST(ParseNumbers, HexPrintsBackAsWritten) {
+  for (const char* text : {"0x0", "0x1f", "0x1F", "0x01", "0x00", "0xabcdef0123456789",
+                           "0xffffffffffffffff", "0x00000000000000000001"}) {
+    const field_scan s = scan_field(text);
+    ASSERT_EQ(s.kind, field_scan::form::hex) << text;
+    EXPECT_EQ(s.as_written, plain_hex_text(text, s.u)) << text;
   }
 }
 
