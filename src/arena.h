@@ -28,9 +28,10 @@ struct alignas(8) arena_block {
   char* end;           // end of the block's records that were handed out
 };
 
-// Every record starts at a multiple of 8 bytes, so that a uint64_t is aligned
-// as a 64-bit load wants it also where the ABI aligns it to 4 (i386).
-constexpr size_t arena_alignment = 8;
+// Every record starts at a multiple of 4 bytes: the cells of a row lie back
+// to back at that alignment (their numbers are read through memcpy). Records
+// whose size is a multiple of 8, as the row records are, stay 8-aligned.
+constexpr size_t arena_alignment = 4;
 
 // Sizes of the regular blocks, the allocator's bookkeeping included: the
 // request leaves it room, so that a block the allocator maps by itself takes
@@ -63,6 +64,27 @@ inline void* arena_carve(arena& a, size_t bytes) noexcept {
   const size_t size = (bytes + (arena_alignment - 1)) & ~(arena_alignment - 1);
   if (size > static_cast<size_t>(a.end - a.free)) return arena_carve_from_new_block(a, size);
   void* record = a.free;
+  a.free += size;
+  return record;
+}
+
+// Moves the record of `kept` bytes at `start` to a new block with room for
+// `size` more bytes behind it, which it carves; for arena_extend only.
+char* arena_extend_in_new_block(arena& a, const char* start, size_t kept, size_t size) noexcept;
+
+// Carves `bytes` more onto the end of the record that starts at `start` and
+// ends at the free pointer (null: a new record), zero-filled. When the current
+// block has no room, the record moves to a new block first (its bytes in the
+// old one stay behind, unused), which becomes the current block even when the
+// record is too large for a regular one, so that the record can grow on.
+// Gives where the record starts now; null when a block could not be
+// allocated, and then the arena and the record are unchanged.
+inline char* arena_extend(arena& a, char* start, size_t bytes) noexcept {
+  if (bytes > arena_max_record) return nullptr;
+  const size_t size = (bytes + (arena_alignment - 1)) & ~(arena_alignment - 1);
+  const size_t kept = start != nullptr ? static_cast<size_t>(a.free - start) : 0;
+  if (size > static_cast<size_t>(a.end - a.free)) return arena_extend_in_new_block(a, start, kept, size);
+  char* record = a.free - kept;
   a.free += size;
   return record;
 }

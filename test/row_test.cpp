@@ -122,7 +122,7 @@ TEST(Rows, KeptInInsertionOrderAndCountedOnlyWhenEnded) {
   }
   EXPECT_EQ(2, tblx_getrowcount(t.get()));  // the third row is still open
   const row* r = t->rows;
-  for (uint64_t i = 0; i < 3; r = r->next, ++i) EXPECT_EQ(i, r->cells->value);
+  for (uint64_t i = 0; i < 3; r = r->next, ++i) EXPECT_EQ(i, first_cell(r)->value());
   EXPECT_EQ(nullptr, r);
   EXPECT_EQ(t->open_row, t->rows_tail);
 }
@@ -236,29 +236,28 @@ TEST(Cells, ValuesAndTextsAreStoredExactly) {
   const std::string texts[] = {"", high, callers};
   std::memset(callers, 'X', sizeof callers - 1);  // the cell has its own copy
 
-  const cell* c = t->rows->cells;
-  // A number cell is its link and its value, with the records back to back.
-  static_assert(sizeof(cell) == 16);
-  EXPECT_EQ(reinterpret_cast<const char*>(c) + sizeof(cell),
-            reinterpret_cast<const char*>(c->next()));
-  EXPECT_EQ(INT64_MIN, static_cast<int64_t>(c->value));
-  EXPECT_EQ(UINT64_MAX, c->next()->value);
-  EXPECT_EQ(UINT64_MAX, c->next()->next()->value);
-  c = c->next()->next()->next();
-  for (const std::string& text : texts) {
-    ASSERT_NE(nullptr, c);
-    // The text lies in the cell's own record, behind its link and length: the
-    // next record starts past the NUL.
-    EXPECT_EQ(reinterpret_cast<const char*>(c) + cell_text_offset, c->str.text);
-    if (c->next() != nullptr) {
-      EXPECT_GE(reinterpret_cast<const char*>(c->next()), c->str.text + text.size() + 1);
-    }
-    EXPECT_EQ(text.size(), c->str.len);
-    EXPECT_EQ(text, std::string(c->str.text, c->str.len));
-    EXPECT_EQ('\0', c->str.text[c->str.len]);
-    c = c->next();
+  // The cells lie back to back behind the row's header: a number in 8
+  // bytes, a text behind its length and followed by its NUL.
+  const auto cells = cells_of(t.get(), t->rows);
+  ASSERT_EQ(6u, cells.size());
+  EXPECT_EQ(reinterpret_cast<const char*>(t->rows->cells + 1),
+            reinterpret_cast<const char*>(cells[0]));
+  for (size_t i = 1; i < cells.size(); ++i) {
+    const size_t size = i <= 3 ? number_cell_size : string_cell_size(cells[i - 1]->str.len);
+    EXPECT_EQ(reinterpret_cast<const char*>(cells[i - 1]) + size,
+              reinterpret_cast<const char*>(cells[i]))
+        << i;
   }
-  EXPECT_EQ(nullptr, c);
+  EXPECT_EQ(INT64_MIN, static_cast<int64_t>(cells[0]->value()));
+  EXPECT_EQ(UINT64_MAX, cells[1]->value());
+  EXPECT_EQ(UINT64_MAX, cells[2]->value());
+  for (size_t i = 0; i < 3; ++i) {
+    const cell* c = cells[3 + i];
+    EXPECT_EQ(reinterpret_cast<const char*>(c) + cell_text_offset, c->str.text);
+    EXPECT_EQ(texts[i].size(), c->str.len);
+    EXPECT_EQ(texts[i], std::string(c->str.text, c->str.len));
+    EXPECT_EQ('\0', c->str.text[c->str.len]);
+  }
 }
 
 }  // namespace
