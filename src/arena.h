@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 // A table's record storage: records carved in order from large zero-filled blocks.
 //
-// A table keeps two arenas, one for its row records and one for its cells
-// (each string cell with its text), so that the rows lie dense in memory
-// whatever order a sort links them in. Nothing is freed record by record:
-// removing the rows frees the blocks, newest first. Blocks start at 64 KiB
-// and double up to 4 MiB; a record too large for the next block gets a block
-// of its own, which goes behind the current block so that its free space
-// stays in use. Blocks of 2 MiB and more are backed by huge pages where the
+// A table keeps two arenas, one for its row records and one for the rows'
+// cells (each row's in one piece, growing cell by cell), so that the rows lie
+// dense in memory whatever order a sort links them in. Nothing is freed
+// record by record: removing the rows frees the blocks, newest first. Blocks
+// start at 64 KiB and double up to 4 MiB; a record too large for the next
+// block gets a block of its own, which goes behind the current block so that
+// its free space stays in use, and a row's cells that outgrow the current
+// block move to a new one (arena_extend). Blocks of 2 MiB and more are backed by huge pages where the
 // system offers them (Linux): filling a million rows then costs 15,000 page
 // faults instead of 28,000, whose handling took a third of the fill, and
 // the records cost far fewer TLB misses when a sort has scattered the rows.

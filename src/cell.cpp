@@ -16,13 +16,13 @@ tblx_status check_waiting_column(const tblx_table* table, int32_t type) noexcept
   return TBLX_OK;
 }
 
-// Carves room for the next cell of the open row, `size` bytes (0 for an
-// empty cell), behind the cells it has, with the mark word that starts each
+// Carves room for the next cell of the open row, `size` bytes (a multiple of
+// 4, or 0 for an empty cell), behind the cells it has, with the mark word that starts each
 // group of cells (the row's header before its first). The row moves when its
 // block has no room left: its cells then start elsewhere. Gives where the
 // cell goes, or null when a block could not be allocated, and then the row
 // is unchanged.
-char* append_cell(tblx_table* table, size_t size, bool empty) noexcept {
+char* append_cell_slowly(tblx_table* table, size_t size, bool empty) noexcept {
   row_cells* cells = table->open_row->cells;
   const uint32_t index = cells != nullptr ? cells->count : 0;
   size_t marks = 0;  // bytes of the mark word (or header) that this cell starts
@@ -55,10 +55,26 @@ char* append_cell(tblx_table* table, size_t size, bool empty) noexcept {
   return at;
 }
 
+// append_cell's common case first: a present cell that is not the row's
+// first nor starts a group of cells, and fits the current block.
+char* append_cell(tblx_table* table, size_t size) noexcept {
+  row_cells* cells = table->open_row->cells;
+  arena& store = table->cell_store;
+  if (cells == nullptr || cells->count % cells_per_mark_word == 0 ||
+      size > static_cast<size_t>(store.end - store.free)) [[unlikely]] {
+    return append_cell_slowly(table, size, false);
+  }
+  char* at = store.free;
+  store.free += size;
+  ++cells->count;
+  table->cell_column = table->cell_column->next;
+  return at;
+}
+
 tblx_status add_value_cell(tblx_table* table, int32_t type, uint64_t value) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (tblx_status s = check_waiting_column(table, type); s != TBLX_OK) return s;
-  char* at = append_cell(table, number_cell_size, false);
+  char* at = append_cell(table, number_cell_size);
   if (at == nullptr) return TBLX_ERR_NO_MEMORY;
   std::memcpy(at, &value, sizeof value);
   return TBLX_OK;
@@ -67,13 +83,6 @@ tblx_status add_value_cell(tblx_table* table, int32_t type, uint64_t value) noex
 }  // namespace
 
 const cell empty_cell{};
-
-const cell* cell_at(const row_cells* cells, const column* first, size_t position) noexcept {
-  cell_walk walk(cells);
-  const column* col = first;
-  for (size_t i = 0; i < position && walk.more(); ++i, col = col->next) walk.step(*col);
-  return walk.get();
-}
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
                                                       const char* text) noexcept {
@@ -85,7 +94,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
   // The length, then the text and its NUL. A size beyond the arena's largest
   // record fails as an allocation would.
   const size_t size = len < arena_max_record ? string_cell_size(len) : SIZE_MAX;
-  char* at = append_cell(table, size, false);
+  char* at = append_cell(table, size);
   if (at == nullptr) return TBLX_ERR_NO_MEMORY;
   const auto len32 = static_cast<uint32_t>(len);
   std::memcpy(at, &len32, sizeof len32);
@@ -97,7 +106,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
 TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_empty(tblx_table* table) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (table->cell_column == nullptr) return TBLX_ERR_NO_MORE_COLUMNS;
-  if (append_cell(table, 0, true) == nullptr) return TBLX_ERR_NO_MEMORY;
+  if (append_cell_slowly(table, 0, true) == nullptr) return TBLX_ERR_NO_MEMORY;
   return TBLX_OK;
 }
 

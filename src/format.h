@@ -185,7 +185,7 @@ void for_each_field(const print_context& ctx, const row& r, Field field) noexcep
   cell_walk w(r.cells);
   size_t i = 0;
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next, ++i) {
-    field(i, *col, w.get());
+    field(i, *col, w.get_or_null());
     if (w.more()) w.step(*col);
   }
 }

@@ -156,35 +156,38 @@ constexpr size_t number_cell_size = 8;
 // Where a string cell's text starts, from the start of the cell.
 constexpr size_t cell_text_offset = offsetof(cell_text, text);
 
-// A cursor over the cells of a row, column by column: cell() is the cell of
-// the current column (empty_cell for an empty one, null once the row has no
-// more cells), step(col) moves past it to the next column, given the current
-// column (whose type sizes its cell).
+// A cursor over the cells of a row, column by column: while more(), get() is
+// the cell of the current column (empty_cell for an empty one), and step(col)
+// moves past it to the next column, given the current column (whose type
+// sizes its cell).
 class cell_walk {
  public:
   explicit cell_walk(const row_cells* cells) noexcept {
     if (cells == nullptr) return;
-    count_ = cells->count;
-    marks_ = cells->empties;
+    left_ = cells->count;
+    marks_ = cells->empties | group_end;
     at_ = reinterpret_cast<const char*>(cells + 1);
   }
 
   [[nodiscard]] const cell* get() const noexcept {
-    if (index_ >= count_) return nullptr;
     return (marks_ & 1u) != 0 ? &empty_cell : reinterpret_cast<const cell*>(at_);
   }
+  // get(), or null once the row has no more cells.
+  [[nodiscard]] const cell* get_or_null() const noexcept { return more() ? get() : nullptr; }
   // Whether the row has a cell for the current column.
-  [[nodiscard]] bool more() const noexcept { return index_ < count_; }
+  [[nodiscard]] bool more() const noexcept { return left_ != 0; }
   // Whether the row has a cell after the current one.
-  [[nodiscard]] bool has_next() const noexcept { return index_ + 1 < count_; }
+  [[nodiscard]] bool has_next() const noexcept { return left_ > 1; }
 
   void step(const column& col) noexcept;
 
  private:
+  // Above a group's marks: once shifted down to bit 0, the group has ended.
+  static constexpr uint64_t group_end = uint64_t{1} << cells_per_mark_word;
+
   const char* at_ = nullptr;  // the current cell when it is present
-  uint32_t marks_ = 0;        // empty marks from the current cell on, in the low bits
-  uint32_t index_ = 0;        // the current cell's place in the row
-  uint32_t count_ = 0;        // cells of the row
+  uint64_t marks_ = 0;        // empty marks from the current cell on, then group_end
+  uint32_t left_ = 0;         // cells from the current one on
 };
 
 inline void cell_walk::step(const column& col) noexcept {
@@ -193,16 +196,23 @@ inline void cell_walk::step(const column& col) noexcept {
     at_ += col.type == TBLX_TYPE_STRING ? string_cell_size(c->str.len) : number_cell_size;
   }
   marks_ >>= 1;
-  ++index_;
-  if (index_ % cells_per_mark_word == 0 && index_ < count_) {
-    std::memcpy(&marks_, at_, sizeof marks_);
-    at_ += sizeof marks_;
+  --left_;
+  if (marks_ == 1 && left_ != 0) {
+    uint32_t word;
+    std::memcpy(&word, at_, sizeof word);
+    marks_ = word | group_end;
+    at_ += sizeof word;
   }
 }
 
 // The cell of the `position`th column of a row (from 0), as cell_walk gives
 // it; null when the row ends before.
-const cell* cell_at(const row_cells* cells, const column* first, size_t position) noexcept;
+inline const cell* cell_at(const row_cells* cells, const column* first, size_t position) noexcept {
+  cell_walk walk(cells);
+  const column* col = first;
+  for (size_t i = 0; i < position && walk.more(); ++i, col = col->next) walk.step(*col);
+  return walk.get_or_null();
+}
 
 // What a table that streams keeps of the rows it flushed (flush.cpp): the
 // sums of every column over them. Allocated by the first tblx_flushrows,

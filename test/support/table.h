@@ -324,7 +324,7 @@ inline std::vector<const row*> rows_of(const tblx_table* t) {
 }
 
 // The first cell of a row (the shared empty_cell when it is empty), or null.
-inline const cell* first_cell(const row* r) { return cell_walk(r->cells).get(); }
+inline const cell* first_cell(const row* r) { return cell_walk(r->cells).get_or_null(); }
 
 // Calls visit(column, cell) for every cell of a row, in order: the shared
 // empty_cell for an empty one.
