@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Rows and cells: the row states, the cell cursor and how cells are stored.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -213,6 +214,56 @@ TEST(Rows, CancelKeepsSettingsChangedWhileTheRowWasOpen) {
   ASSERT_EQ(TBLX_OK, tblx_setmeasuretitles(fresh.get(), 1));
   ASSERT_EQ("", support::append_row(fresh.get(), {str("x")}));
   EXPECT_EQ(print_capture(fresh.get()).text, print_capture(t.get()).text);
+}
+
+// Empty marks come in words of 32 cells: rows of texts and numbers, with
+// empty cells and row ends on both sides of each group's edge, read back
+// cell by cell, and a sort by a column behind the edges finds its keys.
+TEST(Cells, EmptyMarksAndRowEndsAcrossGroupsOfThirtyTwo) {
+  constexpr size_t columns = 70;
+  std::vector<ColDef> cols;
+  for (size_t j = 0; j < columns; ++j) cols.push_back({static_cast<unsigned>(j % 2 ? TBLX_TYPE_UINT : TBLX_TYPE_STRING)});
+  struct Case {
+    size_t cells;
+    std::vector<size_t> empty;
+  };
+  const Case cases[] = {{70, {}},           {70, {0, 31, 32, 33, 63, 64, 69}},
+                        {32, {31}},         {33, {32}},
+                        {64, {0, 1, 2, 63}}, {65, {32, 64}}};
+  auto value_of = [](size_t r, size_t j) -> Val {
+    return j % 2 ? unum(r * 100 + j) : str(std::string(j % 7, char('a' + r)));
+  };
+  Table t = make_table(cols);
+  for (size_t r = 0; r < std::size(cases); ++r) {
+    std::vector<Val> row;
+    for (size_t j = 0; j < cases[r].cells; ++j) {
+      const bool empty = std::count(cases[r].empty.begin(), cases[r].empty.end(), j) != 0;
+      row.push_back(empty ? blank() : value_of(r, j));
+    }
+    ASSERT_EQ("", append_row(t.get(), row)) << r;
+  }
+  const auto rows = rows_of(t.get());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const auto cells = cells_of(t.get(), rows[r]);
+    ASSERT_EQ(cases[r].cells, cells.size()) << r;
+    for (size_t j = 0; j < cells.size(); ++j) {
+      const bool empty = std::count(cases[r].empty.begin(), cases[r].empty.end(), j) != 0;
+      EXPECT_EQ(empty, cells[j]->empty()) << r << ' ' << j;
+      EXPECT_EQ(cells[j], cell_at(rows[r]->cells, t->columns, j)) << r << ' ' << j;
+      if (empty) continue;
+      const Val want = value_of(r, j);
+      if (j % 2) {
+        EXPECT_EQ(want.value, cells[j]->value()) << r << ' ' << j;
+      } else {
+        EXPECT_EQ(want.text, cells[j]->str.text) << r << ' ' << j;
+      }
+    }
+    EXPECT_EQ(nullptr, cell_at(rows[r]->cells, t->columns, cells.size())) << r;
+  }
+  // The uint column at position 65 (ID 66): rows 0 and 1 hold it.
+  ASSERT_EQ(TBLX_OK, tblx_sort(t.get(), TBLX_SORT_DESC, 66));
+  EXPECT_EQ(165u, cell_at(t->rows->cells, t->columns, 65)->value());
+  EXPECT_EQ(65u, cell_at(t->rows->next->cells, t->columns, 65)->value());
 }
 
 TEST(Cells, ValuesAndTextsAreStoredExactly) {
