@@ -982,8 +982,9 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
       const std::string_view line = lines[n++];
       bool all_fit = true;
       for (size_t i = 0; i < cells.size(); ++i) {
-        all_fit = all_fit && (cols[i]->type == TBLX_TYPE_STRING || cells[i]->empty() ||
-                              number_fits(cols[i], cell_words(cols[i], cells[i]->value()), display));
+        all_fit =
+            all_fit && (cols[i]->type == TBLX_TYPE_STRING || cells[i]->empty() ||
+                        number_fits(cols[i], cell_words(cols[i], cells[i]->value()), display));
       }
       if (!all_fit) continue;
       if (fancy || cells.size() == cols.size()) {

@@ -386,7 +386,8 @@ template <bool Display>
       len = render_special<Display>(out, ctx, plan, c->value());
       if (len == written_out) return;
     } else if (put_plain_number<Display>(out, ctx, plan, c->value()) ||
-               render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value()), len)) {
+               render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value()),
+                                      len)) {
       return;
     }
     if (ctx.scratch != nullptr) text = ctx.scratch;

@@ -78,7 +78,7 @@ inline void prefetch(const void* p) noexcept {
 
 // What a merge needs to compare two rows.
 struct sort_key {
-  size_t position;  // the key column's place in the header
+  size_t position;      // the key column's place in the header
   const column* first;  // the header's first column
   cmp_wrap_func wrap;
   tblx_cell_cmp_func cmp;

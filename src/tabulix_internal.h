@@ -220,8 +220,8 @@ inline const cell* cell_at(const row_cells* cells, const column* first, size_t p
 struct flushed_sums;
 
 struct tblx_row {
-  row* next;          // following row, or null
-  row_cells* cells;   // the row's cells, or null before its first
+  row* next;         // following row, or null
+  row_cells* cells;  // the row's cells, or null before its first
 };
 
 // What tblx_beginrow() found, for tblx_cancelrow() to go back to.

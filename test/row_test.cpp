@@ -222,14 +222,15 @@ TEST(Rows, CancelKeepsSettingsChangedWhileTheRowWasOpen) {
 TEST(Cells, EmptyMarksAndRowEndsAcrossGroupsOfThirtyTwo) {
   constexpr size_t columns = 70;
   std::vector<ColDef> cols;
-  for (size_t j = 0; j < columns; ++j) cols.push_back({static_cast<unsigned>(j % 2 ? TBLX_TYPE_UINT : TBLX_TYPE_STRING)});
+  for (size_t j = 0; j < columns; ++j)
+    cols.push_back({static_cast<unsigned>(j % 2 ? TBLX_TYPE_UINT : TBLX_TYPE_STRING)});
   struct Case {
     size_t cells;
     std::vector<size_t> empty;
   };
-  const Case cases[] = {{70, {}},           {70, {0, 31, 32, 33, 63, 64, 69}},
-                        {32, {31}},         {33, {32}},
-                        {64, {0, 1, 2, 63}}, {65, {32, 64}}};
+  const Case cases[] = {
+      {70, {}},      {70, {0, 31, 32, 33, 63, 64, 69}}, {32, {31}}, {33, {32}}, {64, {0, 1, 2, 63}},
+      {65, {32, 64}}};
   auto value_of = [](size_t r, size_t j) -> Val {
     return j % 2 ? unum(r * 100 + j) : str(std::string(j % 7, char('a' + r)));
   };
