@@ -8,13 +8,15 @@
 // start at 64 KiB and double up to 4 MiB; a record too large for the next
 // block gets a block of its own, which goes behind the current block so that
 // its free space stays in use, and a row's cells that outgrow the current
-// block move to a new one (arena_extend). Blocks of 2 MiB and more are backed by huge pages where
-// the system offers them (Linux): filling a million rows then costs 15,000 page faults instead of
-// 28,000, whose handling took a third of the fill, and the records cost far fewer TLB misses when a
-// sort has scattered the rows. They still come from the allocator, which reuses them for the next
-// table. Larger blocks fault less still, but a block the allocator takes from its heap is cleared
-// whole, so the last one would hold its whole size resident (16 MiB blocks cost a program 20 MB
-// more at its peak than these).
+// block move to a new one (arena_extend). Blocks of 2 MiB and more are backed
+// by huge pages where the system offers them (Linux): filling a million rows
+// then costs 15,000 page faults instead of 28,000, whose handling took a third
+// of the fill, and the records cost far fewer TLB misses when a sort has
+// scattered the rows. They still come from the allocator, which reuses them
+// for the next table. Larger blocks fault less still, but a block the
+// allocator takes from its heap is cleared whole, so the last one would hold
+// its whole size resident (16 MiB blocks cost a program 20 MB more at its
+// peak than these).
 #ifndef TABULIX_ARENA_H
 #define TABULIX_ARENA_H
 
@@ -83,8 +85,9 @@ inline char* arena_extend(arena& a, char* start, size_t bytes) noexcept {
   if (bytes > arena_max_record) return nullptr;
   const size_t size = (bytes + (arena_alignment - 1)) & ~(arena_alignment - 1);
   const size_t kept = start != nullptr ? static_cast<size_t>(a.free - start) : 0;
-  if (size > static_cast<size_t>(a.end - a.free))
+  if (size > static_cast<size_t>(a.end - a.free)) {
     return arena_extend_in_new_block(a, start, kept, size);
+  }
   char* record = a.free - kept;
   a.free += size;
   return record;
