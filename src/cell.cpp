@@ -16,12 +16,13 @@ tblx_status check_waiting_column(const tblx_table* table, int32_t type) noexcept
   return TBLX_OK;
 }
 
-// Carves room for the next cell of the open row, `size` bytes (a multiple of
-// 4, or 0 for an empty cell), behind the cells it has, with the mark word that starts each
-// group of cells (the row's header before its first). The row moves when its
-// block has no room left: its cells then start elsewhere. Gives where the
-// cell goes, or null when a block could not be allocated, and then the row
-// is unchanged.
+// Carves room for the next cell of the open row, `size` bytes (a multiple
+// of 4, or 0 for an empty cell), behind the cells it has, with the mark word
+// that starts each group of cells (the row's header before its first). The
+// arena hands out zeroed bytes, so a new mark word has no cell marked yet.
+// The row moves when its block has no room left: its cells then start
+// elsewhere. Gives where the cell goes, or null when a block could not be
+// allocated, and then the row is unchanged.
 char* append_cell_slowly(tblx_table* table, size_t size, bool empty) noexcept {
   row_cells* cells = table->open_row->cells;
   const uint32_t index = cells != nullptr ? cells->count : 0;
@@ -36,7 +37,7 @@ char* append_cell_slowly(tblx_table* table, size_t size, bool empty) noexcept {
   if (start == nullptr) return nullptr;
   cells = reinterpret_cast<row_cells*>(start);
   table->open_row->cells = cells;
-  char* at = table->cell_store.free - ((marks + size + 3) & ~size_t{3});
+  char* at = table->cell_store.free - (marks + size);
   if (index == 0) {
     table->open_marks = offsetof(row_cells, empties);
   } else if (marks != 0) {

@@ -132,7 +132,7 @@ inline bool tblx_cell::empty() const noexcept { return this == &empty_cell; }
 // header, then the cells in column order, each rounded up to 4 bytes. Empty
 // cells are bits of a mark word and take no room; the first 32 cells' word
 // is in the header, and each further group of 32 cells starts with its own.
-// A row ended early just holds fewer cells than the header has columns.
+// A row ended early just holds fewer cells than the table has columns.
 //
 // A cell's size follows from its column's type and, for a string, its
 // length: no cell keeps a link to the next, so every walk over the cells
