@@ -45,7 +45,7 @@ char* append_cell_slowly(tblx_table* table, size_t size, bool empty) noexcept {
   }
   at += marks;
   if (empty) {
-    uint32_t word;
+    uint32_t word = 0;
     char* word_at = start + table->open_marks;
     std::memcpy(&word, word_at, sizeof word);
     word |= 1u << (index % cells_per_mark_word);

@@ -115,7 +115,7 @@ struct tblx_cell {
   };
 
   [[nodiscard]] uint64_t value() const noexcept {
-    uint64_t v;
+    uint64_t v = 0;
     std::memcpy(&v, bytes, sizeof v);
     return v;
   }
@@ -198,7 +198,7 @@ inline void cell_walk::step(const column& col) noexcept {
   marks_ >>= 1;
   --left_;
   if (marks_ == 1 && left_ != 0) {
-    uint32_t word;
+    uint32_t word = 0;
     std::memcpy(&word, at_, sizeof word);
     marks_ = word | group_end;
     at_ += sizeof word;
