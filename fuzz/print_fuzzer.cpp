@@ -461,8 +461,7 @@ const char* record_fault(const tblx_table* t) {
   size_t row_count = 0;
   const row* last_row = nullptr;
   for (const row* r = t->rows; r != nullptr; last_row = r, r = r->next, ++row_count) {
-    size_t cells = 0;
-    for (const cell* x = r->cells; x != nullptr; x = x->next()) ++cells;
+    const size_t cells = r->cells != nullptr ? r->cells->count : 0;
     if (cells > column_count) return "a row holds more cells than there are columns";
   }
   if (t->rows_tail != last_row) return "rows_tail is not last";
@@ -760,9 +759,10 @@ void check_measurements(const tblx_table* t) {
   const auto cols = columns_of(t);
   std::vector<exact_sum> sums(cols.size());
   for (const row* r = t->rows; r != nullptr; r = r->next) {
-    size_t i = 0;
-    for (const cell* x = r->cells; x != nullptr; x = x->next(), ++i) {
+    const auto cells = cells_of(t, r);
+    for (size_t i = 0; i < cells.size(); ++i) {
       const column* c = cols[i];
+      const cell* x = cells[i];
       if (c->type == TBLX_TYPE_STRING || x->empty()) {
         // An empty cell holds an empty text.
         const shares s =
@@ -770,9 +770,9 @@ void check_measurements(const tblx_table* t) {
         require(fits(c, s), "a string or empty cell is wider than its column");
         require(!x->empty() || x->str.len == 0, "an empty cell holds a text");
       } else {
-        require(number_length(c, cell_words(c, x->value), display) <= width_of(c),
+        require(number_length(c, cell_words(c, x->value()), display) <= width_of(c),
                 "a number is wider than its column");
-        if (c->type != TBLX_TYPE_DOUBLE) sums[i].add(x->value, c->type == TBLX_TYPE_INT);
+        if (c->type != TBLX_TYPE_DOUBLE) sums[i].add(x->value(), c->type == TBLX_TYPE_INT);
       }
     }
   }
@@ -853,7 +853,7 @@ bool has_newline(const tblx_table* t) {
     }
   }
   for (const row* r : rows_of(t)) {
-    const auto cells = cells_of(r);
+    const auto cells = cells_of(t, r);
     for (size_t i = 0; i < cells.size() && i < cols.size(); ++i) {
       if (cols[i]->type == TBLX_TYPE_STRING &&
           breaks_lines(cells[i]->str.text, cells[i]->str.len, display)) {
@@ -978,12 +978,13 @@ void check_layout(const tblx_table* t, unsigned flags, const std::string& out) {
     std::vector<const cell*> cells;  // reused: one list per row costs more than the checks
     for (const row* r : rows) {
       cells.clear();
-      for (const cell* x = r->cells; x != nullptr; x = x->next()) cells.push_back(x);
+      support::for_each_cell(t, r, [&cells](const column&, const cell* x) { cells.push_back(x); });
       const std::string_view line = lines[n++];
       bool all_fit = true;
       for (size_t i = 0; i < cells.size(); ++i) {
-        all_fit = all_fit && (cols[i]->type == TBLX_TYPE_STRING || cells[i]->empty() ||
-                              number_fits(cols[i], cell_words(cols[i], cells[i]->value), display));
+        all_fit =
+            all_fit && (cols[i]->type == TBLX_TYPE_STRING || cells[i]->empty() ||
+                        number_fits(cols[i], cell_words(cols[i], cells[i]->value()), display));
       }
       if (!all_fit) continue;
       if (fancy || cells.size() == cols.size()) {
@@ -1052,7 +1053,7 @@ void check_sorted(const tblx_table* t, int order, int id, const std::vector<cons
   // A sort may hand the cells to other row records, so a row is known by its
   // cells; rows without cells by their place among those, which no stable
   // sort changes.
-  using identity = std::pair<const cell*, size_t>;
+  using identity = std::pair<const row_cells*, size_t>;
   auto identities = [](const std::vector<const row*>& rows) {
     std::vector<identity> ids;
     size_t empty = 0;
@@ -1069,8 +1070,8 @@ void check_sorted(const tblx_table* t, int order, int id, const std::vector<cons
   while (key < cols.size() && cols[key]->id != id) ++key;
   require(key < cols.size(), "sorted by a column that does not exist");
   const tblx_cell_cmp_func cmp = tblx_get_cell_cmp__(cols[key]);
-  auto key_of = [key](const row* r) -> const cell* {
-    const auto cells = cells_of(r);
+  auto key_of = [key, t](const row* r) -> const cell* {
+    const auto cells = cells_of(t, r);
     return key < cells.size() ? cells[key] : nullptr;
   };
   // Signed comparison of two rows in the requested order.
@@ -1727,11 +1728,10 @@ class session {
     }
     for (const row* r = table_->rows; r != nullptr; r = r->next) {
       size_t i = 0;
-      const column* c = table_->columns;
-      for (const cell* x = r->cells; x != nullptr && c != nullptr; x = x->next(), c = c->next) {
-        if (c->summarize != 0) sums[i].add(x->value, c->type == TBLX_TYPE_INT);
+      support::for_each_cell(table_, r, [&](const column& c, const cell* x) {
+        if (c.summarize != 0) sums[i].add(x->value(), c.type == TBLX_TYPE_INT);
         ++i;
-      }
+      });
     }
     return sums;
   }

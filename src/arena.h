@@ -1,20 +1,22 @@
 // SPDX-License-Identifier: MIT
 // A table's record storage: records carved in order from large zero-filled blocks.
 //
-// A table keeps two arenas, one for its row records and one for its cells
-// (each string cell with its text), so that the rows lie dense in memory
-// whatever order a sort links them in. Nothing is freed record by record:
-// removing the rows frees the blocks, newest first. Blocks start at 64 KiB
-// and double up to 4 MiB; a record too large for the next block gets a block
-// of its own, which goes behind the current block so that its free space
-// stays in use. Blocks of 2 MiB and more are backed by huge pages where the
-// system offers them (Linux): filling a million rows then costs 15,000 page
-// faults instead of 28,000, whose handling took a third of the fill, and
-// the records cost far fewer TLB misses when a sort has scattered the rows.
-// They still come from the allocator, which reuses them for the next table.
-// Larger blocks fault less still, but a block the allocator takes from its
-// heap is cleared whole, so the last one would hold its whole size resident
-// (16 MiB blocks cost a program 20 MB more at its peak than these).
+// A table keeps two arenas, one for its row records and one for the rows'
+// cells (each row's in one piece, growing cell by cell), so that the rows lie
+// dense in memory whatever order a sort links them in. Nothing is freed
+// record by record: removing the rows frees the blocks, newest first. Blocks
+// start at 64 KiB and double up to 4 MiB; a record too large for the next
+// block gets a block of its own, which goes behind the current block so that
+// its free space stays in use, and a row's cells that outgrow the current
+// block move to a new one (arena_extend). Blocks of 2 MiB and more are backed
+// by huge pages where the system offers them (Linux): filling a million rows
+// then costs 15,000 page faults instead of 28,000, whose handling took a third
+// of the fill, and the records cost far fewer TLB misses when a sort has
+// scattered the rows. They still come from the allocator, which reuses them
+// for the next table. Larger blocks fault less still, but a block the
+// allocator takes from its heap is cleared whole, so the last one would hold
+// its whole size resident (16 MiB blocks cost a program 20 MB more at its
+// peak than these).
 #ifndef TABULIX_ARENA_H
 #define TABULIX_ARENA_H
 
@@ -28,9 +30,10 @@ struct alignas(8) arena_block {
   char* end;           // end of the block's records that were handed out
 };
 
-// Every record starts at a multiple of 8 bytes, so that a uint64_t is aligned
-// as a 64-bit load wants it also where the ABI aligns it to 4 (i386).
-constexpr size_t arena_alignment = 8;
+// Every record starts at a multiple of 4 bytes: the cells of a row lie back
+// to back at that alignment (their numbers are read through memcpy). Records
+// whose size is a multiple of 8, as the row records are, stay 8-aligned.
+constexpr size_t arena_alignment = 4;
 
 // Sizes of the regular blocks, the allocator's bookkeeping included: the
 // request leaves it room, so that a block the allocator maps by itself takes
@@ -63,6 +66,29 @@ inline void* arena_carve(arena& a, size_t bytes) noexcept {
   const size_t size = (bytes + (arena_alignment - 1)) & ~(arena_alignment - 1);
   if (size > static_cast<size_t>(a.end - a.free)) return arena_carve_from_new_block(a, size);
   void* record = a.free;
+  a.free += size;
+  return record;
+}
+
+// Moves the record of `kept` bytes at `start` to a new block with room for
+// `size` more bytes behind it, which it carves; for arena_extend only.
+char* arena_extend_in_new_block(arena& a, const char* start, size_t kept, size_t size) noexcept;
+
+// Carves `bytes` more onto the end of the record that starts at `start` and
+// ends at the free pointer (null: a new record), zero-filled. When the current
+// block has no room, the record moves to a new block first (its bytes in the
+// old one stay behind, unused), which becomes the current block even when the
+// record is too large for a regular one, so that the record can grow on.
+// Gives where the record starts now; null when a block could not be
+// allocated, and then the arena and the record are unchanged.
+inline char* arena_extend(arena& a, char* start, size_t bytes) noexcept {
+  if (bytes > arena_max_record) return nullptr;
+  const size_t size = (bytes + (arena_alignment - 1)) & ~(arena_alignment - 1);
+  const size_t kept = start != nullptr ? static_cast<size_t>(a.free - start) : 0;
+  if (size > static_cast<size_t>(a.end - a.free)) {
+    return arena_extend_in_new_block(a, start, kept, size);
+  }
+  char* record = a.free - kept;
   a.free += size;
   return record;
 }

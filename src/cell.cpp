@@ -16,29 +16,74 @@ tblx_status check_waiting_column(const tblx_table* table, int32_t type) noexcept
   return TBLX_OK;
 }
 
-// Links a filled cell into the open row and moves the cursor to the next
-// column. The previous cell's link is 0 or just its empty mark until now.
-void attach(tblx_table* table, cell* c) noexcept {
-  if (table->last_cell == nullptr) {
-    table->open_row->cells = c;
-  } else {
-    table->last_cell->link |= reinterpret_cast<uintptr_t>(c);
+// Carves room for the next cell of the open row, `size` bytes (a multiple
+// of 4, or 0 for an empty cell), behind the cells it has, with the mark word
+// that starts each group of cells (the row's header before its first). The
+// arena hands out zeroed bytes, so a new mark word has no cell marked yet.
+// The row moves when its block has no room left: its cells then start
+// elsewhere. Gives where the cell goes, or null when a block could not be
+// allocated, and then the row is unchanged.
+char* append_cell_slowly(tblx_table* table, size_t size, bool empty) noexcept {
+  row_cells* cells = table->open_row->cells;
+  const uint32_t index = cells != nullptr ? cells->count : 0;
+  size_t marks = 0;  // bytes of the mark word (or header) that this cell starts
+  if (index == 0) {
+    marks = sizeof(row_cells);
+  } else if (index % cells_per_mark_word == 0) {
+    marks = sizeof(uint32_t);
   }
-  table->last_cell = c;
+  if (size > arena_max_record - marks) return nullptr;
+  char* start = arena_extend(table->cell_store, reinterpret_cast<char*>(cells), marks + size);
+  if (start == nullptr) return nullptr;
+  cells = reinterpret_cast<row_cells*>(start);
+  table->open_row->cells = cells;
+  char* at = table->cell_store.free - (marks + size);
+  if (index == 0) {
+    table->open_marks = offsetof(row_cells, empties);
+  } else if (marks != 0) {
+    table->open_marks = static_cast<size_t>(at - start);
+  }
+  at += marks;
+  if (empty) {
+    uint32_t word = 0;
+    char* word_at = start + table->open_marks;
+    std::memcpy(&word, word_at, sizeof word);
+    word |= 1u << (index % cells_per_mark_word);
+    std::memcpy(word_at, &word, sizeof word);
+  }
+  cells->count = index + 1;
   table->cell_column = table->cell_column->next;
+  return at;
+}
+
+// append_cell's common case first: a present cell that is not the row's
+// first nor starts a group of cells, and fits the current block.
+char* append_cell(tblx_table* table, size_t size) noexcept {
+  row_cells* cells = table->open_row->cells;
+  arena& store = table->cell_store;
+  if (cells == nullptr || cells->count % cells_per_mark_word == 0 ||
+      size > static_cast<size_t>(store.end - store.free)) [[unlikely]] {
+    return append_cell_slowly(table, size, false);
+  }
+  char* at = store.free;
+  store.free += size;
+  ++cells->count;
+  table->cell_column = table->cell_column->next;
+  return at;
 }
 
 tblx_status add_value_cell(tblx_table* table, int32_t type, uint64_t value) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (tblx_status s = check_waiting_column(table, type); s != TBLX_OK) return s;
-  auto* c = static_cast<cell*>(arena_carve(table->cell_store, sizeof(cell)));
-  if (c == nullptr) return TBLX_ERR_NO_MEMORY;
-  c->value = value;
-  attach(table, c);
+  char* at = append_cell(table, number_cell_size);
+  if (at == nullptr) return TBLX_ERR_NO_MEMORY;
+  std::memcpy(at, &value, sizeof value);
   return TBLX_OK;
 }
 
 }  // namespace
+
+const cell empty_cell{};
 
 TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
                                                       const char* text) noexcept {
@@ -47,27 +92,22 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_string(tblx_table* table,
 
   const size_t len = std::strlen(text);
   if (!fits_length_field(len)) return TBLX_ERR_INVALID_ARGUMENT;
-  // One record: the link, the length, then the text and its NUL. A size
-  // beyond the arena's largest record fails as an allocation would.
-  const size_t size = len < SIZE_MAX - cell_text_offset ? cell_text_offset + len + 1 : SIZE_MAX;
-  auto* c = static_cast<cell*>(arena_carve(table->cell_store, std::max(sizeof(cell), size)));
-  if (c == nullptr) return TBLX_ERR_NO_MEMORY;
-  c->str.len = static_cast<uint32_t>(len);
-  std::memcpy(c->str.text, text, len + 1);
-  attach(table, c);
+  // The length, then the text and its NUL. A size beyond the arena's largest
+  // record fails as an allocation would.
+  const size_t size = len < arena_max_record ? string_cell_size(len) : SIZE_MAX;
+  char* at = append_cell(table, size);
+  if (at == nullptr) return TBLX_ERR_NO_MEMORY;
+  const auto len32 = static_cast<uint32_t>(len);
+  std::memcpy(at, &len32, sizeof len32);
+  std::memcpy(at + cell_text_offset, text, len + 1);
   return TBLX_OK;
 }
 
-// A missing value: fits a column of any type. Its content stays zero (the
-// arena hands out zeroed records), so it reads as an empty text.
+// A missing value: fits a column of any type, and takes no room but its mark.
 TBLX_EXPORT tblx_status TBLX_CALL tblx_addcell_empty(tblx_table* table) noexcept {
   if (unavailable(table)) return TBLX_ERR_INVALID_ARGUMENT;
   if (table->cell_column == nullptr) return TBLX_ERR_NO_MORE_COLUMNS;
-  auto* c = static_cast<cell*>(arena_carve(table->cell_store, sizeof(cell)));
-  if (c == nullptr) return TBLX_ERR_NO_MEMORY;
-  c->link = cell::empty_mark;
-  c->value = 0;
-  attach(table, c);
+  if (append_cell_slowly(table, 0, true) == nullptr) return TBLX_ERR_NO_MEMORY;
   return TBLX_OK;
 }
 
@@ -107,20 +147,20 @@ int cmp_empty(const cell* a, const cell* b) noexcept { return three_way(!a->empt
 int TBLX_CALL cell_cmp_int(const cell* a, const cell* b) noexcept {
   if (either_empty(a, b)) return cmp_empty(a, b);
   // The value holds the two's complement bits of the signed number.
-  return three_way(static_cast<int64_t>(a->value), static_cast<int64_t>(b->value));
+  return three_way(static_cast<int64_t>(a->value()), static_cast<int64_t>(b->value()));
 }
 
 int TBLX_CALL cell_cmp_uint(const cell* a, const cell* b) noexcept {
   if (either_empty(a, b)) return cmp_empty(a, b);
-  return three_way(a->value, b->value);
+  return three_way(a->value(), b->value());
 }
 
 // Doubles by value, -0 equal to 0; NaN above every other value and equal
 // to any NaN, so that the order is total and sorting stays well defined.
 int TBLX_CALL cell_cmp_double(const cell* a, const cell* b) noexcept {
   if (either_empty(a, b)) return cmp_empty(a, b);
-  const auto x = std::bit_cast<double>(a->value);
-  const auto y = std::bit_cast<double>(b->value);
+  const auto x = std::bit_cast<double>(a->value());
+  const auto y = std::bit_cast<double>(b->value());
   const bool x_nan = std::isnan(x);
   const bool y_nan = std::isnan(y);
   if (x_nan || y_nan) return three_way(x_nan, y_nan);

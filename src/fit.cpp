@@ -109,8 +109,9 @@ void measure_cells_again(tblx_table& table, bool fitted_only) noexcept {
   }
   for (const row* r = table.rows; r != nullptr; r = r->next) {
     column* col = table.columns;
-    for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next(), col = col->next) {
+    for (cell_walk w(r->cells); w.more() && col != nullptr; w.step(*col), col = col->next) {
       if (!measured_again(table, *col, fitted_only)) continue;
+      const cell* c = w.get();
       measure_text<Display>(*col, placed_kind(*col, col->cell_justification), c->str.text,
                             c->str.len, rules_of(table, *col));
     }
@@ -168,13 +169,12 @@ void measure_numbers_again(const tblx_table& table, column& col) noexcept {
   for (const column* c = table.columns; c != &col; c = c->next) ++position;
   const line_rules rules = rules_of(table, col);
   for (const row* r = table.rows; r != nullptr; r = r->next) {
-    const cell* c = r->cells;
-    for (size_t i = 0; i < position && c != nullptr; ++i) c = c->next();
+    const cell* c = cell_at(r->cells, table.columns, position);
     if (c == nullptr) continue;
     if (c->empty()) {
       measure_text<Display>(col, col.cell_justification, empty_string, 0, rules);
     } else {
-      measure_number<Display>(col, make_number_text(col, c->value));
+      measure_number<Display>(col, make_number_text(col, c->value()));
     }
   }
   if (col.sum_text == nullptr && col.summarize != 0) {

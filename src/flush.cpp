@@ -71,12 +71,13 @@ void sum_all_rows(tblx_table& table) noexcept {
   }
   for (const row* r = table.rows; r != nullptr; r = r->next) {
     column* col = table.columns;
-    for (const cell* c = r->cells; c != nullptr && col != nullptr; c = c->next(), col = col->next) {
+    for (cell_walk w(r->cells); w.more() && col != nullptr; w.step(*col), col = col->next) {
       if (col->summarize == 0) continue;
+      const cell* c = w.get();
       if (col->exact == nullptr) {
-        col->sum.add(c->value, col->type == TBLX_TYPE_INT);
+        col->sum.add(c->value(), col->type == TBLX_TYPE_INT);
       } else if (!c->empty()) {
-        col->exact->add(c->value);
+        col->exact->add(c->value());
       }
     }
   }

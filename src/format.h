@@ -99,7 +99,7 @@ inline void data_number_value(cell_value& v, const field_plan& plan, uint64_t va
     return;
   }
   if (col.type != TBLX_TYPE_STRING && as_data) {
-    data_number_value(v, plan, c->value);
+    data_number_value(v, plan, c->value());
     return;
   }
   switch (col.type) {
@@ -109,11 +109,11 @@ inline void data_number_value(cell_value& v, const field_plan& plan, uint64_t va
       v.len = c->str.len;
       return;
     case TBLX_TYPE_HEX:
-      v.number = make_number_text(col, c->value);
+      v.number = make_number_text(col, c->value());
       number_value(v, plan, value_kind::word);
       return;
     default:  // int, uint, double
-      v.number = make_number_text(col, c->value);
+      v.number = make_number_text(col, c->value());
       number_value(v, plan, value_kind::number);
       return;
   }
@@ -182,11 +182,11 @@ class column_plans {
 // null where a short row ends before the column.
 template <typename Field>
 void for_each_field(const print_context& ctx, const row& r, Field field) noexcept {
-  const cell* c = r.cells;
+  cell_walk w(r.cells);
   size_t i = 0;
   for (const column* col = ctx.table->columns; col != nullptr; col = col->next, ++i) {
-    field(i, *col, c);
-    if (c != nullptr) c = c->next();
+    field(i, *col, w.get_or_null());
+    if (w.more()) w.step(*col);
   }
 }
 

@@ -171,9 +171,10 @@ void print_rows(const lines_printer& p) noexcept {
   if (p.ctx.frozen) freeze_caps(p);
   for (const row* r = p.ctx.table->rows; r != nullptr; r = r->next) {
     clear_fields(p);
-    const cell* c = r->cells;
-    for (uint32_t j = 0; j < p.shown && c != nullptr; ++j, c = c->next()) {
+    cell_walk w(r->cells);
+    for (uint32_t j = 0; j < p.shown && w.more(); w.step(*p.fields[j].col), ++j) {
       field_state& f = p.fields[j];
+      const cell* c = w.get();
       if (f.col->type == TBLX_TYPE_STRING) {
         f.cursor.start(c->str.text, c->str.len);
       } else {

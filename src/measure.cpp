@@ -128,8 +128,8 @@ void measure_rows(tblx_table& table) noexcept {
   arena_visit_ahead<const row>(table.row_store, measure_distance, look, [&](const row& r) noexcept {
     column* col = table.columns;
     size_t i = 0;
-    for (const cell* c = r.cells; c != nullptr && col != nullptr;
-         c = c->next(), col = col->next, ++i) {
+    for (cell_walk w(r.cells); w.more() && col != nullptr; w.step(*col), col = col->next, ++i) {
+      const cell* c = w.get();
       // An empty cell holds 0, which leaves an integer sum as it is; a
       // double sum skips it, as +0 would turn a sum of -0 into 0.
       if (col->summarize) add_to_sum(*col, c);
@@ -145,9 +145,9 @@ void measure_rows(tblx_table& table) noexcept {
 
 void add_to_sum(column& col, const cell* c) noexcept {
   if (col.exact == nullptr) {
-    col.sum.add(c->value, col.type == TBLX_TYPE_INT);
+    col.sum.add(c->value(), col.type == TBLX_TYPE_INT);
   } else if (!c->empty()) {
-    col.exact->add(c->value);
+    col.exact->add(c->value());
   }
 }
 
@@ -218,7 +218,7 @@ void measure_double_extremes(const column_tally& t) noexcept {
   cell extreme{};
   for (const auto& e : extremes) {
     if ((t.double_kinds & e.kind) == 0) continue;
-    extreme.value = e.bits;
+    extreme.set_value(e.bits);
     measure_text<Display>(*t.col, &extreme);
   }
 }
@@ -236,16 +236,16 @@ void add_to_tally(column_tally& t, const cell* c) noexcept {
   // Apart from the switch, which as a jump table would cost the other
   // columns more than this test.
   if (t.how == column_tally::method::double_extremes) [[unlikely]] {
-    tally_double(t, c->value);
+    tally_double(t, c->value());
     return;
   }
   switch (t.how) {
     case column_tally::method::signed_extremes:
-      t.min_signed = std::min(t.min_signed, static_cast<int64_t>(c->value));
-      t.max_signed = std::max(t.max_signed, static_cast<int64_t>(c->value));
+      t.min_signed = std::min(t.min_signed, static_cast<int64_t>(c->value()));
+      t.max_signed = std::max(t.max_signed, static_cast<int64_t>(c->value()));
       break;
     case column_tally::method::unsigned_extreme:
-      t.max_unsigned = std::max(t.max_unsigned, c->value);
+      t.max_unsigned = std::max(t.max_unsigned, c->value());
       break;
     case column_tally::method::longest_text:
       t.longest = std::max(t.longest, text_width<Display>(c->str.text, c->str.len));
@@ -265,13 +265,13 @@ void finish_tally(const column_tally& t) noexcept {
   cell extreme{};
   switch (t.how) {
     case column_tally::method::signed_extremes:
-      extreme.value = static_cast<uint64_t>(t.min_signed);
+      extreme.set_value(static_cast<uint64_t>(t.min_signed));
       measure_text<Display>(*t.col, &extreme);
-      extreme.value = static_cast<uint64_t>(t.max_signed);
+      extreme.set_value(static_cast<uint64_t>(t.max_signed));
       measure_text<Display>(*t.col, &extreme);
       break;
     case column_tally::method::unsigned_extreme:
-      extreme.value = t.max_unsigned;
+      extreme.set_value(t.max_unsigned);
       measure_text<Display>(*t.col, &extreme);
       break;
     case column_tally::method::double_extremes:
@@ -312,7 +312,7 @@ void measure_text(column& col, const cell* c) noexcept {
     if (c != nullptr && c->empty()) {
       measure_split<Display>(col, col.cell_justification, empty_string, 0);
     } else if (c != nullptr) {
-      measure_number<Display>(col, make_number_text(col, c->value));
+      measure_number<Display>(col, make_number_text(col, c->value()));
     } else if (col.summarize) {
       measure_number<Display>(col, make_sum_text(col));
     }

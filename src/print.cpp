@@ -114,7 +114,8 @@ void print_titles(sink& out, const print_context& ctx) noexcept;
 void print_rule(sink& out, const print_context& ctx) noexcept;
 void print_rows(sink& out, const print_context& ctx) noexcept;
 template <bool Display>
-void render_in(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept;
+void render_in(sink& out, const print_context& ctx, const field_plan& plan, const cell* c,
+               bool row_goes_on) noexcept;
 void print_sums(sink& out, const print_context& ctx) noexcept;
 void render_sum(sink& out, const print_context& ctx, const field_plan& plan) noexcept;
 
@@ -210,13 +211,13 @@ void print_rows_in(sink& out, const print_context& ctx) noexcept {
   for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
     ahead.step();
     const column* col = first;
-    const cell* c = r->cells;
-    for (size_t i = 0; c != nullptr && col != nullptr; c = c->next(), col = col->next, ++i) {
+    size_t i = 0;
+    for (cell_walk w(r->cells); w.more() && col != nullptr; w.step(*col), col = col->next, ++i) {
       if (i != 0) put_separator(out, ctx);
       if (i < plan_count) {
-        render_in<Display>(out, ctx, plans[i], c);
+        render_in<Display>(out, ctx, plans[i], w.get(), w.has_next());
       } else {
-        render_in<Display>(out, ctx, plan_field(ctx, *col), c);
+        render_in<Display>(out, ctx, plan_field(ctx, *col), w.get(), w.has_next());
       }
     }
     if (ctx.fancy) fill_missing_cells(out, ctx, col);
@@ -338,7 +339,7 @@ bool goes_straight(const print_context& ctx, const field_plan& plan, uint64_t le
                    bool display) noexcept;
 template <bool Display>
 void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
-                 size_t len, const cell* c) noexcept;
+                 size_t len, const cell* c, bool row_goes_on) noexcept;
 template <bool Display, typename Writer>
 void place_text(Writer& out, const field_plan& plan, const placed_text& t,
                 bool pad_trailing) noexcept;
@@ -370,9 +371,10 @@ template <bool Display>
 
 // Writes a row's cell (never null). An empty cell of a string column reads
 // as an empty text; one of a number column is placed as that empty text.
+// row_goes_on: the row has a cell after this one.
 template <bool Display>
 [[gnu::noinline]] void render_in(sink& out, const print_context& ctx, const field_plan& plan,
-                                 const cell* c) noexcept {
+                                 const cell* c, bool row_goes_on) noexcept {
   const column& col = *plan.col;
   const char* text = empty_string;
   size_t len = 0;
@@ -381,15 +383,16 @@ template <bool Display>
     len = c->str.len;
   } else if (!c->empty()) {
     if (col.special_text != 0) [[unlikely]] {
-      len = render_special<Display>(out, ctx, plan, c->value);
+      len = render_special<Display>(out, ctx, plan, c->value());
       if (len == written_out) return;
-    } else if (put_plain_number<Display>(out, ctx, plan, c->value) ||
-               render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value), len)) {
+    } else if (put_plain_number<Display>(out, ctx, plan, c->value()) ||
+               render_number<Display>(out, ctx, plan, make_plain_number_text(col, c->value()),
+                                      len)) {
       return;
     }
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
-  place_field<Display>(out, ctx, plan, text, len, c);
+  place_field<Display>(out, ctx, plan, text, len, c, row_goes_on);
 }
 
 // The summary line's field of a column without a summary text: the sum of
@@ -405,7 +408,7 @@ void render_sum_in(sink& out, const print_context& ctx, const field_plan& plan) 
     if (render_number<Display>(out, ctx, plan, number, len)) return;
     if (ctx.scratch != nullptr) text = ctx.scratch;
   }
-  place_field<Display>(out, ctx, plan, text, len, nullptr);
+  place_field<Display>(out, ctx, plan, text, len, nullptr, false);
 }
 
 void render_sum(sink& out, const print_context& ctx, const field_plan& plan) noexcept {
@@ -422,9 +425,9 @@ void render(sink& out, const print_context& ctx, const field_plan& plan, const c
   if (c == nullptr) {
     render_sum(out, ctx, plan);
   } else if (ctx.display) {
-    render_in<true>(out, ctx, plan, c);
+    render_in<true>(out, ctx, plan, c, true);
   } else {
-    render_in<false>(out, ctx, plan, c);
+    render_in<false>(out, ctx, plan, c, true);
   }
 }
 
@@ -510,7 +513,7 @@ number_fill fill_number(const field_plan& plan, uint32_t head_len, uint32_t digi
 // or the text fills the width.
 template <bool Display>
 void place_field(sink& out, const print_context& ctx, const field_plan& plan, const char* text,
-                 size_t len, const cell* c) noexcept {
+                 size_t len, const cell* c, bool row_goes_on) noexcept {
   uint64_t width = len;
   if constexpr (Display) {
     if (!ctx.raw) width = display_width(text, len);
@@ -527,7 +530,7 @@ void place_field(sink& out, const print_context& ctx, const field_plan& plan, co
   const placed_text t{text, len, width};
   // No fill ends a line: the last column is never padded, nor in the
   // borderless styles the last cell of a short row.
-  const bool pad_trailing = plan.has_next && (c == nullptr || ctx.fancy || c->next() != nullptr);
+  const bool pad_trailing = plan.has_next && (c == nullptr || ctx.fancy || row_goes_on);
   // A justified text and its blanks take at most len + W + 1 bytes: written
   // in place when that fits the buffer, with room for whole-chunk fills.
   const uint64_t room = uint64_t{len} + plan.width + 1 + fill_chunk;
@@ -571,6 +574,6 @@ void place_text(Writer& out, const field_plan& plan, const placed_text& t,
 
 uint64_t measured_length(const column& col, const cell* c) noexcept {
   if (col.type == TBLX_TYPE_STRING) return c != nullptr ? c->str.len : 0u;
-  if (c != nullptr) return c->empty() ? 0u : make_number_text(col, c->value).length();
+  if (c != nullptr) return c->empty() ? 0u : make_number_text(col, c->value()).length();
   return col.summarize != 0 ? make_sum_text(col).length() : 0u;
 }

@@ -53,7 +53,9 @@ struct field_plan {
 
 field_plan plan_field(const print_context& ctx, const column& col) noexcept;
 
-// Writes one cell, or with a null cell the column's sum, into its column.
+// Writes one cell, or with a null cell the column's sum, into its column,
+// filled as when the row goes on after it: the callers (the markdown format,
+// the printer of several lines) settle the fill of a row's end themselves.
 void render(sink& out, const print_context& ctx, const field_plan& plan, const cell* c) noexcept;
 
 // Gets a column's title for the given width. title_ident writes nothing and

@@ -70,6 +70,29 @@ void* arena_carve_from_new_block(arena& a, size_t size) noexcept {
   return arena_records(b);
 }
 
+// A record that does not fit a regular block gets a block of its size and a
+// regular block's room besides, for the rest of its row.
+char* arena_extend_in_new_block(arena& a, const char* start, size_t kept, size_t size) noexcept {
+  if (kept > arena_max_record - size) return nullptr;
+  const size_t needed = kept + size;
+  const size_t regular = a.next_block != 0 ? a.next_block : arena_first_block;
+  const size_t regular_size = regular - arena_allocator_share;
+  const bool oversized = needed > regular_size - sizeof(arena_block);
+  const size_t block_size = oversized ? sizeof(arena_block) + needed + regular_size : regular_size;
+  auto* b = static_cast<arena_block*>(std::calloc(1, block_size));
+  if (b == nullptr) return nullptr;
+  if (!oversized && regular >= arena_huge_block) advise_huge_pages(b, block_size);
+  char* record = arena_records(b);
+  if (kept != 0) std::memcpy(record, start, kept);
+  if (a.current != nullptr) a.current->end = a.free;
+  push_block(a, b);
+  a.current = b;
+  a.free = record + needed;
+  a.end = reinterpret_cast<char*>(b) + block_size;
+  if (!oversized) a.next_block = std::min(regular * 2, arena_last_block);
+  return record;
+}
+
 // The records carved from the marked current block after the mark end at
 // the arena's free pointer while that block is still current, else where the
 // block was left when a newer one took over.
@@ -103,7 +126,7 @@ void release_rows(tblx_table* table) noexcept {
   table->rows_tail = nullptr;
   table->open_row = nullptr;
   table->cell_column = nullptr;
-  table->last_cell = nullptr;
+  table->open_marks = 0;
 }
 
 void remove_all_rows(tblx_table* table) noexcept {
@@ -132,7 +155,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_beginrow(tblx_table* table) noexcept {
   }
   table->rows_tail = r;
   table->open_row = r;
-  table->last_cell = nullptr;
+  table->open_marks = 0;
   table->cell_column = table->columns;
   table->layout_stale = 1;
   return TBLX_OK;
@@ -145,7 +168,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_endrow(tblx_table* table) noexcept {
   // Clearing the cursor keeps cells out of an ended (possibly short) row,
   // which the last measurement may not have seen: such cells get 13.
   table->cell_column = nullptr;
-  table->last_cell = nullptr;
+  table->open_marks = 0;
   table->row_count = static_cast<int32_t>(static_cast<uint32_t>(table->row_count) + 1u);
   return TBLX_OK;
 }
@@ -171,7 +194,7 @@ TBLX_EXPORT tblx_status TBLX_CALL tblx_cancelrow(tblx_table* table) noexcept {
   table->layout_stale = 1;
   table->open_row = nullptr;
   table->cell_column = nullptr;
-  table->last_cell = nullptr;
+  table->open_marks = 0;
   return TBLX_OK;
 }
 

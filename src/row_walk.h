@@ -19,7 +19,7 @@ inline void prefetch_line(const void* p) noexcept {
 // Requests the first lines of a row's cells, which lie back to back as the
 // row was filled; null for an empty row. Written out line by line: GCC drops
 // prefetches made in a loop behind the null test.
-inline void prefetch_cells(const cell* cells) noexcept {
+inline void prefetch_cells(const row_cells* cells) noexcept {
   constexpr size_t line_size = 64;
   if (cells == nullptr) return;
   const char* at = reinterpret_cast<const char*>(cells);

@@ -78,7 +78,8 @@ inline void prefetch(const void* p) noexcept {
 
 // What a merge needs to compare two rows.
 struct sort_key {
-  size_t position;  // the key column's place in the header
+  size_t position;      // the key column's place in the header
+  const column* first;  // the header's first column
   cmp_wrap_func wrap;
   tblx_cell_cmp_func cmp;
 
@@ -87,9 +88,7 @@ struct sort_key {
   // a merge waits mostly for rows, and it visits that one next.
   const cell* of(const row* r) const noexcept {
     prefetch(r->next);
-    const cell* c = r->cells;
-    for (size_t i = 0; i < position && c != nullptr; ++i) c = c->next();
-    return c;
+    return cell_at(r->cells, first, position);
   }
 };
 
@@ -378,10 +377,10 @@ void merge_sort(tblx_table* table, const sort_key& key) noexcept {
 // unsigned comparison gives the sort's order.
 struct value_pair {
   uint64_t key;
-  cell* cells;
+  row_cells* cells;
 
   // A row set apart from the sort: its key cell is empty (key 1) or missing (0).
-  static value_pair apart(cell* cells, const cell* key) noexcept {
+  static value_pair apart(row_cells* cells, const cell* key) noexcept {
     return {key != nullptr ? 1U : 0U, cells};
   }
   [[nodiscard]] bool empty_key() const noexcept { return key != 0; }
@@ -394,10 +393,10 @@ struct value_pair {
 struct cell_pair {
   uint64_t prefix;
   const cell* key;
-  cell* cells;
+  row_cells* cells;
 
   // A row set apart from the sort: its key cell is empty, or missing (null).
-  static cell_pair apart(cell* cells, const cell* key) noexcept { return {0, key, cells}; }
+  static cell_pair apart(row_cells* cells, const cell* key) noexcept { return {0, key, cells}; }
   [[nodiscard]] bool empty_key() const noexcept { return key != nullptr; }
 };
 
@@ -405,7 +404,7 @@ struct cell_pair {
 // flipped compare as unsigned ones like the signed values do.
 uint64_t integer_key(const cell* c, bool is_signed) noexcept {
   constexpr uint64_t sign_bit = uint64_t{1} << 63;
-  return is_signed ? c->value ^ sign_bit : c->value;
+  return is_signed ? c->value() ^ sign_bit : c->value();
 }
 
 // The key of a double cell, ascending order: the bits of a positive double
@@ -415,10 +414,10 @@ uint64_t integer_key(const cell* c, bool is_signed) noexcept {
 uint64_t double_key(const cell* c) noexcept {
   constexpr uint64_t sign_bit = uint64_t{1} << 63;
   constexpr uint64_t infinity_bits = uint64_t{0x7ff} << 52;
-  const uint64_t magnitude = c->value & ~sign_bit;
+  const uint64_t magnitude = c->value() & ~sign_bit;
   if (magnitude > infinity_bits) return UINT64_MAX;
   if (magnitude == 0) return sign_bit;
-  return (c->value & sign_bit) != 0 ? ~c->value : c->value | sign_bit;
+  return (c->value() & sign_bit) != 0 ? ~c->value() : c->value() | sign_bit;
 }
 
 // The first `bytes` bytes of the text as a big-endian number, zero-filled
@@ -641,7 +640,7 @@ bool sort_value_pairs(tblx_table* table, const sort_key& key, size_t capacity, K
   // Descending is ascending order of the complemented keys; equal keys stay
   // equal, so their rows keep their input order.
   const uint64_t flip = descending ? UINT64_MAX : 0;
-  const bool collected = array.collect(table->rows, key, [&](cell* cells, const cell* c) {
+  const bool collected = array.collect(table->rows, key, [&](row_cells* cells, const cell* c) {
     return value_pair{key_of(c) ^ flip, cells};
   });
   if (!collected) return false;
@@ -657,7 +656,7 @@ bool sort_cell_pairs(tblx_table* table, const sort_key& key, size_t capacity,
                      bool descending) noexcept {
   pair_array<cell_pair> array(capacity);
   const uint64_t flip = descending ? UINT64_MAX : 0;
-  const bool collected = array.collect(table->rows, key, [&](cell* cells, const cell* c) {
+  const bool collected = array.collect(table->rows, key, [&](row_cells* cells, const cell* c) {
     return cell_pair{cell_prefix(c, key.cmp) ^ flip, c, cells};
   });
   if (!collected) return false;
@@ -702,7 +701,7 @@ tblx_status sort_rows(tblx_table* table, int sortorder, int column_id,
   if (wrap == nullptr) return TBLX_ERR_INVALID_SORT_ORDER;
 
   if (table->rows == nullptr) return TBLX_OK;
-  const sort_key key{position, wrap, cmp};
+  const sort_key key{position, table->columns, wrap, cmp};
   if (method != sort_method::pairs || !pair_sort(table, key)) merge_sort(table, key);
   return TBLX_OK;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "arena.h"
 #include "exact_sum.h"
@@ -79,12 +80,12 @@ struct tblx_column {
 };
 
 // The text of a string cell: its length, then its bytes and a NUL. They start
-// in the record and run on past it, into the rest of the cell's record as
-// carved from the arena, so `text` is declared with one element (the idiom
-// that compilers and sanitizers take for a trailing array of any length).
-// A named type: an unnamed one inside the anonymous union below is a
-// compiler extension that clang's -Wpedantic rejects. Not copyable: a copy
-// would keep only the first bytes of the text.
+// in the record and run on past it, into the rest of the cell as laid out in
+// its row, so `text` is declared with one element (the idiom that compilers
+// and sanitizers take for a trailing array of any length). A named type: an
+// unnamed one inside the anonymous union below is a compiler extension that
+// clang's -Wpedantic rejects. Not copyable: a copy would keep only the first
+// bytes of the text.
 struct cell_text {
   uint32_t len;  // bytes of text without its NUL
   char text[1];  // the cell's own copy
@@ -97,35 +98,121 @@ struct cell_text {
   ~cell_text() = default;
 };
 
-// A cell is a link and 8 bytes of content (16 bytes on 64-bit ABIs); a string
-// cell's record is longer by its text. The content is aligned to 8 bytes on
-// every ABI, so a cell is 16 bytes on 32-bit ABIs too.
+// A cell: 8 bytes of a number, or a string cell's length, text and NUL. The
+// cells of a row lie back to back (row_cells), 4-aligned, so a number is
+// read through memcpy: an 8-byte load on the machines that allow it
+// unaligned, and no fault where they do not.
 //
-// An empty cell (a missing value) is marked in bit 0 of its own link: every
-// 64-bit number is a valid value, so the content has no value to spare, and
-// records are 8-aligned, so the bit is free. Its content is zero, which reads
-// as an empty text of length 0 in a string column and adds nothing to a sum.
+// An empty cell (a missing value) takes no room in its row: its row marks it
+// (row_cells), and a walk over the row hands out the shared empty_cell in its
+// place, whose content is zero: an empty text of length 0 in a string column,
+// a value that adds nothing to a sum.
 struct tblx_cell {
-  uintptr_t link;  // address of the following cell of the row (next column), | empty_mark
   union {
-    // Numeric cells; int cells hold the two's complement bits, double cells
-    // the bits of the double.
-    alignas(8) uint64_t value;
-    cell_text str;  // string cells
+    unsigned char bytes[8];  // numeric cells: int cells hold the two's complement
+                             // bits, double cells the bits of the double
+    cell_text str;           // string cells
   };
 
-  static constexpr uintptr_t empty_mark = 1;
-
-  // The link is an address with a mark bit by design: casting it back is the
-  // only way to follow it.
-  [[nodiscard]] cell* next() const noexcept {
-    return reinterpret_cast<cell*>(link & ~empty_mark);  // NOLINT(performance-no-int-to-ptr)
+  [[nodiscard]] uint64_t value() const noexcept {
+    uint64_t v = 0;
+    std::memcpy(&v, bytes, sizeof v);
+    return v;
   }
-  [[nodiscard]] bool empty() const noexcept { return (link & empty_mark) != 0; }
+  void set_value(uint64_t v) noexcept { std::memcpy(bytes, &v, sizeof v); }
+  [[nodiscard]] bool empty() const noexcept;
 };
 
-// Where a string cell's text starts, from the start of its record.
-constexpr size_t cell_text_offset = offsetof(cell, str) + offsetof(cell_text, text);
+// The empty cell that walks hand out for every empty cell of a row.
+extern const cell empty_cell;
+
+inline bool tblx_cell::empty() const noexcept { return this == &empty_cell; }
+
+// The cells of a row, in one piece carved from the table's cell arena: this
+// header, then the cells in column order, each rounded up to 4 bytes. Empty
+// cells are bits of a mark word and take no room; the first 32 cells' word
+// is in the header, and each further group of 32 cells starts with its own.
+// A row ended early just holds fewer cells than the table has columns.
+//
+// A cell's size follows from its column's type and, for a string, its
+// length: no cell keeps a link to the next, so every walk over the cells
+// goes through cell_walk, which knows the layout.
+struct row_cells {
+  uint32_t count;    // cells of the row, the empty ones included
+  uint32_t empties;  // bit i: cell i is empty (the first 32 cells)
+};
+
+constexpr uint32_t cells_per_mark_word = 32;
+
+// Bytes of a string cell of a text of `len` bytes: the length, the text, its
+// NUL, rounded up to 4. The caller makes sure that the sum does not wrap.
+constexpr size_t string_cell_size(size_t len) noexcept {
+  return (sizeof(uint32_t) + len + 1 + 3) & ~size_t{3};
+}
+
+// Bytes of a present number cell.
+constexpr size_t number_cell_size = 8;
+
+// Where a string cell's text starts, from the start of the cell.
+constexpr size_t cell_text_offset = offsetof(cell_text, text);
+
+// A cursor over the cells of a row, column by column: while more(), get() is
+// the cell of the current column (empty_cell for an empty one), and step(col)
+// moves past it to the next column, given the current column (whose type
+// sizes its cell).
+class cell_walk {
+ public:
+  explicit cell_walk(const row_cells* cells) noexcept {
+    if (cells == nullptr) return;
+    left_ = cells->count;
+    marks_ = cells->empties | group_end;
+    at_ = reinterpret_cast<const char*>(cells + 1);
+  }
+
+  [[nodiscard]] const cell* get() const noexcept {
+    return (marks_ & 1u) != 0 ? &empty_cell : reinterpret_cast<const cell*>(at_);
+  }
+  // get(), or null once the row has no more cells.
+  [[nodiscard]] const cell* get_or_null() const noexcept { return more() ? get() : nullptr; }
+  // Whether the row has a cell for the current column.
+  [[nodiscard]] bool more() const noexcept { return left_ != 0; }
+  // Whether the row has a cell after the current one.
+  [[nodiscard]] bool has_next() const noexcept { return left_ > 1; }
+
+  void step(const column& col) noexcept;
+
+ private:
+  // Above a group's marks: once shifted down to bit 0, the group has ended.
+  static constexpr uint64_t group_end = uint64_t{1} << cells_per_mark_word;
+
+  const char* at_ = nullptr;  // the current cell when it is present
+  uint64_t marks_ = 0;        // empty marks from the current cell on, then group_end
+  uint32_t left_ = 0;         // cells from the current one on
+};
+
+inline void cell_walk::step(const column& col) noexcept {
+  if ((marks_ & 1u) == 0) {
+    const auto* c = reinterpret_cast<const cell*>(at_);
+    at_ += col.type == TBLX_TYPE_STRING ? string_cell_size(c->str.len) : number_cell_size;
+  }
+  marks_ >>= 1;
+  --left_;
+  if (marks_ == 1 && left_ != 0) {
+    uint32_t word = 0;
+    std::memcpy(&word, at_, sizeof word);
+    marks_ = word | group_end;
+    at_ += sizeof word;
+  }
+}
+
+// The cell of the `position`th column of a row (from 0), as cell_walk gives
+// it; null when the row ends before.
+inline const cell* cell_at(const row_cells* cells, const column* first, size_t position) noexcept {
+  cell_walk walk(cells);
+  const column* col = first;
+  for (size_t i = 0; i < position && walk.more(); ++i, col = col->next) walk.step(*col);
+  return walk.get_or_null();
+}
 
 // What a table that streams keeps of the rows it flushed (flush.cpp): the
 // sums of every column over them. Allocated by the first tblx_flushrows,
@@ -133,8 +220,8 @@ constexpr size_t cell_text_offset = offsetof(cell, str) + offsetof(cell_text, te
 struct flushed_sums;
 
 struct tblx_row {
-  row* next;    // following row, or null
-  cell* cells;  // first cell, belonging to the first column
+  row* next;         // following row, or null
+  row_cells* cells;  // the row's cells, or null before its first
 };
 
 // What tblx_beginrow() found, for tblx_cancelrow() to go back to.
@@ -165,7 +252,7 @@ struct tblx_table {
   row* rows_tail;                      // last row
   row* open_row;                       // row being filled, or null
   column* cell_column;                 // column that takes the next cell, or null
-  cell* last_cell;                     // last cell of the open row, or null before its first
+  size_t open_marks;                   // offset in the open row's cells of its last mark word
   int32_t next_column_id;              // ID of the next declared column
   int32_t row_count;                   // rows ended with tblx_endrow
   char* scratch;                       // formatting buffer sized by the measuring pass

@@ -173,12 +173,10 @@ std::string render_case(const RenderCase& rc, bool summary = false) {
   col.justify_char = '.';
   col.summarize = summary;
   col.sum = {rc.value, rc.type == TBLX_TYPE_INT && rc.value >> 63 != 0 ? UINT64_MAX : 0u};
-  cell next_cell{};
   cell value_cell{};
   support::TextCell text_cell(rc.text != nullptr ? rc.text : "");
   cell& c = rc.text != nullptr ? text_cell.get() : value_cell;
-  c.link = reinterpret_cast<uintptr_t>(&next_cell);
-  if (rc.text == nullptr) c.value = rc.value;
+  if (rc.text == nullptr) c.set_value(rc.value);
   return capture(
       [&](FILE* s) { EXPECT_EQ(0, render_to(t.get(), s, &col, summary ? nullptr : &c)); });
 }
@@ -258,7 +256,7 @@ TEST(Render, NeverWritesPastTheScratchBuffer) {
   col.suffix = "kB";
   col.suffix_len = 2;
   cell c{};
-  c.value = 123456;
+  c.set_value(123456);
   const std::string out = capture([&](FILE* s) { render_to(t.get(), s, &col, &c); });
   EXPECT_EQ(std::string(997, ' ') + "   ", out);  // three blanks fit, then blanks to the width
 }
@@ -283,7 +281,7 @@ TEST(Render, MeasuringGivesTheUnfilledLength) {
   };
   for (const Case& k : cases) {
     col.type = k.type;
-    c.value = k.value;
+    c.set_value(k.value);
     EXPECT_EQ(k.expected, measured_length(col, &c)) << k.value;
     // Without a cell: the sum when summed, else the empty text.
     col.sum = {k.value, k.type == TBLX_TYPE_INT && k.value >> 63 != 0 ? UINT64_MAX : 0u};
@@ -301,7 +299,7 @@ TEST(Render, MeasuringGivesTheUnfilledLength) {
   EXPECT_EQ(0x80000000u, measured_length(col, &hello.get()));
   col.type = TBLX_TYPE_INT;
   col.suffix_len = UINT32_MAX;
-  c.value = 5;
+  c.set_value(5);
   EXPECT_EQ(uint64_t{UINT32_MAX} + 1, measured_length(col, &c));
 }
 
@@ -334,7 +332,7 @@ TEST(Render, MeasuredLengthsMatchTheFormattedNumbers) {
   char buffer[32];
   for (uint64_t v : values) {
     col.type = TBLX_TYPE_INT;
-    c.value = v;
+    c.set_value(v);
     auto r = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(v));
     EXPECT_EQ(r.ptr - buffer, measured_length(col, &c)) << "int " << v;
     EXPECT_EQ(std::string(buffer, r.ptr), head(v)) << "int " << v;

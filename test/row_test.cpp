@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Rows and cells: the row states, the cell cursor and how cells are stored.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -122,7 +123,7 @@ TEST(Rows, KeptInInsertionOrderAndCountedOnlyWhenEnded) {
   }
   EXPECT_EQ(2, tblx_getrowcount(t.get()));  // the third row is still open
   const row* r = t->rows;
-  for (uint64_t i = 0; i < 3; r = r->next, ++i) EXPECT_EQ(i, r->cells->value);
+  for (uint64_t i = 0; i < 3; r = r->next, ++i) EXPECT_EQ(i, first_cell(r)->value());
   EXPECT_EQ(nullptr, r);
   EXPECT_EQ(t->open_row, t->rows_tail);
 }
@@ -215,6 +216,57 @@ TEST(Rows, CancelKeepsSettingsChangedWhileTheRowWasOpen) {
   EXPECT_EQ(print_capture(fresh.get()).text, print_capture(t.get()).text);
 }
 
+// Empty marks come in words of 32 cells: rows of texts and numbers, with
+// empty cells and row ends on both sides of each group's edge, read back
+// cell by cell, and a sort by a column behind the edges finds its keys.
+TEST(Cells, EmptyMarksAndRowEndsAcrossGroupsOfThirtyTwo) {
+  constexpr size_t columns = 70;
+  std::vector<ColDef> cols;
+  for (size_t j = 0; j < columns; ++j)
+    cols.push_back({static_cast<unsigned>(j % 2 ? TBLX_TYPE_UINT : TBLX_TYPE_STRING)});
+  struct Case {
+    size_t cells;
+    std::vector<size_t> empty;
+  };
+  const Case cases[] = {
+      {70, {}},      {70, {0, 31, 32, 33, 63, 64, 69}}, {32, {31}}, {33, {32}}, {64, {0, 1, 2, 63}},
+      {65, {32, 64}}};
+  auto value_of = [](size_t r, size_t j) -> Val {
+    return j % 2 ? unum(r * 100 + j) : str(std::string(j % 7, char('a' + r)));
+  };
+  Table t = make_table(cols);
+  for (size_t r = 0; r < std::size(cases); ++r) {
+    std::vector<Val> row;
+    for (size_t j = 0; j < cases[r].cells; ++j) {
+      const bool empty = std::count(cases[r].empty.begin(), cases[r].empty.end(), j) != 0;
+      row.push_back(empty ? blank() : value_of(r, j));
+    }
+    ASSERT_EQ("", append_row(t.get(), row)) << r;
+  }
+  const auto rows = rows_of(t.get());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const auto cells = cells_of(t.get(), rows[r]);
+    ASSERT_EQ(cases[r].cells, cells.size()) << r;
+    for (size_t j = 0; j < cells.size(); ++j) {
+      const bool empty = std::count(cases[r].empty.begin(), cases[r].empty.end(), j) != 0;
+      EXPECT_EQ(empty, cells[j]->empty()) << r << ' ' << j;
+      EXPECT_EQ(cells[j], cell_at(rows[r]->cells, t->columns, j)) << r << ' ' << j;
+      if (empty) continue;
+      const Val want = value_of(r, j);
+      if (j % 2) {
+        EXPECT_EQ(want.value, cells[j]->value()) << r << ' ' << j;
+      } else {
+        EXPECT_EQ(want.text, cells[j]->str.text) << r << ' ' << j;
+      }
+    }
+    EXPECT_EQ(nullptr, cell_at(rows[r]->cells, t->columns, cells.size())) << r;
+  }
+  // The uint column at position 65 (ID 66): rows 0 and 1 hold it.
+  ASSERT_EQ(TBLX_OK, tblx_sort(t.get(), TBLX_SORT_DESC, 66));
+  EXPECT_EQ(165u, cell_at(t->rows->cells, t->columns, 65)->value());
+  EXPECT_EQ(65u, cell_at(t->rows->next->cells, t->columns, 65)->value());
+}
+
 TEST(Cells, ValuesAndTextsAreStoredExactly) {
   std::string high;  // every byte from 0x80 up
   for (int b = 0x80; b <= 0xff; ++b) high += static_cast<char>(b);
@@ -236,29 +288,28 @@ TEST(Cells, ValuesAndTextsAreStoredExactly) {
   const std::string texts[] = {"", high, callers};
   std::memset(callers, 'X', sizeof callers - 1);  // the cell has its own copy
 
-  const cell* c = t->rows->cells;
-  // A number cell is its link and its value, with the records back to back.
-  static_assert(sizeof(cell) == 16);
-  EXPECT_EQ(reinterpret_cast<const char*>(c) + sizeof(cell),
-            reinterpret_cast<const char*>(c->next()));
-  EXPECT_EQ(INT64_MIN, static_cast<int64_t>(c->value));
-  EXPECT_EQ(UINT64_MAX, c->next()->value);
-  EXPECT_EQ(UINT64_MAX, c->next()->next()->value);
-  c = c->next()->next()->next();
-  for (const std::string& text : texts) {
-    ASSERT_NE(nullptr, c);
-    // The text lies in the cell's own record, behind its link and length: the
-    // next record starts past the NUL.
-    EXPECT_EQ(reinterpret_cast<const char*>(c) + cell_text_offset, c->str.text);
-    if (c->next() != nullptr) {
-      EXPECT_GE(reinterpret_cast<const char*>(c->next()), c->str.text + text.size() + 1);
-    }
-    EXPECT_EQ(text.size(), c->str.len);
-    EXPECT_EQ(text, std::string(c->str.text, c->str.len));
-    EXPECT_EQ('\0', c->str.text[c->str.len]);
-    c = c->next();
+  // The cells lie back to back behind the row's header: a number in 8
+  // bytes, a text behind its length and followed by its NUL.
+  const auto cells = cells_of(t.get(), t->rows);
+  ASSERT_EQ(6u, cells.size());
+  EXPECT_EQ(reinterpret_cast<const char*>(t->rows->cells + 1),
+            reinterpret_cast<const char*>(cells[0]));
+  for (size_t i = 1; i < cells.size(); ++i) {
+    const size_t size = i <= 3 ? number_cell_size : string_cell_size(cells[i - 1]->str.len);
+    EXPECT_EQ(reinterpret_cast<const char*>(cells[i - 1]) + size,
+              reinterpret_cast<const char*>(cells[i]))
+        << i;
   }
-  EXPECT_EQ(nullptr, c);
+  EXPECT_EQ(INT64_MIN, static_cast<int64_t>(cells[0]->value()));
+  EXPECT_EQ(UINT64_MAX, cells[1]->value());
+  EXPECT_EQ(UINT64_MAX, cells[2]->value());
+  for (size_t i = 0; i < 3; ++i) {
+    const cell* c = cells[3 + i];
+    EXPECT_EQ(reinterpret_cast<const char*>(c) + cell_text_offset, c->str.text);
+    EXPECT_EQ(texts[i].size(), c->str.len);
+    EXPECT_EQ(texts[i], std::string(c->str.text, c->str.len));
+    EXPECT_EQ('\0', c->str.text[c->str.len]);
+  }
 }
 
 }  // namespace

@@ -55,26 +55,26 @@ class row_labels {
   }
 
  private:
-  std::unordered_map<const cell*, size_t> index_;
+  std::unordered_map<const row_cells*, size_t> index_;
   std::vector<size_t> empty_;  // the labels of the empty rows, in list order
 };
 
 // The first cell of every row, as text (string columns) or number.
 std::vector<std::string> first_texts(const tblx_table* t) {
   std::vector<std::string> out;
-  for (const row* r : row_list(t)) out.emplace_back(r->cells ? r->cells->str.text : "-");
+  for (const row* r : row_list(t)) out.emplace_back(r->cells ? first_cell(r)->str.text : "-");
   return out;
 }
 
 std::vector<int64_t> first_ints(const tblx_table* t) {
   std::vector<int64_t> out;
-  for (const row* r : row_list(t)) out.push_back(static_cast<int64_t>(r->cells->value));
+  for (const row* r : row_list(t)) out.push_back(static_cast<int64_t>(first_cell(r)->value()));
   return out;
 }
 
 std::vector<uint64_t> first_uints(const tblx_table* t) {
   std::vector<uint64_t> out;
-  for (const row* r : row_list(t)) out.push_back(r->cells->value);
+  for (const row* r : row_list(t)) out.push_back(first_cell(r)->value());
   return out;
 }
 

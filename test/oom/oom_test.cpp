@@ -214,31 +214,27 @@ std::string describe(const tblx_table* t, bool with_measurements) {
     os << '\n';
   }
 
-  std::string last_cell = t->last_cell == nullptr ? "null" : "dangling";
   for (size_t r = 0; r < rows.size(); ++r) {
     os << "row " << r << ':';
-    size_t i = 0;
+    const uint32_t count = rows[r]->cells != nullptr ? rows[r]->cells->count : 0;
+    const auto cells = support::cells_of(t, rows[r]);
+    if (cells.size() != count) os << " <cells beyond the last column>";
     const column* c = t->columns;
-    for (const cell* x = rows[r]->cells; x != nullptr; x = x->next(), ++i) {
-      if (c == nullptr) {
-        os << " <cell beyond the last column>";
-        break;
-      }
+    for (const cell* x : cells) {
       if (c->type == TBLX_TYPE_STRING) {
         // Long texts are summarised by their length and ends.
         const std::string text(x->str.text, x->str.len);
         os << " s" << x->str.len << ':' << text.substr(0, 16) << '~'
            << (text.size() > 16 ? text.substr(text.size() - 4) : "");
       } else {
-        os << ' ' << x->value;
+        os << ' ' << x->value();
       }
       if (x->empty()) os << "(empty)";
-      if (t->last_cell == x) last_cell = "row " + std::to_string(r) + " cell " + std::to_string(i);
       c = c->next;
     }
     os << '\n';
   }
-  os << "last_cell=" << last_cell << '\n';
+  os << "open_marks=" << t->open_marks << '\n';
   return os.str();
 }
 
@@ -502,13 +498,15 @@ const step fill_row_block = call("rows up to the end of the row block", [](tblx_
   return TBLX_OK;
 });
 
-// A string cell whose record takes the rest of the cell arena's current
-// block: no allocation, so the next cell needs a block.
+// The first string cell of the open row, which takes the rest of the cell
+// arena's current block with the row's header: no allocation, so the next
+// cell needs a block, and the row moves there.
 const step fill_cell_block = call("a text up to the end of the cell block", [](tblx_table* t) {
   const arena& cells = t->cell_store;
   const auto room = static_cast<size_t>(cells.end - cells.free);
-  if (room < cell_text_offset + 1) return TBLX_ERR_NO_MEMORY;  // the script went wrong
-  return tblx_addcell_string(t, std::string(room - cell_text_offset - 1, 'f').c_str());
+  const size_t taken = sizeof(row_cells) + cell_text_offset + 1;
+  if (room < taken) return TBLX_ERR_NO_MEMORY;  // the script went wrong
+  return tblx_addcell_string(t, std::string(room - taken, 'f').c_str());
 });
 
 // Every allocation point of the arenas: the first block of each, a block

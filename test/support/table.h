@@ -323,10 +323,29 @@ inline std::vector<const row*> rows_of(const tblx_table* t) {
   return rows;
 }
 
-inline std::vector<const cell*> cells_of(const row* r) {
+// The first cell of a row (the shared empty_cell when it is empty), or null.
+inline const cell* first_cell(const row* r) { return cell_walk(r->cells).get_or_null(); }
+
+// Calls visit(column, cell) for every cell of a row, in order: the shared
+// empty_cell for an empty one.
+template <typename Visit>
+void for_each_cell(const tblx_table* t, const row* r, Visit visit) {
+  const column* col = t->columns;
+  for (cell_walk w(r->cells); w.more() && col != nullptr; w.step(*col), col = col->next) {
+    visit(*col, w.get());
+  }
+}
+
+inline std::vector<const cell*> cells_of(const tblx_table* t, const row* r) {
   std::vector<const cell*> cells;
-  for (const cell* c = r->cells; c != nullptr; c = c->next()) cells.push_back(c);
+  for_each_cell(t, r, [&cells](const column&, const cell* c) { cells.push_back(c); });
   return cells;
+}
+
+// The bytes of a row's cell as the row holds them: none for an empty cell.
+inline size_t stored_size(const column& col, const cell* c) {
+  if (c->empty()) return 0;
+  return col.type == TBLX_TYPE_STRING ? string_cell_size(c->str.len) : number_cell_size;
 }
 
 // A string cell made by hand and laid out as a table stores one, its text
@@ -334,7 +353,7 @@ inline std::vector<const cell*> cells_of(const row* r) {
 class TextCell {
  public:
   explicit TextCell(const std::string& text)
-      : words_((std::max(sizeof(cell), cell_text_offset + text.size() + 1) + 7) / 8) {
+      : words_((std::max(sizeof(cell), string_cell_size(text.size())) + 7) / 8) {
     get().str.len = static_cast<uint32_t>(text.size());
     std::copy(text.begin(), text.end(), get().str.text);
   }
@@ -349,8 +368,9 @@ void append_bytes(std::string& out, const Record& record) {
   out.append(reinterpret_cast<const char*>(&record), sizeof record);
 }
 
-// Every byte of the table, column, row and cell records (links included) and
-// of the string cells' texts: equal images show that a call changed nothing.
+// Every byte of the table, column and row records, and of the cells as their
+// rows hold them (the headers with their empty marks included): equal images
+// show that a call changed nothing.
 inline std::string image(const tblx_table* t) {
   std::string out;
   if (t == nullptr) return out;
@@ -359,13 +379,11 @@ inline std::string image(const tblx_table* t) {
   for (const column* c : cols) append_bytes(out, *c);
   for (const row* r : rows_of(t)) {
     append_bytes(out, *r);
-    const auto cells = cells_of(r);
-    for (size_t i = 0; i < cells.size(); ++i) {
-      append_bytes(out, *cells[i]);
-      if (i < cols.size() && cols[i]->type == TBLX_TYPE_STRING) {
-        out.append(cells[i]->str.text, cells[i]->str.len + size_t{1});
-      }
-    }
+    if (r->cells != nullptr) append_bytes(out, *r->cells);
+    for_each_cell(t, r, [&out](const column& col, const cell* c) {
+      out.push_back(c->empty() ? 'e' : 'c');
+      out.append(reinterpret_cast<const char*>(c), stored_size(col, c));
+    });
   }
   return out;
 }
@@ -381,13 +399,10 @@ inline void append_image(std::string& out, const tblx_table* t) {
     for (const column* c = t->columns; c != nullptr; c = c->next) take(c, sizeof *c);
     for (const row* r = t->rows; r != nullptr; r = r->next) {
       take(r, sizeof *r);
-      const column* col = t->columns;
-      for (const cell* x = r->cells; x != nullptr; x = x->next()) {
-        take(x, sizeof *x);
-        if (col != nullptr && col->type == TBLX_TYPE_STRING)
-          take(x->str.text, size_t{x->str.len} + 1);
-        if (col != nullptr) col = col->next;
-      }
+      if (r->cells != nullptr) take(r->cells, sizeof *r->cells);
+      for_each_cell(t, r, [&take](const column& col, const cell* c) {
+        take(c, c->empty() ? 1 : stored_size(col, c));
+      });
     }
   };
   size_t size = 0;
@@ -426,7 +441,9 @@ inline std::string record_faults(const tblx_table* t) {
     return "row count is not the number of ended rows";
   }
   for (const row* r : rows) {
-    if (cells_of(r).size() > cols.size()) return "a row holds more cells than there are columns";
+    if (r->cells != nullptr && r->cells->count > cols.size()) {
+      return "a row holds more cells than there are columns";
+    }
   }
   return {};
 }
