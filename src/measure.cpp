@@ -115,10 +115,12 @@ constexpr size_t tallied_columns = 16;
 template <bool Display>
 void measure_rows(tblx_table& table) noexcept {
   column_tally tallies[tallied_columns];
+  uint32_t sizers[tallied_columns];
   size_t tally_count = 0;
-  for (column* col = table.columns; col != nullptr && tally_count < tallied_columns;
-       col = col->next) {
-    tallies[tally_count++] = start_tally(*col);
+  column* untallied = table.columns;
+  for (; untallied != nullptr && tally_count < tallied_columns; untallied = untallied->next) {
+    sizers[tally_count] = cell_sizer(*untallied);
+    tallies[tally_count++] = start_tally(*untallied);
   }
   // What the pass keeps does not depend on the order of the rows, so it visits
   // them as they lie in memory, whatever order a sort linked them in. After a
@@ -126,18 +128,18 @@ void measure_rows(tblx_table& table) noexcept {
   // requested meanwhile.
   const auto look = [](const row& ahead) noexcept { prefetch_cells(ahead.cells); };
   arena_visit_ahead<const row>(table.row_store, measure_distance, look, [&](const row& r) noexcept {
-    column* col = table.columns;
-    size_t i = 0;
-    for (cell_walk w(r.cells); w.more() && col != nullptr; w.step(*col), col = col->next, ++i) {
-      const cell* c = w.get();
-      // An empty cell holds 0, which leaves an integer sum as it is; a
-      // double sum skips it, as +0 would turn a sum of -0 into 0.
-      if (col->summarize) add_to_sum(*col, c);
-      if (i < tally_count) {
-        add_to_tally<Display>(tallies[i], c);
-      } else {
-        measure_text<Display>(*col, c);
-      }
+    const cell* cells[tallied_columns];
+    cell_walk w(r.cells);
+    const size_t taken = w.take(sizers, cells, tally_count);
+    // An empty cell holds 0, which leaves an integer sum as it is; a
+    // double sum skips it, as +0 would turn a sum of -0 into 0.
+    for (size_t i = 0; i < taken; ++i) {
+      if (tallies[i].col->summarize) add_to_sum(*tallies[i].col, cells[i]);
+      add_to_tally<Display>(tallies[i], cells[i]);
+    }
+    for (column* col = untallied; w.more() && col != nullptr; w.step(*col), col = col->next) {
+      if (col->summarize) add_to_sum(*col, w.get());
+      measure_text<Display>(*col, w.get());
     }
   });
   for (size_t i = 0; i < tally_count; ++i) finish_tally<Display>(tallies[i]);

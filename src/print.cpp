@@ -203,22 +203,27 @@ template <bool Display>
 void print_rows_in(sink& out, const print_context& ctx) noexcept {
   const column* first = ctx.table->columns;
   field_plan plans[planned_columns];
+  uint32_t sizers[planned_columns];
   size_t plan_count = 0;
-  for (const column* col = first; col != nullptr && plan_count < planned_columns; col = col->next) {
-    plans[plan_count++] = plan_field(ctx, *col);
+  const column* unplanned = first;
+  for (; unplanned != nullptr && plan_count < planned_columns; unplanned = unplanned->next) {
+    sizers[plan_count] = cell_sizer(*unplanned);
+    plans[plan_count++] = plan_field(ctx, *unplanned);
   }
+  const cell* cells[planned_columns];
   read_ahead ahead(ctx.table->rows);
   for (const row* r = ctx.table->rows; r != nullptr; r = r->next) {
     ahead.step();
-    const column* col = first;
-    size_t i = 0;
-    for (cell_walk w(r->cells); w.more() && col != nullptr; w.step(*col), col = col->next, ++i) {
+    cell_walk w(r->cells);
+    const size_t taken = w.take(sizers, cells, plan_count);
+    for (size_t i = 0; i < taken; ++i) {
       if (i != 0) put_separator(out, ctx);
-      if (i < plan_count) {
-        render_in<Display>(out, ctx, plans[i], w.get(), w.has_next());
-      } else {
-        render_in<Display>(out, ctx, plan_field(ctx, *col), w.get(), w.has_next());
-      }
+      render_in<Display>(out, ctx, plans[i], cells[i], i + 1 < taken || w.more());
+    }
+    const column* col = taken < plan_count ? plans[taken].col : unplanned;
+    for (; w.more() && col != nullptr; w.step(*col), col = col->next) {
+      put_separator(out, ctx);
+      render_in<Display>(out, ctx, plan_field(ctx, *col), w.get(), w.has_next());
     }
     if (ctx.fancy) fill_missing_cells(out, ctx, col);
     out.put('\n');

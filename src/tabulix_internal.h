@@ -4,6 +4,7 @@
 #ifndef TABULIX_INTERNAL_H
 #define TABULIX_INTERNAL_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -152,6 +153,12 @@ constexpr size_t string_cell_size(size_t len) noexcept {
 
 // Bytes of a present number cell.
 constexpr size_t number_cell_size = 8;
+static_assert(string_cell_size(0) == number_cell_size, "cell_walk::pass_sized sizes numbers so");
+
+// What cell_walk::take needs to know of a column to size its cells: all ones
+// for a string column, whose cell's size follows from its length, zero for a
+// number column.
+inline uint32_t cell_sizer(const column& col) noexcept;
 
 // Where a string cell's text starts, from the start of the cell.
 constexpr size_t cell_text_offset = offsetof(cell_text, text);
@@ -181,7 +188,33 @@ class cell_walk {
 
   void step(const column& col) noexcept;
 
+  // Moves past the next `room` cells at most, as many steps would, and puts
+  // them (empty_cell for an empty one) in `out`; gives how many it took,
+  // fewer only where the row ends. sizers[i] is the cell_sizer of the ith
+  // of their columns. The hot row walks take a row's cells this way: a run
+  // of cells without empty ones costs no test per cell.
+  size_t take(const uint32_t* sizers, const cell** out, size_t room) noexcept;
+
  private:
+  // Moves past a cell that is present, of a string column or not.
+  void pass_present(bool text) noexcept { pass_sized(text ? ~uint32_t{0} : 0u); }
+  // The same by the column's cell_sizer, without a branch: a number's first
+  // bytes masked off read as the length of an empty text, whose cell is 8
+  // bytes too.
+  void pass_sized(uint32_t sizer) noexcept {
+    uint32_t len = 0;
+    std::memcpy(&len, at_, sizeof len);
+    at_ += string_cell_size(len & sizer);
+  }
+  // Once a group has ended and the row goes on: the next group's mark word.
+  void enter_next_group() noexcept {
+    if (marks_ != 1 || left_ == 0) return;
+    uint32_t word = 0;
+    std::memcpy(&word, at_, sizeof word);
+    marks_ = word | group_end;
+    at_ += sizeof word;
+  }
+
   // Above a group's marks: once shifted down to bit 0, the group has ended.
   static constexpr uint64_t group_end = uint64_t{1} << cells_per_mark_word;
 
@@ -191,18 +224,39 @@ class cell_walk {
 };
 
 inline void cell_walk::step(const column& col) noexcept {
-  if ((marks_ & 1u) == 0) {
-    const auto* c = reinterpret_cast<const cell*>(at_);
-    at_ += col.type == TBLX_TYPE_STRING ? string_cell_size(c->str.len) : number_cell_size;
-  }
+  if ((marks_ & 1u) == 0) pass_present(col.type == TBLX_TYPE_STRING);
   marks_ >>= 1;
   --left_;
-  if (marks_ == 1 && left_ != 0) {
-    uint32_t word = 0;
-    std::memcpy(&word, at_, sizeof word);
-    marks_ = word | group_end;
-    at_ += sizeof word;
+  enter_next_group();
+}
+
+// The common case first: a row that has no empty cell among the 32 of its
+// first group, whose cells up to the room's end, the row's or the group's
+// are taken without a test of their marks. The rest go cell by cell.
+inline size_t cell_walk::take(const uint32_t* sizers, const cell** out, size_t room) noexcept {
+  size_t taken = 0;
+  if (marks_ == group_end) {
+    const size_t run = std::min<size_t>(std::min<size_t>(room, left_), cells_per_mark_word);
+    for (; taken < run; ++taken) {
+      out[taken] = reinterpret_cast<const cell*>(at_);
+      pass_sized(sizers[taken]);
+    }
+    marks_ >>= run;
+    left_ -= static_cast<uint32_t>(run);
+    enter_next_group();
   }
+  for (; taken < room && left_ != 0; ++taken) {
+    out[taken] = get();
+    if ((marks_ & 1u) == 0) pass_sized(sizers[taken]);
+    marks_ >>= 1;
+    --left_;
+    enter_next_group();
+  }
+  return taken;
+}
+
+inline uint32_t cell_sizer(const column& col) noexcept {
+  return col.type == TBLX_TYPE_STRING ? ~uint32_t{0} : 0u;
 }
 
 // The cell of the `position`th column of a row (from 0), as cell_walk gives

@@ -260,6 +260,21 @@ TEST(Cells, EmptyMarksAndRowEndsAcrossGroupsOfThirtyTwo) {
       }
     }
     EXPECT_EQ(nullptr, cell_at(rows[r]->cells, t->columns, cells.size())) << r;
+    // The print's walk takes the cells in batches: any size gives the same.
+    std::vector<uint32_t> sizers;
+    for (const column* c = t->columns; c != nullptr; c = c->next) sizers.push_back(cell_sizer(*c));
+    for (const size_t room : {size_t{1}, size_t{5}, size_t{16}, size_t{31}, size_t{33}, columns}) {
+      std::vector<const cell*> taken(columns);
+      cell_walk w(rows[r]->cells);
+      size_t n = 0;
+      while (n < columns) {
+        const size_t got = w.take(sizers.data() + n, taken.data() + n, std::min(room, columns - n));
+        if (got == 0) break;
+        n += got;
+      }
+      taken.resize(n);
+      EXPECT_EQ(cells, taken) << r << ' ' << room;
+    }
   }
   // The uint column at position 65 (ID 66): rows 0 and 1 hold it.
   ASSERT_EQ(TBLX_OK, tblx_sort(t.get(), TBLX_SORT_DESC, 66));
