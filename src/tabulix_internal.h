@@ -160,6 +160,15 @@ static_assert(string_cell_size(0) == number_cell_size, "cell_walk::pass_sized si
 // number column.
 inline uint32_t cell_sizer(const column& col) noexcept;
 
+// Bytes of the present cell at `at`, sized by its column's cell_sizer
+// without a branch: a number's first bytes masked off read as the length of
+// an empty text, whose cell is 8 bytes too.
+inline size_t present_cell_size(const char* at, uint32_t sizer) noexcept {
+  uint32_t len = 0;
+  std::memcpy(&len, at, sizeof len);
+  return string_cell_size(len & sizer);
+}
+
 // Where a string cell's text starts, from the start of the cell.
 constexpr size_t cell_text_offset = offsetof(cell_text, text);
 
@@ -198,14 +207,7 @@ class cell_walk {
  private:
   // Moves past a cell that is present, of a string column or not.
   void pass_present(bool text) noexcept { pass_sized(text ? ~uint32_t{0} : 0u); }
-  // The same by the column's cell_sizer, without a branch: a number's first
-  // bytes masked off read as the length of an empty text, whose cell is 8
-  // bytes too.
-  void pass_sized(uint32_t sizer) noexcept {
-    uint32_t len = 0;
-    std::memcpy(&len, at_, sizeof len);
-    at_ += string_cell_size(len & sizer);
-  }
+  void pass_sized(uint32_t sizer) noexcept { at_ += present_cell_size(at_, sizer); }
   // Once a group has ended and the row goes on: the next group's mark word.
   void enter_next_group() noexcept {
     if (marks_ != 1 || left_ == 0) return;
@@ -260,8 +262,17 @@ inline uint32_t cell_sizer(const column& col) noexcept {
 }
 
 // The cell of the `position`th column of a row (from 0), as cell_walk gives
-// it; null when the row ends before.
+// it; null when the row ends before. A sort's key lookups take the short
+// way where no cell up to the key's is empty.
 inline const cell* cell_at(const row_cells* cells, const column* first, size_t position) noexcept {
+  if (cells != nullptr && cells->empties == 0 && position < cells->count &&
+      position < cells_per_mark_word) {
+    const char* at = reinterpret_cast<const char*>(cells + 1);
+    for (const column* col = first; position != 0; --position, col = col->next) {
+      at += present_cell_size(at, cell_sizer(*col));
+    }
+    return reinterpret_cast<const cell*>(at);
+  }
   cell_walk walk(cells);
   const column* col = first;
   for (size_t i = 0; i < position && walk.more(); ++i, col = col->next) walk.step(*col);
