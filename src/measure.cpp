@@ -115,7 +115,7 @@ constexpr size_t tallied_columns = 16;
 template <bool Display>
 void measure_rows(tblx_table& table) noexcept {
   column_tally tallies[tallied_columns];
-  uint32_t sizers[tallied_columns];
+  uint32_t sizers[tallied_columns]{};
   size_t tally_count = 0;
   column* untallied = table.columns;
   for (; untallied != nullptr && tally_count < tallied_columns; untallied = untallied->next) {

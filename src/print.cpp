@@ -203,7 +203,7 @@ template <bool Display>
 void print_rows_in(sink& out, const print_context& ctx) noexcept {
   const column* first = ctx.table->columns;
   field_plan plans[planned_columns];
-  uint32_t sizers[planned_columns];
+  uint32_t sizers[planned_columns]{};
   size_t plan_count = 0;
   const column* unplanned = first;
   for (; unplanned != nullptr && plan_count < planned_columns; unplanned = unplanned->next) {
