@@ -153,12 +153,14 @@ constexpr size_t string_cell_size(size_t len) noexcept {
 
 // Bytes of a present number cell.
 constexpr size_t number_cell_size = 8;
-static_assert(string_cell_size(0) == number_cell_size, "cell_walk::pass_sized sizes numbers so");
+static_assert(string_cell_size(0) == number_cell_size, "present_cell_size sizes numbers so");
 
 // What cell_walk::take needs to know of a column to size its cells: all ones
 // for a string column, whose cell's size follows from its length, zero for a
 // number column.
-inline uint32_t cell_sizer(const column& col) noexcept;
+inline uint32_t cell_sizer(const column& col) noexcept {
+  return col.type == TBLX_TYPE_STRING ? ~uint32_t{0} : 0u;
+}
 
 // Bytes of the present cell at `at`, sized by its column's cell_sizer
 // without a branch: a number's first bytes masked off read as the length of
@@ -205,8 +207,7 @@ class cell_walk {
   size_t take(const uint32_t* sizers, const cell** out, size_t room) noexcept;
 
  private:
-  // Moves past a cell that is present, of a string column or not.
-  void pass_present(bool text) noexcept { pass_sized(text ? ~uint32_t{0} : 0u); }
+  // Moves past a cell that is present, given its column's cell_sizer.
   void pass_sized(uint32_t sizer) noexcept { at_ += present_cell_size(at_, sizer); }
   // Once a group has ended and the row goes on: the next group's mark word.
   void enter_next_group() noexcept {
@@ -226,7 +227,7 @@ class cell_walk {
 };
 
 inline void cell_walk::step(const column& col) noexcept {
-  if ((marks_ & 1u) == 0) pass_present(col.type == TBLX_TYPE_STRING);
+  if ((marks_ & 1u) == 0) pass_sized(cell_sizer(col));
   marks_ >>= 1;
   --left_;
   enter_next_group();
@@ -257,13 +258,10 @@ inline size_t cell_walk::take(const uint32_t* sizers, const cell** out, size_t r
   return taken;
 }
 
-inline uint32_t cell_sizer(const column& col) noexcept {
-  return col.type == TBLX_TYPE_STRING ? ~uint32_t{0} : 0u;
-}
-
 // The cell of the `position`th column of a row (from 0), as cell_walk gives
 // it; null when the row ends before. A sort's key lookups take the short
-// way where no cell up to the key's is empty.
+// way, by sizes alone, when the key lies in a first group without empty
+// cells.
 inline const cell* cell_at(const row_cells* cells, const column* first, size_t position) noexcept {
   if (cells != nullptr && cells->empties == 0 && position < cells->count &&
       position < cells_per_mark_word) {
